@@ -1,0 +1,144 @@
+#pragma once
+// Byte streams of the runtime: TStream and its memory, file, string and bytes variants.
+// Positions and sizes are 64-bit.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/rtl/object.h"
+#include "platform/rtl/ustring.h"
+
+namespace vgl {
+
+enum TSeekOrigin { soBeginning = 0, soCurrent = 1, soEnd = 2 };
+
+/// Open modes of TFileStream; share modes are accepted and ignored.
+enum : unsigned {
+    fmOpenRead = 0x0000,
+    fmOpenWrite = 0x0001,
+    fmOpenReadWrite = 0x0002,
+    fmShareCompat = 0x0000,
+    fmShareExclusive = 0x0010,
+    fmShareDenyWrite = 0x0020,
+    fmShareDenyRead = 0x0030,
+    fmShareDenyNone = 0x0040,
+    fmCreate = 0xFF00,
+};
+
+class TStream : public TObject {
+public:
+    String ClassName() const override { return u"TStream"; }
+
+    /// Reads up to `count` bytes; returns how many were read (0 at the end).
+    virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
+    /// Writes up to `count` bytes; returns how many were written.
+    virtual std::int64_t Write(const void* buffer, std::int64_t count) = 0;
+    /// Moves the position; returns the new position.
+    virtual std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) = 0;
+
+    std::int64_t GetPosition() { return Seek(0, soCurrent); }
+    void SetPosition(std::int64_t pos) { Seek(pos, soBeginning); }
+    virtual std::int64_t GetSize();
+    /// Changes the size; the base raises EStreamError.
+    virtual void SetSize(std::int64_t newSize);
+
+    /// Reads exactly `count` bytes or raises EReadError "Stream read error".
+    void ReadBuffer(void* buffer, std::int64_t count);
+    /// Writes exactly `count` bytes or raises EWriteError "Stream write error".
+    void WriteBuffer(const void* buffer, std::int64_t count);
+    void WriteBuffer(std::span<const std::uint8_t> bytes) { WriteBuffer(bytes.data(), std::int64_t(bytes.size())); }
+    /// Copies `count` bytes from `source` (count 0: the whole source from its start). Returns the
+    /// number copied; raises EReadError when the source ends early.
+    std::int64_t CopyFrom(TStream& source, std::int64_t count);
+    /// All bytes from the current position to the end.
+    std::vector<std::uint8_t> ReadRemaining();
+};
+
+/// A stream over a growable memory block. Capacity grows in steps of 8 KiB (the platform's
+/// rounding: (newSize + 0x1FFF) & ~0x1FFF); SetCapacity is virtual so descendants may change it.
+class TMemoryStream : public TStream {
+public:
+    TMemoryStream() = default;
+    String ClassName() const override { return u"TMemoryStream"; }
+
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    std::int64_t GetSize() override { return FSize; }
+    void SetSize(std::int64_t newSize) override;
+
+    void Clear();
+    void LoadFromStream(TStream& source);
+    void SaveToStream(TStream& dest);
+    void LoadFromFile(const String& fileName);
+    void SaveToFile(const String& fileName);
+
+    std::uint8_t* Memory() { return FData.data(); }
+    const std::uint8_t* Memory() const { return FData.data(); }
+    std::span<const std::uint8_t> Bytes() const { return {FData.data(), size_t(FSize)}; }
+    std::int64_t Capacity() const { return std::int64_t(FData.size()); }
+
+protected:
+    /// Returns the capacity to allocate for `newCapacity` bytes.
+    virtual std::int64_t Realloc(std::int64_t newCapacity);
+    void SetCapacity(std::int64_t newCapacity);
+
+private:
+    std::vector<std::uint8_t> FData; // size() is the capacity
+    std::int64_t FSize = 0;
+    std::int64_t FPosition = 0;
+};
+
+/// A memory stream whose contents are exposed as a byte vector.
+class TBytesStream : public TMemoryStream {
+public:
+    TBytesStream() = default;
+    explicit TBytesStream(std::span<const std::uint8_t> bytes);
+    String ClassName() const override { return u"TBytesStream"; }
+    std::vector<std::uint8_t> GetBytes() const;
+};
+
+/// A memory stream holding text in an encoding (UTF-8 by default, or a code page).
+class TStringStream : public TMemoryStream {
+public:
+    TStringStream() = default;
+    explicit TStringStream(StringView text, int codePage = CP_UTF8);
+    explicit TStringStream(const RawByteString& bytes);
+    String ClassName() const override { return u"TStringStream"; }
+    /// The whole contents decoded in the stream's encoding.
+    String DataString() const;
+    void WriteString(StringView text);
+    /// Reads `count` bytes at the position, decoded.
+    String ReadString(std::int64_t count);
+
+private:
+    int FCodePage = CP_UTF8;
+};
+
+/// A stream over a file. Raises EFOpenError "Cannot open file \"%s\". %s" or EFCreateError
+/// "Cannot create file \"%s\". %s" with the system's reason.
+class TFileStream : public TStream {
+public:
+    TFileStream(const String& fileName, unsigned mode);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+    String ClassName() const override { return u"TFileStream"; }
+
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    void SetSize(std::int64_t newSize) override;
+    const String& FileName() const { return FFileName; }
+
+private:
+    String FFileName;
+    int FHandle = -1;
+};
+
+/// File names are UTF-16 in the system and UTF-8 on this platform's file system.
+std::string FileNameToNative(StringView fileName);
+
+} // namespace vgl

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Shared by run.sh and test.sh: install missing Debian packages, configure and build.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
+BUILD_TYPE="${BUILD_TYPE:-Release}"
+
+# What the build links against.
+BUILD_PACKAGES=(build-essential cmake ninja-build ccache pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev
+    zlib1g-dev libjpeg-dev libpng-dev libfreetype-dev libharfbuzz-dev libfribidi-dev libcairo2-dev
+    libxml2-dev libxslt1-dev libmicrohttpd-dev fonts-liberation)
+# Independent tools the tests check outputs with.
+TEST_PACKAGES=(libzxing-dev libxml2-utils qpdf poppler-utils imagemagick python3-fonttools python3)
+
+install_missing() {
+    local missing=()
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" >/dev/null
+    cmake --build "$BUILD_DIR" -j"$(nproc)"
+}

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test.
+set -euo pipefail
+source "$(dirname "$0")/scripts/setup.sh"
+install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+configure_and_build
+cd "$BUILD_DIR"
+ctest -j"$(nproc)" --output-on-failure "$@"

@@ -1,0 +1,65 @@
+#include "platform/rtl/ustring.h"
+
+#include <gtest/gtest.h>
+
+namespace vgl {
+namespace {
+
+TEST(Utf8, RoundTripsAllPlanes) {
+    const String text = u"a\u00e9\u20ac\U0001F600z";
+    EXPECT_EQ(Utf8ToString(StringToUtf8(text)), text);
+    EXPECT_EQ(StringToUtf8(text), "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z");
+}
+
+TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
+    struct Case {
+        std::string in;
+        String out;
+    };
+    const Case cases[] = {
+        {"\xFF", u"\uFFFD"},
+        {"a\xC3", u"a\uFFFD"},              // truncated sequence at the end
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},      // overlong form
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}, // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"}, // above U+10FFFF
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf8ToString(c.in), c.out) << c.in;
+        EXPECT_FALSE(IsValidUtf8(c.in));
+    }
+    EXPECT_EQ(StringToUtf8(String(1, char16_t(0xD800))), "\xEF\xBF\xBD"); // lone surrogate
+}
+
+TEST(CodePages, SingleByteRoundTrips) {
+    struct Case {
+        int codePage;
+        std::string bytes;
+        String text;
+    };
+    const Case cases[] = {
+        {1252, "\x80\xE9\x9F", u"\u20AC\u00E9\u0178"},
+        {1251, "\xC0\xFF", u"\u0410\u044F"},
+        {1250, "\x8A\xB9", u"\u0160\u0105"},
+        {1253, "\xC1", u"\u0391"},
+        {28591, "\x80\xFF", u"\u0080\u00FF"},
+        {1252, "\x81", u"\u0081"}, // undefined C1 byte keeps its value
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CodePageToString(c.bytes, c.codePage), c.text) << c.codePage;
+        EXPECT_EQ(StringToCodePage(c.text, c.codePage), c.bytes) << c.codePage;
+    }
+    EXPECT_EQ(StringToCodePage(u"\u0410", 1252), "?");
+    EXPECT_EQ(StringToLatin1(u"\u0100a"), "?a");
+    EXPECT_EQ(CodePageToString("x", 932), u""); // multi-byte code pages are not converted
+}
+
+TEST(CodePages, CharsetTable) {
+    EXPECT_EQ(CharsetToCodePage(204), 1251);
+    EXPECT_EQ(CharsetToCodePage(1), 1252);
+    EXPECT_EQ(CharsetToCodePage(238), 1250);
+    EXPECT_EQ(CharsetToCodePage(77), CP_MACCP);
+    EXPECT_EQ(CharsetToCodePage(3), 0);
+}
+
+} // namespace
+} // namespace vgl
