@@ -40,24 +40,27 @@ public:
 
     std::int64_t GetPosition() { return Seek(0, soCurrent); }
     void SetPosition(std::int64_t pos) { Seek(pos, soBeginning); }
+    /// The size, found by seeking to the end and back.
     virtual std::int64_t GetSize();
     /// Changes the size; the base raises EStreamError.
     virtual void SetSize(std::int64_t newSize);
 
-    /// Reads exactly `count` bytes or raises EReadError "Stream read error".
+    /// Reads exactly `count` bytes or raises EReadError "Stream read error" (also for count < 0).
     void ReadBuffer(void* buffer, std::int64_t count);
-    /// Writes exactly `count` bytes or raises EWriteError "Stream write error".
+    /// Writes exactly `count` bytes or raises EWriteError "Stream write error" (also for count < 0).
     void WriteBuffer(const void* buffer, std::int64_t count);
     void WriteBuffer(std::span<const std::uint8_t> bytes) { WriteBuffer(bytes.data(), std::int64_t(bytes.size())); }
-    /// Copies `count` bytes from `source` (count 0: the whole source from its start). Returns the
-    /// number copied; raises EReadError when the source ends early.
+    /// Copies `count` bytes from the position of `source` (count <= 0: the whole source from its
+    /// start). Returns the number copied; raises EReadError when the source ends early.
     std::int64_t CopyFrom(TStream& source, std::int64_t count);
     /// All bytes from the current position to the end.
     std::vector<std::uint8_t> ReadRemaining();
 };
 
 /// A stream over a growable memory block. Capacity grows in steps of 8 KiB (the platform's
-/// rounding: (newSize + 0x1FFF) & ~0x1FFF); SetCapacity is virtual so descendants may change it.
+/// rounding: (newSize + 0x1FFF) & ~0x1FFF); Realloc is virtual so descendants may change it.
+/// Bytes between the old end and a position written past it read as zeros. Read and Write with a
+/// negative count or at a negative position transfer nothing.
 class TMemoryStream : public TStream {
 public:
     TMemoryStream() = default;
@@ -69,7 +72,9 @@ public:
     std::int64_t GetSize() override { return FSize; }
     void SetSize(std::int64_t newSize) override;
 
+    /// Frees the memory block: size, capacity and position become 0.
     void Clear();
+    /// Replaces the contents by the whole of `source` (read from its start).
     void LoadFromStream(TStream& source);
     void SaveToStream(TStream& dest);
     void LoadFromFile(const String& fileName);
@@ -81,9 +86,14 @@ public:
     std::int64_t Capacity() const { return std::int64_t(FData.size()); }
 
 protected:
-    /// Returns the capacity to allocate for `newCapacity` bytes.
+    /// Returns the capacity to allocate when `newCapacity` bytes are asked for: 0 stays 0, a
+    /// request equal to the size is kept, anything else is rounded up to the next 8 KiB.
     virtual std::int64_t Realloc(std::int64_t newCapacity);
+    /// Reallocates the block through Realloc. Raises EStreamError "Out of memory while expanding
+    /// memory stream" when the block cannot be had.
     void SetCapacity(std::int64_t newCapacity);
+    /// Takes `data` as the whole block (capacity = its length) holding `size` bytes.
+    void AdoptData(std::vector<std::uint8_t> data, std::int64_t size);
 
 private:
     std::vector<std::uint8_t> FData; // size() is the capacity
@@ -97,6 +107,7 @@ public:
     TBytesStream() = default;
     explicit TBytesStream(std::span<const std::uint8_t> bytes);
     String ClassName() const override { return u"TBytesStream"; }
+    /// A copy of the Size bytes of the contents (never the unused capacity behind them).
     std::vector<std::uint8_t> GetBytes() const;
 };
 
@@ -104,13 +115,17 @@ public:
 class TStringStream : public TMemoryStream {
 public:
     TStringStream() = default;
+    /// The text encoded in `codePage` (one of IsSupportedCodePage; others raise EEncodingError).
     explicit TStringStream(StringView text, int codePage = CP_UTF8);
+    /// The bytes as they are; they are decoded as UTF-8.
     explicit TStringStream(const RawByteString& bytes);
     String ClassName() const override { return u"TStringStream"; }
+    int CodePage() const { return FCodePage; }
     /// The whole contents decoded in the stream's encoding.
     String DataString() const;
+    /// Writes the encoded text at the position.
     void WriteString(StringView text);
-    /// Reads `count` bytes at the position, decoded.
+    /// Reads up to `count` bytes at the position (fewer at the end, none for count <= 0), decoded.
     String ReadString(std::int64_t count);
 
 private:
@@ -118,7 +133,9 @@ private:
 };
 
 /// A stream over a file. Raises EFOpenError "Cannot open file \"%s\". %s" or EFCreateError
-/// "Cannot create file \"%s\". %s" with the system's reason.
+/// "Cannot create file \"%s\". %s" with the system's reason. fmCreate creates or empties the file
+/// and opens it for reading and writing; the low two bits choose read, write or read/write
+/// otherwise. Share bits are accepted and ignored. A folder cannot be opened.
 class TFileStream : public TStream {
 public:
     TFileStream(const String& fileName, unsigned mode);
@@ -130,6 +147,7 @@ public:
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+    /// Truncates or extends the file and moves the position to the new end.
     void SetSize(std::int64_t newSize) override;
     const String& FileName() const { return FFileName; }
 

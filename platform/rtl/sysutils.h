@@ -30,6 +30,11 @@ struct TFormatSettings {
     String ShortDayNames[7] = {u"Sun", u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat"};
     String LongDayNames[7] = {u"Sunday", u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday", u"Saturday"};
     int CurrencyDecimals = 2;
+    /// Currency symbol and placement: CurrencyFormat 0..3 ("¤1", "1¤", "¤ 1", "1 ¤"),
+    /// NegCurrFormat 0..15 (0 is "(¤1)", 1 is "-¤1", 8 is "-1 ¤").
+    String CurrencyString = u"\u00A4";
+    int CurrencyFormat = 0;
+    int NegCurrFormat = 0;
 };
 /// The process-wide settings (read-only).
 const TFormatSettings& FormatSettings();
@@ -62,7 +67,8 @@ int AnsiCompareStr(StringView a, StringView b);
 int Pos(StringView sub, StringView s);
 /// Like Pos, starting at the 1-based `offset`; 0 when offset < 1 or past the end.
 int PosEx(StringView sub, StringView s, int offset = 1);
-/// `count` code units from the 1-based `index`; out-of-range parts are clipped (never throws).
+/// `count` code units from the 1-based `index`; an index below 1 reads from the start (the
+/// count is not shortened), other out-of-range parts are clipped (never throws).
 String Copy(StringView s, int index, int count);
 /// Deletes `count` code units at the 1-based `index` (clipped; nothing when index < 1).
 void Delete(String& s, int index, int count);
@@ -103,20 +109,26 @@ bool TryStrToInt64(StringView s, std::int64_t& value);
 
 // ---- Floating point ----------------------------------------------------------------------
 /// Shortest text with up to 15 significant digits, "." as decimal separator, exponent form
-/// ("1.5E20", "1E-5") when the exponent is below -5 or at least 15; "NAN", "INF", "-INF".
+/// ("1.5E20", "1E-5") when the decimal exponent is below -4 or at least 15; "NAN", "INF", "-INF".
 String FloatToStr(long double v);
-/// Reads "1.5", "1,5", "-1.5e3", blanks around; raises EConvertError "'%s' is not a valid
-/// floating point value".
+/// Reads "1.5", "1,5", "-1.5e3" (one decimal separator, no thousands separators), blanks
+/// around, and the texts FloatToStr writes for NaN and infinities; a finite text whose value
+/// overflows is invalid. Raises EConvertError "'%s' is not a valid floating point value".
 long double StrToFloat(StringView s);
 long double StrToFloatDef(StringView s, long double def);
 bool TryStrToFloat(StringView s, long double& value);
 bool TryStrToFloat(StringView s, double& value);
 
 enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
-/// The platform's FloatToStrF.
+/// The platform's FloatToStrF. `precision` (1..18) counts significant digits; `digits` is the
+/// minimum number of exponent digits (0..4) for ffGeneral/ffExponent and the number of decimals
+/// (0..18) for ffFixed/ffNumber/ffCurrency. Fixed forms whose integer part needs more than
+/// `precision` digits fall back to ffGeneral.
 String FloatToStrF(long double v, TFloatFormat format, int precision, int digits);
 /// The platform's picture formats: "0" digit, "#" optional digit, "." decimal point, ","
-/// thousands separators, "E+"/"E-"/"e+"/"e-" exponent, quoted literals, ";" sections.
+/// thousands separators, "E+"/"E-"/"e+"/"e-" exponent, quoted literals, ";" sections
+/// (positive;negative;zero). Halves round away from zero; a value that rounds to zero never
+/// carries a minus sign. An empty format gives FloatToStr's text.
 String FormatFloat(StringView format, long double v);
 /// FormatCurr: like FormatFloat for a Currency value (64-bit integer scaled by 10,000).
 String FormatCurr(StringView format, std::int64_t currency);
@@ -131,7 +143,7 @@ bool TryStrToBool(StringView s, bool& value);
 bool StrToBoolDef(StringView s, bool def);
 
 // ---- Characters --------------------------------------------------------------------------
-bool IsDigit(Char c);
+bool IsDigit(Char c);      ///< ASCII "0".."9" (the digits the parsers read)
 bool IsLetter(Char c);     ///< Unicode letter (general categories L*)
 bool IsWhiteSpace(Char c); ///< blanks, tabs, line ends and Unicode spaces
 
