@@ -2,10 +2,13 @@
 // The exception families of the runtime. Throw by value, catch by reference.
 
 #include <exception>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "platform/rtl/format.h"
 #include "platform/rtl/object.h"
+#include "platform/rtl/reflection.h"
 
 namespace vgl {
 
@@ -16,7 +19,11 @@ public:
     Exception(const Exception&) = default;
     Exception& operator=(const Exception&) = default;
 
+    static const vgl::ClassInfo& StaticClassInfo();
+    TClass ClassType() const override { return &StaticClassInfo(); }
     String ClassName() const override { return u"Exception"; }
+    /// Throws a copy of this exception as its actual class (for exceptions made by name).
+    [[noreturn]] virtual void Raise() const { throw *this; }
     const String& Message() const { return FMessage; }
     void SetMessage(String message);
     /// The message as UTF-8.
@@ -27,13 +34,36 @@ private:
     mutable std::string FWhat;
 };
 
-// Declares an exception class with the message constructors and its stable class name.
-#define VGL_DECLARE_EXCEPTION(Name, Base)                                                        \
-    class Name : public Base {                                                                   \
-    public:                                                                                      \
-        explicit Name(String message) : Base(std::move(message)) {}                              \
-        Name(StringView format, ::vgl::TVarRecs args) : Base(::vgl::Format(format, args)) {}     \
-        ::vgl::String ClassName() const override { return ::vgl::ToString(#Name); }                    \
+/// The table of an exception class: its name, its parent and a factory taking the message.
+/// Made once per class; the class registry knows the runtime's own exception classes.
+const ClassInfo* MakeExceptionClassInfo(const char16_t* name, TClass parent, ClassInfo::TMessageFactory factory);
+
+template <class E> const ClassInfo& ExceptionClassInfo(const char16_t* name) {
+    static const ClassInfo* const info = MakeExceptionClassInfo(
+        name, &E::ReflectedBase::StaticClassInfo(), [](const String& message) -> TObject* { return new E(message); });
+    return *info;
+}
+
+/// The runtime's own exception classes (Exception and the families below); the class registry
+/// knows them from the start.
+std::span<const TClass> RuntimeExceptionClasses();
+
+/// A new exception of the class registered under `className` (ASCII case-insensitive) with
+/// the message; none when no exception class of that name is registered.
+std::unique_ptr<Exception> CreateException(StringView className, const String& message);
+
+// Declares an exception class with the message constructors, its table (stable class name,
+// creatable by name with a message) and Raise.
+#define VGL_DECLARE_EXCEPTION(Name, Base)                                                                              \
+    class Name : public Base {                                                                                         \
+    public:                                                                                                            \
+        using ReflectedBase = Base;                                                                                    \
+        explicit Name(::vgl::String message) : Base(std::move(message)) {}                                             \
+        Name(::vgl::StringView format, ::vgl::TVarRecs args) : Base(::vgl::Format(format, args)) {}                    \
+        static const ::vgl::ClassInfo& StaticClassInfo() { return ::vgl::ExceptionClassInfo<Name>(u"" #Name); }        \
+        ::vgl::TClass ClassType() const override { return &StaticClassInfo(); }                                        \
+        ::vgl::String ClassName() const override { return u"" #Name; }                                                 \
+        [[noreturn]] void Raise() const override { throw *this; }                                                      \
     }
 
 VGL_DECLARE_EXCEPTION(EAbort, Exception);
