@@ -1,0 +1,515 @@
+#include "platform/graphics/bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/graphics/bitmap_surface.h"
+#include "platform/graphics/canvas.h"
+
+namespace vgl {
+
+namespace {
+
+std::vector<TColor> DefaultPalette(int bits) {
+    std::vector<TColor> p;
+    if (bits == 1) {
+        p = {clBlack, clWhite};
+    } else if (bits == 4) {
+        p = {RGB(0, 0, 0),       RGB(128, 0, 0),   RGB(0, 128, 0),   RGB(128, 128, 0),
+             RGB(0, 0, 128),     RGB(128, 0, 128), RGB(0, 128, 128), RGB(192, 192, 192),
+             RGB(128, 128, 128), RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(255, 255, 0),
+             RGB(0, 0, 255),     RGB(255, 0, 255), RGB(0, 255, 255), RGB(255, 255, 255)};
+    } else if (bits == 8) {
+        for (int r = 0; r < 6; ++r)
+            for (int g = 0; g < 6; ++g)
+                for (int b = 0; b < 6; ++b)
+                    p.push_back(RGB(r * 51, g * 51, b * 51));
+        for (int i = 0; i < 40; ++i)
+            p.push_back(RGB(i * 255 / 39, i * 255 / 39, i * 255 / 39));
+    }
+    return p;
+}
+
+int RowBytesFor(int width, int bits) {
+    return int(((std::int64_t(width) * bits + 31) / 32) * 4);
+}
+
+std::uint16_t Get16(const std::uint8_t* p) {
+    return std::uint16_t(p[0] | (p[1] << 8));
+}
+std::uint32_t Get32(const std::uint8_t* p) {
+    return std::uint32_t(p[0] | (p[1] << 8) | (p[2] << 16) | (p[3] << 24));
+}
+void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(std::uint8_t(v));
+    out.push_back(std::uint8_t(v >> 8));
+}
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+// Nearest palette entry by squared RGB distance, with a cache for repeated colours.
+class PaletteMatcher {
+public:
+    explicit PaletteMatcher(const std::vector<TColor>& palette) : FPalette(palette) {}
+    int Index(TColor c) {
+        auto it = FCache.find(c);
+        if (it != FCache.end())
+            return it->second;
+        int best = 0;
+        long bestDist = -1;
+        for (size_t i = 0; i < FPalette.size(); ++i) {
+            long dr = GetRValue(c) - GetRValue(FPalette[i]), dg = GetGValue(c) - GetGValue(FPalette[i]),
+                 db = GetBValue(c) - GetBValue(FPalette[i]);
+            long d = dr * dr + dg * dg + db * db;
+            if (bestDist < 0 || d < bestDist) {
+                bestDist = d;
+                best = int(i);
+            }
+        }
+        FCache.emplace(c, best);
+        return best;
+    }
+
+private:
+    const std::vector<TColor>& FPalette;
+    std::unordered_map<TColor, int> FCache;
+};
+
+} // namespace
+
+int BitsPerPixel(TPixelFormat format) {
+    switch (format) {
+    case pf1bit:
+        return 1;
+    case pf4bit:
+        return 4;
+    case pf8bit:
+        return 8;
+    case pf32bit:
+        return 32;
+    default:
+        return 24;
+    }
+}
+
+TBitmap::TBitmap() {
+    FPalette.clear();
+}
+
+TBitmap::TBitmap(int width, int height, TPixelFormat format) {
+    Allocate(width, height, format);
+}
+
+TBitmap::~TBitmap() = default;
+
+void TBitmap::Allocate(int width, int height, TPixelFormat format) {
+    CheckGraphicSize(width, height);
+    FWidth = width;
+    FHeight = height;
+    FPixelFormat = format;
+    int bits = BitsPerPixel(format);
+    FPalette = bits <= 8 ? DefaultPalette(bits) : std::vector<TColor>();
+    FPixels.assign(std::size_t(RowBytesFor(width, bits)) * std::size_t(height), 0);
+    FSurface.reset();
+}
+
+int TBitmap::RowBytes() const {
+    return RowBytesFor(FWidth, BitsPerPixel(FPixelFormat));
+}
+
+TBitmap::Surface& TBitmap::GetSurface() const {
+    if (!FSurface)
+        FSurface = std::make_unique<Surface>();
+    return *FSurface;
+}
+
+void TBitmap::SurfaceToPixels() const {
+    if (!FSurface || FSurface->PixelsValid)
+        return;
+    cairo_surface_t* s = FSurface->Cairo;
+    cairo_surface_flush(s);
+    const std::uint8_t* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    int bits = BitsPerPixel(FPixelFormat);
+    int rowBytes = RowBytes();
+    PaletteMatcher matcher(FPalette);
+    for (int y = 0; y < FHeight; ++y) {
+        const std::uint8_t* src = data + std::ptrdiff_t(y) * stride;
+        std::uint8_t* dst = FPixels.data() + std::ptrdiff_t(y) * rowBytes;
+        for (int x = 0; x < FWidth; ++x) {
+            const std::uint8_t* px = src + x * 4; // B G R x
+            if (bits == 32) {
+                std::memcpy(dst + x * 4, px, 3); // the alpha byte stays
+            } else if (bits == 24) {
+                std::memcpy(dst + x * 3, px, 3);
+            } else {
+                int index = matcher.Index(RGB(px[2], px[1], px[0]));
+                if (bits == 8) {
+                    dst[x] = std::uint8_t(index);
+                } else if (bits == 4) {
+                    std::uint8_t& b = dst[x / 2];
+                    b = (x & 1) ? std::uint8_t((b & 0xF0) | index) : std::uint8_t((b & 0x0F) | (index << 4));
+                } else {
+                    std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
+                    dst[x / 8] = index ? std::uint8_t(dst[x / 8] | mask) : std::uint8_t(dst[x / 8] & ~mask);
+                }
+            }
+        }
+    }
+    FSurface->PixelsValid = true;
+}
+
+cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
+    TBitmap::Surface& s = bitmap.GetSurface();
+    if (!s.Cairo) {
+        s.Cairo = cairo_image_surface_create(CAIRO_FORMAT_RGB24, bitmap.FWidth, bitmap.FHeight);
+        s.SurfaceValid = false;
+    }
+    if (!s.SurfaceValid) {
+        cairo_surface_flush(s.Cairo);
+        std::uint8_t* data = cairo_image_surface_get_data(s.Cairo);
+        int stride = cairo_image_surface_get_stride(s.Cairo);
+        for (int y = 0; y < bitmap.FHeight; ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
+            for (int x = 0; x < bitmap.FWidth; ++x) {
+                TColor c = bitmap.GetPixel(x, y);
+                row[x] = 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
+                         std::uint32_t(GetBValue(c));
+            }
+        }
+        cairo_surface_mark_dirty(s.Cairo);
+        s.SurfaceValid = true;
+    }
+    return s.Cairo;
+}
+
+cairo_surface_t* TBitmapSurfaceAccess::ForDrawing(const TBitmap& bitmap) {
+    cairo_surface_t* surface = ForReading(bitmap);
+    bitmap.FSurface->PixelsValid = false;
+    return surface;
+}
+
+cairo_surface_t* TBitmapSurfaceAccess::AlphaSurface(const TBitmap& bitmap) {
+    bool alpha = bitmap.FPixelFormat == pf32bit && bitmap.FAlphaFormat != afIgnored;
+    if (!alpha && !bitmap.GetTransparent())
+        return nullptr;
+    TColor key = alpha ? clNone : ColorToRGB(bitmap.GetTransparentColor());
+    bitmap.SurfaceToPixels();
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, bitmap.FWidth, bitmap.FHeight);
+    std::uint8_t* data = cairo_image_surface_get_data(s);
+    int stride = cairo_image_surface_get_stride(s);
+    for (int y = 0; y < bitmap.FHeight; ++y) {
+        auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
+        const std::uint8_t* src = bitmap.FPixels.data() + std::ptrdiff_t(y) * bitmap.RowBytes();
+        for (int x = 0; x < bitmap.FWidth; ++x) {
+            std::uint32_t b, g, r, a;
+            if (alpha) {
+                b = src[x * 4];
+                g = src[x * 4 + 1];
+                r = src[x * 4 + 2];
+                a = src[x * 4 + 3];
+                if (bitmap.FAlphaFormat == afDefined) {
+                    b = (b * a + 127) / 255;
+                    g = (g * a + 127) / 255;
+                    r = (r * a + 127) / 255;
+                } else { // premultiplied: a channel above alpha is invalid; clamp it
+                    b = std::min(b, a);
+                    g = std::min(g, a);
+                    r = std::min(r, a);
+                }
+            } else {
+                TColor c = bitmap.GetPixel(x, y);
+                r = std::uint32_t(GetRValue(c));
+                g = std::uint32_t(GetGValue(c));
+                b = std::uint32_t(GetBValue(c));
+                a = 255;
+                if (c == key)
+                    r = g = b = a = 0;
+            }
+            row[x] = (a << 24) | (r << 16) | (g << 8) | b;
+        }
+    }
+    cairo_surface_mark_dirty(s);
+    return s;
+}
+
+std::uint8_t* TBitmap::ScanLine(int y) {
+    if (y < 0 || y >= FHeight)
+        throw ERangeError(u"Scan line index out of range");
+    SurfaceToPixels();
+    if (FSurface)
+        FSurface->SurfaceValid = false;
+    return FPixels.data() + std::ptrdiff_t(y) * RowBytes();
+}
+
+const std::uint8_t* TBitmap::ScanLine(int y) const {
+    if (y < 0 || y >= FHeight)
+        throw ERangeError(u"Scan line index out of range");
+    SurfaceToPixels();
+    return FPixels.data() + std::ptrdiff_t(y) * RowBytes();
+}
+
+TColor TBitmap::GetPixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight)
+        return clNone;
+    SurfaceToPixels();
+    const std::uint8_t* row = FPixels.data() + std::ptrdiff_t(y) * RowBytes();
+    switch (BitsPerPixel(FPixelFormat)) {
+    case 1:
+        return FPalette[(row[x / 8] >> (7 - (x & 7))) & 1];
+    case 4: {
+        int index = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
+        return size_t(index) < FPalette.size() ? FPalette[size_t(index)] : clBlack;
+    }
+    case 8:
+        return row[x] < FPalette.size() ? FPalette[row[x]] : clBlack;
+    case 32:
+        return RGB(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]);
+    default:
+        return RGB(row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
+    }
+}
+
+void TBitmap::SetPixel(int x, int y, TColor color) {
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight)
+        return;
+    color = ColorToRGB(color);
+    std::uint8_t* row = ScanLine(y);
+    int bits = BitsPerPixel(FPixelFormat);
+    if (bits == 32 || bits == 24) {
+        std::uint8_t* px = row + x * (bits / 8);
+        px[0] = std::uint8_t(GetBValue(color));
+        px[1] = std::uint8_t(GetGValue(color));
+        px[2] = std::uint8_t(GetRValue(color));
+        return;
+    }
+    int index = PaletteMatcher(FPalette).Index(color);
+    if (bits == 8)
+        row[x] = std::uint8_t(index);
+    else if (bits == 4)
+        row[x / 2] =
+            (x & 1) ? std::uint8_t((row[x / 2] & 0xF0) | index) : std::uint8_t((row[x / 2] & 0x0F) | (index << 4));
+    else
+        row[x / 8] =
+            index ? std::uint8_t(row[x / 8] | (0x80 >> (x & 7))) : std::uint8_t(row[x / 8] & ~(0x80 >> (x & 7)));
+}
+
+void TBitmap::SetSize(int width, int height) {
+    if (width == FWidth && height == FHeight)
+        return;
+    CheckGraphicSize(width, height);
+    SurfaceToPixels();
+    std::vector<std::uint8_t> old = std::move(FPixels);
+    int oldRow = RowBytes(), oldH = FHeight, oldW = FWidth;
+    FWidth = width;
+    FHeight = height;
+    FPixels.assign(std::size_t(RowBytes()) * std::size_t(height), 0);
+    int bits = BitsPerPixel(FPixelFormat);
+    int copyBytes = int((std::int64_t(std::min(oldW, width)) * bits + 7) / 8);
+    for (int y = 0; y < std::min(oldH, height); ++y)
+        std::memcpy(FPixels.data() + std::ptrdiff_t(y) * RowBytes(), old.data() + std::ptrdiff_t(y) * oldRow,
+                    std::size_t(copyBytes));
+    FSurface.reset();
+    Changed();
+}
+
+void TBitmap::SetPixelFormat(TPixelFormat format) {
+    if (format == FPixelFormat)
+        return;
+    SurfaceToPixels();
+    std::vector<TColor> colors(std::size_t(FWidth) * std::size_t(FHeight));
+    std::vector<std::uint8_t> alpha;
+    for (int y = 0; y < FHeight; ++y)
+        for (int x = 0; x < FWidth; ++x)
+            colors[std::size_t(y) * std::size_t(FWidth) + std::size_t(x)] = GetPixel(x, y);
+    Allocate(FWidth, FHeight, format);
+    for (int y = 0; y < FHeight; ++y)
+        for (int x = 0; x < FWidth; ++x)
+            SetPixel(x, y, colors[std::size_t(y) * std::size_t(FWidth) + std::size_t(x)]);
+    if (format == pf32bit)
+        for (int y = 0; y < FHeight; ++y)
+            for (int x = 0; x < FWidth; ++x)
+                FPixels[std::size_t(y) * std::size_t(RowBytes()) + std::size_t(x) * 4 + 3] = 0xFF;
+    Changed();
+}
+
+void TBitmap::SetPalette(std::vector<TColor> palette) {
+    int bits = BitsPerPixel(FPixelFormat);
+    if (bits > 8)
+        throw EInvalidGraphicOperation(u"A bitmap of more than 8 bits per pixel has no palette");
+    if (palette.empty() || palette.size() > (std::size_t(1) << bits))
+        throw EInvalidGraphicOperation(u"Palette size does not fit the pixel format");
+    SurfaceToPixels();
+    FPalette = std::move(palette);
+    if (FSurface)
+        FSurface->SurfaceValid = false;
+    Changed();
+}
+
+TCanvas& TBitmap::Canvas() {
+    if (!FCanvas)
+        FCanvas = std::make_unique<TCanvas>(this);
+    return *FCanvas;
+}
+
+TColor TBitmap::GetTransparentColor() const {
+    if (FTransparentMode == tmFixed)
+        return FTransparentColor;
+    if (GetEmpty())
+        return clNone;
+    return GetPixel(0, FHeight - 1); // the bottom-left pixel, as the platform took it
+}
+
+void TBitmap::SetTransparentColor(TColor color) {
+    FTransparentColor = color;
+    FTransparentMode = color == clDefault ? tmAuto : tmFixed;
+}
+
+void TBitmap::Draw(TCanvas& canvas, const TRect& rect) const {
+    if (!GetEmpty())
+        canvas.DrawBitmap(rect, *this, Rect(0, 0, FWidth, FHeight));
+}
+
+bool IsBmpData(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+}
+
+void TBitmap::LoadFromBytes(std::span<const std::uint8_t> bytes) {
+    const String invalid = u"Bitmap image is not valid";
+    if (bytes.size() < 14 + 40 || !IsBmpData(bytes))
+        throw EInvalidGraphic(invalid);
+    const std::uint8_t* h = bytes.data();
+    std::uint32_t offBits = Get32(h + 10);
+    std::uint32_t infoSize = Get32(h + 14);
+    if (infoSize < 40 || 14 + std::uint64_t(infoSize) > bytes.size())
+        throw EInvalidGraphic(invalid);
+    std::int32_t width = std::int32_t(Get32(h + 18));
+    std::int32_t height = std::int32_t(Get32(h + 22));
+    int planes = Get16(h + 26), bits = Get16(h + 28);
+    std::uint32_t compression = Get32(h + 30), clrUsed = Get32(h + 46);
+    if (planes != 1 || width <= 0 || height == 0 || height == INT32_MIN)
+        throw EInvalidGraphic(invalid);
+    if (compression != 0)
+        throw EInvalidGraphic(u"Bitmap compression is not supported");
+    TPixelFormat format;
+    switch (bits) {
+    case 1:
+        format = pf1bit;
+        break;
+    case 4:
+        format = pf4bit;
+        break;
+    case 8:
+        format = pf8bit;
+        break;
+    case 24:
+        format = pf24bit;
+        break;
+    case 32:
+        format = pf32bit;
+        break;
+    default:
+        throw EInvalidGraphic(invalid);
+    }
+    bool topDown = height < 0;
+    int rows = topDown ? -height : height;
+    CheckGraphicSize(width, rows);
+    std::vector<TColor> palette;
+    if (bits <= 8) {
+        std::uint64_t count = clrUsed ? clrUsed : (1u << bits);
+        if (count > (1u << bits))
+            throw EInvalidGraphic(invalid);
+        std::uint64_t at = 14 + std::uint64_t(infoSize);
+        if (at + count * 4 > bytes.size())
+            throw EInvalidGraphic(invalid);
+        for (std::uint64_t i = 0; i < count; ++i)
+            palette.push_back(RGB(h[at + i * 4 + 2], h[at + i * 4 + 1], h[at + i * 4]));
+    }
+    std::uint64_t rowBytes = std::uint64_t(RowBytesFor(width, bits));
+    if (offBits < 14 + infoSize || std::uint64_t(offBits) + rowBytes * std::uint64_t(rows) > bytes.size())
+        throw EInvalidGraphic(invalid);
+    Allocate(width, rows, format);
+    if (!palette.empty()) {
+        palette.resize(std::size_t(1) << bits, clBlack);
+        FPalette = std::move(palette);
+    }
+    for (int y = 0; y < rows; ++y) {
+        int fileRow = topDown ? y : rows - 1 - y;
+        std::memcpy(FPixels.data() + std::ptrdiff_t(y) * std::ptrdiff_t(rowBytes),
+                    h + offBits + std::uint64_t(fileRow) * rowBytes, rowBytes);
+    }
+    FAlphaFormat = afIgnored;
+    Changed();
+}
+
+std::vector<std::uint8_t> TBitmap::SaveToBytes() const {
+    SurfaceToPixels();
+    int bits = BitsPerPixel(FPixelFormat);
+    std::uint32_t paletteBytes = bits <= 8 ? std::uint32_t(FPalette.size()) * 4 : 0;
+    std::uint32_t imageBytes = std::uint32_t(RowBytes()) * std::uint32_t(FHeight);
+    std::uint32_t offBits = 14 + 40 + paletteBytes;
+    std::vector<std::uint8_t> out;
+    out.reserve(offBits + imageBytes);
+    out.push_back('B');
+    out.push_back('M');
+    Put32(out, offBits + imageBytes);
+    Put32(out, 0);
+    Put32(out, offBits);
+    Put32(out, 40);
+    Put32(out, std::uint32_t(FWidth));
+    Put32(out, std::uint32_t(FHeight));
+    Put16(out, 1);
+    Put16(out, std::uint32_t(bits));
+    Put32(out, 0); // BI_RGB
+    Put32(out, imageBytes);
+    Put32(out, 0);
+    Put32(out, 0);
+    Put32(out, bits <= 8 ? std::uint32_t(FPalette.size()) : 0);
+    Put32(out, 0);
+    if (bits <= 8)
+        for (TColor c : FPalette) {
+            out.push_back(std::uint8_t(GetBValue(c)));
+            out.push_back(std::uint8_t(GetGValue(c)));
+            out.push_back(std::uint8_t(GetRValue(c)));
+            out.push_back(0);
+        }
+    for (int y = FHeight - 1; y >= 0; --y) {
+        const std::uint8_t* row = FPixels.data() + std::ptrdiff_t(y) * RowBytes();
+        out.insert(out.end(), row, row + RowBytes());
+    }
+    return out;
+}
+
+void TBitmap::Assign(const TGraphic& source) {
+    if (&source == this)
+        return;
+    if (auto* bmp = dynamic_cast<const TBitmap*>(&source)) {
+        bmp->SurfaceToPixels();
+        FWidth = bmp->FWidth;
+        FHeight = bmp->FHeight;
+        FPixelFormat = bmp->FPixelFormat;
+        FAlphaFormat = bmp->FAlphaFormat;
+        FTransparentMode = bmp->FTransparentMode;
+        FTransparentColor = bmp->FTransparentColor;
+        FTransparent = bmp->FTransparent;
+        FPixels = bmp->FPixels;
+        FPalette = bmp->FPalette;
+        FSurface.reset();
+        Changed();
+        return;
+    }
+    if (!source.AssignTo(*this))
+        AssignError(source);
+    Changed();
+}
+
+std::unique_ptr<TGraphic> TBitmap::Clone() const {
+    auto copy = std::make_unique<TBitmap>();
+    copy->Assign(*this);
+    return copy;
+}
+
+} // namespace vgl

@@ -1,0 +1,34 @@
+#pragma once
+// Internal to platform/graphics: the cairo image surface behind a bitmap's canvas, kept in step
+// with the bitmap's own pixels. The pixels are the reference until the canvas draws; then the
+// surface is, until somebody asks for the pixels again.
+
+#include <cairo.h>
+
+#include "platform/graphics/bitmap.h"
+
+namespace vgl {
+
+struct TBitmap::Surface {
+    cairo_surface_t* Cairo = nullptr; // CAIRO_FORMAT_RGB24, the bitmap's size
+    bool SurfaceValid = false;        // the surface holds the current picture
+    bool PixelsValid = true;          // the pixel rows hold the current picture
+    ~Surface() {
+        if (Cairo)
+            cairo_surface_destroy(Cairo);
+    }
+};
+
+class TBitmapSurfaceAccess {
+public:
+    /// The surface, up to date, for drawing on it: the pixel rows become stale.
+    static cairo_surface_t* ForDrawing(const TBitmap& bitmap);
+    /// The surface, up to date, for reading.
+    static cairo_surface_t* ForReading(const TBitmap& bitmap);
+    /// A new premultiplied ARGB32 surface of the bitmap's picture with its alpha (32-bit bitmaps
+    /// with an alpha format) or its transparent colour cut out (Transparent bitmaps); none for
+    /// an opaque bitmap. The caller destroys it.
+    static cairo_surface_t* AlphaSurface(const TBitmap& bitmap);
+};
+
+} // namespace vgl

@@ -1,0 +1,526 @@
+#include "platform/graphics/canvas.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/bitmap_surface.h"
+#include "platform/graphics/font_face_native.h"
+
+namespace vgl {
+
+TXForm TXForm::Rotation(double degrees, double cx, double cy) {
+    double a = degrees * std::numbers::pi / 180.0;
+    double c = std::cos(a), s = std::sin(a);
+    // Counter-clockwise on a page whose y axis points down.
+    TXForm x{c, -s, s, c, 0, 0};
+    x.eDx = cx - (c * cx + s * cy);
+    x.eDy = cy - (-s * cx + c * cy);
+    return x;
+}
+
+TXForm TXForm::Then(const TXForm& n) const {
+    return TXForm{eM11 * n.eM11 + eM12 * n.eM21,       eM11 * n.eM12 + eM12 * n.eM22,
+                  eM21 * n.eM11 + eM22 * n.eM21,       eM21 * n.eM12 + eM22 * n.eM22,
+                  eDx * n.eM11 + eDy * n.eM21 + n.eDx, eDx * n.eM12 + eDy * n.eM22 + n.eDy};
+}
+
+namespace {
+
+void SetColor(cairo_t* cr, TColor color) {
+    TColor c = ColorToRGB(color);
+    cairo_set_source_rgb(cr, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
+}
+
+cairo_matrix_t ToMatrix(const TXForm& x) {
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, x.eM11, x.eM12, x.eM21, x.eM22, x.eDx, x.eDy);
+    return m;
+}
+
+} // namespace
+
+// One drawing operation on the canvas's bitmap: a cairo context with the canvas's clip and
+// transform, released when the operation ends.
+struct CanvasDraw {
+    const TCanvas& Canvas;
+    cairo_t* Cr = nullptr;
+    explicit CanvasDraw(const TCanvas& canvas) : Canvas(canvas) {
+        if (!canvas.FTarget)
+            return;
+        Cr = cairo_create(TBitmapSurfaceAccess::ForDrawing(*canvas.FTarget));
+        if (canvas.FHasClip) {
+            cairo_rectangle(Cr, canvas.FClip.Left, canvas.FClip.Top, canvas.FClip.Width(), canvas.FClip.Height());
+            cairo_clip(Cr);
+        }
+        cairo_matrix_t m = ToMatrix(canvas.FXForm);
+        cairo_set_matrix(Cr, &m);
+        cairo_set_antialias(Cr, canvas.FAntialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+    }
+    ~CanvasDraw() {
+        if (Cr)
+            cairo_destroy(Cr);
+    }
+    CanvasDraw(const CanvasDraw&) = delete;
+    CanvasDraw& operator=(const CanvasDraw&) = delete;
+
+    // The brush as the source, its hatch pattern fixed to the device grid.
+    bool SetBrush() {
+        const TBrushData& b = Canvas.FBrush.Data();
+        if (b.Style == bsClear)
+            return false;
+        if (b.Style == bsSolid) {
+            SetColor(Cr, b.Color);
+            return true;
+        }
+        cairo_surface_t* tile = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+        std::uint8_t* data = cairo_image_surface_get_data(tile);
+        int stride = cairo_image_surface_get_stride(tile);
+        TColor fg = ColorToRGB(b.Color), bg = ColorToRGB(Canvas.GetBkColor());
+        auto argb = [](TColor c) {
+            return 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
+                   std::uint32_t(GetBValue(c));
+        };
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                bool on = false;
+                switch (b.Style) {
+                case bsHorizontal:
+                    on = y == 7;
+                    break;
+                case bsVertical:
+                    on = x == 7;
+                    break;
+                case bsFDiagonal:
+                    on = x == y;
+                    break;
+                case bsBDiagonal:
+                    on = x + y == 7;
+                    break;
+                case bsCross:
+                    on = x == 7 || y == 7;
+                    break;
+                default:
+                    on = x == y || x + y == 7;
+                    break;
+                }
+                reinterpret_cast<std::uint32_t*>(data + y * stride)[x] =
+                    on ? argb(fg) : (Canvas.FBkMode == OPAQUE ? argb(bg) : 0u);
+            }
+        cairo_surface_mark_dirty(tile);
+        cairo_pattern_t* pattern = cairo_pattern_create_for_surface(tile);
+        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_REPEAT);
+        cairo_pattern_set_filter(pattern, CAIRO_FILTER_NEAREST);
+        cairo_matrix_t current;
+        cairo_get_matrix(Cr, &current);
+        cairo_identity_matrix(Cr);
+        cairo_set_source(Cr, pattern);
+        cairo_set_matrix(Cr, &current);
+        cairo_pattern_destroy(pattern);
+        cairo_surface_destroy(tile);
+        return true;
+    }
+
+    // The pen as source and line settings; false for a clear pen.
+    bool SetPen() {
+        const TPenData& p = Canvas.FPen.Data();
+        if (p.Style == psClear)
+            return false;
+        int w = p.Width < 1 ? 1 : p.Width;
+        SetColor(Cr, p.Color);
+        cairo_set_line_width(Cr, w);
+        if (w == 1) {
+            cairo_set_line_cap(Cr, CAIRO_LINE_CAP_BUTT);
+            cairo_set_line_join(Cr, CAIRO_LINE_JOIN_MITER);
+        } else {
+            cairo_set_line_cap(Cr, p.EndCap == pecRound    ? CAIRO_LINE_CAP_ROUND
+                                   : p.EndCap == pecSquare ? CAIRO_LINE_CAP_SQUARE
+                                                           : CAIRO_LINE_CAP_BUTT);
+            cairo_set_line_join(Cr, p.JoinStyle == pjsRound   ? CAIRO_LINE_JOIN_ROUND
+                                    : p.JoinStyle == pjsBevel ? CAIRO_LINE_JOIN_BEVEL
+                                                              : CAIRO_LINE_JOIN_MITER);
+        }
+        static const double dash[] = {18, 6}, dot[] = {3, 3}, dashDot[] = {9, 6, 3, 6},
+                            dashDotDot[] = {9, 3, 3, 3, 3, 3};
+        const double* pattern = nullptr;
+        int count = 0;
+        switch (p.Style) {
+        case psDash:
+            pattern = dash, count = 2;
+            break;
+        case psDot:
+            pattern = dot, count = 2;
+            break;
+        case psDashDot:
+            pattern = dashDot, count = 4;
+            break;
+        case psDashDotDot:
+            pattern = dashDotDot, count = 6;
+            break;
+        default:
+            break;
+        }
+        double scaled[6];
+        for (int i = 0; i < count; ++i)
+            scaled[i] = pattern[i] * w;
+        cairo_set_dash(Cr, scaled, count, 0);
+        return true;
+    }
+
+    // Offset that puts an odd-width stroke on pixel centres.
+    double PenOffset() const {
+        int w = Canvas.FPen.Data().Width < 1 ? 1 : Canvas.FPen.Data().Width;
+        return (w & 1) ? 0.5 : 0.0;
+    }
+
+    // Fills the current path with the brush and strokes it with the pen.
+    void FillAndStroke() {
+        if (SetBrush()) {
+            cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_EVEN_ODD);
+            cairo_fill_preserve(Cr);
+        }
+        if (SetPen())
+            cairo_stroke_preserve(Cr);
+        cairo_new_path(Cr);
+    }
+
+    void EllipsePath(double l, double t, double r, double b) {
+        double w = r - l, h = b - t;
+        if (w <= 0 || h <= 0)
+            return;
+        cairo_save(Cr);
+        cairo_translate(Cr, l + w / 2, t + h / 2);
+        cairo_scale(Cr, w / 2, h / 2);
+        cairo_arc(Cr, 0, 0, 1, 0, 2 * std::numbers::pi);
+        cairo_restore(Cr);
+    }
+
+    void RoundRectPath(double l, double t, double r, double b, double rx, double ry) {
+        rx = std::min(rx, (r - l) / 2);
+        ry = std::min(ry, (b - t) / 2);
+        if (rx <= 0 || ry <= 0) {
+            cairo_rectangle(Cr, l, t, r - l, b - t);
+            return;
+        }
+        auto corner = [&](double cx, double cy, double a0) {
+            cairo_save(Cr);
+            cairo_translate(Cr, cx, cy);
+            cairo_scale(Cr, rx, ry);
+            cairo_arc(Cr, 0, 0, 1, a0, a0 + std::numbers::pi / 2);
+            cairo_restore(Cr);
+        };
+        cairo_new_sub_path(Cr);
+        corner(r - rx, t + ry, -std::numbers::pi / 2);
+        corner(r - rx, b - ry, 0);
+        corner(l + rx, b - ry, std::numbers::pi / 2);
+        corner(l + rx, t + ry, std::numbers::pi);
+        cairo_close_path(Cr);
+    }
+};
+
+TCanvas::TCanvas(TBitmap* target) : FTarget(target) {}
+TCanvas::TCanvas() = default;
+TCanvas::~TCanvas() = default;
+
+void TCanvas::MoveTo(int x, int y) {
+    FPenPos = Point(x, y);
+}
+
+void TCanvas::LineTo(int x, int y) {
+    CanvasDraw d(*this);
+    if (d.Cr && d.SetPen()) {
+        double o = d.PenOffset();
+        cairo_move_to(d.Cr, FPenPos.X + o, FPenPos.Y + o);
+        cairo_line_to(d.Cr, x + o, y + o);
+        cairo_stroke(d.Cr);
+    }
+    FPenPos = Point(x, y);
+}
+
+void TCanvas::Polyline(std::span<const TPoint> points) {
+    CanvasDraw d(*this);
+    if (d.Cr && points.size() >= 2 && d.SetPen()) {
+        double o = d.PenOffset();
+        cairo_move_to(d.Cr, points[0].X + o, points[0].Y + o);
+        for (size_t i = 1; i < points.size(); ++i)
+            cairo_line_to(d.Cr, points[i].X + o, points[i].Y + o);
+        cairo_stroke(d.Cr);
+    }
+}
+
+void TCanvas::Polygon(std::span<const TPoint> points) {
+    CanvasDraw d(*this);
+    if (!d.Cr || points.size() < 2)
+        return;
+    double o = d.PenOffset();
+    cairo_move_to(d.Cr, points[0].X + o, points[0].Y + o);
+    for (size_t i = 1; i < points.size(); ++i)
+        cairo_line_to(d.Cr, points[i].X + o, points[i].Y + o);
+    cairo_close_path(d.Cr);
+    d.FillAndStroke();
+}
+
+void TCanvas::Rectangle(const TRect& r) {
+    CanvasDraw d(*this);
+    if (!d.Cr || r.IsEmpty())
+        return;
+    if (d.SetBrush()) {
+        cairo_rectangle(d.Cr, r.Left, r.Top, r.Width(), r.Height());
+        cairo_fill(d.Cr);
+    }
+    if (d.SetPen()) {
+        double o = d.PenOffset();
+        cairo_rectangle(d.Cr, r.Left + o, r.Top + o, r.Width() - 1, r.Height() - 1);
+        cairo_stroke(d.Cr);
+    }
+}
+
+void TCanvas::RoundRect(const TRect& r, int cornerWidth, int cornerHeight) {
+    CanvasDraw d(*this);
+    if (!d.Cr || r.IsEmpty())
+        return;
+    d.RoundRectPath(r.Left + 0.5, r.Top + 0.5, r.Right - 0.5, r.Bottom - 0.5, cornerWidth / 2.0, cornerHeight / 2.0);
+    d.FillAndStroke();
+}
+
+void TCanvas::Ellipse(const TRect& r) {
+    CanvasDraw d(*this);
+    if (!d.Cr || r.IsEmpty())
+        return;
+    d.EllipsePath(r.Left + 0.5, r.Top + 0.5, r.Right - 0.5, r.Bottom - 0.5);
+    d.FillAndStroke();
+}
+
+void TCanvas::FillRect(const TRect& r) {
+    CanvasDraw d(*this);
+    if (!d.Cr || r.IsEmpty() || !d.SetBrush())
+        return;
+    cairo_rectangle(d.Cr, r.Left, r.Top, r.Width(), r.Height());
+    cairo_fill(d.Cr);
+}
+
+void TCanvas::FrameRect(const TRect& r) {
+    CanvasDraw d(*this);
+    if (!d.Cr || r.IsEmpty() || FBrush.GetStyle() == bsClear)
+        return;
+    SetColor(d.Cr, FBrush.GetColor());
+    cairo_rectangle(d.Cr, r.Left, r.Top, r.Width(), r.Height());
+    cairo_rectangle(d.Cr, r.Left + 1, r.Top + 1, r.Width() - 2, r.Height() - 2);
+    cairo_set_fill_rule(d.Cr, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_fill(d.Cr);
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+    CanvasDraw d(*this);
+    if (!d.Cr)
+        return;
+    SetColor(d.Cr, color);
+    cairo_rectangle(d.Cr, x, y, 1, 1);
+    cairo_fill(d.Cr);
+}
+
+TColor TCanvas::GetPixel(int x, int y) const {
+    return FTarget ? FTarget->GetPixel(x, y) : clNone;
+}
+
+const TFontMeasure& TCanvas::Measure() const {
+    if (!FMeasure || !(FMeasureFont == FFont.Data())) {
+        FMeasure = std::make_unique<TFontMeasure>(FFont.Data());
+        FMeasureFont = FFont.Data();
+    }
+    return *FMeasure;
+}
+
+TSize TCanvas::TextExtent(StringView text) const {
+    return Measure().TextExtent(text);
+}
+
+TTextMetric TCanvas::GetTextMetrics() const {
+    return Measure().TextMetric();
+}
+
+void TCanvas::SetBkMode(int mode) {
+    FBkMode = mode == TRANSPARENT ? TRANSPARENT : OPAQUE;
+}
+
+void TCanvas::SetBkColor(TColor color) {
+    FBkColor = color;
+    FBkColorSet = true;
+}
+
+void TCanvas::TextOut(int x, int y, StringView text) {
+    // The platform's TextOut: background from the brush, transparent for a clear brush.
+    int saved = FBkMode;
+    TColor savedColor = FBkColor;
+    bool savedSet = FBkColorSet;
+    FBkMode = FBrush.GetStyle() == bsClear ? TRANSPARENT : OPAQUE;
+    FBkColor = FBrush.GetColor();
+    FBkColorSet = true;
+    ExtTextOut(x, y, 0, nullptr, text, {});
+    FBkMode = saved;
+    FBkColor = savedColor;
+    FBkColorSet = savedSet;
+    FPenPos = Point(x + TextWidth(text), y);
+}
+
+void TCanvas::ExtTextOut(int x, int y, int options, const TRect* rect, StringView text, std::span<const int> dx) {
+    CanvasDraw d(*this);
+    if (!d.Cr)
+        return;
+    const TFontMeasure& m = Measure();
+    const TTextMetric& tm = m.TextMetric();
+    TColor bk = FBkColorSet ? FBkColor : FBrush.GetColor();
+    if (rect && (options & ETO_OPAQUE) && !rect->IsEmpty()) {
+        SetColor(d.Cr, bk);
+        cairo_rectangle(d.Cr, rect->Left, rect->Top, rect->Width(), rect->Height());
+        cairo_fill(d.Cr);
+    }
+    if (rect && (options & ETO_CLIPPED)) {
+        cairo_rectangle(d.Cr, rect->Left, rect->Top, rect->Width(), rect->Height());
+        cairo_clip(d.Cr);
+    }
+    if (text.empty())
+        return;
+    std::vector<int> advances = m.CharAdvances(text);
+    for (size_t i = 0; i < dx.size() && i < advances.size(); ++i)
+        advances[i] = dx[i];
+    const TFontFace& face = *m.Match().Face;
+    std::vector<cairo_glyph_t> glyphs;
+    glyphs.reserve(text.size());
+    double pen = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        double advance = advances[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            advance += advances[++i];
+        }
+        glyphs.push_back(cairo_glyph_t{face.GlyphIndex(c), pen, double(tm.tmAscent)});
+        pen += advance;
+    }
+    cairo_translate(d.Cr, x, y);
+    if (FFont.GetOrientation() != 0)
+        cairo_rotate(d.Cr, -FFont.GetOrientation() * std::numbers::pi / 1800.0);
+    if (FBkMode == OPAQUE) {
+        SetColor(d.Cr, bk);
+        cairo_rectangle(d.Cr, 0, 0, pen, tm.tmHeight);
+        cairo_fill(d.Cr);
+    }
+    const TFontMatch& match = m.Match();
+    cairo_set_font_face(d.Cr, face.GetNative().CairoFontFace(match.SimulatedBold, match.SimulatedItalic));
+    cairo_set_font_size(d.Cr, m.EmHeight());
+    cairo_font_options_t* fo = cairo_font_options_create();
+    cairo_font_options_set_antialias(fo, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(fo, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(fo, CAIRO_HINT_METRICS_OFF);
+    cairo_set_font_options(d.Cr, fo);
+    cairo_font_options_destroy(fo);
+    SetColor(d.Cr, FFont.GetColor());
+    cairo_show_glyphs(d.Cr, glyphs.data(), int(glyphs.size()));
+    // Underline and strike-out bars from the face's own positions.
+    const TOutlineMetrics& om = face.Metrics();
+    auto bar = [&](int position, int thickness) {
+        int t = std::max(1, ScaleFontUnits(thickness, m.EmHeight(), om.UnitsPerEm));
+        int top = tm.tmAscent - ScaleFontUnits(position, m.EmHeight(), om.UnitsPerEm);
+        cairo_rectangle(d.Cr, 0, top, pen, t);
+        cairo_fill(d.Cr);
+    };
+    if (FFont.GetStyle().Contains(fsUnderline))
+        bar(om.UnderlinePosition, om.UnderlineThickness);
+    if (FFont.GetStyle().Contains(fsStrikeOut))
+        bar(om.StrikeoutPosition + om.StrikeoutSize, om.StrikeoutSize);
+}
+
+void TCanvas::Draw(int x, int y, const TGraphic& graphic) {
+    graphic.Draw(*this, Rect(x, y, x + graphic.GetWidth(), y + graphic.GetHeight()));
+}
+
+void TCanvas::StretchDraw(const TRect& rect, const TGraphic& graphic) {
+    graphic.Draw(*this, rect);
+}
+
+void TCanvas::SetStretchFilter(TStretchFilter filter) {
+    FStretchFilter = filter;
+}
+
+void TCanvas::DrawBitmap(const TRect& dest, const TBitmap& source, const TRect& sourceRect) {
+    if (dest.Width() == 0 || dest.Height() == 0 || sourceRect.IsEmpty() || source.GetEmpty())
+        return;
+    CanvasDraw d(*this);
+    if (!d.Cr)
+        return;
+    cairo_surface_t* src = TBitmapSurfaceAccess::AlphaSurface(source);
+    bool owned = src != nullptr;
+    if (!src) {
+        src = TBitmapSurfaceAccess::ForReading(source);
+        if (&source == FTarget) { // drawing a bitmap onto itself: read from a copy
+            cairo_surface_t* copy =
+                cairo_image_surface_create(CAIRO_FORMAT_RGB24, source.GetWidth(), source.GetHeight());
+            cairo_t* c = cairo_create(copy);
+            cairo_set_source_surface(c, src, 0, 0);
+            cairo_paint(c);
+            cairo_destroy(c);
+            src = copy;
+            owned = true;
+        }
+    }
+    cairo_rectangle(d.Cr, std::min(dest.Left, dest.Right), std::min(dest.Top, dest.Bottom), std::abs(dest.Width()),
+                    std::abs(dest.Height()));
+    cairo_clip(d.Cr);
+    cairo_translate(d.Cr, dest.Left, dest.Top);
+    cairo_scale(d.Cr, double(dest.Width()) / sourceRect.Width(), double(dest.Height()) / sourceRect.Height());
+    cairo_set_source_surface(d.Cr, src, -sourceRect.Left, -sourceRect.Top);
+    cairo_pattern_t* pattern = cairo_get_source(d.Cr);
+    cairo_pattern_set_filter(pattern, FStretchFilter == sfSmooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    cairo_paint(d.Cr);
+    if (owned)
+        cairo_surface_destroy(src);
+}
+
+void TCanvas::IntersectClipRect(const TRect& r) {
+    // The rectangle is given in logical units; its device bounds are kept.
+    double xs[4] = {double(r.Left), double(r.Right), double(r.Left), double(r.Right)};
+    double ys[4] = {double(r.Top), double(r.Top), double(r.Bottom), double(r.Bottom)};
+    double minX = 1e18, minY = 1e18, maxX = -1e18, maxY = -1e18;
+    for (int i = 0; i < 4; ++i) {
+        double dx = FXForm.eM11 * xs[i] + FXForm.eM21 * ys[i] + FXForm.eDx;
+        double dy = FXForm.eM12 * xs[i] + FXForm.eM22 * ys[i] + FXForm.eDy;
+        minX = std::min(minX, dx), maxX = std::max(maxX, dx);
+        minY = std::min(minY, dy), maxY = std::max(maxY, dy);
+    }
+    TRect device = Rect(int(std::lround(minX)), int(std::lround(minY)), int(std::lround(maxX)), int(std::lround(maxY)));
+    FClip = FHasClip ? IntersectRect(FClip, device) : device;
+    FHasClip = true;
+}
+
+int TCanvas::SaveState() {
+    FSaved.push_back(State{FHasClip, FClip, FXForm, FBkMode, FBkColor});
+    return int(FSaved.size());
+}
+
+void TCanvas::RestoreState() {
+    if (FSaved.empty())
+        return;
+    const State& s = FSaved.back();
+    FHasClip = s.HasClip;
+    FClip = s.Clip;
+    FXForm = s.XForm;
+    FBkMode = s.BkMode;
+    FBkColor = s.BkColor;
+    FSaved.pop_back();
+}
+
+void TCanvas::ResetClip() {
+    FHasClip = false;
+}
+
+void TCanvas::SetWorldTransform(const TXForm& xform) {
+    FXForm = xform;
+}
+
+void TCanvas::SetAntialias(bool on) {
+    FAntialias = on;
+}
+
+} // namespace vgl

@@ -1,0 +1,176 @@
+#include "platform/graphics/graphic.h"
+
+#include <mutex>
+#include <shared_mutex>
+
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/jpeg_image.h"
+#include "platform/graphics/png_image.h"
+
+namespace vgl {
+
+void CheckGraphicSize(std::int64_t width, std::int64_t height) {
+    if (width < 0 || height < 0)
+        throw EInvalidGraphic(u"Image size is invalid");
+    if (width > MaxGraphicSide || height > MaxGraphicSide || width * height > MaxGraphicPixels)
+        throw EInvalidGraphic(u"Image is too large");
+}
+
+void TGraphic::SetWidth(int) {
+    throw EInvalidGraphicOperation(u"Cannot change the size of a " + ClassName());
+}
+void TGraphic::SetHeight(int) {
+    throw EInvalidGraphicOperation(u"Cannot change the size of a " + ClassName());
+}
+
+void TGraphic::SetTransparent(bool value) {
+    if (FTransparent != value) {
+        FTransparent = value;
+        Changed();
+    }
+}
+
+void TGraphic::Changed() {
+    if (OnChange)
+        OnChange(this);
+}
+
+void TGraphic::LoadFromStream(TStream& stream) {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[65536];
+    for (;;) {
+        std::int64_t n = stream.Read(block, sizeof block);
+        if (n <= 0)
+            break;
+        bytes.insert(bytes.end(), block, block + n);
+    }
+    LoadFromBytes(bytes);
+}
+
+void TGraphic::SaveToStream(TStream& stream) const {
+    std::vector<std::uint8_t> bytes = SaveToBytes();
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        std::int64_t n = stream.Write(bytes.data() + done, std::int64_t(bytes.size() - done));
+        if (n <= 0)
+            throw EWriteError(u"Stream write error");
+        done += std::size_t(n);
+    }
+}
+
+void TGraphic::AssignError(const TGraphic& source) const {
+    throw EConvertError(u"Cannot assign a " + source.ClassName() + u" to a " + ClassName());
+}
+
+void TGraphic::Assign(const TGraphic& source) {
+    AssignError(source);
+}
+
+bool TGraphic::AssignTo(TBitmap&) const {
+    return false;
+}
+
+namespace {
+
+struct FormatRegistry {
+    std::shared_mutex Lock;
+    std::vector<TGraphicClassInfo> Classes;
+    FormatRegistry() {
+        Classes.push_back({u"bmp", u"Bitmaps", [](std::span<const std::uint8_t> b) { return IsBmpData(b); },
+                           [] { return std::make_unique<TBitmap>(); }});
+        Classes.push_back({u"png", u"Portable Network Graphics",
+                           [](std::span<const std::uint8_t> b) { return IsPngData(b); },
+                           [] { return std::make_unique<TPngImage>(); }});
+        Classes.push_back({u"jpg", u"JPEG Image File", [](std::span<const std::uint8_t> b) { return IsJpegData(b); },
+                           [] { return std::make_unique<TJPEGImage>(); }});
+        Classes.push_back({u"jpeg", u"JPEG Image File", [](std::span<const std::uint8_t> b) { return IsJpegData(b); },
+                           [] { return std::make_unique<TJPEGImage>(); }});
+    }
+};
+
+FormatRegistry& Formats() {
+    static FormatRegistry registry;
+    return registry;
+}
+
+} // namespace
+
+void RegisterFileFormat(TGraphicClassInfo info) {
+    FormatRegistry& r = Formats();
+    std::unique_lock guard(r.Lock);
+    r.Classes.push_back(std::move(info));
+}
+
+const TGraphicClassInfo* FindGraphicClass(std::span<const std::uint8_t> bytes) {
+    FormatRegistry& r = Formats();
+    std::shared_lock guard(r.Lock);
+    for (const auto& c : r.Classes)
+        if (c.Detect && c.Detect(bytes))
+            return &c;
+    return nullptr;
+}
+
+const TGraphicClassInfo* FindGraphicClassByExtension(StringView extension) {
+    if (!extension.empty() && extension[0] == u'.')
+        extension.remove_prefix(1);
+    FormatRegistry& r = Formats();
+    std::shared_lock guard(r.Lock);
+    for (const auto& c : r.Classes) {
+        if (c.Extension.size() != extension.size())
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < extension.size() && same; ++i) {
+            char16_t x = extension[i];
+            if (x >= u'A' && x <= u'Z')
+                x = char16_t(x + 32);
+            same = x == c.Extension[i];
+        }
+        if (same)
+            return &c;
+    }
+    return nullptr;
+}
+
+void TPicture::Changed() {
+    if (OnChange)
+        OnChange(this);
+}
+
+void TPicture::SetGraphic(const TGraphic* graphic) {
+    SetGraphic(graphic ? graphic->Clone() : nullptr);
+}
+
+void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) {
+    FGraphic = std::move(graphic);
+    if (FGraphic)
+        FGraphic->OnChange = [this](TObject*) { Changed(); };
+    Changed();
+}
+
+void TPicture::LoadFromBytes(std::span<const std::uint8_t> bytes) {
+    const TGraphicClassInfo* info = FindGraphicClass(bytes);
+    if (!info)
+        throw EInvalidGraphic(u"Unknown picture format");
+    std::unique_ptr<TGraphic> graphic = info->Create();
+    graphic->LoadFromBytes(bytes);
+    SetGraphic(std::move(graphic));
+}
+
+void TPicture::LoadFromStream(TStream& stream) {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[65536];
+    for (;;) {
+        std::int64_t n = stream.Read(block, sizeof block);
+        if (n <= 0)
+            break;
+        bytes.insert(bytes.end(), block, block + n);
+    }
+    LoadFromBytes(bytes);
+}
+
+void TPicture::SaveToStream(TStream& stream) const {
+    if (FGraphic)
+        FGraphic->SaveToStream(stream);
+}
+
+} // namespace vgl

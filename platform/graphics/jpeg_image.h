@@ -1,0 +1,53 @@
+#pragma once
+// TJPEGImage: a JPEG picture (baseline, 8-bit greyscale or 24-bit colour) encoded and decoded by
+// the IJG library.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/graphic.h"
+
+namespace vgl {
+
+enum TJPEGPixelFormat { jf24Bit, jf8Bit };
+
+bool IsJpegData(std::span<const std::uint8_t> bytes);
+
+class TJPEGImage : public TGraphic {
+public:
+    TJPEGImage() = default;
+    String ClassName() const override { return u"TJPEGImage"; }
+
+    int GetWidth() const override;
+    int GetHeight() const override;
+    bool GetEmpty() const override { return FData.empty(); }
+
+    TJPEGPixelFormat GetPixelFormat() const { return FPixelFormat; }
+    /// Takes effect at the next encoding (Assign from a bitmap).
+    void SetPixelFormat(TJPEGPixelFormat format) { FPixelFormat = format; }
+    int GetCompressionQuality() const { return FQuality; }
+    /// 1..100; a value above 100 counts as 100 and one below 1 as 1.
+    void SetCompressionQuality(int quality);
+
+    void Draw(TCanvas& canvas, const TRect& rect) const override;
+    /// Raises EInvalidGraphic with the library's message for data that does not decode.
+    void LoadFromBytes(std::span<const std::uint8_t> bytes) override;
+    std::vector<std::uint8_t> SaveToBytes() const override { return FData; }
+    /// From another JPEG (a copy) or a bitmap (encoded with the quality and pixel format).
+    void Assign(const TGraphic& source) override;
+    /// Decodes into a pf24bit bitmap, or pf8bit with a grey palette for greyscale data.
+    bool AssignTo(TBitmap& dest) const override;
+    std::unique_ptr<TGraphic> Clone() const override;
+
+private:
+    const TBitmap& Decoded() const;
+    std::vector<std::uint8_t> FData;
+    TJPEGPixelFormat FPixelFormat = jf24Bit;
+    int FQuality = 90;
+    mutable std::unique_ptr<TBitmap> FBitmap;
+};
+
+} // namespace vgl

@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/canvas.h"
+#include "platform/graphics/jpeg_image.h"
+#include "platform/graphics/png_image.h"
+
+namespace vgl {
+namespace {
+
+// A bitmap whose pixels differ from each other (palette formats use their palette entries).
+std::unique_ptr<TBitmap> Pattern(int w, int h, TPixelFormat format) {
+    auto result = std::make_unique<TBitmap>(w, h, format);
+    TBitmap& bmp = *result;
+    int entries = format == pf1bit ? 2 : format == pf4bit ? 16 : 256;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            TColor c = format <= pf8bit ? bmp.GetPalette()[std::size_t((x * 7 + y * 3) % entries)]
+                                        : RGB(x * 17 % 256, y * 29 % 256, (x + y) * 5 % 256);
+            bmp.SetPixel(x, y, c);
+        }
+    return result;
+}
+
+std::string Identify(const std::vector<std::uint8_t>& bytes, const char* ext) {
+    std::string path = ::testing::TempDir() + "vgl_graphics_identify." + ext;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::string command = "identify -format '%w %h %z' " + path + " 2>/dev/null";
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    std::remove(path.c_str());
+    return out;
+}
+
+TEST(Bmp, RoundTripIsIdenticalAndIdentifyAgrees) {
+    struct Case {
+        TPixelFormat Format;
+        int Bits;
+    } cases[] = {{pf1bit, 1}, {pf4bit, 4}, {pf8bit, 8}, {pf24bit, 24}, {pf32bit, 32}};
+    for (const Case& c : cases) {
+        auto Pattern13 = Pattern(13, 7, c.Format);
+        TBitmap& bmp = *Pattern13; // odd width: rows are padded
+        std::vector<std::uint8_t> bytes = bmp.SaveToBytes();
+        ASSERT_EQ(bytes[0], 'B');
+        EXPECT_EQ(bytes[28], c.Bits);
+        TBitmap back;
+        back.LoadFromBytes(bytes);
+        EXPECT_EQ(back.GetPixelFormat(), c.Format);
+        EXPECT_EQ(back.SaveToBytes(), bytes) << c.Bits;
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 13; ++x)
+                ASSERT_EQ(back.GetPixel(x, y), bmp.GetPixel(x, y)) << c.Bits << " " << x << "," << y;
+        EXPECT_EQ(Identify(bytes, "bmp"), "13 7 " + std::to_string(c.Bits <= 4 ? c.Bits : 8)) << c.Bits;
+    }
+}
+
+TEST(Bmp, BadDataIsRejected) {
+    std::vector<std::uint8_t> good = Pattern(4, 4, pf24bit)->SaveToBytes();
+    struct Case {
+        const char* Name;
+        std::function<void(std::vector<std::uint8_t>&)> Spoil;
+    } cases[] = {
+        {"truncated pixels", [](auto& b) { b.resize(b.size() - 1); }},
+        {"no signature", [](auto& b) { b[0] = 'X'; }},
+        {"compressed", [](auto& b) { b[30] = 1; }},
+        {"bits per pixel 7", [](auto& b) { b[28] = 7; }},
+        {"huge width", [](auto& b) { b[21] = 0x7F; }},
+        {"header only", [](auto& b) { b.resize(20); }},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> bad = good;
+        c.Spoil(bad);
+        TBitmap bmp;
+        EXPECT_THROW(bmp.LoadFromBytes(bad), EInvalidGraphic) << c.Name;
+    }
+}
+
+TEST(Bmp, CanvasDrawingReachesScanLinesAndBack) {
+    TBitmap bmp(8, 2, pf1bit);
+    bmp.Canvas().Brush().SetColor(clWhite);
+    bmp.Canvas().FillRect(Rect(0, 0, 4, 1));
+    EXPECT_EQ(bmp.ScanLine(0)[0], 0xF0);
+    bmp.ScanLine(1)[0] = 0x0F;
+    EXPECT_EQ(bmp.Canvas().GetPixel(7, 1), clWhite);
+    EXPECT_EQ(bmp.Canvas().GetPixel(0, 1), clBlack);
+    EXPECT_THROW(bmp.ScanLine(2), ERangeError);
+}
+
+TEST(Jpeg, RoundTripKeepsSizeAndColoursApproximately) {
+    struct Case {
+        TJPEGPixelFormat Format;
+        int Quality, Tolerance;
+    } cases[] = {{jf24Bit, 95, 24}, {jf8Bit, 90, 12}, {jf24Bit, 250, 24}};
+    TBitmap source(32, 16, pf24bit);
+    source.Canvas().Brush().SetColor(RGB(200, 40, 40));
+    source.Canvas().FillRect(Rect(0, 0, 16, 16));
+    source.Canvas().Brush().SetColor(RGB(30, 30, 220));
+    source.Canvas().FillRect(Rect(16, 0, 32, 16));
+    for (const Case& c : cases) {
+        TJPEGImage jpeg;
+        jpeg.SetPixelFormat(c.Format);
+        jpeg.SetCompressionQuality(c.Quality);
+        EXPECT_LE(jpeg.GetCompressionQuality(), 100);
+        jpeg.Assign(source);
+        std::vector<std::uint8_t> bytes = jpeg.SaveToBytes();
+        ASSERT_TRUE(IsJpegData(bytes));
+        TJPEGImage back;
+        back.LoadFromBytes(bytes);
+        EXPECT_EQ(back.GetWidth(), 32);
+        EXPECT_EQ(back.GetHeight(), 16);
+        EXPECT_EQ(back.GetPixelFormat(), c.Format);
+        TBitmap decoded;
+        decoded.Assign(back);
+        EXPECT_EQ(decoded.GetPixelFormat(), c.Format == jf8Bit ? pf8bit : pf24bit);
+        TColor left = decoded.GetPixel(4, 8), right = decoded.GetPixel(28, 8);
+        if (c.Format == jf24Bit) {
+            EXPECT_NEAR(GetRValue(left), 200, c.Tolerance);
+            EXPECT_NEAR(GetBValue(right), 220, c.Tolerance);
+        } else {
+            EXPECT_EQ(GetRValue(left), GetBValue(left));
+            EXPECT_NEAR(GetRValue(left), 86, c.Tolerance); // luma of (200, 40, 40)
+        }
+        EXPECT_EQ(Identify(bytes, "jpg"), "32 16 8");
+    }
+    TJPEGImage jpeg;
+    std::vector<std::uint8_t> junk = {0xFF, 0xD8, 0x00, 0x01, 0x02};
+    EXPECT_THROW(jpeg.LoadFromBytes(junk), EInvalidGraphic);
+    EXPECT_TRUE(jpeg.GetEmpty());
+}
+
+TEST(Png, RoundTripsOfEveryColourType) {
+    // Colour with alpha, from a premultiplied bitmap: a half-transparent white pixel.
+    TBitmap rgba(2, 1, pf32bit);
+    const std::uint8_t px[8] = {128, 128, 128, 128, 0, 0, 255, 255};
+    std::copy(px, px + 8, rgba.ScanLine(0));
+    rgba.SetAlphaFormat(afPremultiplied);
+
+    struct Case {
+        const char* Name;
+        std::function<TPngImage()> Make;
+        int ColorType;
+        TPngTransparencyMode Mode;
+    } cases[] = {
+        {"rgb",
+         [] {
+             TPngImage p;
+             p.Assign(*Pattern(5, 3, pf24bit));
+             return p;
+         },
+         COLOR_RGB, ptmNone},
+        {"palette 4 bit",
+         [] {
+             TPngImage p;
+             p.Assign(*Pattern(5, 3, pf4bit));
+             return p;
+         },
+         COLOR_PALETTE, ptmNone},
+        {"grey 2 bit with key",
+         [] {
+             TPngImage p;
+             p.CreateBlank(COLOR_GRAYSCALE, 2, 5, 3);
+             p.Scanline(1)[0] = 0xE4; // samples 3 2 1 0
+             p.SetTransparentColor(clWhite);
+             return p;
+         },
+         COLOR_GRAYSCALE, ptmBit},
+        {"rgba",
+         [&] {
+             TPngImage p;
+             p.Assign(rgba);
+             return p;
+         },
+         COLOR_RGBALPHA, ptmPartial},
+        {"palette with partial tRNS",
+         [] {
+             TPngImage p;
+             p.Assign(*Pattern(5, 3, pf1bit));
+             p.SetPaletteAlpha({0, 128});
+             return p;
+         },
+         COLOR_PALETTE, ptmPartial},
+    };
+    for (const Case& c : cases) {
+        TPngImage png = c.Make();
+        std::vector<std::uint8_t> bytes = png.SaveToBytes();
+        ASSERT_TRUE(IsPngData(bytes)) << c.Name;
+        TPngImage back;
+        back.LoadFromBytes(bytes);
+        EXPECT_EQ(back.ColorType(), c.ColorType) << c.Name;
+        EXPECT_EQ(back.TransparencyMode(), c.Mode) << c.Name;
+        for (int y = 0; y < png.GetHeight(); ++y)
+            for (int x = 0; x < png.GetWidth(); ++x) {
+                ASSERT_EQ(back.GetPixelColor(x, y), png.GetPixelColor(x, y)) << c.Name << " " << x << "," << y;
+                ASSERT_EQ(back.GetPixelAlpha(x, y), png.GetPixelAlpha(x, y)) << c.Name << " " << x << "," << y;
+            }
+        EXPECT_EQ(back.SaveToBytes(), bytes) << c.Name;
+    }
+    // The premultiplied half-white pixel comes back as straight white with alpha 128.
+    TPngImage p;
+    p.Assign(rgba);
+    EXPECT_EQ(p.GetPixelColor(0, 0), clWhite);
+    EXPECT_EQ(p.GetPixelAlpha(0, 0), 128);
+    EXPECT_EQ(p.GetPixelColor(1, 0), clRed);
+}
+
+TEST(Png, BadDataIsRejected) {
+    TPngImage png;
+    png.Assign(*Pattern(5, 3, pf24bit));
+    std::vector<std::uint8_t> bytes = png.SaveToBytes();
+    std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + long(bytes.size() / 2));
+    std::vector<std::uint8_t> crc = bytes;
+    crc[20] ^= 0xFF;
+    for (auto* bad : {&cut, &crc}) {
+        TPngImage p;
+        EXPECT_THROW(p.LoadFromBytes(*bad), EInvalidGraphic);
+    }
+    TPngImage p;
+    EXPECT_THROW(p.CreateBlank(COLOR_RGB, 4, 2, 2), EInvalidGraphic);
+}
+
+TEST(Picture, LoadsByMagicBytes) {
+    TPngImage png;
+    png.Assign(*Pattern(3, 2, pf24bit));
+    struct Case {
+        std::vector<std::uint8_t> Bytes;
+        const char16_t* Class;
+    } cases[] = {{Pattern(3, 2, pf8bit)->SaveToBytes(), u"TBitmap"}, {png.SaveToBytes(), u"TPngImage"}};
+    for (const Case& c : cases) {
+        TPicture picture;
+        int changes = 0;
+        picture.OnChange = [&](TObject*) { ++changes; };
+        picture.LoadFromBytes(c.Bytes);
+        ASSERT_NE(picture.GetGraphic(), nullptr);
+        EXPECT_EQ(picture.GetGraphic()->ClassName(), c.Class);
+        EXPECT_EQ(picture.GetWidth(), 3);
+        EXPECT_EQ(changes, 1);
+        TPicture copy;
+        copy.Assign(picture);
+        EXPECT_NE(copy.GetGraphic(), picture.GetGraphic());
+        EXPECT_EQ(copy.GetGraphic()->SaveToBytes(), c.Bytes);
+    }
+    TPicture picture;
+    std::vector<std::uint8_t> text = {'h', 'e', 'l', 'l', 'o'};
+    EXPECT_THROW(picture.LoadFromBytes(text), EInvalidGraphic);
+    TJPEGImage jpeg;
+    EXPECT_THROW(jpeg.Assign(TPngImage()), EConvertError);
+}
+
+} // namespace
+} // namespace vgl
