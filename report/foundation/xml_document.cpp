@@ -141,7 +141,8 @@ void TfrxXMLReader::ReadHeader() {
         RaiseException();
     const size_t v = tag.Text.find(u"version=");
     if (v != String::npos) {
-        const String version = tag.Text.substr(v + 9, 3); // after version="
+        // after version="; a header that ends sooner has no version
+        const String version = v + 9 <= tag.Text.size() ? tag.Text.substr(v + 9, 3) : String();
         OldFormat = version == u"1.0" && tag.Text.find(u"standalone=") == String::npos;
     } else {
         OldFormat = false;

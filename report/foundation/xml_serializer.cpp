@@ -1,0 +1,856 @@
+#include "report/foundation/xml_serializer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <string>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/property_encoding.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/variant.h"
+#include "report/foundation/report_collections.h"
+#include "report/foundation/resource_strings.h"
+#include "report/foundation/utilities.h"
+#include "report/foundation/wide_strings.h"
+#include "report/foundation/xml_document.h"
+#include "report/foundation/xml_escaping.h"
+
+namespace vgl {
+
+// ---- IfrxSerializableComponent defaults ----------------------------------------------------
+
+void IfrxSerializableComponent::WriteNestedProperties(TfrxXMLItem&, TPersistent*) {}
+
+bool IfrxSerializableComponent::ReadNestedProperty(TfrxXMLItem&) {
+    return false;
+}
+
+TComponent* IfrxSerializableComponent::FindObject(StringView) const {
+    return nullptr;
+}
+
+void IfrxSerializableComponent::SetMemoText(const String&) {}
+
+IfrxSerializableComponent* AsSerializable(TObject* obj) {
+    return dynamic_cast<IfrxSerializableComponent*>(obj);
+}
+
+namespace {
+
+// Floats closer than this to the ancestor's value count as equal.
+constexpr long double kFloatTolerance = 1e-6L;
+
+bool IsStringKind(TTypeKind kind) {
+    return kind == tkString || kind == tkLString || kind == tkWString || kind == tkUString;
+}
+
+bool IsOrdinalKind(TTypeKind kind) {
+    return kind == tkInteger || kind == tkChar || kind == tkEnumeration || kind == tkSet || kind == tkWChar ||
+           kind == tkInt64;
+}
+
+bool IsUnsigned64(const PropInfo& prop) {
+    return prop.PropType->OrdSize == 8 && !prop.PropType->OrdSigned;
+}
+
+// The list text with one final line end removed (lists store a line end after every line).
+String WithoutFinalLineEnd(String text) {
+    if (text.size() >= 2 && text[text.size() - 2] == u'\r' && text.back() == u'\n')
+        text.resize(text.size() - 2);
+    return text;
+}
+
+String Attribute(const String& add, StringView name, const String& value) {
+    return u" " + add + String(name) + u"=\"" + value + u"\"";
+}
+
+// Old documents held attribute text in the ANSI code page; a memo text written there as UTF-8 is
+// turned back into its bytes and decoded.
+String DecodeOldFormatUtf8(const String& text) {
+    const AnsiString bytes = StringToAnsi(text);
+    return IsValidUtf8(bytes) ? Utf8ToString(bytes) : text;
+}
+
+std::uint64_t ParseUInt64(const String& text) {
+    const String trimmed = Trim(text);
+    std::string digits;
+    for (Char c : trimmed) {
+        if (c < u'0' || c > u'9')
+            throw EConvertError(u"'%s' is not a valid integer value", {text});
+        digits += char(c);
+    }
+    std::uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
+        throw EConvertError(u"'%s' is not a valid integer value", {text});
+    return value;
+}
+
+bool SameVariant(const Variant& a, const Variant& b) {
+    try {
+        return VarCompareValue(a, b) == vrEqual;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+String VariantText(const Variant& v) {
+    try {
+        return VarToStr(v);
+    } catch (const Exception&) {
+        return {}; // arrays and other values without a text form are not written
+    }
+}
+
+void SetLoading(TComponent* c, bool value) {
+    if (auto* s = AsSerializable(c))
+        s->SetIsLoading(value);
+    else
+        c->UpdateComponentState(csLoading, value);
+}
+
+// Sets IsWriting of a report component for the lifetime of the guard (nested writes of one
+// component keep it set until the outermost ends).
+class WritingGuard {
+public:
+    explicit WritingGuard(TObject* obj) : FComp(AsSerializable(obj)) {
+        if (FComp) {
+            FWasWriting = FComp->IsWriting();
+            FComp->SetIsWriting(true);
+        }
+    }
+    ~WritingGuard() {
+        if (FComp)
+            FComp->SetIsWriting(FWasWriting);
+    }
+    WritingGuard(const WritingGuard&) = delete;
+    WritingGuard& operator=(const WritingGuard&) = delete;
+
+private:
+    IfrxSerializableComponent* FComp;
+    bool FWasWriting = false;
+};
+
+// The define-properties output of an object, as a component writer produces it.
+void CaptureDefinedProperties(TPersistent& obj, TComponent* root, TMemoryStream& out) {
+    TWriter writer(out);
+    writer.SetRoot(root);
+    obj.DefineProperties(writer);
+}
+
+} // namespace
+
+// ---- TfrxXMLSerializer ---------------------------------------------------------------------
+
+TfrxXMLSerializer::TfrxXMLSerializer(TStream* stream) : FStream(stream) {
+    FErrors.SetSorted(true);
+    FErrors.Duplicates = dupIgnore;
+}
+
+TfrxXMLSerializer::~TfrxXMLSerializer() = default;
+
+void TfrxXMLSerializer::AddError(const String& message) {
+    FErrors.Add(message);
+}
+
+String TfrxXMLSerializer::ObjToXML(TPersistent* obj, const String& add, TPersistent* ancestor) {
+    return ObjToXMLAt(obj, add, ancestor, 0);
+}
+
+String TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth) {
+    if (!obj)
+        return {};
+    if (depth > MaxSubObjectDepth)
+        throw EWriteError(u"Sub-objects of %s nest deeper than %d levels", {add, MaxSubObjectDepth});
+    WritingGuard objWriting(obj);
+    auto* component = dynamic_cast<TComponent*>(obj);
+    if (component && !ancestor && OnGetAncestor)
+        OnGetAncestor(component->Name(), ancestor);
+    WritingGuard ancestorWriting(ancestor != obj ? ancestor : nullptr);
+    if (SaveAncestorOnly && ancestor)
+        obj = ancestor;
+    component = dynamic_cast<TComponent*>(obj);
+    IfrxSerializableComponent* serializable = AsSerializable(obj);
+
+    String result;
+    for (const PropInfo* prop : obj->ClassType()->Properties()) {
+        const TTypeKind kind = prop->Kind();
+        if (!prop->Readable() || (kind != tkClass && !prop->Writable()))
+            continue;
+        if (component && SameText(prop->Name, u"Name"))
+            continue;
+        if (!IsStoredProp(*obj, *prop))
+            continue;
+        const PropInfo* ancestorProp = ancestor ? ancestor->ClassType()->FindProperty(prop->Name) : nullptr;
+        if (ancestorProp && (ancestorProp->Kind() != kind || !ancestorProp->Readable()))
+            ancestorProp = nullptr;
+
+        String text;
+        if (IsOrdinalKind(kind)) {
+            const std::int64_t value = GetOrdProp(*obj, *prop);
+            const bool same = ancestorProp ? value == GetOrdProp(*ancestor, *ancestorProp)
+                                           : prop->HasDefault && value == prop->Default;
+            if (same && !SerializeDefaultValues)
+                continue;
+            if (kind == tkEnumeration)
+                text = GetEnumName(*prop->PropType, value);
+            else if (IsUnsigned64(*prop))
+                text = UIntToStr(std::uint64_t(value));
+            else
+                text = IntToStr(value);
+        } else if (kind == tkFloat) {
+            const long double value = GetFloatProp(*obj, *prop);
+            if (ancestorProp && !SerializeDefaultValues &&
+                std::fabs(value - GetFloatProp(*ancestor, *ancestorProp)) < kFloatTolerance)
+                continue;
+            text = FloatToStr(value);
+        } else if (IsStringKind(kind)) {
+            const String value = GetStrProp(*obj, *prop);
+            const bool same = ancestorProp ? value == GetStrProp(*ancestor, *ancestorProp) : value.empty();
+            if (same && !SerializeDefaultValues)
+                continue;
+            text = XMLEscapeText(value);
+        } else if (kind == tkVariant) {
+            const Variant value = GetPropValue(*obj, *prop);
+            if (ancestorProp && !SerializeDefaultValues && SameVariant(value, GetPropValue(*ancestor, *ancestorProp)))
+                continue;
+            text = XMLEscapeText(VariantText(value));
+        } else if (kind == tkClass) {
+            TObject* value = GetObjectProp(*obj, *prop);
+            TObject* ancestorValue = ancestorProp ? GetObjectProp(*ancestor, *ancestorProp) : nullptr;
+            if (prop->IsReference()) {
+                auto* target = dynamic_cast<TComponent*>(value);
+                if (ancestorProp) {
+                    auto* ancestorTarget = dynamic_cast<TComponent*>(ancestorValue);
+                    if (!target && !ancestorTarget)
+                        continue;
+                    if (target && ancestorTarget && SameText(target->Name(), ancestorTarget->Name()))
+                        continue;
+                    text = target ? ComponentFullName(FOwner, target) : String(u"nil");
+                } else if (target)
+                    text = ComponentFullName(FOwner, target);
+            } else if (dynamic_cast<TfrxWideStrings*>(value)) {
+                continue; // travels as the memo text, never as a property
+            } else if (auto* list = dynamic_cast<TStrings*>(value)) {
+                auto* ancestorList = dynamic_cast<TStrings*>(ancestorValue);
+                if (ancestorList && !SaveAncestorOnly && list->Text() == ancestorList->Text())
+                    continue;
+                result += Attribute(add, prop->Name + u".Text", XMLEscapeText(WithoutFinalLineEnd(list->Text())));
+                continue;
+            } else if (auto* sub = dynamic_cast<TPersistent*>(value)) {
+                result +=
+                    ObjToXMLAt(sub, add + prop->Name + u".", dynamic_cast<TPersistent*>(ancestorValue), depth + 1);
+                continue;
+            }
+        }
+        // methods, interfaces, arrays and records are never written
+        if (!text.empty())
+            result += Attribute(add, prop->Name, text);
+    }
+
+    if (serializable && serializable->IsMemoView()) {
+        const String text = serializable->GetMemoText();
+        IfrxSerializableComponent* ancestorMemo = AsSerializable(ancestor);
+        const bool same = ancestor && !SaveAncestorOnly && ancestorMemo && ancestorMemo->IsMemoView() &&
+                          ancestorMemo->GetMemoText() == text;
+        if (!same)
+            result += Attribute({}, u"Text", XMLEscapeText(WithoutFinalLineEnd(text)));
+    }
+
+    if (!(serializable && HandleNestedProperties && serializable->HandlesNestedProperties())) {
+        TMemoryStream data;
+        CaptureDefinedProperties(*obj, FOwner, data);
+        if (data.GetSize() > 0) {
+            bool same = false;
+            if (ancestor && !SaveAncestorOnly) {
+                TMemoryStream ancestorData;
+                CaptureDefinedProperties(*ancestor, FOwner, ancestorData);
+                same = StreamCRC32(data) == StreamCRC32(ancestorData);
+            }
+            if (!same)
+                result += Attribute(add, u"PropData", StreamToHexText(data));
+        }
+    }
+    return result;
+}
+
+void TfrxXMLSerializer::XMLToObj(const String& s, TPersistent& obj) {
+    size_t pos = 0;
+    const size_t n = s.size();
+    for (;;) {
+        while (pos < n && s[pos] <= u' ')
+            ++pos;
+        const size_t eq = s.find(u'=', pos);
+        if (eq == String::npos)
+            break;
+        const String name = Trim(StringView(s).substr(pos, eq - pos));
+        if (name.empty())
+            break;
+        const size_t open = s.find(u'"', eq + 1);
+        if (open == String::npos)
+            break;
+        const size_t close = s.find(u'"', open + 1);
+        if (close == String::npos)
+            break;
+        const String value = s.substr(open + 1, close - open - 1);
+        pos = close + 1;
+        try {
+            AssignAttribute(&obj, name, value);
+        } catch (const Exception& e) {
+            AddError(e.Message());
+        }
+    }
+}
+
+void TfrxXMLSerializer::AssignAttribute(TObject* obj, const String& fullName, const String& value) {
+    // A dotted name walks the sub-objects; a part that is no property ends the walk and the rest
+    // is taken as the name.
+    TObject* target = obj;
+    String name = fullName;
+    for (size_t dot; (dot = name.find(u'.')) != String::npos;) {
+        const String part = name.substr(0, dot);
+        const PropInfo* prop = target->ClassType()->FindProperty(part);
+        if (!prop)
+            break;
+        TObject* sub = prop->Kind() == tkClass && prop->Readable() ? GetObjectProp(*target, *prop) : nullptr;
+        if (!sub)
+            throw EPropertyError(u"Cannot assign %s: %s holds no object", {fullName, part});
+        target = sub;
+        name.erase(0, dot + 1);
+    }
+
+    IfrxSerializableComponent* serializable = AsSerializable(target);
+    if (name.size() == 1 && serializable) {
+        const Char letter = name[0];
+        const char16_t* bound = letter == u'l'   ? u"Left"
+                                : letter == u't' ? u"Top"
+                                : letter == u'w' ? u"Width"
+                                : letter == u'h' ? u"Height"
+                                                 : nullptr;
+        if (bound) {
+            if (const PropInfo* prop = target->ClassType()->FindProperty(bound); prop && prop->Kind() == tkFloat) {
+                SetFloatProp(*target, *prop, TextToFloat(value));
+                return;
+            }
+        } else if ((letter == u'x' || letter == u'u') && serializable->IsMemoView()) {
+            const String text = XMLUnescapeText(value);
+            serializable->SetMemoText(letter == u'u' && OldFormat ? DecodeOldFormatUtf8(text) : text);
+            return;
+        }
+    }
+    if (SameText(name, u"PropData")) {
+        if (auto* persistent = dynamic_cast<TPersistent*>(target))
+            ReplayPropData(*persistent, value);
+        return;
+    }
+    if (SameText(name, u"Text")) {
+        if (auto* list = dynamic_cast<TStrings*>(target)) {
+            list->SetText(XMLUnescapeText(value));
+            return;
+        }
+        if (serializable && serializable->IsMemoView()) {
+            const String text = XMLUnescapeText(value);
+            serializable->SetMemoText(OldFormat ? DecodeOldFormatUtf8(text) : text);
+            return;
+        }
+    }
+    if (SameText(name, u"Name") && serializable && serializable->IsReport())
+        return;
+    AssignProperty(*target, name, value);
+}
+
+void TfrxXMLSerializer::AssignProperty(TObject& obj, const String& name, const String& value) {
+    const PropInfo* prop = obj.ClassType()->FindProperty(name);
+    if (!prop)
+        return; // attributes of no published property are ignored
+    const TTypeKind kind = prop->Kind();
+    if (kind == tkClass) {
+        if (prop->IsReference())
+            if (auto* persistent = dynamic_cast<TPersistent*>(&obj))
+                FFixups.push_back({persistent, prop, value});
+        return;
+    }
+    if (!prop->Writable())
+        return;
+    switch (kind) {
+    case tkInteger:
+    case tkChar:
+    case tkWChar:
+    case tkSet:
+        SetOrdProp(obj, *prop, StrToInt64(value));
+        break;
+    case tkInt64:
+        SetOrdProp(obj, *prop, IsUnsigned64(*prop) ? std::int64_t(ParseUInt64(value)) : StrToInt64(value));
+        break;
+    case tkEnumeration: {
+        std::int64_t number;
+        if (TryStrToInt64(value, number)) {
+            SetOrdProp(obj, *prop, number);
+        } else {
+            const int ordinal = GetEnumValue(*prop->PropType, value);
+            if (ordinal < 0)
+                throw EPropertyError(u"Invalid property value");
+            SetOrdProp(obj, *prop, ordinal);
+        }
+        break;
+    }
+    case tkFloat:
+        SetFloatProp(obj, *prop, TextToFloat(value));
+        break;
+    case tkString:
+    case tkLString:
+    case tkWString:
+    case tkUString:
+        SetStrProp(obj, *prop, XMLUnescapeText(value));
+        break;
+    case tkVariant:
+        SetPropValue(obj, *prop, Variant(XMLUnescapeText(value)));
+        break;
+    default:
+        break; // other kinds are not read from attributes
+    }
+}
+
+void TfrxXMLSerializer::ReplayPropData(TPersistent& obj, const String& hex) {
+    FReaderStream.Clear();
+    HexTextToStream(hex, FReaderStream);
+    FReaderStream.SetPosition(0);
+    TReader reader(FReaderStream);
+    reader.SetRoot(FReaderRoot ? FReaderRoot : FOwner);
+    try {
+        while (!reader.EndOfStream())
+            reader.ReadProperty(obj);
+    } catch (const Exception& e) {
+        // The data cannot be resynchronised after a failure: the rest of it is dropped.
+        AddError(e.Message());
+    }
+    for (const TPropFixup& f : reader.Fixups())
+        FReaderFixups.push_back({f.Instance, f.Prop, f.Name});
+}
+
+TComponent* TfrxXMLSerializer::FindReference(const String& name) const {
+    TComponent* from = FOwner ? FOwner : FReaderRoot;
+    if (from)
+        if (IfrxSerializableComponent* s = AsSerializable(from))
+            if (TComponent* found = s->FindObject(name))
+                return found;
+    return FindComponentByPath(from, name);
+}
+
+void TfrxXMLSerializer::ResolveFixups() {
+    std::vector<TfrxFixupItem> pending = std::move(FFixups);
+    FFixups.clear();
+    pending.insert(pending.end(), FReaderFixups.begin(), FReaderFixups.end());
+    FReaderFixups.clear();
+    for (const TfrxFixupItem& f : pending) {
+        try {
+            TComponent* found = FindReference(f.Value);
+            if (found)
+                SetObjectProp(*f.Obj, *f.PropInfo, found);
+            else if (SameText(f.Value, u"nil"))
+                SetObjectProp(*f.Obj, *f.PropInfo, nullptr); // the ancestor's reference was removed
+            // a name that finds nothing leaves the property as it is
+        } catch (const Exception& e) {
+            AddError(e.Message());
+        }
+    }
+}
+
+void TfrxXMLSerializer::DropFixups() {
+    FFixups.clear();
+    FReaderFixups.clear();
+}
+
+void TfrxXMLSerializer::FinishLoading() {
+    std::vector<TComponent*> loaded = std::move(FLoaded);
+    FLoaded.clear();
+    for (TComponent* c : loaded) {
+        try {
+            SetLoading(c, false);
+            IfrxSerializableComponent* s = AsSerializable(c);
+            if (!(s && s->IsReport()))
+                c->Loaded();
+        } catch (const Exception& e) {
+            AddError(e.Message());
+        }
+    }
+}
+
+void TfrxXMLSerializer::CopyFixupList(std::vector<TfrxFixupItem>* fixList) const {
+    if (!fixList)
+        return;
+    fixList->insert(fixList->end(), FFixups.begin(), FFixups.end());
+    fixList->insert(fixList->end(), FReaderFixups.begin(), FReaderFixups.end());
+}
+
+// ---- Component trees -----------------------------------------------------------------------
+
+void TfrxXMLSerializer::WriteRootComponent(TComponent* root, bool saveChildren, TfrxXMLItem* xmlItem) {
+    if (!root)
+        throw EArgumentException(u"No component to write");
+    if (!FOwner)
+        FOwner = root;
+    std::unique_ptr<TfrxXMLDocument> document;
+    if (!xmlItem) {
+        if (!FStream)
+            throw EInvalidOperation(u"The serializer has no stream to write to");
+        document = std::make_unique<TfrxXMLDocument>();
+        document->AutoIndent = true;
+        xmlItem = document->Root();
+    }
+    WriteItem(root, *xmlItem, true, saveChildren);
+    if (OnSaveCustomDataEvent)
+        OnSaveCustomDataEvent(*xmlItem->Add(u"FrxCustomData"));
+    if (document)
+        document->SaveToStream(*FStream);
+}
+
+void TfrxXMLSerializer::WriteItem(TComponent* c, TfrxXMLItem& item, bool isRoot, bool saveChildren) {
+    IfrxSerializableComponent* s = AsSerializable(c);
+    TPersistent* ancestor = nullptr;
+    const bool inherited = s && s->IsAncestor() && OnGetAncestor;
+    if (inherited)
+        OnGetAncestor(c->Name(), ancestor);
+    item.SetName(inherited ? String(u"inherited") : c->ClassName());
+    String text = ObjToXML(c, {}, nullptr);
+    if (!isRoot && !IgnoreName)
+        text = u"Name=\"" + c->Name() + u"\"" + text;
+    item.SetText(text);
+    if (s && HandleNestedProperties && s->HandlesNestedProperties())
+        s->WriteNestedProperties(item, ancestor);
+    if (saveChildren && s)
+        for (int i = 0; i < s->ObjectCount(); ++i)
+            if (TComponent* child = s->ObjectAt(i))
+                WriteItem(child, *item.Add(), false, true);
+}
+
+void TfrxXMLSerializer::ReadRootComponent(TComponent* root, TfrxXMLItem* xmlItem) {
+    if (!root)
+        throw EArgumentException(u"No component to read into");
+    if (!FOwner)
+        FOwner = root;
+    std::unique_ptr<TfrxXMLDocument> document;
+    if (!xmlItem) {
+        if (!FStream)
+            throw EInvalidOperation(u"The serializer has no stream to read from");
+        document = std::make_unique<TfrxXMLDocument>();
+        document->LoadFromStream(*FStream);
+        OldFormat = document->OldVersion();
+        xmlItem = document->Root();
+    }
+    try {
+        ReadItem(*xmlItem, root, nullptr);
+    } catch (...) {
+        DropFixups();
+        FinishLoading();
+        throw;
+    }
+    ResolveFixups();
+    FinishLoading();
+}
+
+void TfrxXMLSerializer::ReadItem(TfrxXMLItem& item, TComponent* root, TComponent* parent) {
+    if (SameText(item.Name(), u"FrxCustomData")) {
+        if (OnGetCustomDataEvent)
+            OnGetCustomDataEvent(item);
+        return;
+    }
+    const bool inherited = SameText(item.Name(), u"inherited");
+    TComponent* obj = nullptr;
+    try {
+        TClass cls = nullptr;
+        if (!inherited) {
+            cls = GetClass(item.Name());
+            if (!cls || !cls->InheritsFrom(&TComponent::StaticClassInfo())) {
+                AddError(frxResourcesInstance().Get(u"xrCantFindClass") + u" " + item.Name());
+                return;
+            }
+        }
+        if (!parent) {
+            obj = root;
+        } else {
+            TComponent* found = nullptr;
+            if (!IgnoreName)
+                if (const String name = item.GetProp(u"Name"); !name.empty()) {
+                    IfrxSerializableComponent* owner = AsSerializable(FOwner);
+                    found = owner ? owner->FindObject(name) : FOwner->FindComponent(name);
+                    if (!AsSerializable(found))
+                        found = nullptr;
+                }
+            if (found) {
+                // An object may not become its own descendant.
+                int steps = 0;
+                for (TComponent* p = parent; p;
+                     p = AsSerializable(p) ? AsSerializable(p)->GetParentComponent() : nullptr)
+                    if (p == found || ++steps > 100000)
+                        throw EReadError(u"Object %s cannot be read inside itself", {found->Name()});
+            }
+            if (!inherited) {
+                obj = found ? found : &cls->CreateComponent(*parent);
+            } else if (found) {
+                IfrxSerializableComponent* s = AsSerializable(found);
+                s->SetParentComponent(nullptr);
+                s->SetParentComponent(parent);
+                obj = found;
+            } else {
+                return; // an inherited object that no longer exists
+            }
+        }
+        SetLoading(obj, true);
+        if (std::find(FLoaded.begin(), FLoaded.end(), obj) == FLoaded.end())
+            FLoaded.push_back(obj);
+        XMLToObj(item.Text(), *obj);
+    } catch (const Exception& e) {
+        AddError(e.Message());
+        return;
+    }
+
+    IfrxSerializableComponent* s = AsSerializable(obj);
+    for (int i = 0; i < item.Count(); ++i) {
+        TfrxXMLItem& child = *item.Items(i);
+        bool consumed = false;
+        if (s && HandleNestedProperties && s->HandlesNestedProperties()) {
+            try {
+                consumed = s->ReadNestedProperty(child);
+            } catch (const Exception& e) {
+                AddError(e.Message());
+                consumed = true;
+            }
+        }
+        if (!consumed)
+            ReadItem(child, root, obj);
+    }
+}
+
+// ---- One component as text -----------------------------------------------------------------
+
+String TfrxXMLSerializer::WriteComponentStr(TComponent* c, TPersistent* ancestor) {
+    if (!c)
+        throw EArgumentException(u"No component to write");
+    return c->ClassName() + ObjToXML(c, {}, ancestor);
+}
+
+TComponent* TfrxXMLSerializer::ReadComponentStr(TComponent* root, const String& s, bool dontFixup) {
+    const String text = Trim(s);
+    if (text.empty())
+        return nullptr;
+    if (!root)
+        throw EArgumentException(u"A component read from text needs an owner");
+    const size_t blank = text.find(u' ');
+    const String className = text.substr(0, blank);
+    TClass cls = FindClass(className);
+    TComponent& c = cls->CreateComponent(*root);
+    TComponent* savedRoot = FReaderRoot;
+    FReaderRoot = root;
+    const auto finish = [&] {
+        if (dontFixup)
+            DropFixups();
+        else
+            ResolveFixups();
+        SetLoading(&c, false);
+        IfrxSerializableComponent* serializable = AsSerializable(&c);
+        if (!(serializable && serializable->IsReport()))
+            c.Loaded();
+        FReaderRoot = savedRoot;
+    };
+    SetLoading(&c, true);
+    try {
+        XMLToObj(blank == String::npos ? String() : text.substr(blank), c);
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
+    return &c;
+}
+
+void TfrxXMLSerializer::WriteComponent(TComponent* c, TPersistent* ancestor) {
+    if (!FStream)
+        throw EInvalidOperation(u"The serializer has no stream to write to");
+    const std::string bytes = "<" + StringToUtf8(WriteComponentStr(c, ancestor)) + "/>";
+    FStream->WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
+}
+
+TComponent* TfrxXMLSerializer::ReadComponent(TComponent* root) {
+    if (!FStream)
+        throw EInvalidOperation(u"The serializer has no stream to read from");
+    TfrxXMLItem item;
+    {
+        TfrxXMLReader reader(*FStream);
+        reader.ReadRootItem(item, false);
+    }
+    return ReadComponentStr(root, item.Name() + u" " + item.Text(), false);
+}
+
+void TfrxXMLSerializer::ReadPersistentStr(TComponent* root, TPersistent& obj, const String& s) {
+    TComponent* savedRoot = FReaderRoot;
+    FReaderRoot = root;
+    try {
+        XMLToObj(s, obj);
+    } catch (...) {
+        ResolveFixups();
+        FReaderRoot = savedRoot;
+        throw;
+    }
+    ResolveFixups();
+    FReaderRoot = savedRoot;
+}
+
+// ---- Collections ---------------------------------------------------------------------------
+
+namespace {
+
+// The report's own serializer while it is being read, else a temporary one owned here.
+struct CollectionSerializer {
+    explicit CollectionSerializer(TComponent* component) {
+        IfrxSerializableComponent* s = AsSerializable(component);
+        Report = s ? s->Report() : nullptr;
+        if (IfrxSerializableComponent* report = AsSerializable(Report))
+            Shared = report->XMLSerializer();
+        if (!Shared) {
+            Temporary = std::make_unique<TfrxXMLSerializer>(nullptr);
+            Temporary->SetOwner(Report);
+        }
+    }
+    TfrxXMLSerializer& Get() { return Shared ? *Shared : *Temporary; }
+
+    TComponent* Report = nullptr;
+    TfrxXMLSerializer* Shared = nullptr;
+    std::unique_ptr<TfrxXMLSerializer> Temporary;
+};
+
+// Old collection data carried characters above 127 as U+0001 followed by the character - 128.
+String DecodeHighCharacters(const String& text) {
+    String result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\x01' && i + 1 < text.size())
+            result += Char(text[++i] + 128);
+        else
+            result += text[i];
+    }
+    return result;
+}
+
+void DecodeStringProperties(TCollectionItem& item) {
+    for (const PropInfo* prop : item.ClassType()->Properties()) {
+        if (!prop->Readable() || !prop->Writable())
+            continue;
+        if (IsStringKind(prop->Kind())) {
+            const String value = GetStrProp(item, *prop);
+            if (value.find(u'\x01') != String::npos)
+                SetStrProp(item, *prop, DecodeHighCharacters(value));
+        } else if (prop->Kind() == tkVariant) {
+            const Variant value = GetPropValue(item, *prop);
+            if (VarIsStr(value))
+                if (const String text = VarToStr(value); text.find(u'\x01') != String::npos)
+                    SetPropValue(item, *prop, Variant(DecodeHighCharacters(text)));
+        }
+    }
+}
+
+} // namespace
+
+void WriteCollectionAsXML(const TCollection& collection, TWriter& writer, TComponent* component) {
+    IfrxSerializableComponent* s = AsSerializable(component);
+    if (!(s && s->IsWriting())) {
+        writer.WriteCollection(collection);
+        return;
+    }
+    CollectionSerializer serializer(component);
+    writer.WriteListBegin();
+    for (int i = 0; i < collection.Count(); ++i) {
+        writer.WriteListBegin();
+        writer.WriteString(serializer.Get().ObjToXML(collection.Items(i)));
+        writer.WriteListEnd();
+    }
+    writer.WriteListEnd();
+}
+
+void ReadCollectionFromReader(TCollection& collection, TReader& reader, TComponent* component) {
+    if (reader.NextValue() == vaCollection) {
+        reader.ReadCollection(collection);
+        for (int i = 0; i < collection.Count(); ++i)
+            DecodeStringProperties(*collection.Items(i));
+        return;
+    }
+    CollectionSerializer serializer(component);
+    reader.ReadListBegin();
+    collection.Clear();
+    while (!reader.EndOfList()) {
+        reader.ReadListBegin();
+        const String text = reader.ReadString();
+        reader.ReadListEnd();
+        TCollectionItem* item = collection.Add();
+        if (serializer.Shared)
+            serializer.Shared->XMLToObj(text, *item);
+        else
+            serializer.Temporary->ReadPersistentStr(serializer.Report, *item, text);
+    }
+    reader.ReadListEnd();
+}
+
+void SaveCollectionToXML(TCollection& collection, const String& name, TfrxXMLItem& parent, TCollection* ancestor,
+                         TComponent* component) {
+    CollectionSerializer serializer(component);
+    auto* reportCollection = dynamic_cast<TfrxCollection*>(&collection);
+    auto* ancestorCollection = dynamic_cast<TfrxCollection*>(ancestor);
+    TfrxXMLItem* node = parent.Add(name);
+    for (int i = 0; i < collection.Count(); ++i) {
+        TCollectionItem* entry = collection.Items(i);
+        auto* reportEntry = dynamic_cast<TfrxCollectionItem*>(entry);
+        TfrxCollectionItem* ancestorEntry = nullptr;
+        if (reportCollection && ancestorCollection && reportEntry)
+            ancestorEntry = ancestorCollection->FindByName(reportEntry->GetInheritedName());
+        String text;
+        if (ancestorEntry)
+            text = Attribute({}, u"InheritedName", XMLEscapeText(ancestorEntry->GetInheritedName()));
+        text += serializer.Get().ObjToXML(entry, {}, ancestorEntry);
+        if (reportCollection && reportEntry && reportEntry->IsUniqueNameStored())
+            text += Attribute({}, u"uin", IntToStr(reportEntry->UniqueIndex()));
+        node->Add(u"item")->SetText(text);
+    }
+}
+
+void LoadCollectionFromXML(TCollection& collection, TfrxXMLItem& item, TComponent* component) {
+    CollectionSerializer serializer(component);
+    TfrxXMLSerializer& reader = serializer.Get();
+    IfrxSerializableComponent* s = AsSerializable(component);
+    const bool isAncestor = s && s->IsAncestor();
+    auto* reportCollection = dynamic_cast<TfrxCollection*>(&collection);
+    // The report's serializer resolves references with the rest of the report; a temporary one
+    // resolves them entry by entry.
+    const auto assign = [&](TCollectionItem& entry, const String& text) {
+        if (serializer.Shared)
+            serializer.Shared->XMLToObj(text, entry);
+        else
+            serializer.Temporary->ReadPersistentStr(serializer.Report, entry, text);
+    };
+    if (isAncestor && !reportCollection)
+        collection.Clear();
+    for (int i = 0; i < item.Count(); ++i) {
+        TfrxXMLItem& child = *item.Items(i);
+        try {
+            if (isAncestor && reportCollection) {
+                if (const String inheritedName = child.GetProp(u"InheritedName"); !inheritedName.empty()) {
+                    if (TfrxCollectionItem* entry = reportCollection->FindByName(inheritedName)) {
+                        assign(*entry, child.Text());
+                        entry->SetIsInherited(true);
+                    }
+                    continue;
+                }
+            }
+            TCollectionItem* entry = collection.Add();
+            assign(*entry, child.Text());
+            auto* reportEntry = dynamic_cast<TfrxCollectionItem*>(entry);
+            if (reportCollection && reportEntry && reportEntry->IsUniqueNameStored())
+                if (const String uin = child.GetProp(u"uin"); !uin.empty())
+                    reportEntry->SetUniqueIndex(StrToInt(uin));
+        } catch (const Exception& e) {
+            reader.AddError(e.Message());
+        }
+    }
+}
+
+} // namespace vgl
