@@ -44,6 +44,7 @@ public:
 public:                                                                                                                \
     using ReflectedBase = Base;                                                                                        \
     static const ::vgl::ClassInfo& StaticClassInfo();                                                                  \
+    static const ::vgl::ClassInfo& ClassInfoShell();                                                                   \
     static void DefineClassInfo(::vgl::ClassBuilder<Name>& b);                                                         \
     ::vgl::TClass ClassType() const override {                                                                         \
         return &StaticClassInfo();                                                                                     \

@@ -296,12 +296,47 @@ bool PropInfo::IsSubObject() const {
 
 // ---- ClassInfo ----------------------------------------------------------------------------
 
-ClassInfo::ClassInfo(String name, TClass parent) : FName(std::move(name)), FParent(parent) {
+ClassInfo::ClassInfo(String name, TClass parent, TFiller filler)
+    : FName(std::move(name)), FParent(parent), FFiller(filler) {
     FType.Kind = tkClass;
     FType.Name = FName;
     FType.ClassType = this;
-    if (parent)
-        FProps = parent->FProps;
+    if (!filler) {
+        if (parent) {
+            const auto props = parent->Properties();
+            FProps.assign(props.begin(), props.end());
+        }
+        FBuilt.store(true, std::memory_order_release);
+    }
+}
+
+namespace {
+// One lock for every table being built: a table may need its ancestors' and, through property
+// types, other classes', so per-class locks could deadlock.
+std::recursive_mutex& ClassBuildLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+} // namespace
+
+void ClassInfo::Build() const {
+    std::lock_guard guard(ClassBuildLock());
+    if (FBuilt.load(std::memory_order_relaxed) || FBuilding)
+        return;
+    FBuilding = true;
+    auto& self = const_cast<ClassInfo&>(*this);
+    try {
+        if (FParent) {
+            const auto props = FParent->Properties();
+            self.FProps.assign(props.begin(), props.end());
+        }
+        FFiller(self);
+    } catch (...) {
+        FBuilding = false;
+        throw;
+    }
+    FBuilding = false;
+    FBuilt.store(true, std::memory_order_release);
 }
 
 bool ClassInfo::InheritsFrom(TClass cls) const {
@@ -312,6 +347,7 @@ bool ClassInfo::InheritsFrom(TClass cls) const {
 }
 
 const PropInfo* ClassInfo::FindProperty(StringView name) const {
+    EnsureBuilt();
     for (const PropInfo* p : FProps)
         if (SameText(p->Name, name))
             return p;
@@ -320,25 +356,28 @@ const PropInfo* ClassInfo::FindProperty(StringView name) const {
 
 const MethodInfo* ClassInfo::FindMethod(StringView name) const {
     for (TClass c = this; c; c = c->FParent)
-        for (const MethodInfo* m : c->FMethodView)
+        for (const MethodInfo* m : c->DeclaredMethods())
             if (SameText(m->Name, name))
                 return m;
     return nullptr;
 }
 
 std::unique_ptr<TObject> ClassInfo::Create() const {
+    EnsureBuilt();
     if (!FFactory)
         throw EInvalidOperation(u"Class %s cannot be created", {FName});
     return std::unique_ptr<TObject>(FFactory(nullptr));
 }
 
 TComponent& ClassInfo::CreateComponent(TComponent& owner) const {
+    EnsureBuilt();
     if (!InheritsFrom(&TComponent::StaticClassInfo()) || !FFactory)
         throw EInvalidOperation(u"Class %s cannot be created as a component", {FName});
     return static_cast<TComponent&>(*FFactory(&owner));
 }
 
 std::unique_ptr<TObject> ClassInfo::CreateWithMessage(const String& message) const {
+    EnsureBuilt();
     if (!FMessageFactory)
         return nullptr;
     return std::unique_ptr<TObject>(FMessageFactory(message));

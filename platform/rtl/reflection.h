@@ -7,6 +7,7 @@
 // tables (see docs/REFLECTION.md).
 
 #include <any>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -313,7 +314,12 @@ public:
     /// Makes a new instance from a message (exception classes).
     using TMessageFactory = TObject* (*)(const String& message);
 
-    ClassInfo(String name, TClass parent);
+    /// Fills a table that is built on first use (see EnsureBuilt).
+    using TFiller = void (*)(ClassInfo& info);
+
+    /// Without a filler the table is complete at construction (the parent must be complete);
+    /// with one, the name, parent and type are known at once and the rest is built on first use.
+    ClassInfo(String name, TClass parent, TFiller filler = nullptr);
     ClassInfo(const ClassInfo&) = delete;
     ClassInfo& operator=(const ClassInfo&) = delete;
 
@@ -321,24 +327,39 @@ public:
     TClass Parent() const { return FParent; }
     /// The class as a type (kind tkClass).
     const TypeInfo& Type() const { return FType; }
-    const TAttributes& Attributes() const { return FAttributes; }
+    const TAttributes& Attributes() const {
+        EnsureBuilt();
+        return FAttributes;
+    }
     /// True when this is `cls` or descends from it.
     bool InheritsFrom(TClass cls) const;
 
     /// Published properties in declaration order, ancestors' first (a redeclared property keeps
     /// its ancestor's place).
-    std::span<const PropInfo* const> Properties() const { return FProps; }
+    std::span<const PropInfo* const> Properties() const {
+        EnsureBuilt();
+        return FProps;
+    }
     /// The same, sorted by name (ASCII case-insensitive; a name sorts before longer names that
     /// begin with it).
-    std::span<const PropInfo* const> SortedProperties() const { return FSortedProps; }
+    std::span<const PropInfo* const> SortedProperties() const {
+        EnsureBuilt();
+        return FSortedProps;
+    }
     /// The property of that name (ASCII case-insensitive), or none.
     const PropInfo* FindProperty(StringView name) const;
     /// Methods this class declares (not the ancestors').
-    std::span<const MethodInfo* const> DeclaredMethods() const { return FMethodView; }
+    std::span<const MethodInfo* const> DeclaredMethods() const {
+        EnsureBuilt();
+        return FMethodView;
+    }
     /// The method of that name, searched from this class up to the root; none when absent.
     const MethodInfo* FindMethod(StringView name) const;
 
-    bool CanCreate() const { return FFactory != nullptr; }
+    bool CanCreate() const {
+        EnsureBuilt();
+        return FFactory != nullptr;
+    }
     /// A new instance without owner. Raises EInvalidOperation for a class without factory.
     std::unique_ptr<TObject> Create() const;
     /// A new component owned by `owner` (which frees it). Raises EInvalidOperation for a class
@@ -347,10 +368,24 @@ public:
     /// A new instance made from a message; none when the class has no message constructor.
     std::unique_ptr<TObject> CreateWithMessage(const String& message) const;
 
+    /// Builds a lazily filled table once (its ancestors first). The table's own class may be
+    /// named as a property type while it is being built: a class can publish properties of its
+    /// own type or of its descendants. Thread-safe; a nested call on the building thread returns
+    /// at once.
+    void EnsureBuilt() const {
+        if (!FBuilt.load(std::memory_order_acquire))
+            Build();
+    }
+
 private:
     friend class ClassInfoWriter;
+    void Build() const;
+
     String FName;
     TClass FParent;
+    TFiller FFiller = nullptr;
+    mutable std::atomic<bool> FBuilt{false};
+    mutable bool FBuilding = false;
     TypeInfo FType;
     TAttributes FAttributes;
     TFactory FFactory = nullptr;

@@ -27,6 +27,15 @@ template <class V>
 constexpr bool IsObjectPointer =
     std::is_pointer_v<V>&& std::is_base_of_v<TObject, std::remove_cv_t<std::remove_pointer_t<V>>>;
 
+/// The table of class C as far as it is known without building it (name, parent, type): a
+/// property may name a class whose table is still being built.
+template <class C> TClass ShellOf() {
+    if constexpr (requires { C::ClassInfoShell(); })
+        return &C::ClassInfoShell();
+    else
+        return &C::StaticClassInfo();
+}
+
 /// The description of an event slot type: "TMethod" unless a named one is given with Type().
 template <class F> const TypeInfo& MethodTypeOf() {
     static const TypeInfo info = [] {
@@ -53,7 +62,7 @@ template <class V> const TypeInfo& TypeOf() {
         else
             return TypeInfoFor(TypeTag<std::conditional_t<std::is_signed_v<V>, std::int64_t, std::uint64_t>>{});
     } else if constexpr (IsObjectPointer<V>)
-        return std::remove_cv_t<std::remove_pointer_t<V>>::StaticClassInfo().Type();
+        return ShellOf<std::remove_cv_t<std::remove_pointer_t<V>>>()->Type();
     else if constexpr (IsFunction<V>::value)
         return MethodTypeOf<V>();
     else
@@ -355,7 +364,7 @@ inline ParamSpec Out(const char16_t* name) {
 /// Attribute) apply to the member declared last.
 template <class T> class ClassBuilder {
 public:
-    explicit ClassBuilder(const char16_t* name) : FInfo(std::make_unique<ClassInfo>(name, ParentClass())) {
+    explicit ClassBuilder(ClassInfo& info) : FInfo(&info) {
         ClassInfoWriter w(*FInfo);
         if constexpr (std::is_base_of_v<Exception, T> && std::is_constructible_v<T, const String&>)
             w.SetMessageFactory([](const String& m) -> TObject* { return new T(m); });
@@ -455,7 +464,7 @@ public:
             throw EInvalidOperation(u"Method " + String(name) + u": parameter names do not match");
         MethodInfo m;
         m.Name = name;
-        m.Declarer = FInfo.get();
+        m.Declarer = FInfo;
         FillParams<Args>(m, params.begin(), std::make_index_sequence<n>());
         using R = std::remove_cvref_t<typename MF::Result>;
         if constexpr (!std::is_void_v<R>)
@@ -466,14 +475,10 @@ public:
         return *this;
     }
 
-    /// The finished table.
-    std::unique_ptr<ClassInfo> Build() {
-        ClassInfoWriter(*FInfo).Finish();
-        return std::move(FInfo);
-    }
+    /// Completes the table.
+    void Finish() { ClassInfoWriter(*FInfo).Finish(); }
 
 private:
-    static TClass ParentClass() { return &T::ReflectedBase::StaticClassInfo(); }
 
     template <class G, class S> ClassBuilder& Add(const char16_t* name, G getter, S setter, int index) {
         using V = typename reflection_detail::GetterValue<T, G>::type;
@@ -504,7 +509,7 @@ private:
         return p;
     }
 
-    std::unique_ptr<ClassInfo> FInfo;
+    ClassInfo* FInfo;
     PropInfo* FLast = nullptr;
     MethodInfo* FLastMethod = nullptr;
 };
@@ -515,13 +520,19 @@ private:
 ///         b.Property(u"Width", &TShape::FWidth).Default(10);
 ///     }
 #define VGL_DEFINE_CLASS(Name)                                                                                         \
+    const ::vgl::ClassInfo& Name::ClassInfoShell() {                                                                   \
+        static const ::vgl::ClassInfo info(u"" #Name, ::vgl::reflection_detail::ShellOf<Name::ReflectedBase>(),        \
+                                           [](::vgl::ClassInfo& i) {                                                   \
+                                               ::vgl::ClassBuilder<Name> builder(i);                                   \
+                                               Name::DefineClassInfo(builder);                                         \
+                                               builder.Finish();                                                       \
+                                           });                                                                         \
+        return info;                                                                                                   \
+    }                                                                                                                  \
     const ::vgl::ClassInfo& Name::StaticClassInfo() {                                                                  \
-        static const std::unique_ptr<::vgl::ClassInfo> info = [] {                                                     \
-            ::vgl::ClassBuilder<Name> builder(u"" #Name);                                                              \
-            Name::DefineClassInfo(builder);                                                                            \
-            return builder.Build();                                                                                    \
-        }();                                                                                                           \
-        return *info;                                                                                                  \
+        const ::vgl::ClassInfo& info = ClassInfoShell();                                                               \
+        info.EnsureBuilt();                                                                                            \
+        return info;                                                                                                   \
     }                                                                                                                  \
     void Name::DefineClassInfo([[maybe_unused]] ::vgl::ClassBuilder<Name>& b)
 

@@ -439,3 +439,49 @@ TEST(Reflection, ExceptionsHaveStableNamesAndAreMadeByName) {
 
 } // namespace
 } // namespace vgl
+
+namespace vgl {
+namespace {
+
+// A band-like class that publishes a property of its own type and one of a descendant's type:
+// building its table must not need the tables it is building.
+class TBandLike : public TComponent {
+    VGL_CLASS(TBandLike, TComponent)
+    explicit TBandLike(TComponent* owner) : TComponent(owner) {}
+    TBandLike* FNext = nullptr;
+    class TChildLike* FChild = nullptr;
+};
+class TChildLike : public TBandLike {
+    VGL_CLASS(TChildLike, TBandLike)
+    explicit TChildLike(TComponent* owner) : TBandLike(owner) {}
+    int FGap = 0;
+};
+VGL_DEFINE_CLASS(TBandLike) {
+    b.Property(u"Next", &TBandLike::FNext);
+    b.Property(u"Child", &TBandLike::FChild);
+}
+VGL_DEFINE_CLASS(TChildLike) {
+    b.Property(u"Gap", &TChildLike::FGap);
+}
+
+TEST(Reflection, ClassesMayPublishTheirOwnAndTheirDescendantsTypes) {
+    const ClassInfo& band = TBandLike::StaticClassInfo();
+    ASSERT_EQ(band.Properties().size(), TComponent::StaticClassInfo().Properties().size() + 2);
+    EXPECT_EQ(band.FindProperty(u"Next")->PropType->ClassType, &band);
+    const ClassInfo& child = TChildLike::StaticClassInfo();
+    EXPECT_EQ(band.FindProperty(u"Child")->PropType->ClassType, &child);
+    // The descendant's table is complete and holds its ancestor's properties first.
+    EXPECT_EQ(child.Properties().size(), band.Properties().size() + 1);
+    EXPECT_NE(child.FindProperty(u"Next"), nullptr);
+
+    TComponent owner(nullptr);
+    auto& a = static_cast<TBandLike&>(band.CreateComponent(owner));
+    auto& c = static_cast<TChildLike&>(child.CreateComponent(owner));
+    SetObjectProp(a, u"Child", &c);
+    SetObjectProp(c, u"Next", &a);
+    EXPECT_EQ(a.FChild, &c);
+    EXPECT_EQ(c.FNext, &a);
+}
+
+} // namespace
+} // namespace vgl
