@@ -28,6 +28,14 @@ int LevelOf(TZCompressionLevel level) {
     throw EZDecompressionError(u"Decompressed data exceeds the limit of %u bytes", {std::uint64_t(maxOutput)});
 }
 
+// A stream that asks for a preset dictionary cannot be inflated here (none is ever supplied);
+// inflate would ask again at every call, so that request is an error like a negative result.
+void CheckInflateResult(int result) {
+    if (result == Z_NEED_DICT)
+        throw EZDecompressionError(ZLibErrorText(result));
+    ZDecompressCheck(result);
+}
+
 // Inflates `input` with the given window bits (15: zlib stream, -15: raw deflate data). With
 // `consumed` set, data after the end of the compressed stream is allowed and its start returned.
 std::vector<std::uint8_t> Inflate(std::span<const std::uint8_t> input, int windowBits, std::size_t estimate,
@@ -54,7 +62,7 @@ std::vector<std::uint8_t> Inflate(std::span<const std::uint8_t> input, int windo
                     inLeft -= chunk - z.avail_in;
                     if (z.avail_out == 0)
                         RaiseLimit(maxOutput);
-                    ZDecompressCheck(result);
+                    CheckInflateResult(result);
                     if (result == Z_STREAM_END)
                         break;
                     continue;
@@ -69,7 +77,7 @@ std::vector<std::uint8_t> Inflate(std::span<const std::uint8_t> input, int windo
             result = inflate(&z, Z_NO_FLUSH);
             inLeft -= chunk - z.avail_in;
             produced += room - z.avail_out;
-            ZDecompressCheck(result);
+            CheckInflateResult(result);
             if (result == Z_STREAM_END)
                 break;
         }

@@ -101,6 +101,7 @@ TEST(Compression, DecompressionReportsZlibErrorsAndItsLimit) {
         {{}, u"buffer error"},
         {{0x12, 0x34, 0x56}, u"data error"},
         {corrupt, u"data error"},
+        {{0x78, 0x20, 0x00, 0x00, 0x00, 0x01, 0x03, 0x00}, u"need dictionary"}, // preset dictionary
     };
     for (const auto& c : cases) {
         try {
