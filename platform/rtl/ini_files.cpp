@@ -29,16 +29,6 @@ bool RegularFileExists(const String& fileName) {
     return ::stat(FileNameToNative(fileName).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-int HexDigit(Char c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
-
 } // namespace
 
 // ---- TCustomIniFile -----------------------------------------------------------------------
@@ -129,7 +119,7 @@ std::int64_t TCustomIniFile::ReadBinaryStream(const String& section, const Strin
     std::vector<std::uint8_t> bytes;
     bytes.reserve(text.size() / 2);
     for (size_t i = 0; i + 1 < text.size(); i += 2) {
-        const int hi = HexDigit(text[i]), lo = HexDigit(text[i + 1]);
+        const int hi = HexDigitValue(text[i]), lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0)
             break;
         bytes.push_back(std::uint8_t(hi << 4 | lo));

@@ -990,6 +990,16 @@ bool StrToBoolDef(StringView s, bool def) {
 
 // ---- Characters ---------------------------------------------------------------------------
 
+int HexDigitValue(Char c) {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    return -1;
+}
+
 bool IsDigit(Char c) {
     return c >= u'0' && c <= u'9';
 }

@@ -144,6 +144,8 @@ bool StrToBoolDef(StringView s, bool def);
 
 // ---- Characters --------------------------------------------------------------------------
 bool IsDigit(Char c);      ///< ASCII "0".."9" (the digits the parsers read)
+/// The value of a hexadecimal digit ("0".."9", "A".."F", "a".."f"); -1 for any other character.
+int HexDigitValue(Char c);
 bool IsLetter(Char c);     ///< Unicode letter (general categories L*)
 bool IsWhiteSpace(Char c); ///< blanks, tabs, line ends and Unicode spaces
 

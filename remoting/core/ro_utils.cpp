@@ -167,20 +167,6 @@ String NewGuidString() {
 
 // ---- Hexadecimal text ---------------------------------------------------------------------
 
-namespace {
-
-int HexValue(Char c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 AnsiString HexTextToBytes(StringView text) {
     String digits(text);
     RemoveCharsInSet(digits, TSysCharSet{u'\n', u'\r', u' '});
@@ -188,8 +174,8 @@ AnsiString HexTextToBytes(StringView text) {
         RaiseErrorMessage(SStringLengthMustBe2n);
     AnsiString bytes(digits.size() / 2, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) {
-        const int high = HexValue(digits[2 * i]);
-        const int low = HexValue(digits[2 * i + 1]);
+        const int high = HexDigitValue(digits[2 * i]);
+        const int low = HexDigitValue(digits[2 * i + 1]);
         // Stopping here would hand out zero bytes in place of the rest of the data.
         if (high < 0 || low < 0)
             throw EConvertError(u"'%s' is not a valid hexadecimal byte", {digits.substr(2 * i, 2)});

@@ -103,20 +103,6 @@ String StreamToHexText(const TMemoryStream& stream) {
     return result;
 }
 
-namespace {
-
-int HexDigitValue(Char c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return -1;
-}
-
-} // namespace
-
 void HexTextToStream(StringView text, TStream& stream) {
     // Converted completely before anything is written, so a damaged text never leaves partial or
     // made-up bytes in the stream.
