@@ -131,6 +131,8 @@ void TAztecSettings::Validate() const {
 }
 
 std::vector<std::uint16_t> AztecStuffBits(const std::vector<std::uint8_t>& bits, int wordBits, int* padBits) {
+    if (wordBits < 2 || wordBits > 16)
+        throw EArgumentOutOfRangeException(u"Aztec bit stuffing: the word size must be 2 to 16 bits");
     const unsigned allOnes = (1u << wordBits) - 1;
     const unsigned headMask = allOnes & ~1u; // the first wordBits - 1 bits
     std::vector<std::uint16_t> words;

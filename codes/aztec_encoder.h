@@ -129,7 +129,8 @@ TAztecSymbol EncodeAztec(std::string_view data, const TAztecSettings& settings =
 /// are all 0 or all 1 takes the complement of them as its last bit and the bit goes back to the
 /// stream. The last word is padded with 1 bits; a stream that ends on a word boundary gets an
 /// extra word of all ones with the last bit cleared. padBits, when given, receives the number of
-/// padding bits in the last word (1 .. wordBits).
+/// padding bits in the last word (1 .. wordBits). Raises EArgumentOutOfRangeException for a word
+/// size outside 2 .. 16.
 std::vector<std::uint16_t> AztecStuffBits(const std::vector<std::uint8_t>& bits, int wordBits, int* padBits = nullptr);
 
 /// The 28 (compact) or 40 (full) bits of the mode message: layers - 1 and data words - 1 with

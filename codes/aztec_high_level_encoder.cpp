@@ -355,11 +355,18 @@ void Compactor::LatchStep() {
             if (target == source)
                 continue;
             const Sequence& latch = LatchTable[row][target];
-            const int candidate = FCost[source].cost + latch.cost;
+            // A byte run returns to the mode its shift was given in. When every run is to return
+            // to Upper, a run is entered from Lower or Mixed through an Upper latch, so that
+            // readers and the search agree on the mode after the run.
+            const bool throughUpper = target == B && FBytesAlwaysBackToUpper && (row == L || row == M);
+            const int latchCost = throughUpper ? LatchTable[row][U].cost + LatchTable[U][B].cost : latch.cost;
+            const int candidate = FCost[source].cost + latchCost;
             if (candidate >= FCost[target].cost)
                 continue;
             const State& from = FCost[source];
-            FCost[target] = {candidate, Append(from.path, latch), latch.count == 0 ? from.trailing : 0};
+            const int path = throughUpper ? Append(Append(from.path, LatchTable[row][U]), LatchTable[U][B])
+                                          : Append(from.path, latch);
+            FCost[target] = {candidate, path, latch.count == 0 ? from.trailing : 0};
             if (target == B)
                 FReturnMode = (FBytesAlwaysBackToUpper || source == P || source == D) ? U : source;
         }

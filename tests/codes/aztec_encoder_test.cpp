@@ -149,6 +149,16 @@ TEST(AztecEncoderTest, EveryCorpusEntryDecodesBackExactly) {
         {"run of 2000", HighBytes(2000), lowEcc},
         {"run longer than one header holds", HighBytes(2100), noEcc},
         {"bytes back to upper", "ABC\xe4\xf6\xfc" + HighBytes(40) + "DEF", backToUpper},
+        // Runs that start in Lower or Mixed text must still be followed by Upper codes.
+        {"bytes back to upper from lower",
+         "ab\xe4"
+         "cde",
+         backToUpper},
+        {"bytes back to upper from mixed",
+         "@@\xe4"
+         "@@",
+         backToUpper},
+        {"bytes back to upper, long run from lower", "abc" + HighBytes(40) + "def", backToUpper},
         // 11 padding bits after Upper/Lower text would read as a byte shift of 31 bytes.
         {"padding after lower-case text", Repeat("Parcel 42, ", 1456), {}},
         {"full range only", "A", fullRange},
@@ -242,14 +252,15 @@ TEST(AztecEncoderTest, CompactionChoosesTheCheapestCodes) {
     for (const Case& c : cases)
         EXPECT_EQ(AztecCompact(c.data, false, false), c.items) << c.data;
 
-    // After a byte run the stream is back in the mode the run left (Lower: "d" is one code), or,
-    // when asked so, in Upper (then "d" is cheaper as a second byte of the run).
+    // After a byte run the stream is back in the mode the run left (Lower: "d" is one code). When
+    // every run is to return to Upper, a run is entered from Upper only (from Lower it would cost
+    // a 9-bit latch first), so here the whole text is cheapest as one run.
     const std::string lowerRun = "abc\xe4"
                                  "d";
     EXPECT_EQ(AztecCompact(lowerRun, false, false),
               (std::vector<TAztecItem>{{5, 28}, {5, 2}, {5, 3}, {5, 4}, {5, 31}, {5, 1}, {8, 0xe4}, {5, 5}}));
     EXPECT_EQ(AztecCompact(lowerRun, false, true),
-              (std::vector<TAztecItem>{{5, 28}, {5, 2}, {5, 3}, {5, 4}, {5, 31}, {5, 2}, {8, 0xe4}, {8, 'd'}}));
+              (std::vector<TAztecItem>{{5, 31}, {5, 5}, {8, 'a'}, {8, 'b'}, {8, 'c'}, {8, 0xe4}, {8, 'd'}}));
 
     // Byte-run headers: 10 bits up to 31 bytes, 21 bits (the 16-bit long form) from 32 on.
     for (auto [length, headerBits] : {std::pair{31, 10}, {32, 21}, {33, 21}, {2078, 21}}) {
@@ -281,6 +292,9 @@ TEST(AztecEncoderTest, BitStuffing) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(AztecStuffBits(c.bits, c.wordBits), c.words);
+    // Word sizes without room for a stuffed bit, or beyond a 16-bit codeword, are refused.
+    for (int wordBits : {-1, 0, 1, 17})
+        EXPECT_THROW(AztecStuffBits({1, 0, 1}, wordBits), EArgumentOutOfRangeException) << wordBits;
 }
 
 TEST(AztecEncoderTest, SingleLetterGivesSmallestSymbol) {
