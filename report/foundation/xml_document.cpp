@@ -339,9 +339,10 @@ void TfrxXMLDocument::LoadFromStream(TStream& stream) {
 }
 
 void TfrxXMLDocument::LoadFromStream(std::unique_ptr<TStream> stream, bool allowPartialLoading) {
-    DeleteTempFile();
+    // Checked before the streams are dropped: unloaded nodes of the current tree read from them.
     if (!stream)
         throw EArgumentException(u"TfrxXMLDocument.LoadFromStream: no stream");
+    DeleteTempFile();
     if (!allowPartialLoading) {
         Load(*stream, true);
         return;
@@ -380,8 +381,9 @@ void TfrxXMLDocument::SaveToFile(const String& fileName) {
         DeleteFile(tempName);
         throw EFCreateError(u"Cannot create file \"" + fileName + u"\". " + Utf8ToString(std::strerror(error)));
     }
-    DeleteTempFile();
-    LoadFromFile(fileName);
+    // The new file is opened before the old streams are dropped, so a failure here leaves the
+    // current tree with the streams its unloaded nodes read from.
+    LoadFromStream(std::make_unique<TFileStream>(fileName, fmOpenRead | fmShareDenyWrite), true);
 }
 
 void TfrxXMLDocument::UnloadItem(TfrxXMLItem& item) {
@@ -406,8 +408,9 @@ void TfrxXMLDocument::LoadItem(TfrxXMLItem& item) {
         item.DestroyChildren();
         throw;
     }
+    // The source is kept: the children are still there, so a later Clear of the node (which
+    // unloads it) can read them back for writing or loading.
     item.FLoaded = true;
-    item.FSource = nullptr;
 }
 
 } // namespace vgl

@@ -284,6 +284,42 @@ TEST(TfrxXMLDocument, UnloadingAfterAPartialLoadKeepsEarlierNodesReadable) {
     EXPECT_EQ(second->Items(0)->GetProp(u"n"), u"second");
 }
 
+TEST(TfrxXMLDocument, ClearingALoadedNodeUnloadsItToItsSource) {
+    TfrxXMLDocument doc;
+    BuildSample(doc);
+    const std::string bytes = Save(doc);
+    for (bool withTempFile : {false, true}) {
+        TfrxXMLDocument partial;
+        Load(partial, bytes, true);
+        TfrxXMLItem* page = partial.Root()->Items(2);
+        partial.LoadItem(*page);
+        if (withTempFile) { // a temporary file must not stand in for the node's own source
+            TfrxXMLItem* other = partial.Root()->Add(u"other");
+            other->SetUnloadable(true);
+            other->Add(u"z");
+            partial.UnloadItem(*other);
+        }
+        page->Clear();
+        EXPECT_FALSE(page->Loaded());
+        EXPECT_NE(Save(partial).find(R"(<page a="1" ld="0"><b><c/></b></page>)"), std::string::npos) << withTempFile;
+        partial.LoadItem(*page);
+        ASSERT_EQ(page->Count(), 1) << withTempFile;
+        EXPECT_EQ(page->Items(0)->Items(0)->Name(), u"c");
+    }
+}
+
+TEST(TfrxXMLDocument, RefusedLoadKeepsTheStreamsOfUnloadedNodes) {
+    TfrxXMLDocument doc;
+    BuildSample(doc);
+    TfrxXMLDocument partial;
+    Load(partial, Save(doc), true);
+    EXPECT_THROW(partial.LoadFromStream(nullptr, true), EArgumentException);
+    TfrxXMLItem* page = partial.Root()->Items(2);
+    partial.LoadItem(*page);
+    ASSERT_EQ(page->Count(), 1);
+    EXPECT_EQ(page->Items(0)->Name(), u"b");
+}
+
 TEST(TfrxXMLDocument, SaveToFileReplacesTheFileAndReloadsIt) {
     TempFolder folder;
     const String name = folder.Name("report.xml");
