@@ -1,5 +1,6 @@
 #include "remoting/core/ro_types.h"
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <unordered_map>
@@ -288,10 +289,22 @@ void XsDateTime::Assign(const TPersistent* Source) {
     }
 }
 
+std::unique_ptr<TStringList> XsDateTime::DumpToStrings() const {
+    auto list = std::make_unique<TStringList>();
+    list->Add(Format(u"structure %s", {ClassName()}));
+    list->Add(Format(u"  %s = %s", {String(u"DateTime"), DateTimeToStr(FDateTime)}));
+    list->Add(Format(u"  %s = %s", {String(u"TimeZoneOffset"), IntToStr(FTimeZoneOffset)}));
+    list->Add(u"end");
+    return list;
+}
+
 void XsDateTime::ReadComplex(TROSerializer& ASerializer) {
     ASerializer.ReadDateTime(u"DateTime", FDateTime, -1);
     std::int64_t offset = FTimeZoneOffset;
     ASerializer.ReadInteger(u"TimeZoneOffset", otSLong, offset, -1);
+    // A value beyond 32 bits would otherwise wrap into some other offset.
+    if (offset < INT32_MIN || offset > INT32_MAX)
+        throw ERangeError(u"Range check error");
     FTimeZoneOffset = static_cast<std::int32_t>(offset);
 }
 

@@ -136,6 +136,9 @@ class XsDateTime : public TROComplexType {
     TDateTime AsLocalDateTime() const;
 
     void Assign(const TPersistent* Source) override;
+    /// "structure XsDateTime", "  DateTime = <date and time text>", "  TimeZoneOffset = <offset>",
+    /// "end".
+    std::unique_ptr<TStringList> DumpToStrings() const override;
     /// "DateTime", then "TimeZoneOffset" (a signed 32-bit integer), in that order whatever the
     /// serializer's field order.
     void ReadComplex(TROSerializer& ASerializer) override;

@@ -143,6 +143,12 @@ TEST_F(RORegistryTest, XsDateTimeReadsAndWritesItsTwoFields) {
     t.ReadComplex(r);
     EXPECT_EQ(t.DateTime(), 1.5);
     EXPECT_FALSE(t.WriteTimeZone());
+
+    // An offset beyond 32 bits is refused, not wrapped into another offset.
+    TRecordingSerializer wide;
+    wide.Input = {{u"DateTime", u"2"}, {u"TimeZoneOffset", u"4294967356"}};
+    EXPECT_THROW(t.ReadComplex(wide), ERangeError);
+    EXPECT_FALSE(t.WriteTimeZone());
 }
 
 TEST_F(RORegistryTest, TypePassAndNamespaceSearch) {

@@ -337,6 +337,13 @@ TEST(RODumpTest, TextDumpsOfArraysAndStructures) {
     EXPECT_EQ(r->Get(4), u"        %PDF.");
 }
 
+TEST(RODumpTest, DateTimeDumpNamesItsTwoValues) {
+    const TDateTime noon = EncodeDate(2024, 5, 17) + 0.5;
+    XsDateTime t(noon, 120);
+    EXPECT_EQ(t.ContentAsString(), u"structure XsDateTime\r\n  DateTime = " + DateTimeToStr(noon) +
+                                       u"\r\n  TimeZoneOffset = 120\r\nend\r\n");
+}
+
 TEST(RODumpTest, XmlDumps) {
     TTestIntArray ints;
     ints.Add(5);
