@@ -127,13 +127,16 @@ void TComponent::RemoveComponent(TComponent* component) {
 
 void TComponent::Insert(TComponent* component) {
     FComponents.push_back(component);
+    ++FComponentsChanges;
     component->FOwner = this;
 }
 
 void TComponent::Remove(TComponent* component) {
     auto it = std::find(FComponents.begin(), FComponents.end(), component);
-    if (it != FComponents.end())
+    if (it != FComponents.end()) {
         FComponents.erase(it);
+        ++FComponentsChanges;
+    }
     component->FOwner = nullptr;
 }
 
@@ -162,10 +165,14 @@ void TComponent::RemoveNotification(TComponent* component) {
 void TComponent::Notification(TComponent* component, TOperation operation) {
     if (operation == opRemove && component)
         RemoveFreeNotification(component);
-    // A child may free siblings while it is told; walk a copy from the last to the first.
+    // A child may free siblings while it is told; walk a copy from the last to the first. Only
+    // once the list has changed is each further child looked up before it is told, so an
+    // untouched list costs one pass (a lookup every time made freeing n children cubic).
     std::vector<TComponent*> children = FComponents;
+    const std::uint64_t changes = FComponentsChanges;
     for (auto it = children.rbegin(); it != children.rend(); ++it)
-        if (std::find(FComponents.begin(), FComponents.end(), *it) != FComponents.end())
+        if (FComponentsChanges == changes ||
+            std::find(FComponents.begin(), FComponents.end(), *it) != FComponents.end())
             (*it)->Notification(component, operation);
 }
 

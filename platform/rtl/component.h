@@ -87,6 +87,7 @@ private:
     std::intptr_t FTag = 0;
     TComponentState FComponentState;
     std::vector<TComponent*> FComponents;   // owned
+    std::uint64_t FComponentsChanges = 0;   // counts inserts and removals in FComponents
     std::vector<TComponent*> FFreeNotifies; // not owned
 };
 

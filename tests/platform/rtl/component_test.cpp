@@ -64,6 +64,38 @@ TEST(Component, FreeingAnOwnedComponentLeavesItsOwner) {
     EXPECT_THROW(root.Components(1), EListError);
 }
 
+/// Frees a sibling when it hears of an insertion.
+class TSiblingFreer : public TTracked {
+public:
+    using TTracked::TTracked;
+    void Notification(TComponent* component, TOperation operation) override {
+        TTracked::Notification(component, operation);
+        if (operation == opInsert && FVictim) {
+            TComponent* victim = FVictim;
+            FVictim = nullptr;
+            delete victim;
+        }
+    }
+    TComponent* FVictim = nullptr;
+};
+
+TEST(Component, ChildFreedWhileSiblingsAreToldIsSkipped) {
+    // Children are told last first; C frees A before A's turn, so A is never reached (it is
+    // gone), and the news still reaches every survivor once, the owner last.
+    std::vector<String> log;
+    TTracked root(nullptr, &log, u"Root");
+    auto* a = new TTracked(&root, &log, u"A");
+    new TTracked(&root, &log, u"B");
+    auto* c = new TSiblingFreer(&root, &log, u"C");
+    c->FVictim = a;
+    log.clear();
+    new TTracked(&root, &log, u"");
+    std::vector<String> expected = {u"C insert ",     u"free A",    u"C remove A",  u"B remove A",
+                                    u"Root remove A", u"B insert ", u"Root insert "};
+    EXPECT_EQ(log, expected);
+    EXPECT_EQ(root.ComponentCount(), 3);
+}
+
 TEST(Component, FreeNotificationReachesPartnersBothWays) {
     std::vector<String> log;
     auto x = std::make_unique<TTracked>(nullptr, &log, u"X");
