@@ -1,5 +1,7 @@
 #include "platform/rtl/thread.h"
 
+#include <system_error>
+
 #include <pthread.h>
 
 #include "platform/rtl/exceptions.h"
@@ -20,17 +22,23 @@ void TThread::Start() {
     if (FStarted)
         throw EInvalidOperation(u"Cannot call Start on a running or finished thread");
     FStarted = true;
-    if (FFreeOnTerminate) {
-        // The object may be gone as soon as Run ends: touch no member after the thread starts.
-        std::thread(&TThread::Run, this).detach();
-        return;
+    try {
+        if (FFreeOnTerminate) {
+            // The object may be gone as soon as Run ends: touch no member after the thread starts.
+            std::thread(&TThread::Run, this).detach();
+            return;
+        }
+        FThread = std::thread(&TThread::Run, this);
+    } catch (const std::system_error& e) {
+        FStarted = false;
+        throw EOSError(u"Cannot create thread: %s", {e.what()});
     }
-    FThread = std::thread(&TThread::Run, this);
 }
 
 void TThread::StartOwned(std::unique_ptr<TThread> thread) {
     thread->SetFreeOnTerminate(true);
-    thread.release()->Start();
+    thread->Start(); // raises without starting: the thread object is freed here then
+    thread.release(); // the running thread owns itself now
 }
 
 void TThread::Run() {
