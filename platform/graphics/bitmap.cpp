@@ -11,6 +11,16 @@ namespace vgl {
 
 namespace {
 
+// A new image surface; raises EOutOfMemory when the drawing library could not make one.
+cairo_surface_t* NewImageSurface(cairo_format_t format, int width, int height) {
+    cairo_surface_t* s = cairo_image_surface_create(format, width, height);
+    if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(s);
+        throw EOutOfMemory(u"Out of memory for a drawing surface");
+    }
+    return s;
+}
+
 std::vector<TColor> DefaultPalette(int bits) {
     std::vector<TColor> p;
     if (bits == 1) {
@@ -165,7 +175,7 @@ void TBitmap::SurfaceToPixels() const {
 cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
     TBitmap::Surface& s = bitmap.GetSurface();
     if (!s.Cairo) {
-        s.Cairo = cairo_image_surface_create(CAIRO_FORMAT_RGB24, bitmap.FWidth, bitmap.FHeight);
+        s.Cairo = NewImageSurface(CAIRO_FORMAT_RGB24, bitmap.FWidth, bitmap.FHeight);
         s.SurfaceValid = false;
     }
     if (!s.SurfaceValid) {
@@ -198,7 +208,7 @@ cairo_surface_t* TBitmapSurfaceAccess::AlphaSurface(const TBitmap& bitmap) {
         return nullptr;
     TColor key = alpha ? clNone : ColorToRGB(bitmap.GetTransparentColor());
     bitmap.SurfaceToPixels();
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, bitmap.FWidth, bitmap.FHeight);
+    cairo_surface_t* s = NewImageSurface(CAIRO_FORMAT_ARGB32, bitmap.FWidth, bitmap.FHeight);
     std::uint8_t* data = cairo_image_surface_get_data(s);
     int stride = cairo_image_surface_get_stride(s);
     for (int y = 0; y < bitmap.FHeight; ++y) {
@@ -258,8 +268,10 @@ TColor TBitmap::GetPixel(int x, int y) const {
     SurfaceToPixels();
     const std::uint8_t* row = FPixels.data() + std::ptrdiff_t(y) * RowBytes();
     switch (BitsPerPixel(FPixelFormat)) {
-    case 1:
-        return FPalette[(row[x / 8] >> (7 - (x & 7))) & 1];
+    case 1: {
+        int index = (row[x / 8] >> (7 - (x & 7))) & 1;
+        return size_t(index) < FPalette.size() ? FPalette[size_t(index)] : clBlack;
+    }
     case 4: {
         int index = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
         return size_t(index) < FPalette.size() ? FPalette[size_t(index)] : clBlack;

@@ -124,13 +124,17 @@ int TFontFace::FaceCount(std::span<const std::uint8_t> data) {
 }
 
 std::shared_ptr<const TFontFace> TFontFace::Load(std::span<const std::uint8_t> data, int index) {
+    return Load(std::make_shared<const std::vector<std::uint8_t>>(data.begin(), data.end()), index);
+}
+
+std::shared_ptr<const TFontFace> TFontFace::Load(std::shared_ptr<const std::vector<std::uint8_t>> data, int index) {
     std::shared_ptr<TFontFace> self(new TFontFace());
-    self->FData.assign(data.begin(), data.end());
+    self->FData = std::move(data);
     self->FIndex = index;
     self->FNative = std::make_unique<Native>();
     Native& n = *self->FNative;
-    n.Data = self->FData.data();
-    n.Size = self->FData.size();
+    n.Data = self->FData->data();
+    n.Size = self->FData->size();
     n.Index = index;
     n.Face = OpenFace(n.Data, n.Size, index);
     if (!n.Face || !FT_IS_SFNT(n.Face) || !FT_IS_SCALABLE(n.Face))
@@ -206,7 +210,8 @@ std::shared_ptr<const TFontFace> TFontFace::Load(std::span<const std::uint8_t> d
     if (face->charmap && face->charmap->encoding == FT_ENCODING_UNICODE) {
         FT_UInt glyph = 0;
         FT_ULong code = FT_Get_First_Char(face, &glyph);
-        while (glyph != 0) {
+        // Codes beyond Unicode are never asked for; a table may map billions of them.
+        while (glyph != 0 && code <= 0x10FFFF) {
             if (code < 0x10000)
                 self->FBmpMap[code] = std::uint16_t(glyph);
             else

@@ -44,6 +44,8 @@ public:
     /// Loads face `index` of a font file (a copy of the bytes is kept). Raises
     /// EArgumentException "Font data is not a TrueType or OpenType font" for bytes that are no font.
     static std::shared_ptr<const TFontFace> Load(std::span<const std::uint8_t> data, int index = 0);
+    /// The same, sharing one copy of a font file among its faces.
+    static std::shared_ptr<const TFontFace> Load(std::shared_ptr<const std::vector<std::uint8_t>> data, int index);
     /// Number of faces in a font file (1 for a plain file, more for a collection); 0 for bytes
     /// that are no font.
     static int FaceCount(std::span<const std::uint8_t> data);
@@ -60,7 +62,7 @@ public:
     int UnitsPerEm() const { return FMetrics.UnitsPerEm; }
 
     /// The font file the face was loaded from (the stand-in for the platform's font data call).
-    std::span<const std::uint8_t> FontData() const { return FData; }
+    std::span<const std::uint8_t> FontData() const { return *FData; }
     int FaceIndex() const { return FIndex; }
 
     int GlyphCount() const { return int(FAdvances.size()); }
@@ -75,7 +77,7 @@ public:
 
 private:
     TFontFace() = default;
-    std::vector<std::uint8_t> FData;
+    std::shared_ptr<const std::vector<std::uint8_t>> FData;
     int FIndex = 0;
     bool FBold = false, FItalic = false;
     TOutlineMetrics FMetrics;

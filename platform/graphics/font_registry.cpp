@@ -47,9 +47,14 @@ int AddFontMemResource(std::span<const std::uint8_t> data, StringView familyAlia
     int count = TFontFace::FaceCount(data);
     if (count <= 0)
         throw EArgumentException(u"Font data is not a TrueType or OpenType font");
+    // Each face keeps tables of its own, so a small collection naming one face many times
+    // would otherwise cost memory far beyond its size.
+    if (count > MaxFontFaces)
+        throw EArgumentException(u"Font collection holds too many faces");
+    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(data.begin(), data.end());
     std::vector<std::shared_ptr<const TFontFace>> faces;
     for (int i = 0; i < count; ++i)
-        faces.push_back(TFontFace::Load(data, i));
+        faces.push_back(TFontFace::Load(bytes, i));
     Registry& r = TheRegistry();
     std::unique_lock guard(r.Lock);
     for (auto& face : faces) {

@@ -24,9 +24,13 @@ struct TFontMatch {
     bool FamilyFound = false;     ///< false when the fallback family stands in
 };
 
+/// Largest number of faces a font collection may hold.
+constexpr int MaxFontFaces = 64;
+
 /// Registers every face of a font file held in memory under its own family name and, when
 /// `familyAlias` is not empty, under that name too. Returns the number of faces added. Raises
-/// EArgumentException "Font data is not a TrueType or OpenType font" for other bytes.
+/// EArgumentException "Font data is not a TrueType or OpenType font" for other bytes and
+/// "Font collection holds too many faces" for a collection of more than MaxFontFaces.
 int AddFontMemResource(std::span<const std::uint8_t> data, StringView familyAlias = {});
 
 /// The face for a family and style. Raises EInvalidOperation "No font is registered" when the

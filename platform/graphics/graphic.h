@@ -19,8 +19,9 @@ class TCanvas;
 VGL_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 VGL_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);
 
-/// Largest width or height of a picture this layer decodes or creates, and largest pixel count.
-constexpr int MaxGraphicSide = 32768;
+/// Largest width or height of a picture this layer decodes or creates (the largest side a
+/// drawing surface accepts), and largest pixel count.
+constexpr int MaxGraphicSide = 32767;
 constexpr std::int64_t MaxGraphicPixels = std::int64_t(1) << 28;
 /// Raises EInvalidGraphic "Image is too large" (or "Image size is invalid" for negative sides).
 void CheckGraphicSize(std::int64_t width, std::int64_t height);

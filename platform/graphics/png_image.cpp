@@ -103,6 +103,11 @@ bool DecodePng(PngContext& ctx, Decoded& out) {
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
     if (std::int64_t(width) * height > MaxGraphicPixels)
         png_error(png, "Image is too large");
+    // Deflate expands a byte at most 1032 times, so a file shorter than its filtered rows need
+    // cannot hold the picture; refusing it here saves allocating rows it never fills.
+    const std::uint64_t filtered = (std::uint64_t(png_get_rowbytes(png, info)) + 1) * height;
+    if (filtered > std::uint64_t(ctx.Input.size()) * 1032)
+        png_error(png, "The image data is too short for the image size");
     png_colorp palette = nullptr;
     int paletteCount = 0;
     if (png_get_PLTE(png, info, &palette, &paletteCount))

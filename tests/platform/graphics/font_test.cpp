@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <numeric>
 
 #include "platform/graphics/font_registry.h"
@@ -123,6 +124,73 @@ TEST(FontRegistry, RejectsBytesThatAreNoFont) {
     std::vector<std::uint8_t> junk(200, 0x41);
     EXPECT_THROW(AddFontMemResource(junk), EArgumentException);
     EXPECT_THROW(AddFontMemResource({}), EArgumentException);
+}
+
+// The regular label font with its character map replaced by a format 12 table of `groups`
+// (first code, last code, first glyph).
+std::vector<std::uint8_t> WithCharacterMap(std::initializer_list<std::array<std::uint32_t, 3>> groups) {
+    auto source = FindResource(u"LiberationSansNarrow-Regular", u"FONT");
+    std::vector<std::uint8_t> font(source->begin(), source->end());
+    auto put32 = [](std::vector<std::uint8_t>& out, std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(std::uint8_t(v >> shift));
+    };
+    std::vector<std::uint8_t> cmap = {0, 0, 0, 1, 0, 3, 0, 10, 0, 0, 0, 12, 0, 12, 0, 0};
+    put32(cmap, std::uint32_t(16 + 12 * groups.size()));
+    put32(cmap, 0);
+    put32(cmap, std::uint32_t(groups.size()));
+    for (const auto& g : groups)
+        for (std::uint32_t v : g)
+            put32(cmap, v);
+    font.resize((font.size() + 3) & ~std::size_t(3));
+    const std::uint32_t at = std::uint32_t(font.size());
+    font.insert(font.end(), cmap.begin(), cmap.end());
+    const int tables = font[4] << 8 | font[5];
+    for (int i = 0; i < tables; ++i) {
+        std::uint8_t* entry = font.data() + 12 + 16 * i;
+        if (std::equal(entry, entry + 4, "cmap")) {
+            std::vector<std::uint8_t> where;
+            put32(where, at);
+            put32(where, std::uint32_t(cmap.size()));
+            std::copy(where.begin(), where.end(), entry + 8);
+        }
+    }
+    return font;
+}
+
+TEST(FontFace, CharacterMapKeepsOnlyUnicodeCodes) {
+    // A few bytes of table may map billions of codes beyond Unicode; none of them is kept.
+    auto face =
+        TFontFace::Load(WithCharacterMap({{{0x41, 0x41, 36}}, {{0x1F600, 0x1F600, 5}}, {{0x110000, 0x110010, 1}}}));
+    EXPECT_EQ(face->GlyphIndex(U'A'), 36u);
+    EXPECT_EQ(face->GlyphIndex(U'\U0001F600'), 5u);
+    EXPECT_EQ(face->GlyphIndex(char32_t(0x110000)), 0u);
+}
+
+TEST(FontRegistry, CollectionOfTooManyFacesIsRefused) {
+    // A collection whose every entry names the one face of the regular label font.
+    auto source = FindResource(u"LiberationSansNarrow-Regular", u"FONT");
+    const std::uint32_t faces = MaxFontFaces + 1, at = 12 + 4 * faces;
+    std::vector<std::uint8_t> ttc = {'t', 't', 'c', 'f', 0, 1, 0, 0};
+    auto put32 = [&](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            ttc.push_back(std::uint8_t(v >> shift));
+    };
+    put32(faces);
+    for (std::uint32_t i = 0; i < faces; ++i)
+        put32(at);
+    ttc.insert(ttc.end(), source->begin(), source->end());
+    const int tables = ttc[at + 4] << 8 | ttc[at + 5];
+    for (int i = 0; i < tables; ++i) { // table offsets count from the start of the collection
+        std::uint8_t* offset = ttc.data() + at + 12 + 16 * i + 8;
+        std::uint32_t v = (std::uint32_t(offset[0]) << 24 | offset[1] << 16 | offset[2] << 8 | offset[3]) + at;
+        for (int k = 0; k < 4; ++k)
+            offset[k] = std::uint8_t(v >> (24 - 8 * k));
+    }
+    ASSERT_EQ(TFontFace::FaceCount(ttc), int(faces));
+    EXPECT_EQ(TFontFace::Load(ttc, int(faces) - 1)->Metrics().PostScriptName, "LiberationSansNarrow");
+    EXPECT_THROW(AddFontMemResource(ttc, u"Too Many"), EArgumentException);
+    EXPECT_FALSE(FontFamilyExists(u"Too Many"));
 }
 
 TEST(FontSize, SizeAndHeightConvertAtTheResolution) {

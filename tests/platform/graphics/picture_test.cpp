@@ -4,6 +4,8 @@
 #include <fstream>
 #include <string>
 
+#include <zlib.h>
+
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/jpeg_image.h"
@@ -94,6 +96,24 @@ TEST(Bmp, CanvasDrawingReachesScanLinesAndBack) {
     EXPECT_EQ(bmp.Canvas().GetPixel(7, 1), clWhite);
     EXPECT_EQ(bmp.Canvas().GetPixel(0, 1), clBlack);
     EXPECT_THROW(bmp.ScanLine(2), ERangeError);
+}
+
+TEST(Bmp, OneEntryPaletteGivesBlackForTheMissingIndex) {
+    TBitmap bmp(8, 1, pf1bit);
+    bmp.SetPalette({clRed});
+    bmp.ScanLine(0)[0] = 0x7F;
+    EXPECT_EQ(bmp.GetPixel(0, 0), clRed);
+    EXPECT_EQ(bmp.GetPixel(1, 0), clBlack);
+}
+
+TEST(Bitmap, LargestSideCanBeDrawn) {
+    // The drawing surfaces take at most MaxGraphicSide pixels on a side.
+    TBitmap wide(MaxGraphicSide, 1, pf24bit);
+    wide.SetPixel(MaxGraphicSide - 1, 0, clRed);
+    TBitmap page(4, 4);
+    page.Canvas().Draw(1 - MaxGraphicSide, 0, wide); // its last column lands on the first
+    EXPECT_EQ(page.GetPixel(0, 0), clRed);
+    EXPECT_THROW(TBitmap(MaxGraphicSide + 1, 1), EInvalidGraphic);
 }
 
 TEST(Jpeg, RoundTripKeepsSizeAndColoursApproximately) {
@@ -226,6 +246,44 @@ TEST(Png, BadDataIsRejected) {
     }
     TPngImage p;
     EXPECT_THROW(p.CreateBlank(COLOR_RGB, 4, 2, 2), EInvalidGraphic);
+}
+
+// A PNG file of a header and an empty data chunk that claims `width` × `height` colour pixels
+// with alpha.
+std::vector<std::uint8_t> PngHeaderOnly(std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> out = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A};
+    auto put32 = [&](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(std::uint8_t(v >> shift));
+    };
+    auto chunk = [&](const char* type, std::vector<std::uint8_t> data) {
+        put32(std::uint32_t(data.size()));
+        std::size_t start = out.size();
+        out.insert(out.end(), type, type + 4);
+        out.insert(out.end(), data.begin(), data.end());
+        put32(std::uint32_t(crc32(0, out.data() + start, uInt(out.size() - start))));
+    };
+    std::vector<std::uint8_t> ihdr;
+    std::swap(out, ihdr);
+    put32(width);
+    put32(height);
+    std::swap(out, ihdr);
+    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+    chunk("IHDR", ihdr);
+    chunk("IDAT", {0x78, 0x9C, 0x03, 0x00, 0x00, 0x00, 0x00, 0x01}); // no bytes, compressed
+    chunk("IEND", {});
+    return out;
+}
+
+TEST(Png, FileTooShortForItsSizeIsRefusedBeforeDecoding) {
+    TPngImage png;
+    try {
+        png.LoadFromBytes(PngHeaderOnly(MaxGraphicSide, 8192)); // rows would need 1 GB
+        FAIL() << "loaded";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message(), u"PNG error: The image data is too short for the image size");
+    }
+    EXPECT_TRUE(png.GetEmpty());
 }
 
 TEST(Picture, LoadsByMagicBytes) {
