@@ -1,11 +1,14 @@
 // links: vgl_report_foundation
 // Laying out text: a typical label memo (one to three lines) and a 2,000-character paragraph,
-// each through the whole sequence a text view runs (set-up, wrapping, height) under the layout lock.
+// each through the whole sequence a text view runs (set-up, wrapping, height) under the layout lock;
+// and expanding a line of badly nested tags (many opened, then as many closes that match none),
+// which memo text from a request may carry.
 
 #include <benchmark/benchmark.h>
 
 #include "platform/graphics/font_registry.h"
 #include "report/foundation/draw_text.h"
+#include "report/foundation/html_tags.h"
 
 namespace {
 
@@ -51,5 +54,23 @@ void BM_LongParagraph(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 2000);
 }
 BENCHMARK(BM_LongParagraph);
+
+// range(0) "<i>" followed by range(0) "</b>": every close re-opens all the open tags.
+void BM_MismatchedTags(benchmark::State& state) {
+    String line;
+    for (int k = 0; k < state.range(0); ++k)
+        line += u"<i>";
+    for (int k = 0; k < state.range(0); ++k)
+        line += u"</b>";
+    TfrxHTMLTagsList list;
+    for (auto _ : state) {
+        list.SetDefaults(clBlack, 10, {});
+        String s = line;
+        list.ExpandHTMLTags(s);
+        benchmark::DoNotOptimize(s.data());
+    }
+    state.SetBytesProcessed(state.iterations() * std::int64_t(line.size() * sizeof(Char)));
+}
+BENCHMARK(BM_MismatchedTags)->Arg(500)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -135,120 +135,192 @@ void TfrxHTMLTagsList::AddCharTag() {
     }
 }
 
-void TfrxHTMLTagsList::CloseTag(String& s, size_t i, StringView name) {
-    // Re-opened tags go right after the closing tag; the walk counts them again when it reaches
-    // them, so Position is lowered by their length now.
-    size_t at = i + name.size() + 3;
-    auto reopen = [&](const OpenTag& entry) {
-        String text = u"<" + entry.Name;
-        if (!entry.Attribute.empty())
-            text += u" " + entry.Attribute;
-        text += u">";
-        s.insert(at, text);
-        FPosition -= int(text.size());
-    };
-    while (!FStack.empty()) {
-        OpenTag entry = std::move(FStack.back());
-        FStack.pop_back();
-        if (entry.Name != name) {
-            reopen(entry);
-            continue;
-        }
-        for (size_t k = FStack.size(); k-- > 0;) {
-            if (FStack[k].Name == name) {
-                reopen(FStack[k]);
-                FStack.erase(FStack.begin() + std::ptrdiff_t(k));
-                break;
-            }
-        }
+void TfrxHTMLTagsList::ApplyOpen(TagKind kind, TColor color) {
+    switch (kind) {
+    case tkBold:
+        FStyle.Include(fsBold);
+        break;
+    case tkItalic:
+        FStyle.Include(fsItalic);
+        break;
+    case tkUnderline:
+        FStyle.Include(fsUnderline);
+        break;
+    case tkStrike:
+        FStyle.Include(fsStrikeOut);
+        break;
+    case tkNoWrap:
+        FDontWRAP = true;
+        break;
+    case tkSub:
+    case tkSup:
+        FSize = int(Round(FDefSize / 1.5L));
+        FAddY = kind == tkSub ? 1 : 0;
+        FSubStyle = kind == tkSub ? ssSubscript : ssSuperscript;
+        break;
+    case tkFont:
+        FColor = color;
+        break;
+    case tkCount:
         break;
     }
 }
 
+void TfrxHTMLTagsList::OpenTag(TagKind kind, TColor color) {
+    ApplyOpen(kind, color);
+    FOpen[kind].push_back({++FOpenOrder, color});
+}
+
+void TfrxHTMLTagsList::CloseTag(TagKind kind) {
+    // Closing a tag that is not the innermost one closes the tags opened inside it and opens
+    // them again right after the close; a close that matches no open tag does so with every open
+    // tag; an outer tag of the same kind is opened again too, so a doubly opened tag stays open.
+    // Re-opening leaves the stack in the same order (the outer tag of the same kind takes the
+    // closed tag's place) and applies, in stack order, the style of every tag from that place up.
+    // Within each part of the style the last of them wins, so only the topmost of each kind from
+    // there up counts: a close costs the same however many tags are open.
+    std::uint64_t from = 1;
+    std::vector<OpenEntry>& same = FOpen[kind];
+    if (!same.empty()) {
+        from = same.back().Order;
+        if (same.size() >= 2)
+            same[same.size() - 2].Order = from;
+        same.pop_back();
+    }
+    auto reopened = [&](TagKind k) { return !FOpen[k].empty() && FOpen[k].back().Order >= from; };
+    for (TagKind k : {tkBold, tkItalic, tkUnderline, tkStrike, tkNoWrap, tkFont})
+        if (reopened(k))
+            ApplyOpen(k, FOpen[k].back().Color);
+    bool sub = reopened(tkSub), sup = reopened(tkSup);
+    if (sub && (!sup || FOpen[tkSub].back().Order > FOpen[tkSup].back().Order))
+        ApplyOpen(tkSub, clBlack);
+    else if (sup)
+        ApplyOpen(tkSup, clBlack);
+}
+
+namespace {
+
+/// The next index of one character in a text at or after a position. A search that starts between
+/// the previous start and the previous answer reuses that answer, so searches from rising
+/// positions scan each character of the text once.
+class ForwardFind {
+public:
+    ForwardFind(const String& s, Char c) : FText(s), FChar(c) {}
+
+    size_t From(size_t pos) {
+        if (!FSearched || pos < FFrom || (FFound != String::npos && FFound < pos)) {
+            FFound = FText.find(FChar, pos);
+            FSearched = true;
+        }
+        FFrom = pos;
+        return FFound;
+    }
+
+private:
+    const String& FText;
+    Char FChar;
+    bool FSearched = false;
+    size_t FFrom = 0;
+    size_t FFound = String::npos;
+};
+
+/// No colour value is longer: the longest colour identifier less its "cl", or "#" with eight hex
+/// digits, in double quotes, with room to spare.
+constexpr size_t kLongestColorValue = 64;
+
+} // namespace
+
 void TfrxHTMLTagsList::ExpandHTMLTags(String& s) {
     if (s.empty())
         return;
-    FStack.clear();
+    for (auto& open : FOpen)
+        open.clear();
+    FOpenOrder = 0;
+    // The kept characters are collected apart, so that removing a tag does not move the rest of
+    // the line; the re-opened tags of a close are applied at once, not written back into the line.
+    String kept;
+    kept.reserve(s.size());
+    ForwardFind nextEquals(s, u'='), nextClose(s, u'>');
+    size_t lastEquals = String::npos, valueFrom = 0;
     size_t i = 0;
     while (i < s.size()) {
         size_t removed = 0;
         if (FAllowTags && s[i] == u'<') {
             auto at = [&](size_t k) -> Char { return i + k < s.size() ? UpperAscii(s[i + k]) : Char(0); };
             auto styleOf = [](Char c) { return c == u'B' ? fsBold : c == u'I' ? fsItalic : fsUnderline; };
+            auto kindOf = [](Char c) { return c == u'B' ? tkBold : c == u'I' ? tkItalic : tkUnderline; };
             auto isBIU = [](Char c) { return c == u'B' || c == u'I' || c == u'U'; };
             if (at(2) == u'>' && isBIU(at(1))) {
-                FStyle.Include(styleOf(at(1)));
-                FStack.push_back({String(1, at(1)), {}});
+                OpenTag(kindOf(at(1)));
                 removed = 3;
             } else if (at(3) == u'>' && at(1) == u'/' && isBIU(at(2))) {
-                Char letter = at(2);
-                FStyle.Exclude(styleOf(letter));
-                CloseTag(s, i, String(1, letter));
+                FStyle.Exclude(styleOf(at(2)));
+                CloseTag(kindOf(at(2)));
                 removed = 4;
             } else if (at(1) == u'/' && MatchAt(s, i, u"</STRIKE>")) {
                 FStyle.Exclude(fsStrikeOut);
-                CloseTag(s, i, u"STRIKE");
+                CloseTag(tkStrike);
                 removed = 9;
             } else if (at(1) == u'/' && MatchAt(s, i, u"</NOWRAP>")) {
                 FDontWRAP = false;
-                CloseTag(s, i, u"NOWRAP");
+                CloseTag(tkNoWrap);
                 removed = 9;
             } else if (at(1) == u'/' && MatchAt(s, i, u"</FONT>")) {
                 FColor = FDefColor;
-                CloseTag(s, i, u"FONT");
+                CloseTag(tkFont);
                 removed = 7;
             } else if (at(1) == u'/' && (MatchAt(s, i, u"</SUB>") || MatchAt(s, i, u"</SUP>"))) {
                 FSize = FDefSize;
                 FAddY = 0;
                 FSubStyle = ssNormal;
-                CloseTag(s, i, at(4) == u'B' ? u"SUB" : u"SUP");
+                CloseTag(at(4) == u'B' ? tkSub : tkSup);
                 removed = 6;
             } else if (at(4) == u'>' && (MatchAt(s, i, u"<SUB>") || MatchAt(s, i, u"<SUP>"))) {
-                bool sub = at(3) == u'B';
-                FSize = int(Round(FDefSize / 1.5L));
-                FAddY = sub ? 1 : 0;
-                FSubStyle = sub ? ssSubscript : ssSuperscript;
-                FStack.push_back({sub ? u"SUB" : u"SUP", {}});
+                OpenTag(at(3) == u'B' ? tkSub : tkSup);
                 removed = 5;
             } else if (at(1) == u'N' && s.size() - i > 7 && MatchAt(s, i, u"<NOWRAP>")) {
-                FDontWRAP = true;
-                FStack.push_back({u"NOWRAP", {}});
+                OpenTag(tkNoWrap);
                 removed = 8;
             } else if (at(1) == u'S' && MatchAt(s, i, u"<STRIKE>")) {
-                FStyle.Include(fsStrikeOut);
-                FStack.push_back({u"STRIKE", {}});
+                OpenTag(tkStrike);
                 removed = 8;
             } else if (MatchAt(s, i, u"<FONT COLOR")) {
                 // The value follows the first "=" and its blanks and runs to the next ">".
-                size_t eq = s.find(u'=', i + 11);
+                size_t eq = nextEquals.From(i + 11);
                 if (eq != String::npos) {
-                    size_t from = eq + 1;
-                    while (from < s.size() && s[from] == u' ')
-                        ++from;
-                    size_t close = s.find(u'>', from);
+                    if (eq != lastEquals) {
+                        lastEquals = eq;
+                        valueFrom = eq + 1;
+                        while (valueFrom < s.size() && s[valueFrom] == u' ')
+                            ++valueFrom;
+                    }
+                    size_t close = nextClose.From(valueFrom);
                     size_t to = close == String::npos ? s.size() : close;
-                    String value = s.substr(from, to - from);
+                    StringView value(s.data() + valueFrom, to - valueFrom);
                     if (value.size() > 3 && value.front() == u'"' && value.back() == u'"')
                         value = value.substr(1, value.size() - 2);
                     // A value that is no colour leaves the tag as text and opens nothing.
-                    if (std::optional<TColor> color = value.empty() ? std::nullopt : ParseTagColor(value)) {
-                        FColor = *color;
-                        FStack.push_back({u"FONT", u"COLOR = " + value});
-                        removed = (close == String::npos ? s.size() : close + 1) - i;
-                    }
+                    if (!value.empty() && value.size() <= kLongestColorValue)
+                        if (std::optional<TColor> color = ParseTagColor(value)) {
+                            OpenTag(tkFont, *color);
+                            removed = (close == String::npos ? s.size() : close + 1) - i;
+                        }
                 }
             }
         }
         if (removed > 0) {
-            s.erase(i, removed);
+            i += removed;
             FPosition += int(removed);
         } else {
             AddCharTag();
+            kept += s[i];
             ++i;
             ++FPosition;
         }
     }
-    FStack.clear();
+    for (auto& open : FOpen)
+        open.clear();
+    s = std::move(kept);
     if (s.empty()) {
         AddCharTag();
         s.assign(1, u' ');

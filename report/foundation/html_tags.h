@@ -4,6 +4,7 @@
 // records, for every kept character, the style it is drawn in, grouped into one TfrxHTMLTags list
 // per output line. It also measures lines character by character in those styles.
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -77,7 +78,8 @@ public:
     /// `hyphen` the kept part gets one more tag, a copy of its last one, for the inserted "-".
     void BreakLine(int value, bool hyphen);
     /// Removes the recognised tags from `s` and records one tag per kept character. A line made
-    /// only of tags becomes a single blank with one tag. Malformed tags are ordinary text.
+    /// only of tags becomes a single blank with one tag. Malformed tags are ordinary text. The
+    /// time taken grows linearly with the length of `s`, however badly its tags nest.
     void ExpandHTMLTags(String& s);
 
     /// Advances of the characters of `s` on `canvas` in the styles of line list `lineIndex`, each
@@ -88,14 +90,24 @@ public:
                        int lineIndex, TCanvas& canvas);
 
 private:
-    void AddCharTag();
-    /// Closes the innermost open tag `name`; inner tags still open are re-opened after the close.
-    void CloseTag(String& s, size_t i, StringView name);
+    /// The tags that open and close: the open-tag stack keeps one list per kind.
+    enum TagKind { tkBold, tkItalic, tkUnderline, tkStrike, tkNoWrap, tkSub, tkSup, tkFont, tkCount };
 
-    struct OpenTag {
-        String Name;
-        String Attribute;
+    /// An open tag: its place on the open-tag stack (a larger Order is further up) and, for a font
+    /// tag, its colour.
+    struct OpenEntry {
+        std::uint64_t Order = 0;
+        TColor Color = clBlack;
     };
+
+    void AddCharTag();
+    /// Applies the style a tag of `kind` opens.
+    void ApplyOpen(TagKind kind, TColor color);
+    /// Opens a tag of `kind` on top of the open-tag stack.
+    void OpenTag(TagKind kind, TColor color = clBlack);
+    /// Closes the innermost open tag of `kind`. The tags opened inside it and still open are
+    /// re-opened after the close, as is an outer tag of the same kind.
+    void CloseTag(TagKind kind);
 
     bool FAllowTags = true;
     TFontStyles FStyle, FDefStyle;
@@ -106,7 +118,9 @@ private:
     TSubStyle FSubStyle = ssNormal;
     int FPosition = 1;
     std::vector<TfrxHTMLTags> FItems;
-    std::vector<OpenTag> FStack; ///< open tags of the current ExpandHTMLTags call
+    /// The open tags of the current ExpandHTMLTags call, one list per kind in stack order.
+    std::array<std::vector<OpenEntry>, tkCount> FOpen;
+    std::uint64_t FOpenOrder = 0; ///< Order of the most recently opened tag
 };
 
 /// The text a font of `charset` draws for `s`: when the text goes the 8-bit way (the charset is

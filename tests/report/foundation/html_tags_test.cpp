@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/font_registry.h"
 #include "platform/rtl/rounding.h"
+#include "tests/report/foundation/html_tags_reference.h"
 
 namespace vgl {
 namespace {
@@ -201,6 +204,162 @@ TEST(HtmlTags, EightBitFontsDrawWhatTheirCodePageHolds) {
     EXPECT_EQ(FontCharsetText(u"Жx", ANSI_CHARSET, true), u"Жx");
     EXPECT_EQ(FontCharsetText(u"Жx", DEFAULT_CHARSET, false), u"Жx");
     EXPECT_EQ(FontCharsetText(u"Жx", 128 /* SHIFTJIS: not converted */, false), u"Жx");
+}
+
+// Fragments of random tagged texts: every tag in both cases, colours accepted and refused, tags cut
+// short or misspelt, the characters tags are made of, and plain text.
+const char16_t* const kFragments[] = {
+    u"<b>",
+    u"</b>",
+    u"<I>",
+    u"</i>",
+    u"<u>",
+    u"</U>",
+    u"<strike>",
+    u"</STRIKE>",
+    u"<nowrap>",
+    u"</NoWrap>",
+    u"<sub>",
+    u"</sub>",
+    u"<SUP>",
+    u"</sup>",
+    u"<font color=red>",
+    u"<FONT COLOR = navy>",
+    u"<font color=\"#FF8000\">",
+    u"<font color=#12>",
+    u"<font color=zzz>",
+    u"<font color=>",
+    u"<font color=\"\">",
+    u"<font color=\"red\"",
+    u"<font color",
+    u"</font>",
+    u"</FONT>",
+    u"<",
+    u">",
+    u"</",
+    u"/",
+    u"=",
+    u" ",
+    u"\"",
+    u"<b",
+    u"</x>",
+    u"<br>",
+    u"<s>",
+    u"SUB>",
+    u"<nowra",
+    u"<su",
+    u"</stri",
+    u"#",
+    u"red",
+    u"a",
+    u"xy",
+    u"\u0416",
+};
+
+struct RandomText {
+    std::mt19937& Rng;
+
+    size_t Below(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(Rng); }
+
+    String Line() {
+        String s;
+        size_t fragments = Below(4) == 0 ? 0 : Below(24);
+        for (size_t k = 0; k < fragments; ++k) {
+            String fragment = kFragments[Below(std::size(kFragments))];
+            // Now and then a long run of one fragment: deep nesting or many closes in a row.
+            size_t repeat = Below(10) == 0 ? 1 + Below(40) : 1;
+            for (size_t r = 0; r < repeat; ++r)
+                s += fragment;
+        }
+        return s;
+    }
+};
+
+template <class List>
+std::vector<String> ExpandLines(List& list, const std::vector<String>& lines, bool allowTags, TFontStyles defStyle,
+                                int defSize) {
+    list.SetAllowTags(allowTags);
+    list.SetDefaults(clMaroon, defSize, defStyle);
+    std::vector<String> kept;
+    for (String line : lines) {
+        list.NewLine();
+        list.ExpandHTMLTags(line);
+        list.SetPosition(list.Position() + 2); // the CR LF between source lines
+        kept.push_back(line);
+    }
+    return kept;
+}
+
+String Describe(const std::vector<String>& lines) {
+    String all;
+    for (const String& line : lines)
+        all += line + u"\u00B6";
+    return all;
+}
+
+/// The fast expansion and the straightforward one agree on the kept text, the final Position and
+/// every field of every tag.
+testing::AssertionResult SameExpansion(const std::vector<String>& lines, bool allowTags, TFontStyles defStyle,
+                                       int defSize) {
+    TfrxHTMLTagsList fast;
+    ReferenceHTMLTagsList reference;
+    std::vector<String> got = ExpandLines(fast, lines, allowTags, defStyle, defSize);
+    std::vector<String> want = ExpandLines(reference, lines, allowTags, defStyle, defSize);
+    auto fail = [&]() { return testing::AssertionFailure() << StringToUtf8(Describe(lines)) << ": "; };
+    if (got != want)
+        return fail() << "kept texts differ";
+    if (fast.Position() != reference.Position())
+        return fail() << "Position " << fast.Position() << " != " << reference.Position();
+    if (fast.Count() != reference.Count())
+        return fail() << "line lists " << fast.Count() << " != " << reference.Count();
+    for (int l = 0; l < fast.Count(); ++l) {
+        const auto& a = fast.GetItems(l).Items();
+        const auto& b = reference.GetItems(l).Items();
+        if (a.size() != b.size())
+            return fail() << "line " << l << ": " << a.size() << " tags != " << b.size();
+        for (size_t k = 0; k < a.size(); ++k)
+            if (a[k].Position != b[k].Position || a[k].Size != b[k].Size || a[k].AddY != b[k].AddY ||
+                a[k].Style != b[k].Style || a[k].Color != b[k].Color || a[k].Default != b[k].Default ||
+                a[k].Small != b[k].Small || a[k].DontWRAP != b[k].DontWRAP || a[k].SubType != b[k].SubType)
+                return fail() << "line " << l << ", tag " << k << " differs";
+    }
+    return testing::AssertionSuccess();
+}
+
+TEST(HtmlTags, ExpansionMatchesTheStraightforwardOneOnRandomTexts) {
+    std::mt19937 rng(20240611);
+    RandomText random{rng};
+    for (int round = 0; round < 4000; ++round) {
+        std::vector<String> lines(1 + random.Below(3));
+        for (String& line : lines)
+            line = random.Line();
+        bool allowTags = random.Below(8) != 0;
+        TFontStyles defStyle = TFontStyles::FromBits(std::uint8_t(random.Below(3) == 0 ? random.Below(16) : 0));
+        int defSize = random.Below(2) == 0 ? 10 : int(1 + random.Below(30));
+        ASSERT_TRUE(SameExpansion(lines, allowTags, defStyle, defSize));
+    }
+}
+
+TEST(HtmlTags, DeeplyMisnestedTextsMatchTheStraightforwardOne) {
+    // Many tags opened, then many closes that each re-open what lies above the tag they close.
+    struct Case {
+        const char16_t* Open;
+        const char16_t* Close;
+    } cases[] = {
+        {u"<i>", u"</b>"},
+        {u"<b><i>", u"</b>x"},
+        {u"<b><font color=red><sub><nowrap>", u"</b>x</sup>y"},
+        {u"<font color=red><font color=#00FF00><strike>", u"</font>z"},
+        {u"<sub><u><sup>", u"</sub>a</sup>"},
+    };
+    for (const Case& c : cases) {
+        String opens, closes;
+        for (int k = 0; k < 150; ++k) {
+            opens += c.Open;
+            closes += c.Close;
+        }
+        EXPECT_TRUE(SameExpansion({opens + closes, closes + u"q" + opens}, true, {}, 10));
+    }
 }
 
 } // namespace

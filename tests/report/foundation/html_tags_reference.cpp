@@ -1,0 +1,231 @@
+#include "tests/report/foundation/html_tags_reference.h"
+
+#include "platform/rtl/rounding.h"
+
+namespace vgl {
+
+namespace {
+
+Char UpperAscii(Char c) {
+    return (c >= u'a' && c <= u'z') ? Char(c - 32) : c;
+}
+
+/// True when `s` holds `pattern` (upper-case ASCII) at `i`, compared without ASCII case.
+bool MatchAt(const String& s, size_t i, StringView pattern) {
+    if (i + pattern.size() > s.size())
+        return false;
+    for (size_t k = 0; k < pattern.size(); ++k)
+        if (UpperAscii(s[i + k]) != pattern[k])
+            return false;
+    return true;
+}
+
+int HexDigit(Char c) {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    c = UpperAscii(c);
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+/// The colour of a font tag's value: "#RRGGBB" (stored with red in the low byte) or a colour
+/// name without its "cl" prefix. Nothing for anything else: such a tag stays ordinary text.
+std::optional<TColor> ParseTagColor(StringView value) {
+    if (!value.empty() && value[0] == u'#') {
+        StringView digits = value.substr(1);
+        if (digits.empty() || digits.size() > 8)
+            return std::nullopt;
+        std::uint32_t v = 0;
+        for (Char c : digits) {
+            int d = HexDigit(c);
+            if (d < 0)
+                return std::nullopt;
+            v = (v << 4) | std::uint32_t(d);
+        }
+        return RGB(int((v >> 16) & 0xFF), int((v >> 8) & 0xFF), int(v & 0xFF));
+    }
+    String ident = u"cl";
+    ident.append(value);
+    return IdentToColor(ident);
+}
+
+} // namespace
+
+void ReferenceHTMLTagsList::SetDefaults(TColor defColor, int defSize, TFontStyles defStyle) {
+    FDefColor = FColor = defColor;
+    FDefSize = FSize = defSize;
+    FDefStyle = FStyle = defStyle;
+    FAddY = 0;
+    FDontWRAP = false;
+    FPosition = 1;
+    FSubStyle = ssNormal;
+    FItems.clear();
+}
+
+void ReferenceHTMLTagsList::NewLine() {
+    if (!FItems.empty())
+        FItems.emplace_back();
+}
+
+TfrxHTMLTag& ReferenceHTMLTagsList::AddTag() {
+    if (FItems.empty())
+        FItems.emplace_back();
+    return FItems.back().Add();
+}
+
+const TfrxHTMLTag* ReferenceHTMLTagsList::PrevTag() const {
+    if (FItems.empty())
+        return nullptr;
+    const auto& newest = FItems.back().Items();
+    if (newest.size() >= 2)
+        return &newest[newest.size() - 2];
+    if (FItems.size() >= 2) {
+        const auto& previous = FItems[FItems.size() - 2].Items();
+        if (!previous.empty())
+            return &previous.back();
+    }
+    return nullptr;
+}
+
+void ReferenceHTMLTagsList::AddCharTag() {
+    TfrxHTMLTag& tag = AddTag();
+    tag.Position = FPosition;
+    tag.Size = FSize;
+    tag.Style = FStyle;
+    tag.Color = FColor;
+    tag.AddY = FAddY;
+    tag.DontWRAP = FDontWRAP;
+    tag.SubType = FSubStyle;
+    tag.Small = FSize != FDefSize;
+    if (!FAllowTags) {
+        tag.Default = true;
+    } else if (const TfrxHTMLTag* p = PrevTag()) {
+        tag.Default = p->Style == tag.Style && p->Color == tag.Color && p->Size == tag.Size && p->AddY == tag.AddY &&
+                      p->DontWRAP == tag.DontWRAP;
+    } else {
+        tag.Default = FStyle == FDefStyle && FColor == FDefColor && FSize == FDefSize;
+    }
+}
+
+void ReferenceHTMLTagsList::CloseTag(String& s, size_t i, StringView name) {
+    // Re-opened tags go right after the closing tag; the walk counts them again when it reaches
+    // them, so Position is lowered by their length now.
+    size_t at = i + name.size() + 3;
+    auto reopen = [&](const OpenTag& entry) {
+        String text = u"<" + entry.Name;
+        if (!entry.Attribute.empty())
+            text += u" " + entry.Attribute;
+        text += u">";
+        s.insert(at, text);
+        FPosition -= int(text.size());
+    };
+    while (!FStack.empty()) {
+        OpenTag entry = std::move(FStack.back());
+        FStack.pop_back();
+        if (entry.Name != name) {
+            reopen(entry);
+            continue;
+        }
+        for (size_t k = FStack.size(); k-- > 0;) {
+            if (FStack[k].Name == name) {
+                reopen(FStack[k]);
+                FStack.erase(FStack.begin() + std::ptrdiff_t(k));
+                break;
+            }
+        }
+        break;
+    }
+}
+
+void ReferenceHTMLTagsList::ExpandHTMLTags(String& s) {
+    if (s.empty())
+        return;
+    FStack.clear();
+    size_t i = 0;
+    while (i < s.size()) {
+        size_t removed = 0;
+        if (FAllowTags && s[i] == u'<') {
+            auto at = [&](size_t k) -> Char { return i + k < s.size() ? UpperAscii(s[i + k]) : Char(0); };
+            auto styleOf = [](Char c) { return c == u'B' ? fsBold : c == u'I' ? fsItalic : fsUnderline; };
+            auto isBIU = [](Char c) { return c == u'B' || c == u'I' || c == u'U'; };
+            if (at(2) == u'>' && isBIU(at(1))) {
+                FStyle.Include(styleOf(at(1)));
+                FStack.push_back({String(1, at(1)), {}});
+                removed = 3;
+            } else if (at(3) == u'>' && at(1) == u'/' && isBIU(at(2))) {
+                Char letter = at(2);
+                FStyle.Exclude(styleOf(letter));
+                CloseTag(s, i, String(1, letter));
+                removed = 4;
+            } else if (at(1) == u'/' && MatchAt(s, i, u"</STRIKE>")) {
+                FStyle.Exclude(fsStrikeOut);
+                CloseTag(s, i, u"STRIKE");
+                removed = 9;
+            } else if (at(1) == u'/' && MatchAt(s, i, u"</NOWRAP>")) {
+                FDontWRAP = false;
+                CloseTag(s, i, u"NOWRAP");
+                removed = 9;
+            } else if (at(1) == u'/' && MatchAt(s, i, u"</FONT>")) {
+                FColor = FDefColor;
+                CloseTag(s, i, u"FONT");
+                removed = 7;
+            } else if (at(1) == u'/' && (MatchAt(s, i, u"</SUB>") || MatchAt(s, i, u"</SUP>"))) {
+                FSize = FDefSize;
+                FAddY = 0;
+                FSubStyle = ssNormal;
+                CloseTag(s, i, at(4) == u'B' ? u"SUB" : u"SUP");
+                removed = 6;
+            } else if (at(4) == u'>' && (MatchAt(s, i, u"<SUB>") || MatchAt(s, i, u"<SUP>"))) {
+                bool sub = at(3) == u'B';
+                FSize = int(Round(FDefSize / 1.5L));
+                FAddY = sub ? 1 : 0;
+                FSubStyle = sub ? ssSubscript : ssSuperscript;
+                FStack.push_back({sub ? u"SUB" : u"SUP", {}});
+                removed = 5;
+            } else if (at(1) == u'N' && s.size() - i > 7 && MatchAt(s, i, u"<NOWRAP>")) {
+                FDontWRAP = true;
+                FStack.push_back({u"NOWRAP", {}});
+                removed = 8;
+            } else if (at(1) == u'S' && MatchAt(s, i, u"<STRIKE>")) {
+                FStyle.Include(fsStrikeOut);
+                FStack.push_back({u"STRIKE", {}});
+                removed = 8;
+            } else if (MatchAt(s, i, u"<FONT COLOR")) {
+                // The value follows the first "=" and its blanks and runs to the next ">".
+                size_t eq = s.find(u'=', i + 11);
+                if (eq != String::npos) {
+                    size_t from = eq + 1;
+                    while (from < s.size() && s[from] == u' ')
+                        ++from;
+                    size_t close = s.find(u'>', from);
+                    size_t to = close == String::npos ? s.size() : close;
+                    String value = s.substr(from, to - from);
+                    if (value.size() > 3 && value.front() == u'"' && value.back() == u'"')
+                        value = value.substr(1, value.size() - 2);
+                    // A value that is no colour leaves the tag as text and opens nothing.
+                    if (std::optional<TColor> color = value.empty() ? std::nullopt : ParseTagColor(value)) {
+                        FColor = *color;
+                        FStack.push_back({u"FONT", u"COLOR = " + value});
+                        removed = (close == String::npos ? s.size() : close + 1) - i;
+                    }
+                }
+            }
+        }
+        if (removed > 0) {
+            s.erase(i, removed);
+            FPosition += int(removed);
+        } else {
+            AddCharTag();
+            ++i;
+            ++FPosition;
+        }
+    }
+    FStack.clear();
+    if (s.empty()) {
+        AddCharTag();
+        s.assign(1, u' ');
+    }
+}
+
+} // namespace vgl
