@@ -119,12 +119,16 @@ bool TfsParser::Matches(int pos, StringView s) const {
 }
 
 void TfsParser::SkipSpaces() {
+    // A continuation character is followed by a skip and then the consumption of one line end.
+    // Consecutive continuations would nest those steps once per character; they are counted
+    // instead, so that a long run of them cannot exhaust the stack.
+    int pendingLineEnds = 0;
     for (;;) {
         while (FPosition <= FSize && IsBlank(Cur()))
             ++FPosition;
         if (FPosition <= FSize && !SkiPChar.empty() && Cur() == SkiPChar[0]) {
             ++FPosition;
-            GetEOL();
+            ++pendingLineEnds;
             continue;
         }
         if (FPosition < FSize) {
@@ -150,7 +154,11 @@ void TfsParser::SkipSpaces() {
                 continue;
             }
         }
-        break;
+        if (pendingLineEnds == 0)
+            break;
+        --pendingLineEnds;
+        while (FPosition <= FSize && (Cur() == u'\n' || Cur() == u'\r'))
+            ++FPosition;
     }
     FLastPosition = FPosition;
 }
@@ -347,7 +355,11 @@ String TfsParser::GetNumber() {
 }
 
 String TfsParser::GetFRString() {
-    const int start = FPosition;
+    // A position past the end of the text is the end: an empty expression.
+    if (FPosition > FSize)
+        return String();
+    const int start = std::max(FPosition, 1);
+    FPosition = start;
     int depth = 1;
     bool outSingle = true;
     bool outDouble = true;

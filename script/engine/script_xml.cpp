@@ -171,6 +171,14 @@ int TfsXMLItem::IndexOf(const TfsXMLItem* item) const {
     return -1;
 }
 
+bool TfsXMLItem::IsAncestorOf(const TfsXMLItem* item) const {
+    for (const TfsXMLItem* p = item ? item->FParent : nullptr; p; p = p->FParent) {
+        if (p == this)
+            return true;
+    }
+    return false;
+}
+
 TfsXMLItem* TfsXMLItem::Root() {
     TfsXMLItem* item = this;
     while (item->FParent)
@@ -223,6 +231,22 @@ void TfsXMLItem::SetProp(StringView name, StringView value) {
 }
 
 void TfsXMLItem::Assign(const TfsXMLItem* item) {
+    if (item && item != this && (IsAncestorOf(item) || item->IsAncestorOf(this))) {
+        // Clearing would free a source inside this subtree, and copying an ancestor would copy
+        // into the tree being read: copy the source aside first.
+        TfsXMLItem copy;
+        copy.Assign(item);
+        Clear();
+        FName = std::move(copy.FName);
+        FText = std::move(copy.FText);
+        FData = copy.FData;
+        FItems = std::move(copy.FItems);
+        if (FItems) {
+            for (TfsXMLItem* child : *FItems)
+                child->FParent = this;
+        }
+        return;
+    }
     Clear();
     if (!item || item == this)
         return;

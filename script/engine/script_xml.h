@@ -66,6 +66,8 @@ public:
     void Assign(const TfsXMLItem* item);
 
 private:
+    // True when `item` lies in this item's subtree (this item itself excluded).
+    bool IsAncestorOf(const TfsXMLItem* item) const;
     // Index in FText of the value after `name="` (0-based), or npos.
     size_t FindPropValue(StringView name) const;
 

@@ -46,6 +46,40 @@ TEST(ScriptParser, LineEndsAndLineComments) {
     EXPECT_EQ(c.GetIdent(), u"b");
 }
 
+TEST(ScriptParser, ContinuationLines) {
+    // Identifiers read in turn, "|" where GetEOL reports a line end.
+    struct Case {
+        String source;
+        String tokens;
+    };
+    const Case cases[] = {
+        {u"a _ _\r\n\r\nb", u"a b"},     // one continuation consumes the run of line ends
+        {u"a _\r\n_\r\nb", u"a b"},      // continued twice
+        {u"a __\r\nc\r\nb", u"a c | b"}, // two in a row join only one line end
+    };
+    for (const Case& c : cases) {
+        TfsParser p;
+        p.SkipEOL = false;
+        p.SkiPChar = u"_";
+        p.SetText(c.source);
+        String tokens;
+        for (int k = 0; k < 6; ++k) {
+            const String word = p.GetIdent();
+            if (!word.empty())
+                tokens += (tokens.empty() ? u"" : u" ") + word;
+            else if (p.GetEOL())
+                tokens += u" |";
+        }
+        EXPECT_EQ(StringToUtf8(tokens), StringToUtf8(c.tokens)) << StringToUtf8(c.source);
+    }
+
+    // A long run of continuation characters is skipped without exhausting the stack.
+    TfsParser p;
+    p.SkiPChar = u"_";
+    p.SetText(String(1000000, u'_') + u"x");
+    EXPECT_EQ(p.GetIdent(), u"x");
+}
+
 TEST(ScriptParser, Strings) {
     struct Case {
         String source;
@@ -126,6 +160,16 @@ TEST(ScriptParser, ReportExpressions) {
         p.SetText(c.source);
         EXPECT_EQ(p.GetFRString(), c.expected);
     }
+
+    // A position outside the text reads no further than the text.
+    TfsParser p;
+    p.SetText(u"ab>");
+    for (const int position : {4, 5, 100}) {
+        p.SetPosition(position);
+        EXPECT_EQ(p.GetFRString(), u"") << position;
+    }
+    p.SetPosition(0);
+    EXPECT_EQ(p.GetFRString(), u"ab");
 }
 
 TEST(ScriptParser, Positions) {

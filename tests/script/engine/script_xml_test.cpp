@@ -107,6 +107,30 @@ TEST(ScriptXml, MovesItemsBetweenParents) {
     EXPECT_EQ(copy.Count(), 1);
 }
 
+TEST(ScriptXml, AssignsFromItsOwnSubtreeOrAncestor) {
+    TfsXMLItem root;
+    root.SetName(u"r");
+    TfsXMLItem* child = root.Add();
+    child->SetName(u"c");
+    child->Add()->SetName(u"g");
+
+    // From an ancestor: the copy holds the ancestor as it was, once.
+    child->Assign(&root);
+    ASSERT_EQ(child->Count(), 1);
+    EXPECT_EQ(child->Name(), u"r");
+    EXPECT_EQ(child->Items(0)->Name(), u"c");
+    ASSERT_EQ(child->Items(0)->Count(), 1);
+    EXPECT_EQ(child->Items(0)->Items(0)->Name(), u"g");
+    EXPECT_EQ(child->Items(0)->Parent(), child);
+
+    // From a descendant, which the clearing frees.
+    root.Assign(child->Items(0));
+    EXPECT_EQ(root.Name(), u"c");
+    ASSERT_EQ(root.Count(), 1);
+    EXPECT_EQ(root.Items(0)->Name(), u"g");
+    EXPECT_EQ(root.Items(0)->Parent(), &root);
+}
+
 TEST(ScriptXml, LoadsAndChecksStructure) {
     TfsXMLDocument doc;
     // Three dashes and '>' do not end a comment: "d" runs on to the next "-->".
