@@ -178,6 +178,7 @@ void TMessageLoggerPermanent::StartFile() {
         Format(u"%s_%8.8d_%s", {FormatDateTime(FDateTimePatternFilename, Environment().CurrentTime()),
                                 FActualFileNumber, ChangeFileExt(ExtractFileName(FLogFilename), u".logtmp")});
     FHasCurrentFile = true;
+    FLineOpen = false;
     // A new file holds no lines yet: a file finished before any line reached it is deleted.
     FActualLines = 0;
     FLinesCache.Clear();
@@ -200,6 +201,7 @@ bool TMessageLoggerPermanent::EnsureFileOpen() {
             FFile->Seek(0, soEnd);
         } else {
             FFile = std::make_unique<TFileStream>(FCompleteFileName, fmCreate);
+            FLineOpen = false;
         }
         return true;
     } catch (const Exception& e) {
@@ -227,11 +229,15 @@ void TMessageLoggerPermanent::WriteLines(const TMessageQueue& messages) {
 size_t TMessageLoggerPermanent::WriteChunk(const TMessageQueue& messages, size_t first, size_t last, String& error) {
     // The lines go to the file in one write; `ends` marks where each line's bytes end, so that
     // after a failure exactly the lines that reached the file count as written.
+    const bool fileOpen = EnsureFileOpen();
     std::vector<String> texts;
     texts.reserve(last - first);
     std::vector<size_t> ends;
     ends.reserve(last - first);
-    std::string bytes;
+    // After a failed write that stopped inside a line, that fragment is ended first, so that
+    // it is not joined to the next line.
+    std::string bytes = FLineOpen ? "\r\n" : "";
+    const size_t lead = bytes.size();
     for (size_t i = first; i < last; ++i) {
         texts.push_back(messages[i].MessageText());
         bytes += StringToUtf8(texts.back());
@@ -240,7 +246,7 @@ size_t TMessageLoggerPermanent::WriteChunk(const TMessageQueue& messages, size_t
     }
 
     size_t done = 0;
-    if (EnsureFileOpen()) {
+    if (fileOpen) {
         for (int failures = 0; done < bytes.size() && failures < kWriteAttempts;) {
             errno = 0;
             const std::int64_t n = FFile->Write(bytes.data() + done, std::int64_t(bytes.size() - done));
@@ -254,6 +260,11 @@ size_t TMessageLoggerPermanent::WriteChunk(const TMessageQueue& messages, size_t
     } else {
         error = u"The log file cannot be opened";
     }
+
+    if (done == bytes.size())
+        FLineOpen = false;
+    else if (done > 0)
+        FLineOpen = done != lead && !std::binary_search(ends.begin(), ends.end(), done);
 
     size_t written = 0;
     while (written < ends.size() && ends[written] <= done) {

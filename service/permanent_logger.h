@@ -86,6 +86,8 @@ private:
     String FDateTimePatternFilename = u"yyyyMMddHHmmsszzz";
     /// Set once a failure was reported; cleared by the next successful write.
     bool FUnwritableReported = false;
+    /// A failed write left part of a line at the end of the file: the next write ends it first.
+    bool FLineOpen = false;
 };
 
 } // namespace vgl

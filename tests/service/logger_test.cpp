@@ -1,6 +1,8 @@
 #include "service/permanent_logger.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "log_test_support.h"
@@ -153,6 +155,31 @@ TEST_F(PermanentLoggerTest, LinesThatCannotBeWrittenAreDroppedWithOneMessage) {
     EXPECT_NE(output.Errors()[0].find("1 log lines dropped"), std::string::npos) << output.Errors()[0];
     EXPECT_NE(output.Errors()[0].find("No space left on device"), std::string::npos) << output.Errors()[0];
     EXPECT_TRUE(ListFolder(folder.Path()).empty()) << "the empty file is deleted";
+}
+
+TEST_F(PermanentLoggerTest, FragmentOfAFailedWriteIsNotJoinedToTheNextLine) {
+    auto logger = Make();
+    const std::string file = StringToUtf8(logger->GetActualLogFilename());
+    const std::string first = "11.04.2023 14:05:09.123: first";
+    // The file may grow to the first line and five bytes of the second, no further.
+    struct rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = saved;
+    limited.rlim_cur = first.size() + 2 + 5;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    logger->LogMessage(u"first");
+    logger->LogMessage(u"second");
+    logger->Flush();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    logger->LogMessage(u"third");
+    logger->Flush();
+    EXPECT_EQ(ReadCrLfLines(file), (std::vector<std::string>{first, "11.04", "11.04.2023 14:05:09.123: third"}));
+    EXPECT_EQ(logger->ActualLines(), 2);
+    ASSERT_EQ(output.Errors().size(), 1u);
+    EXPECT_NE(output.Errors()[0].find("1 log lines dropped"), std::string::npos) << output.Errors()[0];
 }
 
 TEST_F(PermanentLoggerTest, ReadLogfileGivesTodaysFinishedFilesAndCurrentLines) {
