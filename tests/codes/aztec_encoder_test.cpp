@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codes/aztec_high_level_encoder.h"
+#include "tests/codes/carrier_content.h"
 
 namespace vgl {
 namespace {
@@ -65,39 +66,6 @@ std::string HighBytes(std::size_t length) {
     std::string s;
     for (std::size_t k = 0; k < length; ++k)
         s += static_cast<char>(0x80 + k % 128);
-    return s;
-}
-
-// A parcel-label content of 1000 characters: ISO 15434 blocks with group and record separators,
-// upper-case codes, digits, addresses with ISO-8859-1 letters, and an end-of-transmission mark.
-std::string CarrierContent() {
-    std::string s = "[)>\x1e"
-                    "01\x1d"
-                    "02\x1d"
-                    "01067\x1d"
-                    "276\x1d"
-                    "101\x1d"
-                    "01905002345615\x1d"
-                    "ABCD\x1d"
-                    "12345678901234567\x1d"
-                    "123\x1d"
-                    "Order 4711, ref. A-99/2023\x1d"
-                    "001/001\x1d"
-                    "12.50KG\x1d"
-                    "N\x1d"
-                    "Hauptstra\xdf"
-                    "e 12\x1d"
-                    "Dresden\x1d"
-                    "SN\x1d"
-                    "M\xfcller & S\xf6hne GmbH\x1e"
-                    "07\x1d"
-                    "G03\x1d"
-                    "1\x1d"
-                    "0\x1d"
-                    "1\x1d";
-    s += Repeat("Bitte beim Nachbarn abgeben: Haus 3, 2. OG. Tel. +49 351 123456; mail@example.com ",
-                1000 - 2 - s.size());
-    s += "\x1e\x04";
     return s;
 }
 
@@ -163,7 +131,7 @@ TEST(AztecEncoderTest, EveryCorpusEntryDecodesBackExactly) {
         {"padding after lower-case text", Repeat("Parcel 42, ", 1456), {}},
         {"full range only", "A", fullRange},
         {"strong check words", "ECC 60 PERCENT", strongEcc},
-        {"carrier content", CarrierContent(), escapes},
+        {"carrier content", test::CarrierContent(), escapes},
         {"escaped backslash", "a\\\\b\\\\", escapes},
         {"empty", "", {}},
     };
