@@ -28,49 +28,68 @@ struct TypeRow {
 };
 
 constexpr TypeRow kTypes[BarcodeTypeCount] = {
-    {u"2_5_interleaved", true}, {u"2_5_industrial", true},
-    {u"2_5_matrix", true},      {u"ITF_14", true},
-    {u"Code39", false},         {u"Code39 Extended", false},
-    {u"Code128", false},        {u"Code128A", false},
-    {u"Code128B", false},       {u"Code128C", true},
-    {u"Code93", false},         {u"Code93 Extended", false},
-    {u"MSI", true},             {u"PostNet", true},
-    {u"Codebar", false},        {u"EAN8", true},
-    {u"EAN13", true},           {u"UPC_A", true},
-    {u"UPC_E0", true},          {u"UPC_E1", true},
-    {u"UPC Supp2", true},       {u"UPC Supp5", true},
-    {u"EAN128", false},         {u"EAN128A", false},
-    {u"EAN128B", false},        {u"EAN128C", true},
-    {u"USPS Intelligent Mail", true}, {u"Plessey", false},
-    {u"GS1 Code128", false},    {u"Pharmacode", true},
-    {u"Deutsche Post Identcode", true}, {u"Deutsche Post Leitcode", true},
+    {u"2_5_interleaved", true},
+    {u"2_5_industrial", true},
+    {u"2_5_matrix", true},
+    {u"ITF_14", true},
+    {u"Code39", false},
+    {u"Code39 Extended", false},
+    {u"Code128", false},
+    {u"Code128A", false},
+    {u"Code128B", false},
+    {u"Code128C", true},
+    {u"Code93", false},
+    {u"Code93 Extended", false},
+    {u"MSI", true},
+    {u"PostNet", true},
+    {u"Codebar", false},
+    {u"EAN8", true},
+    {u"EAN13", true},
+    {u"UPC_A", true},
+    {u"UPC_E0", true},
+    {u"UPC_E1", true},
+    {u"UPC Supp2", true},
+    {u"UPC Supp5", true},
+    {u"EAN128", false},
+    {u"EAN128A", false},
+    {u"EAN128B", false},
+    {u"EAN128C", true},
+    {u"USPS Intelligent Mail", true},
+    {u"Plessey", false},
+    {u"GS1 Code128", false},
+    {u"Pharmacode", true},
+    {u"Deutsche Post Identcode", true},
+    {u"Deutsche Post Leitcode", true},
 };
 
-[[noreturn]] void InvalidBarcode() { throw Exception(u"Invalid Barcode"); }
+[[noreturn]] void InvalidBarcode() {
+    throw Exception(u"Invalid Barcode");
+}
 
 void CheckType(TfrxBarcodeType type) {
     if (int(type) < 0 || int(type) >= BarcodeTypeCount)
         throw Exception(u"TfrxBarcode: wrong BarcodeType");
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // ---- Code 128 tables ------------------------------------------------------------------------
 
 // The six element widths (bar, space, bar, space, bar, space) of the 106 symbol values 0–105
 // (ISO/IEC 15417); the stop symbol has seven.
 constexpr const char* kCode128Widths[106] = {
-    "212222", "222122", "222221", "121223", "121322", "131222", "122213", "122312", "132212", "221213",
-    "221312", "231212", "112232", "122132", "122231", "113222", "123122", "123221", "223211", "221132",
-    "221231", "213212", "223112", "312131", "311222", "321122", "321221", "312212", "322112", "322211",
-    "212123", "212321", "232121", "111323", "131123", "131321", "112313", "132113", "132311", "211313",
-    "231113", "231311", "112133", "112331", "132131", "113123", "113321", "133121", "313121", "211331",
-    "231131", "213113", "213311", "213131", "311123", "311321", "331121", "312113", "312311", "332111",
-    "314111", "221411", "431111", "111224", "111422", "121124", "121421", "141122", "141221", "112214",
-    "112412", "122114", "122411", "142112", "142211", "241211", "221114", "413111", "241112", "134111",
-    "111242", "121142", "121241", "114212", "124112", "124211", "411212", "421112", "421211", "212141",
-    "214121", "412121", "111143", "111341", "131141", "114113", "114311", "411113", "411311", "113141",
-    "114131", "311141", "411131", "211412", "211214", "211232"};
+    "212222", "222122", "222221", "121223", "121322", "131222", "122213", "122312", "132212", "221213", "221312",
+    "231212", "112232", "122132", "122231", "113222", "123122", "123221", "223211", "221132", "221231", "213212",
+    "223112", "312131", "311222", "321122", "321221", "312212", "322112", "322211", "212123", "212321", "232121",
+    "111323", "131123", "131321", "112313", "132113", "132311", "211313", "231113", "231311", "112133", "112331",
+    "132131", "113123", "113321", "133121", "313121", "211331", "231131", "213113", "213311", "213131", "311123",
+    "311321", "331121", "312113", "312311", "332111", "314111", "221411", "431111", "111224", "111422", "121124",
+    "121421", "141122", "141221", "112214", "112412", "122114", "122411", "142112", "142211", "241211", "221114",
+    "413111", "241112", "134111", "111242", "121142", "121241", "114212", "124112", "124211", "411212", "421112",
+    "421211", "212141", "214121", "412121", "111143", "111341", "131141", "114113", "114311", "411113", "411311",
+    "113141", "114131", "311141", "411131", "211412", "211214", "211232"};
 constexpr const char* kCode128Stop = "2331112";
 
 constexpr int kStartA = 103, kStartB = 104, kStartC = 105;
@@ -101,8 +120,12 @@ char TokenAt(const AnsiString& s, std::size_t i) {
     return std::string_view("ABCS1234").find(c) == std::string_view::npos ? 0 : c;
 }
 
-bool IsCodeSetToken(char t) { return t == 'A' || t == 'B' || t == 'C' || t == 'S'; }
-bool IsFncToken(char t) { return t >= '1' && t <= '4'; }
+bool IsCodeSetToken(char t) {
+    return t == 'A' || t == 'B' || t == 'C' || t == 'S';
+}
+bool IsFncToken(char t) {
+    return t >= '1' && t <= '4';
+}
 
 bool IsFnc1Word(const AnsiString& text, std::size_t i) {
     return AsciiUpperChar(text[i]) == 'F' && AsciiUpperChar(text[i + 1]) == 'N' && AsciiUpperChar(text[i + 2]) == 'C' &&
@@ -138,7 +161,9 @@ AnsiString RemoveTokens(const AnsiString& text, bool (*which)(char)) {
     return out;
 }
 
-bool AnyToken(char t) { return t != 0; }
+bool AnyToken(char t) {
+    return t != 0;
+}
 
 // ---- Character classes of the automatic code-set choice ------------------------------------
 
@@ -165,11 +190,11 @@ bool StartsCodeC(const AnsiString& s, std::size_t i) {
 
 // ---- 2 of 5 -----------------------------------------------------------------------------
 
-constexpr bool kTwoOfFive[10][5] = {
-    {false, false, true, true, false}, {true, false, false, false, true}, {false, true, false, false, true},
-    {true, true, false, false, false}, {false, false, true, false, true}, {true, false, true, false, false},
-    {false, true, true, false, false}, {false, false, false, true, true}, {true, false, false, true, false},
-    {false, true, false, true, false}};
+constexpr bool kTwoOfFive[10][5] = {{false, false, true, true, false}, {true, false, false, false, true},
+                                    {false, true, false, false, true}, {true, true, false, false, false},
+                                    {false, false, true, false, true}, {true, false, true, false, false},
+                                    {false, true, true, false, false}, {false, false, false, true, true},
+                                    {true, false, false, true, false}, {false, true, false, true, false}};
 
 const bool* DigitPattern(char c) {
     const bool* p = TwoOfFiveDigit(c);
@@ -244,30 +269,31 @@ struct AiRow {
     bool Variable;
 };
 
-constexpr AiRow F(const char* ai, int length) { return {ai, length, length, false}; }
-constexpr AiRow V(const char* ai, int min, int max) { return {ai, min, max, true}; }
+constexpr AiRow F(const char* ai, int length) {
+    return {ai, length, length, false};
+}
+constexpr AiRow V(const char* ai, int min, int max) {
+    return {ai, min, max, true};
+}
 
 // Both lists merged in ascending order of the AI text ("X" after the digits); the first row that
 // matches wins, so 710–713 are found before 71X.
 constexpr AiRow kAiTable[] = {
-    F("00", 18),          F("01", 14),          F("02", 14),          V("10", 1, 20),       F("11", 6),
-    F("12", 6),           F("13", 6),           F("15", 6),           F("16", 6),           F("17", 6),
-    F("20", 2),           V("21", 1, 20),       V("22", 1, 20),       V("240", 1, 30),      V("241", 1, 30),
-    V("242", 1, 6),       V("243", 1, 20),      V("250", 1, 30),      V("251", 1, 30),      V("253", 13, 30),
-    V("254", 1, 20),      V("255", 13, 25),     V("30", 1, 8),        F("31XX", 6),         F("32XX", 6),
-    F("33XX", 6),         F("34XX", 6),         F("35XX", 6),         F("36XX", 6),         V("37", 1, 8),
-    V("390X", 1, 15),     V("391X", 3, 18),     V("392X", 1, 15),     V("393X", 3, 18),     V("394X", 4, 4),
-    V("400", 1, 30),      V("401", 1, 30),      V("402", 17, 17),     V("403", 1, 30),      F("41X", 13),
-    V("420", 1, 20),      V("421", 3, 12),      V("422", 3, 3),       V("423", 3, 15),      V("424", 3, 3),
-    V("425", 3, 15),      V("426", 3, 3),       V("7001", 13, 13),    V("7002", 1, 30),     V("7003", 10, 10),
-    V("7004", 1, 4),      V("7005", 1, 12),     V("7006", 6, 6),      V("7007", 6, 12),     V("7008", 1, 3),
-    V("7009", 1, 10),     V("7010", 1, 2),      V("7020", 1, 20),     V("7021", 1, 20),     V("7022", 1, 20),
-    V("7023", 1, 30),     V("703X", 3, 30),     V("710", 1, 20),      V("711", 1, 20),      V("712", 1, 20),
-    V("713", 1, 20),      V("71X", 1, 20),      V("8001", 14, 14),    V("8002", 1, 20),     V("8003", 14, 30),
-    V("8004", 1, 30),     V("8005", 6, 6),      V("8006", 18, 18),    V("8007", 1, 34),     V("8008", 8, 12),
-    V("8010", 1, 30),     V("8011", 1, 12),     V("8012", 1, 20),     V("8013", 1, 30),     V("8017", 18, 18),
-    V("8018", 18, 18),    V("8019", 1, 10),     V("8020", 1, 25),     V("8110", 1, 70),     V("8111", 4, 4),
-    V("8112", 1, 70),     V("8200", 1, 70),     V("90", 1, 30),       V("9X", 1, 90)};
+    F("00", 18),       F("01", 14),       F("02", 14),       V("10", 1, 20),    F("11", 6),       F("12", 6),
+    F("13", 6),        F("15", 6),        F("16", 6),        F("17", 6),        F("20", 2),       V("21", 1, 20),
+    V("22", 1, 20),    V("240", 1, 30),   V("241", 1, 30),   V("242", 1, 6),    V("243", 1, 20),  V("250", 1, 30),
+    V("251", 1, 30),   V("253", 13, 30),  V("254", 1, 20),   V("255", 13, 25),  V("30", 1, 8),    F("31XX", 6),
+    F("32XX", 6),      F("33XX", 6),      F("34XX", 6),      F("35XX", 6),      F("36XX", 6),     V("37", 1, 8),
+    V("390X", 1, 15),  V("391X", 3, 18),  V("392X", 1, 15),  V("393X", 3, 18),  V("394X", 4, 4),  V("400", 1, 30),
+    V("401", 1, 30),   V("402", 17, 17),  V("403", 1, 30),   F("41X", 13),      V("420", 1, 20),  V("421", 3, 12),
+    V("422", 3, 3),    V("423", 3, 15),   V("424", 3, 3),    V("425", 3, 15),   V("426", 3, 3),   V("7001", 13, 13),
+    V("7002", 1, 30),  V("7003", 10, 10), V("7004", 1, 4),   V("7005", 1, 12),  V("7006", 6, 6),  V("7007", 6, 12),
+    V("7008", 1, 3),   V("7009", 1, 10),  V("7010", 1, 2),   V("7020", 1, 20),  V("7021", 1, 20), V("7022", 1, 20),
+    V("7023", 1, 30),  V("703X", 3, 30),  V("710", 1, 20),   V("711", 1, 20),   V("712", 1, 20),  V("713", 1, 20),
+    V("71X", 1, 20),   V("8001", 14, 14), V("8002", 1, 20),  V("8003", 14, 30), V("8004", 1, 30), V("8005", 6, 6),
+    V("8006", 18, 18), V("8007", 1, 34),  V("8008", 8, 12),  V("8010", 1, 30),  V("8011", 1, 12), V("8012", 1, 20),
+    V("8013", 1, 30),  V("8017", 18, 18), V("8018", 18, 18), V("8019", 1, 10),  V("8020", 1, 25), V("8110", 1, 70),
+    V("8111", 4, 4),   V("8112", 1, 70),  V("8200", 1, 70),  V("90", 1, 30),    V("9X", 1, 90)};
 static_assert(std::size(kAiTable) == 89);
 
 // The AI row for "(" at position p, or nullptr: more than two characters must follow the "(",
@@ -386,7 +412,9 @@ AnsiString BarcodeCheckSum(const AnsiString& text, TfrxCheckSumMethod method) {
     return text + char('0' + (10 - sum % 10) % 10);
 }
 
-const bool* TwoOfFiveDigit(char digit) { return IsDigit(digit) ? kTwoOfFive[digit - '0'] : nullptr; }
+const bool* TwoOfFiveDigit(char digit) {
+    return IsDigit(digit) ? kTwoOfFive[digit - '0'] : nullptr;
+}
 
 // ---- Code 128 ---------------------------------------------------------------------------
 
@@ -591,7 +619,9 @@ AnsiString Code128Pattern(const std::vector<int>& values) {
     return out;
 }
 
-AnsiString Code128DisplayText(const AnsiString& text) { return RemoveTokens(NormaliseFnc1(text), AnyToken); }
+AnsiString Code128DisplayText(const AnsiString& text) {
+    return RemoveTokens(NormaliseFnc1(text), AnyToken);
+}
 
 AnsiString GS1ToCode128(const AnsiString& s) {
     if (s.size() <= 2)
@@ -630,8 +660,7 @@ AnsiString GS1ToCode128(const AnsiString& s) {
 
 // ---- The whole encoding -----------------------------------------------------------------
 
-TBarcodeEncoding EncodeBarcode(TfrxBarcodeType type, const AnsiString& text, bool checksum,
-                               TfrxCheckSumMethod method) {
+TBarcodeEncoding EncodeBarcode(TfrxBarcodeType type, const AnsiString& text, bool checksum, TfrxCheckSumMethod method) {
     CheckType(type);
     TBarcodeEncoding result{{}, text};
     AnsiString t = text;

@@ -139,7 +139,6 @@ struct TBarcodeEncoding {
 /// MakeData of one type: trims and checks a digits-only text, then builds the pattern. Raises the
 /// encoder's message for bad text and a clear error naming the type for a symbology this encoder
 /// does not build.
-TBarcodeEncoding EncodeBarcode(TfrxBarcodeType type, const AnsiString& text, bool checksum,
-                               TfrxCheckSumMethod method);
+TBarcodeEncoding EncodeBarcode(TfrxBarcodeType type, const AnsiString& text, bool checksum, TfrxCheckSumMethod method);
 
 } // namespace vgl

@@ -68,8 +68,8 @@ TEST(BarcodeEncoder, RoutingTextChoosesSetsAndHasTheLabelWidth) {
 TEST(BarcodeEncoder, Code128PatternsDecode) {
     const AnsiString mixed = "Ab\x01\x1f"
                              "cd 12345 x";
-    const std::vector<AnsiString> texts = {"ABC", "abc def", mixed, "AB1234", "AB12345", "1234567890", "x",
-                                           "\x02\x03\x04z\x05", "a\x01"};
+    const std::vector<AnsiString> texts = {"ABC", "abc def",           mixed,  "AB1234", "AB12345", "1234567890",
+                                           "x",   "\x02\x03\x04z\x05", "a\x01"};
     for (const AnsiString& text : texts) {
         const TBarcodeEncoding e = EncodeBarcode(bcCode128, text, false, csmModulo10);
         EXPECT_EQ(DecodePattern(e.Pattern, ZXing::BarcodeFormat::Code128).Text, text) << text;
@@ -88,11 +88,11 @@ TEST(BarcodeEncoder, Code128SetChoiceRules) {
     };
     const Case cases[] = {
         {"ABC", "&B;ABC"},
-        {"AB1234", "&B;AB1234"},                  // four digits at the end stay in B
-        {"AB12345", "&B;AB&C;1234&B;5"},          // five switch for the even part
-        {"a\x01", "&B;a&S;\x01"},                 // one character of the other set is shifted
+        {"AB1234", "&B;AB1234"},         // four digits at the end stay in B
+        {"AB12345", "&B;AB&C;1234&B;5"}, // five switch for the even part
+        {"a\x01", "&B;a&S;\x01"},        // one character of the other set is shifted
         {"\x01\x02z", "&A;\x01\x02&S;z"},
-        {"&a;ABC&C;", "&B;ABC"},                  // code-set tokens are removed first
+        {"&a;ABC&C;", "&B;ABC"}, // code-set tokens are removed first
         {"&1;0112345678901234", "&C;&1;0112345678901234"},
     };
     for (const Case& c : cases)
@@ -133,8 +133,8 @@ TEST(BarcodeEncoder, Ean128AndGs1) {
                                       ZXing::BarcodeFormat::Code128);
     EXPECT_EQ(gs1.Text, "0112345678901234");
     EXPECT_EQ(gs1.Symbology, "]C1");
-    const Decoded ean = DecodePattern(EncodeBarcode(bcCodeEAN128, "10ABC", false, csmNone).Pattern,
-                                      ZXing::BarcodeFormat::Code128);
+    const Decoded ean =
+        DecodePattern(EncodeBarcode(bcCodeEAN128, "10ABC", false, csmNone).Pattern, ZXing::BarcodeFormat::Code128);
     EXPECT_EQ(ean.Text, "10ABC");
     EXPECT_EQ(ean.Symbology, "]C1");
 }
@@ -146,16 +146,16 @@ TEST(BarcodeEncoder, Gs1Conversion) {
     const Case cases[] = {
         {"(01)12345678901234", "&1;0112345678901234"},
         {"(10)ABC(21)123", "&1;10ABC&1;21123"},
-        {"(01)1234", ""},                          // too short for a fixed AI
-        {"(99)A", "&1;99A"},                       // the row 9X
-        {"(10)A(B(21)1", "&1;10A(B&1;211"},        // "(" not starting an AI stays data
-        {"(711)X", "&1;711X"},                     // 711 before 71X
+        {"(01)1234", ""},                   // too short for a fixed AI
+        {"(99)A", "&1;99A"},                // the row 9X
+        {"(10)A(B(21)1", "&1;10A(B&1;211"}, // "(" not starting an AI stays data
+        {"(711)X", "&1;711X"},              // 711 before 71X
         {"(3103)123456", "&1;3103123456"},
         {"()", ""},
         {"(10", ""},
-        {"(10ABC", ""},                            // no ")" after the AI
-        {"(10)", ""},                              // variable data too short
-        {"(10)" + AnsiString(21, 'x'), ""},        // and too long
+        {"(10ABC", ""},                     // no ")" after the AI
+        {"(10)", ""},                       // variable data too short
+        {"(10)" + AnsiString(21, 'x'), ""}, // and too long
         {"x(10)A", ""},
     };
     for (const Case& c : cases)
