@@ -6,8 +6,11 @@
 
 #include "platform/graphics/bitmap_surface.h"
 #include "platform/graphics/canvas.h"
+#include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TBitmap) {}
 
 namespace {
 

@@ -24,13 +24,12 @@ enum TTransparentMode { tmAuto, tmFixed };
 int BitsPerPixel(TPixelFormat format);
 
 class TBitmap : public TGraphic {
-public:
+    VGL_CLASS(TBitmap, TGraphic)
     TBitmap();
     TBitmap(int width, int height, TPixelFormat format = pf24bit);
     ~TBitmap() override;
     TBitmap(const TBitmap&) = delete;
     TBitmap& operator=(const TBitmap&) = delete;
-    String ClassName() const override { return u"TBitmap"; }
 
     int GetWidth() const override { return FWidth; }
     int GetHeight() const override { return FHeight; }
@@ -72,6 +71,7 @@ public:
     void Draw(TCanvas& canvas, const TRect& rect) const override;
     void LoadFromBytes(std::span<const std::uint8_t> bytes) override;
     std::vector<std::uint8_t> SaveToBytes() const override;
+    using TGraphic::Assign;
     void Assign(const TGraphic& source) override;
     std::unique_ptr<TGraphic> Clone() const override;
 

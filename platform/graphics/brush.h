@@ -3,10 +3,12 @@
 
 #include "platform/graphics/color.h"
 #include "platform/graphics/geometry.h"
+#include "platform/rtl/persistent.h"
 
 namespace vgl {
 
 enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross };
+VGL_DECLARE_ENUM(TBrushStyle);
 
 struct TBrushData {
     TColor Color = clWhite;
@@ -14,9 +16,10 @@ struct TBrushData {
     friend bool operator==(const TBrushData&, const TBrushData&) = default;
 };
 
-class TBrush : public TObject {
-public:
-    String ClassName() const override { return u"TBrush"; }
+/// Published: Color (default clWhite) and Style (default bsSolid).
+class TBrush : public TPersistent {
+    VGL_CLASS(TBrush, TPersistent)
+    TBrush() = default;
     TColor GetColor() const { return FData.Color; }
     /// Setting a colour on a clear brush makes it solid, as the platform's brush did.
     void SetColor(TColor v) {
@@ -41,6 +44,8 @@ public:
                 OnChange(this);
         }
     }
+    /// Takes the values of another brush (OnChange stays); anything else as TPersistent.
+    void Assign(const TPersistent* source) override;
     void Assign(const TBrush& source) { SetData(source.FData); }
 
     TNotifyEvent OnChange;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection.h"
 
 namespace vgl {
 
@@ -162,6 +163,11 @@ TColor StringToColor(StringView text) {
     if (*endPtr != 0 || value > 0xFFFFFFFFLL)
         throw EConvertError(u"'" + String(text) + u"' is not a valid integer value");
     return TColor(std::uint32_t(negative ? -value : value));
+}
+
+const TypeInfo& ColorTypeInfo() {
+    static const TypeInfo info = AliasTypeInfo(TypeInfoFor(TypeTag<std::int32_t>{}), u"TColor");
+    return info;
 }
 
 } // namespace vgl

@@ -98,4 +98,8 @@ String ColorToString(TColor color);
 /// A colour name, or a number (decimal, "$" or "0x" hex). Raises EConvertError for other text.
 TColor StringToColor(StringView text);
 
+struct TypeInfo;
+/// "TColor": an Integer, the type of published colour properties.
+const TypeInfo& ColorTypeInfo();
+
 } // namespace vgl

@@ -2,7 +2,27 @@
 
 #include <cstdint>
 
+#include "platform/rtl/reflection_builder.h"
+
 namespace vgl {
+
+VGL_DEFINE_ENUM(TFontStyle, u"fsBold", u"fsItalic", u"fsUnderline", u"fsStrikeOut")
+VGL_DEFINE_SET(TFontStyles, TFontStyle)
+
+const TypeInfo& FontCharsetTypeInfo() {
+    static const TypeInfo info = AliasTypeInfo(TypeInfoFor(TypeTag<std::uint8_t>{}), u"TFontCharset");
+    return info;
+}
+
+VGL_DEFINE_CLASS(TFont) {
+    b.Property(u"Charset", &TFont::GetCharset, &TFont::SetCharset).Type(FontCharsetTypeInfo());
+    b.Property(u"Color", &TFont::GetColor, &TFont::SetColor).Type(ColorTypeInfo());
+    b.Property(u"Height", &TFont::GetHeight, &TFont::SetHeight);
+    b.Property(u"Name", &TFont::GetName, &TFont::SetName);
+    b.Property(u"Orientation", &TFont::GetOrientation, &TFont::SetOrientation).Default(0);
+    b.Property(u"Size", &TFont::GetSize, &TFont::SetSize).Stored(false);
+    b.Property(u"Style", &TFont::GetStyle, &TFont::SetStyle);
+}
 
 namespace {
 
@@ -79,6 +99,12 @@ void TFont::SetOrientation(int tenthsOfDegree) {
         FData.Orientation = tenthsOfDegree;
         Changed();
     }
+}
+
+void TFont::Assign(const TPersistent* source) {
+    if (auto* font = dynamic_cast<const TFont*>(source))
+        return SetData(font->FData);
+    TPersistent::Assign(source);
 }
 
 void TFont::SetData(const TFontData& data) {

@@ -3,44 +3,26 @@
 // character set, colour, escapement), with a change notification.
 
 #include <cstdint>
-#include <initializer_list>
 
 #include "platform/graphics/color.h"
 #include "platform/graphics/geometry.h"
+#include "platform/rtl/persistent.h"
 #include "platform/rtl/ustring.h"
 
 namespace vgl {
 
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
-
-/// A set of font styles (bit n = TFontStyle n).
-class TFontStyles {
-public:
-    constexpr TFontStyles() = default;
-    constexpr TFontStyles(std::initializer_list<TFontStyle> styles) {
-        for (TFontStyle s : styles)
-            FBits |= std::uint8_t(1u << s);
-    }
-    static constexpr TFontStyles FromBits(std::uint8_t bits) {
-        TFontStyles s;
-        s.FBits = bits & 0x0F;
-        return s;
-    }
-    constexpr bool Contains(TFontStyle s) const { return (FBits >> s) & 1; }
-    constexpr void Include(TFontStyle s) { FBits |= std::uint8_t(1u << s); }
-    constexpr void Exclude(TFontStyle s) { FBits &= std::uint8_t(~(1u << s)); }
-    constexpr std::uint8_t Bits() const { return FBits; }
-    constexpr bool Empty() const { return FBits == 0; }
-    friend constexpr bool operator==(TFontStyles, TFontStyles) = default;
-
-private:
-    std::uint8_t FBits = 0;
-};
+VGL_DECLARE_ENUM(TFontStyle);
+/// A set of font styles (bit n = TFontStyle n); written as the sum bold 1, italic 2, underline 4,
+/// strike-out 8.
+VGL_DECLARE_SET(TFontStyles, TFontStyle);
 
 using TFontCharset = std::uint8_t;
 constexpr TFontCharset ANSI_CHARSET = 0;
 constexpr TFontCharset DEFAULT_CHARSET = 1;
 constexpr TFontCharset SYMBOL_CHARSET = 2;
+/// "TFontCharset": a Byte.
+const TypeInfo& FontCharsetTypeInfo();
 
 /// The plain values of a font, copied as one (metafile records keep a copy of them).
 struct TFontData {
@@ -54,10 +36,11 @@ struct TFontData {
     friend bool operator==(const TFontData&, const TFontData&) = default;
 };
 
-class TFont : public TObject {
-public:
+/// Published: Charset, Color, Height, Name, Orientation (default 0), Size (not stored: Height
+/// carries it) and Style.
+class TFont : public TPersistent {
+    VGL_CLASS(TFont, TPersistent)
     TFont() = default;
-    String ClassName() const override { return u"TFont"; }
 
     const String& GetName() const { return FData.Name; }
     void SetName(StringView name);
@@ -82,6 +65,8 @@ public:
     const TFontData& Data() const { return FData; }
     /// Takes all values at once (one notification when anything differs).
     void SetData(const TFontData& data);
+    /// Takes the values of another font (OnChange stays); anything else as TPersistent.
+    void Assign(const TPersistent* source) override;
     void Assign(const TFont& source) { SetData(source.FData); }
 
     TNotifyEvent OnChange;

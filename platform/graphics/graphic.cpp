@@ -6,8 +6,12 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/jpeg_image.h"
 #include "platform/graphics/png_image.h"
+#include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TGraphic) {}
+VGL_DEFINE_CLASS(TPicture) {}
 
 void CheckGraphicSize(std::int64_t width, std::int64_t height) {
     if (width < 0 || height < 0)
@@ -58,8 +62,10 @@ void TGraphic::SaveToStream(TStream& stream) const {
     }
 }
 
-void TGraphic::AssignError(const TGraphic& source) const {
-    throw EConvertError(u"Cannot assign a " + source.ClassName() + u" to a " + ClassName());
+void TGraphic::Assign(const TPersistent* source) {
+    if (auto* graphic = dynamic_cast<const TGraphic*>(source))
+        return Assign(*graphic);
+    TPersistent::Assign(source);
 }
 
 void TGraphic::Assign(const TGraphic& source) {
@@ -134,6 +140,16 @@ const TGraphicClassInfo* FindGraphicClassByExtension(StringView extension) {
 void TPicture::Changed() {
     if (OnChange)
         OnChange(this);
+}
+
+void TPicture::Assign(const TPersistent* source) {
+    if (!source)
+        return SetGraphic(static_cast<const TGraphic*>(nullptr));
+    if (auto* picture = dynamic_cast<const TPicture*>(source))
+        return Assign(*picture);
+    if (auto* graphic = dynamic_cast<const TGraphic*>(source))
+        return SetGraphic(graphic);
+    TPersistent::Assign(source);
 }
 
 void TPicture::SetGraphic(const TGraphic* graphic) {

@@ -10,6 +10,7 @@
 
 #include "platform/graphics/geometry.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/persistent.h"
 #include "platform/rtl/streams.h"
 
 namespace vgl {
@@ -26,9 +27,11 @@ constexpr std::int64_t MaxGraphicPixels = std::int64_t(1) << 28;
 /// Raises EInvalidGraphic "Image is too large" (or "Image size is invalid" for negative sides).
 void CheckGraphicSize(std::int64_t width, std::int64_t height);
 
-class TGraphic : public TObject {
-public:
-    String ClassName() const override { return u"TGraphic"; }
+/// The abstract picture class; its table (and its descendants') lets a class be tested for
+/// "equals or descends from" by reflection (InheritsFrom).
+class TGraphic : public TPersistent {
+    VGL_CLASS(TGraphic, TPersistent)
+    TGraphic() = default;
 
     virtual int GetWidth() const = 0;
     virtual int GetHeight() const = 0;
@@ -49,7 +52,9 @@ public:
     void LoadFromStream(TStream& stream);
     void SaveToStream(TStream& stream) const;
 
-    /// Copies another graphic; the base raises EConvertError "Cannot assign a <source> to a <this>".
+    /// A graphic source goes to Assign(const TGraphic&); anything else as TPersistent.
+    void Assign(const TPersistent* source) override;
+    /// Copies another graphic; the base raises EConvertError "Cannot assign a <source> to a <this>.".
     virtual void Assign(const TGraphic& source);
     virtual std::unique_ptr<TGraphic> Clone() const = 0;
     /// Renders the graphic into a bitmap of its size (the bitmap's own copy); false when the
@@ -59,8 +64,9 @@ public:
     TNotifyEvent OnChange;
 
 protected:
+    using TPersistent::AssignTo;
     void Changed();
-    [[noreturn]] void AssignError(const TGraphic& source) const;
+    [[noreturn]] void AssignError(const TGraphic& source) const { TPersistent::AssignError(&source); }
     bool FTransparent = false;
 };
 
@@ -79,9 +85,11 @@ void RegisterFileFormat(TGraphicClassInfo info);
 const TGraphicClassInfo* FindGraphicClass(std::span<const std::uint8_t> bytes);
 const TGraphicClassInfo* FindGraphicClassByExtension(StringView extension);
 
-class TPicture : public TObject {
-public:
-    String ClassName() const override { return u"TPicture"; }
+class TPicture : public TPersistent {
+    VGL_CLASS(TPicture, TPersistent)
+    TPicture() = default;
+    TPicture(const TPicture&) = delete;
+    TPicture& operator=(const TPicture&) = delete;
     TGraphic* GetGraphic() const { return FGraphic.get(); }
     /// Holds a copy of `graphic` (none empties the picture).
     void SetGraphic(const TGraphic* graphic);
@@ -89,6 +97,9 @@ public:
     void SetGraphic(std::unique_ptr<TGraphic> graphic);
     int GetWidth() const { return FGraphic ? FGraphic->GetWidth() : 0; }
     int GetHeight() const { return FGraphic ? FGraphic->GetHeight() : 0; }
+    /// A copy of another picture's graphic, or of a graphic; none empties the picture; anything
+    /// else as TPersistent.
+    void Assign(const TPersistent* source) override;
     void Assign(const TPicture& source) { SetGraphic(source.FGraphic.get()); }
     /// Loads a graphic of the class whose magic bytes match; raises EInvalidGraphic "Unknown
     /// picture format" when none does.

@@ -8,8 +8,11 @@
 #include <jpeglib.h>
 
 #include "platform/graphics/canvas.h"
+#include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TJPEGImage) {}
 
 namespace {
 

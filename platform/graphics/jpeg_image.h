@@ -17,9 +17,8 @@ enum TJPEGPixelFormat { jf24Bit, jf8Bit };
 bool IsJpegData(std::span<const std::uint8_t> bytes);
 
 class TJPEGImage : public TGraphic {
-public:
+    VGL_CLASS(TJPEGImage, TGraphic)
     TJPEGImage() = default;
-    String ClassName() const override { return u"TJPEGImage"; }
 
     int GetWidth() const override;
     int GetHeight() const override;
@@ -37,6 +36,7 @@ public:
     void LoadFromBytes(std::span<const std::uint8_t> bytes) override;
     std::vector<std::uint8_t> SaveToBytes() const override { return FData; }
     /// From another JPEG (a copy) or a bitmap (encoded with the quality and pixel format).
+    using TGraphic::Assign;
     void Assign(const TGraphic& source) override;
     /// Decodes into a pf24bit bitmap, or pf8bit with a grey palette for greyscale data.
     bool AssignTo(TBitmap& dest) const override;

@@ -1,6 +1,10 @@
 #include "platform/graphics/metafile.h"
 
+#include "platform/rtl/reflection_builder.h"
+
 namespace vgl {
+
+VGL_DEFINE_CLASS(TMetafile) {}
 
 void TMetafile::SetWidth(int width) {
     CheckGraphicSize(width, FHeight);

@@ -57,10 +57,9 @@ struct TMetafileRecord {
 };
 
 class TMetafile : public TGraphic {
-public:
+    VGL_CLASS(TMetafile, TGraphic)
     TMetafile() = default;
     TMetafile(int width, int height) : FWidth(width), FHeight(height) {}
-    String ClassName() const override { return u"TMetafile"; }
 
     int GetWidth() const override { return FWidth; }
     int GetHeight() const override { return FHeight; }
@@ -80,6 +79,7 @@ public:
     /// A metafile has no file form: both raise EInvalidGraphicOperation.
     void LoadFromBytes(std::span<const std::uint8_t> bytes) override;
     std::vector<std::uint8_t> SaveToBytes() const override;
+    using TGraphic::Assign;
     void Assign(const TGraphic& source) override;
     std::unique_ptr<TGraphic> Clone() const override;
 

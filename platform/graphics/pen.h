@@ -3,10 +3,12 @@
 
 #include "platform/graphics/color.h"
 #include "platform/graphics/geometry.h"
+#include "platform/rtl/persistent.h"
 
 namespace vgl {
 
 enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+VGL_DECLARE_ENUM(TPenStyle);
 enum TPenEndCap { pecRound, pecSquare, pecFlat };
 enum TPenJoinStyle { pjsRound, pjsBevel, pjsMiter };
 
@@ -19,9 +21,11 @@ struct TPenData {
     friend bool operator==(const TPenData&, const TPenData&) = default;
 };
 
-class TPen : public TObject {
-public:
-    String ClassName() const override { return u"TPen"; }
+/// Published: Color (default clBlack), Style (default psSolid) and Width (default 1); the end cap
+/// and join style are set by code only.
+class TPen : public TPersistent {
+    VGL_CLASS(TPen, TPersistent)
+    TPen() = default;
     TColor GetColor() const { return FData.Color; }
     void SetColor(TColor v) { Set(FData.Color, v); }
     int GetWidth() const { return FData.Width; }
@@ -36,6 +40,8 @@ public:
 
     const TPenData& Data() const { return FData; }
     void SetData(const TPenData& data) { Set(FData, data); }
+    /// Takes the values of another pen (OnChange stays); anything else as TPersistent.
+    void Assign(const TPersistent* source) override;
     void Assign(const TPen& source) { SetData(source.FData); }
 
     TNotifyEvent OnChange;

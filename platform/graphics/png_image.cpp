@@ -8,8 +8,11 @@
 #include <png.h>
 
 #include "platform/graphics/canvas.h"
+#include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TPngImage) {}
 
 namespace {
 

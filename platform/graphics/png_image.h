@@ -24,9 +24,8 @@ constexpr int COLOR_RGBALPHA = 6;
 bool IsPngData(std::span<const std::uint8_t> bytes);
 
 class TPngImage : public TGraphic {
-public:
+    VGL_CLASS(TPngImage, TGraphic)
     TPngImage() = default;
-    String ClassName() const override { return u"TPngImage"; }
 
     /// A blank image (all samples 0). Raises EInvalidGraphic for a colour type and bit depth that
     /// PNG does not allow together.
@@ -74,6 +73,7 @@ public:
     /// From another PNG (a copy) or a bitmap: 32-bit bitmaps with an alpha format become colour
     /// with alpha (premultiplied pixels are divided back), palette bitmaps become palette images,
     /// all others colour images.
+    using TGraphic::Assign;
     void Assign(const TGraphic& source) override;
     /// Into a bitmap: pf32bit with straight alpha (afDefined) when the image has an alpha
     /// channel or partial palette transparency, pf24bit otherwise.
