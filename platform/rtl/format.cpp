@@ -42,7 +42,8 @@ String ZeroPad(String digits, int precision) {
 
 class Formatter {
 public:
-    Formatter(StringView format, TVarRecs args) : FFormat(format), FArgs(args.begin()), FCount(args.size()) {}
+    Formatter(StringView format, std::span<const TVarRec> args)
+        : FFormat(format), FArgs(args.data()), FCount(args.size()) {}
 
     String Run() {
         String out;
@@ -236,6 +237,10 @@ private:
 } // namespace
 
 String Format(StringView format, TVarRecs args) {
+    return Formatter(format, std::span<const TVarRec>(args.begin(), args.size())).Run();
+}
+
+String Format(StringView format, std::span<const TVarRec> args) {
     return Formatter(format, args).Run();
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 
 #include "platform/rtl/ustring.h"
 
@@ -64,5 +65,7 @@ using TVarRecs = std::initializer_list<TVarRec>;
 /// thousands separator ","). Raises EConvertError ("Format '%s' invalid or incompatible with
 /// argument") on a bad specifier, a missing argument or a wrong argument kind.
 String Format(StringView format, TVarRecs args);
+/// Format over an argument list built at run time.
+String Format(StringView format, std::span<const TVarRec> args);
 
 } // namespace vgl
