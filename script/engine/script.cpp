@@ -1,0 +1,276 @@
+#include "script/engine/script.h"
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/sysutils.h"
+#include "script/engine/script_tools.h"
+
+namespace vgl {
+
+VGL_DEFINE_CLASS(TfsScript) {
+    b.Property(u"SyntaxType", &TfsScript::SyntaxType);
+}
+
+TfsScript::TfsScript(TComponent* owner) : TComponent(owner), FStatement(std::make_unique<TfsStatement>(this)) {
+    FIncludePath.Add(String());
+}
+
+TfsScript::~TfsScript() {
+    ClearProgram();
+    // Free from the last entry, so that items registered later (which may refer to earlier
+    // ones) go first.
+    while (!FItems.empty()) {
+        std::unique_ptr<TObject> owned = std::move(FItems.back().Owned);
+        FItems.pop_back();
+        owned.reset();
+    }
+}
+
+// ---- The item index --------------------------------------------------------------------------
+
+size_t TfsScript::LowerBound(StringView name) const {
+    size_t lo = 0, hi = FItems.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (AnsiCompareText(FItems[mid].Name, name) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+void TfsScript::Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned) {
+    if (auto* v = dynamic_cast<TfsCustomVariable*>(item))
+        v->AddedBy = AddedBy;
+    // In front of every entry of an equal name: the newest of a name shadows the older ones.
+    const size_t at = LowerBound(name);
+    FItems.insert(FItems.begin() + std::ptrdiff_t(at), Entry{name, item, std::move(owned)});
+}
+
+TObject* TfsScript::Add(const String& name, std::unique_ptr<TObject> item) {
+    if (!item)
+        throw EArgumentException(u"TfsScript.Add: no item");
+    TObject* raw = item.get();
+    Insert(name, raw, std::move(item));
+    return raw;
+}
+
+void TfsScript::AddReference(const String& name, TObject* item) {
+    if (!item)
+        throw EArgumentException(u"TfsScript.AddReference: no item");
+    Insert(name, item, nullptr);
+}
+
+std::unique_ptr<TObject> TfsScript::Remove(const TObject* item) {
+    for (auto it = FItems.begin(); it != FItems.end(); ++it) {
+        if (it->Item == item) {
+            std::unique_ptr<TObject> owned = std::move(it->Owned);
+            FItems.erase(it);
+            return owned;
+        }
+    }
+    throw EListError(u"List index out of bounds (%d)", {-1});
+}
+
+TObject* TfsScript::GetItem(int index) const {
+    if (index < 0 || index >= Count())
+        throw EListError(u"List index out of bounds (%d)", {index});
+    return FItems[size_t(index)].Item;
+}
+
+const String& TfsScript::GetItemName(int index) const {
+    if (index < 0 || index >= Count())
+        throw EListError(u"List index out of bounds (%d)", {index});
+    return FItems[size_t(index)].Name;
+}
+
+TfsCustomVariable* TfsScript::FindLocal(StringView name) const {
+    const size_t at = LowerBound(name);
+    if (at < FItems.size() && AnsiCompareText(FItems[at].Name, name) == 0)
+        return dynamic_cast<TfsCustomVariable*>(FItems[at].Item);
+    return nullptr;
+}
+
+TfsCustomVariable* TfsScript::Find(StringView name) const {
+    for (const TfsScript* s = this; s; s = s->Parent) {
+        if (TfsCustomVariable* item = s->FindLocal(name))
+            return item;
+    }
+    return nullptr;
+}
+
+TfsClassVariable* TfsScript::FindClass(StringView name) const {
+    return dynamic_cast<TfsClassVariable*>(Find(name));
+}
+
+void TfsScript::ClearProgram() {
+    FStatement->Clear();
+    UnitLines.clear();
+}
+
+void TfsScript::Clear() {
+    for (size_t i = 0; i < FItems.size();) {
+        TObject* item = FItems[i].Item;
+        const auto* v = dynamic_cast<const TfsCustomVariable*>(item);
+        if (dynamic_cast<const TfsRTTIModule*>(item) || (v && v->AddedBy == fsRTTIOwner)) {
+            ++i;
+            continue;
+        }
+        std::unique_ptr<TObject> owned = std::move(FItems[i].Owned);
+        FItems.erase(FItems.begin() + std::ptrdiff_t(i));
+        owned.reset();
+    }
+    ClearProgram();
+    ErrorPos.clear();
+    ErrorMsg.clear();
+    ErrorUnit.clear();
+}
+
+void TfsScript::ClearItems(TfsOwnerTag owner) {
+    RemoveItems(owner);
+    ClearProgram();
+}
+
+void TfsScript::RemoveItems(TfsOwnerTag owner) {
+    for (size_t i = FItems.size(); i-- > 0;) {
+        if (i >= FItems.size())
+            continue; // freeing an item may have taken later entries with it
+        const auto* v = dynamic_cast<const TfsCustomVariable*>(FItems[i].Item);
+        if (!v || v->AddedBy != owner)
+            continue;
+        std::unique_ptr<TObject> owned = std::move(FItems[i].Owned);
+        FItems.erase(FItems.begin() + std::ptrdiff_t(i));
+        owned.reset();
+    }
+}
+
+// ---- Registration ----------------------------------------------------------------------------
+
+TfsClassVariable* TfsScript::AddClass(TClass aClass, const String& ancestor) {
+    if (!aClass)
+        throw EArgumentException(u"TfsScript.AddClass: no class");
+    const String& className = ClassNameOf(aClass);
+    if (Find(className))
+        return nullptr;
+    auto cls = std::make_unique<TfsClassVariable>(aClass, ancestor);
+    cls->Program = this;
+    TfsClassVariable* result = Add(className, std::move(cls));
+    if (TfsClassVariable* parentClass = FindClass(ancestor); parentClass && parentClass != result)
+        result->SetDefProperty(parentClass->DefProperty());
+    return result;
+}
+
+void TfsScript::AddConst(const String& name, const String& typ, const Variant& value) {
+    if (Find(name))
+        return;
+    auto v = std::make_unique<TfsVariable>(name, fsTypeOfName(typ, this), typ);
+    v->SetValue(value);
+    v->IsReadOnly = true;
+    Add(name, std::move(v));
+}
+
+void TfsScript::AddEnumValues(const String& typ, const String& names, bool bitMask) {
+    Add(typ, std::make_unique<TfsVariable>(typ, fvtEnum, typ));
+    TStringList list;
+    list.SetCommaText(names);
+    // Set values are 32-bit masks: a 33rd member would have no bit.
+    if (bitMask && list.Count() > 32)
+        throw EArgumentException(u"Set %s has more than 32 members", {typ});
+    for (int i = 0; i < list.Count(); ++i) {
+        const String name = Trim(list.Get(i));
+        auto v = std::make_unique<TfsVariable>(name, fvtEnum, typ);
+        v->SetValue(Variant(bitMask ? int(std::uint32_t(1) << unsigned(i)) : i));
+        v->IsReadOnly = true;
+        Add(name, std::move(v));
+    }
+}
+
+void TfsScript::AddEnum(const String& typ, const String& names) {
+    AddEnumValues(typ, names, false);
+}
+
+void TfsScript::AddEnumSet(const String& typ, const String& names) {
+    AddEnumValues(typ, names, true);
+}
+
+namespace {
+
+template <class Event>
+std::unique_ptr<TfsMethodHelper> MakeMethod(TfsScript* script, const String& syntax, Event callEvent,
+                                            const String& category, const String& description) {
+    auto m = std::make_unique<TfsMethodHelper>(syntax, script);
+    if constexpr (std::is_same_v<Event, TfsCallMethodEvent>)
+        m->OnCall = std::move(callEvent);
+    else
+        m->OnCallNew = std::move(callEvent);
+    m->Description = description.empty() ? m->Name : description;
+    m->Category = category;
+    return m;
+}
+
+} // namespace
+
+void TfsScript::AddMethod(const String& syntax, TfsCallMethodNewEvent callEvent, const String& category,
+                          const String& description) {
+    auto m = MakeMethod(this, syntax, std::move(callEvent), category, description);
+    const String name = m->Name;
+    Add(name, std::move(m));
+}
+
+void TfsScript::AddMethod(const String& syntax, TfsCallMethodEvent callEvent, const String& category,
+                          const String& description) {
+    auto m = MakeMethod(this, syntax, std::move(callEvent), category, description);
+    const String name = m->Name;
+    Add(name, std::move(m));
+}
+
+void TfsScript::AddObject(const String& name, TObject* obj) {
+    if (!obj)
+        throw EArgumentException(u"AddObject: no object for %s", {name});
+    AddVariable(name, obj->ClassName(), Variant::FromObject(obj));
+}
+
+void TfsScript::AddVariable(const String& name, const String& typ, const Variant& value) {
+    if (Find(name))
+        return;
+    auto v = std::make_unique<TfsVariable>(name, fsTypeOfName(typ, this), typ);
+    v->SetValue(value);
+    v->OnGetVarValue = OnGetVarValue;
+    Add(name, std::move(v));
+}
+
+void TfsScript::AddType(const String& typeName, TfsVarType parentType) {
+    if (Find(typeName))
+        return;
+    Add(typeName, std::make_unique<TfsTypeVariable>(typeName, parentType, String()));
+}
+
+// ---- Values by name --------------------------------------------------------------------------
+
+Variant TfsScript::GetVariables(StringView name) const {
+    if (TfsCustomVariable* v = Find(name))
+        return v->GetValue();
+    return Null();
+}
+
+void TfsScript::SetVariables(const String& name, const Variant& value) {
+    if (TfsCustomVariable* v = Find(name))
+        v->SetValue(value);
+    else
+        AddVariable(name, u"Variant", value);
+}
+
+String TfsScript::GetProgName() const {
+    // A running procedure's own script may run another procedure in turn: follow the chain.
+    return ProgRunning && ProgRunning != this ? ProgRunning->GetProgName() : FProgName;
+}
+
+void TfsScript::SetProgName(const String& value) {
+    if (ProgRunning)
+        ProgRunning->FProgName = value;
+    else
+        FProgName = value;
+}
+
+} // namespace vgl

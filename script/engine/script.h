@@ -1,0 +1,170 @@
+#pragma once
+// TfsScript: the unit of compilation and execution, and a namespace of named items. A name the
+// script does not hold is looked up in its Parent, then the parent's parent, and so on.
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/rtl/component.h"
+#include "platform/rtl/string_list.h"
+#include "script/engine/script_host_classes.h"
+#include "script/engine/script_items.h"
+
+namespace vgl {
+
+class TfsScript;
+
+/// A statement list. The main program of a script is one; the statement kinds derive from it.
+class TfsStatement : public TfsItemList {
+public:
+    explicit TfsStatement(TfsScript* program) : Program(program) {}
+    TfsScript* Program;
+};
+
+/// Base of the registration modules: a module registers its classes, functions, types and
+/// constants into the script it is created for. TfsScript::Clear keeps modules.
+class TfsRTTIModule : public TObject {
+public:
+    explicit TfsRTTIModule(TfsScript* script) : FScript(script) {}
+    TfsScript* Script() const { return FScript; }
+
+private:
+    TfsScript* FScript;
+};
+
+using TfsRunLineEvent = std::function<void(TfsScript* sender, const String& unitName, const String& sourcePos)>;
+using TfsGetUnitEvent = std::function<void(TfsScript* sender, const String& unitName, String& unitText)>;
+
+class TfsScript : public TComponent {
+    VGL_CLASS(TfsScript, TComponent)
+
+    explicit TfsScript(TComponent* owner);
+    /// Frees every item of the index and the main statement.
+    ~TfsScript() override;
+
+    // ---- The item index ----
+    /// Inserts (name, item) in front of the entries of an equal name (names compare with
+    /// AnsiCompareText); the script owns the item. A TfsCustomVariable gets the script's AddedBy.
+    TObject* Add(const String& name, std::unique_ptr<TObject> item);
+    template <class T> T* Add(const String& name, std::unique_ptr<T> item) {
+        T* raw = item.get();
+        Add(name, std::unique_ptr<TObject>(std::move(item)));
+        return raw;
+    }
+    /// As Add, for an item owned elsewhere (a procedure's parameter seen as a local).
+    void AddReference(const String& name, TObject* item);
+    /// Deletes the entry holding `item` and hands the item back when the script owned it.
+    /// Raises EListError "List index out of bounds (-1)" when the script does not hold it.
+    std::unique_ptr<TObject> Remove(const TObject* item);
+    int Count() const { return int(FItems.size()); }
+    /// The item of the index-th entry (index order); EListError outside the range.
+    TObject* GetItem(int index) const;
+    /// The name of the index-th entry.
+    const String& GetItemName(int index) const;
+
+    /// FindLocal, then the parents' Find; none when no script holds the name.
+    TfsCustomVariable* Find(StringView name) const;
+    /// The first entry of that name in this script; an entry that holds no TfsCustomVariable
+    /// counts as not found.
+    TfsCustomVariable* FindLocal(StringView name) const;
+    /// Find, when it gives a class item.
+    TfsClassVariable* FindClass(StringView name) const;
+
+    /// Frees every item but registration modules and items tagged fsRTTIOwner, clears the main
+    /// statement and the unit line lists, and empties the error texts.
+    void Clear();
+    /// RemoveItems(owner), then clears the main statement and the unit line lists.
+    void ClearItems(TfsOwnerTag owner);
+    /// Frees, from the last entry to the first, every item whose AddedBy is `owner`.
+    void RemoveItems(TfsOwnerTag owner);
+
+    // ---- Registration (overridable; the internal callers go through these) ----
+    /// A class item for `aClass` with the given ancestor name; none (nothing registered) when
+    /// any item of the class's name is found here or in a parent. Copies the ancestor class
+    /// item's default property.
+    virtual TfsClassVariable* AddClass(TClass aClass, const String& ancestor);
+    /// A read-only variable of the kind of `typ` holding `value` (typed write); nothing when
+    /// the name is found.
+    virtual void AddConst(const String& name, const String& typ, const Variant& value);
+    /// A variable named `typ` of kind fvtEnum, then one read-only constant 0, 1, 2, ... per
+    /// name of the comma list `names`.
+    virtual void AddEnum(const String& typ, const String& names);
+    /// As AddEnum with the values 1, 2, 4, ...
+    virtual void AddEnumSet(const String& typ, const String& names);
+    /// A host function parsed from the prototype `syntax`; shadows an earlier one of its name.
+    virtual void AddMethod(const String& syntax, TfsCallMethodNewEvent callEvent, const String& category = String(),
+                           const String& description = String());
+    virtual void AddMethod(const String& syntax, TfsCallMethodEvent callEvent, const String& category = String(),
+                           const String& description = String());
+    /// AddVariable(name, class name of obj, obj as object value). Raises EArgumentException for
+    /// no object.
+    virtual void AddObject(const String& name, TObject* obj);
+    /// A variable of the kind of `typ` holding `value` (typed write) with the script's
+    /// OnGetVarValue; nothing when the name is found (the existing item keeps its value).
+    virtual void AddVariable(const String& name, const String& typ, const Variant& value);
+    /// A type name of kind `parentType`; nothing when the name is found.
+    virtual void AddType(const String& typeName, TfsVarType parentType);
+
+    // ---- Values by name ----
+    /// The value of the item Find gives, or Null.
+    Variant GetVariables(StringView name) const;
+    /// Writes the item Find gives; for an unknown name AddVariable(name, "Variant", value).
+    void SetVariables(const String& name, const Variant& value);
+
+    /// The running procedure's name: ProgRunning's (recursively) while one runs.
+    String GetProgName() const;
+    void SetProgName(const String& value);
+
+    TStringList& Lines() { return FLines; }
+    const TStringList& Lines() const { return FLines; }
+    void SetLines(const TStrings& lines) { FLines.Assign(lines); }
+    TStringList& IncludePath() { return FIncludePath; }
+    TfsStatement& Statement() { return *FStatement; }
+
+    TfsOwnerTag AddedBy = fsNoOwner;
+    bool BreakCalled = false;
+    bool ContinueCalled = false;
+    bool ExitCalled = false;
+    String ErrorMsg;
+    String ErrorPos;
+    String ErrorUnit;
+    bool ExtendedCharset = false;
+    bool IsRunning = false;
+    bool MainProg = false;
+    TfsGetUnitEvent OnGetILUnit;
+    TfsGetUnitEvent OnGetUnit;
+    TfsRunLineEvent OnRunLine;
+    TfsGetVariableValueEvent OnGetVarValue;
+    TfsScript* Parent = nullptr;
+    TfsScript* ProgRunning = nullptr;
+    bool RTTIAdded = false;
+    String SyntaxType = u"DoveziVorude";
+    bool Terminated = false;
+    /// Per unit name, the sorted line numbers that hold statements.
+    std::map<String, std::vector<int>> UnitLines;
+    bool UseClassLateBinding = false;
+    bool EvaluteRiseError = false;
+    bool ClearLocalVars = false;
+    String LastSourcePos;
+
+private:
+    struct Entry {
+        String Name;
+        TObject* Item;
+        std::unique_ptr<TObject> Owned; // empty for references
+    };
+    void Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned);
+    // Index of the first entry whose name is not less than `name`.
+    size_t LowerBound(StringView name) const;
+    void AddEnumValues(const String& typ, const String& names, bool bitMask);
+    void ClearProgram();
+
+    std::vector<Entry> FItems;
+    TStringList FLines;
+    TStringList FIncludePath;
+    std::unique_ptr<TfsStatement> FStatement;
+    String FProgName;
+};
+
+} // namespace vgl

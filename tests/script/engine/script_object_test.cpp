@@ -1,0 +1,339 @@
+#include "script/engine/script.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
+#include "script/engine/script_tools.h"
+
+namespace vgl {
+
+// Host classes for the class items: a base and a descendant.
+class TScriptHostBase : public TComponent {
+    VGL_CLASS(TScriptHostBase, TComponent)
+    explicit TScriptHostBase(TComponent* owner) : TComponent(owner) {}
+};
+class TScriptHostDerived : public TScriptHostBase {
+    VGL_CLASS(TScriptHostDerived, TScriptHostBase)
+    explicit TScriptHostDerived(TComponent* owner) : TScriptHostBase(owner) {}
+};
+VGL_DEFINE_CLASS(TScriptHostBase) {}
+VGL_DEFINE_CLASS(TScriptHostDerived) {}
+
+namespace {
+
+// A script with the basic type names registered, as the built-in module would.
+struct TypedScript : TfsScript {
+    TypedScript() : TfsScript(nullptr) {
+        AddType(u"Integer", fvtInt);
+        AddType(u"String", fvtString);
+        AddType(u"Extended", fvtFloat);
+        AddType(u"Boolean", fvtBool);
+        AddType(u"Variant", fvtVariant);
+        AddType(u"Int64", fvtInt64);
+    }
+};
+
+Variant ValueOf(TfsScript& s, StringView name) {
+    TfsCustomVariable* v = s.Find(name);
+    return v ? v->GetValue() : Unassigned();
+}
+
+TEST(ScriptObjectModel, ContainerCases) {
+    struct Case {
+        const char* Name;
+        std::function<void()> Run;
+    };
+    const Case cases[] = {
+        {"names differing in case: the newest wins",
+         [] {
+             TfsScript s(nullptr);
+             auto* older = s.Add(u"Alpha", std::make_unique<TfsVariable>(u"Alpha", fvtInt, u"Integer"));
+             auto* newer = s.Add(u"ALPHA", std::make_unique<TfsVariable>(u"ALPHA", fvtInt, u"Integer"));
+             EXPECT_EQ(s.FindLocal(u"alpha"), newer);
+             EXPECT_EQ(s.FindLocal(u"Alpha"), newer);
+             s.Remove(newer); // freed; the older one shows again
+             EXPECT_EQ(s.FindLocal(u"ALPHA"), older);
+         }},
+        {"unnamed entries sort first and are never found",
+         [] {
+             TfsScript s(nullptr);
+             s.AddVariable(u"a", u"Variant", 1);
+             s.Add(String(), std::make_unique<TfsRTTIModule>(&s));
+             EXPECT_TRUE(dynamic_cast<TfsRTTIModule*>(s.GetItem(0)));
+             EXPECT_EQ(s.FindLocal(u""), nullptr);
+         }},
+        {"lookup through the parent",
+         [] {
+             TfsScript parent(nullptr), child(nullptr);
+             child.Parent = &parent;
+             parent.AddVariable(u"a", u"Variant", 1);
+             parent.AddVariable(u"b", u"Variant", 2);
+             child.AddVariable(u"b", u"Variant", 4); // found in the parent: nothing added
+             child.Add(u"b", std::make_unique<TfsVariable>(u"b", fvtVariant, u"Variant"))->SetValue(3);
+             EXPECT_EQ(ValueOf(child, u"a"), Variant(1));
+             EXPECT_EQ(ValueOf(child, u"B"), Variant(3));
+             EXPECT_EQ(child.FindLocal(u"a"), nullptr);
+             EXPECT_EQ(parent.Find(u"c"), nullptr);
+         }},
+        {"Clear keeps modules and module items",
+         [] {
+             TfsScript s(nullptr);
+             s.AddedBy = fsRTTIOwner;
+             s.AddVariable(u"kept", u"Variant", 1);
+             s.AddedBy = fsNoOwner;
+             s.Add(String(), std::make_unique<TfsRTTIModule>(&s));
+             s.AddVariable(u"parsed", u"Variant", 2);
+             s.Statement().Add(std::make_unique<TfsStatement>(&s));
+             s.UnitLines[u""] = {1, 2};
+             s.ErrorMsg = u"x";
+             s.ErrorPos = u"1:1";
+             s.Clear();
+             EXPECT_NE(s.Find(u"kept"), nullptr);
+             EXPECT_EQ(s.Find(u"parsed"), nullptr);
+             EXPECT_EQ(s.Count(), 2);
+             EXPECT_EQ(s.Statement().Count(), 0);
+             EXPECT_TRUE(s.UnitLines.empty());
+             EXPECT_EQ(s.ErrorMsg, u"");
+             EXPECT_EQ(s.ErrorPos, u"");
+         }},
+        {"ClearItems(X) frees X's items and the program only",
+         [] {
+             TfsScript s(nullptr);
+             int x = 0, y = 0;
+             s.AddedBy = fsOwnerTag(&x);
+             s.AddVariable(u"x1", u"Variant", 1);
+             s.AddVariable(u"x2", u"Variant", 1);
+             s.AddedBy = fsOwnerTag(&y);
+             s.AddVariable(u"y1", u"Variant", 1);
+             s.AddedBy = fsNoOwner;
+             s.AddVariable(u"p", u"Variant", 1);
+             s.Statement().Add(std::make_unique<TfsStatement>(&s));
+             s.ErrorMsg = u"kept";
+             s.ClearItems(fsOwnerTag(&x));
+             EXPECT_EQ(s.Find(u"x1"), nullptr);
+             EXPECT_EQ(s.Find(u"x2"), nullptr);
+             EXPECT_NE(s.Find(u"y1"), nullptr);
+             EXPECT_NE(s.Find(u"p"), nullptr);
+             EXPECT_EQ(s.Statement().Count(), 0);
+             EXPECT_EQ(s.ErrorMsg, u"kept");
+         }},
+        {"AddEnum numbers 0, 1, 2 and AddEnumSet 1, 2, 4",
+         [] {
+             TfsScript s(nullptr);
+             s.AddEnum(u"TAlign", u"alNone, alTop ,alClient");
+             s.AddEnumSet(u"TAligns", u"asNone, asTop ,asClient");
+             const std::pair<const char16_t*, int> expected[] = {{u"alNone", 0}, {u"alTop", 1}, {u"alClient", 2},
+                                                                 {u"asNone", 1}, {u"asTop", 2}, {u"asClient", 4}};
+             for (const auto& [name, value] : expected) {
+                 TfsCustomVariable* v = s.Find(name);
+                 ASSERT_NE(v, nullptr);
+                 EXPECT_EQ(v->GetValue(), Variant(value));
+                 EXPECT_EQ(v->Typ, fvtEnum);
+                 EXPECT_TRUE(v->IsReadOnly);
+                 v->SetValue(9);
+                 EXPECT_EQ(v->GetValue(), Variant(value));
+             }
+             EXPECT_EQ(s.Find(u"alTop")->TypeName, u"TAlign");
+             EXPECT_EQ(s.Find(u"TAlign")->Typ, fvtEnum);
+         }},
+        {"AddVariable on an existing name keeps its value; Variables creates Variants",
+         [] {
+             TypedScript s;
+             s.AddVariable(u"v", u"Integer", 1);
+             s.AddVariable(u"V", u"String", u"other");
+             EXPECT_EQ(s.GetVariables(u"v"), Variant(1));
+             s.SetVariables(u"v", u"7"); // typed write converts
+             EXPECT_EQ(VarType(s.GetVariables(u"v")), varInteger);
+             EXPECT_EQ(s.GetVariables(u"v"), Variant(7));
+             s.SetVariables(u"fresh", u"text");
+             EXPECT_EQ(s.Find(u"fresh")->TypeName, u"Variant");
+             EXPECT_EQ(s.Find(u"fresh")->Typ, fvtVariant);
+             EXPECT_TRUE(VarIsNull(s.GetVariables(u"unknown")));
+         }},
+        {"AddConst Integer \"42\" stores 42 and refuses writes",
+         [] {
+             TypedScript s;
+             s.AddConst(u"c", u"Integer", u"42");
+             TfsCustomVariable* c = s.Find(u"c");
+             EXPECT_EQ(VarType(c->GetValue()), varInteger);
+             EXPECT_EQ(c->GetValue(), Variant(42));
+             s.SetVariables(u"c", 5);
+             EXPECT_EQ(c->GetValue(), Variant(42));
+             s.AddConst(u"c", u"Integer", 1); // existing name: nothing
+             EXPECT_EQ(s.Find(u"c")->GetValue(), Variant(42));
+         }},
+        {"OnGetVarValue returning Null or 5",
+         [] {
+             TypedScript s;
+             Variant answer = Null();
+             s.OnGetVarValue = [&](const String& name, TfsVarType typ, Variant& old) {
+                 EXPECT_EQ(name, u"v");
+                 EXPECT_EQ(typ, fvtInt);
+                 EXPECT_EQ(old, Variant(3));
+                 return answer;
+             };
+             s.AddVariable(u"v", u"Integer", 3);
+             EXPECT_EQ(s.GetVariables(u"v"), Variant(3));
+             answer = 5;
+             EXPECT_EQ(s.GetVariables(u"v"), Variant(5));
+             EXPECT_EQ(*s.Find(u"v")->PValue(), Variant(3));
+         }},
+        {"AddMethod with an empty description takes the name",
+         [] {
+             TypedScript s;
+             s.AddMethod(u"function Copy(s: String; from, count: Integer): String", TfsCallMethodEvent(), u"ctString");
+             auto* m = dynamic_cast<TfsMethodHelper*>(s.Find(u"copy"));
+             ASSERT_NE(m, nullptr);
+             EXPECT_EQ(m->Description, u"Copy");
+             EXPECT_EQ(m->Category, u"ctString");
+             EXPECT_EQ(m->Count(), 3);
+             EXPECT_TRUE(m->IsReadOnly);
+             EXPECT_EQ(VarArrayHighBound(m->VarArray, 1), 2);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        c.Run();
+    }
+}
+
+TEST(ScriptObjectModel, TypedWritesConvertOrRefuse) {
+    struct Case {
+        TfsVarType Typ;
+        Variant In;
+        TVarType Stored;
+    };
+    const Case cases[] = {
+        {fvtInt, Variant(2.5), varInteger},      {fvtBool, Variant(1), varBoolean},
+        {fvtFloat, Variant(2), varDouble},       {fvtFloat, Variant::FromDate(45000.5), varDate},
+        {fvtString, Variant(12), varUString},    {fvtInt64, Variant(3), varInt64},
+        {fvtVariant, Variant(u"x"), varUString}, {fvtChar, Variant(4), varInteger},
+    };
+    for (const Case& c : cases) {
+        TfsVariable v(u"v", c.Typ, u"");
+        v.SetValue(c.In);
+        EXPECT_EQ(VarType(v.GetValue()), c.Stored) << int(c.Typ);
+    }
+    // Null does not go into a typed item; the stored value stays.
+    for (const TfsVarType typ : {fvtInt, fvtBool, fvtFloat, fvtString, fvtInt64}) {
+        TfsVariable v(u"v", typ, u"");
+        v.SetValue(Variant(1));
+        const Variant before = v.GetValue();
+        EXPECT_THROW(v.SetValue(Null()), EVariantError) << int(typ);
+        EXPECT_EQ(v.GetValue(), before);
+    }
+    TfsStringVariable s(u"s", fvtString, u"String");
+    s.IsReadOnly = true; // string variables keep their text whatever the flag
+    s.SetValue(12);
+    EXPECT_EQ(s.Str, u"12");
+    EXPECT_THROW(s.SetValue(Null()), EVariantError);
+}
+
+TEST(ScriptObjectModel, FullTypeNames) {
+    const std::pair<TfsVarType, const char16_t*> cases[] = {
+        {fvtInt, u"Integer"},   {fvtBool, u"Boolean"},        {fvtFloat, u"Extended"}, {fvtChar, u"Char"},
+        {fvtString, u"String"}, {fvtClass, u"TFoo"},          {fvtArray, u"Array"},    {fvtVariant, u"Variant"},
+        {fvtEnum, u"TFoo"},     {fvtConstructor, u"Variant"}, {fvtInt64, u"Int64"},
+    };
+    for (const auto& [typ, name] : cases)
+        EXPECT_EQ(TfsCustomVariable(u"x", typ, u"TFoo").GetFullTypeName(), name);
+}
+
+// A host that routes variable registrations through its own bookkeeping.
+class TRecordingScript : public TfsScript {
+public:
+    TRecordingScript() : TfsScript(nullptr) {}
+    void AddVariable(const String& name, const String& typ, const Variant& value) override {
+        Calls.push_back(name + u":" + typ);
+        TfsScript::AddVariable(name, typ, value);
+    }
+    std::vector<String> Calls;
+};
+
+TEST(ScriptObjectModel, InternalCallersUseTheOverridableRegistration) {
+    TRecordingScript s;
+    TScriptHostBase host(nullptr);
+    s.AddObject(u"Host", &host);
+    s.SetVariables(u"Fresh", 1);
+    s.SetVariables(u"Fresh", 2); // found: a write, no registration
+    const std::vector<String> expected = {u"Host:TScriptHostBase", u"Fresh:Variant"};
+    EXPECT_EQ(s.Calls, expected);
+    EXPECT_EQ(s.GetVariables(u"Host").AsObject(), &host);
+    EXPECT_THROW(s.AddObject(u"None", nullptr), EArgumentException);
+}
+
+TEST(ScriptObjectModel, RemoveAndProcedures) {
+    TfsScript s(nullptr);
+    TfsVariable stranger(u"x", fvtInt, u"Integer");
+    EXPECT_THROW(s.Remove(&stranger), EListError);
+
+    // A function's parameters are owned by the procedure and seen as locals of its script.
+    auto proc = std::make_unique<TfsProcVariable>(u"F", fvtInt, u"Integer", &s, true);
+    auto* param =
+        static_cast<TfsParamItem*>(proc->Add(std::make_unique<TfsParamItem>(u"a", fvtInt, u"Integer", false, false)));
+    proc->Prog().AddReference(u"a", param);
+    EXPECT_EQ(proc->Prog().Parent, &s);
+    EXPECT_TRUE(proc->IsReadOnly);
+    ASSERT_NE(proc->RefItem, nullptr);
+    EXPECT_EQ(proc->Prog().FindLocal(u"Result"), proc->RefItem);
+    EXPECT_EQ(proc->Prog().Find(u"a"), param);
+    s.Add(u"F", std::move(proc));
+    s.Clear(); // frees the procedure, its script and its parameter once each
+    EXPECT_EQ(s.Count(), 0);
+}
+
+TEST(ScriptObjectModel, ProgNameFollowsTheRunningProcedure) {
+    TfsScript main(nullptr), local(nullptr);
+    main.SetProgName(u"main");
+    main.ProgRunning = &local;
+    main.SetProgName(u"Proc");
+    EXPECT_EQ(local.GetProgName(), u"Proc");
+    EXPECT_EQ(main.GetProgName(), u"Proc");
+    main.ProgRunning = nullptr;
+    EXPECT_EQ(main.GetProgName(), u"main");
+}
+
+TEST(ScriptObjectModel, ClassItems) {
+    TypedScript s;
+    TfsClassVariable* base = s.AddClass(&TScriptHostBase::StaticClassInfo(), u"TComponent");
+    ASSERT_NE(base, nullptr);
+    EXPECT_EQ(base->Name, u"TScriptHostBase");
+    EXPECT_EQ(base->Typ, fvtClass);
+    EXPECT_EQ(base->Count(), 1);
+    EXPECT_TRUE(base->GetParam(0)->IsOptional);
+    EXPECT_EQ(s.AddClass(&TScriptHostBase::StaticClassInfo(), u"TComponent"), nullptr);
+
+    TfsMethodHelper* shared = base->AddMethod(u"function Shared: Integer", TfsCallMethodEvent());
+    TfsMethodHelper* items = base->AddMethod(u"function Items(p0: Integer): Variant", TfsCallMethodNewEvent());
+    base->SetDefProperty(items);
+    EXPECT_EQ(shared->ClassRef, &TScriptHostBase::StaticClassInfo());
+
+    TfsScript child(nullptr);
+    child.Parent = &s; // the ancestor is found through the parent chain
+    TfsClassVariable* derived = child.AddClass(&TScriptHostDerived::StaticClassInfo(), u"TScriptHostBase");
+    ASSERT_NE(derived, nullptr);
+    EXPECT_EQ(derived->DefProperty(), items);
+    EXPECT_EQ(derived->Find(u"SHARED"), shared);
+    TfsMethodHelper* own = derived->AddMethod(u"function Shared: String", TfsCallMethodEvent());
+    EXPECT_EQ(derived->Find(u"shared"), own);
+    EXPECT_EQ(derived->Find(u"missing"), nullptr);
+    EXPECT_EQ(child.FindClass(u"TScriptHostBase"), base);
+    EXPECT_EQ(child.FindClass(u"Integer"), nullptr);
+
+    // Component members only when asked for.
+    derived->AddMember(std::make_unique<TfsComponentHelper>(u"Button1", u"TButton"));
+    EXPECT_EQ(derived->Find(u"Button1"), nullptr);
+    EXPECT_NE(derived->Find(u"Button1", true), nullptr);
+
+    // A class named as its own ancestor ends the member search.
+    TfsScript lone(nullptr);
+    TfsClassVariable* self = lone.AddClass(&TComponent::StaticClassInfo(), u"TComponent");
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(self->Find(u"anything"), nullptr);
+}
+
+} // namespace
+} // namespace vgl
