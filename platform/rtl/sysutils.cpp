@@ -41,12 +41,6 @@ String TrimRight(StringView s) {
 
 namespace {
 
-Char AsciiUpper(Char c) {
-    return (c >= u'a' && c <= u'z') ? static_cast<Char>(c - 32) : c;
-}
-Char AsciiLower(Char c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<Char>(c + 32) : c;
-}
 // Simple case folding: the lower-case form of the upper-case form, so that variants such as
 // the final sigma or the long s meet their ordinary letters.
 Char Fold(Char c) {
@@ -67,10 +61,10 @@ int Sign(int v) {
 } // namespace
 
 String UpperCase(StringView s) {
-    return MapChars(s, AsciiUpper);
+    return MapChars(s, [](Char c) { return AsciiUpperChar(c); });
 }
 String LowerCase(StringView s) {
-    return MapChars(s, AsciiLower);
+    return MapChars(s, [](Char c) { return AsciiLowerChar(c); });
 }
 String AnsiUpperCase(StringView s) {
     return MapChars(s, UnicodeSimpleUpper);
@@ -88,7 +82,7 @@ Char AnsiLowerChar(Char c) {
 int CompareText(StringView a, StringView b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const int d = int(AsciiUpper(a[i])) - int(AsciiUpper(b[i]));
+        const int d = int(AsciiUpperChar(a[i])) - int(AsciiUpperChar(b[i]));
         if (d != 0)
             return d;
     }
@@ -301,14 +295,8 @@ bool ParseInteger(StringView text, int bits, std::int64_t& value) {
         const std::uint64_t limit = bits == 32 ? 0xFFFFFFFFull : ~0ull;
         for (; i < e; ++i) {
             const Char c = text[i];
-            int d;
-            if (c >= u'0' && c <= u'9')
-                d = c - u'0';
-            else if (c >= u'a' && c <= u'f')
-                d = c - u'a' + 10;
-            else if (c >= u'A' && c <= u'F')
-                d = c - u'A' + 10;
-            else
+            const int d = HexDigitValue(c);
+            if (d < 0)
                 return false;
             if (acc > (limit >> 4))
                 return false;

@@ -47,6 +47,20 @@ String TrimRight(StringView s);
 /// ASCII-only case mapping.
 String UpperCase(StringView s);
 String LowerCase(StringView s);
+/// ASCII-only case mapping of one character ("a".."z" ⇄ "A".."Z", all else unchanged): the fold
+/// of UpperCase, LowerCase, CompareText and SameText. The 8-bit forms serve byte texts.
+constexpr Char AsciiUpperChar(Char c) {
+    return (c >= u'a' && c <= u'z') ? Char(c - (u'a' - u'A')) : c;
+}
+constexpr Char AsciiLowerChar(Char c) {
+    return (c >= u'A' && c <= u'Z') ? Char(c + (u'a' - u'A')) : c;
+}
+constexpr char AsciiUpperChar(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - ('a' - 'A')) : c;
+}
+constexpr char AsciiLowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
+}
 /// Unicode simple (1:1) case mapping: the length never changes, so positions stay valid.
 String AnsiUpperCase(StringView s);
 String AnsiLowerCase(StringView s);

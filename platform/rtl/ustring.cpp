@@ -77,7 +77,7 @@ long DecodeUtf8(std::string_view s, size_t& i) {
         }
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    if (cp < min || cp > 0x10FFFF || IsSurrogate(char32_t(cp))) {
         ++i;
         return -1;
     }
@@ -104,12 +104,8 @@ String Utf8ToString(std::string_view utf8) {
         const long cp = DecodeUtf8(utf8, i);
         if (cp < 0) {
             out += kReplacement;
-        } else if (cp >= 0x10000) {
-            const auto v = static_cast<char32_t>(cp) - 0x10000;
-            out += static_cast<char16_t>(0xD800 + (v >> 10));
-            out += static_cast<char16_t>(0xDC00 + (v & 0x3FF));
         } else {
-            out += static_cast<char16_t>(cp);
+            AppendCodePoint(out, static_cast<char32_t>(cp));
         }
     }
     return out;
@@ -122,12 +118,10 @@ std::string StringToUtf8(StringView text) {
         const char16_t c = text[i];
         if (c < 0x80) {
             out += static_cast<char>(c);
-        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                   text[i + 1] <= 0xDFFF) {
-            const char32_t cp = 0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
-            AppendUtf8(out, cp);
+        } else if (IsSurrogatePairAt(text, i)) {
+            AppendUtf8(out, SurrogatePairToCodePoint(c, text[i + 1]));
             ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
+        } else if (IsSurrogate(c)) {
             AppendUtf8(out, kReplacement);
         } else {
             AppendUtf8(out, c);

@@ -25,6 +25,40 @@ constexpr int CP_LATIN1 = 28591; ///< ISO-8859-1: bytes 0-255 map to U+0000-U+00
 /// The system ANSI code page: Windows-1252, fixed for the process.
 int GetACP();
 
+// ---- Surrogate pairs -------------------------------------------------------------------------
+constexpr bool IsHighSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
+constexpr bool IsSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+/// True when the code units at `i` and `i + 1` form a surrogate pair.
+constexpr bool IsSurrogatePairAt(StringView s, std::size_t i) {
+    return i + 1 < s.size() && IsHighSurrogate(s[i]) && IsLowSurrogate(s[i + 1]);
+}
+/// The code point of a high and a low surrogate.
+constexpr char32_t SurrogatePairToCodePoint(Char high, Char low) {
+    return 0x10000 + ((char32_t(high) - 0xD800) << 10) + (char32_t(low) - 0xDC00);
+}
+/// The code point that starts at `i`: that of a surrogate pair (two code units; it lies above
+/// U+FFFF) or else the code unit itself, a lone surrogate included.
+constexpr char32_t CodePointAt(StringView s, std::size_t i) {
+    return IsSurrogatePairAt(s, i) ? SurrogatePairToCodePoint(s[i], s[i + 1]) : char32_t(s[i]);
+}
+/// Appends a code point up to U+10FFFF as one code unit or, above U+FFFF, as a surrogate pair.
+inline void AppendCodePoint(String& out, char32_t codePoint) {
+    if (codePoint <= 0xFFFF) {
+        out += Char(codePoint);
+    } else {
+        codePoint -= 0x10000;
+        out += Char(0xD800 + (codePoint >> 10));
+        out += Char(0xDC00 + (codePoint & 0x3FF));
+    }
+}
+
 /// UTF-8 bytes to UTF-16. Invalid or truncated sequences become U+FFFD each; never throws.
 String Utf8ToString(std::string_view utf8);
 /// UTF-16 to UTF-8. Unpaired surrogates become U+FFFD.

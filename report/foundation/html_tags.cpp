@@ -1,36 +1,22 @@
 #include "report/foundation/html_tags.h"
 
 #include "platform/rtl/rounding.h"
+#include "platform/rtl/sysutils.h"
+#include "report/foundation/html_tags_internal.h"
 
 namespace vgl {
 
-namespace {
+namespace html_tags {
 
-Char UpperAscii(Char c) {
-    return (c >= u'a' && c <= u'z') ? Char(c - 32) : c;
-}
-
-/// True when `s` holds `pattern` (upper-case ASCII) at `i`, compared without ASCII case.
-bool MatchAt(const String& s, size_t i, StringView pattern) {
-    if (i + pattern.size() > s.size())
+bool MatchAt(StringView s, size_t i, StringView pattern) {
+    if (i > s.size() || pattern.size() > s.size() - i)
         return false;
     for (size_t k = 0; k < pattern.size(); ++k)
-        if (UpperAscii(s[i + k]) != pattern[k])
+        if (AsciiUpperChar(s[i + k]) != pattern[k])
             return false;
     return true;
 }
 
-int HexDigit(Char c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    c = UpperAscii(c);
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
-/// The colour of a font tag's value: "#RRGGBB" (stored with red in the low byte) or a colour
-/// name without its "cl" prefix. Nothing for anything else: such a tag stays ordinary text.
 std::optional<TColor> ParseTagColor(StringView value) {
     if (!value.empty() && value[0] == u'#') {
         StringView digits = value.substr(1);
@@ -38,7 +24,7 @@ std::optional<TColor> ParseTagColor(StringView value) {
             return std::nullopt;
         std::uint32_t v = 0;
         for (Char c : digits) {
-            int d = HexDigit(c);
+            int d = HexDigitValue(c);
             if (d < 0)
                 return std::nullopt;
             v = (v << 4) | std::uint32_t(d);
@@ -50,7 +36,10 @@ std::optional<TColor> ParseTagColor(StringView value) {
     return IdentToColor(ident);
 }
 
-} // namespace
+} // namespace html_tags
+
+using html_tags::MatchAt;
+using html_tags::ParseTagColor;
 
 void TfrxHTMLTag::Assign(const TfrxHTMLTag& source) {
     bool dontWrap = DontWRAP;
@@ -246,7 +235,7 @@ void TfrxHTMLTagsList::ExpandHTMLTags(String& s) {
     while (i < s.size()) {
         size_t removed = 0;
         if (FAllowTags && s[i] == u'<') {
-            auto at = [&](size_t k) -> Char { return i + k < s.size() ? UpperAscii(s[i + k]) : Char(0); };
+            auto at = [&](size_t k) -> Char { return i + k < s.size() ? AsciiUpperChar(s[i + k]) : Char(0); };
             auto styleOf = [](Char c) { return c == u'B' ? fsBold : c == u'I' ? fsItalic : fsUnderline; };
             auto kindOf = [](Char c) { return c == u'B' ? tkBold : c == u'I' ? tkItalic : tkUnderline; };
             auto isBIU = [](Char c) { return c == u'B' || c == u'I' || c == u'U'; };

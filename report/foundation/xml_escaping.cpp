@@ -32,16 +32,6 @@ bool StartsAt(StringView text, size_t pos, StringView what) {
     return text.substr(pos, what.size()) == what;
 }
 
-void AppendCodePoint(String& out, char32_t code) {
-    if (code <= 0xFFFF) {
-        out += Char(code);
-    } else {
-        code -= 0x10000;
-        out += Char(0xD800 + (code >> 10));
-        out += Char(0xDC00 + (code & 0x3FF));
-    }
-}
-
 } // namespace
 
 String XMLEscapeText(StringView text) {

@@ -219,6 +219,21 @@ TEST(Strings, TrimCaseAndComparison) {
     EXPECT_EQ(AnsiUpperChar(u'\u00ff'), u'\u0178');
     EXPECT_EQ(AnsiLowerChar(u'\u0100'), u'\u0101');
     EXPECT_EQ(AnsiLowerChar(u'\u0101'), u'\u0101');
+    // The one-character ASCII fold: only the 26 letters move; the neighbours of the ranges, and
+    // letters beyond ASCII, stay (also in the 8-bit forms).
+    const String around = u"@AZ[`az{\u00e4\u00c4";
+    String upper, lower;
+    std::string upper8, lower8;
+    for (Char c : around) {
+        upper += AsciiUpperChar(c);
+        lower += AsciiLowerChar(c);
+        upper8 += AsciiUpperChar(char(c));
+        lower8 += AsciiLowerChar(char(c));
+    }
+    EXPECT_EQ(upper, u"@AZ[`AZ{\u00e4\u00c4");
+    EXPECT_EQ(lower, u"@az[`az{\u00e4\u00c4");
+    EXPECT_EQ(upper8, "@AZ[`AZ{\xe4\xc4");
+    EXPECT_EQ(lower8, "@az[`az{\xe4\xc4");
 
     EXPECT_LT(CompareText(u"abc", u"ABD"), 0);
     EXPECT_GT(CompareText(u"abcd", u"ABC"), 0);

@@ -30,6 +30,30 @@ TEST(Utf8, InvalidInputBecomesReplacementCharacters) {
     EXPECT_EQ(StringToUtf8(String(1, char16_t(0xD800))), "\xEF\xBF\xBD"); // lone surrogate
 }
 
+TEST(Utf16, SurrogatePairsAndCodePoints) {
+    const String text = u"a\U0001F600\U0010FFFFz";
+    EXPECT_FALSE(IsSurrogatePairAt(text, 0));
+    EXPECT_TRUE(IsSurrogatePairAt(text, 1));
+    EXPECT_FALSE(IsSurrogatePairAt(text, 2)); // a low half does not start a pair
+    EXPECT_EQ(CodePointAt(text, 1), U'\U0001F600');
+    EXPECT_EQ(CodePointAt(text, 3), U'\U0010FFFF');
+    EXPECT_EQ(CodePointAt(text, 5), U'z');
+    // Lone halves, a reversed pair and a high half at the end are code units of their own.
+    const String lone = {Char(0xDC00), Char(0xD800), u'x', Char(0xDBFF)};
+    for (std::size_t i = 0; i < lone.size(); ++i) {
+        EXPECT_FALSE(IsSurrogatePairAt(lone, i)) << i;
+        EXPECT_EQ(CodePointAt(lone, i), char32_t(lone[i])) << i;
+    }
+    EXPECT_TRUE(IsSurrogate(0xD800) && IsSurrogate(0xDFFF) && !IsSurrogate(0xD7FF) && !IsSurrogate(0xE000));
+    EXPECT_TRUE(IsHighSurrogate(0xDBFF) && !IsHighSurrogate(0xDC00));
+    EXPECT_TRUE(IsLowSurrogate(0xDC00) && !IsLowSurrogate(0xDBFF));
+
+    String out;
+    for (char32_t c : {U'\uFFFF', U'\U00010000', U'\U0001F600', U'\U0010FFFF'})
+        AppendCodePoint(out, c);
+    EXPECT_EQ(out, u"\uFFFF\U00010000\U0001F600\U0010FFFF");
+}
+
 TEST(CodePages, SingleByteRoundTrips) {
     struct Case {
         int codePage;

@@ -1,56 +1,13 @@
 #include "tests/report/foundation/html_tags_reference.h"
 
 #include "platform/rtl/rounding.h"
+#include "platform/rtl/sysutils.h"
+#include "report/foundation/html_tags_internal.h"
 
 namespace vgl {
 
-namespace {
-
-Char UpperAscii(Char c) {
-    return (c >= u'a' && c <= u'z') ? Char(c - 32) : c;
-}
-
-/// True when `s` holds `pattern` (upper-case ASCII) at `i`, compared without ASCII case.
-bool MatchAt(const String& s, size_t i, StringView pattern) {
-    if (i + pattern.size() > s.size())
-        return false;
-    for (size_t k = 0; k < pattern.size(); ++k)
-        if (UpperAscii(s[i + k]) != pattern[k])
-            return false;
-    return true;
-}
-
-int HexDigit(Char c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    c = UpperAscii(c);
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
-/// The colour of a font tag's value: "#RRGGBB" (stored with red in the low byte) or a colour
-/// name without its "cl" prefix. Nothing for anything else: such a tag stays ordinary text.
-std::optional<TColor> ParseTagColor(StringView value) {
-    if (!value.empty() && value[0] == u'#') {
-        StringView digits = value.substr(1);
-        if (digits.empty() || digits.size() > 8)
-            return std::nullopt;
-        std::uint32_t v = 0;
-        for (Char c : digits) {
-            int d = HexDigit(c);
-            if (d < 0)
-                return std::nullopt;
-            v = (v << 4) | std::uint32_t(d);
-        }
-        return RGB(int((v >> 16) & 0xFF), int((v >> 8) & 0xFF), int(v & 0xFF));
-    }
-    String ident = u"cl";
-    ident.append(value);
-    return IdentToColor(ident);
-}
-
-} // namespace
+using html_tags::MatchAt;
+using html_tags::ParseTagColor;
 
 void ReferenceHTMLTagsList::SetDefaults(TColor defColor, int defSize, TFontStyles defStyle) {
     FDefColor = FColor = defColor;
@@ -146,7 +103,7 @@ void ReferenceHTMLTagsList::ExpandHTMLTags(String& s) {
     while (i < s.size()) {
         size_t removed = 0;
         if (FAllowTags && s[i] == u'<') {
-            auto at = [&](size_t k) -> Char { return i + k < s.size() ? UpperAscii(s[i + k]) : Char(0); };
+            auto at = [&](size_t k) -> Char { return i + k < s.size() ? AsciiUpperChar(s[i + k]) : Char(0); };
             auto styleOf = [](Char c) { return c == u'B' ? fsBold : c == u'I' ? fsItalic : fsUnderline; };
             auto isBIU = [](Char c) { return c == u'B' || c == u'I' || c == u'U'; };
             if (at(2) == u'>' && isBIU(at(1))) {

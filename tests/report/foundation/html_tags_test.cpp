@@ -65,6 +65,7 @@ TEST(HtmlTags, RecognisedAndOrdinaryTexts) {
         {u"<font color=>x", u"<font color=>x"},
         {u"<font color=\"#GG0000\">x</font>", u"<font color=\"#GG0000\">x"}, // not hex: text
         {u"<font color=#>x", u"<font color=#>x"},
+        {u"<font color=#123456789>x", u"<font color=#123456789>x"}, // nine digits: text
         {u"<font color=nosuchcolour>x", u"<font color=nosuchcolour>x"},
         // A rejected font tag opens nothing, so closing a later one does not re-insert it.
         {u"<font color=zzz><font color=red>x</font>y", u"<font color=zzz>xy"},
@@ -85,6 +86,9 @@ TEST(HtmlTags, StylesOfCharacters) {
     } cases[] = {
         {u"<font color=\"#FF0000\">x</font>", 0, {}, clRed},
         {u"<font color=#0000FF>x", 0, {}, clBlue},
+        {u"<font color=#00fF00>x", 0, {}, clLime},   // hex digits in either case
+        {u"<font color=#1FF0000>x", 0, {}, clRed},   // the low 24 bits count
+        {u"<FoNt CoLoR=Navy>x", 0, {}, clNavy},
         {u"<FONT COLOR = navy>x</font>y", 0, {}, clNavy},
         {u"<font color=navy>x</font>y", 1, {}, kDefColor},
         {u"<b><i>x</b>y</i>", 0, {fsBold, fsItalic}, kDefColor},
