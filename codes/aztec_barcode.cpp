@@ -156,9 +156,11 @@ bool TBarcode2D_AztecCode::VerifyLength(TCoreWorkArea& area) {
     return Symbol(area).Status != TAztecStatus::InvalidLength;
 }
 
-int TBarcode2D_AztecCode::FindInvalidChar(TCoreWorkArea& area) {
+std::optional<TInvalidPosition> TBarcode2D_AztecCode::FindInvalidChar(TCoreWorkArea& area) {
     const TAztecSymbol& symbol = Symbol(area);
-    return symbol.Status == TAztecStatus::InvalidChar ? symbol.InvalidIndex : 0;
+    if (symbol.Status != TAztecStatus::InvalidChar)
+        return std::nullopt;
+    return TInvalidPosition{symbol.InvalidIndex, false};
 }
 
 bool TBarcode2D_AztecCode::CalculateDimension(TCoreWorkArea& area) {
@@ -175,8 +177,14 @@ void TBarcode2D_AztecCode::GetSymbolZoneSize(TCoreWorkArea& area) {
 
 void TBarcode2D_AztecCode::PlaceSymbolDots(TCoreWorkArea& area) {
     const TAztecSymbol& symbol = Symbol(area);
-    if (symbol.Status == TAztecStatus::Ok)
-        area.WDotsMatrix = symbol.Matrix;
+    if (symbol.Status != TAztecStatus::Ok)
+        return;
+    // The matrix PlaceDots made has the symbol's side (GetSymbolZoneSize); only the module
+    // colours cross over, not the encoder's pattern flags.
+    const int side = symbol.Side();
+    for (int row = 0; row < side; ++row)
+        for (int column = 0; column < side; ++column)
+            area.WDotsMatrix.SetDark(column, row, symbol.IsDark(row, column));
 }
 
 void TBarcode2D_AztecCode::GetDefaultQuietZones(int& left, int& top, int& right, int& bottom) const {

@@ -49,7 +49,7 @@ class TBarcode2D_AztecCode : public TBarcode2D {
 protected:
     void InitCustomArea(TCoreWorkArea& area) override;
     bool VerifyLength(TCoreWorkArea& area) override;
-    int FindInvalidChar(TCoreWorkArea& area) override;
+    std::optional<TInvalidPosition> FindInvalidChar(TCoreWorkArea& area) override;
     bool CalculateDimension(TCoreWorkArea& area) override;
     void GetSymbolZoneSize(TCoreWorkArea& area) override;
     void PlaceSymbolDots(TCoreWorkArea& area) override;

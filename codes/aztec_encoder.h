@@ -9,12 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/rtl/exceptions.h"
+#include "codes/barcode2d_error.h"
 
 namespace vgl {
-
-/// Raised by the 2D symbol settings for out-of-range property values.
-VGL_DECLARE_EXCEPTION(EBarcode2DError, Exception);
 
 /// The 36 symbol sizes, ordered by capacity (compact sizes interleaved).
 enum class TAztecCode_Size : std::uint8_t {

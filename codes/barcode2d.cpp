@@ -129,8 +129,7 @@ AnsiString BarcodeTextToAnsi(StringView text) {
         const Char c = text[k];
         if (c <= 0xFF) {
             out += static_cast<char>(c);
-        } else if (c >= 0xD800 && c <= 0xDBFF && k + 1 < text.size() && text[k + 1] >= 0xDC00 &&
-                   text[k + 1] <= 0xDFFF) {
+        } else if (IsSurrogatePairAt(text, k)) {
             out += '?';
             ++k;
         } else {
@@ -140,13 +139,24 @@ AnsiString BarcodeTextToAnsi(StringView text) {
     return out;
 }
 
+int TEncodeResult::Code() const {
+    switch (Kind) {
+    case Encoded:
+        return 0;
+    case InvalidLength:
+        return -1;
+    case InvalidChar:
+        break;
+    }
+    if (!Index)
+        return -2;
+    return std::min(*Index, InvalidLinearFlag - 1) | (Linear ? InvalidLinearFlag : 0);
+}
+
 int AnsiPrefixToTextLength(StringView text, int byteCount) {
     int units = 0;
     for (int bytes = 0; bytes < byteCount && static_cast<std::size_t>(units) < text.size(); ++bytes) {
-        const Char c = text[units];
-        const bool pair = c >= 0xD800 && c <= 0xDBFF && static_cast<std::size_t>(units) + 1 < text.size() &&
-                          text[units + 1] >= 0xDC00 && text[units + 1] <= 0xDFFF;
-        units += pair ? 2 : 1;
+        units += IsSurrogatePairAt(text, static_cast<std::size_t>(units)) ? 2 : 1;
     }
     return units;
 }
@@ -203,7 +213,7 @@ void TBarcodeCore2D::PrepareWorkArea(TCoreWorkArea& area, const TDrawParams& par
         area.WLengthVerified = area.WAllCharsVerified = area.WLevelOneEncoded = false;
         area.WDimensionCalculated = area.WLevelTwoEncoded = area.WDotsPlacemented = false;
         area.WInvalidLength = false;
-        area.WInvalidIndex = -1;
+        area.WInvalidIndex.reset();
         area.WInvalidLinear = false;
         area.WForceReEncode = false;
         area.WPrepared = true;
@@ -218,24 +228,21 @@ void TBarcodeCore2D::PrepareWorkArea(TCoreWorkArea& area, const TDrawParams& par
     area.WCanvasDensityRate = static_cast<double>(hdpi) / vdpi;
 }
 
-int TBarcodeCore2D::EncodeWorkArea(TCoreWorkArea& area) {
+TEncodeResult TBarcodeCore2D::EncodeWorkArea(TCoreWorkArea& area) {
+    const auto invalidLength = [&] {
+        area.WInvalidLength = true;
+        return TEncodeResult{TEncodeResult::InvalidLength, std::nullopt, area.WInvalidLinear};
+    };
     if (!area.WLengthVerified) {
-        if (!VerifyLength(area)) {
-            area.WInvalidLength = true;
-            return -1;
-        }
+        if (!VerifyLength(area))
+            return invalidLength();
         area.WLengthVerified = true;
     }
     if (!area.WAllCharsVerified) {
-        const int position = FindInvalidChar(area);
-        if (position != 0) {
-            area.WInvalidLinear = (position & InvalidLinearFlag) != 0;
-            area.WInvalidIndex = position & ~InvalidLinearFlag;
-            int result = InvalidIndexToBarcodeIndex(area, area.WInvalidIndex);
-            if (result > 0 && area.WInvalidLinear)
-                result |= InvalidLinearFlag;
-            if (result != 0)
-                return result;
+        if (const std::optional<TInvalidPosition> position = FindInvalidChar(area)) {
+            area.WInvalidLinear = position->Linear;
+            area.WInvalidIndex = position->Index;
+            return {TEncodeResult::InvalidChar, InvalidIndexToBarcodeIndex(area, position->Index), position->Linear};
         }
         area.WAllCharsVerified = true;
     }
@@ -247,10 +254,8 @@ int TBarcodeCore2D::EncodeWorkArea(TCoreWorkArea& area) {
     if (!area.WDimensionCalculated) {
         const int oldWidth = area.WSymbolZoneWidthInModules;
         const int oldHeight = area.WSymbolZoneHeightInModules;
-        if (!CalculateDimension(area)) {
-            area.WInvalidLength = true;
-            return -1;
-        }
+        if (!CalculateDimension(area))
+            return invalidLength();
         area.WDimensionCalculated = true;
         GetSymbolZoneSize(area);
         if (area.WSymbolZoneWidthInModules != oldWidth || area.WSymbolZoneHeightInModules != oldHeight)
@@ -263,7 +268,7 @@ int TBarcodeCore2D::EncodeWorkArea(TCoreWorkArea& area) {
         area.WDotsPlacemented = false;
     }
     CalculateGeometry(area);
-    return 0;
+    return {};
 }
 
 void TBarcodeCore2D::CalculateGeometry(TCoreWorkArea& area) {
@@ -297,13 +302,15 @@ void TBarcodeCore2D::CalculateGeometry(TCoreWorkArea& area) {
     area.WOrigin = {area.WLeftInPixels + x + adjust.X, area.WTopInPixels + y + adjust.Y};
 }
 
-int TBarcodeCore2D::InvalidIndexToBarcodeIndex(TCoreWorkArea& area, int index) {
+std::optional<int> TBarcodeCore2D::InvalidIndexToBarcodeIndex(TCoreWorkArea& area, int index) {
     if (area.WBarcode.empty())
         return index; // 8-bit data was given: the position is already the data's
     if (!OnEncode)
         return AnsiPrefixToTextLength(area.WBarcode, index);
-    if (ParseBarcodeIndex)
-        return ParseBarcodeIndex(this, area.WBarcode, area.WAnsiBarcode, index);
+    if (ParseBarcodeIndex) {
+        const int position = ParseBarcodeIndex(this, area.WBarcode, area.WAnsiBarcode, index);
+        return position > 0 ? std::optional<int>(position) : std::nullopt;
+    }
     // The shortest prefix of the text whose encoding reaches the position.
     auto encodedLength = [&](int prefix) {
         const String text = area.WBarcode.substr(0, static_cast<std::size_t>(prefix));
@@ -313,7 +320,7 @@ int TBarcodeCore2D::InvalidIndexToBarcodeIndex(TCoreWorkArea& area, int index) {
     };
     int low = 1, high = static_cast<int>(area.WBarcode.size());
     if (encodedLength(high) < index)
-        return -2;
+        return std::nullopt;
     while (low < high) {
         const int middle = low + (high - low) / 2;
         if (encodedLength(middle) >= index)
@@ -328,11 +335,12 @@ bool TBarcodeCore2D::VerifyLength(TCoreWorkArea&) {
     return true;
 }
 
-int TBarcodeCore2D::FindInvalidChar(TCoreWorkArea& area) {
-    for (std::size_t k = 0; k < area.WAnsiBarcode.size(); ++k)
-        if (!IsValidChar(area, static_cast<unsigned char>(area.WAnsiBarcode[k])))
-            return static_cast<int>(std::min<std::size_t>(k + 1, InvalidLinearFlag - 1));
-    return 0;
+std::optional<TInvalidPosition> TBarcodeCore2D::FindInvalidChar(TCoreWorkArea& area) {
+    // WBarcodeLength caps the data at what an int can count.
+    for (int k = 0; k < area.WBarcodeLength; ++k)
+        if (!IsValidChar(area, static_cast<unsigned char>(area.WAnsiBarcode[static_cast<std::size_t>(k)])))
+            return TInvalidPosition{k + 1, false};
+    return std::nullopt;
 }
 
 bool TBarcodeCore2D::IsValidChar(TCoreWorkArea&, unsigned char) {
@@ -341,13 +349,13 @@ bool TBarcodeCore2D::IsValidChar(TCoreWorkArea&, unsigned char) {
 
 void TBarcodeCore2D::EncodeLevelOne(TCoreWorkArea& area) {
     area.WInvalidLength = false;
-    area.WInvalidIndex = -1;
+    area.WInvalidIndex.reset();
     area.WInvalidLinear = false;
 }
 
 bool TBarcodeCore2D::CalculateDimension(TCoreWorkArea& area) {
     area.WInvalidLength = false;
-    area.WInvalidIndex = -1;
+    area.WInvalidIndex.reset();
     area.WInvalidLinear = false;
     return true;
 }
@@ -357,7 +365,7 @@ void TBarcodeCore2D::EncodeLevelTwo(TCoreWorkArea&) {}
 void TBarcodeCore2D::PlaceDots(TCoreWorkArea& area) {
     const int rows = std::max(0, GetRowCount(area));
     const int columns = std::max(0, area.WSymbolZoneWidthInModules);
-    area.WDotsMatrix.assign(static_cast<std::size_t>(rows), std::vector<std::uint8_t>(columns, 0));
+    area.WDotsMatrix = TModuleMatrix(columns, rows);
     PlaceSymbolDots(area);
     area.WDotsPlacemented = true;
     area.WClearTargetAera = true;
@@ -409,8 +417,9 @@ void TBarcodeCore2D::PaintDots(TCoreWorkArea& area) {
     if (area.WClearTargetAera)
         PaintModules(area, Rect(0, 0, area.WTotalWidthInPixels, area.WTotalHeightInPixels), area.WSpaceColor);
     const int module = area.WModule;
+    const TModuleMatrix& matrix = area.WDotsMatrix;
     const int columns = area.WSymbolZoneWidthInModules;
-    const int rows = std::min<int>(GetRowCount(area), static_cast<int>(area.WDotsMatrix.size()));
+    const int rows = std::min(GetRowCount(area), matrix.Height());
     for (int column = 0; column < columns; ++column) {
         const int source = area.WMirror ? columns - 1 - column : column;
         const int x = area.WSymbolZoneOffsetInPixels_Left + column * module;
@@ -420,8 +429,7 @@ void TBarcodeCore2D::PaintDots(TCoreWorkArea& area) {
         int runTop = y;
         TColor runColor = clNone;
         for (int row = 0; row < rows; ++row) {
-            const auto& cells = area.WDotsMatrix[row];
-            const bool dark = source < static_cast<int>(cells.size()) && (cells[source] & 1) != 0;
+            const bool dark = source < matrix.Width() && matrix.IsDark(source, row);
             const TColor color = dark ? area.WBarColor : area.WSpaceColor;
             if (color != runColor) {
                 if (y > runTop)
@@ -602,20 +610,18 @@ void TBarcode2D::DoInvalidChar(const TCoreWorkArea& area, int index, bool linear
     }
     if (!OnInvalidDataChar)
         return;
-    const int position = area.WInvalidIndex;
+    const int position = area.WInvalidIndex.value_or(-3);
     if (position >= 1 && static_cast<std::size_t>(position) <= area.WAnsiBarcode.size())
         OnInvalidDataChar(this, position, area.WAnsiBarcode[position - 1], linearFlag);
     else
         OnInvalidDataChar(this, -3, '\0', linearFlag);
 }
 
-void TBarcode2D::ReportError(const TCoreWorkArea& area, int result) {
-    if (result == -1)
-        DoInvalidLength(area, area.WInvalidLinear);
-    else if (result > 0)
-        DoInvalidChar(area, result & ~InvalidLinearFlag, (result & InvalidLinearFlag) != 0);
-    else if (result != 0)
-        DoInvalidChar(area, -3, area.WInvalidLinear);
+void TBarcode2D::ReportError(const TCoreWorkArea& area, const TEncodeResult& result) {
+    if (result.Kind == TEncodeResult::InvalidLength)
+        DoInvalidLength(area, result.Linear);
+    else if (result.Kind == TEncodeResult::InvalidChar)
+        DoInvalidChar(area, result.Index.value_or(-3), result.Linear);
 }
 
 void TBarcode2D::Changed(bool dataChanged) {
@@ -774,7 +780,7 @@ TBitmap* TBarcode2D::ImageBitmap() {
     return bitmap;
 }
 
-int TBarcode2D::PrepareImage(TCanvas& canvas, TRect& target) {
+TEncodeResult TBarcode2D::PrepareImage(TCanvas& canvas, TRect& target) {
     TCoreWorkArea& area = WorkArea();
     TDrawParams params = OwnParams(FModule, OrientationToAngle(FOrientation));
     params.Canvas = &canvas;
@@ -783,12 +789,12 @@ int TBarcode2D::PrepareImage(TCanvas& canvas, TRect& target) {
         params.Top = FTopMargin;
     }
     PrepareWorkArea(area, params);
-    const int result = EncodeWorkArea(area);
-    if (result != 0)
+    const TEncodeResult result = EncodeWorkArea(area);
+    if (!result.Ok())
         return result;
     if (!FStretch) {
         target = DrawingRect(area);
-        return 0;
+        return result;
     }
     int width = FBarcodeWidth > 0 ? FBarcodeWidth : FImage->Width + FBarcodeWidth - FLeftMargin;
     int height = FBarcodeHeight > 0 ? FBarcodeHeight : FImage->Height + FBarcodeHeight - FTopMargin;
@@ -797,29 +803,29 @@ int TBarcode2D::PrepareImage(TCanvas& canvas, TRect& target) {
     if (IsSideways(params.Angle) && FBarcodeWidth > 0 && FBarcodeHeight > 0)
         std::swap(width, height);
     target = Rect(FLeftMargin, FTopMargin, FLeftMargin + std::max(0, width), FTopMargin + std::max(0, height));
-    return 0;
+    return result;
 }
 
-int TBarcode2D::RedrawImage() {
+bool TBarcode2D::RedrawImage() {
     TBitmap* bitmap = ImageBitmap();
     if (!bitmap)
-        return -1;
+        return false;
     TCanvas& canvas = bitmap->Canvas();
     TRect target;
     TCoreWorkArea& area = WorkArea();
-    const int result = PrepareImage(canvas, target);
-    if (result != 0) {
+    const TEncodeResult result = PrepareImage(canvas, target);
+    if (!result.Ok()) {
         ReportError(area, result);
-        return result;
+        return false;
     }
     if (!FStretch) {
         DrawWorkArea(area);
         FLockedRect = target;
-        return 0;
+        return true;
     }
     if (target.IsEmpty()) {
         FLockedRect = {};
-        return 0;
+        return true;
     }
     const TRect source = DrawingRect(area);
     TBitmap symbol(std::max(1, source.Right), std::max(1, source.Bottom));
@@ -831,7 +837,7 @@ int TBarcode2D::RedrawImage() {
     canvas.FillRect(target);
     canvas.DrawBitmap(target, symbol, source);
     FLockedRect = target;
-    return 0;
+    return true;
 }
 
 bool TBarcode2D::Draw(bool reEncode) {
@@ -839,7 +845,7 @@ bool TBarcode2D::Draw(bool reEncode) {
         WorkArea().WForceReEncode = true;
     if (!FImage)
         return false;
-    return RedrawImage() == 0 && !FLockedRect.IsEmpty();
+    return RedrawImage() && !FLockedRect.IsEmpty();
 }
 
 bool TBarcode2D::Clear(bool useSpaceColor) {
@@ -848,8 +854,8 @@ bool TBarcode2D::Clear(bool useSpaceColor) {
         return false;
     TCanvas& canvas = bitmap->Canvas();
     TRect target;
-    const int result = PrepareImage(canvas, target);
-    if (result != 0) {
+    const TEncodeResult result = PrepareImage(canvas, target);
+    if (!result.Ok()) {
         ReportError(WorkArea(), result);
         return false;
     }
@@ -864,8 +870,8 @@ bool TBarcode2D::Size(int& width, int& height, int& symbolWidth, int& symbolHeig
     TCoreWorkArea& area = WorkArea();
     const int angle = OrientationToAngle(FOrientation);
     PrepareWorkArea(area, OwnParams(FModule, angle));
-    const int result = EncodeWorkArea(area);
-    if (result != 0) {
+    const TEncodeResult result = EncodeWorkArea(area);
+    if (!result.Ok()) {
         ReportError(area, result);
         return false;
     }
@@ -882,17 +888,17 @@ bool TBarcode2D::Size(int& width, int& height, int& symbolWidth, int& symbolHeig
 
 // ---- Output operations ----
 
-int TBarcode2D::DrawToArea(TCoreWorkArea& area, const TDrawParams& params) {
+TEncodeResult TBarcode2D::DrawToArea(TCoreWorkArea& area, const TDrawParams& params) {
     if (params.Module <= 0)
         throw EBarcode2DError(InvalidPropertyValue);
     PrepareWorkArea(area, params);
-    const int result = EncodeWorkArea(area);
-    if (result != 0) {
+    const TEncodeResult result = EncodeWorkArea(area);
+    if (!result.Ok()) {
         ReportError(area, result);
         return result;
     }
     DrawWorkArea(area);
-    return 0;
+    return result;
 }
 
 int TBarcode2D::DrawTo(TCanvas& canvas, int left, int top, int module, int angle, int hdpi, int vdpi) {
@@ -902,7 +908,7 @@ int TBarcode2D::DrawTo(TCanvas& canvas, int left, int top, int module, int angle
     params.Top = top;
     params.HDPI = hdpi;
     params.VDPI = vdpi;
-    return DrawToArea(WorkArea(), params);
+    return DrawToArea(WorkArea(), params).Code();
 }
 
 int TBarcode2D::DrawTo(const String& barcode, TCanvas& canvas, int left, int top, int module, int angle, int hdpi,
@@ -916,7 +922,7 @@ int TBarcode2D::DrawTo(const String& barcode, TCanvas& canvas, int left, int top
     params.HDPI = hdpi;
     params.VDPI = vdpi;
     const std::unique_ptr<TCoreWorkArea> area = NewWorkArea();
-    return DrawToArea(*area, params);
+    return DrawToArea(*area, params).Code();
 }
 
 int TBarcode2D::DrawTo(const AnsiString& data, TCanvas& canvas, int left, int top, int module, int angle, int hdpi,
@@ -930,17 +936,17 @@ int TBarcode2D::DrawTo(const AnsiString& data, TCanvas& canvas, int left, int to
     params.HDPI = hdpi;
     params.VDPI = vdpi;
     const std::unique_ptr<TCoreWorkArea> area = NewWorkArea();
-    return DrawToArea(*area, params);
+    return DrawToArea(*area, params).Code();
 }
 
-int TBarcode2D::MeasureArea(TCoreWorkArea& area, TDrawParams params, int module, int& width, int& height,
-                            int& symbolWidth, int& symbolHeight) {
+TEncodeResult TBarcode2D::MeasureArea(TCoreWorkArea& area, TDrawParams params, int module, int& width, int& height,
+                                      int& symbolWidth, int& symbolHeight) {
     if (module == 0 || module == INT32_MIN)
         throw EBarcode2DError(InvalidPropertyValue);
     params.Module = module < 0 ? -module : module;
     PrepareWorkArea(area, params);
-    const int result = EncodeWorkArea(area);
-    if (result != 0) {
+    const TEncodeResult result = EncodeWorkArea(area);
+    if (!result.Ok()) {
         ReportError(area, result);
         return result;
     }
@@ -955,7 +961,7 @@ int TBarcode2D::MeasureArea(TCoreWorkArea& area, TDrawParams params, int module,
     symbolWidth = area.WSymbolZoneWidthInModules * area.WModule;
     symbolHeight =
         RoundToInt(static_cast<double>(area.WSymbolZoneHeightInModules) * area.WModule / area.WCanvasDensityRate);
-    return 0;
+    return result;
 }
 
 int TBarcode2D::DrawToSize(int& width, int& height, int& symbolWidth, int& symbolHeight, int module, int angle,
@@ -964,7 +970,7 @@ int TBarcode2D::DrawToSize(int& width, int& height, int& symbolWidth, int& symbo
     params.Canvas = canvas;
     params.HDPI = hdpi;
     params.VDPI = vdpi;
-    return MeasureArea(WorkArea(), params, module, width, height, symbolWidth, symbolHeight);
+    return MeasureArea(WorkArea(), params, module, width, height, symbolWidth, symbolHeight).Code();
 }
 
 int TBarcode2D::DrawToSize(const String& barcode, int& width, int& height, int& symbolWidth, int& symbolHeight,
@@ -976,7 +982,7 @@ int TBarcode2D::DrawToSize(const String& barcode, int& width, int& height, int& 
     params.HDPI = hdpi;
     params.VDPI = vdpi;
     const std::unique_ptr<TCoreWorkArea> area = NewWorkArea();
-    return MeasureArea(*area, params, module, width, height, symbolWidth, symbolHeight);
+    return MeasureArea(*area, params, module, width, height, symbolWidth, symbolHeight).Code();
 }
 
 int TBarcode2D::DrawToSize(const AnsiString& data, int& width, int& height, int& symbolWidth, int& symbolHeight,
@@ -988,7 +994,7 @@ int TBarcode2D::DrawToSize(const AnsiString& data, int& width, int& height, int&
     params.HDPI = hdpi;
     params.VDPI = vdpi;
     const std::unique_ptr<TCoreWorkArea> area = NewWorkArea();
-    return MeasureArea(*area, params, module, width, height, symbolWidth, symbolHeight);
+    return MeasureArea(*area, params, module, width, height, symbolWidth, symbolHeight).Code();
 }
 
 } // namespace vgl

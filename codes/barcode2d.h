@@ -14,8 +14,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
-#include "codes/aztec_encoder.h"
+#include "codes/barcode2d_error.h"
+#include "codes/module_matrix.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/color.h"
 #include "platform/graphics/geometry.h"
@@ -63,7 +65,7 @@ struct TCoreWorkArea {
     bool WShowQuietZone = false;
     bool WMirror = false;
     bool WInvalidLength = false;
-    int WInvalidIndex = -1; ///< 1-based position in WAnsiBarcode of the first invalid byte, -1 none
+    std::optional<int> WInvalidIndex; ///< 1-based position in WAnsiBarcode of the first invalid byte
     bool WInvalidLinear = false;
     bool WForceReEncode = false;
     bool WLengthVerified = false;
@@ -89,7 +91,7 @@ struct TCoreWorkArea {
     double WAlpha = 0;             ///< rotation in radians
     TPoint WOrigin;                ///< rotation origin on the canvas
     double WSine = 0, WCosine = 1; ///< of WAlpha, computed once per geometry
-    TMapMatrix WDotsMatrix;
+    TModuleMatrix WDotsMatrix;     ///< WSymbolZoneWidthInModules columns by GetRowCount rows
     int WCanvasHDPI = 1;
     int WCanvasVDPI = 1;
     double WCanvasDensityRate = 1; ///< HDPI / VDPI
@@ -145,9 +147,30 @@ using TOnInvalidDataChar = std::function<void(TObject* sender, int index, char d
 using TOnInvalidDataLength = std::function<void(TObject* sender, const AnsiString& data, bool linearFlag)>;
 using TOnDrawBarcode = std::function<void(TObject* sender, TCanvas& canvas, const TUserWorkArea& workArea)>;
 
-/// Pipeline results: 0 success, -1 invalid length, a positive value the 1-based position of the
-/// invalid character (with InvalidLinearFlag for a linear part), -2 a position the text cannot name.
+/// The codes the output operations return: 0 success, -1 invalid length, a positive value the
+/// 1-based position of the invalid character (with InvalidLinearFlag added for a linear part), -2
+/// an invalid character at a position the text cannot name.
 constexpr int InvalidLinearFlag = 0x10000;
+
+/// An invalid byte found by the pipeline: its 1-based position in the 8-bit data.
+struct TInvalidPosition {
+    int Index = 1;
+    bool Linear = false; ///< the byte belongs to a linear part of the symbol
+};
+
+/// The outcome of an encoding run.
+struct TEncodeResult {
+    enum TKind { Encoded, InvalidLength, InvalidChar };
+    TKind Kind = Encoded;
+    /// InvalidChar: the 1-based position in the text (in the data when 8-bit data was given);
+    /// none when no position of the text can be named.
+    std::optional<int> Index;
+    bool Linear = false; ///< the fault lies in a linear part
+
+    bool Ok() const { return Kind == Encoded; }
+    /// The code of the output operations (above); a position is capped below InvalidLinearFlag.
+    int Code() const;
+};
 
 class TBarcodeCore2D : public TComponent {
     VGL_CLASS(TBarcodeCore2D, TComponent)
@@ -168,15 +191,18 @@ protected:
     /// Stores the drawing parameters; a new input (or WForceReEncode) makes the 8-bit data anew
     /// and clears every step flag and the invalid state.
     virtual void PrepareWorkArea(TCoreWorkArea& area, const TDrawParams& params);
-    /// Runs the steps not yet done; 0, -1 or an invalid position (see InvalidLinearFlag).
-    virtual int EncodeWorkArea(TCoreWorkArea& area);
+    /// Runs the steps not yet done, stopping at the first that fails.
+    virtual TEncodeResult EncodeWorkArea(TCoreWorkArea& area);
     /// Quiet zones, total size, rotation and origin. Raises EBarcode2DError when the drawing would
     /// exceed MaxGraphicSide pixels on an axis.
     virtual void CalculateGeometry(TCoreWorkArea& area);
-    virtual int InvalidIndexToBarcodeIndex(TCoreWorkArea& area, int index);
+    /// The 1-based position in the text of the character that the 1-based data position `index`
+    /// comes from; none when the text cannot name one. With 8-bit data the position is the data's;
+    /// ParseBarcodeIndex, when set, decides (an answer of 0 or less names no position).
+    virtual std::optional<int> InvalidIndexToBarcodeIndex(TCoreWorkArea& area, int index);
     virtual bool VerifyLength(TCoreWorkArea& area);
-    /// 1-based position of the first byte IsValidChar refuses, 0 when all are valid.
-    virtual int FindInvalidChar(TCoreWorkArea& area);
+    /// The first byte IsValidChar refuses; none when all are valid.
+    virtual std::optional<TInvalidPosition> FindInvalidChar(TCoreWorkArea& area);
     virtual bool IsValidChar(TCoreWorkArea& area, unsigned char c);
     virtual void EncodeLevelOne(TCoreWorkArea& area);
     /// Chooses the symbol size; false when none fits.
@@ -317,7 +343,8 @@ protected:
     virtual void GetDefaultQuietZones(int& left, int& top, int& right, int& bottom) const;
     void GetQuietZones(TCoreWorkArea& area) override;
     void PaintDots(TCoreWorkArea& area) override;
-    /// Fires the event of a pipeline error code (-1 length, otherwise the character events).
+    /// The invalid-data events: the text events when the drawing came from a text, else the data
+    /// events. `index` is the 1-based position, -3 when no character can be named.
     virtual void DoInvalidLength(const TCoreWorkArea& area, bool linearFlag);
     virtual void DoInvalidChar(const TCoreWorkArea& area, int index, bool linearFlag);
     /// Redraws (unless Locked or loading); for changes of Barcode or Data also fires OnChange.
@@ -354,16 +381,17 @@ private:
     }
     bool Loading() const { return ComponentState().Contains(csLoading); }
     TDrawParams OwnParams(int module, int angle) const;
-    /// Reports a non-zero pipeline result through the events.
-    void ReportError(const TCoreWorkArea& area, int result);
+    /// Reports a failed pipeline result through the events.
+    void ReportError(const TCoreWorkArea& area, const TEncodeResult& result);
     /// The bitmap of Image, created (control size, brush colour) when the picture is empty.
     TBitmap* ImageBitmap();
-    /// Encodes the own data for Image and computes the target rectangle. 0 or the error code.
-    int PrepareImage(TCanvas& canvas, TRect& target);
-    int RedrawImage();
-    int DrawToArea(TCoreWorkArea& area, const TDrawParams& params);
-    int MeasureArea(TCoreWorkArea& area, TDrawParams params, int module, int& width, int& height, int& symbolWidth,
-                    int& symbolHeight);
+    /// Encodes the own data for Image and computes the target rectangle.
+    TEncodeResult PrepareImage(TCanvas& canvas, TRect& target);
+    /// False when there is no picture to draw into or the data cannot be encoded (the event fired).
+    bool RedrawImage();
+    TEncodeResult DrawToArea(TCoreWorkArea& area, const TDrawParams& params);
+    TEncodeResult MeasureArea(TCoreWorkArea& area, TDrawParams params, int module, int& width, int& height,
+                              int& symbolWidth, int& symbolHeight);
 
     String FBarcode;
     AnsiString FData;

@@ -340,23 +340,26 @@ TEST(Barcode2DTest, InvalidPositionIsMappedBackToTheText) {
         const char* name;
         String text;
         bool prefixEncoder; // OnEncode puts two bytes before the data
-        bool parser;        // ParseBarcodeIndex answers 42
+        int parserAnswer;   // what ParseBarcodeIndex answers; none when -1
         int expectedIndex;
         Char expectedChar;
+        int expectedCode; // what DrawTo returns
     };
     const Case cases[] = {
-        {"direct", u"AB\\q", false, false, 4, u'q'},
-        {"after a surrogate pair", u"\U0001F600\\q", false, false, 4, u'q'},
-        {"through OnEncode by bisection", u"A\\q", true, false, 3, u'q'},
-        {"through ParseBarcodeIndex", u"A\\q", true, true, -3, 0}, // 42 lies outside the text
+        {"direct", u"AB\\q", false, -1, 4, u'q', 4},
+        {"after a surrogate pair", u"\U0001F600\\q", false, -1, 4, u'q', 4},
+        {"through OnEncode by bisection", u"A\\q", true, -1, 3, u'q', 3},
+        {"through ParseBarcodeIndex", u"A\\q", true, 42, -3, 0, 42}, // 42 lies outside the text
+        {"ParseBarcodeIndex names no position", u"A\\q", true, 0, -3, 0, -2},
+        {"ParseBarcodeIndex answers below zero", u"A\\q", true, -5, -3, 0, -2},
     };
     for (const Case& k : cases) {
         TBarcode2D_AztecCode code(nullptr);
         code.SetAllowEscape(true);
         if (k.prefixEncoder)
             code.OnEncode = [](TObject*, AnsiString& data, const String&) { data = "XX" + data; };
-        if (k.parser)
-            code.ParseBarcodeIndex = [](TObject*, const String&, const AnsiString&, int) { return 42; };
+        if (k.parserAnswer != -1)
+            code.ParseBarcodeIndex = [&](TObject*, const String&, const AnsiString&, int) { return k.parserAnswer; };
         int index = 0;
         Char c = u'?';
         code.OnInvalidChar = [&](TObject*, int i, Char ch, bool) {
@@ -364,10 +367,46 @@ TEST(Barcode2DTest, InvalidPositionIsMappedBackToTheText) {
             c = ch;
         };
         TBitmap bitmap(50, 50);
-        EXPECT_GT(code.DrawTo(k.text, bitmap.Canvas(), 0, 0), 0) << k.name;
+        EXPECT_EQ(code.DrawTo(k.text, bitmap.Canvas(), 0, 0), k.expectedCode) << k.name;
         EXPECT_EQ(index, k.expectedIndex) << k.name;
         EXPECT_EQ(c, k.expectedChar) << k.name;
     }
+}
+
+TEST(Barcode2DTest, ResultsBecomeTheDocumentedCodesAtTheOutputOperations) {
+    struct Case {
+        TEncodeResult result;
+        int code;
+    };
+    const Case cases[] = {
+        {{}, 0},
+        {{TEncodeResult::InvalidLength, std::nullopt, false}, -1},
+        {{TEncodeResult::InvalidChar, 7, false}, 7},
+        {{TEncodeResult::InvalidChar, 7, true}, 7 | InvalidLinearFlag},
+        {{TEncodeResult::InvalidChar, std::nullopt, true}, -2},
+        // A position too large for the code stays below the linear flag instead of setting it.
+        {{TEncodeResult::InvalidChar, 0x12345, false}, InvalidLinearFlag - 1},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(k.result.Code(), k.code) << k.code;
+}
+
+TEST(Barcode2DTest, ModuleMatrixIsFlatAndChecksEveryAccess) {
+    TModuleMatrix matrix(3, 2);
+    EXPECT_EQ(matrix.Width(), 3);
+    EXPECT_EQ(matrix.Height(), 2);
+    matrix.SetDark(2, 1);
+    EXPECT_TRUE(matrix.IsDark(2, 1));
+    EXPECT_FALSE(matrix.IsDark(1, 1));
+    matrix.SetDark(2, 1, false);
+    EXPECT_EQ(matrix, TModuleMatrix(3, 2));
+    for (auto [column, row] : {std::pair{3, 0}, {0, 2}, {-1, 0}, {0, -1}}) {
+        EXPECT_THROW(matrix.IsDark(column, row), ERangeError) << column << "," << row;
+        EXPECT_THROW(matrix.SetDark(column, row), ERangeError) << column << "," << row;
+    }
+    EXPECT_TRUE(TModuleMatrix().Empty());
+    EXPECT_THROW(TModuleMatrix(0, 0).IsDark(0, 0), ERangeError);
+    EXPECT_THROW(TModuleMatrix(-1, 5), ERangeError);
 }
 
 TEST(Barcode2DTest, ChangeProtocolAndLocking) {
