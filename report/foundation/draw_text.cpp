@@ -710,7 +710,7 @@ void TfrxDrawText::DrawTextLine(TCanvas& c, const String& line, TfrxHAlign align
             FWysiwyg ? std::span<const int>(adv.subspan(size_t(from), size_t(to - from))) : std::span<const int>();
         c.ExtTextOut(px, py, FOptions, &FScaledRect, part, dx);
         if (FVC && FWysiwyg)
-            FVC->ExtTextOut(px, py, FOptions, &FScaledRect, part, dx);
+            FVC->ExtTextOutW(px, py, FOptions, FScaledRect, part, dx);
     };
     auto advance = [&](int wRun) {
         if (r == 0) {

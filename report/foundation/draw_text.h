@@ -21,6 +21,7 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
 #include "report/foundation/html_tags.h"
+#include "report/foundation/vector_canvas.h"
 #include "report/foundation/wide_strings.h"
 
 namespace vgl {
@@ -120,9 +121,9 @@ public:
     void SetUseMonoFont(bool value) { FMonoFont = value; }
     bool UseOldLineHeight() const { return FUseOldLineHeight; }
     void SetUseOldLineHeight(bool value) { FUseOldLineHeight = value; }
-    /// A canvas that receives a copy of every text output call while Wysiwyg is on (not owned).
-    TCanvas* VC() const { return FVC; }
-    void SetVC(TCanvas* value) { FVC = value; }
+    /// A recorder that receives a copy of every text run drawn while Wysiwyg is on (not owned).
+    TVectorCanvas* VC() const { return FVC; }
+    void SetVC(TVectorCanvas* value) { FVC = value; }
 
 private:
     struct Device;
@@ -160,7 +161,7 @@ private:
     bool FWysiwyg = true;
     bool FMonoFont = false;
     bool FUseDefaultCharset = false;
-    TCanvas* FVC = nullptr;
+    TVectorCanvas* FVC = nullptr;
     bool FUseOldLineHeight = true;
     std::vector<int> FLineY;
 };

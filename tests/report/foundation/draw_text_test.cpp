@@ -389,18 +389,17 @@ TEST_F(DrawTextTest, AlignmentAndRuns) {
 }
 
 TEST_F(DrawTextTest, WysiwygOffAndRecorder) {
-    TMetafile recorded;
-    TMetafileCanvas recorder(recorded);
+    TVectorCanvas recorder;
     D.SetVC(&recorder);
     for (bool wysiwyg : {true, false}) {
-        recorded.Clear();
+        recorder.Clear();
         Layout({u"abc"}, 100, 100, Options{.Wysiwyg = wysiwyg});
         TMetafile mf;
         TMetafileCanvas canvas(mf);
         D.DrawText(canvas, haLeft, vaTop, ulmNone, -1);
         ASSERT_EQ(Runs(mf).size(), 1u);
         EXPECT_EQ(Runs(mf)[0].Dx.empty(), !wysiwyg);
-        EXPECT_EQ(Runs(recorded).size(), wysiwyg ? 1u : 0u);
+        EXPECT_EQ(recorder.Count(), wysiwyg ? 1 : 0);
     }
     D.SetVC(nullptr);
 }
