@@ -6,6 +6,9 @@
 #include "remoting/core/ro_base_connection.h"
 #include "remoting/core/ro_binary_memory_stream.h"
 #include "remoting/core/ro_exceptions.h"
+#include "remoting/core/ro_message.h"
+#include "remoting/core/ro_message_envelope.h"
+#include "remoting/core/ro_url_schema.h"
 
 namespace vgl {
 
@@ -27,7 +30,8 @@ void InitializeRemotingCore() {
     for (TClass cls : ROExceptionClasses())
         RegisterClass(cls);
     RegisterClasses({&TROBinaryMemoryStream::StaticClassInfo(), &TROEncryption::StaticClassInfo(),
-                     &TROBaseConnection::StaticClassInfo()});
+                     &TROBaseConnection::StaticClassInfo(), &TROMessageEnvelope::StaticClassInfo()});
+    CreateUrlSchemaParser();
     for (TClass cls : TransferredExceptions())
         RegisterExceptionClass(cls, u"");
 }
@@ -35,6 +39,8 @@ void InitializeRemotingCore() {
 void FinalizeRemotingCore() {
     for (TClass cls : TransferredExceptions())
         UnregisterExceptionClass(cls, u"");
+    FreeUrlSchemaParser();
+    UnRegisterClass(&TROMessageEnvelope::StaticClassInfo());
     UnRegisterClass(&TROBaseConnection::StaticClassInfo());
     UnRegisterClass(&TROEncryption::StaticClassInfo());
     UnRegisterClass(&TROBinaryMemoryStream::StaticClassInfo());

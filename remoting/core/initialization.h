@@ -7,7 +7,8 @@ namespace vgl {
 /// files those that travel in faults for transfer by name: EROUnknownType, EROMessageTooLarge,
 /// EROSessionNotFound, EROSessionExpired, SessionNotFoundException,
 /// SessionDoesNotHaveRequiredRolesException, EROUnknownServiceMethod,
-/// UnknownServiceMethodException, all in the default namespace. Calling it again does no harm.
+/// UnknownServiceMethodException, all in the default namespace; registers the envelope class
+/// and makes the process-wide URL scheme parser. Calling it again does no harm.
 void InitializeRemotingCore();
 /// Undoes InitializeRemotingCore.
 void FinalizeRemotingCore();

@@ -7,8 +7,11 @@
 
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
+#include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
 #include "remoting/core/ro_binary_memory_stream.h"
+#include "remoting/core/ro_serializer.h"
+#include "remoting/core/ro_type_registry.h"
 
 namespace vgl {
 
@@ -65,6 +68,14 @@ String EROException::GetAttributeValue(int) const {
 
 void EROException::Assign(const EROException& source) {
     SetMessage(source.Message());
+}
+
+void EROException::ReadException(TROSerializer& aSerializer) {
+    aSerializer.ReadObject(this);
+}
+
+void EROException::WriteException(TROSerializer& aSerializer) const {
+    aSerializer.WriteObject(this);
 }
 
 std::unique_ptr<EROException> EROException::Clone() const {
@@ -167,83 +178,27 @@ String EROUnknownServiceMethod::ServiceName() const {
 }
 
 // ---- Registration for transfer by name ----------------------------------------------------
-
-namespace {
-
-/// Namespace → class name → class. The empty namespace is the default one.
-struct ExceptionRegistry {
-    std::shared_mutex Lock;
-    std::map<String, std::map<String, TClass, NameLess>, NameLess> NameSpaces;
-};
-
-ExceptionRegistry& TheExceptionRegistry() {
-    static ExceptionRegistry registry;
-    return registry;
-}
-
-bool IsFamilyClass(TClass cls) {
-    return cls && cls->InheritsFrom(&EROException::StaticClassInfo());
-}
-
-/// A family class the class registry knows and that does not opt out of transfer by name.
-TClass KnownFamilyClass(StringView name) {
-    TClass cls = GetClass(name);
-    if (!IsFamilyClass(cls) || FindAttribute(cls->Attributes(), u"ROSkipAttribute"))
-        return nullptr;
-    return cls;
-}
-
-} // namespace
+// The type registry's persistent layer is the only filing; these are its entry points for the
+// exception unit.
 
 void RegisterExceptionClass(TClass cls, StringView nameSpace) {
-    if (!IsFamilyClass(cls))
+    if (!cls || !cls->InheritsFrom(&EROException::StaticClassInfo()))
         throw EArgumentException(u"%s is no remoting exception class", {cls ? cls->Name() : String(u"nil")});
-    ExceptionRegistry& r = TheExceptionRegistry();
-    std::unique_lock lock(r.Lock);
-    r.NameSpaces[String(nameSpace)][cls->Name()] = cls;
+    RttiRegisterExceptionClass(cls, nameSpace);
 }
 
 void UnregisterExceptionClass(TClass cls, StringView nameSpace) {
-    if (!cls)
-        return;
-    ExceptionRegistry& r = TheExceptionRegistry();
-    std::unique_lock lock(r.Lock);
-    auto ns = r.NameSpaces.find(String(nameSpace));
-    if (ns == r.NameSpaces.end())
-        return;
-    auto it = ns->second.find(cls->Name());
-    if (it != ns->second.end() && it->second == cls)
-        ns->second.erase(it);
+    if (cls)
+        RttiUnregisterExceptionClass(cls, nameSpace);
 }
 
 TClass FindExceptionClass(StringView name, const std::vector<String>& nameSpaces) {
-    const String key(name);
-    {
-        ExceptionRegistry& r = TheExceptionRegistry();
-        std::shared_lock lock(r.Lock);
-        auto lookIn = [&](const String& nameSpace) -> TClass {
-            auto ns = r.NameSpaces.find(nameSpace);
-            if (ns == r.NameSpaces.end())
-                return nullptr;
-            auto it = ns->second.find(key);
-            return it == ns->second.end() ? nullptr : it->second;
-        };
-        for (const String& nameSpace : nameSpaces)
-            if (TClass cls = lookIn(nameSpace))
-                return cls;
-        if (TClass cls = lookIn(String()))
-            return cls;
-        if (TClass cls = KnownFamilyClass(name))
-            return cls;
-        for (const auto& [nameSpace, classes] : r.NameSpaces) {
-            if (nameSpace.empty())
-                continue;
-            auto it = classes.find(key);
-            if (it != classes.end())
-                return it->second;
-        }
-    }
-    return &EROUnknownExceptionReceivedFromServer::StaticClassInfo();
+    if (nameSpaces.empty())
+        return RttiFindExceptionClass(name);
+    TStringList list;
+    for (const String& nameSpace : nameSpaces)
+        list.Add(nameSpace);
+    return RttiFindExceptionClass(name, &list);
 }
 
 // ---- Raising ------------------------------------------------------------------------------

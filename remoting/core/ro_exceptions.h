@@ -17,6 +17,7 @@
 namespace vgl {
 
 class TStream;
+class TROSerializer;
 
 // ---- Messages raised by the framework's own code ------------------------------------------
 
@@ -49,6 +50,10 @@ class EROException : public Exception {
     virtual void Assign(const EROException& source);
     /// A new exception of the same class with the message, then Assign from this one.
     std::unique_ptr<EROException> Clone() const;
+    /// Reads the exception's published properties through the serializer (ReadObject).
+    virtual void ReadException(TROSerializer& aSerializer);
+    /// Writes them (WriteObject).
+    virtual void WriteException(TROSerializer& aSerializer) const;
 
     /// Looks an attribute of the class `cls` (an EROException descendant) up by name, ASCII
     /// case-insensitively: its ROCustomAttribute entries, overridden by the pairs of
@@ -124,15 +129,17 @@ std::span<const TClass> ROExceptionClasses();
 // ---- Registration for transfer by name ----------------------------------------------------
 
 /// Files `cls` (an EROException descendant) under its class name in `nameSpace` ("" is the
-/// default namespace); a later filing of the same name in the same namespace replaces it.
-/// Raises EArgumentException for a class outside the family.
+/// default namespace) in the type registry's persistent layer, the one place exception classes
+/// are filed; a later filing of the same name in the same namespace replaces it. Raises
+/// EArgumentException for a class outside the family.
 void RegisterExceptionClass(TClass cls, StringView nameSpace = {});
 /// Removes the filing of `cls` under its class name in `nameSpace`; nothing when absent.
 void UnregisterExceptionClass(TClass cls, StringView nameSpace = {});
-/// The exception class filed under `name` (ASCII case-insensitive), searched in the given
-/// namespaces in order, then in the default namespace, then in every other namespace. Family
-/// classes known to the class registry (RegisterClass) that carry no ROSkipAttribute count as
-/// filed in the default namespace. None found: EROUnknownExceptionReceivedFromServer.
+/// The exception class the type registry files under `name` (ASCII case-insensitive),
+/// searched in the given namespaces in order, then in the default namespace, then in every
+/// other namespace. The registry's type pass files every family class of the RTTI context that
+/// carries no ROSkipAttribute in the default namespace. None found:
+/// EROUnknownExceptionReceivedFromServer.
 TClass FindExceptionClass(StringView name, const std::vector<String>& nameSpaces = {});
 
 // ---- Raising ------------------------------------------------------------------------------
