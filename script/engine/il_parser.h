@@ -1,0 +1,69 @@
+#pragma once
+// TfsILParser: turns script source into the intermediate language (IL), an XML document in
+// which every construct the language's grammar names is an element with its source position.
+// The parser has no code per language: it loads the grammar registered for the language, sets
+// the tokenizer up from it and walks the grammar's rules over the source.
+
+#include <memory>
+#include <vector>
+
+#include "platform/rtl/string_list.h"
+#include "script/engine/script_parser.h"
+#include "script/engine/script_xml.h"
+
+namespace vgl {
+
+class TfsScript;
+struct TfsPreparedGrammar;
+
+class TfsILParser {
+public:
+    /// A parser for `program`, which receives the error texts of each compile.
+    explicit TfsILParser(TfsScript* program);
+    ~TfsILParser();
+    TfsILParser(const TfsILParser&) = delete;
+    TfsILParser& operator=(const TfsILParser&) = delete;
+
+    /// Loads the grammar registered under `language` and sets the tokenizer up from its
+    /// settings and keywords. Raises Exception "Language '%s' not found" for an unregistered
+    /// language and "Invalid file format" for a grammar text that is no script XML.
+    void SelectLanguage(const String& language);
+    /// Walks the grammar's "program" rule over `text` and, on success, fills ILScript. A first
+    /// line "#language Name" selects that language for the rest of the text. Sets the script's
+    /// ErrorMsg and ErrorPos ("line:column") in every case, both empty on success; returns false
+    /// for a syntax error. A program nested deeper than MaxNesting grammar steps fails with
+    /// "Nesting too deep". Raises Exception "Invalid language definition" for a grammar that
+    /// refers to a rule it does not define (or has no "program" rule).
+    bool MakeILScript(const String& text);
+
+    /// The IL document of the last successful MakeILScript.
+    TfsXMLDocument& ILScript() const { return *FILScript; }
+    const String& LangName() const { return FLangName; }
+    bool NeedDeclareVars() const { return FNeedDeclareVars; }
+    const String& UnitName() const { return FUnitName; }
+    void SetUnitName(const String& value) { FUnitName = value; }
+    TStringList& UsesList() { return *FUsesList; }
+
+    /// The deepest nesting of grammar steps a walk accepts. It keeps the walk's recursion far
+    /// from the stack's end and the IL's element depth below the script XML reader's bound.
+    static constexpr int MaxNesting = 900;
+
+private:
+    friend struct TfsGrammarWalk;
+
+    String FErrorPos;
+    std::unique_ptr<TfsXMLDocument> FGrammar;
+    std::unique_ptr<TfsXMLDocument> FILScript;
+    String FLangName;
+    bool FNeedDeclareVars = true;
+    std::unique_ptr<TfsParser> FParser;
+    TfsScript* FProgram;
+    TfsXMLItem* FProgRoot = nullptr;
+    TfsXMLItem* FRoot = nullptr;
+    String FUnitName;
+    std::unique_ptr<TStringList> FUsesList;
+    std::unique_ptr<TStringList> FWithList;
+    std::unique_ptr<TfsPreparedGrammar> FPrepared;
+};
+
+} // namespace vgl
