@@ -1,0 +1,149 @@
+#include "report/export/crypto_hash.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/streams.h"
+
+namespace vgl {
+
+namespace {
+
+constexpr std::uint32_t Rotl(std::uint32_t x, int n) {
+    return (x << n) | (x >> (32 - n));
+}
+
+// The 64 constants: floor(|sin(i + 1)| × 2^32).
+const std::array<std::uint32_t, 64>& SineTable() {
+    static const std::array<std::uint32_t, 64> table = [] {
+        std::array<std::uint32_t, 64> t{};
+        for (int i = 0; i < 64; ++i)
+            t[i] = std::uint32_t(std::floor(std::fabs(std::sin(double(i + 1))) * 4294967296.0));
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+std::array<std::uint32_t, 4> MD5InitialState() {
+    return {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u};
+}
+
+void MD5Compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* block) {
+    static constexpr int shifts[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+    const auto& k = SineTable();
+    std::uint32_t m[16];
+    for (int i = 0; i < 16; ++i)
+        m[i] = std::uint32_t(block[4 * i]) | (std::uint32_t(block[4 * i + 1]) << 8) |
+               (std::uint32_t(block[4 * i + 2]) << 16) | (std::uint32_t(block[4 * i + 3]) << 24);
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    for (int i = 0; i < 64; ++i) {
+        std::uint32_t f;
+        int g;
+        switch (i / 16) {
+        case 0:
+            f = (b & c) | (~b & d);
+            g = i;
+            break;
+        case 1:
+            f = (d & b) | (~d & c);
+            g = (5 * i + 1) % 16;
+            break;
+        case 2:
+            f = b ^ c ^ d;
+            g = (3 * i + 5) % 16;
+            break;
+        default:
+            f = c ^ (b | ~d);
+            g = (7 * i) % 16;
+            break;
+        }
+        const std::uint32_t next = b + Rotl(a + f + k[i] + m[g], shifts[i / 16][i % 4]);
+        a = d;
+        d = c;
+        c = b;
+        b = next;
+    }
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+}
+
+void TCryptoHash::Push(std::uint8_t b) {
+    FChunk[FLength % FChunk.size()] = b;
+    ++FLength;
+    if (FLength % FChunk.size() == 0)
+        Compress(FChunk.data());
+}
+
+void TCryptoHash::Push(const void* Data, std::size_t Size) {
+    const auto* p = static_cast<const std::uint8_t*>(Data);
+    const std::size_t chunk = FChunk.size();
+    while (Size > 0) {
+        const std::size_t used = FLength % chunk;
+        if (used == 0 && Size >= chunk) {
+            Compress(p); // whole chunks straight from the input
+            p += chunk;
+            Size -= chunk;
+            FLength += chunk;
+            continue;
+        }
+        const std::size_t n = std::min(Size, chunk - used);
+        std::memcpy(FChunk.data() + used, p, n);
+        p += n;
+        Size -= n;
+        FLength += n;
+        if (FLength % chunk == 0)
+            Compress(FChunk.data());
+    }
+}
+
+void TCryptoHash::Push(TStream& Stream) {
+    Stream.SetPosition(0);
+    std::vector<std::uint8_t> buffer(FChunk.size());
+    for (;;) {
+        const std::int64_t n = Stream.Read(buffer.data(), std::int64_t(buffer.size()));
+        if (n <= 0)
+            break;
+        Push(buffer.data(), std::size_t(n));
+    }
+}
+
+void TCryptoHash::Reset() {
+    FLength = 0;
+    std::fill(FChunk.begin(), FChunk.end(), 0);
+}
+
+void TCryptoHash::GetDigest(void* Digest, std::size_t Size) {
+    if (Size != DigestSize())
+        throw EAssertionFailed(u"Digest size differs from the hash's digest size");
+    Finish();
+    CopyDigest(static_cast<std::uint8_t*>(Digest));
+}
+
+void TCryptoHash::Pad(std::size_t width, bool bigEndian) {
+    const std::uint64_t bits = FLength * 8;
+    const std::size_t chunk = FChunk.size();
+    Push(std::uint8_t(0x80));
+    while (FLength % chunk != chunk - width)
+        Push(std::uint8_t(0));
+    for (std::size_t i = 0; i < width; ++i) {
+        const std::size_t shift = bigEndian ? width - 1 - i : i;
+        Push(std::uint8_t(shift < 8 ? bits >> (8 * shift) : 0));
+    }
+}
+
+void TCryptoMD5::Reset() {
+    TCryptoHash::Reset();
+    FState = MD5InitialState();
+}
+
+void TCryptoMD5::CopyDigest(std::uint8_t* digest) const {
+    for (int i = 0; i < 16; ++i)
+        digest[i] = std::uint8_t(FState[i / 4] >> (8 * (i % 4)));
+}
+
+} // namespace vgl
