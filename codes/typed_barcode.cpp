@@ -106,8 +106,7 @@ void TBic3::SetBarcode(const AnsiString& value) {
     AnsiString text = value;
     if (text[0] == '%') {
         for (size_t i = 1; i < 8; ++i)
-            if (text[i] >= 'a' && text[i] <= 'z')
-                text[i] = static_cast<char>(text[i] - 'a' + 'A');
+            text[i] = AsciiUpperChar(text[i]);
         text.erase(0, 1);
         text += CheckDigit(std::string_view(text));
     }

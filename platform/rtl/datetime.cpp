@@ -132,10 +132,6 @@ bool StartsWithNoCase(StringView s, std::size_t pos, StringView what) {
     return s.size() - pos >= what.size() && SameText(s.substr(pos, what.size()), what);
 }
 
-Char Upper(Char c) {
-    return (c >= u'a' && c <= u'z') ? static_cast<Char>(c - 32) : c;
-}
-
 class TDateFormatter {
 public:
     explicit TDateFormatter(TDateTime value) : FValue(value) {}
@@ -146,7 +142,7 @@ public:
         std::size_t i = 0;
         while (i < format.size()) {
             Char starter = format[i];
-            Char token = Upper(starter);
+            Char token = AsciiUpperChar(starter);
             if (token >= u'A' && token <= u'Z') {
                 if (token == u'M' && lastToken == u'H')
                     token = u'N';
@@ -154,7 +150,7 @@ public:
             }
             auto count = [&]() {
                 std::size_t n = 1;
-                while (i + n < format.size() && Upper(format[i + n]) == Upper(starter))
+                while (i + n < format.size() && AsciiUpperChar(format[i + n]) == AsciiUpperChar(starter))
                     ++n;
                 i += n;
                 return static_cast<int>(n);

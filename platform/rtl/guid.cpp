@@ -6,6 +6,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/sysutils.h"
 
 namespace vgl {
 
@@ -64,10 +65,7 @@ bool TryStringToGUID(StringView text, TGUID& guid) {
         out = 0;
         for (int i = 0; i < digits; ++i, ++pos) {
             Char c = text[pos];
-            int d = c >= u'0' && c <= u'9'   ? c - u'0'
-                    : c >= u'A' && c <= u'F' ? c - u'A' + 10
-                    : c >= u'a' && c <= u'f' ? c - u'a' + 10
-                                             : -1;
+            const int d = HexDigitValue(c);
             if (d < 0)
                 return false;
             out = out << 4 | static_cast<std::uint64_t>(d);

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/rtl/sysutils.h"
+
 namespace vgl {
 
 namespace {
@@ -13,10 +15,10 @@ std::u16string Key(StringView name, StringView type) {
     std::u16string key;
     key.reserve(name.size() + type.size() + 1);
     for (const Char c : type)
-        key.push_back(c >= u'a' && c <= u'z' ? Char(c - 32) : c);
+        key.push_back(AsciiUpperChar(c));
     key.push_back(u'\0');
     for (const Char c : name)
-        key.push_back(c >= u'a' && c <= u'z' ? Char(c - 32) : c);
+        key.push_back(AsciiUpperChar(c));
     return key;
 }
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/rtl/sysutils.h"
+
 namespace vgl {
 namespace {
 
@@ -203,13 +205,13 @@ template <size_t N> char16_t MapChar(const CaseRun (&runs)[N], char16_t c) {
 
 char16_t UnicodeSimpleUpper(char16_t c) {
     if (c < 0x80)
-        return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+        return AsciiUpperChar(c);
     return MapChar(kUpperRuns, c);
 }
 
 char16_t UnicodeSimpleLower(char16_t c) {
     if (c < 0x80)
-        return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+        return AsciiLowerChar(c);
     return MapChar(kLowerRuns, c);
 }
 

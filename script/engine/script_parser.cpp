@@ -16,7 +16,7 @@ bool IsDecimal(Char c) {
     return c >= u'0' && c <= u'9';
 }
 bool IsHex(Char c) {
-    return IsDecimal(c) || (c >= u'A' && c <= u'F') || (c >= u'a' && c <= u'f');
+    return HexDigitValue(c) >= 0;
 }
 bool IsPunctuation(Char c) {
     return (c >= 33 && c <= 47) || (c >= 58 && c <= 64) || (c >= 91 && c <= 96) || (c >= 123 && c <= 126);
@@ -226,7 +226,7 @@ bool TfsParser::ReadQuotedPart(String& value) {
             if (FPosition > FSize)
                 break;
             c = Cur();
-            const Char lower = c < 128 ? Char(std::tolower(int(c))) : c;
+            const Char lower = AsciiLowerChar(c);
             if (lower == u'n') {
                 part += u'\n';
             } else if (lower == u'r') {
@@ -237,7 +237,7 @@ bool TfsParser::ReadQuotedPart(String& value) {
                 while (FPosition + 1 <= FSize && IsHex(At(FPosition + 1)) && digits < 8) {
                     ++FPosition;
                     const Char h = Cur();
-                    code = code * 16 + unsigned(IsDecimal(h) ? h - u'0' : (std::tolower(int(h)) - 'a' + 10));
+                    code = code * 16 + unsigned(HexDigitValue(h));
                     ++digits;
                 }
                 if (digits > 0)

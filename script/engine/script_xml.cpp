@@ -67,12 +67,8 @@ String fsXMLUnescapeText(StringView text) {
             const size_t semi = text.find(u';', i + 3);
             if (semi != StringView::npos) {
                 const std::int64_t code = StrToInt64(text.substr(i + 2, semi - i - 2));
-                if (code >= 0x10000 && code <= 0x10FFFF) {
-                    const auto v = static_cast<char32_t>(code - 0x10000);
-                    out += static_cast<Char>(0xD800 + (v >> 10));
-                    out += static_cast<Char>(0xDC00 + (v & 0x3FF));
-                } else if (code >= 0 && code < 0x10000) {
-                    out += static_cast<Char>(code);
+                if (code >= 0 && code <= 0x10FFFF) {
+                    AppendCodePoint(out, static_cast<char32_t>(code));
                 } else {
                     out += u'\uFFFD';
                 }
