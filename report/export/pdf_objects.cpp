@@ -170,6 +170,31 @@ int JpegComponentCount(std::span<const std::uint8_t> jpeg) {
     return 0;
 }
 
+// ---- Document fonts ------------------------------------------------------------------------
+
+int TPDFGLobalFonts::AddFont(const TFont& Font) {
+    auto font = std::make_unique<TfrxPDFFont>(Font);
+    font->PrepareMetrics();
+    font->Name = "/F" + IntToAnsi(Count());
+    return Add(std::move(font));
+}
+
+int TPDFGLobalFonts::IndexOfFont(StringView Name, TFontStyles Style) const {
+    for (int i = 0; i < Count(); ++i) {
+        const TFont& font = GetItem(i)->Font();
+        if (font.GetName() == Name && font.GetStyle() == Style)
+            return i;
+    }
+    return -1;
+}
+
+int TPDFGLobalFonts::IndexByReference(int No) const {
+    for (int i = 0; i < Count(); ++i)
+        if (GetItem(i)->Reference == No)
+            return i;
+    return -1;
+}
+
 // ---- TPDFObjectsHelper ---------------------------------------------------------------------
 
 TPDFObjectsHelper::TPDFObjectsHelper() : FCRS(std::make_unique<TCrossReferenceSection>(false)) {}
@@ -186,6 +211,37 @@ int TPDFObjectsHelper::UpdateXRef() {
 void TPDFObjectsHelper::Clear() {
     FCRS->Clear();
     FCRS->Init();
+}
+
+int TPDFObjectsHelper::GetObjFontNumber(const TFont& Font) {
+    if (!FFonts || !FPageFonts)
+        throw EInvalidOperation(u"No document font list");
+    const TFontStyles style = SimulatedStyle(Font);
+    int index = FFonts->IndexOfFont(Font.GetName(), style);
+    if (index < 0) {
+        TFont face;
+        face.Assign(Font);
+        face.SetStyle(style);
+        index = FFonts->AddFont(face);
+    }
+    TfrxPDFFont& pdfFont = *FFonts->Get(index);
+    if (!pdfFont.IsSaved())
+        pdfFont.Save(UpdateXRef());
+    FPageFonts->Add(pdfFont.Reference);
+    return index;
+}
+
+void TPDFObjectsHelper::OutPageFonts() {
+    if (!FPageFonts || FPageFonts->Count() == 0)
+        return;
+    AnsiString s = "/Font << ";
+    for (int i = 0; i < FPageFonts->Count(); ++i) {
+        const int no = FPageFonts->GetNo(i);
+        const int index = FFonts ? FFonts->IndexByReference(no) : -1;
+        if (index >= 0)
+            s += FFonts->Get(index)->Name + " " + ObjectRef(no) + " ";
+    }
+    PutRawLine(*FpdfStream, s + ">>");
 }
 
 int TPDFObjectsHelper::FindXObject(const TfrxPDFXObjectHash& Hash) {

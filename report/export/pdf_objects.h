@@ -10,6 +10,7 @@
 
 #include "platform/rtl/ustring.h"
 #include "report/export/export_helpers.h"
+#include "report/export/pdf_font.h"
 #include "report/export/pdf_values.h"
 
 namespace vgl {
@@ -133,6 +134,20 @@ private:
 /// colour); 0 when no frame header is found.
 int JpegComponentCount(std::span<const std::uint8_t> jpeg);
 
+// ---- Document fonts ------------------------------------------------------------------------
+
+/// The document's fonts, owned; a font's resource name is "/F" and its index.
+class TPDFGLobalFonts : public TOwnObjList<TfrxPDFFont> {
+public:
+    /// Creates the PDF font of a report font, prepares its metrics, names it and returns its index.
+    int AddFont(const TFont& Font);
+    TfrxPDFFont* Get(int Index) const { return GetItem(Index); }
+    /// The first font whose report font has exactly this name (case-sensitive) and style, or -1.
+    int IndexOfFont(StringView Name, TFontStyles Style) const;
+    /// The first font whose object number is No, or -1.
+    int IndexByReference(int No) const;
+};
+
 // ---- The helper of one export --------------------------------------------------------------
 
 class TPDFObjectsHelper {
@@ -151,6 +166,12 @@ public:
     /// With FProtection the data goes through FStreamEncryption (EInvalidOperation without one).
     int OutXObjectImage(const TfrxPDFXObjectHash& XObjectHash, const TGraphic& Image, TStream& XObjectStream,
                         bool IsTransparent, int MaskId);
+    /// The index in FFonts of the font for a report font (its face chosen with the simulated
+    /// style): added when missing, given an object number at first use, and recorded in
+    /// FPageFonts.
+    int GetObjFontNumber(const TFont& Font);
+    /// "/Font << /F0 12 0 R ... >>" and CR LF for the fonts of FPageFonts; nothing when it is empty.
+    void OutPageFonts();
     int LastRequestedXRef() const { return FLastRequestedXRef; }
     TCrossReferenceSection& CRS() { return *FCRS; }
 
@@ -158,6 +179,7 @@ public:
     TfrxPDFXObjectArray* FXObjects = nullptr; ///< assigned by the export
     TReferenceArray* FPageXObjects = nullptr; ///< assigned by the export
     TReferenceArray* FPageFonts = nullptr;    ///< assigned by the export
+    TPDFGLobalFonts* FFonts = nullptr;        ///< assigned by the export
     bool FProtection = false;
     RawByteString FEncKey;
     bool FEmbedded = false;

@@ -1,0 +1,193 @@
+#include "report/export/export_font.h"
+
+#include <algorithm>
+
+#include "platform/graphics/glyph_run.h"
+#include "platform/rtl/rounding.h"
+#include "platform/rtl/sysutils.h"
+#include "report/export/export_helpers.h"
+
+namespace vgl {
+
+namespace {
+
+bool IsSpaceChar(Char c) {
+    return c == 0x0020 || c == 0x00A0 || c == 0x202F || c == 0x2060;
+}
+
+// The characters of a text, a surrogate pair as one.
+std::vector<String> Characters(StringView text) {
+    std::vector<String> chars;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::size_t n = 1;
+        if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000)
+            n = 2;
+        chars.emplace_back(text.substr(i, n));
+        i += n - 1;
+    }
+    return chars;
+}
+
+} // namespace
+
+bool IsLigaturelessFont(StringView name) {
+    static const std::vector<String> names = {
+        u"Calibri",     u"Calibri Light", u"CADiagram",    u"Carlito",  u"EmojiOne Color",
+        u"Gabriola",    u"OpenSymbol",    u"Segoe Script", u"ZWAdobeF", u"IBM Plex Sans Condensed",
+        u"Gotham Light"};
+    return std::any_of(names.begin(), names.end(), [&](const String& n) { return SameText(n, name); });
+}
+
+TfrxExportFont::TfrxExportFont(const TFont& font) {
+    FFont.Assign(font);
+    SourceFont.Assign(font);
+    FDpiFX = 96.0 / SourceFont.GetPixelsPerInch();
+    PDFdpi_divider = 1 / (FDpiFX * 750);
+    SourceFont.SetSize(int(Round(FDpiFX * 750)));
+    FMatch = FindFont(font.Data());
+}
+
+TfrxExportFont::~TfrxExportFont() = default;
+
+std::vector<TfrxExportFont::TShapedGlyph> TfrxExportFont::Shape(StringView text, bool rtl, bool IsIndexes) const {
+    std::vector<TShapedGlyph> glyphs;
+    const TFontFace& face = *FMatch.Face;
+    if (IsIndexes) {
+        // The code units are glyph ids already: one run, advances from the face's metrics.
+        for (Char g : text)
+            glyphs.push_back({g, int(Round(face.GlyphAdvance(g) * 1000.0L / face.UnitsPerEm())), String()});
+        return glyphs;
+    }
+    for (const TGlyphRun& run : ShapeText(face, text, rtl)) {
+        // The text of each glyph: the code units from its cluster to the next cluster of the
+        // run. Glyphs of one cluster share it: as many glyphs as units take one unit each,
+        // otherwise the first glyph in text order takes the whole cluster.
+        const int runEnd = run.TextStart + run.TextLength;
+        std::vector<int> starts(run.Clusters.begin(), run.Clusters.end());
+        std::sort(starts.begin(), starts.end());
+        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+        std::vector<String> texts(run.Glyphs.size());
+        for (std::size_t s = 0; s < starts.size(); ++s) {
+            const int from = starts[s], to = s + 1 < starts.size() ? starts[s + 1] : runEnd;
+            std::vector<std::size_t> members;
+            for (std::size_t g = 0; g < run.Glyphs.size(); ++g)
+                if (run.Clusters[g] == from)
+                    members.push_back(g);
+            if (run.BidiLevel & 1)
+                std::reverse(members.begin(), members.end()); // visual to text order
+            const StringView cluster = text.substr(std::size_t(from), std::size_t(std::max(0, to - from)));
+            if (members.size() == cluster.size())
+                for (std::size_t k = 0; k < members.size(); ++k)
+                    texts[members[k]] = String(1, cluster[k]);
+            else
+                texts[members.front()] = String(cluster);
+        }
+        const std::size_t first = glyphs.size();
+        for (std::size_t g = 0; g < run.Glyphs.size(); ++g) {
+            int advance = run.Advances[g];
+            // A combining glyph hands its advance to the glyph before it (to itself when it is
+            // the run's first) and has none of its own.
+            if (run.IsMark[g] || (g > 0 && run.XOffsets[g] > 0)) {
+                int& before = g > 0 ? glyphs[first + g - 1].Advance : advance;
+                before = std::max(before, run.XOffsets[g] + run.Advances[g]);
+                advance = -1;
+            }
+            glyphs.push_back({run.Glyphs[g], advance, texts[g]});
+        }
+    }
+    return glyphs;
+}
+
+void TfrxExportFont::RemapString(StringView text, bool rtl, bool IsIndexes, TRemapedString& result) {
+    result.Width = 0;
+    result.SpacesCount = 0;
+    result.IsValidCharWidth = true;
+    result.Data.clear();
+    const std::vector<TShapedGlyph> glyphs = Shape(text, rtl, IsIndexes);
+    const std::size_t count = glyphs.size();
+    result.IsHasLigatures = count != text.size();
+    if (FIsLigatureless && result.IsHasLigatures)
+        return;
+    result.CharWidth.assign(count, 0);
+    for (std::size_t k = 0; k < count; ++k) {
+        const TShapedGlyph& g = glyphs[k];
+        const std::size_t p = rtl ? count - 1 - k : k;
+        int advance = g.Advance;
+        const auto used = std::find(UsedAlphabet.begin(), UsedAlphabet.end(), g.Glyph);
+        if (used == UsedAlphabet.end()) {
+            UsedAlphabet.push_back(g.Glyph);
+            Widths.push_back(advance);
+            UsedAlphabetUnicode.push_back(FForceAnsi && !g.Text.empty() ? String(1, Char(g.Text[0] & 0xFF)) : g.Text);
+        } else if (FSameCharacterWidth) {
+            advance = Widths[std::size_t(used - UsedAlphabet.begin())];
+        }
+        result.CharWidth[p] = advance;
+        if (advance >= 65535)
+            result.IsValidCharWidth = false;
+        if (advance != -1)
+            result.Width += advance;
+        result.Data.push_back(Char(g.Glyph));
+        if (g.Glyph == 3)
+            ++result.SpacesCount;
+    }
+    LoadFontFile();
+}
+
+TRemapedString TfrxExportFont::SoftRemapString(StringView str, bool rtl, bool IsIndexes) {
+    TRemapedString result;
+    if (str.empty())
+        return result;
+    const String& name = FFont.GetName();
+    // Fonts whose glyphs must be known character by character remap each character alone first;
+    // a character seen before in this font adds nothing, so each is remapped once.
+    if ((name.starts_with(u"Arial") || FSameCharacterWidth) && !IsHasDevanagari(str)) {
+        for (const String& c : Characters(str)) {
+            if (!FSeenAlone.insert(c).second)
+                continue;
+            TRemapedString dropped;
+            RemapString(c, rtl, IsIndexes, dropped);
+        }
+    }
+    FIsLigatureless = IsLigaturelessFont(name);
+    RemapString(str, rtl, IsIndexes, result);
+    if (FIsLigatureless && result.IsHasLigatures) {
+        result = TRemapedString();
+        for (const String& c : Characters(str)) {
+            TRemapedString one;
+            RemapString(c, rtl, IsIndexes, one);
+            if (one.Data.empty())
+                continue;
+            const int advance = one.CharWidth.empty() ? 0 : one.CharWidth[rtl ? one.CharWidth.size() - 1 : 0];
+            result.Data.push_back(one.Data[0]);
+            result.CharWidth.push_back(advance);
+            if (advance != -1)
+                result.Width += advance;
+            if (one.Data[0] == 3)
+                ++result.SpacesCount;
+            if (advance >= 65535)
+                result.IsValidCharWidth = false;
+        }
+        result.IsHasLigatures = false;
+    }
+    result.IsSpace.resize(str.size());
+    for (std::size_t i = 0; i < str.size(); ++i)
+        result.IsSpace[i] = IsSpaceChar(str[i]);
+    return result;
+}
+
+void TfrxExportFont::LoadFontFile() {
+    if (FFontFileLoaded)
+        return;
+    FFontFileLoaded = true;
+    const auto data = FMatch.Face->FontData();
+    FontData.assign(data.begin(), data.end());
+    if (PackFont) {
+        TrueTypeTables = std::make_unique<TrueTypeCollection>();
+        TrueTypeTables->Initialize(FontData);
+        ttf = TrueTypeTables->LoadFont(FFont.GetName(), FFont.GetStyle().Contains(fsBold),
+                                       FFont.GetStyle().Contains(fsItalic));
+    }
+}
+
+} // namespace vgl

@@ -1,0 +1,88 @@
+#pragma once
+// TfrxExportFont: turns lines of text into the glyphs a font draws for them, with advances in
+// thousandths of the em, and keeps per font and document the glyphs used so far (with their
+// widths and the text each stands for) and the font file.
+//
+// Shaping is the platform's glyph runs (bidirectional runs in visual order, advances at 1000 units
+// per em, no kerning) on the face the font registry gives for the font; the font file is that
+// face's own file, parsed with TrueTypeCollection. An export font belongs to one export on one
+// thread; faces are shared read-only.
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "platform/graphics/font.h"
+#include "platform/graphics/font_registry.h"
+#include "report/export/truetype_font.h"
+
+namespace vgl {
+
+/// The result of a remap.
+struct TRemapedString {
+    String Data;                  ///< glyph ids, one code unit each, in drawing order
+    int Width = 0;                ///< sum of the advances, thousandths of the em
+    int SpacesCount = 0;          ///< glyphs with id 3 (the space glyph of TrueType fonts)
+    bool IsValidCharWidth = true; ///< every advance is below 65535
+    std::vector<int> CharWidth;   ///< advance per glyph (logical order for right-to-left text); -1: none
+    bool IsHasLigatures = false;  ///< the glyph count differs from the character count
+    std::vector<bool> IsSpace;    ///< per character: U+0020, U+00A0, U+202F or U+2060
+};
+
+/// True for the fonts drawn character by character when shaping would join characters
+/// ("Calibri", "Carlito", ...; names compare ASCII case-insensitively).
+bool IsLigaturelessFont(StringView name);
+
+class TfrxExportFont {
+public:
+    /// SourceFont := a copy of `font` at the measuring size (750 points at 96 dpi, one em = 1000
+    /// units); the face is taken from the font registry.
+    explicit TfrxExportFont(const TFont& font);
+    virtual ~TfrxExportFont();
+    TfrxExportFont(const TfrxExportFont&) = delete;
+    TfrxExportFont& operator=(const TfrxExportFont&) = delete;
+
+    /// The glyphs of `str` (IsIndexes: its code units are glyph ids already); `rtl` is the
+    /// paragraph direction. New glyphs join the used lists. Errors of the font parser pass on.
+    TRemapedString SoftRemapString(StringView str, bool rtl, bool IsIndexes = false);
+
+    /// The report font's name, style and size as given.
+    const TFont& Font() const { return FFont; }
+    const TFontFace& Face() const { return *FMatch.Face; }
+    const TFontMatch& Match() const { return FMatch; }
+
+    bool FForceAnsi = false;
+    bool FSameCharacterWidth = false;
+    std::unique_ptr<TrueTypeCollection> TrueTypeTables;
+    TrueTypeFont* ttf = nullptr;
+    bool PackFont = true;
+    double FDpiFX = 1;
+    double PDFdpi_divider = 1.0 / 750;
+    bool FIsLigatureless = false;
+    TFont SourceFont;
+    std::vector<int> Widths;                 ///< per used glyph, thousandths of the em; -1: no advance
+    std::vector<std::uint32_t> UsedAlphabet; ///< glyph ids in order of first use
+    /// The text each used glyph stands for: the UTF-16 units of its cluster (one or more).
+    std::vector<String> UsedAlphabetUnicode;
+    std::vector<std::uint8_t> FontData; ///< the font file (the subset after packing)
+
+protected:
+    /// Parses the font file once (after the first remap).
+    void LoadFontFile();
+
+private:
+    struct TShapedGlyph {
+        std::uint32_t Glyph;
+        int Advance;
+        String Text;
+    };
+    std::vector<TShapedGlyph> Shape(StringView text, bool rtl, bool IsIndexes) const;
+    void RemapString(StringView text, bool rtl, bool IsIndexes, TRemapedString& result);
+    TFont FFont;
+    TFontMatch FMatch;
+    std::set<String> FSeenAlone; ///< characters already remapped alone in this font
+    bool FFontFileLoaded = false;
+};
+
+} // namespace vgl
