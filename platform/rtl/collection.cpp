@@ -4,6 +4,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace vgl {
 
@@ -150,15 +151,10 @@ void TCollection::Assign(const TPersistent* source) {
     if (other == this)
         return;
     BeginUpdate();
-    try {
-        Clear();
-        for (TCollectionItem* item : other->FItems)
-            Add()->Assign(item);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TScopeExit endUpdate([&] { EndUpdate(); });
+    Clear();
+    for (TCollectionItem* item : other->FItems)
+        Add()->Assign(item);
 }
 
 void TCollection::Update(TCollectionItem*) {}

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <utility>
 
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 
@@ -98,13 +99,8 @@ void TCustomIniFile::WriteBinaryStream(const String& section, const String& iden
     static constexpr char16_t kHex[] = u"0123456789ABCDEF";
     const std::int64_t oldPosition = value.GetPosition();
     std::vector<std::uint8_t> bytes;
-    try {
-        bytes = value.ReadRemaining();
-    } catch (...) {
-        value.SetPosition(oldPosition);
-        throw;
-    }
-    value.SetPosition(oldPosition);
+    const TScopeExit restorePosition([&] { value.SetPosition(oldPosition); });
+    bytes = value.ReadRemaining();
     String text;
     text.reserve(bytes.size() * 2);
     for (const std::uint8_t b : bytes) {
@@ -193,43 +189,28 @@ void TMemIniFile::WriteString(const String& section, const String& ident, const 
 
 void TMemIniFile::ReadSection(const String& section, TStrings& strings) const {
     strings.BeginUpdate();
-    try {
-        strings.Clear();
-        if (const Section* s = FindSection(section))
-            for (int i = 0; i < s->Lines->Count(); ++i)
-                if (s->Lines->Get(i).find(u'=') != String::npos)
-                    strings.Add(s->Lines->Names(i));
-    } catch (...) {
-        strings.EndUpdate();
-        throw;
-    }
-    strings.EndUpdate();
+    const TScopeExit endUpdate([&] { strings.EndUpdate(); });
+    strings.Clear();
+    if (const Section* s = FindSection(section))
+        for (int i = 0; i < s->Lines->Count(); ++i)
+            if (s->Lines->Get(i).find(u'=') != String::npos)
+                strings.Add(s->Lines->Names(i));
 }
 
 void TMemIniFile::ReadSections(TStrings& strings) const {
     strings.BeginUpdate();
-    try {
-        strings.Clear();
-        for (const Section& s : FSections)
-            strings.Add(s.Name);
-    } catch (...) {
-        strings.EndUpdate();
-        throw;
-    }
-    strings.EndUpdate();
+    const TScopeExit endUpdate([&] { strings.EndUpdate(); });
+    strings.Clear();
+    for (const Section& s : FSections)
+        strings.Add(s.Name);
 }
 
 void TMemIniFile::ReadSectionValues(const String& section, TStrings& strings) const {
     strings.BeginUpdate();
-    try {
-        strings.Clear();
-        if (const Section* s = FindSection(section))
-            strings.AddStrings(*s->Lines);
-    } catch (...) {
-        strings.EndUpdate();
-        throw;
-    }
-    strings.EndUpdate();
+    const TScopeExit endUpdate([&] { strings.EndUpdate(); });
+    strings.Clear();
+    if (const Section* s = FindSection(section))
+        strings.AddStrings(*s->Lines);
 }
 
 void TMemIniFile::EraseSection(const String& section) {
@@ -260,42 +241,33 @@ void TMemIniFile::Clear() {
 
 void TMemIniFile::GetStrings(TStrings& list) const {
     list.BeginUpdate();
-    try {
-        list.Clear();
-        for (const Section& s : FSections) {
-            list.Add(u"[" + s.Name + u"]");
-            list.AddStrings(*s.Lines);
-            list.Add(String());
-        }
-    } catch (...) {
-        list.EndUpdate();
-        throw;
+    const TScopeExit endUpdate([&] { list.EndUpdate(); });
+    list.Clear();
+    for (const Section& s : FSections) {
+        list.Add(u"[" + s.Name + u"]");
+        list.AddStrings(*s.Lines);
+        list.Add(String());
     }
-    list.EndUpdate();
 }
 
 void TMemIniFile::SetStrings(const TStrings& list) {
     std::vector<Section> parsed;
     FSections.swap(parsed);
-    try {
-        TStringList* current = nullptr;
-        for (int i = 0; i < list.Count(); ++i) {
-            const String s = Trim(list.Get(i));
-            if (s.empty() || s[0] == u';')
-                continue;
-            if (s[0] == u'[' && s.back() == u']' && s.size() >= 2) {
-                current = AddSection(Trim(StringView(s).substr(1, s.size() - 2))).Lines.get();
-            } else if (current != nullptr) {
-                const size_t p = s.find(u'=');
-                if (p != String::npos)
-                    current->Add(Trim(StringView(s).substr(0, p)) + u"=" + Trim(StringView(s).substr(p + 1)));
-                else
-                    current->Add(s);
-            }
+    const TScopeFail restore([&] { FSections.swap(parsed); });
+    TStringList* current = nullptr;
+    for (int i = 0; i < list.Count(); ++i) {
+        const String s = Trim(list.Get(i));
+        if (s.empty() || s[0] == u';')
+            continue;
+        if (s[0] == u'[' && s.back() == u']' && s.size() >= 2) {
+            current = AddSection(Trim(StringView(s).substr(1, s.size() - 2))).Lines.get();
+        } else if (current != nullptr) {
+            const size_t p = s.find(u'=');
+            if (p != String::npos)
+                current->Add(Trim(StringView(s).substr(0, p)) + u"=" + Trim(StringView(s).substr(p + 1)));
+            else
+                current->Add(s);
         }
-    } catch (...) {
-        FSections.swap(parsed);
-        throw;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 
@@ -159,65 +160,45 @@ void TStrings::Move(int curIndex, int newIndex) {
     if (curIndex == newIndex)
         return;
     BeginUpdate();
-    try {
-        const String s = Get(curIndex);
-        TObject* obj = GetObject(curIndex);
-        // Detach the object first so that a list owning its objects does not free it on Delete.
-        PutObject(curIndex, nullptr);
-        Delete(curIndex);
-        InsertObject(newIndex, s, obj);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TScopeExit endUpdate([&] { EndUpdate(); });
+    const String s = Get(curIndex);
+    TObject* obj = GetObject(curIndex);
+    // Detach the object first so that a list owning its objects does not free it on Delete.
+    PutObject(curIndex, nullptr);
+    Delete(curIndex);
+    InsertObject(newIndex, s, obj);
 }
 
 void TStrings::Exchange(int index1, int index2) {
     BeginUpdate();
-    try {
-        const String s = Get(index1);
-        TObject* obj = GetObject(index1);
-        Put(index1, Get(index2));
-        PutObject(index1, GetObject(index2));
-        Put(index2, s);
-        PutObject(index2, obj);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TScopeExit endUpdate([&] { EndUpdate(); });
+    const String s = Get(index1);
+    TObject* obj = GetObject(index1);
+    Put(index1, Get(index2));
+    PutObject(index1, GetObject(index2));
+    Put(index2, s);
+    PutObject(index2, obj);
 }
 
 void TStrings::AddStrings(const TStrings& strings) {
     BeginUpdate();
-    try {
-        // The count is taken once, so adding a list to itself doubles it instead of looping.
-        for (int i = 0, n = strings.Count(); i < n; ++i)
-            AddObject(strings.Get(i), strings.GetObject(i));
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TScopeExit endUpdate([&] { EndUpdate(); });
+    // The count is taken once, so adding a list to itself doubles it instead of looping.
+    for (int i = 0, n = strings.Count(); i < n; ++i)
+        AddObject(strings.Get(i), strings.GetObject(i));
 }
 
 void TStrings::Assign(const TStrings& source) {
     if (&source == this)
         return;
     BeginUpdate();
-    try {
-        Clear();
-        NameValueSeparator = source.NameValueSeparator;
-        QuoteChar = source.QuoteChar;
-        Delimiter = source.Delimiter;
-        StrictDelimiter = source.StrictDelimiter;
-        AddStrings(source);
-    } catch (...) {
-        EndUpdate();
-        throw;
-    }
-    EndUpdate();
+    const TScopeExit endUpdate([&] { EndUpdate(); });
+    Clear();
+    NameValueSeparator = source.NameValueSeparator;
+    QuoteChar = source.QuoteChar;
+    Delimiter = source.Delimiter;
+    StrictDelimiter = source.StrictDelimiter;
+    AddStrings(source);
 }
 
 bool TStrings::Equals(const TStrings& other) const {
@@ -303,25 +284,20 @@ String TStrings::Text() const {
 
 void TStrings::SetText(StringView text) {
     BeginUpdate();
-    try {
-        Clear();
-        size_t p = 0;
-        const size_t n = text.size();
-        while (p < n) {
-            const size_t start = p;
-            while (p < n && text[p] != u'\r' && text[p] != u'\n')
-                ++p;
-            Add(String(text.substr(start, p - start)));
-            if (p < n && text[p] == u'\r')
-                ++p;
-            if (p < n && text[p] == u'\n')
-                ++p;
-        }
-    } catch (...) {
-        EndUpdate();
-        throw;
+    const TScopeExit endUpdate([&] { EndUpdate(); });
+    Clear();
+    size_t p = 0;
+    const size_t n = text.size();
+    while (p < n) {
+        const size_t start = p;
+        while (p < n && text[p] != u'\r' && text[p] != u'\n')
+            ++p;
+        Add(String(text.substr(start, p - start)));
+        if (p < n && text[p] == u'\r')
+            ++p;
+        if (p < n && text[p] == u'\n')
+            ++p;
     }
-    EndUpdate();
 }
 
 String TStrings::CommaText() const {
@@ -332,17 +308,12 @@ String TStrings::CommaText() const {
     self.QuoteChar = u'"';
     self.StrictDelimiter = false;
     String result;
-    try {
-        result = DelimitedText();
-    } catch (...) {
+    const TScopeExit restore([&] {
         self.Delimiter = oldDelimiter;
         self.QuoteChar = oldQuote;
         self.StrictDelimiter = oldStrict;
-        throw;
-    }
-    self.Delimiter = oldDelimiter;
-    self.QuoteChar = oldQuote;
-    self.StrictDelimiter = oldStrict;
+    });
+    result = DelimitedText();
     return result;
 }
 
@@ -352,17 +323,12 @@ void TStrings::SetCommaText(StringView text) {
     Delimiter = u',';
     QuoteChar = u'"';
     StrictDelimiter = false;
-    try {
-        SetDelimitedText(text);
-    } catch (...) {
+    const TScopeExit restore([&] {
         Delimiter = oldDelimiter;
         QuoteChar = oldQuote;
         StrictDelimiter = oldStrict;
-        throw;
-    }
-    Delimiter = oldDelimiter;
-    QuoteChar = oldQuote;
-    StrictDelimiter = oldStrict;
+    });
+    SetDelimitedText(text);
 }
 
 String TStrings::DelimitedText() const {
@@ -387,39 +353,34 @@ String TStrings::DelimitedText() const {
 
 void TStrings::SetDelimitedText(StringView text) {
     BeginUpdate();
-    try {
-        Clear();
-        const size_t n = text.size();
-        size_t p = 0;
-        auto skipBlanks = [&] {
-            if (!StrictDelimiter)
-                while (p < n && IsBlank(text[p]))
-                    ++p;
-        };
-        skipBlanks();
-        while (p < n) {
-            if (text[p] == QuoteChar) {
-                Add(AnsiExtractQuotedStr(text, p, QuoteChar));
-            } else {
-                const size_t start = p;
-                while (p < n && text[p] != Delimiter && (StrictDelimiter || !IsBlank(text[p])))
-                    ++p;
-                Add(String(text.substr(start, p - start)));
-            }
-            skipBlanks();
-            if (p < n && text[p] == Delimiter) {
-                // A delimiter at the very end stands before one more, empty item.
-                if (p + 1 == n)
-                    Add(String());
+    const TScopeExit endUpdate([&] { EndUpdate(); });
+    Clear();
+    const size_t n = text.size();
+    size_t p = 0;
+    auto skipBlanks = [&] {
+        if (!StrictDelimiter)
+            while (p < n && IsBlank(text[p]))
                 ++p;
-                skipBlanks();
-            }
+    };
+    skipBlanks();
+    while (p < n) {
+        if (text[p] == QuoteChar) {
+            Add(AnsiExtractQuotedStr(text, p, QuoteChar));
+        } else {
+            const size_t start = p;
+            while (p < n && text[p] != Delimiter && (StrictDelimiter || !IsBlank(text[p])))
+                ++p;
+            Add(String(text.substr(start, p - start)));
         }
-    } catch (...) {
-        EndUpdate();
-        throw;
+        skipBlanks();
+        if (p < n && text[p] == Delimiter) {
+            // A delimiter at the very end stands before one more, empty item.
+            if (p + 1 == n)
+                Add(String());
+            ++p;
+            skipBlanks();
+        }
     }
-    EndUpdate();
 }
 
 void TStrings::LoadFromStream(TStream& stream, TTextEncoding encoding) {

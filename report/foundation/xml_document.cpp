@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/rtl/file_utils.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/xml_escaping.h"
@@ -233,19 +234,15 @@ void TfrxXMLWriter::WriteItem(TfrxXMLItem& item, int indent) {
     if (reload) {
         // Read the subtree back for this write; the node stays unloaded. The source may be the
         // stream being written (nested unloading), so its position is restored.
-        try {
-            const std::int64_t saved = source->GetPosition();
-            {
-                TfrxXMLReader reader(*source);
-                reader.OldFormat = item.FSourceOldFormat;
-                reader.SetPosition(item.FOffset);
-                reader.ReadRootItem(item, true);
-            }
-            source->SetPosition(saved);
-        } catch (...) {
-            item.DestroyChildren();
-            throw;
+        const TScopeFail dropReloaded([&] { item.DestroyChildren(); });
+        const std::int64_t saved = source->GetPosition();
+        {
+            TfrxXMLReader reader(*source);
+            reader.OldFormat = item.FSourceOldFormat;
+            reader.SetPosition(item.FOffset);
+            reader.ReadRootItem(item, true);
         }
+        source->SetPosition(saved);
     }
 
     const std::string pad = AutoIndent ? std::string(size_t(indent), ' ') : std::string();
@@ -262,14 +259,12 @@ void TfrxXMLWriter::WriteItem(TfrxXMLItem& item, int indent) {
 
     if (!item.FItems.empty()) {
         WriteLn(line + ">");
-        try {
-            for (TfrxXMLItem* child : item.FItems)
-                WriteItem(*child, indent + 2);
-        } catch (...) {
+        const TScopeFail dropReloaded([&] {
             if (reload)
                 item.DestroyChildren();
-            throw;
-        }
+        });
+        for (TfrxXMLItem* child : item.FItems)
+            WriteItem(*child, indent + 2);
         WriteLn(pad + "</" + name + ">");
     } else if (!item.FValue.empty()) {
         // Content is escaped so that no '<' or '&' in it can break the document.
@@ -302,12 +297,8 @@ void TfrxXMLDocument::CreateTempFile() {
     if (FTempStream)
         return;
     const String name = ::vgl::CreateTempFile(DirectoryExists(TempDir) ? TempDir : String(), u"fr");
-    try {
-        FTempStream = std::make_unique<TFileStream>(name, fmOpenReadWrite);
-    } catch (...) {
-        DeleteFile(name);
-        throw;
-    }
+    const TScopeFail removeTemp([&] { DeleteFile(name); });
+    FTempStream = std::make_unique<TFileStream>(name, fmOpenReadWrite);
     FTempFile = name;
 }
 
@@ -367,12 +358,10 @@ void TfrxXMLDocument::LoadFromFile(const String& fileName) {
 void TfrxXMLDocument::SaveToFile(const String& fileName) {
     const String tempName = fileName + u".tmp";
     const std::string nativeTemp = FileNameToNative(tempName);
-    try {
+    {
+        const TScopeFail removeTemp([&] { DeleteFile(tempName); });
         TFileStream file(tempName, fmCreate);
         SaveToStream(file);
-    } catch (...) {
-        DeleteFile(tempName);
-        throw;
     }
     // rename() replaces the target atomically; until it succeeds the original file and the
     // streams this document reads unloaded nodes from stay untouched.
@@ -399,15 +388,11 @@ void TfrxXMLDocument::UnloadItem(TfrxXMLItem& item) {
 void TfrxXMLDocument::LoadItem(TfrxXMLItem& item) {
     if (item.FLoaded || !item.FUnloadable || !item.FSource)
         return;
-    try {
-        TfrxXMLReader reader(*item.FSource);
-        reader.OldFormat = item.FSourceOldFormat;
-        reader.SetPosition(item.FOffset);
-        reader.ReadRootItem(item, true);
-    } catch (...) {
-        item.DestroyChildren();
-        throw;
-    }
+    const TScopeFail dropChildren([&] { item.DestroyChildren(); });
+    TfrxXMLReader reader(*item.FSource);
+    reader.OldFormat = item.FSourceOldFormat;
+    reader.SetPosition(item.FOffset);
+    reader.ReadRootItem(item, true);
     // The source is kept: the children are still there, so a later Clear of the node (which
     // unloads it) can read them back for writing or loading.
     item.FLoaded = true;
