@@ -1,5 +1,6 @@
 #include "script/engine/il_parser.h"
 
+#include <mutex>
 #include <unordered_map>
 
 #include "platform/rtl/exceptions.h"
@@ -412,12 +413,53 @@ struct TfsGrammarWalk {
     }
 };
 
+// ---- Loaded grammars ------------------------------------------------------------------------
+
+namespace {
+
+// A grammar text read into its document and prepared for walking.
+struct TfsLoadedGrammar {
+    String Text;
+    std::shared_ptr<const TfsXMLDocument> Document;
+    std::shared_ptr<const TfsPreparedGrammar> Prepared;
+};
+
+// The grammar registered for `language`. Reading and preparing a grammar costs far more than
+// compiling a report expression, so each grammar text is loaded once per process; a language
+// registered again with another text is loaded again. The cache holds one entry per language.
+std::shared_ptr<const TfsLoadedGrammar> LoadGrammar(const String& language) {
+    static std::mutex lock;
+    static std::unordered_map<String, std::shared_ptr<const TfsLoadedGrammar>> cache;
+    String text = fsLanguageGrammar(language);
+    const String key = AnsiUpperCase(language);
+    {
+        std::lock_guard guard(lock);
+        const auto it = cache.find(key);
+        if (it != cache.end() && it->second->Text == text)
+            return it->second;
+    }
+    auto loaded = std::make_shared<TfsLoadedGrammar>();
+    const std::string bytes = StringToUtf8(text);
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
+    stream.SetPosition(0);
+    auto document = std::make_shared<TfsXMLDocument>();
+    document->LoadFromStream(stream);
+    loaded->Prepared = PrepareGrammar(*document->Root());
+    loaded->Document = std::move(document);
+    loaded->Text = std::move(text);
+    std::lock_guard guard(lock);
+    cache[key] = loaded;
+    return loaded;
+}
+
+} // namespace
+
 // ---- TfsILParser -----------------------------------------------------------------------------
 
 TfsILParser::TfsILParser(TfsScript* program)
-    : FGrammar(std::make_unique<TfsXMLDocument>()), FILScript(std::make_unique<TfsXMLDocument>()),
-      FParser(std::make_unique<TfsParser>()), FProgram(program), FUsesList(std::make_unique<TStringList>()),
-      FWithList(std::make_unique<TStringList>()) {}
+    : FILScript(std::make_unique<TfsXMLDocument>()), FParser(std::make_unique<TfsParser>()), FProgram(program),
+      FUsesList(std::make_unique<TStringList>()), FWithList(std::make_unique<TStringList>()) {}
 
 TfsILParser::~TfsILParser() = default;
 
@@ -429,12 +471,9 @@ void TfsILParser::SelectLanguage(const String& language) {
     FNeedDeclareVars = true;
     FLangName = language;
 
-    const std::string grammar = StringToUtf8(fsLanguageGrammar(language));
-    TMemoryStream stream;
-    stream.WriteBuffer(grammar.data(), std::int64_t(grammar.size()));
-    stream.SetPosition(0);
-    FPrepared.reset();
-    FGrammar->LoadFromStream(stream);
+    const std::shared_ptr<const TfsLoadedGrammar> loaded = LoadGrammar(language);
+    FGrammar = loaded->Document;
+    FPrepared = loaded->Prepared;
     FRoot = FGrammar->Root();
 
     if (const int p = FRoot->Find(u"parser"); p >= 0) {
@@ -478,7 +517,6 @@ void TfsILParser::SelectLanguage(const String& language) {
         for (int c = 128; c <= 255; ++c)
             FParser->IdentifierCharset.set(size_t(c));
     }
-    FPrepared = PrepareGrammar(*FRoot);
 }
 
 namespace {

@@ -52,18 +52,19 @@ private:
     friend struct TfsGrammarWalk;
 
     String FErrorPos;
-    std::unique_ptr<TfsXMLDocument> FGrammar;
+    // Loaded once per grammar text and shared by every parser of the process (read-only).
+    std::shared_ptr<const TfsXMLDocument> FGrammar;
     std::unique_ptr<TfsXMLDocument> FILScript;
     String FLangName;
     bool FNeedDeclareVars = true;
     std::unique_ptr<TfsParser> FParser;
     TfsScript* FProgram;
     TfsXMLItem* FProgRoot = nullptr;
-    TfsXMLItem* FRoot = nullptr;
+    const TfsXMLItem* FRoot = nullptr;
     String FUnitName;
     std::unique_ptr<TStringList> FUsesList;
     std::unique_ptr<TStringList> FWithList;
-    std::unique_ptr<TfsPreparedGrammar> FPrepared;
+    std::shared_ptr<const TfsPreparedGrammar> FPrepared;
 };
 
 } // namespace vgl

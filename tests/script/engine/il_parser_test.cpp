@@ -5,6 +5,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/resources.h"
 #include "platform/rtl/streams.h"
+#include "platform/rtl/sysutils.h"
 #include "script/engine/initialization.h"
 #include "script/engine/language_registry.h"
 #include "script/engine/script.h"
@@ -247,6 +248,16 @@ TEST(ILParser, LanguagesAndDefinitions) {
     EXPECT_EQ(script.ErrorMsg, u"Identifier expected");
     EXPECT_THROW(parser.MakeILScript(u"#language Missing\nabc"), Exception);
     ASSERT_TRUE(parser.MakeILScript(u"#language DoveziVorude\nbegin end."));
+
+    // A language registered again compiles with its new grammar.
+    fsAddLanguageGrammar(u"SwapTest", kTinyGrammar);
+    parser.SelectLanguage(u"SwapTest");
+    ASSERT_TRUE(parser.MakeILScript(u"abc"));
+    EXPECT_EQ(parser.ILScript().Root()->Items(0)->Name(), u"ident");
+    fsAddLanguageGrammar(u"SwapTest", StringReplace(kTinyGrammar, u"add=\"ident\"", u"add=\"name\"", 0));
+    parser.SelectLanguage(u"SwapTest");
+    ASSERT_TRUE(parser.MakeILScript(u"abc"));
+    EXPECT_EQ(parser.ILScript().Root()->Items(0)->Name(), u"name");
 
     // A rule reference without a rule, and a grammar without a start rule.
     fsAddLanguageGrammar(u"BrokenTest", u"<?xml version=\"1.0\"?><language><program><missing/></program></language>");
