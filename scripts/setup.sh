@@ -12,7 +12,8 @@ BUILD_PACKAGES=(build-essential cmake ninja-build ccache pkg-config
     zlib1g-dev libjpeg-dev libpng-dev libfreetype-dev libharfbuzz-dev libfribidi-dev libcairo2-dev
     libxml2-dev libxslt1-dev libmicrohttpd-dev fonts-liberation)
 # Independent tools the tests check outputs with.
-TEST_PACKAGES=(libzxing-dev libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3)
+TEST_PACKAGES=(libzxing-dev libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3
+    fonts-dejavu-core)
 
 install_missing() {
     local missing=()
