@@ -134,10 +134,10 @@ bool StartsWithNoCase(StringView s, std::size_t pos, StringView what) {
 
 class TDateFormatter {
 public:
-    explicit TDateFormatter(TDateTime value) : FValue(value) {}
+    TDateFormatter(TDateTime value, const TFormatSettings& settings) : FValue(value), FSettings(settings) {}
 
     void Append(StringView format, int depth) {
-        const TFormatSettings& fs = FormatSettings();
+        const TFormatSettings& fs = FSettings;
         Char lastToken = 0;
         std::size_t i = 0;
         while (i < format.size()) {
@@ -308,6 +308,7 @@ private:
     }
 
     TDateTime FValue;
+    const TFormatSettings& FSettings;
     bool FDecoded = false;
     int FYear = 0, FMonth = 0, FDay = 0, FHour = 0, FMin = 0, FSec = 0, FMsec = 0;
     String FOut;
@@ -580,7 +581,11 @@ TDateTime ToLocalTime(TDateTime utc) {
 // ---- Text --------------------------------------------------------------------------------------
 
 String FormatDateTime(StringView format, TDateTime value) {
-    TDateFormatter f(value);
+    return FormatDateTime(format, value, FormatSettings());
+}
+
+String FormatDateTime(StringView format, TDateTime value, const TFormatSettings& settings) {
+    TDateFormatter f(value, settings);
     f.Append(format, 0);
     return f.Result();
 }
@@ -588,11 +593,20 @@ String FormatDateTime(StringView format, TDateTime value) {
 String DateToStr(TDateTime value) {
     return FormatDateTime(u"ddddd", value);
 }
+String DateToStr(TDateTime value, const TFormatSettings& settings) {
+    return FormatDateTime(u"ddddd", value, settings);
+}
 String TimeToStr(TDateTime value) {
     return FormatDateTime(u"tt", value);
 }
+String TimeToStr(TDateTime value, const TFormatSettings& settings) {
+    return FormatDateTime(u"tt", value, settings);
+}
 String DateTimeToStr(TDateTime value) {
     return FormatDateTime(u"c", value);
+}
+String DateTimeToStr(TDateTime value, const TFormatSettings& settings) {
+    return FormatDateTime(u"c", value, settings);
 }
 
 bool TryStrToDate(StringView s, TDateTime& value) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/ustring.h"
 
 namespace vgl {
@@ -79,11 +80,17 @@ TDateTime UnixToDateTime(std::int64_t seconds);
 /// after h/hh), yy yyyy, h hh, n nn, s ss, z zzz, t (short time) tt (long time), am/pm a/p
 /// ampm (12-hour clock), "/" date separator, ":" time separator, text in '...' or "..."
 /// literally, any other character literally.
+/// The forms without a settings record use the process's record.
 String FormatDateTime(StringView format, TDateTime value);
-/// "dd.mm.yyyy", "hh:nn:ss" and both (the time only when it is not 00:00:00).
+String FormatDateTime(StringView format, TDateTime value, const TFormatSettings& settings);
+/// "dd.mm.yyyy", "hh:nn:ss" and both (the time only when it is not 00:00:00) with the process's
+/// record; the settings' short date and long time formats with a record.
 String DateToStr(TDateTime value);
+String DateToStr(TDateTime value, const TFormatSettings& settings);
 String TimeToStr(TDateTime value);
+String TimeToStr(TDateTime value, const TFormatSettings& settings);
 String DateTimeToStr(TDateTime value);
+String DateTimeToStr(TDateTime value, const TFormatSettings& settings);
 /// Read "d.m.yyyy" (a two-digit year is taken within 50 years of today; "d.m" is in the
 /// current year), "h:n[:s[.z]]" with an optional AM/PM, and a date with an optional time.
 /// Raise EConvertError "'%s' is not a valid date", "'%s' is not a valid time",

@@ -22,6 +22,10 @@ constexpr int kMaxWidth = 1 << 20;
     throw EConvertError(u"Format '" + String(format.substr(0, 31)) + u"' invalid or incompatible with argument");
 }
 
+[[noreturn]] void ArgumentMissing(StringView format) {
+    throw EConvertError(u"No argument for format '" + String(format.substr(0, 31)) + u"'");
+}
+
 String Hex(std::uint64_t v) {
     static const char16_t kDigits[] = u"0123456789ABCDEF";
     String r;
@@ -42,8 +46,8 @@ String ZeroPad(String digits, int precision) {
 
 class Formatter {
 public:
-    Formatter(StringView format, std::span<const TVarRec> args)
-        : FFormat(format), FArgs(args.data()), FCount(args.size()) {}
+    Formatter(StringView format, std::span<const TVarRec> args, const TFormatSettings& settings)
+        : FFormat(format), FArgs(args.data()), FCount(args.size()), FSettings(settings) {}
 
     String Run() {
         String out;
@@ -71,11 +75,12 @@ private:
     StringView FFormat;
     const TVarRec* FArgs;
     size_t FCount;
+    const TFormatSettings& FSettings;
     size_t FNext = 0;
 
     const TVarRec& NextArg() {
         if (FNext >= FCount)
-            FormatError(FFormat);
+            ArgumentMissing(FFormat);
         return FArgs[FNext++];
     }
 
@@ -199,15 +204,16 @@ private:
                 kind == TVarRec::vtCurrency ? static_cast<long double>(a.AsInt64()) / 10000.0L : a.AsExtended();
             switch (type | 0x20) {
             case u'e':
-                return FloatToStrF(v, ffExponent, precision < 0 ? 15 : precision, 3);
+                return FloatToStrF(v, ffExponent, precision < 0 ? 15 : precision, 3, FSettings);
             case u'g':
-                return FloatToStrF(v, ffGeneral, precision < 0 ? 15 : precision, 3);
+                return FloatToStrF(v, ffGeneral, precision < 0 ? 15 : precision, 3, FSettings);
             case u'f':
-                return FloatToStrF(v, ffFixed, 18, precision < 0 ? 2 : precision);
+                return FloatToStrF(v, ffFixed, 18, precision < 0 ? 2 : precision, FSettings);
             case u'n':
-                return FloatToStrF(v, ffNumber, 18, precision < 0 ? 2 : precision);
+                return FloatToStrF(v, ffNumber, 18, precision < 0 ? 2 : precision, FSettings);
             default:
-                return FloatToStrF(v, ffCurrency, 18, precision < 0 ? FormatSettings().CurrencyDecimals : precision);
+                return FloatToStrF(v, ffCurrency, 18, precision < 0 ? FSettings.CurrencyDecimals : precision,
+                                   FSettings);
             }
         }
         case u'p':
@@ -237,11 +243,19 @@ private:
 } // namespace
 
 String Format(StringView format, TVarRecs args) {
-    return Formatter(format, std::span<const TVarRec>(args.begin(), args.size())).Run();
+    return Formatter(format, std::span<const TVarRec>(args.begin(), args.size()), FormatSettings()).Run();
 }
 
 String Format(StringView format, std::span<const TVarRec> args) {
-    return Formatter(format, args).Run();
+    return Formatter(format, args, FormatSettings()).Run();
+}
+
+String Format(StringView format, TVarRecs args, const TFormatSettings& settings) {
+    return Formatter(format, std::span<const TVarRec>(args.begin(), args.size()), settings).Run();
+}
+
+String Format(StringView format, std::span<const TVarRec> args, const TFormatSettings& settings) {
+    return Formatter(format, args, settings).Run();
 }
 
 } // namespace vgl

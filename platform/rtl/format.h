@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <span>
 
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/ustring.h"
 
 namespace vgl {
@@ -62,10 +63,13 @@ using TVarRecs = std::initializer_list<TVarRec>;
 /// The platform's Format: specifiers "%" [index ":"] ["-"] [width] ["." precision] type with the
 /// types d u e f g n m p s x (case-insensitive), "*" for width or precision taken from the
 /// arguments, and "%%". Numbers use the process format settings (decimal separator ".",
-/// thousands separator ","). Raises EConvertError ("Format '%s' invalid or incompatible with
-/// argument") on a bad specifier, a missing argument or a wrong argument kind.
+/// thousands separator ",") or the given record. Raises EConvertError "Format '%s' invalid or
+/// incompatible with argument" on a bad specifier or a wrong argument kind and "No argument for
+/// format '%s'" when the arguments run out (the format shown up to its 31st character).
 String Format(StringView format, TVarRecs args);
+String Format(StringView format, TVarRecs args, const TFormatSettings& settings);
 /// Format over an argument list built at run time.
 String Format(StringView format, std::span<const TVarRec> args);
+String Format(StringView format, std::span<const TVarRec> args, const TFormatSettings& settings);
 
 } // namespace vgl

@@ -9,11 +9,6 @@
 
 namespace vgl {
 
-const TFormatSettings& FormatSettings() {
-    static const TFormatSettings settings;
-    return settings;
-}
-
 // ---- Trimming, case and comparison --------------------------------------------------------
 
 String Trim(StringView s) {
@@ -688,6 +683,10 @@ String FloatToStr(long double v) {
     return FloatToText(v, ffGeneral, 15, 0, FormatSettings());
 }
 
+String FloatToStr(long double v, const TFormatSettings& settings) {
+    return FloatToText(v, ffGeneral, 15, 0, settings);
+}
+
 bool TryStrToFloat(StringView s, long double& value) {
     return ParseFloat(s, value);
 }
@@ -716,6 +715,10 @@ long double StrToFloatDef(StringView s, long double def) {
 
 String FloatToStrF(long double v, TFloatFormat format, int precision, int digits) {
     return FloatToText(v, format, precision, digits, FormatSettings());
+}
+
+String FloatToStrF(long double v, TFloatFormat format, int precision, int digits, const TFormatSettings& settings) {
+    return FloatToText(v, format, precision, digits, settings);
 }
 
 // ---- Picture formats ----------------------------------------------------------------------
@@ -935,8 +938,16 @@ String FormatFloat(StringView format, long double v) {
     return FormatFloatWith(format, v, FormatSettings());
 }
 
+String FormatFloat(StringView format, long double v, const TFormatSettings& settings) {
+    return FormatFloatWith(format, v, settings);
+}
+
 String FormatCurr(StringView format, std::int64_t currency) {
     return FormatFloatWith(format, static_cast<long double>(currency) / 10000.0L, FormatSettings());
+}
+
+String FormatCurr(StringView format, std::int64_t currency, const TFormatSettings& settings) {
+    return FormatFloatWith(format, static_cast<long double>(currency) / 10000.0L, settings);
 }
 
 // ---- Booleans -----------------------------------------------------------------------------

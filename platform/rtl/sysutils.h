@@ -1,43 +1,17 @@
 #pragma once
 // String routines and number ⇄ text conversions of the runtime, with the process's fixed
-// format settings (decimal separator ".", thousands separator ","; readers accept "." and ",").
+// format settings (decimal separator ".", thousands separator ","; readers accept "." and ",")
+// or a settings record the caller passes.
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/ustring.h"
 
 namespace vgl {
-
-/// The process's format settings: one fixed record, never read from the host's locale.
-struct TFormatSettings {
-    Char DecimalSeparator = u'.';
-    Char ThousandSeparator = u',';
-    Char DateSeparator = u'.';
-    Char TimeSeparator = u':';
-    String ShortDateFormat = u"dd.mm.yyyy";
-    String LongDateFormat = u"dd.mm.yyyy";
-    String ShortTimeFormat = u"hh:nn";
-    String LongTimeFormat = u"hh:nn:ss";
-    String TimeAMString = u"AM";
-    String TimePMString = u"PM";
-    String ShortMonthNames[12] = {u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun",
-                                  u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec"};
-    String LongMonthNames[12] = {u"January", u"February", u"March",     u"April",   u"May",      u"June",
-                                 u"July",    u"August",   u"September", u"October", u"November", u"December"};
-    String ShortDayNames[7] = {u"Sun", u"Mon", u"Tue", u"Wed", u"Thu", u"Fri", u"Sat"};
-    String LongDayNames[7] = {u"Sunday", u"Monday", u"Tuesday", u"Wednesday", u"Thursday", u"Friday", u"Saturday"};
-    int CurrencyDecimals = 2;
-    /// Currency symbol and placement: CurrencyFormat 0..3 ("¤1", "1¤", "¤ 1", "1 ¤"),
-    /// NegCurrFormat 0..15 (0 is "(¤1)", 1 is "-¤1", 8 is "-1 ¤").
-    String CurrencyString = u"\u00A4";
-    int CurrencyFormat = 0;
-    int NegCurrFormat = 0;
-};
-/// The process-wide settings (read-only).
-const TFormatSettings& FormatSettings();
 
 // ---- Trimming, case and comparison --------------------------------------------------------
 /// Trim removes characters ≤ U+0020 at both ends (the platform's rule); TrimLeft/TrimRight one end.
@@ -122,9 +96,12 @@ bool TryStrToInt(StringView s, int& value);
 bool TryStrToInt64(StringView s, std::int64_t& value);
 
 // ---- Floating point ----------------------------------------------------------------------
+/// The forms with a settings record use its separators and currency fields; the others use the
+/// process's record.
 /// Shortest text with up to 15 significant digits, "." as decimal separator, exponent form
 /// ("1.5E20", "1E-5") when the decimal exponent is below -4 or at least 15; "NAN", "INF", "-INF".
 String FloatToStr(long double v);
+String FloatToStr(long double v, const TFormatSettings& settings);
 /// Reads "1.5", "1,5", "-1.5e3" (one decimal separator, no thousands separators), blanks
 /// around, and the texts FloatToStr writes for NaN and infinities; a finite text whose value
 /// overflows is invalid. Raises EConvertError "'%s' is not a valid floating point value".
@@ -139,13 +116,16 @@ enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 /// (0..18) for ffFixed/ffNumber/ffCurrency. Fixed forms whose integer part needs more than
 /// `precision` digits fall back to ffGeneral.
 String FloatToStrF(long double v, TFloatFormat format, int precision, int digits);
+String FloatToStrF(long double v, TFloatFormat format, int precision, int digits, const TFormatSettings& settings);
 /// The platform's picture formats: "0" digit, "#" optional digit, "." decimal point, ","
 /// thousands separators, "E+"/"E-"/"e+"/"e-" exponent, quoted literals, ";" sections
 /// (positive;negative;zero). Halves round away from zero; a value that rounds to zero never
 /// carries a minus sign. An empty format gives FloatToStr's text.
 String FormatFloat(StringView format, long double v);
+String FormatFloat(StringView format, long double v, const TFormatSettings& settings);
 /// FormatCurr: like FormatFloat for a Currency value (64-bit integer scaled by 10,000).
 String FormatCurr(StringView format, std::int64_t currency);
+String FormatCurr(StringView format, std::int64_t currency, const TFormatSettings& settings);
 
 // ---- Booleans ----------------------------------------------------------------------------
 /// UseBoolStrs: "True"/"False", else "-1"/"0".
@@ -157,7 +137,7 @@ bool TryStrToBool(StringView s, bool& value);
 bool StrToBoolDef(StringView s, bool def);
 
 // ---- Characters --------------------------------------------------------------------------
-bool IsDigit(Char c);      ///< ASCII "0".."9" (the digits the parsers read)
+bool IsDigit(Char c); ///< ASCII "0".."9" (the digits the parsers read)
 /// The value of a hexadecimal digit ("0".."9", "A".."F", "a".."f"); -1 for any other character.
 int HexDigitValue(Char c);
 bool IsLetter(Char c);     ///< Unicode letter (general categories L*)

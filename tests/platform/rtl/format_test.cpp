@@ -121,10 +121,25 @@ TEST(Format, ErrorMessageShowsTheFormatCutAt31Characters) {
         EXPECT_EQ(e.Message(), u"Format '%d' invalid or incompatible with argument");
     }
     try {
-        Format(u"0123456789012345678901234567890123456789 %d", {});
+        Format(u"0123456789012345678901234567890123456789 %d", {u"x"});
         FAIL();
     } catch (const EConvertError& e) {
         EXPECT_EQ(e.Message(), u"Format '0123456789012345678901234567890' invalid or incompatible with argument");
+    }
+    // Arguments that run out have their own text, for a specifier and for a "*".
+    for (auto run : {+[] { return Format(u"%d %d", {1}); }, +[] { return Format(u"%*d", {}); },
+                     +[] { return Format(u"0123456789012345678901234567890123456789 %d", {}); }}) {
+        try {
+            run();
+            FAIL();
+        } catch (const EConvertError& e) {
+            EXPECT_EQ(e.Message().substr(0, 24), u"No argument for format '");
+        }
+    }
+    try {
+        Format(u"%d %d", {1});
+    } catch (const EConvertError& e) {
+        EXPECT_EQ(e.Message(), u"No argument for format '%d %d'");
     }
 }
 
