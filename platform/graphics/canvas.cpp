@@ -389,12 +389,10 @@ void TCanvas::ExtTextOut(int x, int y, int options, const TRect* rect, StringVie
     glyphs.reserve(text.size());
     double pen = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
+        const char32_t c = CodePointAt(text, i);
         double advance = advances[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        if (c > 0xFFFF)
             advance += advances[++i];
-        }
         glyphs.push_back(cairo_glyph_t{face.GlyphIndex(c), pen, double(tm.tmAscent)});
         pen += advance;
     }

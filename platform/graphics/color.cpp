@@ -6,6 +6,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection.h"
+#include "platform/rtl/sysutils.h"
 
 namespace vgl {
 
@@ -85,12 +86,7 @@ constexpr ColorName ColorNames[] = {
 bool SameAscii(StringView a, const char* b) {
     size_t i = 0;
     for (; i < a.size() && b[i]; ++i) {
-        char16_t x = a[i], y = char16_t(b[i]);
-        if (x >= u'A' && x <= u'Z')
-            x = char16_t(x + 32);
-        if (y >= u'A' && y <= u'Z')
-            y = char16_t(y + 32);
-        if (x != y)
+        if (AsciiLowerChar(a[i]) != AsciiLowerChar(Char(b[i])))
             return false;
     }
     return i == a.size() && b[i] == 0;

@@ -5,6 +5,7 @@
 #include <shared_mutex>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/sysutils.h"
 
 namespace vgl {
 
@@ -26,21 +27,6 @@ Registry& TheRegistry() {
     return registry;
 }
 
-bool SameAsciiText(StringView a, StringView b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char16_t x = a[i], y = b[i];
-        if (x >= u'A' && x <= u'Z')
-            x = char16_t(x + 32);
-        if (y >= u'A' && y <= u'Z')
-            y = char16_t(y + 32);
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int AddFontMemResource(std::span<const std::uint8_t> data, StringView familyAlias) {
@@ -59,7 +45,7 @@ int AddFontMemResource(std::span<const std::uint8_t> data, StringView familyAlia
     std::unique_lock guard(r.Lock);
     for (auto& face : faces) {
         r.Entries.push_back({face->FamilyName(), face});
-        if (!familyAlias.empty() && !SameAsciiText(familyAlias, face->FamilyName()))
+        if (!familyAlias.empty() && !SameText(familyAlias, face->FamilyName()))
             r.Entries.push_back({String(familyAlias), face});
     }
     if (r.Fallback.empty())
@@ -74,13 +60,13 @@ TFontMatch FindFont(StringView family, bool bold, bool italic) {
         throw EInvalidOperation(u"No font is registered");
     std::vector<const Entry*> candidates;
     for (const auto& e : r.Entries)
-        if (SameAsciiText(e.Family, family))
+        if (SameText(e.Family, family))
             candidates.push_back(&e);
     TFontMatch match;
     match.FamilyFound = !candidates.empty();
     if (candidates.empty())
         for (const auto& e : r.Entries)
-            if (SameAsciiText(e.Family, r.Fallback))
+            if (SameText(e.Family, r.Fallback))
                 candidates.push_back(&e);
     if (candidates.empty())
         candidates.push_back(&r.Entries.front());
@@ -109,7 +95,7 @@ bool FontFamilyExists(StringView family) {
     Registry& r = TheRegistry();
     std::shared_lock guard(r.Lock);
     return std::any_of(r.Entries.begin(), r.Entries.end(),
-                       [&](const Entry& e) { return SameAsciiText(e.Family, family); });
+                       [&](const Entry& e) { return SameText(e.Family, family); });
 }
 
 std::vector<String> RegisteredFontFamilies() {
@@ -117,7 +103,7 @@ std::vector<String> RegisteredFontFamilies() {
     std::shared_lock guard(r.Lock);
     std::vector<String> families;
     for (const auto& e : r.Entries)
-        if (std::none_of(families.begin(), families.end(), [&](const String& f) { return SameAsciiText(f, e.Family); }))
+        if (std::none_of(families.begin(), families.end(), [&](const String& f) { return SameText(f, e.Family); }))
             families.push_back(e.Family);
     return families;
 }

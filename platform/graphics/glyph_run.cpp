@@ -29,12 +29,10 @@ std::vector<TGlyphRun> ShapeText(const TFontFace& face, StringView text, bool rt
     std::vector<int> unitOf;
     chars.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
+        const char32_t c = CodePointAt(text, i);
         unitOf.push_back(int(i));
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        if (c > 0xFFFF)
             ++i;
-        }
         chars.push_back(FriBidiChar(c));
     }
     const FriBidiStrIndex n = FriBidiStrIndex(chars.size());

@@ -7,6 +7,7 @@
 #include "platform/graphics/jpeg_image.h"
 #include "platform/graphics/png_image.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/sysutils.h"
 
 namespace vgl {
 
@@ -40,15 +41,7 @@ void TGraphic::Changed() {
 }
 
 void TGraphic::LoadFromStream(TStream& stream) {
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t block[65536];
-    for (;;) {
-        std::int64_t n = stream.Read(block, sizeof block);
-        if (n <= 0)
-            break;
-        bytes.insert(bytes.end(), block, block + n);
-    }
-    LoadFromBytes(bytes);
+    LoadFromBytes(stream.ReadRemaining());
 }
 
 void TGraphic::SaveToStream(TStream& stream) const {
@@ -125,12 +118,8 @@ const TGraphicClassInfo* FindGraphicClassByExtension(StringView extension) {
         if (c.Extension.size() != extension.size())
             continue;
         bool same = true;
-        for (size_t i = 0; i < extension.size() && same; ++i) {
-            char16_t x = extension[i];
-            if (x >= u'A' && x <= u'Z')
-                x = char16_t(x + 32);
-            same = x == c.Extension[i];
-        }
+        for (size_t i = 0; i < extension.size() && same; ++i)
+            same = AsciiLowerChar(extension[i]) == c.Extension[i];
         if (same)
             return &c;
     }
@@ -173,15 +162,7 @@ void TPicture::LoadFromBytes(std::span<const std::uint8_t> bytes) {
 }
 
 void TPicture::LoadFromStream(TStream& stream) {
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t block[65536];
-    for (;;) {
-        std::int64_t n = stream.Read(block, sizeof block);
-        if (n <= 0)
-            break;
-        bytes.insert(bytes.end(), block, block + n);
-    }
-    LoadFromBytes(bytes);
+    LoadFromBytes(stream.ReadRemaining());
 }
 
 void TPicture::SaveToStream(TStream& stream) const {

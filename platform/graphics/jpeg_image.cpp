@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 
 #include "platform/graphics/canvas.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
@@ -160,14 +161,14 @@ void TJPEGImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
     std::vector<std::uint8_t> old = std::move(FData);
     std::unique_ptr<TBitmap> oldBitmap = std::move(FBitmap);
     FData.assign(bytes.begin(), bytes.end());
-    try {
+    {
+        const TScopeFail restore([&] {
+            FData = std::move(old);
+            FBitmap = std::move(oldBitmap);
+        });
         if (!IsJpegData(bytes))
             throw EInvalidGraphic(u"JPEG error: Not a JPEG file");
         FPixelFormat = Decoded().GetPixelFormat() == pf8bit ? jf8Bit : jf24Bit;
-    } catch (...) {
-        FData = std::move(old);
-        FBitmap = std::move(oldBitmap);
-        throw;
     }
     Changed();
 }

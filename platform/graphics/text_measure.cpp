@@ -61,13 +61,10 @@ int TFontMeasure::CharAdvance(char32_t codePoint) const {
 std::vector<int> TFontMeasure::CharAdvances(StringView text) const {
     std::vector<int> advances(text.size(), 0);
     for (size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-            advances[i] = CharAdvance(0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+        const char32_t c = CodePointAt(text, i);
+        advances[i] = CharAdvance(c);
+        if (c > 0xFFFF)
             ++i;
-        } else {
-            advances[i] = CharAdvance(c);
-        }
     }
     return advances;
 }
