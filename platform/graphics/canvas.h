@@ -123,6 +123,13 @@ public:
     /// Antialiasing of shapes (off by default; text is always smoothed).
     virtual void SetAntialias(bool on);
 
+    // ---- Device ----
+    /// The device's pixels per inch across and down (LOGPIXELSX, LOGPIXELSY): 96 × 96 for bitmaps
+    /// and recorders unless set; a printer canvas reports its printer's.
+    virtual TPoint Resolution() const { return FResolution; }
+    /// Sets what Resolution reports (a test canvas may stand for any device).
+    void SetResolution(int dpiX, int dpiY) { FResolution = Point(dpiX, dpiY); }
+
     TBitmap* Target() const { return FTarget; }
 
 protected:
@@ -149,9 +156,9 @@ protected:
     bool FAntialias = false;
     TStretchFilter FStretchFilter = sfNearest;
     std::vector<State> FSaved;
+    TPoint FResolution{96, 96};
 
 private:
-    struct Impl;
     TBitmap* FTarget = nullptr;
     mutable std::unique_ptr<TFontMeasure> FMeasure;
     mutable TFontData FMeasureFont;
