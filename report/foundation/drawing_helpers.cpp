@@ -1,0 +1,21 @@
+#include "report/foundation/drawing_helpers.h"
+
+namespace vgl {
+
+void GetDisplayScale(const TCanvas& canvas, bool /*keep*/, long double& scaleX, long double& scaleY) {
+    const TPoint ppi = canvas.Resolution();
+    scaleX = (long double)ppi.X / frxDesignPPI;
+    scaleY = (long double)ppi.Y / frxDesignPPI;
+}
+
+void SetCanvasBkMode(TCanvas& canvas, int mode) {
+    canvas.SetBkMode(mode);
+}
+
+std::unique_ptr<TGraphic> TfrxMetafile::Clone() const {
+    auto copy = std::make_unique<TfrxMetafile>();
+    copy->Assign(*this);
+    return copy;
+}
+
+} // namespace vgl
