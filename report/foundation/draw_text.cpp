@@ -9,6 +9,7 @@
 #include "platform/rtl/rounding.h"
 #include "platform/rtl/sync.h"
 #include "platform/rtl/sysutils.h"
+#include "report/foundation/printers.h"
 #include "report/foundation/syllable_breaking.h"
 
 namespace vgl {
@@ -58,12 +59,17 @@ private:
 
 } // namespace
 
-/// What DrawText needs to know of the output device. Canvases here are bitmaps and recorders at
-/// 96 pixels per inch; a printer canvas reports its own resolution.
+/// What DrawText needs to know of the output device: its resolution and whether it is a
+/// printer. A resolution of 0 (a printer canvas before its printer is set up) counts as 96 on
+/// either axis, so the block height never divides by zero.
 struct TfrxDrawText::Device {
     bool Printer = false;
     int DpiX = 96;
     int DpiY = 96;
+    static Device Of(const TCanvas& c) {
+        const TPoint ppi = c.Resolution();
+        return Device{IsPrinterCanvas(c), ppi.X > 0 ? ppi.X : 96, ppi.Y > 0 ? ppi.Y : 96};
+    }
 };
 
 void SpreadIncrements(std::span<int> values, int a, int b, int step, int n) {
@@ -463,12 +469,13 @@ void TfrxDrawText::DrawText(TCanvas& c, TfrxHAlign hAlign, TfrxVAlign vAlign, Tf
     if (!((n > 0 && FHTMLTags.Count() > 0) || underlinesTextMode != ulmNone))
         return;
     std::lock_guard lock(FCanvasMutex);
-    const Device device;
+    const Device device = Device::Of(c);
 
     TFontData base = FCanvas->Font().Data();
     base.Height = device.Printer ? -RoundInt((long double)FFontSize * device.DpiY * FPrintScale / 72)
                                  : -RoundInt((long double)FFontSize * FScaleY * 96 / 72);
     base.Orientation = c.Font().GetOrientation();
+    base.PixelsPerInch = c.Font().GetPixelsPerInch(); // the output font stays at its device's resolution
     c.Font().SetData(base);
     const int fh = GetFontHeight(c);
     const int mh = GetFontHeight(*FCanvas);
@@ -736,7 +743,7 @@ void TfrxDrawText::DrawTextLine(TCanvas& c, const String& line, TfrxHAlign align
             }
             output(start, i, addY);
             if (i < n) {
-                ApplyTagFont(c, *tagAt(i), device, device.DpiX);
+                ApplyTagFont(c, *tagAt(i), device, device.DpiY);
                 addY = addYOf(tagAt(i));
                 advance(runWidth(start, i));
                 start = i;
@@ -754,7 +761,7 @@ void TfrxDrawText::DrawTextLine(TCanvas& c, const String& line, TfrxHAlign align
             TfrxHTMLTag* tag = tagAt(j);
             if (tag) {
                 tag->Default = true;
-                ApplyTagFont(c, *tag, device, device.DpiX);
+                ApplyTagFont(c, *tag, device, device.DpiY);
             }
             output(j, end, addYOf(tag));
             if (j > 0)
