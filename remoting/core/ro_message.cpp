@@ -12,6 +12,7 @@
 #include "remoting/core/ro_http_utils.h"
 #include "remoting/core/ro_type_registry.h"
 #include "remoting/core/ro_utils.h"
+#include "remoting/core/rodl_streams.h"
 
 namespace vgl {
 
@@ -573,8 +574,9 @@ void TROMessage::GetModuleInfo(TStream& aStream, const std::shared_ptr<IROTransp
     GetRodlInfo(aStream, aTransport, aContentType);
 }
 
-void TROMessage::GetRodlInfo(TStream&, const std::shared_ptr<IROTransport>&, String&) {
-    RaiseNotSupported(u"GetRodlInfo");
+void TROMessage::GetRodlInfo(TStream& aStream, const std::shared_ptr<IROTransport>& aTransport, String& aContentType) {
+    TROCustomRODLReader* reader = GetRttiRODLReaderClass() ? GetRttiRODLReader(*this) : fRODLReader;
+    aContentType = WriteRODLToStream(aStream, aTransport, fServiceGroups, false, false, reader);
 }
 
 // ---- Message classes ----------------------------------------------------------------------
