@@ -91,6 +91,10 @@ void TrueTypeFont::PrepareFont(const TTableSkipList& skip_list) {
         const TrueTypeTable plain(std::span<const std::uint8_t, 16>(data.data() + entries + 16 * i, 16));
         if (std::find(skip_list.begin(), skip_list.end(), plain.entry.tag) != skip_list.end())
             continue;
+        // A tag occurs once in a face; repeats would multiply what the tables read.
+        for (const auto& t : ListOfTables)
+            if (t->entry.tag == plain.entry.tag)
+                H::FormatError();
         ListOfTables.push_back(MakeTable(plain));
     }
     dir.numTables = std::uint16_t(ListOfTables.size());

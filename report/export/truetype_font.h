@@ -39,7 +39,8 @@ public:
     /// Reads the offset table and the directory (tables of `skip_list` are dropped), loads the
     /// tables and verifies their checksums unless the action is IgnoreChecksum or the family is
     /// exempt ("EanGniv?", "Roboto Cn"). A mismatch raises `Table ID "<tag>" checksum error.<sum>
-    /// <stored>` with ThrowException and is ignored otherwise. A second call does nothing.
+    /// <stored>` with ThrowException and is ignored otherwise. A tag listed twice is a format
+    /// error. A second call does nothing.
     void PrepareFont(const TTableSkipList& skip_list);
     /// Adds a glyph id (or character) to the keep list unless it is there.
     void AddCharacterToKeepList(std::uint32_t ch);

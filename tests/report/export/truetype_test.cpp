@@ -151,6 +151,8 @@ TEST(TrueTypeTables, ErrorTexts) {
     };
     Bytes badChecksum = BuildFont(MinimalTables({SimpleGlyph(12), SimpleGlyph(12)}, 2));
     badChecksum[12 + 4 + 3] ^= 1; // the stored sum of glyf, the first entry
+    Bytes duplicateTag = BuildFont(MinimalTables({SimpleGlyph(12), SimpleGlyph(12)}, 2));
+    std::copy_n("loca", 4, duplicateTag.begin() + 12 + 16 * 5); // maxp, the last entry, becomes a second loca
     auto noGlyf = MinimalTables({SimpleGlyph(12)}, 1);
     noGlyf.erase("glyf");
     auto locaFormat2 = MinimalTables({SimpleGlyph(12)}, 1);
@@ -199,6 +201,7 @@ TEST(TrueTypeTables, ErrorTexts) {
              f.Font.PackFont();
          },
          "TrueType font format error"},
+        {"a tag twice", prepare(duplicateTag), "TrueType font format error"},
         {"table past the end", prepare(Bytes(badChecksum.begin(), badChecksum.end() - 4)),
          "TrueType font format error"},
     };
