@@ -121,10 +121,16 @@ template <class T> T FromValue(const TROValue& r) {
 
 } // namespace ro_array_detail
 
+/// The element type of an array of date-times, TROArrayOf<TRODateTimeElement>: elements are
+/// TDateTime values typed "TDateTime", so they dump and travel as date-times (TDateTime itself is
+/// a double, and TROArrayOf<TDateTime> cannot tell its elements from doubles).
+struct TRODateTimeElement {};
+
 template <class T> class TROArrayOf : public TROArray {
 public:
     static constexpr bool IsObjectArray = std::is_base_of_v<TObject, T>;
-    using Element = std::conditional_t<IsObjectArray, T*, T>;
+    static constexpr bool IsDateTimeArray = std::is_same_v<T, TRODateTimeElement>;
+    using Element = std::conditional_t<IsObjectArray, T*, std::conditional_t<IsDateTimeArray, TDateTime, T>>;
 
     TROArrayOf() = default;
     ~TROArrayOf() override { Clear(); }
@@ -139,6 +145,8 @@ public:
     const TypeInfo& GetItemType() const override {
         if constexpr (IsObjectArray)
             return T::StaticClassInfo().Type();
+        else if constexpr (IsDateTimeArray)
+            return DateTimeTypeInfo();
         else
             return TypeInfoFor(TypeTag<T>{});
     }
@@ -315,7 +323,7 @@ protected:
     }
     void SetItemValue(int Index, TROValue& Value) override {
         if constexpr (!IsObjectArray)
-            SetItems(Index, ro_array_detail::FromValue<T>(Value));
+            SetItems(Index, ro_array_detail::FromValue<Element>(Value));
     }
 
 private:
