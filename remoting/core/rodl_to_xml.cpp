@@ -287,6 +287,15 @@ std::vector<String> SplitGroups(StringView text) {
     return parts;
 }
 
+/// The library's entities of one class, in library order (one pass over the library).
+template <class T> std::vector<T*> OfKind(const TRODLLibrary& library) {
+    std::vector<T*> result;
+    for (int i = 0; i < library.Count(); ++i)
+        if (auto* e = dynamic_cast<T*>(library.TRODLComplexEntity::Items(i)))
+            result.push_back(e);
+    return result;
+}
+
 } // namespace
 
 struct TRODLToXML::Context {
@@ -381,28 +390,23 @@ struct TRODLToXML::Context {
     }
 
     void FillExceptionList() {
-        for (int i = 0; i < Library.ServiceCount(); ++i) {
-            const TRODLService* s = Library.Services(i);
+        for (TRODLService* s : OfKind<TRODLService>(Library))
             if (UsedRule(*s) && PrivateRule(*s) && GroupRule(*s))
                 ReachService(*s);
-        }
-        for (int i = 0; i < Library.EventSinkCount(); ++i) {
-            const TRODLEventSink* s = Library.EventSinks(i);
+        for (TRODLEventSink* s : OfKind<TRODLEventSink>(Library))
             if (UsedRule(*s) && GroupRule(*s))
                 ReachService(*s);
-        }
-        for (int i = 0; i < Library.ExceptionCount(); ++i) {
-            const TRODLException* e = Library.Exceptions(i);
+        for (TRODLException* e : OfKind<TRODLException>(Library)) {
             Exceptions.insert(MakeValidIdentifier(e->Name()));
             for (int j = 0; j < e->Count(); ++j)
                 Reach(e->Items(j)->DataType());
         }
-        for (int i = 0; i < Library.ArrayCount(); ++i)
-            if (GroupRule(*Library.Arrays(i)))
-                Reach(Library.Arrays(i)->Name());
-        for (int i = 0; i < Library.StructCount(); ++i)
-            if (GroupRule(*Library.Structs(i)))
-                Reach(Library.Structs(i)->Name());
+        for (TRODLArray* a : OfKind<TRODLArray>(Library))
+            if (GroupRule(*a))
+                Reach(a->Name());
+        for (TRODLStruct* st : OfKind<TRODLStruct>(Library))
+            if (GroupRule(*st))
+                Reach(st->Name());
     }
 
     // ---- Writing ----------------------------------------------------------------------
@@ -644,8 +648,7 @@ void TRODLToXML::IntConvert(const TRODLLibrary& aLibrary) {
         c.Includes(root, *library.Includes());
     if (library.GroupCount() > 0) {
         TROConverterNode* groups = root.AddChild(u"Groups");
-        for (int i = 0; i < library.GroupCount(); ++i) {
-            TRODLGroup* g = library.Groups(i);
+        for (TRODLGroup* g : OfKind<TRODLGroup>(library)) {
             if (!c.UsedRule(*g))
                 continue;
             TROConverterNode* node = groups->AddChild(u"Group");
@@ -655,42 +658,38 @@ void TRODLToXML::IntConvert(const TRODLLibrary& aLibrary) {
         }
     }
     TROConverterNode* services = root.AddChild(u"Services");
-    for (int i = 0; i < library.ServiceCount(); ++i) {
-        TRODLService* s = library.Services(i);
+    for (TRODLService* s : OfKind<TRODLService>(library))
         if (c.UsedRule(*s) && c.PrivateRule(*s) && c.GroupRule(*s))
             c.Service(*services, *s, true);
-    }
     if (library.EventSinkCount() > 0) {
         TROConverterNode* sinks = root.AddChild(u"EventSinks");
-        for (int i = 0; i < library.EventSinkCount(); ++i) {
-            TRODLEventSink* s = library.EventSinks(i);
+        for (TRODLEventSink* s : OfKind<TRODLEventSink>(library))
             if (c.UsedRule(*s) && c.GroupRule(*s))
                 c.Service(*sinks, *s, false);
-        }
     }
     TROConverterNode* structs = root.AddChild(u"Structs");
-    for (int i = 0; i < library.StructCount(); ++i)
-        if (c.UsedRule(*library.Structs(i)) && c.GroupRule(*library.Structs(i)))
-            c.Struct(*structs, *library.Structs(i), false);
+    for (TRODLStruct* s : OfKind<TRODLStruct>(library))
+        if (c.UsedRule(*s) && c.GroupRule(*s))
+            c.Struct(*structs, *s, false);
     TROConverterNode* enums = root.AddChild(u"Enums");
-    for (int i = 0; i < library.EnumCount(); ++i)
-        if (c.UsedRule(*library.Enums(i)) && c.GroupRule(*library.Enums(i)))
-            c.Enum(*enums, *library.Enums(i));
+    for (TRODLEnum* e : OfKind<TRODLEnum>(library))
+        if (c.UsedRule(*e) && c.GroupRule(*e))
+            c.Enum(*enums, *e);
     TROConverterNode* arrays = root.AddChild(u"Arrays");
-    for (int i = 0; i < library.ArrayCount(); ++i)
-        if (c.UsedRule(*library.Arrays(i)) && c.GroupRule(*library.Arrays(i)))
-            c.Array(*arrays, *library.Arrays(i));
+    for (TRODLArray* a : OfKind<TRODLArray>(library))
+        if (c.UsedRule(*a) && c.GroupRule(*a))
+            c.Array(*arrays, *a);
     if (library.UseCount() > 0) {
         TROConverterNode* uses = root.AddChild(u"Uses");
-        for (int i = 0; i < library.UseCount(); ++i)
-            if (c.UsedRule(*library.Use(i)))
-                c.Use(*uses, *library.Use(i));
+        for (TRODLUse* u : OfKind<TRODLUse>(library))
+            if (c.UsedRule(*u))
+                c.Use(*uses, *u);
     }
     if (library.ExceptionCount() > 0) {
         TROConverterNode* exceptions = root.AddChild(u"Exceptions");
-        for (int i = 0; i < library.ExceptionCount(); ++i)
-            if (c.UsedRule(*library.Exceptions(i)) && c.GroupRule(*library.Exceptions(i)))
-                c.Struct(*exceptions, *library.Exceptions(i), true);
+        for (TRODLException* e : OfKind<TRODLException>(library))
+            if (c.UsedRule(*e) && c.GroupRule(*e))
+                c.Struct(*exceptions, *e, true);
     }
     Write(TrimRight(root.ToString()));
 }

@@ -140,6 +140,24 @@ TEST_F(ROMessageTest, ProcessExceptionRaisesUnlessTheHandlerDeclines) {
     EXPECT_THROW(base.ProcessException(), EAbstractError);
 }
 
+/// Records which objects the exception hands over.
+class TObjectRecorder : public TROSerializer {
+public:
+    void ReadObject(TObject* obj) override { Read = obj; }
+    void WriteObject(const TObject* obj) override { Written = obj; }
+    TObject* Read = nullptr;
+    const TObject* Written = nullptr;
+};
+
+TEST_F(ROMessageTest, ExceptionsStreamThemselvesThroughTheSerializer) {
+    EMessageTestFault fault(u"x");
+    TObjectRecorder recorder;
+    fault.WriteException(recorder);
+    fault.ReadException(recorder);
+    EXPECT_EQ(recorder.Written, &fault);
+    EXPECT_EQ(recorder.Read, &fault);
+}
+
 TEST_F(ROMessageTest, NamespaceListFollowsTheConfiguredText) {
     TTestMessage message;
     message.SetNamespaceList(u"urn:a;urn:b");
