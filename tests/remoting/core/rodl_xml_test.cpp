@@ -178,6 +178,11 @@ TEST(RODLXmlTest, RoundTripIsByteForByte) {
     EXPECT_EQ(service->AttributeValue(u"Note"), u"a & b < c > d \"e\"\ttab");
     EXPECT_EQ(service->Roles, (std::vector<String>{u"Admin", u"!Guest & <x>"}));
     EXPECT_EQ(service->GroupUnder()->Name(), u"Sub");
+    EXPECT_EQ(service->Default()->Documentation(), u"The interface");
+    // The interface's documentation is the first child of its element.
+    const size_t intf = first.find("<Interface Name=\"Default\"");
+    const std::string doc = "<Documentation><![CDATA[The interface]]></Documentation>";
+    EXPECT_EQ(first.compare(first.find("\r\n", intf) + 2, doc.size(), doc), 0);
     EXPECT_EQ(service->GroupUnder()->GroupUnder()->Name(), u"Public");
     EXPECT_EQ(read->Documentation(), u"Library of \"labels\" ]]> and\nmore");
     TRODLOperation* op = service->Default()->GetOperation(u"Render");
