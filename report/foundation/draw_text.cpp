@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "platform/rtl/rounding.h"
-#include "platform/rtl/sync.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/printers.h"
 #include "report/foundation/syllable_breaking.h"
@@ -15,11 +14,6 @@
 namespace vgl {
 
 namespace {
-
-TCriticalSection& LayoutLock() {
-    static TCriticalSection lock;
-    return lock;
-}
 
 int RoundInt(long double v) {
     return int(Round(v));
@@ -96,11 +90,11 @@ TfrxDrawText::TfrxDrawText() : FBMP(std::make_unique<TBitmap>(1, 1)), FTempArray
 TfrxDrawText::~TfrxDrawText() = default;
 
 void TfrxDrawText::Lock() {
-    LayoutLock().Enter();
+    FLayoutMutex.lock();
 }
 
 void TfrxDrawText::Unlock() {
-    LayoutLock().Leave();
+    FLayoutMutex.unlock();
 }
 
 void TfrxDrawText::LockCanvas() {

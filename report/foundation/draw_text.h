@@ -8,8 +8,8 @@
 // Report units are 96-dpi pixels (ScrPPI); measuring units are 600-dpi pixels (DefPPI);
 // k = DefPPI / ScrPPI = 6.25. All rounding is to nearest with halves to even.
 //
-// Every use, whichever instance, takes the one process-wide lock (Lock/Unlock or
-// TfrxDrawTextLock) for its whole sequence: SetFont, SetOptions, SetGaps, SetDimensions, SetText,
+// Every use of an instance takes that instance's lock (Lock/Unlock or TfrxDrawTextLock) for its
+// whole sequence: SetFont, SetOptions, SetGaps, SetDimensions, SetText,
 // SetParaBreaks (when splitting), then the queries or DrawText. CalcWidth and DrawText consume the
 // run-start flags of the tags, so SetText runs again before each such pass.
 
@@ -47,7 +47,8 @@ public:
     TfrxDrawText& operator=(const TfrxDrawText&) = delete;
     String ClassName() const override { return u"TfrxDrawText"; }
 
-    /// Enter / leave the process-wide critical section that serialises all text layout.
+    /// Enter / leave this instance's recursive lock, which serialises the sequences of its users.
+    /// Instances share nothing that needs it: each report's layout runs beside the others.
     void Lock();
     void Unlock();
     /// Lock / unlock this instance's measuring canvas.
@@ -140,6 +141,7 @@ private:
     std::unique_ptr<TBitmap> FBMP;
     TCanvas* FCanvas = nullptr;
     std::recursive_mutex FCanvasMutex;
+    std::recursive_mutex FLayoutMutex;
     int FDefPPI = 600;
     int FScrPPI = 96;
     std::vector<int> FTempArray;
@@ -166,7 +168,7 @@ private:
     std::vector<int> FLineY;
 };
 
-/// Holds the process-wide layout lock of `drawText` for its lifetime.
+/// Holds the layout lock of `drawText` for its lifetime.
 class TfrxDrawTextLock {
 public:
     explicit TfrxDrawTextLock(TfrxDrawText& drawText) : FDrawText(drawText) { FDrawText.Lock(); }

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/font_registry.h"
 #include "platform/graphics/text_measure.h"
 #include "platform/rtl/rounding.h"
+#include "platform/rtl/sysutils.h"
 #include "report/foundation/draw_text.h"
 #include "report/foundation/initialization.h"
 #include "report/foundation/printers.h"
@@ -184,6 +187,50 @@ TEST_F(DrawTextDeviceTest, APrinterWithoutResolutionCountsAs96Dpi) {
     EXPECT_EQ(first.Y(), 20);
     const std::vector<int> mw = MeasuredWidths();
     EXPECT_EQ(LineSums(VC), (std::vector<int>{int(Round(mw[0] / 6.25L)), int(Round(mw[1] / 6.25L))}));
+}
+
+TEST_F(DrawTextDeviceTest, InstancesLayOutAndDrawSideBySide) {
+    // Each report owns its instance and nothing is shared between instances: threads laying out
+    // and drawing at once get what one thread gets alone.
+    auto render = [](TfrxDrawText& d, TBitmap& bmp) {
+        TfrxDrawTextLock lock(d);
+        TFont font;
+        font.SetName(u"Arial Narrow");
+        font.SetSize(9);
+        font.SetColor(clBlack);
+        d.SetFont(font);
+        d.SetOptions(true, true, false, true, true, true, 0);
+        d.SetGaps(0, 0, 0);
+        const TRect r = Rect(0, 0, 90, 120);
+        d.SetDimensions(1, 1, 1, r, r);
+        TfrxWideStrings text;
+        text.SetText(u"Frau <b>Erika</b> Beispiel, Hauptstrasse 117, 12345 Musterstadt, <i>Paket 1/2</i>");
+        d.SetText(text);
+        String result = d.WrappedText() + FloatToStr(d.CalcHeight());
+        bmp.Canvas().Brush().SetColor(clWhite);
+        bmp.Canvas().FillRect(Rect(0, 0, 100, 130));
+        d.DrawText(bmp.Canvas(), haBlock, vaTop, ulmUnderlinesText, -1);
+        for (int y = 0; y < 130; ++y)
+            for (int x = 0; x < 100; ++x)
+                result += bmp.Canvas().GetPixel(x, y) == clWhite ? u'.' : u'#';
+        return result;
+    };
+    TfrxDrawText alone;
+    TBitmap aloneBmp(100, 130);
+    const String expected = render(alone, aloneBmp);
+    std::vector<String> results(4);
+    std::vector<std::thread> threads;
+    for (String& result : results)
+        threads.emplace_back([&] {
+            TfrxDrawText d;
+            TBitmap bmp(100, 130);
+            for (int k = 0; k < 10; ++k)
+                result = render(d, bmp);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (const String& result : results)
+        EXPECT_EQ(result, expected);
 }
 
 } // namespace
