@@ -89,6 +89,21 @@ public:
     int FillCharWidths(std::vector<int>& widths, StringView s, bool useDefaultCharset, bool cumulative, int charSpacing,
                        int lineIndex, TCanvas& canvas);
 
+protected:
+    /// Records the tag of one kept character from the run state.
+    void AddCharTag();
+
+    // The run state; the tests' reference expansion (a derived class) records through it too.
+    bool FAllowTags = true;
+    TFontStyles FStyle, FDefStyle;
+    TColor FColor = clBlack, FDefColor = clBlack;
+    int FSize = 10, FDefSize = 10;
+    int FAddY = 0;
+    bool FDontWRAP = false;
+    TSubStyle FSubStyle = ssNormal;
+    int FPosition = 1;
+    std::vector<TfrxHTMLTags> FItems;
+
 private:
     /// The tags that open and close: the open-tag stack keeps one list per kind.
     enum TagKind { tkBold, tkItalic, tkUnderline, tkStrike, tkNoWrap, tkSub, tkSup, tkFont, tkCount };
@@ -100,7 +115,6 @@ private:
         TColor Color = clBlack;
     };
 
-    void AddCharTag();
     /// Applies the style a tag of `kind` opens.
     void ApplyOpen(TagKind kind, TColor color);
     /// Opens a tag of `kind` on top of the open-tag stack.
@@ -109,15 +123,6 @@ private:
     /// re-opened after the close, as is an outer tag of the same kind.
     void CloseTag(TagKind kind);
 
-    bool FAllowTags = true;
-    TFontStyles FStyle, FDefStyle;
-    TColor FColor = clBlack, FDefColor = clBlack;
-    int FSize = 10, FDefSize = 10;
-    int FAddY = 0;
-    bool FDontWRAP = false;
-    TSubStyle FSubStyle = ssNormal;
-    int FPosition = 1;
-    std::vector<TfrxHTMLTags> FItems;
     /// The open tags of the current ExpandHTMLTags call, one list per kind in stack order.
     std::array<std::vector<OpenEntry>, tkCount> FOpen;
     std::uint64_t FOpenOrder = 0; ///< Order of the most recently opened tag

@@ -9,67 +9,11 @@ namespace vgl {
 using html_tags::MatchAt;
 using html_tags::ParseTagColor;
 
-void ReferenceHTMLTagsList::SetDefaults(TColor defColor, int defSize, TFontStyles defStyle) {
-    FDefColor = FColor = defColor;
-    FDefSize = FSize = defSize;
-    FDefStyle = FStyle = defStyle;
-    FAddY = 0;
-    FDontWRAP = false;
-    FPosition = 1;
-    FSubStyle = ssNormal;
-    FItems.clear();
-}
-
-void ReferenceHTMLTagsList::NewLine() {
-    if (!FItems.empty())
-        FItems.emplace_back();
-}
-
-TfrxHTMLTag& ReferenceHTMLTagsList::AddTag() {
-    if (FItems.empty())
-        FItems.emplace_back();
-    return FItems.back().Add();
-}
-
-const TfrxHTMLTag* ReferenceHTMLTagsList::PrevTag() const {
-    if (FItems.empty())
-        return nullptr;
-    const auto& newest = FItems.back().Items();
-    if (newest.size() >= 2)
-        return &newest[newest.size() - 2];
-    if (FItems.size() >= 2) {
-        const auto& previous = FItems[FItems.size() - 2].Items();
-        if (!previous.empty())
-            return &previous.back();
-    }
-    return nullptr;
-}
-
-void ReferenceHTMLTagsList::AddCharTag() {
-    TfrxHTMLTag& tag = AddTag();
-    tag.Position = FPosition;
-    tag.Size = FSize;
-    tag.Style = FStyle;
-    tag.Color = FColor;
-    tag.AddY = FAddY;
-    tag.DontWRAP = FDontWRAP;
-    tag.SubType = FSubStyle;
-    tag.Small = FSize != FDefSize;
-    if (!FAllowTags) {
-        tag.Default = true;
-    } else if (const TfrxHTMLTag* p = PrevTag()) {
-        tag.Default = p->Style == tag.Style && p->Color == tag.Color && p->Size == tag.Size && p->AddY == tag.AddY &&
-                      p->DontWRAP == tag.DontWRAP;
-    } else {
-        tag.Default = FStyle == FDefStyle && FColor == FDefColor && FSize == FDefSize;
-    }
-}
-
 void ReferenceHTMLTagsList::CloseTag(String& s, size_t i, StringView name) {
     // Re-opened tags go right after the closing tag; the walk counts them again when it reaches
     // them, so Position is lowered by their length now.
     size_t at = i + name.size() + 3;
-    auto reopen = [&](const OpenTag& entry) {
+    auto reopen = [&](const StackEntry& entry) {
         String text = u"<" + entry.Name;
         if (!entry.Attribute.empty())
             text += u" " + entry.Attribute;
@@ -78,7 +22,7 @@ void ReferenceHTMLTagsList::CloseTag(String& s, size_t i, StringView name) {
         FPosition -= int(text.size());
     };
     while (!FStack.empty()) {
-        OpenTag entry = std::move(FStack.back());
+        StackEntry entry = std::move(FStack.back());
         FStack.pop_back();
         if (entry.Name != name) {
             reopen(entry);

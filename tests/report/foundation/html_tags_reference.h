@@ -9,39 +9,21 @@
 
 namespace vgl {
 
-/// The run state and line lists of TfrxHTMLTagsList with the straightforward expansion.
-class ReferenceHTMLTagsList {
+/// TfrxHTMLTagsList with the straightforward expansion: the run state, the line lists and the
+/// recording of each kept character are the base class's, only the expansion is its own.
+class ReferenceHTMLTagsList : public TfrxHTMLTagsList {
 public:
-    void SetAllowTags(bool value) { FAllowTags = value; }
-    int Position() const { return FPosition; }
-    void SetPosition(int value) { FPosition = value; }
-    void SetDefaults(TColor defColor, int defSize, TFontStyles defStyle);
-    void NewLine();
-    int Count() const { return int(FItems.size()); }
-    const TfrxHTMLTags& GetItems(int index) const { return FItems.at(size_t(index)); }
     void ExpandHTMLTags(String& s);
 
 private:
-    TfrxHTMLTag& AddTag();
-    const TfrxHTMLTag* PrevTag() const;
-    void AddCharTag();
     void CloseTag(String& s, size_t i, StringView name);
 
-    struct OpenTag {
+    struct StackEntry {
         String Name;
         String Attribute;
     };
 
-    bool FAllowTags = true;
-    TFontStyles FStyle, FDefStyle;
-    TColor FColor = clBlack, FDefColor = clBlack;
-    int FSize = 10, FDefSize = 10;
-    int FAddY = 0;
-    bool FDontWRAP = false;
-    TSubStyle FSubStyle = ssNormal;
-    int FPosition = 1;
-    std::vector<TfrxHTMLTags> FItems;
-    std::vector<OpenTag> FStack;
+    std::vector<StackEntry> FStack;
 };
 
 } // namespace vgl
