@@ -109,6 +109,21 @@ const TGraphicClassInfo* FindGraphicClass(std::span<const std::uint8_t> bytes) {
     return nullptr;
 }
 
+void UnregisterFileFormat(StringView extension) {
+    if (!extension.empty() && extension[0] == u'.')
+        extension.remove_prefix(1);
+    FormatRegistry& r = Formats();
+    std::unique_lock guard(r.Lock);
+    std::erase_if(r.Classes, [&](const TGraphicClassInfo& c) {
+        if (c.Extension.size() != extension.size())
+            return false;
+        for (size_t i = 0; i < extension.size(); ++i)
+            if (AsciiLowerChar(extension[i]) != c.Extension[i])
+                return false;
+        return true;
+    });
+}
+
 const TGraphicClassInfo* FindGraphicClassByExtension(StringView extension) {
     if (!extension.empty() && extension[0] == u'.')
         extension.remove_prefix(1);

@@ -81,6 +81,9 @@ struct TGraphicClassInfo {
 /// Registers a picture class (filled at start-up; the built-in bitmap, PNG and JPEG classes are
 /// always present). Read-only while requests run.
 void RegisterFileFormat(TGraphicClassInfo info);
+/// Removes the classes registered under `extension` (as FindGraphicClassByExtension finds them);
+/// for the libraries that register classes of their own and remove them at shut-down.
+void UnregisterFileFormat(StringView extension);
 /// The class whose magic bytes match, or none.
 const TGraphicClassInfo* FindGraphicClass(std::span<const std::uint8_t> bytes);
 const TGraphicClassInfo* FindGraphicClassByExtension(StringView extension);

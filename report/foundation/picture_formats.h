@@ -4,10 +4,11 @@
 
 namespace vgl {
 
-/// Registers the formats in their documented order (JPG, PNG, BMP) and TPNGObject with the picture
-/// container ("PNG_OLD"). Called by InitializeReportFoundation.
+/// Registers the formats in their documented order (JPG, PNG, GIF, BMP), and TPNGObject ("PNG_OLD")
+/// and TfrxGIFGraphic ("GIF") with the picture container. Called by InitializeReportFoundation.
 void RegisterPictureFormats();
-/// Removes what RegisterPictureFormats added, in reverse order; the emptied registry is destroyed.
+/// Removes what RegisterPictureFormats added (the picture-container classes too), in reverse
+/// order; the emptied registry is destroyed.
 void UnregisterPictureFormats();
 
 } // namespace vgl

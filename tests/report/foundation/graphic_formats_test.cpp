@@ -82,7 +82,7 @@ std::filesystem::path TempFile(const char* name, const std::vector<std::uint8_t>
 }
 
 TEST_F(GraphicFormatsTest, LookupsFollowRegistrationOrder) {
-    ASSERT_EQ(R().Count(), 3);
+    ASSERT_EQ(R().Count(), 4);
     EXPECT_EQ(R().FindByName(u"jpg"), nullptr);
     EXPECT_EQ(R().FindByName(u"JPG"), &TfrxJPEGPictureFormat::Instance());
     EXPECT_EQ(R().FindByExt(u".JPG"), &TfrxJPEGPictureFormat::Instance());
@@ -90,9 +90,9 @@ TEST_F(GraphicFormatsTest, LookupsFollowRegistrationOrder) {
     EXPECT_EQ(R().FindByConst(5), &TfrxPNGGraphicFormat::Instance());
     EXPECT_EQ(R().FindByConst(6), nullptr);
     EXPECT_EQ(R().GetDefault()->GetGraphicConst(), 2147483647);
-    EXPECT_EQ(R().BuildFormatsString(stName, u","), u"JPG,PNG,BMP");
-    EXPECT_EQ(R().BuildFormatsString(stExtension, u";x"), u"*.jpg;*.png;*.bmp");
-    EXPECT_EQ(R().BuildFormatsStrings(stClassName)->Get(2), u"TfrxBitmapGraphicFormat");
+    EXPECT_EQ(R().BuildFormatsString(stName, u","), u"JPG,PNG,GIF,BMP");
+    EXPECT_EQ(R().BuildFormatsString(stExtension, u";x"), u"*.jpg;*.png;*.gif;*.bmp");
+    EXPECT_EQ(R().BuildFormatsStrings(stClassName)->Get(3), u"TfrxBitmapGraphicFormat");
     EXPECT_EQ(R().BuildFormatsStrings(stMime)->Get(0), u"image/jpeg");
     EXPECT_THROW(R().BuildFormatsString(stName, u""), EArgumentException);
 
@@ -100,7 +100,7 @@ TEST_F(GraphicFormatsTest, LookupsFollowRegistrationOrder) {
     TTestVectorFormat vector;
     R().RegisterFormat(&vector);
     EXPECT_EQ(R().BuildFormatsString(stName, u",", {gcConvert}), u"JPG,PNG,BMP,\"TST \"\"v\"\"\"");
-    EXPECT_EQ(R().BuildFormatsString(stMime, u","), u"image/jpeg,image/png,image/bitmap,\"image/x-test,v\"");
+    EXPECT_EQ(R().BuildFormatsString(stMime, u","), u"image/jpeg,image/png,image/gif,image/bitmap,\"image/x-test,v\"");
     EXPECT_EQ(R().FindByGraphic(&TMetafile::StaticClassInfo()), &vector);
     R().UnregisterFormat(&vector);
     EXPECT_EQ(R().FindByGraphic(&TMetafile::StaticClassInfo()), nullptr);
@@ -155,7 +155,7 @@ TEST_F(GraphicFormatsTest, UnregisteringEveryFormatStartsAFreshRegistry) {
     EXPECT_EQ(R().FindByName(u"BMP"), nullptr);
     (void)before;
     RegisterPictureFormats();
-    EXPECT_EQ(R().Count(), 3);
+    EXPECT_EQ(R().Count(), 4);
 }
 
 TEST_F(GraphicFormatsTest, AbstractOperationsRaiseTheirTexts) {
