@@ -346,12 +346,14 @@ TEST(ILParser, GrammarLint) {
                                             u"loop",     u"optionalloop", u"optional"};
     std::function<void(const TfsXMLItem&)> check = [&](const TfsXMLItem& e) {
         const String err = e.GetProp(u"err");
-        if (!err.empty())
+        if (!err.empty()) {
             EXPECT_GE(errors->Find(err), 0) << StringToUtf8(err);
+        }
         for (int i = 0; i < e.Count(); ++i) {
             const TfsXMLItem& child = *e.Items(i);
-            if (std::find(vocabulary.begin(), vocabulary.end(), child.Name()) == vocabulary.end())
+            if (std::find(vocabulary.begin(), vocabulary.end(), child.Name()) == vocabulary.end()) {
                 EXPECT_GE(root->Find(child.Name()), 0) << "no rule " << StringToUtf8(child.Name());
+            }
             check(child);
         }
     };
