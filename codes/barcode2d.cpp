@@ -901,42 +901,43 @@ TEncodeResult TBarcode2D::DrawToArea(TCoreWorkArea& area, const TDrawParams& par
     return result;
 }
 
-int TBarcode2D::DrawTo(TCanvas& canvas, int left, int top, int module, int angle, int hdpi, int vdpi) {
+TDrawParams TBarcode2D::OutputParams(int module, int angle, TCanvas* canvas, int left, int top, int hdpi,
+                                     int vdpi) const {
     TDrawParams params = OwnParams(module, angle == -1 ? OrientationToAngle(FOrientation) : angle);
-    params.Canvas = &canvas;
+    params.Canvas = canvas;
     params.Left = left;
     params.Top = top;
     params.HDPI = hdpi;
     params.VDPI = vdpi;
-    return DrawToArea(WorkArea(), params).Code();
+    return params;
+}
+
+TDrawParams TBarcode2D::WithText(TDrawParams params, const String& barcode) {
+    params.Barcode = barcode;
+    params.Data.clear();
+    return params;
+}
+
+TDrawParams TBarcode2D::WithData(TDrawParams params, const AnsiString& data) {
+    params.Barcode.clear();
+    params.Data = data;
+    return params;
+}
+
+int TBarcode2D::DrawTo(TCanvas& canvas, int left, int top, int module, int angle, int hdpi, int vdpi) {
+    return DrawToArea(WorkArea(), OutputParams(module, angle, &canvas, left, top, hdpi, vdpi)).Code();
 }
 
 int TBarcode2D::DrawTo(const String& barcode, TCanvas& canvas, int left, int top, int module, int angle, int hdpi,
                        int vdpi) {
-    TDrawParams params = OwnParams(module, angle == -1 ? OrientationToAngle(FOrientation) : angle);
-    params.Barcode = barcode;
-    params.Data.clear();
-    params.Canvas = &canvas;
-    params.Left = left;
-    params.Top = top;
-    params.HDPI = hdpi;
-    params.VDPI = vdpi;
-    const std::unique_ptr<TCoreWorkArea> area = NewWorkArea();
-    return DrawToArea(*area, params).Code();
+    const TDrawParams params = WithText(OutputParams(module, angle, &canvas, left, top, hdpi, vdpi), barcode);
+    return DrawToArea(*NewWorkArea(), params).Code();
 }
 
 int TBarcode2D::DrawTo(const AnsiString& data, TCanvas& canvas, int left, int top, int module, int angle, int hdpi,
                        int vdpi) {
-    TDrawParams params = OwnParams(module, angle == -1 ? OrientationToAngle(FOrientation) : angle);
-    params.Barcode.clear();
-    params.Data = data;
-    params.Canvas = &canvas;
-    params.Left = left;
-    params.Top = top;
-    params.HDPI = hdpi;
-    params.VDPI = vdpi;
-    const std::unique_ptr<TCoreWorkArea> area = NewWorkArea();
-    return DrawToArea(*area, params).Code();
+    const TDrawParams params = WithData(OutputParams(module, angle, &canvas, left, top, hdpi, vdpi), data);
+    return DrawToArea(*NewWorkArea(), params).Code();
 }
 
 TEncodeResult TBarcode2D::MeasureArea(TCoreWorkArea& area, TDrawParams params, int module, int& width, int& height,
@@ -966,35 +967,20 @@ TEncodeResult TBarcode2D::MeasureArea(TCoreWorkArea& area, TDrawParams params, i
 
 int TBarcode2D::DrawToSize(int& width, int& height, int& symbolWidth, int& symbolHeight, int module, int angle,
                            TCanvas* canvas, int hdpi, int vdpi) {
-    TDrawParams params = OwnParams(module, angle == -1 ? OrientationToAngle(FOrientation) : angle);
-    params.Canvas = canvas;
-    params.HDPI = hdpi;
-    params.VDPI = vdpi;
+    const TDrawParams params = OutputParams(module, angle, canvas, 0, 0, hdpi, vdpi);
     return MeasureArea(WorkArea(), params, module, width, height, symbolWidth, symbolHeight).Code();
 }
 
 int TBarcode2D::DrawToSize(const String& barcode, int& width, int& height, int& symbolWidth, int& symbolHeight,
                            int module, int angle, TCanvas* canvas, int hdpi, int vdpi) {
-    TDrawParams params = OwnParams(module, angle == -1 ? OrientationToAngle(FOrientation) : angle);
-    params.Barcode = barcode;
-    params.Data.clear();
-    params.Canvas = canvas;
-    params.HDPI = hdpi;
-    params.VDPI = vdpi;
-    const std::unique_ptr<TCoreWorkArea> area = NewWorkArea();
-    return MeasureArea(*area, params, module, width, height, symbolWidth, symbolHeight).Code();
+    const TDrawParams params = WithText(OutputParams(module, angle, canvas, 0, 0, hdpi, vdpi), barcode);
+    return MeasureArea(*NewWorkArea(), params, module, width, height, symbolWidth, symbolHeight).Code();
 }
 
 int TBarcode2D::DrawToSize(const AnsiString& data, int& width, int& height, int& symbolWidth, int& symbolHeight,
                            int module, int angle, TCanvas* canvas, int hdpi, int vdpi) {
-    TDrawParams params = OwnParams(module, angle == -1 ? OrientationToAngle(FOrientation) : angle);
-    params.Barcode.clear();
-    params.Data = data;
-    params.Canvas = canvas;
-    params.HDPI = hdpi;
-    params.VDPI = vdpi;
-    const std::unique_ptr<TCoreWorkArea> area = NewWorkArea();
-    return MeasureArea(*area, params, module, width, height, symbolWidth, symbolHeight).Code();
+    const TDrawParams params = WithData(OutputParams(module, angle, canvas, 0, 0, hdpi, vdpi), data);
+    return MeasureArea(*NewWorkArea(), params, module, width, height, symbolWidth, symbolHeight).Code();
 }
 
 } // namespace vgl

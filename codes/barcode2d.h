@@ -381,6 +381,11 @@ private:
     }
     bool Loading() const { return ComponentState().Contains(csLoading); }
     TDrawParams OwnParams(int module, int angle) const;
+    /// OwnParams for an output operation (an angle of -1 takes Orientation's) at a place.
+    TDrawParams OutputParams(int module, int angle, TCanvas* canvas, int left, int top, int hdpi, int vdpi) const;
+    /// The parameters with an explicit text or 8-bit data instead of the component's own.
+    static TDrawParams WithText(TDrawParams params, const String& barcode);
+    static TDrawParams WithData(TDrawParams params, const AnsiString& data);
     /// Reports a failed pipeline result through the events.
     void ReportError(const TCoreWorkArea& area, const TEncodeResult& result);
     /// The bitmap of Image, created (control size, brush colour) when the picture is empty.
