@@ -3,7 +3,8 @@
 set -euo pipefail
 source "$(dirname "$0")/scripts/setup.sh"
 install_missing "${BUILD_PACKAGES[@]}"
-configure_and_build
+# The program alone: no tests, fuzz replays or benchmarks, so no test-only package is needed.
+configure_and_build -DVGL_BUILD_TESTS=OFF
 SERVICE="$BUILD_DIR/service/geolabel_service"
 if [ ! -x "$SERVICE" ]; then
     echo "run.sh: the service is not built yet" >&2

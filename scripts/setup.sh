@@ -6,13 +6,14 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${BUILD_DIR:-$ROOT/build}"
 BUILD_TYPE="${BUILD_TYPE:-Release}"
 
-# What the build links against.
+# What the program's build needs (./run.sh installs these only).
 BUILD_PACKAGES=(build-essential cmake ninja-build ccache pkg-config
-    libgtest-dev libgmock-dev libbenchmark-dev
     zlib1g-dev libjpeg-dev libpng-dev libfreetype-dev libharfbuzz-dev libfribidi-dev libcairo2-dev
     libxml2-dev libxslt1-dev libmicrohttpd-dev fonts-liberation)
-# Independent tools the tests check outputs with.
-TEST_PACKAGES=(libzxing-dev libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3
+# What only the tests and benchmarks need (./test.sh adds these): the test and benchmark
+# frameworks, the barcode decoder the tests link, and the independent tools they check outputs with.
+TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev
+    libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3
     fonts-dejavu-core)
 
 install_missing() {
@@ -30,7 +31,8 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# configure_and_build [cmake options...]: configures $BUILD_DIR with the options and builds it.
 configure_and_build() {
-    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" >/dev/null
+    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" "$@" >/dev/null
     cmake --build "$BUILD_DIR" -j"$(nproc)"
 }
