@@ -39,84 +39,6 @@ int Shell(const std::string& command) {
     return std::system(command.c_str());
 }
 
-TEST(Compression, OutputInflatesWithAnIndependentDecoder) {
-    Scratch dir;
-    struct Case {
-        size_t size;
-        TZCompressionLevel level;
-    };
-    const Case cases[] = {{0, zcNone}, {0, zcFastest},       {0, zcDefault},
-                          {0, zcMax},  {3 << 20, zcDefault}, {3 << 20, zcNone}};
-    for (const auto [size, level] : cases) {
-        {
-            const auto data = SampleData(size);
-            TBytesStream source(data);
-            TBytesStream packed;
-            ZCompressStream(source, packed, level);
-            std::ofstream(dir.Path / "z", std::ios::binary)
-                .write(reinterpret_cast<const char*>(packed.Memory()), packed.GetSize());
-            ASSERT_EQ(
-                Shell("python3 -c \"import sys,zlib; sys.stdout.buffer.write(zlib.decompress(open(sys.argv[1],'rb')"
-                      ".read()))\" '" +
-                      (dir.Path / "z").string() + "' > '" + (dir.Path / "out").string() + "'"),
-                0);
-            EXPECT_EQ(FileBytes(dir.Path / "out"), data) << size << " " << level;
-            EXPECT_EQ(ZDecompressBuffer(packed.Bytes()), data);
-        }
-    }
-}
-
-TEST(Compression, StreamContinuesWhereItsTargetWasMoved) {
-    TBytesStream dest;
-    const auto data = SampleData(200000);
-    float rate;
-    {
-        TZCompressionStream z(dest, zcMax);
-        EXPECT_EQ(z.CompressionRate(), 0);
-        z.WriteBuffer(data.data(), 100000);
-        dest.SetPosition(0); // someone else moves the target
-        z.WriteBuffer(data.data() + 100000, 100000);
-        EXPECT_EQ(z.Seek(0, soCurrent), 200000);
-        EXPECT_THROW(z.Seek(1, soBeginning), EZCompressionError);
-        std::uint8_t b;
-        EXPECT_THROW(z.Read(&b, 1), EZCompressionError);
-        z.Finish();
-        rate = z.CompressionRate();
-    }
-    EXPECT_GT(rate, 50);
-    EXPECT_EQ(ZDecompressBuffer(dest.Bytes()), data);
-}
-
-TEST(Compression, DecompressionReportsZlibErrorsAndItsLimit) {
-    const auto packed = ZCompressBuffer(SampleData(10000));
-    struct Case {
-        std::vector<std::uint8_t> input;
-        String message;
-    };
-    std::vector<std::uint8_t> corrupt = packed;
-    corrupt[corrupt.size() / 2] ^= 0xFF;
-    corrupt[corrupt.size() / 2 + 1] ^= 0x55;
-    const Case cases[] = {
-        {std::vector<std::uint8_t>(packed.begin(), packed.begin() + packed.size() / 2), u"buffer error"},
-        {{}, u"buffer error"},
-        {{0x12, 0x34, 0x56}, u"data error"},
-        {corrupt, u"data error"},
-        {{0x78, 0x20, 0x00, 0x00, 0x00, 0x01, 0x03, 0x00}, u"need dictionary"}, // preset dictionary
-    };
-    for (const auto& c : cases) {
-        try {
-            ZDecompressBuffer(c.input);
-            ADD_FAILURE() << c.input.size();
-        } catch (const EZDecompressionError& e) {
-            EXPECT_EQ(e.Message(), c.message);
-        }
-    }
-    EXPECT_EQ(ZDecompressBuffer(packed, 0, 10000).size(), 10000u); // exactly at the limit
-    EXPECT_THROW(ZDecompressBuffer(packed, 0, 9999), EZDecompressionError);
-    const auto bomb = ZCompressBuffer(std::vector<std::uint8_t>(50 << 20));
-    EXPECT_THROW(ZDecompressBuffer(bomb, 0, 1 << 20), EZDecompressionError);
-}
-
 TEST(GZipResource, UnpacksMembersOfTheGzipTool) {
     Scratch dir;
     const auto data = SampleData(50000);
@@ -170,13 +92,6 @@ TEST(GZipResource, SkipsOptionalFieldsAndAcceptsTheEngineChecksum) {
         TBytesStream s(wrong);
         EXPECT_THROW(UnpackGZipResource(s, out), EZDecompressionError);
     }
-}
-
-TEST(Compression, ErrorTexts) {
-    EXPECT_EQ(ZLibErrorText(-3), u"data error");
-    EXPECT_EQ(ZLibErrorText(2), u"need dictionary");
-    EXPECT_EQ(ZDecompressCheck(1), 1);
-    EXPECT_THROW(ZCompressCheck(-6), EZCompressionError);
 }
 
 } // namespace
