@@ -3,6 +3,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/rtl/reflection.h"
+
 namespace vgl {
 
 const ClassInfo& Exception::StaticClassInfo() {
@@ -12,7 +14,7 @@ const ClassInfo& Exception::StaticClassInfo() {
     return *info;
 }
 
-const ClassInfo* MakeExceptionClassInfo(const char16_t* name, TClass parent, ClassInfo::TMessageFactory factory) {
+const ClassInfo* MakeExceptionClassInfo(const char16_t* name, TClass parent, TExceptionFactory factory) {
     // The tables live as long as the process; one list keeps them.
     static std::mutex lock;
     static std::vector<std::unique_ptr<ClassInfo>> tables;

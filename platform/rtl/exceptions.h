@@ -8,7 +8,6 @@
 
 #include "platform/rtl/format.h"
 #include "platform/rtl/object.h"
-#include "platform/rtl/reflection.h"
 
 namespace vgl {
 
@@ -34,9 +33,13 @@ private:
     mutable std::string FWhat;
 };
 
+/// Makes an exception object from a message (ClassInfo::TMessageFactory, named here without the
+/// reflection header).
+using TExceptionFactory = TObject* (*)(const String& message);
+
 /// The table of an exception class: its name, its parent and a factory taking the message.
 /// Made once per class; the class registry knows the runtime's own exception classes.
-const ClassInfo* MakeExceptionClassInfo(const char16_t* name, TClass parent, ClassInfo::TMessageFactory factory);
+const ClassInfo* MakeExceptionClassInfo(const char16_t* name, TClass parent, TExceptionFactory factory);
 
 template <class E> const ClassInfo& ExceptionClassInfo(const char16_t* name) {
     static const ClassInfo* const info = MakeExceptionClassInfo(
