@@ -172,8 +172,16 @@ void TRODLEntity::Assign(const TRODLEntity& aSource) {
     fDocumentation = aSource.fDocumentation;
     fUID = aSource.fUID;
     if (aSource.fGroupUnder) {
+        // A copy of the group's own data only: group chains may be circular.
+        const TRODLGroup& source = *aSource.fGroupUnder;
         auto group = std::make_unique<TRODLGroup>();
-        group->TRODLEntity::Assign(*aSource.fGroupUnder);
+        group->fName = source.fName;
+        group->fOriginalName = source.fOriginalName;
+        group->fDocumentation = source.fDocumentation;
+        group->fUID = source.fUID;
+        group->Data = source.Data;
+        if (source.HasAttributes())
+            group->Attributes().Assign(*source.fAttributes);
         SetGroupUnder(group.get());
         fOwnGroup = std::move(group);
     } else {
@@ -941,8 +949,9 @@ void TRODLLibrary::RemoveEntity(TRODLEntity* anEntity) {
         return;
     if (auto* group = dynamic_cast<TRODLGroup*>(anEntity)) {
         // Members (at any level) move to the group's own group.
+        TRODLGroup* target = group->GroupUnder() == group ? nullptr : group->GroupUnder();
         for (TRODLEntity* member : std::vector<TRODLEntity*>(group->Members()))
-            member->SetGroupUnder(group->GroupUnder() == group ? nullptr : group->GroupUnder());
+            member->SetGroupUnder(member == target ? nullptr : target);
     }
     if (auto* use = dynamic_cast<TRODLUse*>(anEntity)) {
         for (int i = Count() - 1; i >= 0; --i) {

@@ -168,6 +168,19 @@ TEST(RODLModelTest, GroupsAndUsesUnlinkBothWays) {
     EXPECT_EQ(field->GroupUnder(), outer);
     EXPECT_EQ(outer->Members().size(), 2u);
 
+    // Circular group filings end: the removed group's group never ends up filed under itself,
+    // and a copy takes the group's own data only.
+    auto* a = library.AddNew<TRODLGroup>();
+    auto* b = library.AddNew<TRODLGroup>();
+    a->SetGroupUnder(b);
+    b->SetGroupUnder(a);
+    TRODLStruct copy;
+    copy.Assign(*a);
+    EXPECT_EQ(copy.GroupUnder()->Name(), b->Name());
+    EXPECT_EQ(copy.GroupUnder()->GroupUnder(), nullptr);
+    library.Remove(a);
+    EXPECT_EQ(b->GroupUnder(), nullptr);
+
     auto* use = library.AddNew<TRODLUse>();
     auto* other = library.AddNew<TRODLUse>();
     auto* onlyHere = library.AddNew<TRODLEnum>();
