@@ -30,6 +30,9 @@ TComponent::TComponent(TComponent* owner) {
 }
 
 TComponent::~TComponent() {
+    // Partners and owned components may hold Variants naming this component: from here on they
+    // read as freed.
+    ReleaseIdentity();
     FComponentState.Include(csDestroying);
     // Partners are told last-linked first; each one's Notification unlinks it.
     while (!FFreeNotifies.empty()) {
@@ -56,7 +59,11 @@ void TComponent::SetName(const String& newName) {
         FOwner->ValidateRename(this, FName, newName);
     else
         ValidateRename(nullptr, FName, newName);
+    if (FOwner)
+        FOwner->UnindexName(this, FName);
     FName = newName;
+    if (FOwner)
+        FOwner->IndexName(this);
 }
 
 void TComponent::ValidateRename(TComponent* component, StringView curName, StringView newName) const {
@@ -86,20 +93,81 @@ TComponent* TComponent::Components(int index) const {
     return FComponents[size_t(index)];
 }
 
-int TComponent::ComponentIndex() const {
-    if (!FOwner)
-        return -1;
-    auto& list = FOwner->FComponents;
-    return int(std::find(list.begin(), list.end(), this) - list.begin());
+namespace {
+
+/// The key of a name in an owner's index: a hash of the name with ASCII letters upper-cased
+/// (FNV-1a over the code units), so that names equal by SameText share it.
+std::uint64_t NameKey(StringView name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (Char c : name) {
+        h ^= std::uint64_t(AsciiUpperChar(c));
+        h *= 1099511628211ull;
+    }
+    return h;
 }
+
+} // namespace
 
 TComponent* TComponent::FindComponent(StringView name) const {
     if (name.empty())
         return nullptr;
-    for (TComponent* c : FComponents)
-        if (SameText(c->FName, name))
-            return c;
-    return nullptr;
+    // Equal keys may hold other names: the first in the list of those named so is the answer.
+    TComponent* found = nullptr;
+    FNames.ForEach(NameKey(name), [&](TComponent* c) {
+        if (SameText(c->FName, name) && (!found || c->FIndex < found->FIndex))
+            found = c;
+    });
+    return found;
+}
+
+void TComponent::IndexName(TComponent* component) {
+    if (!component->FName.empty())
+        FNames.Add(NameKey(component->FName), component);
+}
+
+void TComponent::UnindexName(TComponent* component, StringView name) {
+    if (!name.empty())
+        FNames.Remove(NameKey(name), component);
+}
+
+void TComponentNameIndex::Add(std::uint64_t key, TComponent* component) {
+    if ((FCount + 1) * 2 > FSlots.size()) {
+        std::vector<Slot> old = std::move(FSlots);
+        FSlots.assign(old.empty() ? 16 : old.size() * 2, Slot());
+        FCount = 0;
+        for (const Slot& slot : old)
+            if (slot.Item)
+                Add(slot.Key, slot.Item);
+    }
+    const size_t mask = FSlots.size() - 1;
+    size_t i = size_t(key) & mask;
+    while (FSlots[i].Item)
+        i = (i + 1) & mask;
+    FSlots[i] = {key, component};
+    ++FCount;
+}
+
+void TComponentNameIndex::Remove(std::uint64_t key, TComponent* component) {
+    if (FSlots.empty())
+        return;
+    const size_t mask = FSlots.size() - 1;
+    size_t i = size_t(key) & mask;
+    while (FSlots[i].Item && !(FSlots[i].Key == key && FSlots[i].Item == component))
+        i = (i + 1) & mask;
+    if (!FSlots[i].Item)
+        return;
+    // Backward-shift deletion: move up every later entry of the run whose home lies at or before
+    // the freed slot, so no probe sequence is broken and no marker is needed.
+    size_t hole = i;
+    for (size_t j = (i + 1) & mask; FSlots[j].Item; j = (j + 1) & mask) {
+        const size_t home = size_t(FSlots[j].Key) & mask;
+        if (((j - home) & mask) >= ((j - hole) & mask)) {
+            FSlots[hole] = FSlots[j];
+            hole = j;
+        }
+    }
+    FSlots[hole] = Slot();
+    --FCount;
 }
 
 void TComponent::InsertComponent(TComponent* component) {
@@ -126,18 +194,62 @@ void TComponent::RemoveComponent(TComponent* component) {
 }
 
 void TComponent::Insert(TComponent* component) {
+    component->FIndex = int(FComponents.size());
     FComponents.push_back(component);
-    ++FComponentsChanges;
     component->FOwner = this;
+    IndexName(component);
+    if (component->NeedsNews()) {
+        const bool before = NeedsNews();
+        FNewsChildren.push_back(component);
+        ++FNewsChanges;
+        NewsNeedChanged(before);
+    }
 }
 
 void TComponent::Remove(TComponent* component) {
-    auto it = std::find(FComponents.begin(), FComponents.end(), component);
-    if (it != FComponents.end()) {
-        FComponents.erase(it);
-        ++FComponentsChanges;
+    if (component->FOwner != this)
+        return;
+    const int index = component->FIndex;
+    if (index >= 0 && index < ComponentCount() && FComponents[size_t(index)] == component) {
+        // Removal from the end (an owner freeing its children, last first) moves nothing.
+        FComponents.erase(FComponents.begin() + index);
+        for (size_t i = size_t(index); i < FComponents.size(); ++i)
+            FComponents[i]->FIndex = int(i);
+    }
+    UnindexName(component, component->FName);
+    auto it = std::find(FNewsChildren.begin(), FNewsChildren.end(), component);
+    if (it != FNewsChildren.end()) {
+        const bool before = NeedsNews();
+        FNewsChildren.erase(it);
+        ++FNewsChanges;
+        NewsNeedChanged(before);
     }
     component->FOwner = nullptr;
+    component->FIndex = -1;
+}
+
+void TComponent::RequestInsertRemoveNews(bool on) {
+    const bool before = NeedsNews();
+    FWantsNews = on;
+    NewsNeedChanged(before);
+}
+
+void TComponent::NewsNeedChanged(bool before) {
+    const bool now = NeedsNews();
+    if (now == before || !FOwner)
+        return;
+    TComponent* owner = FOwner;
+    const bool ownerBefore = owner->NeedsNews();
+    auto& list = owner->FNewsChildren;
+    if (now) {
+        auto at = std::lower_bound(list.begin(), list.end(), FIndex,
+                                   [](const TComponent* c, int index) { return c->FIndex < index; });
+        list.insert(at, this);
+    } else {
+        list.erase(std::find(list.begin(), list.end(), this));
+    }
+    ++owner->FNewsChanges;
+    owner->NewsNeedChanged(ownerBefore);
 }
 
 void TComponent::FreeNotification(TComponent* component) {
@@ -165,14 +277,18 @@ void TComponent::RemoveNotification(TComponent* component) {
 void TComponent::Notification(TComponent* component, TOperation operation) {
     if (operation == opRemove && component)
         RemoveFreeNotification(component);
-    // A child may free siblings while it is told; walk a copy from the last to the first. Only
-    // once the list has changed is each further child looked up before it is told, so an
-    // untouched list costs one pass (a lookup every time made freeing n children cubic).
-    std::vector<TComponent*> children = FComponents;
-    const std::uint64_t changes = FComponentsChanges;
+    if (FComponentState.Contains(csDestroying) || (operation == opInsert && FComponentState.Contains(csLoading)))
+        return;
+    // Only the owned components that asked (or own one that did) are told, last first. A child
+    // may free siblings while it is told: walk a copy, and only once the list has changed look
+    // each further child up before telling it.
+    if (FNewsChildren.empty())
+        return;
+    std::vector<TComponent*> children = FNewsChildren;
+    const std::uint64_t changes = FNewsChanges;
     for (auto it = children.rbegin(); it != children.rend(); ++it)
-        if (FComponentsChanges == changes ||
-            std::find(FComponents.begin(), FComponents.end(), *it) != FComponents.end())
+        if (FNewsChanges == changes ||
+            std::find(FNewsChildren.begin(), FNewsChildren.end(), *it) != FNewsChildren.end())
             (*it)->Notification(component, operation);
 }
 

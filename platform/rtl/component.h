@@ -16,6 +16,34 @@ VGL_DECLARE_SET(TComponentState, TComponentStateItem);
 
 enum TOperation { opInsert, opRemove };
 
+class TComponent;
+
+/// An owner's index of its components by a key of their names: open addressing with linear
+/// probing in one flat array, so a lookup costs about one memory access however many components
+/// there are. Several components may share a key.
+class TComponentNameIndex {
+public:
+    void Add(std::uint64_t key, TComponent* component);
+    void Remove(std::uint64_t key, TComponent* component);
+    /// Calls `f` with every component filed under `key`.
+    template <class F> void ForEach(std::uint64_t key, F f) const {
+        if (FSlots.empty())
+            return;
+        const size_t mask = FSlots.size() - 1;
+        for (size_t i = size_t(key) & mask; FSlots[i].Item; i = (i + 1) & mask)
+            if (FSlots[i].Key == key)
+                f(FSlots[i].Item);
+    }
+
+private:
+    struct Slot {
+        std::uint64_t Key = 0;
+        TComponent* Item = nullptr; // none: the slot is free
+    };
+    std::vector<Slot> FSlots; // a power of two long, at most half full
+    size_t FCount = 0;
+};
+
 class TComponent : public TPersistent {
     VGL_CLASS(TComponent, TPersistent)
 
@@ -50,16 +78,24 @@ class TComponent : public TPersistent {
     int ComponentCount() const { return int(FComponents.size()); }
     /// Raises EListError "List index out of bounds (%d)" outside 0..ComponentCount-1.
     TComponent* Components(int index) const;
-    /// Position within the owner's list (-1 without owner).
-    int ComponentIndex() const;
-    /// The owned component of that name (ASCII case-insensitive); none for an empty name.
+    /// Position within the owner's list (-1 without owner); constant time.
+    int ComponentIndex() const { return FOwner ? FIndex : -1; }
+    /// The owned component of that name (ASCII case-insensitive); none for an empty name. Names
+    /// are indexed: constant time.
     TComponent* FindComponent(StringView name) const;
-    /// Takes a component into this owner (leaving its former owner); tells every owned
-    /// component with opInsert.
+    /// Takes a component into this owner (leaving its former owner); tells the owner and the
+    /// owned components that asked for news (RequestInsertRemoveNews) with opInsert.
     void InsertComponent(TComponent* component);
-    /// Lets go of an owned component without freeing it; tells every owned component with
-    /// opRemove.
+    /// Lets go of an owned component without freeing it; tells the owner and the owned
+    /// components that asked for news with opRemove.
     void RemoveComponent(TComponent* component);
+
+    /// Asks (or stops asking) to be told through Notification when a component is inserted into
+    /// or removed from this component's owner or an owner further up. Components that did not ask
+    /// hear only of their own children and of their free-notification partners, so building a
+    /// tree costs time linear in its size. News of insertions is not sent while the owner is
+    /// loading, nor any news while it is being destroyed.
+    void RequestInsertRemoveNews(bool on = true);
 
     /// Asks to be told (Notification with opRemove) when `component` is freed; the link goes
     /// both ways, so `component` is told when this one is freed.
@@ -81,13 +117,23 @@ private:
     void Insert(TComponent* component);
     void Remove(TComponent* component);
     void RemoveNotification(TComponent* component);
+    /// True when this component asked for news or owns one that needs it: its owner tells it.
+    bool NeedsNews() const { return FWantsNews || !FNewsChildren.empty(); }
+    /// Enters or leaves the owner's list of children to tell, after NeedsNews changed.
+    void NewsNeedChanged(bool before);
+    void IndexName(TComponent* component);
+    void UnindexName(TComponent* component, StringView name);
 
     TComponent* FOwner = nullptr;
+    int FIndex = -1; // position in the owner's FComponents
     String FName;
     std::intptr_t FTag = 0;
     TComponentState FComponentState;
+    bool FWantsNews = false;
     std::vector<TComponent*> FComponents;   // owned
-    std::uint64_t FComponentsChanges = 0;   // counts inserts and removals in FComponents
+    std::vector<TComponent*> FNewsChildren; // owned components to tell, in FComponents order
+    std::uint64_t FNewsChanges = 0;         // counts inserts and removals in FNewsChildren
+    TComponentNameIndex FNames;             // owned components by NameKey
     std::vector<TComponent*> FFreeNotifies; // not owned
 };
 

@@ -5,11 +5,24 @@
 // body and defines its table in its .cpp (see docs/REFLECTION.md). The table is built once, on
 // first use, and costs nothing per object.
 
+#include <atomic>
+#include <memory>
+
 #include "platform/rtl/ustring.h"
 
 namespace vgl {
 
 class ClassInfo;
+class TObject;
+
+/// The identity of a live object as Variants hold it: made on the object's first trip into a
+/// Variant and cleared when the object is freed, so a Variant outliving its object finds nil
+/// here instead of a dangling address.
+struct TObjectLink {
+    explicit TObjectLink(TObject* object) noexcept : Object(object) {}
+    std::atomic<TObject*> Object;
+};
+
 template <class T> class ClassBuilder;
 /// A class reference: the reflection table of a class (the platform's TClass).
 using TClass = const ClassInfo*;
@@ -19,10 +32,14 @@ const String& ClassNameOf(TClass cls);
 
 class TObject {
 public:
-    TObject() = default;
-    TObject(const TObject&) = default;
-    TObject& operator=(const TObject&) = default;
-    virtual ~TObject() = default;
+    TObject() noexcept = default;
+    /// A copy is another object: it gets an identity of its own.
+    TObject(const TObject&) noexcept {}
+    TObject& operator=(const TObject&) noexcept { return *this; }
+    virtual ~TObject() {
+        if (FLink.load(std::memory_order_acquire))
+            ReleaseIdentity();
+    }
 
     /// The table of TObject itself.
     static const vgl::ClassInfo& StaticClassInfo();
@@ -35,6 +52,17 @@ public:
     virtual String ClassName() const;
     /// True when the object's class is `cls` or descends from it (false for none).
     bool InheritsFrom(TClass cls) const;
+
+    /// The object's identity handle (made on first use, thread-safe); Variant::FromObject holds it.
+    const std::shared_ptr<TObjectLink>& Identity() const;
+
+protected:
+    /// Clears the identity handle: Variants referring to this object find it freed from now on.
+    /// The destructor does it; a class whose teardown calls out (TComponent) does it first.
+    void ReleaseIdentity() noexcept;
+
+private:
+    mutable std::atomic<std::shared_ptr<TObjectLink>*> FLink{nullptr};
 };
 
 /// Declares a reflected class inside its body: the static table accessor, ClassType and

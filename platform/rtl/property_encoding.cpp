@@ -7,6 +7,8 @@
 #include "platform/rtl/collection.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_visitor.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/variant.h"
 
@@ -19,10 +21,6 @@ namespace {
 
 [[noreturn]] void InvalidValue() {
     throw EReadError(u"Invalid property value");
-}
-
-bool IsDateType(const TypeInfo& t) {
-    return &t == &DateTimeTypeInfo() || &t == &DateTypeInfo() || &t == &TimeTypeInfo();
 }
 
 } // namespace
@@ -228,96 +226,101 @@ void TWriter::WriteProperties(TPersistent& obj) {
 }
 
 void TWriter::WriteProperty(TPersistent& obj, const PropInfo& prop) {
+    namespace k = valuekind;
     const TypeInfo& t = *prop.PropType;
     if (t.Kind != tkClass && !prop.Writable())
         return;
-    switch (t.Kind) {
-    case tkInteger:
-    case tkChar:
-    case tkWChar:
-    case tkInt64:
-        if (IsDefaultPropValue(obj, prop))
-            return;
-        WritePropName(prop.Name);
-        return WriteInteger(GetOrdProp(obj, prop));
-    case tkEnumeration: {
-        if (IsDefaultPropValue(obj, prop))
-            return;
-        std::int64_t v = GetOrdProp(obj, prop);
-        WritePropName(prop.Name);
-        if (&t == &TypeInfoFor(TypeTag<bool>{}))
-            return WriteBoolean(v != 0);
-        return WriteIdent(GetEnumName(t, v));
-    }
-    case tkSet:
-        if (IsDefaultPropValue(obj, prop))
-            return;
-        WritePropName(prop.Name);
-        return WriteSet(t, std::uint64_t(GetOrdProp(obj, prop)));
-    case tkFloat: {
-        long double v = GetFloatProp(obj, prop);
-        if (v == 0)
-            return;
-        WritePropName(prop.Name);
-        if (t.FloatType == ftCurr)
-            return WriteCurrency(GetPropValue(obj, prop).AsCurrency());
-        if (IsDateType(t))
-            return WriteDate(double(v));
-        return WriteFloat(v);
-    }
-    case tkString:
-    case tkLString:
-    case tkWString:
-    case tkUString: {
-        String v = GetStrProp(obj, prop);
-        if (v.empty())
-            return;
-        WritePropName(prop.Name);
-        return WriteString(v);
-    }
-    case tkVariant: {
-        Variant v = GetPropValue(obj, prop);
-        if (v.IsEmpty())
-            return;
-        WritePropName(prop.Name);
-        return WriteVariant(v);
-    }
-    case tkClass: {
-        TObject* value = GetObjectProp(obj, prop);
-        if (!value)
-            return;
-        if (prop.IsReference()) {
-            if (!prop.Writable())
-                return;
-            auto* c = static_cast<TComponent*>(value);
-            if (c->Name().empty())
-                return;
-            String name = c->Name();
-            if (Root() && c->Owner() && c->Owner() != Root() && !c->Owner()->Name().empty())
-                name = c->Owner()->Name() + u"." + name;
-            WritePropName(prop.Name);
-            return WriteIdent(name);
-        }
-        if (auto* coll = dynamic_cast<TCollection*>(value)) {
-            WritePropName(prop.Name);
-            return WriteCollection(*coll);
-        }
-        if (auto* sub = dynamic_cast<TPersistent*>(value)) {
-            String savedPath = FPropPath;
-            FPropPath += prop.Name + u".";
-            try {
-                WriteProperties(*sub);
-            } catch (...) {
-                FPropPath = std::move(savedPath);
-                throw;
-            }
-            FPropPath = std::move(savedPath);
-        }
-        return;
-    }
-    default: // events, records, interfaces, arrays: not part of stored data
-        return;
-    }
+    VisitProperty(prop, ValueVisitor{
+                            [&](k::Ordinal) { // integers, characters, Int64
+                                if (IsDefaultPropValue(obj, prop))
+                                    return;
+                                WritePropName(prop.Name);
+                                WriteInteger(GetOrdProp(obj, prop));
+                            },
+                            [&](k::Enumeration) {
+                                if (IsDefaultPropValue(obj, prop))
+                                    return;
+                                std::int64_t v = GetOrdProp(obj, prop);
+                                WritePropName(prop.Name);
+                                WriteIdent(GetEnumName(t, v));
+                            },
+                            [&](k::Boolean) {
+                                if (IsDefaultPropValue(obj, prop))
+                                    return;
+                                std::int64_t v = GetOrdProp(obj, prop);
+                                WritePropName(prop.Name);
+                                WriteBoolean(v != 0);
+                            },
+                            [&](k::Set) {
+                                if (IsDefaultPropValue(obj, prop))
+                                    return;
+                                WritePropName(prop.Name);
+                                WriteSet(t, std::uint64_t(GetOrdProp(obj, prop)));
+                            },
+                            [&](k::Float) {
+                                long double v = GetFloatProp(obj, prop);
+                                if (v == 0)
+                                    return;
+                                WritePropName(prop.Name);
+                                WriteFloat(v);
+                            },
+                            [&](k::Currency) {
+                                if (GetFloatProp(obj, prop) == 0)
+                                    return;
+                                WritePropName(prop.Name);
+                                WriteCurrency(GetPropValue(obj, prop).AsCurrency());
+                            },
+                            [&](k::Date) {
+                                long double v = GetFloatProp(obj, prop);
+                                if (v == 0)
+                                    return;
+                                WritePropName(prop.Name);
+                                WriteDate(double(v));
+                            },
+                            [&](k::Text) {
+                                String v = GetStrProp(obj, prop);
+                                if (v.empty())
+                                    return;
+                                WritePropName(prop.Name);
+                                WriteString(v);
+                            },
+                            [&](k::VariantValue) {
+                                Variant v = GetPropValue(obj, prop);
+                                if (v.IsEmpty())
+                                    return;
+                                WritePropName(prop.Name);
+                                WriteVariant(v);
+                            },
+                            [&](k::Reference) {
+                                TObject* value = GetObjectProp(obj, prop);
+                                if (!value || !prop.Writable())
+                                    return;
+                                auto* c = static_cast<TComponent*>(value);
+                                if (c->Name().empty())
+                                    return;
+                                String name = c->Name();
+                                if (Root() && c->Owner() && c->Owner() != Root() && !c->Owner()->Name().empty())
+                                    name = c->Owner()->Name() + u"." + name;
+                                WritePropName(prop.Name);
+                                WriteIdent(name);
+                            },
+                            [&](k::SubObject) {
+                                TObject* value = GetObjectProp(obj, prop);
+                                if (!value)
+                                    return;
+                                if (auto* coll = dynamic_cast<TCollection*>(value)) {
+                                    WritePropName(prop.Name);
+                                    return WriteCollection(*coll);
+                                }
+                                if (auto* sub = dynamic_cast<TPersistent*>(value)) {
+                                    String savedPath = FPropPath;
+                                    FPropPath += prop.Name + u".";
+                                    const TScopeExit restorePath([&] { FPropPath = std::move(savedPath); });
+                                    WriteProperties(*sub);
+                                }
+                            },
+                            [](k::AnyValue) {}, // events, records, interfaces, arrays: not part of stored data
+                        });
 }
 
 // ---- TReader ------------------------------------------------------------------------------
@@ -597,23 +600,19 @@ void TReader::ReadCollection(TCollection& collection) {
     Enter();
     ++FDepth;
     collection.BeginUpdate();
-    try {
-        collection.Clear();
-        while (!EndOfList()) {
-            ReadListBegin();
-            TCollectionItem* item = collection.Add();
-            while (!EndOfList())
-                ReadProperty(*item);
-            ReadListEnd();
-        }
-        ReadListEnd();
-    } catch (...) {
+    const TScopeExit endUpdate([&] {
         collection.EndUpdate();
         --FDepth;
-        throw;
+    });
+    collection.Clear();
+    while (!EndOfList()) {
+        ReadListBegin();
+        TCollectionItem* item = collection.Add();
+        while (!EndOfList())
+            ReadProperty(*item);
+        ReadListEnd();
     }
-    collection.EndUpdate();
-    --FDepth;
+    ReadListEnd();
 }
 
 void TReader::SkipValue() {
@@ -717,56 +716,47 @@ void TReader::ReadProperty(TPersistent& obj) {
 }
 
 void TReader::ReadPropValue(TPersistent& obj, const PropInfo& prop) {
+    namespace k = valuekind;
     const TypeInfo& t = *prop.PropType;
-    switch (t.Kind) {
-    case tkInteger:
-    case tkChar:
-    case tkWChar:
-    case tkInt64:
-        return SetOrdProp(obj, prop, ReadInteger());
-    case tkEnumeration: {
-        if (&t == &TypeInfoFor(TypeTag<bool>{}))
-            return SetOrdProp(obj, prop, ReadBoolean() ? 1 : 0);
-        String ident = ReadIdent();
-        int v = GetEnumValue(t, ident);
-        if (v < 0)
-            throw EReadError(u"Invalid property element: %s", {ident});
-        return SetOrdProp(obj, prop, v);
-    }
-    case tkSet:
-        return SetOrdProp(obj, prop, std::int64_t(ReadSet(t)));
-    case tkFloat:
-        if (t.FloatType == ftCurr && NextValue() == vaCurrency)
-            return SetPropValue(obj, prop, Variant::FromCurrency(ReadCurrency()));
-        return SetFloatProp(obj, prop, ReadFloat());
-    case tkString:
-    case tkLString:
-    case tkWString:
-    case tkUString:
-        return SetStrProp(obj, prop, ReadString());
-    case tkVariant:
-        return SetPropValue(obj, prop, ReadVariant());
-    case tkClass: {
-        TValueType next = NextValue();
-        if (next == vaCollection) {
-            auto* coll = dynamic_cast<TCollection*>(GetObjectProp(obj, prop));
-            if (!coll)
-                InvalidValue();
-            return ReadCollection(*coll);
-        }
-        if (next == vaNil) {
-            ReadValue();
-            return SetObjectProp(obj, prop, nullptr);
-        }
-        if (next == vaIdent && prop.IsReference()) {
-            FFixups.push_back({&obj, &prop, ReadIdent()});
-            return;
-        }
-        InvalidValue();
-    }
-    default:
-        InvalidValue();
-    }
+    VisitProperty(prop, ValueVisitor{
+                            [&](k::Ordinal) { SetOrdProp(obj, prop, ReadInteger()); }, // integers, characters
+                            [&](k::Boolean) { SetOrdProp(obj, prop, ReadBoolean() ? 1 : 0); },
+                            [&](k::Enumeration) {
+                                String ident = ReadIdent();
+                                int v = GetEnumValue(t, ident);
+                                if (v < 0)
+                                    throw EReadError(u"Invalid property element: %s", {ident});
+                                SetOrdProp(obj, prop, v);
+                            },
+                            [&](k::Set) { SetOrdProp(obj, prop, std::int64_t(ReadSet(t))); },
+                            [&](k::Float) { SetFloatProp(obj, prop, ReadFloat()); },
+                            [&](k::Currency) {
+                                if (NextValue() == vaCurrency)
+                                    return SetPropValue(obj, prop, Variant::FromCurrency(ReadCurrency()));
+                                SetFloatProp(obj, prop, ReadFloat());
+                            },
+                            [&](k::Text) { SetStrProp(obj, prop, ReadString()); },
+                            [&](k::VariantValue) { SetPropValue(obj, prop, ReadVariant()); },
+                            [&](k::Object) {
+                                TValueType next = NextValue();
+                                if (next == vaCollection) {
+                                    auto* coll = dynamic_cast<TCollection*>(GetObjectProp(obj, prop));
+                                    if (!coll)
+                                        InvalidValue();
+                                    return ReadCollection(*coll);
+                                }
+                                if (next == vaNil) {
+                                    ReadValue();
+                                    return SetObjectProp(obj, prop, nullptr);
+                                }
+                                if (next == vaIdent && prop.IsReference()) {
+                                    FFixups.push_back({&obj, &prop, ReadIdent()});
+                                    return;
+                                }
+                                InvalidValue();
+                            },
+                            [](k::AnyValue) { InvalidValue(); },
+                        });
 }
 
 } // namespace vgl

@@ -10,6 +10,8 @@
 #include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/reflection_visitor.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/variant.h"
 
@@ -281,9 +283,6 @@ Variant PropAccessor::GetVariant(const TObject&) const {
 void PropAccessor::SetVariant(TObject&, const Variant&) const {
     WrongDomain();
 }
-bool PropAccessor::IsStored(const TObject&) const {
-    return true;
-}
 
 bool PropInfo::IsReference() const {
     return PropType->Kind == tkClass && PropType->ClassType->InheritsFrom(&TComponent::StaticClassInfo()) &&
@@ -305,6 +304,8 @@ ClassInfo::ClassInfo(String name, TClass parent, TFiller filler)
         if (parent) {
             const auto props = parent->Properties();
             FProps.assign(props.begin(), props.end());
+            const auto sorted = parent->SortedProperties();
+            FSortedProps.assign(sorted.begin(), sorted.end());
         }
         FBuilt.store(true, std::memory_order_release);
     }
@@ -325,17 +326,14 @@ void ClassInfo::Build() const {
         return;
     FBuilding = true;
     auto& self = const_cast<ClassInfo&>(*this);
-    try {
+    {
+        const TScopeExit endBuilding([&] { FBuilding = false; });
         if (FParent) {
             const auto props = FParent->Properties();
             self.FProps.assign(props.begin(), props.end());
         }
         FFiller(self);
-    } catch (...) {
-        FBuilding = false;
-        throw;
     }
-    FBuilding = false;
     FBuilt.store(true, std::memory_order_release);
 }
 
@@ -348,9 +346,11 @@ bool ClassInfo::InheritsFrom(TClass cls) const {
 
 const PropInfo* ClassInfo::FindProperty(StringView name) const {
     EnsureBuilt();
-    for (const PropInfo* p : FProps)
-        if (SameText(p->Name, name))
-            return p;
+    // The sorted list folds ASCII case exactly as SameText does, so equal names sit together.
+    auto it = std::lower_bound(FSortedProps.begin(), FSortedProps.end(), name,
+                               [](const PropInfo* p, StringView n) { return ComparePropNames(p->Name, n) < 0; });
+    if (it != FSortedProps.end() && ComparePropNames((*it)->Name, name) == 0)
+        return *it;
     return nullptr;
 }
 
@@ -420,10 +420,9 @@ void ClassInfoWriter::Finish() {
 }
 
 int ComparePropNames(StringView a, StringView b) {
-    auto fold = [](Char c) -> Char { return c >= u'a' && c <= u'z' ? Char(c - 32) : c; };
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        Char x = fold(a[i]), y = fold(b[i]);
+        Char x = AsciiUpperChar(a[i]), y = AsciiUpperChar(b[i]);
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -472,10 +471,6 @@ bool IsStrKind(TTypeKind k) {
 
 bool IsCurrency(const TypeInfo& t) {
     return t.Kind == tkFloat && t.FloatType == ftCurr;
-}
-
-bool IsDateKind(const TypeInfo& t) {
-    return &t == &DateTimeTypeInfo() || &t == &DateTypeInfo() || &t == &TimeTypeInfo();
 }
 
 } // namespace
@@ -639,78 +634,53 @@ void SetMethodProp(TObject& obj, StringView name, const std::any& handler) {
 }
 
 Variant GetPropValue(const TObject& obj, const PropInfo& prop, bool preferStrings) {
+    namespace k = valuekind;
     const TypeInfo& t = *prop.PropType;
-    switch (t.Kind) {
-    case tkInteger:
-    case tkChar:
-    case tkWChar: {
-        std::int64_t v = GetOrdProp(obj, prop);
-        if (t.OrdSize == 4 && !t.OrdSigned)
-            return Variant(std::uint32_t(v));
-        return Variant(int(v));
-    }
-    case tkEnumeration: {
-        std::int64_t v = GetOrdProp(obj, prop);
-        if (&t == &TypeInfoFor(TypeTag<bool>{}))
-            return Variant(v != 0);
-        return preferStrings ? Variant(GetEnumName(t, v)) : Variant(int(v));
-    }
-    case tkSet: {
-        std::int64_t v = GetOrdProp(obj, prop);
-        return preferStrings ? Variant(SetToString(t, std::uint64_t(v))) : Variant(v);
-    }
-    case tkInt64: {
-        std::int64_t v = GetOrdProp(obj, prop);
-        return t.OrdSigned ? Variant(v) : Variant(std::uint64_t(v));
-    }
-    case tkFloat:
-        if (IsCurrency(t))
-            return Variant::FromCurrency(Reader(obj, prop).GetOrd(obj));
-        if (IsDateKind(t))
-            return Variant::FromDate(double(GetFloatProp(obj, prop)));
-        return Variant(GetFloatProp(obj, prop));
-    case tkString:
-    case tkLString:
-    case tkWString:
-    case tkUString:
-        return Variant(GetStrProp(obj, prop));
-    case tkVariant:
-        return Reader(obj, prop).GetVariant(obj);
-    case tkClass:
-        return Variant::FromObject(GetObjectProp(obj, prop));
-    default:
-        throw EPropertyError(u"Invalid property type: %s", {TypeKindName(t.Kind)});
-    }
+    return VisitValue(t, ValueVisitor{
+                             [&](k::Ordinal) -> Variant { // integers and characters
+                                 std::int64_t v = GetOrdProp(obj, prop);
+                                 if (t.OrdSize == 4 && !t.OrdSigned)
+                                     return Variant(std::uint32_t(v));
+                                 return Variant(int(v));
+                             },
+                             [&](k::Boolean) { return Variant(GetOrdProp(obj, prop) != 0); },
+                             [&](k::Enumeration) {
+                                 std::int64_t v = GetOrdProp(obj, prop);
+                                 return preferStrings ? Variant(GetEnumName(t, v)) : Variant(int(v));
+                             },
+                             [&](k::Set) {
+                                 std::int64_t v = GetOrdProp(obj, prop);
+                                 return preferStrings ? Variant(SetToString(t, std::uint64_t(v))) : Variant(v);
+                             },
+                             [&](k::Int64) {
+                                 std::int64_t v = GetOrdProp(obj, prop);
+                                 return t.OrdSigned ? Variant(v) : Variant(std::uint64_t(v));
+                             },
+                             [&](k::Float) { return Variant(GetFloatProp(obj, prop)); },
+                             [&](k::Currency) { return Variant::FromCurrency(Reader(obj, prop).GetOrd(obj)); },
+                             [&](k::Date) { return Variant::FromDate(double(GetFloatProp(obj, prop))); },
+                             [&](k::Text) { return Variant(GetStrProp(obj, prop)); },
+                             [&](k::VariantValue) { return Reader(obj, prop).GetVariant(obj); },
+                             [&](k::Object) { return Variant::FromObject(GetObjectProp(obj, prop)); },
+                             [&](k::AnyValue) -> Variant {
+                                 throw EPropertyError(u"Invalid property type: %s", {TypeKindName(t.Kind)});
+                             },
+                         });
 }
 
 void SetPropValue(TObject& obj, const PropInfo& prop, const Variant& value) {
+    namespace k = valuekind;
     const TypeInfo& t = *prop.PropType;
-    switch (t.Kind) {
-    case tkInteger:
-    case tkChar:
-    case tkWChar:
-    case tkInt64:
-    case tkEnumeration:
-    case tkSet:
-        return SetOrdProp(obj, prop, reflection_detail::VariantToOrd(t, value));
-    case tkFloat:
-        if (IsCurrency(t))
-            return Writer(obj, prop).SetOrd(obj, value.AsCurrency());
-        if (IsDateKind(t))
-            return SetFloatProp(obj, prop, value.AsDate());
-        return SetFloatProp(obj, prop, value.AsExtended());
-    case tkString:
-    case tkLString:
-    case tkWString:
-    case tkUString:
-        return SetStrProp(obj, prop, value.AsString());
-    case tkVariant:
-        return Writer(obj, prop).SetVariant(obj, value);
-    case tkClass:
-        return SetObjectProp(obj, prop, value.AsObject());
-    default:
-        throw EPropertyError(u"Invalid property type: %s", {TypeKindName(t.Kind)});
-    }
+    VisitValue(t, ValueVisitor{
+                      [&](k::Ordinal) { SetOrdProp(obj, prop, reflection_detail::VariantToOrd(t, value)); },
+                      [&](k::Float) { SetFloatProp(obj, prop, value.AsExtended()); },
+                      [&](k::Currency) { Writer(obj, prop).SetOrd(obj, value.AsCurrency()); },
+                      [&](k::Date) { SetFloatProp(obj, prop, value.AsDate()); },
+                      [&](k::Text) { SetStrProp(obj, prop, value.AsString()); },
+                      [&](k::VariantValue) { Writer(obj, prop).SetVariant(obj, value); },
+                      [&](k::Object) { SetObjectProp(obj, prop, value.AsObject(t.ClassType)); },
+                      [&](k::AnyValue) { throw EPropertyError(u"Invalid property type: %s", {TypeKindName(t.Kind)}); },
+                  });
 }
 
 Variant GetPropValue(const TObject& obj, StringView name, bool preferStrings) {
@@ -721,8 +691,10 @@ void SetPropValue(TObject& obj, StringView name, const Variant& value) {
 }
 
 bool IsStoredProp(const TObject& obj, const PropInfo& prop) {
-    if (prop.HasStoredPredicate)
-        return Reader(obj, prop).IsStored(obj);
+    if (prop.StoredPredicate) {
+        Reader(obj, prop);
+        return prop.StoredPredicate(obj);
+    }
     return prop.StoredConst;
 }
 
@@ -746,10 +718,6 @@ Variant InvokeMethod(TObject& obj, StringView name, std::span<Variant> args) {
 }
 
 namespace reflection_detail {
-
-void RaiseArgumentType(const TypeInfo& type) {
-    throw EInvalidCast(u"Invalid argument for type %s", {type.Name});
-}
 
 std::int64_t VariantToOrd(const TypeInfo& type, const Variant& v) {
     if (VarIsStr(v)) {
@@ -785,10 +753,11 @@ std::int64_t VariantToOrd(const TypeInfo& type, const Variant& v) {
 }
 
 TObject* CheckedObject(const TypeInfo& type, const Variant& v) {
-    TObject* obj = v.AsObject();
-    if (obj && !obj->InheritsFrom(type.ClassType))
-        RaiseArgumentType(type);
-    return obj;
+    return v.AsObject(type.ClassType);
+}
+
+void RaiseObjectClass(const TObject& obj, const TypeInfo& type) {
+    throw EInvalidCast(u"Invalid class typecast: %s is no %s", {obj.ClassName(), type.Name});
 }
 
 } // namespace reflection_detail

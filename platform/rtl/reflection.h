@@ -236,8 +236,6 @@ public:
     virtual void SetMethod(TObject& obj, const std::any& value) const;
     virtual Variant GetVariant(const TObject& obj) const;
     virtual void SetVariant(TObject& obj, const Variant& value) const;
-    /// The stored rule with a predicate; true when the property has none.
-    virtual bool IsStored(const TObject& obj) const;
 };
 
 /// "No index" of a property without index specifier.
@@ -257,9 +255,10 @@ struct PropInfo {
     /// equal to it). Properties without a default are always written.
     bool HasDefault = false;
     std::int64_t Default = 0;
-    /// Stored rule: a constant, or a predicate when HasStoredPredicate (asked through Access).
+    /// Stored rule: the predicate when there is one (asked with the object; an indexed property's
+    /// predicate gets its index), else the constant.
     bool StoredConst = true;
-    bool HasStoredPredicate = false;
+    std::function<bool(const TObject&)> StoredPredicate;
     /// A component-class property whose value the object owns (written in place like any
     /// persistent sub-object, not as a reference by name).
     bool SubComponent = false;

@@ -16,6 +16,15 @@ namespace vgl {
 
 class TCollection;
 
+/// Accessors of properties that own their object (std::unique_ptr fields) derive from this.
+class OwningAccessor : public PropAccessor {};
+
+/// True when writing the property hands the object over to it: the property frees the object it
+/// held before and frees the one it holds with its owner.
+inline bool OwnsObject(const PropInfo& prop) {
+    return dynamic_cast<const OwningAccessor*>(prop.Access.get()) != nullptr;
+}
+
 namespace reflection_detail {
 
 template <class T> struct IsTSet : std::false_type {};
@@ -84,9 +93,11 @@ template <class V> V FromOrd(std::int64_t v) {
 }
 
 /// Variant conversions of method arguments and results.
-[[noreturn]] void RaiseArgumentType(const TypeInfo& type);
 std::int64_t VariantToOrd(const TypeInfo& type, const Variant& v);
+/// The object a Variant refers to, of the class `type` names (Variant::AsObject(cls)).
 TObject* CheckedObject(const TypeInfo& type, const Variant& v);
+/// Raises the error Variant::AsObject(cls) raises for an object of another class.
+[[noreturn]] void RaiseObjectClass(const TObject& obj, const TypeInfo& type);
 
 template <class V> V FromVariant(const Variant& v) {
     if constexpr (std::is_same_v<V, Variant>)
@@ -104,9 +115,15 @@ template <class V> V FromVariant(const Variant& v) {
         return v.AsString();
     else if constexpr (std::is_same_v<V, AnsiString>)
         return v.AsAnsiString();
-    else if constexpr (IsObjectPointer<V>)
-        return static_cast<V>(CheckedObject(TypeOf<V>(), v));
-    else
+    else if constexpr (IsObjectPointer<V>) {
+        // The table check covers classes with a table of their own; the cast covers a class that
+        // reports its ancestor's table.
+        TObject* obj = CheckedObject(TypeOf<V>(), v);
+        V typed = dynamic_cast<V>(obj);
+        if (obj && !typed)
+            RaiseObjectClass(*obj, TypeOf<V>());
+        return typed;
+    } else
         static_assert(sizeof(V) == 0, "no Variant conversion for this argument type");
 }
 
@@ -152,6 +169,30 @@ template <class T, class S, class V> void Write(TObject& obj, S setter, int inde
 
 template <class T, class G> struct GetterValue {
     using type = std::remove_cvref_t<decltype(Read<T>(std::declval<const TObject&>(), std::declval<G>(), 0))>;
+};
+
+template <class T> struct IsUniquePtr : std::false_type {};
+template <class C> struct IsUniquePtr<std::unique_ptr<C>> : std::true_type {};
+
+/// The accessor of an owning object field (a std::unique_ptr member): reads the object; a write
+/// takes ownership of the object handed over and frees the one held before.
+template <class T, class C> class OwnedAccessor final : public OwningAccessor {
+public:
+    explicit OwnedAccessor(std::unique_ptr<C> T::*field) : FField(field) {}
+    bool CanRead() const override { return true; }
+    bool CanWrite() const override { return true; }
+    TObject* GetObj(const TObject& obj) const override { return (static_cast<const T&>(obj).*FField).get(); }
+    void SetObj(TObject& obj, TObject* value) const override {
+        auto* typed = dynamic_cast<C*>(value);
+        if (value && !typed)
+            throw EPropertyError(u"Invalid property value");
+        std::unique_ptr<C>& slot = static_cast<T&>(obj).*FField;
+        if (slot.get() != typed)
+            slot.reset(typed);
+    }
+
+private:
+    std::unique_ptr<C> T::*FField;
 };
 
 /// The accessor of one property: V is the value type, G the getter (field or method), S the
@@ -272,35 +313,6 @@ private:
     int FIndex;
 };
 
-/// A stored predicate: a Boolean field or a method (with the property's index when it takes one).
-template <class T, class P> class StoredAccessor final : public PropAccessor {
-public:
-    StoredAccessor(std::shared_ptr<const PropAccessor> inner, P predicate, int index)
-        : FInner(std::move(inner)), FPredicate(predicate), FIndex(index) {}
-    bool CanRead() const override { return FInner->CanRead(); }
-    bool CanWrite() const override { return FInner->CanWrite(); }
-    std::int64_t GetOrd(const TObject& o) const override { return FInner->GetOrd(o); }
-    void SetOrd(TObject& o, std::int64_t v) const override { FInner->SetOrd(o, v); }
-    long double GetFloat(const TObject& o) const override { return FInner->GetFloat(o); }
-    void SetFloat(TObject& o, long double v) const override { FInner->SetFloat(o, v); }
-    String GetStr(const TObject& o) const override { return FInner->GetStr(o); }
-    void SetStr(TObject& o, const String& v) const override { FInner->SetStr(o, v); }
-    AnsiString GetAnsi(const TObject& o) const override { return FInner->GetAnsi(o); }
-    void SetAnsi(TObject& o, const AnsiString& v) const override { FInner->SetAnsi(o, v); }
-    TObject* GetObj(const TObject& o) const override { return FInner->GetObj(o); }
-    void SetObj(TObject& o, TObject* v) const override { FInner->SetObj(o, v); }
-    std::any GetMethod(const TObject& o) const override { return FInner->GetMethod(o); }
-    void SetMethod(TObject& o, const std::any& v) const override { FInner->SetMethod(o, v); }
-    Variant GetVariant(const TObject& o) const override { return FInner->GetVariant(o); }
-    void SetVariant(TObject& o, const Variant& v) const override { FInner->SetVariant(o, v); }
-    bool IsStored(const TObject& o) const override { return bool(Read<T>(o, FPredicate, FIndex)); }
-
-private:
-    std::shared_ptr<const PropAccessor> FInner;
-    P FPredicate;
-    int FIndex;
-};
-
 template <class M> struct MemberFunction;
 template <class C, class R, class... A> struct MemberFunction<R (C::*)(A...)> {
     using Class = C;
@@ -378,9 +390,20 @@ public:
     }
 
     /// A property read and written through one field.
+    /// A std::unique_ptr field is an owning object property: writing it hands the object over
+    /// (OwnsObject), and the field frees it with the object.
     template <class F> ClassBuilder& Property(const char16_t* name, F field) {
         static_assert(std::is_member_object_pointer_v<F>, "one accessor alone must be a field");
-        return Property(name, field, field);
+        using V = std::remove_cvref_t<decltype(std::declval<T&>().*field)>;
+        if constexpr (reflection_detail::IsUniquePtr<V>::value) {
+            using C = typename V::element_type;
+            auto access = std::make_shared<reflection_detail::OwnedAccessor<T, C>>(field);
+            PropInfo& p = ClassInfoWriter(*FInfo).AddProperty(name, reflection_detail::TypeOf<C*>(), std::move(access));
+            FLast = &p;
+            FLastMethod = nullptr;
+            return *this;
+        } else
+            return Property(name, field, field);
     }
     /// A property with a getter and a setter, each a field or a member function; a setter of
     /// nullptr makes the property read-only.
@@ -410,14 +433,15 @@ public:
     ClassBuilder& Stored(bool value) {
         PropInfo& p = Last();
         p.StoredConst = value;
-        p.HasStoredPredicate = false;
+        p.StoredPredicate = nullptr;
         return *this;
     }
     /// Stored rule: a Boolean field or a method of T (taking the index of an indexed property).
     template <class P> ClassBuilder& Stored(P predicate) {
         PropInfo& p = Last();
-        p.Access = std::make_shared<reflection_detail::StoredAccessor<T, P>>(p.Access, predicate, p.Index);
-        p.HasStoredPredicate = true;
+        p.StoredPredicate = [predicate, index = p.Index](const TObject& obj) {
+            return bool(reflection_detail::Read<T>(obj, predicate, index));
+        };
         return *this;
     }
     /// Gives the last property a distinct type identity of the same representation
@@ -479,7 +503,6 @@ public:
     void Finish() { ClassInfoWriter(*FInfo).Finish(); }
 
 private:
-
     template <class G, class S> ClassBuilder& Add(const char16_t* name, G getter, S setter, int index) {
         using V = typename reflection_detail::GetterValue<T, G>::type;
         auto access = std::make_shared<reflection_detail::Accessor<T, V, G, S>>(getter, setter, index);

@@ -7,6 +7,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/object.h"
 #include "platform/rtl/rounding.h"
 #include "platform/rtl/sysutils.h"
 
@@ -37,6 +38,7 @@ public:
     static const String& Str(const Variant& v) { return *static_cast<const String*>(v.FRef.get()); }
     static const AnsiString& Ansi(const Variant& v) { return *static_cast<const AnsiString*>(v.FRef.get()); }
     static std::int64_t Int(const Variant& v) { return v.FInt; }
+    static const void* Ref(const Variant& v) { return v.FRef.get(); }
     static std::uint64_t UInt(const Variant& v) { return v.FUInt; }
     static double Dbl(const Variant& v) { return v.FDouble; }
     static const TVarArrayData* Array(const Variant& v) { return static_cast<const TVarArrayData*>(v.FRef.get()); }
@@ -346,6 +348,12 @@ TVariantRelationship CompareValues(const Variant& a, const Variant& b) {
     };
     if (unsupported(ta) || unsupported(tb))
         InvalidOp();
+    // Object references compare by identity, and only with each other.
+    if (ta == varObject || tb == varObject) {
+        if (ta != tb)
+            InvalidOp();
+        return A::Ref(a) == A::Ref(b) ? vrEqual : vrNotEqual;
+    }
     auto rel = [](auto x, auto y) { return x < y ? vrLessThan : (y < x ? vrGreaterThan : vrEqual); };
     if (IsStringKind(ta) && IsStringKind(tb)) {
         int c = CompareStr(TextOf(a), TextOf(b));
@@ -418,7 +426,11 @@ Variant Variant::FromError(std::int32_t code) {
     return A::Make(varError, code);
 }
 Variant Variant::FromObject(const TObject* obj) {
-    return A::Make(varInt64, static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(obj)));
+    Variant r;
+    r.FType = varObject;
+    if (obj)
+        r.FRef = obj->Identity();
+    return r;
 }
 
 Variant Null() {
@@ -554,8 +566,23 @@ std::shared_ptr<IDispatch> Variant::AsDispatch() const {
 }
 
 TObject* Variant::AsObject() const {
-    std::int64_t id = AsInt64();
-    return reinterpret_cast<TObject*>(static_cast<std::uintptr_t>(id));
+    if (FType == varEmpty)
+        return nullptr;
+    if (FType != varObject)
+        CastError(FType, varObject);
+    if (!FRef)
+        return nullptr;
+    TObject* obj = static_cast<const TObjectLink*>(FRef.get())->Object.load(std::memory_order_acquire);
+    if (!obj)
+        throw EVariantError(u"Variant refers to a freed object");
+    return obj;
+}
+
+TObject* Variant::AsObject(const ClassInfo* cls) const {
+    TObject* obj = AsObject();
+    if (obj && !obj->InheritsFrom(cls))
+        throw EInvalidCast(u"Invalid class typecast: %s is no %s", {obj->ClassName(), ClassNameOf(cls)});
+    return obj;
 }
 
 std::int32_t Variant::AsError() const {
@@ -580,7 +607,8 @@ bool VarIsEmpty(const Variant& v) {
     return v.IsEmpty();
 }
 bool VarIsClear(const Variant& v) {
-    return v.IsEmpty() || v.IsNull() || (v.VType() == varDispatch && !v.AsDispatch());
+    return v.IsEmpty() || v.IsNull() || (v.VType() == varDispatch && !v.AsDispatch()) ||
+           (v.VType() == varObject && !A::Ref(v));
 }
 bool VarIsArray(const Variant& v) {
     return v.IsArray();
@@ -617,6 +645,8 @@ String VarTypeAsText(TVarType t) {
         return prefix + u"UnicodeString";
     if (base == varAny)
         return prefix + u"Any";
+    if (base == varObject)
+        return prefix + u"Object";
     return prefix + u"$" + IntToHex(base, 4);
 }
 
@@ -669,6 +699,8 @@ Variant VarAsType(const Variant& v, TVarType t) {
         return Variant(v.AsAnsiString());
     case varDispatch:
         return Variant(v.AsDispatch());
+    case varObject:
+        return Variant::FromObject(v.AsObject());
     default:
         CastError(v.VType(), t);
     }

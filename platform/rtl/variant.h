@@ -15,6 +15,7 @@
 namespace vgl {
 
 class TObject;
+class ClassInfo;
 class IDispatch;
 
 using TVarType = std::uint16_t;
@@ -44,6 +45,8 @@ constexpr TVarType varStrArg = 0x0048;
 constexpr TVarType varString = 0x0100; ///< AnsiString (bytes in the system ANSI code page)
 constexpr TVarType varAny = 0x0101;
 constexpr TVarType varUString = 0x0102; ///< String (UTF-16)
+/// A reference to a host object (FromObject); its own kind, so that no number passes for one.
+constexpr TVarType varObject = 0x0103;
 constexpr TVarType varTypeMask = 0x0FFF;
 constexpr TVarType varArray = 0x2000;
 constexpr TVarType varByRef = 0x4000;
@@ -97,7 +100,8 @@ public:
     static Variant FromDate(TDateTime v);
     static Variant FromOleStr(StringView v);
     static Variant FromError(std::int32_t code);
-    /// A host object travels as an Int64 holding its identity (its address); nil is 0.
+    /// A reference to a host object (varObject), or nil for none. The Variant holds the object's
+    /// identity handle, not its address: once the object is freed the reference reads as freed.
     static Variant FromObject(const TObject* obj);
 
     /// The type code (varArray | element type for arrays).
@@ -126,9 +130,14 @@ public:
     AnsiString AsAnsiString() const;
     /// The dispatch interface of a varDispatch (null for a nil reference); other kinds raise.
     std::shared_ptr<IDispatch> AsDispatch() const;
-    /// The object whose identity an integer Variant holds (nil for 0). The caller vouches that
-    /// the identity came from FromObject and the object is alive.
+    /// The object a varObject refers to (nil for a nil reference and for Empty). Raises
+    /// EVariantError "Could not convert variant of type (%s) into type (Object)" for any other
+    /// kind (numbers included) and "Variant refers to a freed object" when the object is gone.
     TObject* AsObject() const;
+    /// The same, and the object must be of class `cls` or descend from it: otherwise raises
+    /// EInvalidCast "Invalid class typecast: %s is no %s". Every typed object access from a
+    /// Variant (property writes, method arguments) goes through here.
+    TObject* AsObject(const ClassInfo* cls) const;
     /// The code of a varError.
     std::int32_t AsError() const;
 
@@ -154,7 +163,7 @@ Variant Unassigned();
 TVarType VarType(const Variant& v);
 bool VarIsNull(const Variant& v);
 bool VarIsEmpty(const Variant& v);
-/// Empty, Null or a nil dispatch reference.
+/// Empty, Null, a nil dispatch reference or a nil object reference.
 bool VarIsClear(const Variant& v);
 bool VarIsArray(const Variant& v);
 /// String, UString or OleStr.
@@ -180,8 +189,9 @@ Variant VarAsType(const Variant& v, TVarType t);
 
 /// The platform's comparison: Empty equals only Empty and Null only Null (anything else is
 /// vrNotEqual); two texts compare ordinally; a text and a number compare as numbers; numbers
-/// compare by value (integers exactly). Arrays, dispatch references and errors raise
-/// EVariantError "Invalid variant operation".
+/// compare by value (integers exactly); two object references are equal when they name the same
+/// object (vrNotEqual otherwise). Arrays, dispatch references, errors and an object reference
+/// against another kind raise EVariantError "Invalid variant operation".
 TVariantRelationship VarCompareValue(const Variant& a, const Variant& b);
 
 // ---- Variant arrays -------------------------------------------------------------------------

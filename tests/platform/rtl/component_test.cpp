@@ -11,13 +11,14 @@
 namespace vgl {
 namespace {
 
-/// Records frees and notifications in a shared log.
+/// Records frees and notifications in a shared log; asks for its owner's insert and remove news.
 class TTracked : public TComponent {
     VGL_CLASS(TTracked, TComponent)
     TTracked(TComponent* owner, std::vector<String>* log, const char16_t* name) : TComponent(owner), FLog(log) {
         SetName(name);
+        RequestInsertRemoveNews();
     }
-    explicit TTracked(TComponent* owner) : TComponent(owner) {}
+    explicit TTracked(TComponent* owner) : TComponent(owner) { RequestInsertRemoveNews(); }
     ~TTracked() override {
         if (FLog)
             FLog->push_back(u"free " + Name());
@@ -94,6 +95,72 @@ TEST(Component, ChildFreedWhileSiblingsAreToldIsSkipped) {
                                     u"Root remove A", u"B insert ", u"Root insert "};
     EXPECT_EQ(log, expected);
     EXPECT_EQ(root.ComponentCount(), 3);
+}
+
+TEST(Component, NewsGoOnlyToComponentsThatAsked) {
+    std::vector<String> log;
+    TTracked root(nullptr, &log, u"Root");
+    auto* quiet = new TComponent(&root);
+    auto* deep = new TTracked(new TComponent(quiet), &log, u"Deep"); // asks two levels down
+    auto* plain = new TComponent(&root);
+    log.clear();
+    auto* x = new TTracked(&root, &log, u"");
+    x->SetName(u"X");
+    delete x;
+    // Deep hears through its owners although they did not ask.
+    std::vector<String> expected = {u"Deep insert ", u"Root insert ", u"free X", u"Deep remove X", u"Root remove X"};
+    EXPECT_EQ(log, expected);
+
+    // No insert news while the owner loads, and none at all while it is destroyed.
+    root.UpdateComponentState(csLoading, true);
+    log.clear();
+    new TComponent(&root);
+    EXPECT_EQ(log, std::vector<String>{u"Root insert "});
+    root.UpdateComponentState(csLoading, false);
+    // A component that stops asking (and owns no one who asks) leaves its owner's list.
+    deep->RequestInsertRemoveNews(false);
+    log.clear();
+    delete plain;
+    EXPECT_EQ(log, std::vector<String>{u"Root remove "});
+}
+
+TEST(Component, NamesAndPositionsAreIndexed) {
+    TComponent owner(nullptr);
+    std::vector<TComponent*> children;
+    for (int i = 0; i < 5; ++i) {
+        children.push_back(new TComponent(&owner));
+        children.back()->SetName(u"C" + IntToStr(i));
+    }
+    delete children[1]; // from the middle: later positions move up
+    for (int i = 0; i < owner.ComponentCount(); ++i)
+        EXPECT_EQ(owner.Components(i)->ComponentIndex(), i);
+    EXPECT_EQ(children[4]->ComponentIndex(), 3);
+    EXPECT_EQ(owner.FindComponent(u"c1"), nullptr);
+    EXPECT_EQ(owner.FindComponent(u"C3"), children[3]);
+    children[3]->SetName(u"Renamed");
+    EXPECT_EQ(owner.FindComponent(u"c3"), nullptr);
+    EXPECT_EQ(owner.FindComponent(u"RENAMED"), children[3]);
+    TComponent other(nullptr);
+    other.InsertComponent(children[3]); // moves with its name
+    EXPECT_EQ(owner.FindComponent(u"Renamed"), nullptr);
+    EXPECT_EQ(other.FindComponent(u"renamed"), children[3]);
+    EXPECT_EQ(children[3]->ComponentIndex(), 0);
+    EXPECT_EQ(children[4]->ComponentIndex(), 2);
+    auto* reuse = new TComponent(&owner);
+    reuse->SetName(u"Renamed"); // the name is free again in the first owner
+    EXPECT_EQ(owner.FindComponent(u"renamed"), reuse);
+
+    // Many names, every other one freed (the index grows and closes its gaps).
+    TComponent many(nullptr);
+    std::vector<TComponent*> made;
+    for (int i = 0; i < 500; ++i) {
+        made.push_back(new TComponent(&many));
+        made.back()->SetName(u"N" + IntToStr(i));
+    }
+    for (int i = 0; i < 500; i += 2)
+        delete made[size_t(i)];
+    for (int i = 0; i < 500; ++i)
+        EXPECT_EQ(many.FindComponent(u"n" + IntToStr(i)), i % 2 ? made[size_t(i)] : nullptr) << i;
 }
 
 TEST(Component, FreeNotificationReachesPartnersBothWays) {

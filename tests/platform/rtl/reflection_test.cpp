@@ -98,6 +98,7 @@ class TLabelShape : public TShape {
         created = new TShape(this);
         created->FKind = kind;
     }
+    void Befriend(TComponent* buddy) { FBuddy = buddy; }
 };
 
 VGL_DEFINE_CLASS(TLabelShape) {
@@ -106,6 +107,7 @@ VGL_DEFINE_CLASS(TLabelShape) {
     b.Property(u"Text", &TLabelShape::FText);
     b.Method(u"Scale", &TLabelShape::Scale, {u"factor", u"counter", Out(u"note"), u"suffix"});
     b.Method(u"Fill", &TLabelShape::Fill, {u"kind", Out(u"created")});
+    b.Method(u"Befriend", &TLabelShape::Befriend, {u"buddy"});
 }
 
 std::vector<String> Names(std::span<const PropInfo* const> props) {
@@ -374,6 +376,59 @@ TEST(Reflection, MethodsByNameWithVarAndOutParameters) {
     EXPECT_THROW(InvokeMethod(label, u"Fill", badEnum), EPropertyError);
     TShape plain(nullptr);
     EXPECT_THROW(InvokeMethod(plain, u"Scale", args), EPropertyError); // declared on the subclass only
+}
+
+// Object references reach typed access (property writes, method arguments) only through a
+// checked handle: a number, a freed object or an object of another class is refused cleanly.
+TEST(Reflection, ObjectArgumentsAndValuesAreChecked) {
+    TComponent owner(nullptr);
+    TLabelShape label(nullptr);
+    auto* gone = new TShape(&owner);
+    Variant freed = Variant::FromObject(gone);
+    delete gone;
+    TPersistent notAComponent;
+    const Variant wrongClass = Variant::FromObject(&notAComponent);
+    auto* buddy = new TShape(&owner);
+    label.FBuddy = buddy;
+
+    struct Case {
+        const char* what;
+        Variant value;
+        String message;
+    };
+    const Case cases[] = {
+        {"integer", Variant(12345678), u"Could not convert variant of type (Integer) into type (Object)"},
+        {"int64 address", Variant(std::int64_t(reinterpret_cast<std::intptr_t>(buddy))),
+         u"Could not convert variant of type (Int64) into type (Object)"},
+        {"text", Variant(u"Buddy"), u"Could not convert variant of type (UnicodeString) into type (Object)"},
+        {"freed", freed, u"Variant refers to a freed object"},
+        {"wrong class", wrongClass, u"Invalid class typecast: TPersistent is no TComponent"},
+    };
+    auto messageOf = [](const std::function<void()>& call) -> String {
+        try {
+            call();
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return u"<no exception>";
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        EXPECT_EQ(messageOf([&] { SetPropValue(label, u"Buddy", k.value); }), k.message);
+        EXPECT_EQ(label.FBuddy, buddy); // untouched
+        std::vector<Variant> args = {k.value};
+        EXPECT_EQ(messageOf([&] { InvokeMethod(label, u"Befriend", args); }), k.message);
+        EXPECT_EQ(messageOf([&] { (void)k.value.AsObject(&TComponent::StaticClassInfo()); }), k.message);
+    }
+    std::vector<Variant> notAShape = {Variant(u"skCircle"), Variant::FromObject(&owner)};
+    EXPECT_EQ(messageOf([&] { InvokeMethod(label, u"Fill", notAShape); }),
+              u"Invalid class typecast: TComponent is no TShape");
+
+    std::vector<Variant> ok = {Variant::FromObject(buddy)};
+    InvokeMethod(label, u"Befriend", ok);
+    EXPECT_EQ(label.FBuddy, buddy);
+    SetPropValue(label, u"Buddy", Unassigned());
+    EXPECT_EQ(label.FBuddy, nullptr);
 }
 
 TEST(Reflection, ClassRegistryAndFactories) {

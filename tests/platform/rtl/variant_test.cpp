@@ -5,7 +5,9 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <memory>
 
+#include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
 
@@ -287,48 +289,95 @@ TEST(Variant, ArrayCreationErrors) {
               error);
 }
 
-TEST(Variant, ObjectsTravelAsIntegerIdentities) {
-    TObject obj;
-    Variant v = Variant::FromObject(&obj);
-    EXPECT_TRUE(VarIsOrdinal(v));
-    EXPECT_EQ(v.AsObject(), &obj);
-    EXPECT_EQ(Variant::FromObject(nullptr), Variant(0)); // nil is the integer 0
-    EXPECT_EQ(Variant(0).AsObject(), nullptr);
+TEST(Variant, ObjectReferencesAreCheckedHandles) {
+    TComponent owner(nullptr);
+    auto obj = std::make_unique<TPersistent>();
+    Variant v = Variant::FromObject(obj.get());
+    EXPECT_EQ(VarType(v), varObject);
+    EXPECT_EQ(VarTypeAsText(varObject), u"Object");
+    EXPECT_FALSE(VarIsOrdinal(v));
+    EXPECT_EQ(v.AsObject(), obj.get());
+    EXPECT_EQ(v.AsObject(&TPersistent::StaticClassInfo()), obj.get());
+    Variant copy = v;
+    EXPECT_TRUE(copy == Variant::FromObject(obj.get())); // identities compare
+    EXPECT_FALSE(copy == Variant::FromObject(&owner));
+    EXPECT_EQ(Variant::FromObject(nullptr).AsObject(), nullptr);
+    EXPECT_TRUE(VarIsClear(Variant::FromObject(nullptr)));
+    EXPECT_EQ(Variant().AsObject(), nullptr); // Empty reads as nil
+    // A copied object is another object.
+    TPersistent other(*obj);
+    EXPECT_FALSE(Variant::FromObject(&other) == v);
+
+    // No number, text or other kind passes for an object, and nothing is told as a number.
+    for (const Variant& bad : {Variant(12345678), Variant(std::int64_t(0)), Variant(u"x"), Null()}) {
+        SCOPED_TRACE(int(VarType(bad)));
+        EXPECT_EQ(MessageOf([&] { (void)bad.AsObject(); }),
+                  ConvertError(VarTypeAsText(VarType(bad)).c_str(), u"Object"));
+    }
+    EXPECT_EQ(MessageOf([&] { (void)v.AsInt64(); }), ConvertError(u"Object", u"Int64"));
+    EXPECT_EQ(MessageOf([&] { (void)v.AsString(); }), ConvertError(u"Object", u"UnicodeString"));
+    EXPECT_EQ(MessageOf([&] { (void)(v == Variant(1)); }), u"Invalid variant operation");
+
+    // Typed access to another class.
+    try {
+        (void)v.AsObject(&TComponent::StaticClassInfo());
+        ADD_FAILURE() << "no exception";
+    } catch (const EInvalidCast& e) {
+        EXPECT_EQ(e.Message(), u"Invalid class typecast: TPersistent is no TComponent");
+    }
+
+    // Freed: every copy reads as freed, also when the address is taken again by a new object.
+    obj.reset();
+    EXPECT_EQ(MessageOf([&] { (void)v.AsObject(); }), u"Variant refers to a freed object");
+    EXPECT_EQ(MessageOf([&] { (void)copy.AsObject(&TPersistent::StaticClassInfo()); }),
+              u"Variant refers to a freed object");
+    auto again = std::make_unique<TPersistent>();
+    EXPECT_EQ(MessageOf([&] { (void)v.AsObject(); }), u"Variant refers to a freed object");
+    EXPECT_FALSE(VarIsClear(v));
+
+    // A component reads as freed from the start of its destruction: partners told while it is
+    // torn down cannot reach it through a Variant.
+    auto* child = new TComponent(&owner);
+    Variant ref = Variant::FromObject(child);
+    delete child;
+    EXPECT_EQ(MessageOf([&] { (void)ref.AsObject(); }), u"Variant refers to a freed object");
 }
 
-class TFakeDispatch : public IDispatch {
+// An interface that does nothing: the test is about how a Variant carries one.
+class TNullDispatch : public IDispatch {
 public:
-    HRESULT GetIDsOfNames(StringView name, std::int32_t& dispId) override {
-        if (name != u"Twice")
-            return DISP_E_UNKNOWNNAME;
-        dispId = 7;
-        return S_OK;
-    }
-    HRESULT Invoke(std::int32_t dispId, std::uint16_t, std::span<Variant> args, std::span<const std::int32_t>,
-                   Variant* result, TExcepInfo& info) override {
-        if (dispId != 7 || args.size() != 1) {
-            info.Description = u"bad call";
-            return DISP_E_MEMBERNOTFOUND;
-        }
-        if (result)
-            *result = Variant(args[0].AsInteger() * 2);
-        return S_OK;
+    HRESULT GetIDsOfNames(StringView, std::int32_t&) override { return DISP_E_UNKNOWNNAME; }
+    HRESULT Invoke(std::int32_t, std::uint16_t, std::span<Variant>, std::span<const std::int32_t>, Variant*,
+                   TExcepInfo&) override {
+        return DISP_E_MEMBERNOTFOUND;
     }
 };
 
 TEST(Variant, DispatchReferences) {
-    auto disp = std::make_shared<TFakeDispatch>();
+    auto disp = std::make_shared<TNullDispatch>();
     Variant v(disp);
     EXPECT_EQ(VarType(v), varDispatch);
-    ASSERT_EQ(v.AsDispatch(), disp);
-    std::int32_t id = 0;
-    ASSERT_EQ(v.AsDispatch()->GetIDsOfNames(u"Twice", id), S_OK);
-    Variant arg(21), result;
-    TExcepInfo info;
-    ASSERT_EQ(v.AsDispatch()->Invoke(id, DISPATCH_METHOD, {&arg, 1}, {}, &result, info), S_OK);
-    EXPECT_EQ(result.AsInteger(), 42);
+    EXPECT_EQ(v.AsDispatch(), disp);
+    Variant copy = v; // copies share the interface, they do not clone it
+    EXPECT_EQ(copy.AsDispatch().get(), disp.get());
+    EXPECT_EQ(disp.use_count(), 3);
+    EXPECT_FALSE(VarIsClear(v));
+    EXPECT_EQ(VarAsType(v, varDispatch).AsDispatch(), disp);
+
+    Variant nil{std::shared_ptr<IDispatch>()};
+    EXPECT_EQ(VarType(nil), varDispatch);
+    EXPECT_TRUE(VarIsClear(nil));
+    EXPECT_EQ(Variant().AsDispatch(), nullptr);
+    EXPECT_EQ(VarAsType(Variant(), varDispatch).AsDispatch(), nullptr);
+
     EXPECT_EQ(MessageOf([&] { (void)v.AsInteger(); }), ConvertError(u"Dispatch", u"Integer"));
+    EXPECT_EQ(MessageOf([&] { (void)v.AsString(); }), ConvertError(u"Dispatch", u"UnicodeString"));
     EXPECT_EQ(MessageOf([] { (void)Variant(1).AsDispatch(); }), ConvertError(u"Integer", u"Dispatch"));
+    EXPECT_EQ(MessageOf([&] { (void)VarCompareValue(v, copy); }), u"Invalid variant operation");
+    EXPECT_EQ(VarCompareValue(v, Variant()), vrNotEqual);
+    // An array of Variants holds interfaces like any other value.
+    Variant arr = VarArrayOf({v, Variant(1)});
+    EXPECT_EQ(VarArrayGet(arr, {0}).AsDispatch(), disp);
 }
 
 } // namespace
