@@ -249,6 +249,16 @@ TEST(ILParser, LanguagesAndDefinitions) {
     EXPECT_THROW(parser.MakeILScript(u"#language Missing\nabc"), Exception);
     ASSERT_TRUE(parser.MakeILScript(u"#language DoveziVorude\nbegin end."));
 
+    // A switch by "#language" starts from the tokenizer's defaults: the case sensitivity of the
+    // language before does not carry over.
+    fsAddLanguageGrammar(u"CaseTest", u"<?xml version=\"1.0\"?><language><parser><casesensitive text=\"1\"/>"
+                                      u"</parser><program><keyword text=\"begin\" add=\"kw\"/></program></language>");
+    fsAddLanguageGrammar(u"NoCaseTest", u"<?xml version=\"1.0\"?><language><parser/>"
+                                        u"<program><keyword text=\"begin\" add=\"kw\"/></program></language>");
+    parser.SelectLanguage(u"CaseTest");
+    EXPECT_FALSE(parser.MakeILScript(u"BEGIN"));
+    EXPECT_TRUE(parser.MakeILScript(u"#language NoCaseTest\nBEGIN"));
+
     // A language registered again compiles with its new grammar.
     fsAddLanguageGrammar(u"SwapTest", kTinyGrammar);
     parser.SelectLanguage(u"SwapTest");
