@@ -8,6 +8,18 @@ namespace vgl {
 
 namespace html_tags {
 
+Char UpperAt(StringView s, size_t i) {
+    return i < s.size() ? AsciiUpperChar(s[i]) : Char(0);
+}
+
+bool IsStyleTagLetter(Char c) {
+    return c == u'B' || c == u'I' || c == u'U';
+}
+
+TFontStyle StyleOfTagLetter(Char c) {
+    return c == u'B' ? fsBold : c == u'I' ? fsItalic : fsUnderline;
+}
+
 bool MatchAt(StringView s, size_t i, StringView pattern) {
     if (i > s.size() || pattern.size() > s.size() - i)
         return false;
@@ -38,8 +50,11 @@ std::optional<TColor> ParseTagColor(StringView value) {
 
 } // namespace html_tags
 
+using html_tags::IsStyleTagLetter;
 using html_tags::MatchAt;
 using html_tags::ParseTagColor;
+using html_tags::StyleOfTagLetter;
+using html_tags::UpperAt;
 
 void TfrxHTMLTag::Assign(const TfrxHTMLTag& source) {
     bool dontWrap = DontWRAP;
@@ -235,15 +250,13 @@ void TfrxHTMLTagsList::ExpandHTMLTags(String& s) {
     while (i < s.size()) {
         size_t removed = 0;
         if (FAllowTags && s[i] == u'<') {
-            auto at = [&](size_t k) -> Char { return i + k < s.size() ? AsciiUpperChar(s[i + k]) : Char(0); };
-            auto styleOf = [](Char c) { return c == u'B' ? fsBold : c == u'I' ? fsItalic : fsUnderline; };
             auto kindOf = [](Char c) { return c == u'B' ? tkBold : c == u'I' ? tkItalic : tkUnderline; };
-            auto isBIU = [](Char c) { return c == u'B' || c == u'I' || c == u'U'; };
-            if (at(2) == u'>' && isBIU(at(1))) {
+            auto at = [&](size_t k) { return UpperAt(s, i + k); };
+            if (at(2) == u'>' && IsStyleTagLetter(at(1))) {
                 OpenTag(kindOf(at(1)));
                 removed = 3;
-            } else if (at(3) == u'>' && at(1) == u'/' && isBIU(at(2))) {
-                FStyle.Exclude(styleOf(at(2)));
+            } else if (at(3) == u'>' && at(1) == u'/' && IsStyleTagLetter(at(2))) {
+                FStyle.Exclude(StyleOfTagLetter(at(2)));
                 CloseTag(kindOf(at(2)));
                 removed = 4;
             } else if (at(1) == u'/' && MatchAt(s, i, u"</STRIKE>")) {

@@ -1,13 +1,15 @@
 #include "tests/report/foundation/html_tags_reference.h"
 
 #include "platform/rtl/rounding.h"
-#include "platform/rtl/sysutils.h"
 #include "report/foundation/html_tags_internal.h"
 
 namespace vgl {
 
+using html_tags::IsStyleTagLetter;
 using html_tags::MatchAt;
 using html_tags::ParseTagColor;
+using html_tags::StyleOfTagLetter;
+using html_tags::UpperAt;
 
 void ReferenceHTMLTagsList::CloseTag(String& s, size_t i, StringView name) {
     // Re-opened tags go right after the closing tag; the walk counts them again when it reaches
@@ -47,16 +49,14 @@ void ReferenceHTMLTagsList::ExpandHTMLTags(String& s) {
     while (i < s.size()) {
         size_t removed = 0;
         if (FAllowTags && s[i] == u'<') {
-            auto at = [&](size_t k) -> Char { return i + k < s.size() ? AsciiUpperChar(s[i + k]) : Char(0); };
-            auto styleOf = [](Char c) { return c == u'B' ? fsBold : c == u'I' ? fsItalic : fsUnderline; };
-            auto isBIU = [](Char c) { return c == u'B' || c == u'I' || c == u'U'; };
-            if (at(2) == u'>' && isBIU(at(1))) {
-                FStyle.Include(styleOf(at(1)));
+            auto at = [&](size_t k) { return UpperAt(s, i + k); };
+            if (at(2) == u'>' && IsStyleTagLetter(at(1))) {
+                FStyle.Include(StyleOfTagLetter(at(1)));
                 FStack.push_back({String(1, at(1)), {}});
                 removed = 3;
-            } else if (at(3) == u'>' && at(1) == u'/' && isBIU(at(2))) {
+            } else if (at(3) == u'>' && at(1) == u'/' && IsStyleTagLetter(at(2))) {
                 Char letter = at(2);
-                FStyle.Exclude(styleOf(letter));
+                FStyle.Exclude(StyleOfTagLetter(letter));
                 CloseTag(s, i, String(1, letter));
                 removed = 4;
             } else if (at(1) == u'/' && MatchAt(s, i, u"</STRIKE>")) {
