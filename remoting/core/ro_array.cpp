@@ -2,6 +2,7 @@
 
 #include "platform/rtl/format.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/reflection_visitor.h"
 #include "platform/rtl/sysutils.h"
 #include "remoting/core/ro_binary_memory_stream.h"
 #include "remoting/core/ro_serializer.h"
@@ -123,51 +124,51 @@ std::unique_ptr<TStringList> TROArray::DumpToStrings() const {
     const TypeInfo& itemType = GetItemType();
     auto list = std::make_unique<TStringList>();
     list->Add(Format(u"%s:%s", {ClassName(), itemType.Name}));
+    namespace k = valuekind;
     for (int i = 0; i < GetCount(); ++i) {
         TROValue value;
-        switch (itemType.Kind) {
-        case tkInteger:
-            GetItemValue(i, value);
-            list->Add(Format(u"  item%d=%d", {i + 1, value.Ord}));
-            break;
-        case tkFloat:
-            GetItemValue(i, value);
-            list->Add(Format(u"  item%d=%f", {i + 1, double(value.Float)}));
-            break;
-        case tkUString:
-        case tkWString:
-            GetItemValue(i, value);
-            list->Add(Format(u"  item%d=%s", {i + 1, value.Text}));
-            break;
-        case tkString:
-        case tkLString:
-            GetItemValue(i, value);
-            list->Add(Format(u"  item%d=%s", {i + 1, itemType.CodePage == 65001 ? Utf8ToString(value.Ansi)
-                                                                                : AnsiToString(value.Ansi)}));
-            break;
-        case tkClass: {
-            auto* obj = static_cast<const TObject*>(GetItemRef(i));
-            if (!obj)
-                break;
-            const char16_t* kind = dynamic_cast<const TROArray*>(obj)                ? u"  item%d=array1"
-                                   : dynamic_cast<const TROComplexType*>(obj)        ? u"  item%d=structure1"
-                                   : dynamic_cast<const TROBinaryMemoryStream*>(obj) ? u"  item%d=binary1"
-                                                                                     : nullptr;
-            if (!kind)
-                break;
-            list->Add(Format(kind, {i}));
-            DumpObject(*list, *obj);
-            break;
-        }
-        default:
-            break; // enumerations, Int64, variants and characters give no line
-        }
+        VisitValue(itemType, ValueVisitor{
+                                 [&](k::Integer) {
+                                     GetItemValue(i, value);
+                                     list->Add(Format(u"  item%d=%d", {i + 1, value.Ord}));
+                                 },
+                                 [&](k::Float) {
+                                     GetItemValue(i, value);
+                                     list->Add(Format(u"  item%d=%f", {i + 1, double(value.Float)}));
+                                 },
+                                 [&](k::UnicodeText) {
+                                     GetItemValue(i, value);
+                                     list->Add(Format(u"  item%d=%s", {i + 1, value.Text}));
+                                 },
+                                 [&](k::AnsiText) {
+                                     GetItemValue(i, value);
+                                     list->Add(Format(u"  item%d=%s",
+                                                      {i + 1, itemType.CodePage == 65001 ? Utf8ToString(value.Ansi)
+                                                                                         : AnsiToString(value.Ansi)}));
+                                 },
+                                 [&](k::Object) {
+                                     auto* obj = static_cast<const TObject*>(GetItemRef(i));
+                                     if (!obj)
+                                         return;
+                                     const char16_t* kind =
+                                         dynamic_cast<const TROArray*>(obj)                ? u"  item%d=array1"
+                                         : dynamic_cast<const TROComplexType*>(obj)        ? u"  item%d=structure1"
+                                         : dynamic_cast<const TROBinaryMemoryStream*>(obj) ? u"  item%d=binary1"
+                                                                                           : nullptr;
+                                     if (!kind)
+                                         return;
+                                     list->Add(Format(kind, {i}));
+                                     DumpObject(*list, *obj);
+                                 },
+                                 [](k::AnyValue) {}, // enumerations, Int64, variants and characters give no line
+                             });
     }
     return list;
 }
 
 void TROArray::DumpToXml(const std::shared_ptr<IXMLNode>& Node) const {
     const TypeInfo& itemType = GetItemType();
+    namespace k = valuekind;
     IXMLNodePtr array = Node->Add(u"array");
     array->AddAttribute(u"name", Variant(ClassName()));
     array->AddAttribute(u"type", Variant(itemType.Name));
@@ -175,37 +176,34 @@ void TROArray::DumpToXml(const std::shared_ptr<IXMLNode>& Node) const {
         IXMLNodePtr item = array->Add(u"item");
         item->AddAttribute(u"id", Variant(i + 1));
         TROValue value;
-        switch (itemType.Kind) {
-        case tkInteger:
-            GetItemValue(i, value);
-            item->SetValue(Variant(IntToStr(value.Ord)));
-            break;
-        case tkFloat:
-            GetItemValue(i, value);
-            item->SetValue(Variant(Format(u"%f", {double(value.Float)})));
-            break;
-        case tkUString:
-        case tkWString:
-            GetItemValue(i, value);
-            item->SetValue(Variant(value.Text));
-            break;
-        case tkString:
-        case tkLString:
-            GetItemValue(i, value);
-            item->SetValue(
-                Variant(itemType.Name == u"UTF8String" ? Utf8ToString(value.Ansi) : AnsiToString(value.Ansi)));
-            break;
-        case tkVariant:
-            GetItemValue(i, value);
-            item->SetValue(Variant(VarToStr(value.Var)));
-            break;
-        case tkClass:
-            if (auto* obj = static_cast<const TObject*>(GetItemRef(i)))
-                DumpObjectToXml(item, *obj);
-            break;
-        default:
-            break;
-        }
+        VisitValue(itemType, ValueVisitor{
+                                 [&](k::Integer) {
+                                     GetItemValue(i, value);
+                                     item->SetValue(Variant(IntToStr(value.Ord)));
+                                 },
+                                 [&](k::Float) {
+                                     GetItemValue(i, value);
+                                     item->SetValue(Variant(Format(u"%f", {double(value.Float)})));
+                                 },
+                                 [&](k::UnicodeText) {
+                                     GetItemValue(i, value);
+                                     item->SetValue(Variant(value.Text));
+                                 },
+                                 [&](k::AnsiText) {
+                                     GetItemValue(i, value);
+                                     item->SetValue(Variant(itemType.Name == u"UTF8String" ? Utf8ToString(value.Ansi)
+                                                                                           : AnsiToString(value.Ansi)));
+                                 },
+                                 [&](k::VariantValue) {
+                                     GetItemValue(i, value);
+                                     item->SetValue(Variant(VarToStr(value.Var)));
+                                 },
+                                 [&](k::Object) {
+                                     if (auto* obj = static_cast<const TObject*>(GetItemRef(i)))
+                                         DumpObjectToXml(item, *obj);
+                                 },
+                                 [](k::AnyValue) {},
+                             });
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/reflection_visitor.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 #include "remoting/core/ro_array.h"
 #include "remoting/core/ro_binary_memory_stream.h"
@@ -100,126 +102,126 @@ template <class F> decltype(auto) WithErrorHandling(const String& aName, F&& rea
 
 void TROSerializer::Write(const String& aName, const TypeInfo& aTypeInfo, const TROValue& Ref, int ArrayElementId,
                           TParamAttributes Attributes) {
+    namespace k = valuekind;
     if (&aTypeInfo == &GuidTypeInfo())
         return WriteGuid(aName, Ref.Text, ArrayElementId);
-    switch (aTypeInfo.Kind) {
-    case tkInteger:
-        return WriteInteger(aName, OrdTypeOf(aTypeInfo), Ref.Ord, ArrayElementId);
-    case tkEnumeration:
-        return WriteEnumerated(aName, aTypeInfo, Ref.Ord, ArrayElementId);
-    case tkFloat:
-        if (&aTypeInfo == &DateTimeTypeInfo())
-            return WriteDateTime(aName, TDateTime(Ref.Float), ArrayElementId);
-        return WriteDouble(aName, aTypeInfo.FloatType, Ref.Float, ArrayElementId);
-    case tkString:
-    case tkLString:
-        if (!Attributes.Empty())
-            return WriteLegacyString(aName, AnsiText(aTypeInfo, Ref.Ansi), Attributes, ArrayElementId);
-        if (IsUtf8Type(aTypeInfo))
-            return WriteUTF8String(aName, Ref.Ansi, ArrayElementId);
-        return WriteAnsiString(aName, Ref.Ansi, ArrayElementId);
-    case tkClass:
-        if (IsClassOf(aTypeInfo, &TROArray::StaticClassInfo()))
-            return WriteArray(aName, Ref.Object, aTypeInfo.ClassType, ArrayElementId);
-        if (IsClassOf(aTypeInfo, &TROComplexType::StaticClassInfo()))
-            return WriteStruct(aName, Ref.Object, aTypeInfo.ClassType, ArrayElementId);
-        if (IsClassOf(aTypeInfo, &TROBinaryMemoryStream::StaticClassInfo()))
-            return WriteBinary(aName, Ref.Object, ArrayElementId);
-        if (IsClassOf(aTypeInfo, &Exception::StaticClassInfo()))
-            return WriteException(aName, Ref.Object, ArrayElementId);
-        RaiseUnknownType(aTypeInfo.Kind);
-    case tkWString:
-        return WriteUnicodeString(aName, Ref.Text, ArrayElementId);
-    case tkVariant:
-        if (&aTypeInfo == &DecimalTypeInfo())
-            return WriteDecimal(aName, Ref.Var, ArrayElementId);
-        return WriteVariant(aName, Ref.Var, ArrayElementId);
-    case tkInterface:
-        if (&aTypeInfo == &XmlNodeTypeInfo())
-            return WriteXml(aName, Ref.Xml, ArrayElementId);
-        RaiseUnknownType(aTypeInfo.Kind);
-    case tkInt64:
-        return WriteInt64(aName, Ref.Ord, ArrayElementId);
-    case tkUString:
-        if (!Attributes.Empty())
-            return WriteLegacyString(aName, Ref.Text, Attributes, ArrayElementId);
-        return WriteUnicodeString(aName, Ref.Text, ArrayElementId);
-    default:
-        RaiseUnknownType(aTypeInfo.Kind);
-    }
+    VisitValue(aTypeInfo,
+               ValueVisitor{
+                   [&](k::Integer) { WriteInteger(aName, OrdTypeOf(aTypeInfo), Ref.Ord, ArrayElementId); },
+                   [&](k::Enumeration) { WriteEnumerated(aName, aTypeInfo, Ref.Ord, ArrayElementId); },
+                   [&](k::Int64) { WriteInt64(aName, Ref.Ord, ArrayElementId); },
+                   [&](k::Float) {
+                       if (&aTypeInfo == &DateTimeTypeInfo())
+                           return WriteDateTime(aName, TDateTime(Ref.Float), ArrayElementId);
+                       WriteDouble(aName, aTypeInfo.FloatType, Ref.Float, ArrayElementId);
+                   },
+                   [&](k::AnsiText) {
+                       if (!Attributes.Empty())
+                           return WriteLegacyString(aName, AnsiText(aTypeInfo, Ref.Ansi), Attributes, ArrayElementId);
+                       if (IsUtf8Type(aTypeInfo))
+                           return WriteUTF8String(aName, Ref.Ansi, ArrayElementId);
+                       WriteAnsiString(aName, Ref.Ansi, ArrayElementId);
+                   },
+                   [&](k::UnicodeText) {
+                       // A WideString ignores the string attributes.
+                       if (aTypeInfo.Kind == tkUString && !Attributes.Empty())
+                           return WriteLegacyString(aName, Ref.Text, Attributes, ArrayElementId);
+                       WriteUnicodeString(aName, Ref.Text, ArrayElementId);
+                   },
+                   [&](k::VariantValue) {
+                       if (&aTypeInfo == &DecimalTypeInfo())
+                           return WriteDecimal(aName, Ref.Var, ArrayElementId);
+                       WriteVariant(aName, Ref.Var, ArrayElementId);
+                   },
+                   [&](k::Object) {
+                       if (IsClassOf(aTypeInfo, &TROArray::StaticClassInfo()))
+                           return WriteArray(aName, Ref.Object, aTypeInfo.ClassType, ArrayElementId);
+                       if (IsClassOf(aTypeInfo, &TROComplexType::StaticClassInfo()))
+                           return WriteStruct(aName, Ref.Object, aTypeInfo.ClassType, ArrayElementId);
+                       if (IsClassOf(aTypeInfo, &TROBinaryMemoryStream::StaticClassInfo()))
+                           return WriteBinary(aName, Ref.Object, ArrayElementId);
+                       if (IsClassOf(aTypeInfo, &Exception::StaticClassInfo()))
+                           return WriteException(aName, Ref.Object, ArrayElementId);
+                       RaiseUnknownType(aTypeInfo.Kind);
+                   },
+                   [&](k::Interface) {
+                       if (&aTypeInfo == &XmlNodeTypeInfo())
+                           return WriteXml(aName, Ref.Xml, ArrayElementId);
+                       RaiseUnknownType(aTypeInfo.Kind);
+                   },
+                   [&](k::AnyValue) { RaiseUnknownType(aTypeInfo.Kind); }, // characters, sets, events, records
+               });
 }
 
 void TROSerializer::Read(const String& aName, const TypeInfo& aTypeInfo, TROValue& Ref, int ArrayElementId,
                          TParamAttributes Attributes) {
+    namespace k = valuekind;
     if (&aTypeInfo == &GuidTypeInfo())
         return ReadGuid(aName, Ref.Text, ArrayElementId);
-    switch (aTypeInfo.Kind) {
-    case tkInteger:
-        return ReadInteger(aName, OrdTypeOf(aTypeInfo), Ref.Ord, ArrayElementId);
-    case tkEnumeration:
-        return ReadEnumerated(aName, aTypeInfo, Ref.Ord, ArrayElementId);
-    case tkFloat:
-        if (&aTypeInfo == &DateTimeTypeInfo()) {
-            TDateTime value = TDateTime(Ref.Float);
-            ReadDateTime(aName, value, ArrayElementId);
-            Ref.Float = value;
-            return;
-        }
-        return ReadDouble(aName, aTypeInfo.FloatType, Ref.Float, ArrayElementId);
-    case tkString:
-    case tkLString:
-        if (!Attributes.Empty()) {
-            String text;
-            ReadLegacyString(aName, text, Attributes, ArrayElementId, -1);
-            Ref.Ansi = AnsiBytes(aTypeInfo, text);
-            return;
-        }
-        if (IsUtf8Type(aTypeInfo))
-            return ReadUTF8String(aName, Ref.Ansi, ArrayElementId, -1);
-        return ReadAnsiString(aName, Ref.Ansi, ArrayElementId, -1);
-    case tkClass: {
-        bool isArray = IsClassOf(aTypeInfo, &TROArray::StaticClassInfo());
-        bool isStruct = IsClassOf(aTypeInfo, &TROComplexType::StaticClassInfo());
-        bool isBinary = IsClassOf(aTypeInfo, &TROBinaryMemoryStream::StaticClassInfo());
-        bool isException = IsClassOf(aTypeInfo, &Exception::StaticClassInfo());
-        if (!isArray && !isStruct && !isBinary && !isException)
-            RaiseUnknownType(aTypeInfo.Kind);
-        try {
-            if (isArray)
-                ReadArray(aName, aTypeInfo.ClassType, Ref.Owned, ArrayElementId);
-            else if (isStruct)
-                ReadStruct(aName, aTypeInfo.ClassType, Ref.Owned, ArrayElementId);
-            else if (isBinary)
-                ReadBinary(aName, Ref.Owned, ArrayElementId);
-            else
-                ReadException(aName, Ref.Owned, ArrayElementId);
-        } catch (...) {
-            Ref.Owned.reset();
-            Ref.Object = nullptr;
-            throw;
-        }
-        Ref.Object = Ref.Owned.get();
-        return;
-    }
-    case tkWString:
-        return ReadUnicodeString(aName, Ref.Text, ArrayElementId, -1);
-    case tkVariant:
-        if (&aTypeInfo == &DecimalTypeInfo())
-            return ReadDecimal(aName, Ref.Var, ArrayElementId);
-        return ReadVariant(aName, Ref.Var, ArrayElementId);
-    case tkInterface:
-        if (&aTypeInfo == &XmlNodeTypeInfo())
-            return ReadXml(aName, Ref.Xml, ArrayElementId);
-        RaiseUnknownType(aTypeInfo.Kind);
-    case tkInt64:
-        return ReadInt64(aName, Ref.Ord, ArrayElementId);
-    case tkUString:
-        if (!Attributes.Empty())
-            return ReadLegacyString(aName, Ref.Text, Attributes, ArrayElementId, -1);
-        return ReadUnicodeString(aName, Ref.Text, ArrayElementId, -1);
-    default:
-        RaiseUnsupported(aTypeInfo.Kind);
-    }
+    VisitValue(aTypeInfo,
+               ValueVisitor{
+                   [&](k::Integer) { ReadInteger(aName, OrdTypeOf(aTypeInfo), Ref.Ord, ArrayElementId); },
+                   [&](k::Enumeration) { ReadEnumerated(aName, aTypeInfo, Ref.Ord, ArrayElementId); },
+                   [&](k::Int64) { ReadInt64(aName, Ref.Ord, ArrayElementId); },
+                   [&](k::Float) {
+                       if (&aTypeInfo == &DateTimeTypeInfo()) {
+                           TDateTime value = TDateTime(Ref.Float);
+                           ReadDateTime(aName, value, ArrayElementId);
+                           Ref.Float = value;
+                           return;
+                       }
+                       ReadDouble(aName, aTypeInfo.FloatType, Ref.Float, ArrayElementId);
+                   },
+                   [&](k::AnsiText) {
+                       if (!Attributes.Empty()) {
+                           String text;
+                           ReadLegacyString(aName, text, Attributes, ArrayElementId, -1);
+                           Ref.Ansi = AnsiBytes(aTypeInfo, text);
+                           return;
+                       }
+                       if (IsUtf8Type(aTypeInfo))
+                           return ReadUTF8String(aName, Ref.Ansi, ArrayElementId, -1);
+                       ReadAnsiString(aName, Ref.Ansi, ArrayElementId, -1);
+                   },
+                   [&](k::UnicodeText) {
+                       // A WideString ignores the string attributes.
+                       if (aTypeInfo.Kind == tkUString && !Attributes.Empty())
+                           return ReadLegacyString(aName, Ref.Text, Attributes, ArrayElementId, -1);
+                       ReadUnicodeString(aName, Ref.Text, ArrayElementId, -1);
+                   },
+                   [&](k::VariantValue) {
+                       if (&aTypeInfo == &DecimalTypeInfo())
+                           return ReadDecimal(aName, Ref.Var, ArrayElementId);
+                       ReadVariant(aName, Ref.Var, ArrayElementId);
+                   },
+                   [&](k::Object) {
+                       bool isArray = IsClassOf(aTypeInfo, &TROArray::StaticClassInfo());
+                       bool isStruct = IsClassOf(aTypeInfo, &TROComplexType::StaticClassInfo());
+                       bool isBinary = IsClassOf(aTypeInfo, &TROBinaryMemoryStream::StaticClassInfo());
+                       bool isException = IsClassOf(aTypeInfo, &Exception::StaticClassInfo());
+                       if (!isArray && !isStruct && !isBinary && !isException)
+                           RaiseUnknownType(aTypeInfo.Kind);
+                       const TScopeFail dropObject([&] {
+                           Ref.Owned.reset();
+                           Ref.Object = nullptr;
+                       });
+                       if (isArray)
+                           ReadArray(aName, aTypeInfo.ClassType, Ref.Owned, ArrayElementId);
+                       else if (isStruct)
+                           ReadStruct(aName, aTypeInfo.ClassType, Ref.Owned, ArrayElementId);
+                       else if (isBinary)
+                           ReadBinary(aName, Ref.Owned, ArrayElementId);
+                       else
+                           ReadException(aName, Ref.Owned, ArrayElementId);
+                       Ref.Object = Ref.Owned.get();
+                   },
+                   [&](k::Interface) {
+                       if (&aTypeInfo == &XmlNodeTypeInfo())
+                           return ReadXml(aName, Ref.Xml, ArrayElementId);
+                       RaiseUnknownType(aTypeInfo.Kind);
+                   },
+                   [&](k::AnyValue) { RaiseUnsupported(aTypeInfo.Kind); }, // characters, sets, events, records
+               });
 }
 
 // ---- Objects ------------------------------------------------------------------------------
@@ -241,55 +243,42 @@ void TROSerializer::ReadObject(TObject* obj) {
         return;
     if (GoesThroughRegistry(*obj))
         return RttiReadStruct(*this, obj);
+    namespace k = valuekind;
     for (const PropInfo* prop : PropertyOrder(*obj, GetRecordStrictOrder())) {
         const TypeInfo& type = *prop->PropType;
         TROValue value;
-        switch (type.Kind) {
-        case tkInteger:
-            ReadInteger(prop->Name, OrdTypeOf(type), value.Ord, -1);
-            break;
-        case tkEnumeration:
-            ReadEnumerated(prop->Name, type, value.Ord, -1);
-            break;
-        case tkFloat:
-            if (&type == &DateTimeTypeInfo()) {
-                TDateTime d = 0;
-                ReadDateTime(prop->Name, d, -1);
-                value.Float = d;
-            } else
-                ReadDouble(prop->Name, type.FloatType, value.Float, -1);
-            break;
-        case tkString:
-        case tkLString: {
-            String text;
-            ReadLegacyString(prop->Name, text, {paAsUTF8String}, -1, -1);
-            value.Ansi = AnsiBytes(type, text);
-            break;
-        }
-        case tkClass:
-            Read(prop->Name, type, value, -1);
-            break;
-        case tkWString:
-            ReadUnicodeString(prop->Name, value.Text, -1, -1);
-            break;
-        case tkVariant:
-            if (&type == &DecimalTypeInfo())
-                ReadDecimal(prop->Name, value.Var, -1);
-            else
-                ReadVariant(prop->Name, value.Var, -1);
-            break;
-        case tkInt64:
-            ReadInt64(prop->Name, value.Ord, -1);
-            break;
-        case tkUString:
-            if (&type == &GuidTypeInfo())
-                ReadGuid(prop->Name, value.Text, -1);
-            else
-                ReadUnicodeString(prop->Name, value.Text, -1, -1);
-            break;
-        default:
-            RaiseUnknownType(type.Kind);
-        }
+        VisitValue(type, ValueVisitor{
+                             [&](k::Integer) { ReadInteger(prop->Name, OrdTypeOf(type), value.Ord, -1); },
+                             [&](k::Enumeration) { ReadEnumerated(prop->Name, type, value.Ord, -1); },
+                             [&](k::Int64) { ReadInt64(prop->Name, value.Ord, -1); },
+                             [&](k::Float) {
+                                 if (&type == &DateTimeTypeInfo()) {
+                                     TDateTime d = 0;
+                                     ReadDateTime(prop->Name, d, -1);
+                                     value.Float = d;
+                                 } else
+                                     ReadDouble(prop->Name, type.FloatType, value.Float, -1);
+                             },
+                             [&](k::AnsiText) {
+                                 String text;
+                                 ReadLegacyString(prop->Name, text, {paAsUTF8String}, -1, -1);
+                                 value.Ansi = AnsiBytes(type, text);
+                             },
+                             [&](k::UnicodeText) {
+                                 if (&type == &GuidTypeInfo())
+                                     ReadGuid(prop->Name, value.Text, -1);
+                                 else
+                                     ReadUnicodeString(prop->Name, value.Text, -1, -1);
+                             },
+                             [&](k::VariantValue) {
+                                 if (&type == &DecimalTypeInfo())
+                                     ReadDecimal(prop->Name, value.Var, -1);
+                                 else
+                                     ReadVariant(prop->Name, value.Var, -1);
+                             },
+                             [&](k::Object) { Read(prop->Name, type, value, -1); },
+                             [&](k::AnyValue) { RaiseUnknownType(type.Kind); },
+                         });
         StorePropValue(*obj, *prop, value);
     }
 }
@@ -299,64 +288,52 @@ void TROSerializer::WriteObject(const TObject* obj) {
         return;
     if (GoesThroughRegistry(*obj))
         return RttiWriteStruct(*this, obj);
+    namespace k = valuekind;
     for (const PropInfo* prop : PropertyOrder(*obj, GetRecordStrictOrder())) {
         const TypeInfo& type = *prop->PropType;
-        switch (type.Kind) {
-        case tkInteger:
-        case tkEnumeration:
-        case tkFloat:
-        case tkString:
-        case tkLString:
-        case tkClass:
-        case tkWString:
-        case tkVariant:
-        case tkInt64:
-        case tkUString:
-            break;
-        default:
+        // The kinds written below; anything else is refused before the value is read.
+        const bool supported = VisitValue(type, ValueVisitor{
+                                                    [](k::Integer) { return true; },
+                                                    [](k::Enumeration) { return true; },
+                                                    [](k::Int64) { return true; },
+                                                    [](k::Float) { return true; },
+                                                    [](k::Text) { return true; },
+                                                    [](k::VariantValue) { return true; },
+                                                    [](k::Object) { return true; },
+                                                    [](k::AnyValue) { return false; },
+                                                });
+        if (!supported)
             RaiseUnsupported(type.Kind);
-        }
         TROValue value;
         LoadPropValue(*obj, *prop, value);
-        switch (type.Kind) {
-        case tkInteger:
-            WriteInteger(prop->Name, OrdTypeOf(type), value.Ord, -1);
-            break;
-        case tkEnumeration:
-            WriteEnumerated(prop->Name, type, value.Ord, -1);
-            break;
-        case tkFloat:
-            if (&type == &DateTimeTypeInfo())
-                WriteDateTime(prop->Name, TDateTime(value.Float), -1);
-            else
-                WriteDouble(prop->Name, type.FloatType, value.Float, -1);
-            break;
-        case tkString:
-        case tkLString:
-            WriteLegacyString(prop->Name, AnsiText(type, value.Ansi), {paAsUTF8String}, -1);
-            break;
-        case tkClass:
-            Write(prop->Name, type, value, -1);
-            break;
-        case tkWString:
-            WriteUnicodeString(prop->Name, value.Text, -1);
-            break;
-        case tkVariant:
-            if (&type == &DecimalTypeInfo())
-                WriteDecimal(prop->Name, value.Var, -1);
-            else
-                WriteVariant(prop->Name, value.Var, -1);
-            break;
-        case tkInt64:
-            WriteInt64(prop->Name, value.Ord, -1);
-            break;
-        default: // tkUString
-            if (&type == &GuidTypeInfo())
-                WriteGuid(prop->Name, value.Text, -1);
-            else
-                WriteUnicodeString(prop->Name, value.Text, -1);
-            break;
-        }
+        VisitValue(type, ValueVisitor{
+                             [&](k::Integer) { WriteInteger(prop->Name, OrdTypeOf(type), value.Ord, -1); },
+                             [&](k::Enumeration) { WriteEnumerated(prop->Name, type, value.Ord, -1); },
+                             [&](k::Int64) { WriteInt64(prop->Name, value.Ord, -1); },
+                             [&](k::Float) {
+                                 if (&type == &DateTimeTypeInfo())
+                                     WriteDateTime(prop->Name, TDateTime(value.Float), -1);
+                                 else
+                                     WriteDouble(prop->Name, type.FloatType, value.Float, -1);
+                             },
+                             [&](k::AnsiText) {
+                                 WriteLegacyString(prop->Name, AnsiText(type, value.Ansi), {paAsUTF8String}, -1);
+                             },
+                             [&](k::UnicodeText) {
+                                 if (&type == &GuidTypeInfo())
+                                     WriteGuid(prop->Name, value.Text, -1);
+                                 else
+                                     WriteUnicodeString(prop->Name, value.Text, -1);
+                             },
+                             [&](k::VariantValue) {
+                                 if (&type == &DecimalTypeInfo())
+                                     WriteDecimal(prop->Name, value.Var, -1);
+                                 else
+                                     WriteVariant(prop->Name, value.Var, -1);
+                             },
+                             [&](k::Object) { Write(prop->Name, type, value, -1); },
+                             [&](k::AnyValue) { RaiseUnsupported(type.Kind); },
+                         });
     }
 }
 

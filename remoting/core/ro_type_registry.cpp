@@ -4,6 +4,9 @@
 #include <mutex>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/reflection_visitor.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 #include "remoting/core/ro_array.h"
 #include "remoting/core/ro_attributes.h"
@@ -628,77 +631,42 @@ TClass FindComplexClass(StringView aName, const TStrings* aNamespaceList) {
 // ---- Property values ----------------------------------------------------------------------
 
 void LoadPropValue(const TObject& obj, const PropInfo& prop, TROValue& value) {
+    namespace k = valuekind;
     const PropAccessor& a = *prop.Access;
-    switch (prop.Kind()) {
-    case tkInteger:
-    case tkChar:
-    case tkWChar:
-    case tkEnumeration:
-    case tkSet:
-    case tkInt64:
-        value.Ord = GetOrdProp(obj, prop);
-        break;
-    case tkFloat:
-        value.Float = GetFloatProp(obj, prop);
-        break;
-    case tkUString:
-    case tkWString:
-        value.Text = GetStrProp(obj, prop);
-        break;
-    case tkString:
-    case tkLString:
-        value.Ansi = a.GetAnsi(obj);
-        break;
-    case tkVariant:
-        value.Var = a.GetVariant(obj);
-        break;
-    case tkClass:
-        value.Object = GetObjectProp(obj, prop);
-        break;
-    default:
-        throw EROUnknownType(STypeNotSupported, {TypeKindName(prop.Kind())});
-    }
+    VisitValue(*prop.PropType,
+               ValueVisitor{
+                   [&](k::Ordinal) { value.Ord = GetOrdProp(obj, prop); },
+                   [&](k::Float) { value.Float = GetFloatProp(obj, prop); },
+                   [&](k::UnicodeText) { value.Text = GetStrProp(obj, prop); },
+                   [&](k::AnsiText) { value.Ansi = a.GetAnsi(obj); },
+                   [&](k::VariantValue) { value.Var = a.GetVariant(obj); },
+                   [&](k::Object) { value.Object = GetObjectProp(obj, prop); },
+                   [&](k::AnyValue) { throw EROUnknownType(STypeNotSupported, {TypeKindName(prop.Kind())}); },
+               });
 }
 
 void StorePropValue(TObject& obj, const PropInfo& prop, TROValue& value) {
+    namespace k = valuekind;
     const PropAccessor& a = *prop.Access;
-    switch (prop.Kind()) {
-    case tkInteger:
-    case tkChar:
-    case tkWChar:
-    case tkEnumeration:
-    case tkSet:
-    case tkInt64:
-        SetOrdProp(obj, prop, value.Ord);
-        break;
-    case tkFloat:
-        SetFloatProp(obj, prop, value.Float);
-        break;
-    case tkUString:
-    case tkWString:
-        SetStrProp(obj, prop, value.Text);
-        break;
-    case tkString:
-    case tkLString:
-        a.SetAnsi(obj, value.Ansi);
-        break;
-    case tkVariant:
-        a.SetVariant(obj, value.Var);
-        break;
-    case tkClass: {
-        TObject* old = GetObjectProp(obj, prop);
-        TObject* next = value.Owned ? value.Owned.get() : value.Object;
-        SetObjectProp(obj, prop, next);
-        if (value.Owned)
-            (void)value.ReleaseObject().release(); // the property holds it now
-        // A structure owns its object fields: the one replaced is freed.
-        if (old && old != next && obj.InheritsFrom(&TROComplexType::StaticClassInfo()))
-            std::unique_ptr<TObject> freed(old);
-        break;
-    }
-    default:
-        throw EROUnknownType(STypeNotSupported, {TypeKindName(prop.Kind())});
-    }
+    VisitValue(*prop.PropType,
+               ValueVisitor{
+                   [&](k::Ordinal) { SetOrdProp(obj, prop, value.Ord); },
+                   [&](k::Float) { SetFloatProp(obj, prop, value.Float); },
+                   [&](k::UnicodeText) { SetStrProp(obj, prop, value.Text); },
+                   [&](k::AnsiText) { a.SetAnsi(obj, value.Ansi); },
+                   [&](k::VariantValue) { a.SetVariant(obj, value.Var); },
+                   [&](k::Object) {
+                       if (!value.Owned)
+                           return SetObjectProp(obj, prop, value.Object);
+                       // An object read for the field: an owning field takes it (and frees the one
+                       // it held); a reference field cannot keep it.
+                       if (!OwnsObject(prop))
+                           throw EROException(u"Field %s does not own its object", {prop.Name});
+                       SetObjectProp(obj, prop, value.Owned.get());
+                       (void)value.ReleaseObject().release(); // the field holds it now
+                   },
+                   [&](k::AnyValue) { throw EROUnknownType(STypeNotSupported, {TypeKindName(prop.Kind())}); },
+               });
 }
 
 // ---- Structures ---------------------------------------------------------------------------
@@ -748,121 +716,120 @@ void RttiWriteStruct(TROSerializer& aSerializer, const TObject* obj) {
 }
 
 void RttiReadValue(TROSerializer& s, const String& aName, const TypeInfo& aType, int id, TROValue& v) {
+    namespace k = valuekind;
     if (&aType == &GuidTypeInfo())
         return s.ReadGuid(aName, v.Text, id);
-    switch (aType.Kind) {
-    case tkInteger:
-        return s.ReadInteger(aName, otSLong, v.Ord, id);
-    case tkEnumeration:
-        return s.ReadEnumerated(aName, aType, v.Ord, id);
-    case tkFloat:
-        if (&aType == &DateTimeTypeInfo()) {
-            TDateTime d = TDateTime(v.Float);
-            s.ReadDateTime(aName, d, id);
-            v.Float = d;
-            return;
-        }
-        if (aType.FloatType == ftCurr)
-            return s.Read(aName, aType, v, id);
-        return s.ReadDouble(aName, ftDouble, v.Float, id);
-    case tkString:
-    case tkLString: {
-        bool utf8 = aType.CodePage == 65001;
-        String text;
-        s.ReadLegacyString(aName, text, {utf8 ? paAsUTF8String : paAsAnsiString}, id, -1);
-        v.Ansi = utf8 ? AnsiString(StringToUtf8(text)) : StringToAnsi(text);
-        return;
-    }
-    case tkWString:
-    case tkUString:
-        return s.ReadUnicodeString(aName, v.Text, id, -1);
-    case tkVariant:
-        if (&aType == &DecimalTypeInfo())
-            return s.ReadDecimal(aName, v.Var, id);
-        return s.ReadVariant(aName, v.Var, id);
-    case tkInt64:
-        return s.ReadInt64(aName, v.Ord, id);
-    case tkInterface:
-        if (&aType == &XmlNodeTypeInfo())
-            return s.ReadXml(aName, v.Xml, id);
-        throw EROUnknownType(STypeNotSupported, {TypeKindName(aType.Kind)});
-    case tkClass: {
-        TClass cls = aType.ClassType;
-        auto is = [&](TClass base) { return cls && cls->InheritsFrom(base); };
-        try {
-            if (is(&TROArray::StaticClassInfo()))
-                s.ReadArray(aName, cls, v.Owned, id);
-            else if (is(&TROComplexType::StaticClassInfo()))
-                s.ReadStruct(aName, cls, v.Owned, id);
-            else if (is(&TROBinaryMemoryStream::StaticClassInfo()))
-                s.ReadBinary(aName, v.Owned, id);
-            else if (is(&Exception::StaticClassInfo()))
-                s.ReadException(aName, v.Owned, id);
-            else
-                throw EROUnknownType(STypeNotSupported, {TypeKindName(aType.Kind)});
-        } catch (...) {
-            v.Owned.reset();
-            v.Object = nullptr;
-            throw;
-        }
-        v.Object = v.Owned.get();
-        return;
-    }
-    default:
-        RaiseError(STypeNotSupported, {TypeKindName(aType.Kind)});
-    }
+    VisitValue(aType, ValueVisitor{
+                          [&](k::Integer) { s.ReadInteger(aName, otSLong, v.Ord, id); },
+                          [&](k::Enumeration) { s.ReadEnumerated(aName, aType, v.Ord, id); },
+                          [&](k::Int64) { s.ReadInt64(aName, v.Ord, id); },
+                          [&](k::Float) {
+                              if (&aType == &DateTimeTypeInfo()) {
+                                  TDateTime d = TDateTime(v.Float);
+                                  s.ReadDateTime(aName, d, id);
+                                  v.Float = d;
+                                  return;
+                              }
+                              s.ReadDouble(aName, ftDouble, v.Float, id);
+                          },
+                          [&](k::Currency) { s.Read(aName, aType, v, id); },
+                          [&](k::AnsiText) {
+                              bool utf8 = aType.CodePage == 65001;
+                              String text;
+                              s.ReadLegacyString(aName, text, {utf8 ? paAsUTF8String : paAsAnsiString}, id, -1);
+                              v.Ansi = utf8 ? AnsiString(StringToUtf8(text)) : StringToAnsi(text);
+                          },
+                          [&](k::UnicodeText) { s.ReadUnicodeString(aName, v.Text, id, -1); },
+                          [&](k::VariantValue) {
+                              if (&aType == &DecimalTypeInfo())
+                                  return s.ReadDecimal(aName, v.Var, id);
+                              s.ReadVariant(aName, v.Var, id);
+                          },
+                          [&](k::Interface) {
+                              if (&aType == &XmlNodeTypeInfo())
+                                  return s.ReadXml(aName, v.Xml, id);
+                              throw EROUnknownType(STypeNotSupported, {TypeKindName(aType.Kind)});
+                          },
+                          [&](k::Object) {
+                              TClass cls = aType.ClassType;
+                              auto is = [&](TClass base) { return cls && cls->InheritsFrom(base); };
+                              const TScopeFail dropObject([&] {
+                                  v.Owned.reset();
+                                  v.Object = nullptr;
+                              });
+                              if (is(&TROArray::StaticClassInfo()))
+                                  s.ReadArray(aName, cls, v.Owned, id);
+                              else if (is(&TROComplexType::StaticClassInfo()))
+                                  s.ReadStruct(aName, cls, v.Owned, id);
+                              else if (is(&TROBinaryMemoryStream::StaticClassInfo()))
+                                  s.ReadBinary(aName, v.Owned, id);
+                              else if (is(&Exception::StaticClassInfo()))
+                                  s.ReadException(aName, v.Owned, id);
+                              else
+                                  throw EROUnknownType(STypeNotSupported, {TypeKindName(aType.Kind)});
+                              v.Object = v.Owned.get();
+                          },
+                          [&](k::AnyValue) { RaiseError(STypeNotSupported, {TypeKindName(aType.Kind)}); },
+                      });
 }
 
 void RttiWriteValue(TROSerializer& s, const String& aName, const TypeInfo& aType, int id, const TROValue& v) {
+    namespace k = valuekind;
     if (&aType == &GuidTypeInfo())
         return s.WriteGuid(aName, v.Text, id);
-    switch (aType.Kind) {
-    case tkInteger:
-        return s.WriteInteger(aName, otSLong, v.Ord, id);
-    case tkEnumeration:
-        return s.WriteEnumerated(aName, aType, v.Ord, id);
-    case tkFloat:
-        if (&aType == &DateTimeTypeInfo())
-            return s.WriteDateTime(aName, TDateTime(v.Float), id);
-        if (aType.FloatType == ftCurr)
-            return s.Write(aName, aType, v, id);
-        return s.WriteDouble(aName, ftDouble, v.Float, id);
-    case tkString:
-    case tkLString: {
-        bool utf8 = aType.CodePage == 65001;
-        String text = utf8 ? Utf8ToString(v.Ansi) : AnsiToString(v.Ansi);
-        return s.WriteLegacyString(aName, text, {utf8 ? paAsUTF8String : paAsAnsiString}, id);
-    }
-    case tkWString:
-    case tkUString:
-        return s.WriteUnicodeString(aName, v.Text, id);
-    case tkVariant:
-        if (&aType == &DecimalTypeInfo())
-            return s.WriteDecimal(aName, v.Var, id);
-        return s.WriteVariant(aName, v.Var, id);
-    case tkInt64:
-        return s.WriteInt64(aName, v.Ord, id);
-    case tkInterface:
-        if (&aType == &XmlNodeTypeInfo())
-            return s.WriteXml(aName, v.Xml, id);
-        break;
-    case tkClass: {
-        TClass cls = aType.ClassType;
-        auto is = [&](TClass base) { return cls && cls->InheritsFrom(base); };
-        if (is(&TROArray::StaticClassInfo()))
-            return s.WriteArray(aName, v.Object, cls, id);
-        if (is(&TROComplexType::StaticClassInfo()))
-            return s.WriteStruct(aName, v.Object, cls, id);
-        if (is(&TROBinaryMemoryStream::StaticClassInfo()))
-            return s.WriteBinary(aName, v.Object, id);
-        if (is(&Exception::StaticClassInfo()))
-            return s.WriteException(aName, v.Object, id);
-        break;
-    }
-    default:
-        break;
-    }
-    throw EROUnknownType(STypeNotSupported, {TypeKindName(aType.Kind)});
+    // True when written; anything else is refused below.
+    const bool written =
+        VisitValue(aType, ValueVisitor{
+                              [&](k::Integer) { return s.WriteInteger(aName, otSLong, v.Ord, id), true; },
+                              [&](k::Enumeration) { return s.WriteEnumerated(aName, aType, v.Ord, id), true; },
+                              [&](k::Int64) { return s.WriteInt64(aName, v.Ord, id), true; },
+                              [&](k::Float) {
+                                  if (&aType == &DateTimeTypeInfo())
+                                      s.WriteDateTime(aName, TDateTime(v.Float), id);
+                                  else
+                                      s.WriteDouble(aName, ftDouble, v.Float, id);
+                                  return true;
+                              },
+                              [&](k::Currency) { return s.Write(aName, aType, v, id), true; },
+                              [&](k::AnsiText) {
+                                  bool utf8 = aType.CodePage == 65001;
+                                  String text = utf8 ? Utf8ToString(v.Ansi) : AnsiToString(v.Ansi);
+                                  s.WriteLegacyString(aName, text, {utf8 ? paAsUTF8String : paAsAnsiString}, id);
+                                  return true;
+                              },
+                              [&](k::UnicodeText) { return s.WriteUnicodeString(aName, v.Text, id), true; },
+                              [&](k::VariantValue) {
+                                  if (&aType == &DecimalTypeInfo())
+                                      s.WriteDecimal(aName, v.Var, id);
+                                  else
+                                      s.WriteVariant(aName, v.Var, id);
+                                  return true;
+                              },
+                              [&](k::Interface) {
+                                  if (&aType != &XmlNodeTypeInfo())
+                                      return false;
+                                  s.WriteXml(aName, v.Xml, id);
+                                  return true;
+                              },
+                              [&](k::Object) {
+                                  TClass cls = aType.ClassType;
+                                  auto is = [&](TClass base) { return cls && cls->InheritsFrom(base); };
+                                  if (is(&TROArray::StaticClassInfo()))
+                                      s.WriteArray(aName, v.Object, cls, id);
+                                  else if (is(&TROComplexType::StaticClassInfo()))
+                                      s.WriteStruct(aName, v.Object, cls, id);
+                                  else if (is(&TROBinaryMemoryStream::StaticClassInfo()))
+                                      s.WriteBinary(aName, v.Object, id);
+                                  else if (is(&Exception::StaticClassInfo()))
+                                      s.WriteException(aName, v.Object, id);
+                                  else
+                                      return false;
+                                  return true;
+                              },
+                              [](k::AnyValue) { return false; },
+                          });
+    if (!written)
+        throw EROUnknownType(STypeNotSupported, {TypeKindName(aType.Kind)});
 }
 
 // ---- Field copy ---------------------------------------------------------------------------
@@ -917,16 +884,15 @@ void CopyObjectField(TROComplexType& dest, const TObject& source, const PropInfo
     TObject* to = GetObjectProp(dest, prop);
     if (from == to)
         return;
-    if (!from) {
-        SetObjectProp(dest, prop, nullptr);
-        std::unique_ptr<TObject> freed(to);
-        return;
-    }
+    if (!OwnsObject(prop))
+        return SetObjectProp(dest, prop, from); // a reference: both name the same object
+    if (!from)
+        return SetObjectProp(dest, prop, nullptr); // the owning field frees its object
     if (to)
         return AssignObject(*to, *from);
     std::unique_ptr<TObject> copy = CopyOwnedObject(*from);
     SetObjectProp(dest, prop, copy.get());
-    (void)copy.release(); // the structure owns it now
+    (void)copy.release(); // the owning field holds it now
 }
 
 } // namespace

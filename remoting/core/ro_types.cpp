@@ -28,24 +28,6 @@ VGL_DEFINE_CLASS(XsDateTime) {
 
 // ---- TROComplexType -----------------------------------------------------------------------
 
-TROComplexType::~TROComplexType() {
-    FreeObjectFields();
-}
-
-void TROComplexType::FreeObjectFields() {
-    for (const PropInfo* prop : ClassInfo().Properties()) {
-        if (prop->Kind() != tkClass || !prop->Readable())
-            continue;
-        TObject* obj = GetObjectProp(*this, *prop);
-        if (!obj)
-            continue;
-        // Cleared first, so a field never names a freed object.
-        if (prop->Writable())
-            SetObjectProp(*this, *prop, nullptr);
-        std::unique_ptr<TObject> freed(obj);
-    }
-}
-
 int TROComplexType::FieldCount() const {
     return int(ClassInfo().SortedProperties().size());
 }

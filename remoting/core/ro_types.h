@@ -2,17 +2,16 @@
 // The remotable structured types: TROComplexType, whose published properties are the fields of a
 // structure that travels in a remote call, and XsDateTime, a date-time with a time zone.
 //
-// A structure owns the objects held by its class-typed published properties (nested
-// structures, arrays, byte streams) and frees them when it is freed. A class-typed field is
-// declared over a raw pointer member that starts as none, and the class is declared with
-// VGL_RO_CLASS, whose destructor frees those objects while the class's own table still applies:
+// A structure owns the objects held by its class-typed fields (nested structures, arrays, byte
+// streams): such a field is a std::unique_ptr member, published like any field; the builder
+// makes it an owning property (OwnsObject), so reading or copying a value into it hands the
+// object over, and the member frees it with the structure:
 //     class TGeoLabelData : public TROComplexType {
-//         VGL_RO_CLASS(TGeoLabelData, TROComplexType)
-//         TCountryInfo* FRCountry = nullptr;
+//         VGL_CLASS(TGeoLabelData, TROComplexType)
+//         std::unique_ptr<TCountryInfo> FRCountry;
 //     };
 //     b.Property(u"RCountry", &TGeoLabelData::FRCountry);   // in its table
-// A class that needs a destructor of its own uses VGL_CLASS and calls FreeObjectFields() first
-// in it. (A base destructor cannot do it: during destruction the object is of the base class.)
+// A class-typed field over a raw pointer is a reference the structure does not own.
 
 #include <memory>
 
@@ -26,13 +25,6 @@ namespace vgl {
 class TROSerializer;
 class IXMLNode;
 
-/// VGL_CLASS for a structure, with a destructor that frees the objects of its class-typed fields.
-#define VGL_RO_CLASS(Name, Base)                                                                                       \
-    VGL_CLASS(Name, Base)                                                                                              \
-    ~Name() override {                                                                                                 \
-        this->FreeObjectFields();                                                                                      \
-    }
-
 /// A set of type kinds (SmartAssign).
 using TTypeKinds = TSet<TTypeKind>;
 
@@ -42,12 +34,6 @@ class TROComplexType : public TCollectionItem {
     TROComplexType() : TROComplexType(static_cast<TCollection*>(nullptr)) {}
     /// As the item of a collection (none: a free-standing structure).
     explicit TROComplexType(TCollection* aCollection) : TCollectionItem(aCollection) {}
-    /// Frees the objects of the class-typed fields TROComplexType itself declares; descendants
-    /// free theirs in their own destructors (VGL_RO_CLASS).
-    ~TROComplexType() override;
-
-    /// Frees the object of every class-typed field and sets the field to none.
-    virtual void FreeObjectFields();
 
     /// The fields: every published property of the class, sorted by name (ASCII letters
     /// compared as upper case, a name before every longer name that begins with it).

@@ -7,6 +7,8 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/property_encoding.h"
+#include "platform/rtl/scope_guard.h"
+#include "platform/rtl/reflection_visitor.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/variant.h"
 #include "report/foundation/report_collections.h"
@@ -40,15 +42,6 @@ namespace {
 
 // Floats closer than this to the ancestor's value count as equal.
 constexpr long double kFloatTolerance = 1e-6L;
-
-bool IsStringKind(TTypeKind kind) {
-    return kind == tkString || kind == tkLString || kind == tkWString || kind == tkUString;
-}
-
-bool IsOrdinalKind(TTypeKind kind) {
-    return kind == tkInteger || kind == tkChar || kind == tkEnumeration || kind == tkSet || kind == tkWChar ||
-           kind == tkInt64;
-}
 
 bool IsUnsigned64(const PropInfo& prop) {
     return prop.PropType->OrdSize == 8 && !prop.PropType->OrdSigned;
@@ -173,6 +166,7 @@ String TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersi
     component = dynamic_cast<TComponent*>(obj);
     IfrxSerializableComponent* serializable = AsSerializable(obj);
 
+    namespace k = valuekind;
     String result;
     for (const PropInfo* prop : obj->ClassType()->Properties()) {
         const TTypeKind kind = prop->Kind();
@@ -186,66 +180,89 @@ String TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersi
         if (ancestorProp && (ancestorProp->Kind() != kind || !ancestorProp->Readable()))
             ancestorProp = nullptr;
 
+        // The visitor leaves the attribute text in `text`; false skips the property (unchanged
+        // against the ancestor or default, or already written in another form).
         String text;
-        if (IsOrdinalKind(kind)) {
-            const std::int64_t value = GetOrdProp(*obj, *prop);
+        const auto ordinalSkipped = [&](std::int64_t value) {
             const bool same = ancestorProp ? value == GetOrdProp(*ancestor, *ancestorProp)
                                            : prop->HasDefault && value == prop->Default;
-            if (same && !SerializeDefaultValues)
-                continue;
-            if (kind == tkEnumeration)
-                text = GetEnumName(*prop->PropType, value);
-            else if (IsUnsigned64(*prop))
-                text = UIntToStr(std::uint64_t(value));
-            else
-                text = IntToStr(value);
-        } else if (kind == tkFloat) {
-            const long double value = GetFloatProp(*obj, *prop);
-            if (ancestorProp && !SerializeDefaultValues &&
-                std::fabs(value - GetFloatProp(*ancestor, *ancestorProp)) < kFloatTolerance)
-                continue;
-            text = FloatToStr(value);
-        } else if (IsStringKind(kind)) {
-            const String value = GetStrProp(*obj, *prop);
-            const bool same = ancestorProp ? value == GetStrProp(*ancestor, *ancestorProp) : value.empty();
-            if (same && !SerializeDefaultValues)
-                continue;
-            text = XMLEscapeText(value);
-        } else if (kind == tkVariant) {
-            const Variant value = GetPropValue(*obj, *prop);
-            if (ancestorProp && !SerializeDefaultValues && SameVariant(value, GetPropValue(*ancestor, *ancestorProp)))
-                continue;
-            text = XMLEscapeText(VariantText(value));
-        } else if (kind == tkClass) {
-            TObject* value = GetObjectProp(*obj, *prop);
-            TObject* ancestorValue = ancestorProp ? GetObjectProp(*ancestor, *ancestorProp) : nullptr;
-            if (prop->IsReference()) {
-                auto* target = dynamic_cast<TComponent*>(value);
-                if (ancestorProp) {
-                    auto* ancestorTarget = dynamic_cast<TComponent*>(ancestorValue);
-                    if (!target && !ancestorTarget)
-                        continue;
-                    if (target && ancestorTarget && SameText(target->Name(), ancestorTarget->Name()))
-                        continue;
-                    text = target ? ComponentFullName(FOwner, target) : String(u"nil");
-                } else if (target)
-                    text = ComponentFullName(FOwner, target);
-            } else if (dynamic_cast<TfrxWideStrings*>(value)) {
-                continue; // travels as the memo text, never as a property
-            } else if (auto* list = dynamic_cast<TStrings*>(value)) {
-                auto* ancestorList = dynamic_cast<TStrings*>(ancestorValue);
-                if (ancestorList && !SaveAncestorOnly && list->Text() == ancestorList->Text())
-                    continue;
-                result += Attribute(add, prop->Name + u".Text", XMLEscapeText(WithoutFinalLineEnd(list->Text())));
-                continue;
-            } else if (auto* sub = dynamic_cast<TPersistent*>(value)) {
-                result +=
-                    ObjToXMLAt(sub, add + prop->Name + u".", dynamic_cast<TPersistent*>(ancestorValue), depth + 1);
-                continue;
-            }
-        }
-        // methods, interfaces, arrays and records are never written
-        if (!text.empty())
+            return same && !SerializeDefaultValues;
+        };
+        const bool write = VisitProperty(
+            *prop,
+            ValueVisitor{
+                [&](k::Ordinal) { // integers, characters, sets
+                    const std::int64_t value = GetOrdProp(*obj, *prop);
+                    if (ordinalSkipped(value))
+                        return false;
+                    text = IsUnsigned64(*prop) ? UIntToStr(std::uint64_t(value)) : IntToStr(value);
+                    return true;
+                },
+                [&](k::Enumeration) { // Booleans too
+                    const std::int64_t value = GetOrdProp(*obj, *prop);
+                    if (ordinalSkipped(value))
+                        return false;
+                    text = GetEnumName(*prop->PropType, value);
+                    return true;
+                },
+                [&](k::Float) {
+                    const long double value = GetFloatProp(*obj, *prop);
+                    if (ancestorProp && !SerializeDefaultValues &&
+                        std::fabs(value - GetFloatProp(*ancestor, *ancestorProp)) < kFloatTolerance)
+                        return false;
+                    text = FloatToStr(value);
+                    return true;
+                },
+                [&](k::Text) {
+                    const String value = GetStrProp(*obj, *prop);
+                    const bool same = ancestorProp ? value == GetStrProp(*ancestor, *ancestorProp) : value.empty();
+                    if (same && !SerializeDefaultValues)
+                        return false;
+                    text = XMLEscapeText(value);
+                    return true;
+                },
+                [&](k::VariantValue) {
+                    const Variant value = GetPropValue(*obj, *prop);
+                    if (ancestorProp && !SerializeDefaultValues &&
+                        SameVariant(value, GetPropValue(*ancestor, *ancestorProp)))
+                        return false;
+                    text = XMLEscapeText(VariantText(value));
+                    return true;
+                },
+                [&](k::Reference) {
+                    auto* target = dynamic_cast<TComponent*>(GetObjectProp(*obj, *prop));
+                    if (ancestorProp) {
+                        auto* ancestorTarget = dynamic_cast<TComponent*>(GetObjectProp(*ancestor, *ancestorProp));
+                        if (!target && !ancestorTarget)
+                            return false;
+                        if (target && ancestorTarget && SameText(target->Name(), ancestorTarget->Name()))
+                            return false;
+                        text = target ? ComponentFullName(FOwner, target) : String(u"nil");
+                    } else if (target)
+                        text = ComponentFullName(FOwner, target);
+                    return true;
+                },
+                [&](k::SubObject) {
+                    TObject* value = GetObjectProp(*obj, *prop);
+                    TObject* ancestorValue = ancestorProp ? GetObjectProp(*ancestor, *ancestorProp) : nullptr;
+                    if (dynamic_cast<TfrxWideStrings*>(value))
+                        return false; // travels as the memo text, never as a property
+                    if (auto* list = dynamic_cast<TStrings*>(value)) {
+                        auto* ancestorList = dynamic_cast<TStrings*>(ancestorValue);
+                        if (ancestorList && !SaveAncestorOnly && list->Text() == ancestorList->Text())
+                            return false;
+                        result +=
+                            Attribute(add, prop->Name + u".Text", XMLEscapeText(WithoutFinalLineEnd(list->Text())));
+                        return false;
+                    }
+                    if (auto* sub = dynamic_cast<TPersistent*>(value))
+                        result += ObjToXMLAt(sub, add + prop->Name + u".", dynamic_cast<TPersistent*>(ancestorValue),
+                                             depth + 1);
+                    return false;
+                },
+                [](k::AnyValue) { return false; }, // methods, interfaces, arrays and records are never written
+            });
+        if (write && !text.empty())
             result += Attribute(add, prop->Name, text);
     }
 
@@ -361,55 +378,36 @@ void TfrxXMLSerializer::AssignAttribute(TObject* obj, const String& fullName, co
 }
 
 void TfrxXMLSerializer::AssignProperty(TObject& obj, const String& name, const String& value) {
+    namespace k = valuekind;
     const PropInfo* prop = obj.ClassType()->FindProperty(name);
     if (!prop)
         return; // attributes of no published property are ignored
-    const TTypeKind kind = prop->Kind();
-    if (kind == tkClass) {
-        if (prop->IsReference())
-            if (auto* persistent = dynamic_cast<TPersistent*>(&obj))
-                FFixups.push_back({persistent, prop, value});
+    if (prop->Kind() != tkClass && !prop->Writable())
         return;
-    }
-    if (!prop->Writable())
-        return;
-    switch (kind) {
-    case tkInteger:
-    case tkChar:
-    case tkWChar:
-    case tkSet:
-        SetOrdProp(obj, *prop, StrToInt64(value));
-        break;
-    case tkInt64:
-        SetOrdProp(obj, *prop, IsUnsigned64(*prop) ? std::int64_t(ParseUInt64(value)) : StrToInt64(value));
-        break;
-    case tkEnumeration: {
-        std::int64_t number;
-        if (TryStrToInt64(value, number)) {
-            SetOrdProp(obj, *prop, number);
-        } else {
-            const int ordinal = GetEnumValue(*prop->PropType, value);
-            if (ordinal < 0)
-                throw EPropertyError(u"Invalid property value");
-            SetOrdProp(obj, *prop, ordinal);
-        }
-        break;
-    }
-    case tkFloat:
-        SetFloatProp(obj, *prop, TextToFloat(value));
-        break;
-    case tkString:
-    case tkLString:
-    case tkWString:
-    case tkUString:
-        SetStrProp(obj, *prop, XMLUnescapeText(value));
-        break;
-    case tkVariant:
-        SetPropValue(obj, *prop, Variant(XMLUnescapeText(value)));
-        break;
-    default:
-        break; // other kinds are not read from attributes
-    }
+    VisitProperty(*prop, ValueVisitor{
+                             [&](k::Ordinal) { SetOrdProp(obj, *prop, StrToInt64(value)); }, // also sets
+                             [&](k::Int64) {
+                                 SetOrdProp(obj, *prop,
+                                            IsUnsigned64(*prop) ? std::int64_t(ParseUInt64(value)) : StrToInt64(value));
+                             },
+                             [&](k::Enumeration) { // Booleans too
+                                 std::int64_t number;
+                                 if (TryStrToInt64(value, number))
+                                     return SetOrdProp(obj, *prop, number);
+                                 const int ordinal = GetEnumValue(*prop->PropType, value);
+                                 if (ordinal < 0)
+                                     throw EPropertyError(u"Invalid property value");
+                                 SetOrdProp(obj, *prop, ordinal);
+                             },
+                             [&](k::Float) { SetFloatProp(obj, *prop, TextToFloat(value)); },
+                             [&](k::Text) { SetStrProp(obj, *prop, XMLUnescapeText(value)); },
+                             [&](k::VariantValue) { SetPropValue(obj, *prop, Variant(XMLUnescapeText(value))); },
+                             [&](k::Reference) {
+                                 if (auto* persistent = dynamic_cast<TPersistent*>(&obj))
+                                     FFixups.push_back({persistent, prop, value});
+                             },
+                             [](k::AnyValue) {}, // sub-objects and other kinds are not read from attributes
+                         });
 }
 
 void TfrxXMLSerializer::ReplayPropData(TPersistent& obj, const String& hex) {
@@ -465,6 +463,7 @@ void TfrxXMLSerializer::DropFixups() {
 void TfrxXMLSerializer::FinishLoading() {
     std::vector<TComponent*> loaded = std::move(FLoaded);
     FLoaded.clear();
+    FLoadedSet.clear();
     for (TComponent* c : loaded) {
         try {
             SetLoading(c, false);
@@ -539,15 +538,10 @@ void TfrxXMLSerializer::ReadRootComponent(TComponent* root, TfrxXMLItem* xmlItem
         OldFormat = document->OldVersion();
         xmlItem = document->Root();
     }
-    try {
-        ReadItem(*xmlItem, root, nullptr);
-    } catch (...) {
-        DropFixups();
-        FinishLoading();
-        throw;
-    }
+    const TScopeExit finishLoading([&] { FinishLoading(); });
+    const TScopeFail dropFixups([&] { DropFixups(); });
+    ReadItem(*xmlItem, root, nullptr);
     ResolveFixups();
-    FinishLoading();
 }
 
 void TfrxXMLSerializer::ReadItem(TfrxXMLItem& item, TComponent* root, TComponent* parent) {
@@ -598,7 +592,7 @@ void TfrxXMLSerializer::ReadItem(TfrxXMLItem& item, TComponent* root, TComponent
             }
         }
         SetLoading(obj, true);
-        if (std::find(FLoaded.begin(), FLoaded.end(), obj) == FLoaded.end())
+        if (FLoadedSet.insert(obj).second)
             FLoaded.push_back(obj);
         XMLToObj(item.Text(), *obj);
     } catch (const Exception& e) {
@@ -655,13 +649,8 @@ TComponent* TfrxXMLSerializer::ReadComponentStr(TComponent* root, const String& 
         FReaderRoot = savedRoot;
     };
     SetLoading(&c, true);
-    try {
-        XMLToObj(blank == String::npos ? String() : text.substr(blank), c);
-    } catch (...) {
-        finish();
-        throw;
-    }
-    finish();
+    const TScopeExit finishing([&] { finish(); });
+    XMLToObj(blank == String::npos ? String() : text.substr(blank), c);
     return &c;
 }
 
@@ -686,15 +675,11 @@ TComponent* TfrxXMLSerializer::ReadComponent(TComponent* root) {
 void TfrxXMLSerializer::ReadPersistentStr(TComponent* root, TPersistent& obj, const String& s) {
     TComponent* savedRoot = FReaderRoot;
     FReaderRoot = root;
-    try {
-        XMLToObj(s, obj);
-    } catch (...) {
+    const TScopeExit restore([&] {
         ResolveFixups();
         FReaderRoot = savedRoot;
-        throw;
-    }
-    ResolveFixups();
-    FReaderRoot = savedRoot;
+    });
+    XMLToObj(s, obj);
 }
 
 // ---- Collections ---------------------------------------------------------------------------
@@ -737,16 +722,20 @@ void DecodeStringProperties(TCollectionItem& item) {
     for (const PropInfo* prop : item.ClassType()->Properties()) {
         if (!prop->Readable() || !prop->Writable())
             continue;
-        if (IsStringKind(prop->Kind())) {
-            const String value = GetStrProp(item, *prop);
-            if (value.find(u'\x01') != String::npos)
-                SetStrProp(item, *prop, DecodeHighCharacters(value));
-        } else if (prop->Kind() == tkVariant) {
-            const Variant value = GetPropValue(item, *prop);
-            if (VarIsStr(value))
-                if (const String text = VarToStr(value); text.find(u'\x01') != String::npos)
-                    SetPropValue(item, *prop, Variant(DecodeHighCharacters(text)));
-        }
+        VisitProperty(*prop, ValueVisitor{
+                                 [&](valuekind::Text) {
+                                     const String value = GetStrProp(item, *prop);
+                                     if (value.find(u'\x01') != String::npos)
+                                         SetStrProp(item, *prop, DecodeHighCharacters(value));
+                                 },
+                                 [&](valuekind::VariantValue) {
+                                     const Variant value = GetPropValue(item, *prop);
+                                     if (VarIsStr(value))
+                                         if (const String text = VarToStr(value); text.find(u'\x01') != String::npos)
+                                             SetPropValue(item, *prop, Variant(DecodeHighCharacters(text)));
+                                 },
+                                 [](valuekind::AnyValue) {},
+                             });
     }
 }
 

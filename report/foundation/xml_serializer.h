@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/rtl/component.h"
@@ -157,8 +158,9 @@ private:
     /// References read through PropData, resolved with the others.
     std::vector<TfrxFixupItem> FReaderFixups;
     TMemoryStream FReaderStream;
-    /// Objects read in this pass, told Loaded at its end.
+    /// Objects read in this pass, told Loaded at its end (in reading order; the set finds them).
     std::vector<TComponent*> FLoaded;
+    std::unordered_set<TComponent*> FLoadedSet;
 };
 
 /// The serializer-side view of a report component (none for other objects).

@@ -21,73 +21,7 @@ VGL_DEFINE_CLASS(TTestCountryInfo) {
 }
 
 VGL_DEFINE_CLASS(TTestLabelData) {
-    b.Property(u"ParcelNumber", &TTestLabelData::FParcelNumber);
-    b.Property(u"ServiceCode", &TTestLabelData::FServiceCode);
-    b.Property(u"ASCode", &TTestLabelData::FASCode);
-    b.Property(u"ProductName", &TTestLabelData::FProductName);
-    b.Property(u"SendParcelRef1", &TTestLabelData::FSendParcelRef1);
-    b.Property(u"SendParcelRef2", &TTestLabelData::FSendParcelRef2);
-    b.Property(u"SendParcelRef3", &TTestLabelData::FSendParcelRef3);
-    b.Property(u"SendParcelRef4", &TTestLabelData::FSendParcelRef4);
-    b.Property(u"ParcelRank", &TTestLabelData::FParcelRank);
-    b.Property(u"MPSCount", &TTestLabelData::FMPSCount);
-    b.Property(u"MPSID", &TTestLabelData::FMPSID);
-    b.Property(u"DeclaredWeight_dg", &TTestLabelData::FDeclaredWeight_dg);
-    b.Property(u"HazLQ", &TTestLabelData::FHazLQ);
-    b.Property(u"PrintSWAPLabel", &TTestLabelData::FPrintSWAPLabel);
-    b.Property(u"PrintReceiptLabel", &TTestLabelData::FPrintReceiptLabel);
-    b.Property(u"PrintReturnLabel", &TTestLabelData::FPrintReturnLabel);
-    b.Property(u"RName1", &TTestLabelData::FRName1);
-    b.Property(u"RName2", &TTestLabelData::FRName2);
-    b.Property(u"RStreet", &TTestLabelData::FRStreet);
-    b.Property(u"RPropNum", &TTestLabelData::FRPropNum);
-    b.Property(u"RStreet2", &TTestLabelData::FRStreet2);
-    b.Property(u"RZipCode", &TTestLabelData::FRZipCode);
-    b.Property(u"RTown", &TTestLabelData::FRTown);
-    b.Property(u"RCountry", &TTestLabelData::FRCountry);
-    b.Property(u"RContact", &TTestLabelData::FRContact);
-    b.Property(u"RContactPho1", &TTestLabelData::FRContactPho1);
-    b.Property(u"RCustID", &TTestLabelData::FRCustID);
-    b.Property(u"SCustAccNumber", &TTestLabelData::FSCustAccNumber);
-    b.Property(u"SName1", &TTestLabelData::FSName1);
-    b.Property(u"SName2", &TTestLabelData::FSName2);
-    b.Property(u"SStreet", &TTestLabelData::FSStreet);
-    b.Property(u"SPropNum", &TTestLabelData::FSPropNum);
-    b.Property(u"SZipCode", &TTestLabelData::FSZipCode);
-    b.Property(u"STown", &TTestLabelData::FSTown);
-    b.Property(u"SCountry", &TTestLabelData::FSCountry);
-    b.Property(u"SPhone", &TTestLabelData::FSPhone);
-    b.Property(u"SDepot", &TTestLabelData::FSDepot);
-    b.Property(u"SDepotName", &TTestLabelData::FSDepotName);
-    b.Property(u"SDepotStreet", &TTestLabelData::FSDepotStreet);
-    b.Property(u"SDepotPropNum", &TTestLabelData::FSDepotPropNum);
-    b.Property(u"SDepotZipCode", &TTestLabelData::FSDepotZipCode);
-    b.Property(u"SDepotTown", &TTestLabelData::FSDepotTown);
-    b.Property(u"SDepotCountry", &TTestLabelData::FSDepotCountry);
-    b.Property(u"SDepotPhone", &TTestLabelData::FSDepotPhone);
-    b.Property(u"CODType", &TTestLabelData::FCODType);
-    b.Property(u"CODCurrency", &TTestLabelData::FCODCurrency);
-    b.Property(u"CODAmount", &TTestLabelData::FCODAmount);
-    b.Property(u"CODPurpose", &TTestLabelData::FCODPurpose);
-    b.Property(u"RoutBarcodeId", &TTestLabelData::FRoutBarcodeId);
-    b.Property(u"RoutBarcodePostcode", &TTestLabelData::FRoutBarcodePostcode);
-    b.Property(u"RoutNetworkcode", &TTestLabelData::FRoutNetworkcode);
-    b.Property(u"RoutServiceText", &TTestLabelData::FRoutServiceText);
-    b.Property(u"RoutServiceMark", &TTestLabelData::FRoutServiceMark);
-    b.Property(u"RoutDDepotCountry", &TTestLabelData::FRoutDDepotCountry);
-    b.Property(u"RoutBUAlphaStr", &TTestLabelData::FRoutBUAlphaStr);
-    b.Property(u"RoutDDepotStr", &TTestLabelData::FRoutDDepotStr);
-    b.Property(u"RoutSSort", &TTestLabelData::FRoutSSort);
-    b.Property(u"RoutOSort", &TTestLabelData::FRoutOSort);
-    b.Property(u"RoutDSort", &TTestLabelData::FRoutDSort);
-    b.Property(u"RoutCSort", &TTestLabelData::FRoutCSort);
-    b.Property(u"RoutDCountry", &TTestLabelData::FRoutDCountry);
-    b.Property(u"RoutVersion", &TTestLabelData::FRoutVersion);
-    b.Property(u"BarcodeString", &TTestLabelData::FBarcodeString);
-    b.Property(u"ActDepotNumber", &TTestLabelData::FActDepotNumber);
-    b.Property(u"ActWorkStationID", &TTestLabelData::FActWorkStationID);
-    b.Property(u"MiscDisclaimerText", &TTestLabelData::FMiscDisclaimerText);
-    b.Property(u"MiscSoftwareInfoText", &TTestLabelData::FMiscSoftwareInfoText);
+    TTestLabelData_FIELDS(VGL_PUBLISH_FIELD)
 }
 
 const std::vector<String> TestLabelDataFieldNames = {u"ParcelNumber",

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "platform/rtl/reflection.h"
+#include "platform/rtl/reflection_fields.h"
 #include "remoting/core/ro_array.h"
 #include "remoting/core/ro_binary_memory_stream.h"
 #include "remoting/core/ro_serializer.h"
@@ -38,78 +40,81 @@ class TTestCountryInfo : public TROComplexType {
     bool FIsEU = false;
 };
 
-/// Shaped like the service's request record: 67 fields in declaration order.
+/// Shaped like the service's request record: 67 fields in declaration order, which is the wire
+/// order. One list gives the members and the table (VGL_DECLARE_FIELD, VGL_PUBLISH_FIELD).
+#define TTestLabelData_FIELDS(X)                                                                                       \
+    X(String, ParcelNumber)                                                                                            \
+    X(String, ServiceCode)                                                                                             \
+    X(String, ASCode)                                                                                                  \
+    X(String, ProductName)                                                                                             \
+    X(String, SendParcelRef1)                                                                                          \
+    X(String, SendParcelRef2)                                                                                          \
+    X(String, SendParcelRef3)                                                                                          \
+    X(String, SendParcelRef4)                                                                                          \
+    X(std::int32_t, ParcelRank)                                                                                        \
+    X(std::int32_t, MPSCount)                                                                                          \
+    X(String, MPSID)                                                                                                   \
+    X(std::int32_t, DeclaredWeight_dg)                                                                                 \
+    X(bool, HazLQ)                                                                                                     \
+    X(bool, PrintSWAPLabel)                                                                                            \
+    X(bool, PrintReceiptLabel)                                                                                         \
+    X(bool, PrintReturnLabel)                                                                                          \
+    X(String, RName1)                                                                                                  \
+    X(String, RName2)                                                                                                  \
+    X(String, RStreet)                                                                                                 \
+    X(String, RPropNum)                                                                                                \
+    X(String, RStreet2)                                                                                                \
+    X(String, RZipCode)                                                                                                \
+    X(String, RTown)                                                                                                   \
+    X(std::unique_ptr<TTestCountryInfo>, RCountry)                                                                     \
+    X(String, RContact)                                                                                                \
+    X(String, RContactPho1)                                                                                            \
+    X(String, RCustID)                                                                                                 \
+    X(String, SCustAccNumber)                                                                                          \
+    X(String, SName1)                                                                                                  \
+    X(String, SName2)                                                                                                  \
+    X(String, SStreet)                                                                                                 \
+    X(String, SPropNum)                                                                                                \
+    X(String, SZipCode)                                                                                                \
+    X(String, STown)                                                                                                   \
+    X(std::unique_ptr<TTestCountryInfo>, SCountry)                                                                     \
+    X(String, SPhone)                                                                                                  \
+    X(String, SDepot)                                                                                                  \
+    X(String, SDepotName)                                                                                              \
+    X(String, SDepotStreet)                                                                                            \
+    X(String, SDepotPropNum)                                                                                           \
+    X(String, SDepotZipCode)                                                                                           \
+    X(String, SDepotTown)                                                                                              \
+    X(std::unique_ptr<TTestCountryInfo>, SDepotCountry)                                                                \
+    X(String, SDepotPhone)                                                                                             \
+    X(TTestCODType, CODType)                                                                                           \
+    X(String, CODCurrency)                                                                                             \
+    X(double, CODAmount)                                                                                               \
+    X(String, CODPurpose)                                                                                              \
+    X(String, RoutBarcodeId)                                                                                           \
+    X(String, RoutBarcodePostcode)                                                                                     \
+    X(String, RoutNetworkcode)                                                                                         \
+    X(String, RoutServiceText)                                                                                         \
+    X(String, RoutServiceMark)                                                                                         \
+    X(String, RoutDDepotCountry)                                                                                       \
+    X(String, RoutBUAlphaStr)                                                                                          \
+    X(String, RoutDDepotStr)                                                                                           \
+    X(String, RoutSSort)                                                                                               \
+    X(String, RoutOSort)                                                                                               \
+    X(String, RoutDSort)                                                                                               \
+    X(String, RoutCSort)                                                                                               \
+    X(String, RoutDCountry)                                                                                            \
+    X(String, RoutVersion)                                                                                             \
+    X(String, BarcodeString)                                                                                           \
+    X(String, ActDepotNumber)                                                                                          \
+    X(String, ActWorkStationID)                                                                                        \
+    X(String, MiscDisclaimerText)                                                                                      \
+    X(String, MiscSoftwareInfoText)
 class TTestLabelData : public TROComplexType {
-    VGL_RO_CLASS(TTestLabelData, TROComplexType)
+    VGL_CLASS(TTestLabelData, TROComplexType)
     TTestLabelData() = default;
 
-    String FParcelNumber;
-    String FServiceCode;
-    String FASCode;
-    String FProductName;
-    String FSendParcelRef1;
-    String FSendParcelRef2;
-    String FSendParcelRef3;
-    String FSendParcelRef4;
-    std::int32_t FParcelRank = 0;
-    std::int32_t FMPSCount = 0;
-    String FMPSID;
-    std::int32_t FDeclaredWeight_dg = 0;
-    bool FHazLQ = false;
-    bool FPrintSWAPLabel = false;
-    bool FPrintReceiptLabel = false;
-    bool FPrintReturnLabel = false;
-    String FRName1;
-    String FRName2;
-    String FRStreet;
-    String FRPropNum;
-    String FRStreet2;
-    String FRZipCode;
-    String FRTown;
-    TTestCountryInfo* FRCountry = nullptr;
-    String FRContact;
-    String FRContactPho1;
-    String FRCustID;
-    String FSCustAccNumber;
-    String FSName1;
-    String FSName2;
-    String FSStreet;
-    String FSPropNum;
-    String FSZipCode;
-    String FSTown;
-    TTestCountryInfo* FSCountry = nullptr;
-    String FSPhone;
-    String FSDepot;
-    String FSDepotName;
-    String FSDepotStreet;
-    String FSDepotPropNum;
-    String FSDepotZipCode;
-    String FSDepotTown;
-    TTestCountryInfo* FSDepotCountry = nullptr;
-    String FSDepotPhone;
-    TTestCODType FCODType = codUnknown;
-    String FCODCurrency;
-    double FCODAmount = 0;
-    String FCODPurpose;
-    String FRoutBarcodeId;
-    String FRoutBarcodePostcode;
-    String FRoutNetworkcode;
-    String FRoutServiceText;
-    String FRoutServiceMark;
-    String FRoutDDepotCountry;
-    String FRoutBUAlphaStr;
-    String FRoutDDepotStr;
-    String FRoutSSort;
-    String FRoutOSort;
-    String FRoutDSort;
-    String FRoutCSort;
-    String FRoutDCountry;
-    String FRoutVersion;
-    String FBarcodeString;
-    String FActDepotNumber;
-    String FActWorkStationID;
-    String FMiscDisclaimerText;
-    String FMiscSoftwareInfoText;
+    TTestLabelData_FIELDS(VGL_DECLARE_FIELD)
 };
 
 /// The declared field names of TTestLabelData, in order.
@@ -118,14 +123,11 @@ extern const std::vector<String> TestLabelDataFieldNames;
 class TTestResultInfo : public TROComplexType {
     VGL_CLASS(TTestResultInfo, TROComplexType)
     TTestResultInfo() { ++Live; }
-    ~TTestResultInfo() override {
-        FreeObjectFields();
-        --Live;
-    }
+    ~TTestResultInfo() override { --Live; }
     static inline int Live = 0;
 
     TTestResultType FResultType = resGeoLabel;
-    TROBinaryMemoryStream* FResultBase64 = nullptr;
+    std::unique_ptr<TROBinaryMemoryStream> FResultBase64;
 };
 
 class TTestResultArray : public TROArrayOf<TTestResultInfo> {
@@ -148,9 +150,9 @@ class TTestBase : public TROComplexType {
 };
 
 class TTestDerived : public TTestBase {
-    VGL_RO_CLASS(TTestDerived, TTestBase)
+    VGL_CLASS(TTestDerived, TTestBase)
     String Fd2, Fc1;
-    TTestCountryInfo* FCountry = nullptr;
+    std::unique_ptr<TTestCountryInfo> FCountry;
 };
 
 /// A sibling of TTestDerived: shares TTestBase's fields only.

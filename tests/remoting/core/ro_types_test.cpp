@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/sysutils.h"
 #include "remoting/core/ro_array.h"
 #include "remoting/core/ro_attributes.h"
@@ -50,14 +51,21 @@ TEST(ROComplexTypeTest, FreeingARecordFreesItsCountryObjects) {
     int before = TTestCountryInfo::Live;
     {
         TTestLabelData data;
-        data.FRCountry = new TTestCountryInfo;
-        data.FSDepotCountry = new TTestCountryInfo;
+        data.FRCountry = std::make_unique<TTestCountryInfo>();
+        data.FSDepotCountry = std::make_unique<TTestCountryInfo>();
         EXPECT_EQ(TTestCountryInfo::Live, before + 2);
     }
     EXPECT_EQ(TTestCountryInfo::Live, before);
-    TTestLabelData empty; // all three absent: nothing to free
-    empty.FreeObjectFields();
+    // Written through its property, an owning field takes the object and frees the one before.
+    TTestLabelData data;
+    const PropInfo& country = *data.ClassInfo().FindProperty(u"RCountry");
+    ASSERT_TRUE(OwnsObject(country));
+    SetObjectProp(data, country, std::make_unique<TTestCountryInfo>().release());
+    SetObjectProp(data, country, std::make_unique<TTestCountryInfo>().release());
+    EXPECT_EQ(TTestCountryInfo::Live, before + 1);
+    SetObjectProp(data, country, nullptr);
     EXPECT_EQ(TTestCountryInfo::Live, before);
+    EXPECT_FALSE(OwnsObject(*data.ClassInfo().FindProperty(u"ParcelNumber")));
 }
 
 TEST(ROComplexTypeTest, CloneCopiesFieldsAndOwnsItsOwnObjects) {
@@ -69,7 +77,7 @@ TEST(ROComplexTypeTest, CloneCopiesFieldsAndOwnsItsOwnObjects) {
         data.FHazLQ = true;
         data.FCODAmount = 12.5;
         data.FCODType = codNone;
-        data.FRCountry = new TTestCountryInfo;
+        data.FRCountry = std::make_unique<TTestCountryInfo>();
         data.FRCountry->Fiso_3166n = 250;
         std::unique_ptr<TROComplexType> made = data.Clone();
         auto* copy = dynamic_cast<TTestLabelData*>(made.get());
@@ -92,19 +100,19 @@ TEST(ROComplexTypeTest, AssignHandlesObjectFieldsOnEverySide) {
     int before = TTestCountryInfo::Live;
     {
         TTestLabelData source, dest;
-        source.FRCountry = new TTestCountryInfo; // destination absent: gets a copy
+        source.FRCountry = std::make_unique<TTestCountryInfo>(); // destination absent: gets a copy
         source.FRCountry->Fcountryname = u"France";
-        dest.FSCountry = new TTestCountryInfo;        // source absent: freed
-        source.FSDepotCountry = new TTestCountryInfo; // both present: assigned in place
+        dest.FSCountry = std::make_unique<TTestCountryInfo>();        // source absent: freed
+        source.FSDepotCountry = std::make_unique<TTestCountryInfo>(); // both present: assigned in place
         source.FSDepotCountry->Fiso_3166a2 = u"DE";
-        dest.FSDepotCountry = new TTestCountryInfo;
-        TTestCountryInfo* keptDepot = dest.FSDepotCountry;
+        dest.FSDepotCountry = std::make_unique<TTestCountryInfo>();
+        TTestCountryInfo* keptDepot = dest.FSDepotCountry.get();
         dest.Assign(&source);
         ASSERT_NE(dest.FRCountry, nullptr);
         EXPECT_NE(dest.FRCountry, source.FRCountry);
         EXPECT_EQ(dest.FRCountry->Fcountryname, u"France");
         EXPECT_EQ(dest.FSCountry, nullptr);
-        EXPECT_EQ(dest.FSDepotCountry, keptDepot);
+        EXPECT_EQ(dest.FSDepotCountry.get(), keptDepot);
         EXPECT_EQ(dest.FSDepotCountry->Fiso_3166a2, u"DE");
         EXPECT_EQ(TTestCountryInfo::Live, before + 4);
     }
@@ -215,7 +223,7 @@ TEST(ROArrayTest, ObjectArrayOwnsItsElements) {
         a.SetItems(0, new TTestResultInfo); // replaced: freed
         EXPECT_EQ(TTestResultInfo::Live, before + 1);
         TTestResultInfo* added = a.Add();
-        added->FResultBase64 = new TROBinaryMemoryStream(AnsiString("pdf"));
+        added->FResultBase64 = std::make_unique<TROBinaryMemoryStream>(AnsiString("pdf"));
         a.ResizeInternal(4, false);
         EXPECT_EQ(a.GetItems(3), nullptr);
         EXPECT_EQ(TTestResultInfo::Live, before + 2);
@@ -291,7 +299,7 @@ TEST(ROArrayTest, AssignIsADeepCopy) {
         TTestResultArray source;
         TTestResultInfo* first = source.Add();
         first->FResultType = resHazlqLabel;
-        first->FResultBase64 = new TROBinaryMemoryStream(AnsiString("%PDF"));
+        first->FResultBase64 = std::make_unique<TROBinaryMemoryStream>(AnsiString("%PDF"));
         source.Add(nullptr);
         TTestResultArray copy;
         copy.Add();
@@ -322,14 +330,14 @@ TEST(RODumpTest, TextDumpsOfArraysAndStructures) {
     d.Fa1 = u"x";
     EXPECT_EQ(d.ContentAsString(), u"structure TTestDerived\r\n  field1 a1: string = x\r\n  field2 b2: string = \r\n"
                                    u"  field3 c1: string = \r\n  field5 d2: string = \r\nend\r\n");
-    d.FCountry = new TTestCountryInfo;
+    d.FCountry = std::make_unique<TTestCountryInfo>();
     std::unique_ptr<TStringList> lines = d.DumpToStrings();
     EXPECT_EQ(lines->Get(4), u"  field4 Country");
     EXPECT_EQ(lines->Get(5), u"    structure TTestCountryInfo");
     EXPECT_EQ(lines->Get(7), u"      field2 IsEU: Boolean = False");
 
     TTestResultArray results;
-    results.Add()->FResultBase64 = new TROBinaryMemoryStream(AnsiString("%PDF\x01"));
+    results.Add()->FResultBase64 = std::make_unique<TROBinaryMemoryStream>(AnsiString("%PDF\x01"));
     std::unique_ptr<TStringList> r = results.DumpToStrings();
     EXPECT_EQ(r->Get(0), u"TTestResultArray:TTestResultInfo");
     EXPECT_EQ(r->Get(1), u"  item0=structure1");
@@ -355,7 +363,7 @@ TEST(RODumpTest, XmlDumps) {
     String xml = d.ContentAsXml();
     EXPECT_NE(xml.find(u"<field name=\"a1\" type=\"string\">x&lt;y</field>"), String::npos) << StringToUtf8(xml);
     EXPECT_NE(xml.find(u"<field name=\"Country\" type=\"TTestCountryInfo\"/>"), String::npos) << StringToUtf8(xml);
-    d.FCountry = new TTestCountryInfo;
+    d.FCountry = std::make_unique<TTestCountryInfo>();
     d.FCountry->Fiso_3166n = 250;
     xml = d.ContentAsXml();
     EXPECT_NE(xml.find(u"<struct name=\"TTestCountryInfo\">"), String::npos) << StringToUtf8(xml);
