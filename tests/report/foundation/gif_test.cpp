@@ -262,7 +262,10 @@ TEST(GifCodecTest, EncoderOutputReadsBackInImageMagick) {
         TGif reloaded;
         reloaded.LoadFromBytes(again);
         EXPECT_EQ(Decoded(reloaded), expected);
+        std::string savedPath = WriteTemp(interlaced ? "is.gif" : "rs.gif", again);
+        EXPECT_EQ(Oracle(savedPath), expected) << interlaced;
         std::filesystem::remove(path);
+        std::filesystem::remove(savedPath);
     }
 }
 
