@@ -549,7 +549,11 @@ void TROMessage::ProcessIncomingEnvelopes(TStream& aStream) {
     TCurrentStream current(aStream);
     try {
         String marker;
+        int layers = 0;
         while (CheckForEnvelope(current.Get(), marker)) {
+            // Every layer copies the rest of the stream, so a stack of headers is bounded.
+            if (++layers > MaxEnvelopeLayers)
+                throw EROException(u"More than %d envelopes", {MaxEnvelopeLayers});
             TROMessageEnvelopeItem* item = fEnvelopes->ItemByMarker(marker);
             if (!item)
                 throw EROException(SEnvelopeNotFound, {marker});

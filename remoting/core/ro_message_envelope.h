@@ -28,6 +28,9 @@ using TROMessageEnvelopeProcessed = std::function<void(TROMessageEnvelope* aMess
 
 /// The longest marker in bytes.
 constexpr int MaxEnvelopeMarkerBytes = 255;
+/// The most envelope layers a received message may carry (EROException "More than %d
+/// envelopes" beyond).
+constexpr int MaxEnvelopeLayers = 64;
 
 class TROMessageEnvelope : public TROComponent {
     VGL_CLASS(TROMessageEnvelope, TROComponent)

@@ -124,6 +124,24 @@ TEST(ROMessageEnvelopeTest, LayersAreAppliedInOrderAndRemovedOutermostFirst) {
     EXPECT_EQ(order, (std::vector<String>{u"A in"}));
 }
 
+TEST(ROMessageEnvelopeTest, StackedHeadersAreBounded) {
+    TROMessageEnvelope a(nullptr);
+    a.SetEnvelopeMarker(u"A");
+    TFramingMessage reader;
+    reader.Envelopes().Add()->SetEnvelope(&a);
+    std::string layers;
+    for (int i = 0; i < MaxEnvelopeLayers; ++i)
+        layers += "ROENV\x01"
+                  "A";
+    TMemoryStream s;
+    Put(s, layers + "body");
+    reader.ReadFromStream(s);
+    EXPECT_EQ(Bytes(s), "body");
+    Put(s, layers + "ROENV\x01"
+                    "Abody");
+    EXPECT_THROW(reader.ReadFromStream(s), EROException);
+}
+
 TEST(ROMessageEnvelopeTest, PlainStreamsAreReadUntouched) {
     TFramingMessage reader;
     TMemoryStream s;
