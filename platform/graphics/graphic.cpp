@@ -6,6 +6,7 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/jpeg_image.h"
 #include "platform/graphics/png_image.h"
+#include "platform/rtl/property_encoding.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/sysutils.h"
 
@@ -183,6 +184,37 @@ void TPicture::LoadFromStream(TStream& stream) {
 void TPicture::SaveToStream(TStream& stream) const {
     if (FGraphic)
         FGraphic->SaveToStream(stream);
+}
+
+void TPicture::DefineProperties(TFiler& filer) {
+    std::vector<std::uint8_t> bytes;
+    if (dynamic_cast<TWriter*>(&filer) && FGraphic && !FGraphic->GetEmpty()) {
+        try {
+            bytes = FGraphic->SaveToBytes();
+        } catch (const EInvalidGraphicOperation&) {
+            // no file form: nothing to store
+        }
+    }
+    const std::string name = StringToUtf8(FGraphic ? FGraphic->ClassName() : String());
+    filer.DefineBinaryProperty(
+        u"Data", [this](TStream& s) { ReadData(s); },
+        [&](TStream& s) {
+            const std::uint8_t length = std::uint8_t(std::min<size_t>(name.size(), 255));
+            s.WriteBuffer(&length, 1);
+            s.WriteBuffer(name.data(), length);
+            s.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
+        },
+        !bytes.empty());
+}
+
+void TPicture::ReadData(TStream& stream) {
+    const std::vector<std::uint8_t> data = stream.ReadRemaining();
+    if (data.empty() || size_t(data[0]) + 1 > data.size())
+        throw EInvalidGraphic(u"Invalid picture data");
+    const std::span<const std::uint8_t> bytes = std::span(data).subspan(size_t(data[0]) + 1);
+    if (bytes.empty())
+        return SetGraphic(static_cast<const TGraphic*>(nullptr));
+    LoadFromBytes(bytes);
 }
 
 } // namespace vgl

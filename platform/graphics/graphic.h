@@ -110,11 +110,17 @@ class TPicture : public TPersistent {
     void LoadFromStream(TStream& stream);
     /// Saves the held graphic (nothing for an empty picture).
     void SaveToStream(TStream& stream) const;
+    /// Stores the graphic as the binary property "Data": one length byte and the graphic's class
+    /// name, then its file form; read back by the file form's magic bytes (EInvalidGraphic for
+    /// data of no known format). An empty picture, or a graphic without a file form (a metafile),
+    /// stores nothing.
+    void DefineProperties(TFiler& filer) override;
 
     TNotifyEvent OnChange;
 
 private:
     void Changed();
+    void ReadData(TStream& stream);
     std::unique_ptr<TGraphic> FGraphic;
 };
 

@@ -9,6 +9,12 @@
 #include <fstream>
 #include <random>
 
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/brush.h"
+#include "platform/graphics/font.h"
+#include "platform/graphics/graphic.h"
+#include "platform/graphics/pen.h"
+#include "platform/graphics/png_image.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/property_encoding.h"
 #include "platform/rtl/reflection_builder.h"
@@ -24,58 +30,12 @@ namespace vgl {
 
 // ---- Test components -----------------------------------------------------------------------
 
-enum TTestStyle { tsBold, tsItalic, tsUnderline };
-VGL_DECLARE_ENUM(TTestStyle);
-VGL_DECLARE_SET(TTestStyles, TTestStyle);
 enum TTestAlign { taLeftJ, taCenter, taRightJ };
 VGL_DECLARE_ENUM(TTestAlign);
 
-VGL_DEFINE_ENUM(TTestStyle, u"tsBold", u"tsItalic", u"tsUnderline")
-VGL_DEFINE_SET(TTestStyles, TTestStyle)
 VGL_DEFINE_ENUM(TTestAlign, u"taLeftJ", u"taCenter", u"taRightJ")
 
-class TTestFont : public TPersistent {
-    VGL_CLASS(TTestFont, TPersistent)
-    TTestFont() = default;
-    void Assign(const TPersistent* source) override {
-        auto* f = dynamic_cast<const TTestFont*>(source);
-        if (!f)
-            return AssignError(source);
-        FName = f->FName, FSize = f->FSize, FStyle = f->FStyle;
-    }
-    String FName = u"Arial";
-    int FSize = 10;
-    TTestStyles FStyle;
-};
-VGL_DEFINE_CLASS(TTestFont) {
-    b.Property(u"Name", &TTestFont::FName);
-    b.Property(u"Size", &TTestFont::FSize).Default(10);
-    b.Property(u"Style", &TTestFont::FStyle).Default(TTestStyles{});
-}
-
-class TTestFrameLine : public TPersistent {
-    VGL_CLASS(TTestFrameLine, TPersistent)
-    TTestFrameLine() = default;
-    int FColor = 0;
-};
-VGL_DEFINE_CLASS(TTestFrameLine) {
-    b.Property(u"Color", &TTestFrameLine::FColor).Default(0);
-}
-
-class TTestFrame : public TPersistent {
-    VGL_CLASS(TTestFrame, TPersistent)
-    TTestFrame() = default;
-    TTestFrameLine* GetLeftLine() const { return FLeftLine.get(); }
-    std::unique_ptr<TTestFrameLine> FLeftLine = std::make_unique<TTestFrameLine>();
-    double FWidth = 1;
-};
-VGL_DEFINE_CLASS(TTestFrame) {
-    b.Property(u"LeftLine", &TTestFrame::GetLeftLine, nullptr);
-    b.Property(u"Width", &TTestFrame::FWidth);
-}
-
-// A component class that reference properties can name (a class table cannot name its own class
-// while it is being built).
+// A component class that reference properties name.
 class TTestSource : public TComponent {
     VGL_CLASS(TTestSource, TComponent)
     explicit TTestSource(TComponent* owner) : TComponent(owner) {}
@@ -143,22 +103,28 @@ class TTestView : public TComponent, public IfrxSerializableComponent {
             [this](TStream& s) { s.WriteBuffer(FBlob); }, !FBlob.empty());
     }
 
-    TTestFont* GetFont() const { return FFont.get(); }
-    void SetFont(TTestFont* f) { FFont->Assign(f); }
-    TTestFrame* GetFrame() const { return FFrame.get(); }
+    TFont* GetFont() const { return FFont.get(); }
+    void SetFont(TFont* f) { FFont->Assign(f); }
+    TPen* GetPen() const { return FPen.get(); }
+    TBrush* GetBrush() const { return FBrush.get(); }
+    void SetBrush(TBrush* b) { FBrush->Assign(b); }
+    TPicture* GetPicture() const { return FPicture.get(); }
+    void SetPicture(TPicture* p) { FPicture->Assign(p); }
     TStrings* GetLines() const { return FLines.get(); }
     void SetLines(TStrings* lines) { FLines->Assign(*lines); }
 
     double FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
     bool FVisible = true, FEnabled = true;
     TTestAlign FAlign = taLeftJ;
-    TTestStyles FStyle;
+    TFontStyles FStyle;
     int FCount = 0;
     std::uint8_t FSmall = 0;
     std::int64_t FBig = 0;
     String FCaption;
-    std::unique_ptr<TTestFont> FFont = std::make_unique<TTestFont>();
-    std::unique_ptr<TTestFrame> FFrame = std::make_unique<TTestFrame>();
+    std::unique_ptr<TFont> FFont = std::make_unique<TFont>();
+    std::unique_ptr<TPen> FPen = std::make_unique<TPen>();
+    std::unique_ptr<TBrush> FBrush = std::make_unique<TBrush>();
+    std::unique_ptr<TPicture> FPicture = std::make_unique<TPicture>();
     std::unique_ptr<TStringList> FLines = std::make_unique<TStringList>();
     TComponent* FLink = nullptr;
     TTestSource* FSource = nullptr;
@@ -187,13 +153,15 @@ VGL_DEFINE_CLASS(TTestView) {
     b.Property(u"Visible", &T::FVisible).Default(true);
     b.Property(u"Enabled", &T::FEnabled);
     b.Property(u"Align", &T::FAlign).Default(taLeftJ);
-    b.Property(u"Style", &T::FStyle).Default(TTestStyles{});
+    b.Property(u"Style", &T::FStyle).Default(TFontStyles{});
     b.Property(u"Count", &T::FCount).Default(0);
     b.Property(u"Small", &T::FSmall).Default(0);
     b.Property(u"Big", &T::FBig).Default(0);
     b.Property(u"Caption", &T::FCaption);
     b.Property(u"Font", &T::GetFont, &T::SetFont);
-    b.Property(u"Frame", &T::GetFrame, nullptr);
+    b.Property(u"Pen", &T::GetPen, nullptr);
+    b.Property(u"Brush", &T::GetBrush, &T::SetBrush);
+    b.Property(u"Picture", &T::GetPicture, &T::SetPicture);
     b.Property(u"Lines", &T::GetLines, &T::SetLines);
     b.Property(u"Link", &T::FLink);
     b.Property(u"Source", &T::FSource);
@@ -292,11 +260,11 @@ struct SampleReport {
         band = new TTestView(page);
         band->SetName(u"Band1");
         band->FTop = 18.9;
-        band->FFrame->FLeftLine->FColor = 255;
+        band->FPen->SetColor(255);
         memo1 = new TTestMemo(band);
         memo1->SetName(u"Memo1");
         memo1->FText = u"Total: [Sum]\r\n<b>\"x\" & y</b>\r\n";
-        memo1->FFont->FStyle = {tsBold};
+        memo1->FFont->SetStyle({fsBold});
         memo1->FLink = band;
         memo2 = new TTestMemo(band);
         memo2->SetName(u"Memo2");
@@ -325,11 +293,13 @@ TEST_F(Serializer, WritesEveryKindByItsRule) {
     view->FWidth = 100;
     view->FVisible = false;
     view->FAlign = taCenter;
-    view->FStyle = {tsBold, tsUnderline};
+    view->FStyle = {fsBold, fsUnderline};
     view->FBig = 0x123456789;
     view->FCaption = u"a\"b<";
-    view->FFont->FSize = 12;
-    view->FFrame->FLeftLine->FColor = 255;
+    view->FFont->SetSize(12);
+    view->FFont->SetName(u"Arial Narrow");
+    view->FPen->SetColor(255);
+    view->FBrush->SetStyle(bsClear);
     view->FLines->SetText(u"a\r\nb\r\n");
     view->FLink = other;
     view->FBlob = {1, 2, 0xAB};
@@ -338,8 +308,9 @@ TEST_F(Serializer, WritesEveryKindByItsRule) {
     // Left 0 (a float) is written, Count 0 (default 0) is not, an empty Caption or Variant never.
     EXPECT_EQ(serializer.ObjToXML(view),
               u" Left=\"0\" Top=\"10.5\" Width=\"100\" Height=\"0\" Visible=\"False\" Enabled=\"True\""
-              u" Align=\"taCenter\" Style=\"5\" Big=\"4886718345\" Caption=\"a&#34;b&#60;\" Font.Name=\"Arial\""
-              u" Font.Size=\"12\" Frame.LeftLine.Color=\"255\" Frame.Width=\"1\" Lines.Text=\"a&#13;&#10;b\""
+              u" Align=\"taCenter\" Style=\"5\" Big=\"4886718345\" Caption=\"a&#34;b&#60;\" Font.Charset=\"1\""
+              u" Font.Color=\"-2147483640\" Font.Height=\"-16\" Font.Name=\"Arial Narrow\" Font.Style=\"0\""
+              u" Pen.Color=\"255\" Brush.Style=\"bsClear\" Lines.Text=\"a&#13;&#10;b\""
               u" Link=\"Other\" PropData=\"04426C6F620A030000000102AB\"");
     EXPECT_FALSE(view->FWriting);
 
@@ -366,7 +337,8 @@ TEST_F(Serializer, WritesOnlyWhatDiffersFromTheAncestor) {
     view->FHeight = ancestor->FHeight = 3;
     ancestor->FCaption = u"gone"; // an empty text is not written even against a non-empty one
     ancestor->FCount = view->FCount = 7;
-    ancestor->FFont->FSize = view->FFont->FSize = 14;
+    ancestor->FFont->SetSize(14);
+    view->FFont->SetSize(14);
     view->FLines->SetText(u"same");
     ancestor->FLines->SetText(u"same");
     ancestor->FLink = target; // only the ancestor refers: nil
@@ -420,14 +392,17 @@ TEST_F(Serializer, WritesMemoTextAfterTheProperties) {
 TEST_F(Serializer, ReadsAttributesByKind) {
     TTestMemo memo(nullptr);
     TfrxXMLSerializer serializer;
-    serializer.XMLToObj(u" Font.Size=\"12\" Font.Style=\"3\" Align=\"2\" Visible=\"False\" Enabled=\"false\""
-                        u" Big=\"-81985529216486895\" Small=\"200\" Caption=\"&#60;a&#62;&#13;&#10;\""
-                        u" Lines.Text=\"a&#13;&#10;b\" Frame.LeftLine.Color=\"16711680\" Frame.Width=\"0,5\""
-                        u" l=\"1.5\" t=\"2,25\" w=\"30\" h=\"40\" x=\"memo &#38; text\" Data=\"&#34;v&#34;\"",
-                        memo);
+    serializer.XMLToObj(
+        u" Font.Size=\"12\" Font.Style=\"3\" Font.Color=\"255\" Align=\"2\" Visible=\"False\" Enabled=\"false\""
+        u" Big=\"-81985529216486895\" Small=\"200\" Caption=\"&#60;a&#62;&#13;&#10;\""
+        u" Lines.Text=\"a&#13;&#10;b\" Pen.Color=\"16711680\" Pen.Width=\"3\" Brush.Style=\"bsCross\""
+        u" l=\"1.5\" t=\"2,25\" w=\"30\" h=\"40\" x=\"memo &#38; text\" Data=\"&#34;v&#34;\"",
+        memo);
     EXPECT_EQ(Lines(serializer.Errors()), std::vector<String>{});
-    EXPECT_EQ(memo.FFont->FSize, 12);
-    EXPECT_EQ(memo.FFont->FStyle, (TTestStyles{tsBold, tsItalic}));
+    EXPECT_EQ(memo.FFont->GetSize(), 12);
+    EXPECT_EQ(memo.FFont->GetHeight(), -16);
+    EXPECT_EQ(memo.FFont->GetStyle(), (TFontStyles{fsBold, fsItalic}));
+    EXPECT_EQ(memo.FFont->GetColor(), clRed);
     EXPECT_EQ(memo.FAlign, taRightJ);
     EXPECT_FALSE(memo.FVisible);
     EXPECT_FALSE(memo.FEnabled);
@@ -435,8 +410,9 @@ TEST_F(Serializer, ReadsAttributesByKind) {
     EXPECT_EQ(memo.FSmall, 200);
     EXPECT_EQ(memo.FCaption, u"<a>\r\n");
     EXPECT_EQ(Lines(*memo.FLines), (std::vector<String>{u"a", u"b"}));
-    EXPECT_EQ(memo.FFrame->FLeftLine->FColor, 0xFF0000);
-    EXPECT_EQ(memo.FFrame->FWidth, 0.5);
+    EXPECT_EQ(memo.FPen->GetColor(), 0xFF0000);
+    EXPECT_EQ(memo.FPen->GetWidth(), 3);
+    EXPECT_EQ(memo.FBrush->GetStyle(), bsCross);
     EXPECT_EQ(memo.FLeft, 1.5);
     EXPECT_EQ(memo.FTop, 2.25);
     EXPECT_EQ(memo.FWidth, 30);
@@ -485,6 +461,27 @@ TEST_F(Serializer, BadAttributesGiveErrorLinesAndReadingGoesOn) {
         EXPECT_EQ(Lines(serializer.Errors()), expected) << StringToUtf8(c.attribute);
         EXPECT_EQ(view.FCount, 9) << StringToUtf8(c.attribute);
     }
+}
+
+TEST_F(Serializer, PicturesTravelAsTheirDefinedData) {
+    TBitmap bitmap(3, 2);
+    bitmap.SetPixel(1, 1, clRed);
+    TPngImage png;
+    png.Assign(bitmap);
+    for (const TGraphic* graphic : std::initializer_list<const TGraphic*>{&bitmap, &png}) {
+        TTestView view(nullptr), copy(nullptr);
+        view.FPicture->Assign(static_cast<const TPersistent*>(graphic));
+        TfrxXMLSerializer serializer;
+        const String text = serializer.ObjToXML(&view);
+        ASSERT_NE(text.find(u" Picture.PropData=\""), String::npos) << StringToUtf8(text);
+        serializer.XMLToObj(text, copy);
+        EXPECT_EQ(Lines(serializer.Errors()), std::vector<String>{});
+        ASSERT_NE(copy.FPicture->GetGraphic(), nullptr);
+        EXPECT_EQ(copy.FPicture->GetGraphic()->ClassName(), graphic->ClassName());
+        EXPECT_EQ(copy.FPicture->GetGraphic()->SaveToBytes(), graphic->SaveToBytes());
+    }
+    TTestView empty(nullptr);
+    EXPECT_EQ(TfrxXMLSerializer().ObjToXML(&empty).find(u"Picture"), String::npos) << "an empty picture stores nothing";
 }
 
 TEST_F(Serializer, PropDataFailuresAreReportedAndKeepWhatWasRead) {
