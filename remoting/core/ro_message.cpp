@@ -6,6 +6,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "remoting/core/ro_exceptions.h"
@@ -526,7 +527,8 @@ void TROMessage::ProcessOutgoingEnvelopes(TStream& aStream) {
     if (OnBeforeProcessOutgoingEnvelopes)
         OnBeforeProcessOutgoingEnvelopes(aStream);
     TCurrentStream current(aStream);
-    try {
+    {
+        const TScopeExit finish([&] { current.Finish(); });
         for (int i = 0; i < fEnvelopes->Count(); ++i) {
             TROMessageEnvelopeItem* item = fEnvelopes->GetEnvelope(i);
             if (!item->IsActive())
@@ -534,11 +536,7 @@ void TROMessage::ProcessOutgoingEnvelopes(TStream& aStream) {
             current.Get().SetPosition(0);
             current.Take(item->Envelope()->ProcessOutgoing(this, current.Get()));
         }
-    } catch (...) {
-        current.Finish();
-        throw;
     }
-    current.Finish();
     if (OnAfterProcessOutgoingEnvelopes)
         OnAfterProcessOutgoingEnvelopes(aStream);
 }
@@ -547,7 +545,8 @@ void TROMessage::ProcessIncomingEnvelopes(TStream& aStream) {
     if (OnBeforeProcessIncomingEnvelopes)
         OnBeforeProcessIncomingEnvelopes(aStream);
     TCurrentStream current(aStream);
-    try {
+    {
+        const TScopeExit finish([&] { current.Finish(); });
         String marker;
         int layers = 0;
         while (CheckForEnvelope(current.Get(), marker)) {
@@ -562,11 +561,7 @@ void TROMessage::ProcessIncomingEnvelopes(TStream& aStream) {
             current.Take(item->Envelope()->ProcessIncoming(this, current.Get()));
             current.Get().SetPosition(0);
         }
-    } catch (...) {
-        current.Finish();
-        throw;
     }
-    current.Finish();
     if (OnAfterProcessIncomingEnvelopes)
         OnAfterProcessIncomingEnvelopes(aStream);
 }
