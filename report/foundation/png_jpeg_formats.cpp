@@ -324,6 +324,31 @@ void TfrxPNGGraphicFormat::DrawTransparent(TCanvas& canvas, const TGraphic& grap
     TfrxFullAbilitiesGraphicFormat::DrawTransparent(canvas, graphic, area, maskColor, quality);
 }
 
+std::unique_ptr<TGraphic> TfrxPNGGraphicFormat::ScaleGraphicToNew(const TGraphic& graphic, int newWidth,
+                                                                  int newHeight) const {
+    const TPngImage* png = AsPng(graphic);
+    if (!png || !HasAlphaChanel(graphic) || png->GetEmpty())
+        return TfrxFullAbilitiesGraphicFormat::ScaleGraphicToNew(graphic, newWidth, newHeight);
+    std::unique_ptr<TPNGObject> rgba = PngToRGBA(*png);
+    auto result = std::make_unique<TPNGObject>();
+    result->CreateBlank(COLOR_RGBALPHA, 8, newWidth, newHeight);
+    result->SetTransparent(graphic.GetTransparent());
+    const int w = png->GetWidth(), h = png->GetHeight();
+    for (int y = 0; y < newHeight; ++y) {
+        const int sy = int(std::int64_t(y) * h / newHeight);
+        const std::uint8_t* rgb = rgba->Scanline(sy);
+        const std::uint8_t* alpha = rgba->AlphaScanline(sy);
+        std::uint8_t* dRgb = result->Scanline(y);
+        std::uint8_t* dAlpha = result->AlphaScanline(y);
+        for (int x = 0; x < newWidth; ++x) {
+            const int sx = int(std::int64_t(x) * w / newWidth);
+            std::copy_n(rgb + sx * 3, 3, dRgb + x * 3);
+            dAlpha[x] = alpha[sx];
+        }
+    }
+    return result;
+}
+
 void TfrxPNGGraphicFormat::DrawByProps(const TfrxDrawGraphicExt& props, TCanvas& canvas, const TRect& area,
                                        const TGraphic& graphic) const {
     if (props.DrawProps.Contains(fgdHiQuality) && !props.DrawProps.Contains(fgdTransparent) &&

@@ -44,6 +44,9 @@ public:
     void Draw(TCanvas& canvas, const TGraphic& graphic, const TRect& area, TfrxGraphicQuality quality) const override;
     void DrawTransparent(TCanvas& canvas, const TGraphic& graphic, const TRect& area, TColor maskColor,
                          TfrxGraphicQuality quality) const override;
+    /// A PNG with partial alpha is resampled with its alpha (nearest pixel, as the canvas's own
+    /// stretch-draw samples): drawing it on a canvas would lose the alpha. Others as the base.
+    std::unique_ptr<TGraphic> ScaleGraphicToNew(const TGraphic& graphic, int newWidth, int newHeight) const override;
     TClass GetGraphicClass() const override;
     String GetGraphicMime() const override { return u"image/png"; }
     String GetGraphicName() const override { return u"PNG"; }

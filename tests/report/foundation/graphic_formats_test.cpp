@@ -467,3 +467,25 @@ TEST_F(GraphicFormatsTest, SavedFilesPassIndependentCheckers) {
 
 } // namespace
 } // namespace vgl
+
+namespace vgl {
+namespace {
+
+TEST(PngScalingTest, ScalingKeepsAlpha) {
+    auto png = std::make_unique<TPNGObject>();
+    png->CreateBlank(COLOR_RGBALPHA, 8, 2, 1);
+    png->Scanline(0)[2] = 255; // pixel 0 red, opaque
+    png->AlphaScanline(0)[0] = 255;
+    png->Scanline(0)[3] = 255; // pixel 1 blue, half transparent
+    png->AlphaScanline(0)[1] = 128;
+    std::unique_ptr<TGraphic> scaled = TfrxPNGGraphicFormat::Instance().ScaleGraphicToNew(*png, 4, 2);
+    auto& s = dynamic_cast<TPngImage&>(*scaled);
+    ASSERT_EQ(s.GetWidth(), 4);
+    EXPECT_EQ(s.GetPixelAlpha(0, 1), 255);
+    EXPECT_EQ(s.GetPixelColor(1, 0), clRed);
+    EXPECT_EQ(s.GetPixelAlpha(3, 1), 128);
+    EXPECT_EQ(s.GetPixelColor(3, 0), clBlue);
+}
+
+} // namespace
+} // namespace vgl
