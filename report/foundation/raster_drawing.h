@@ -10,6 +10,7 @@
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
+#include "report/foundation/drawing_helpers.h"
 
 namespace vgl {
 
@@ -44,9 +45,7 @@ void DrawMaskedBitmap(TCanvas& canvas, const TRect& rect, const TBitmap& bitmap,
 void DrawGraphicHQ(TCanvas& canvas, const TRect& rect, const TGraphic& graphic, const TBitmap* maskBitmap,
                    TColor maskColor, bool transparent, bool hiQuality, bool print);
 
-/// Design pixels per inch.
-constexpr int frxDesignPPI = 96;
-/// When `ppi` exceeds 96, replaces the bitmap by a copy stretched to Round(ppi × side / 96).
+/// When `ppi` exceeds frxDesignPPI (96), replaces the bitmap by a copy stretched to Round(ppi × side / 96).
 void ScaleBitmapToPPI(TBitmap& bitmap, int ppi);
 /// Greys every pixel: g = min(255, 150 + Round(((R + G + B) div 3) / 3)).
 void MakeDisabledBitmap(TBitmap& bitmap);
