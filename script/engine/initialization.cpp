@@ -3,6 +3,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/resources.h"
 #include "script/engine/language_registry.h"
+#include "script/engine/script.h"
 
 namespace vgl {
 
@@ -21,10 +22,12 @@ void AddEmbeddedGrammar(const char16_t* name) {
 
 void InitializeScriptEngine() {
     AddEmbeddedGrammar(u"DoveziVorude");
+    fsInitializeRTTIModuleClasses();
 }
 
 void FinalizeScriptEngine() {
     fsClearLanguageGrammars();
+    fsFinalizeRTTIModuleClasses();
 }
 
 } // namespace vgl

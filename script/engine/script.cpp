@@ -17,6 +17,11 @@ TfsScript::TfsScript(TComponent* owner) : TComponent(owner), FStatement(std::mak
 
 TfsScript::~TfsScript() {
     ClearProgram();
+    while (!FMadeObjects.empty()) {
+        std::unique_ptr<TObject> obj = std::move(FMadeObjects.back());
+        FMadeObjects.pop_back();
+        obj.reset();
+    }
     // Free from the last entry, so that items registered later (which may refer to earlier
     // ones) go first.
     while (!FItems.empty()) {
@@ -271,6 +276,110 @@ void TfsScript::SetProgName(const String& value) {
         ProgRunning->FProgName = value;
     else
         FProgName = value;
+}
+
+// ---- Registration modules ------------------------------------------------------------------------
+
+namespace {
+
+struct ModuleRegistry {
+    std::unique_ptr<std::vector<TfsRTTIModuleFactory>> List;
+    bool Finalized = false;
+};
+
+ModuleRegistry& Registry() {
+    static ModuleRegistry registry;
+    return registry;
+}
+
+} // namespace
+
+std::unique_ptr<TfsRTTIModule> fsCreateSysFunctions(TfsScript* script); // script_functions.cpp
+
+std::vector<TfsRTTIModuleFactory>* fsRTTIModuleClasses() {
+    // Made on first use: a function-local static is initialised once even when several threads
+    // ask at the same time; afterwards the list is only read until shut-down.
+    static const bool made = [] {
+        ModuleRegistry& r = Registry();
+        if (!r.Finalized && !r.List)
+            r.List = std::make_unique<std::vector<TfsRTTIModuleFactory>>(1, &fsCreateSysFunctions);
+        return true;
+    }();
+    (void)made;
+    return Registry().List.get();
+}
+
+void fsFinalizeRTTIModuleClasses() {
+    Registry().List.reset();
+    Registry().Finalized = true;
+}
+
+void fsInitializeRTTIModuleClasses() {
+    ModuleRegistry& r = Registry();
+    r.Finalized = false;
+    if (!r.List)
+        r.List = std::make_unique<std::vector<TfsRTTIModuleFactory>>(1, &fsCreateSysFunctions);
+}
+
+void TfsScript::AddRTTI() {
+    if (RTTIAdded)
+        return;
+    const TfsOwnerTag saved = AddedBy;
+    AddedBy = fsRTTIOwner;
+    try {
+        if (auto* list = fsRTTIModuleClasses()) {
+            for (TfsRTTIModuleFactory factory : *list)
+                Add(String(), std::unique_ptr<TObject>(factory(this)));
+        }
+    } catch (...) {
+        AddedBy = saved;
+        RTTIAdded = true; // so that ClearRTTI removes what the modules registered before the error
+        ClearRTTI();
+        throw;
+    }
+    AddedBy = saved;
+    RTTIAdded = true;
+}
+
+void TfsScript::ClearRTTI() {
+    if (!RTTIAdded)
+        return;
+    for (size_t i = 0; i < FItems.size();) {
+        TObject* item = FItems[i].Item;
+        const auto* v = dynamic_cast<const TfsCustomVariable*>(item);
+        if (dynamic_cast<const TfsRTTIModule*>(item) || (v && v->AddedBy == fsRTTIOwner)) {
+            std::unique_ptr<TObject> owned = std::move(FItems[i].Owned);
+            FItems.erase(FItems.begin() + std::ptrdiff_t(i));
+            owned.reset();
+            continue;
+        }
+        ++i;
+    }
+    RTTIAdded = false;
+}
+
+TObject* TfsScript::AdoptObject(std::unique_ptr<TObject> obj) {
+    FMadeObjects.push_back(std::move(obj));
+    return FMadeObjects.back().get();
+}
+
+void TfsScript::AddComponent(TComponent* form) {
+    if (!form)
+        throw EArgumentException(u"AddComponent: no component");
+    TfsClassVariable* cls = FindClass(form->ClassName());
+    if (!cls) {
+        const TClass parent = form->ClassType()->Parent();
+        cls = AddClass(form->ClassType(), parent ? ClassNameOf(parent) : String());
+        if (!cls)
+            return;
+    }
+    for (int i = 0; i < form->ComponentCount(); ++i)
+        cls->AddComponent(form->Components(i));
+    AddObject(form->Name(), form);
+}
+
+void TfsScript::AddForm(TComponent* form) {
+    AddComponent(form);
 }
 
 } // namespace vgl

@@ -33,6 +33,18 @@ private:
     TfsScript* FScript;
 };
 
+/// Makes a registration module for a script (the module registers in its constructor).
+using TfsRTTIModuleFactory = std::unique_ptr<TfsRTTIModule> (*)(TfsScript* script);
+
+/// The process-wide list of registration module factories, the built-in functions first. Made
+/// on first use; after FinalizeScriptEngine it is gone and stays gone (none is returned).
+/// Written only during start-up and shut-down.
+std::vector<TfsRTTIModuleFactory>* fsRTTIModuleClasses();
+/// Frees the list and marks it finalised (FinalizeScriptEngine calls it).
+void fsFinalizeRTTIModuleClasses();
+/// Makes the list again after a finalisation (InitializeScriptEngine calls it).
+void fsInitializeRTTIModuleClasses();
+
 using TfsRunLineEvent = std::function<void(TfsScript* sender, const String& unitName, const String& sourcePos)>;
 using TfsGetUnitEvent = std::function<void(TfsScript* sender, const String& unitName, String& unitText)>;
 
@@ -105,6 +117,20 @@ class TfsScript : public TComponent {
     virtual void AddVariable(const String& name, const String& typ, const Variant& value);
     /// A type name of kind `parentType`; nothing when the name is found.
     virtual void AddType(const String& typeName, TfsVarType parentType);
+    /// The class item of `form`'s class (registered with its parent class as ancestor when
+    /// missing), a component member per component `form` owns, and AddObject(form's name, form).
+    virtual void AddComponent(TComponent* form);
+    /// AddComponent.
+    virtual void AddForm(TComponent* form);
+
+    /// Once per script: a module from every factory of fsRTTIModuleClasses(), in list order, with
+    /// every item they register tagged fsRTTIOwner. Clear keeps them.
+    void AddRTTI();
+    /// Frees the modules and every item tagged fsRTTIOwner.
+    void ClearRTTI();
+
+    /// Takes over an object a constructor made without an owner; it lives until the script goes.
+    TObject* AdoptObject(std::unique_ptr<TObject> obj);
 
     // ---- Values by name ----
     /// The value of the item Find gives, or Null.
@@ -161,6 +187,7 @@ private:
     void ClearProgram();
 
     std::vector<Entry> FItems;
+    std::vector<std::unique_ptr<TObject>> FMadeObjects;
     TStringList FLines;
     TStringList FIncludePath;
     std::unique_ptr<TfsStatement> FStatement;

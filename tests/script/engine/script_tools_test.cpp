@@ -273,11 +273,14 @@ TEST(ScriptTools, ContentsTree) {
 
     TfsXMLItem* classItem = root->Items(1)->Items(0);
     EXPECT_EQ(classItem->GetProp(u"text"), u"TToolsHostBase = class(TComponent)");
-    ASSERT_EQ(classItem->Count(), 4);
-    EXPECT_EQ(classItem->Items(0)->GetProp(u"text"), u"procedure Run(Fast: Boolean)");
-    EXPECT_EQ(classItem->Items(1)->GetProp(u"text"), u"index property Items(p0: Integer): Variant");
-    EXPECT_EQ(classItem->Items(2)->GetProp(u"text"), u"property Count: Integer");
-    EXPECT_EQ(classItem->Items(3)->GetProp(u"text"), u"event Button1");
+    // The published properties of the host class (TComponent's Name and Tag) come first.
+    ASSERT_EQ(classItem->Count(), 6);
+    EXPECT_EQ(classItem->Items(0)->GetProp(u"text"), u"property Name: String");
+    EXPECT_EQ(classItem->Items(1)->GetProp(u"text"), u"property Tag: Int64");
+    EXPECT_EQ(classItem->Items(2)->GetProp(u"text"), u"procedure Run(Fast: Boolean)");
+    EXPECT_EQ(classItem->Items(3)->GetProp(u"text"), u"index property Items(p0: Integer): Variant");
+    EXPECT_EQ(classItem->Items(4)->GetProp(u"text"), u"property Count: Integer");
+    EXPECT_EQ(classItem->Items(5)->GetProp(u"text"), u"event Button1");
 
     TfsXMLItem* types = root->Items(2);
     ASSERT_EQ(types->Count(), 1);
