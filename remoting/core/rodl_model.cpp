@@ -225,7 +225,7 @@ void TRODLIncludes::SetValue(TROIncludePlatform aPlatform, const String& value) 
 }
 
 bool TRODLIncludes::IsNotEmpty() const {
-    for (int p = plDelphi; p <= plCocoa; ++p)
+    for (int p = plNative; p <= plCocoa; ++p)
         if (!fValues[p].empty())
             return true;
     return false;
@@ -234,7 +234,7 @@ bool TRODLIncludes::IsNotEmpty() const {
 void TRODLIncludes::Assign(const TRODLEntity& aSource) {
     TRODLEntity::Assign(aSource);
     if (auto* includes = dynamic_cast<const TRODLIncludes*>(&aSource))
-        for (int p = plDelphi; p <= plCocoa; ++p)
+        for (int p = plNative; p <= plCocoa; ++p)
             fValues[p] = includes->fValues[p];
 }
 

@@ -26,7 +26,7 @@ namespace vgl {
 
 enum TRODLParamFlag { fIn, fOut, fInOut, fResult };
 enum TRODLUseSplitMode { usmAsParent, usmNever, usmAlways };
-enum TROIncludePlatform { plUnknown, plDelphi, plDotNet, plObjC, plJava, plJavaScript, plCocoa };
+enum TROIncludePlatform { plUnknown, plNative, plDotNet, plObjC, plJava, plJavaScript, plCocoa };
 
 /// True for the flags of parameters that travel in a request (fIn, fInOut).
 bool IsInputParamFlag(TRODLParamFlag aFlag);

@@ -456,7 +456,7 @@ struct TRODLToXML::Context {
 
     void Includes(TROConverterNode& parent, const TRODLIncludes& includes) {
         static const std::pair<TROIncludePlatform, const char16_t*> names[] = {
-            {plDelphi, u"Delphi"}, {plDotNet, u"DotNet"},         {plObjC, u"ObjC"},
+            {plNative, u"Native"}, {plDotNet, u"DotNet"},         {plObjC, u"ObjC"},
             {plJava, u"Java"},     {plJavaScript, u"JavaScript"}, {plCocoa, u"Cocoa"}};
         TROConverterNode* node = parent.AddChild(u"Includes");
         node->AddAttribute(u"UID", Guid(includes.UID()));

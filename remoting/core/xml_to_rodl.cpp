@@ -190,7 +190,7 @@ struct TXMLToRODL::Document {
 
     void ReadIncludes(TRODLIncludes& includes, const IXMLNodePtr& node) {
         includes.SetUID(Guid(Attr(node, u"UID")));
-        includes.SetValue(plDelphi, Attr(node, u"Delphi"));
+        includes.SetValue(plNative, Attr(node, u"Native"));
         includes.SetValue(plDotNet, Attr(node, u"DotNet"));
         includes.SetValue(plObjC, Attr(node, u"ObjC"));
         includes.SetValue(plJava, Attr(node, u"Java"));

@@ -152,7 +152,7 @@ void BuildRichLibrary(TRODLLibrary& l) {
     use->SetName(u"Base");
     use->RodlFile = u"/nonexistent/Base.rodl";
     use->SplitMode = usmAlways;
-    use->Includes().SetValue(plDelphi, u"BaseUnit");
+    use->Includes().SetValue(plNative, u"BaseUnit");
     auto* fault = l.AddNew<TRODLException>();
     fault->SetName(u"ELabelFault");
     static_cast<TRODLTypedEntity*>(fault->Add())->SetDataType(u"Integer");
@@ -193,7 +193,7 @@ TEST(RODLXmlTest, RoundTripIsByteForByte) {
     EXPECT_FALSE(read->GetStruct(u"LabelData")->AutoCreateParams());
     EXPECT_FALSE(read->FindEnum(u"LabelKind")->PrefixEnumValues());
     EXPECT_EQ(read->Use(0)->SplitMode, usmAlways);
-    EXPECT_EQ(read->Use(0)->Includes().Value(plDelphi), u"BaseUnit");
+    EXPECT_EQ(read->Use(0)->Includes().Value(plNative), u"BaseUnit");
     EXPECT_EQ(read->EventSinkCount(), 1);
 }
 
