@@ -12,7 +12,7 @@ BUILD_PACKAGES=(build-essential cmake ninja-build ccache pkg-config
     libxml2-dev libxslt1-dev libmicrohttpd-dev fonts-liberation)
 # What only the tests and benchmarks need (./test.sh adds these): the test and benchmark
 # frameworks, the barcode decoder the tests link, and the independent tools they check outputs with.
-TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev
+TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libssl-dev
     libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3
     fonts-dejavu-core)
 
