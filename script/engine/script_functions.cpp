@@ -306,10 +306,8 @@ Variant OtherCall(TObject*, TClass, const String& name, Args c) {
     return Variant();
 }
 
-} // namespace
-
-TfsSysFunctions::TfsSysFunctions(TfsScript* script) : TfsRTTIModule(script) {
-    TfsScript& s = *script;
+// The elementary type names.
+void RegisterTypes(TfsScript& s) {
     for (const char16_t* t : {u"Byte", u"Word", u"Integer", u"Longint", u"Cardinal", u"TColor", u"TAlphaColor"})
         s.AddType(t, fvtInt);
     s.AddType(u"Int64", fvtInt64);
@@ -323,6 +321,91 @@ TfsSysFunctions::TfsSysFunctions(TfsScript* script) : TfsRTTIModule(script) {
     s.AddType(u"Pointer", fvtVariant);
     s.AddType(u"Array", fvtArray);
     s.AddType(u"Constructor", fvtConstructor);
+}
+
+// The built-in functions, parsed once against a script holding the built-in type names (every
+// prototype names only those), in registration order.
+const std::vector<std::unique_ptr<TfsMethodHelper>>& PreparedFunctions() {
+    static const std::vector<std::unique_ptr<TfsMethodHelper>> prepared = [] {
+        TfsScript types(nullptr);
+        RegisterTypes(types);
+        std::vector<std::unique_ptr<TfsMethodHelper>> list;
+        auto add = [&](const char16_t* syntax, TfsCallMethodNewEvent handler, const String& category) {
+            auto m = std::make_unique<TfsMethodHelper>(syntax, &types);
+            m->OnCallNew = std::move(handler);
+            m->Category = category;
+            m->Description = m->Name;
+            list.push_back(std::move(m));
+        };
+        for (const char16_t* p :
+             {u"function IntToStr(i: Integer): String", u"function FloatToStr(e: Extended): String",
+              u"function DateToStr(e: Extended): String", u"function TimeToStr(e: Extended): String",
+              u"function DateTimeToStr(e: Extended): String", u"function BoolToStr(B: Boolean): string;"})
+            add(p, TfsCallMethodNewEvent(ConvToText), u"ctConv");
+        add(u"function VarToStr(v: Variant): String", TfsCallMethodNewEvent(OtherCall), u"ctConv");
+        for (const char16_t* p :
+             {u"function StrToInt(s: String): Integer", u"function StrToInt64(s: String): Int64",
+              u"function StrToFloat(s: String): Extended", u"function StrToDate(s: String): Extended",
+              u"function StrToTime(s: String): Extended", u"function StrToDateTime(s: String): Extended",
+              u"function StrToBool(const S: string): Boolean;"})
+            add(p, TfsCallMethodNewEvent(ConvFromText), u"ctConv");
+
+        for (const char16_t* p : {u"function Format(Fmt: String; Args: array): String",
+                                  u"function FormatFloat(Fmt: String; Value: Extended): String",
+                                  u"function FormatDateTime(Fmt: String; DateTime: TDateTime): String",
+                                  u"function FormatMaskText(EditMask: string; Value: string): string"})
+            add(p, TfsCallMethodNewEvent(FormatCall), u"ctFormat");
+
+        for (const char16_t* p :
+             {u"function EncodeDate(Year, Month, Day: Word): TDateTime",
+              u"procedure DecodeDate(Date: TDateTime; var Year, Month, Day: Word)",
+              u"function EncodeTime(Hour, Min, Sec, MSec: Word): TDateTime",
+              u"procedure DecodeTime(Time: TDateTime; var Hour, Min, Sec, MSec: Word)", u"function Date: TDateTime",
+              u"function Time: TDateTime", u"function Now: TDateTime", u"function DayOfWeek(aDate: TDateTime): Integer",
+              u"function IsLeapYear(Year: Word): Boolean", u"function DaysInMonth(nYear, nMonth: Integer): Integer"})
+            add(p, TfsCallMethodNewEvent(DateCall), u"ctDate");
+
+        for (const char16_t* p :
+             {u"function Length(s: Variant): Integer", u"function Copy(s: String; from, count: Integer): String",
+              u"function Pos(substr, s: String): Integer", u"procedure Delete(var s: String; from, count: Integer)",
+              u"procedure DeleteStr(var s: String; from, count: Integer)",
+              u"procedure Insert(s: String; var s2: String; pos: Integer)", u"function Uppercase(s: String): String",
+              u"function Lowercase(s: String): String", u"function Trim(s: String): String",
+              u"function NameCase(s: String): String", u"function CompareText(s, s1: String): Integer",
+              u"function Chr(i: Integer): Char", u"function Ord(ch: Char): Integer",
+              u"procedure SetLength(var S: Variant; L: Integer)"})
+            add(p, TfsCallMethodNewEvent(StringCall), u"ctString");
+
+        for (const char16_t* p :
+             {u"function Round(e: Extended): Integer", u"function Trunc(e: Extended): Integer",
+              u"function Int(e: Extended): Integer", u"function Frac(X: Extended): Extended",
+              u"function Sqrt(e: Extended): Extended", u"function Abs(e: Extended): Extended",
+              u"function Sin(e: Extended): Extended", u"function Cos(e: Extended): Extended",
+              u"function ArcTan(X: Extended): Extended", u"function Tan(X: Extended): Extended",
+              u"function Exp(X: Extended): Extended", u"function Ln(X: Extended): Extended", u"function Pi: Extended"})
+            add(p, TfsCallMethodNewEvent(MathCall), u"ctMath");
+
+        for (const char16_t* p :
+             {u"procedure Inc(var i: Integer; incr: Integer = 1)", u"procedure Dec(var i: Integer; decr: Integer = 1)",
+              u"procedure RaiseException(Param: String)", u"procedure ShowMessage(Msg: Variant)",
+              u"procedure Randomize", u"function Random: Extended", u"function ValidInt(cInt: String): Boolean",
+              u"function ValidFloat(cFlt: String): Boolean", u"function ValidDate(cDate: String): Boolean",
+              u"function ExtractFilePath(const FileName: string): string;",
+              u"function CreateOleObject(ClassName: String): Variant",
+              u"function VarArrayCreate(Bounds: Array; Typ: Integer): Variant",
+              u"function VarType(V: Variant): Integer"})
+            add(p, TfsCallMethodNewEvent(OtherCall), u"ctOther");
+
+        return list;
+    }();
+    return prepared;
+}
+
+} // namespace
+
+TfsSysFunctions::TfsSysFunctions(TfsScript* script) : TfsRTTIModule(script) {
+    TfsScript& s = *script;
+    RegisterTypes(s);
 
     s.AddConst(u"True", u"Boolean", true);
     s.AddConst(u"False", u"Boolean", false);
@@ -333,63 +416,12 @@ TfsSysFunctions::TfsSysFunctions(TfsScript* script) : TfsRTTIModule(script) {
     s.AddVariable(u"ExceptionClassName", u"String", String());
     s.AddVariable(u"ExceptionMessage", u"String", String());
 
-    for (const char16_t* p :
-         {u"function IntToStr(i: Integer): String", u"function FloatToStr(e: Extended): String",
-          u"function DateToStr(e: Extended): String", u"function TimeToStr(e: Extended): String",
-          u"function DateTimeToStr(e: Extended): String", u"function BoolToStr(B: Boolean): string;"})
-        s.AddMethod(p, TfsCallMethodNewEvent(ConvToText), FCatConv);
-    s.AddMethod(u"function VarToStr(v: Variant): String", TfsCallMethodNewEvent(OtherCall), FCatConv);
-    for (const char16_t* p :
-         {u"function StrToInt(s: String): Integer", u"function StrToInt64(s: String): Int64",
-          u"function StrToFloat(s: String): Extended", u"function StrToDate(s: String): Extended",
-          u"function StrToTime(s: String): Extended", u"function StrToDateTime(s: String): Extended",
-          u"function StrToBool(const S: string): Boolean;"})
-        s.AddMethod(p, TfsCallMethodNewEvent(ConvFromText), FCatConv);
-
-    for (const char16_t* p : {u"function Format(Fmt: String; Args: array): String",
-                              u"function FormatFloat(Fmt: String; Value: Extended): String",
-                              u"function FormatDateTime(Fmt: String; DateTime: TDateTime): String",
-                              u"function FormatMaskText(EditMask: string; Value: string): string"})
-        s.AddMethod(p, TfsCallMethodNewEvent(FormatCall), FCatFormat);
-
-    for (const char16_t* p :
-         {u"function EncodeDate(Year, Month, Day: Word): TDateTime",
-          u"procedure DecodeDate(Date: TDateTime; var Year, Month, Day: Word)",
-          u"function EncodeTime(Hour, Min, Sec, MSec: Word): TDateTime",
-          u"procedure DecodeTime(Time: TDateTime; var Hour, Min, Sec, MSec: Word)", u"function Date: TDateTime",
-          u"function Time: TDateTime", u"function Now: TDateTime", u"function DayOfWeek(aDate: TDateTime): Integer",
-          u"function IsLeapYear(Year: Word): Boolean", u"function DaysInMonth(nYear, nMonth: Integer): Integer"})
-        s.AddMethod(p, TfsCallMethodNewEvent(DateCall), FCatDate);
-
-    for (const char16_t* p :
-         {u"function Length(s: Variant): Integer", u"function Copy(s: String; from, count: Integer): String",
-          u"function Pos(substr, s: String): Integer", u"procedure Delete(var s: String; from, count: Integer)",
-          u"procedure DeleteStr(var s: String; from, count: Integer)",
-          u"procedure Insert(s: String; var s2: String; pos: Integer)", u"function Uppercase(s: String): String",
-          u"function Lowercase(s: String): String", u"function Trim(s: String): String",
-          u"function NameCase(s: String): String", u"function CompareText(s, s1: String): Integer",
-          u"function Chr(i: Integer): Char", u"function Ord(ch: Char): Integer",
-          u"procedure SetLength(var S: Variant; L: Integer)"})
-        s.AddMethod(p, TfsCallMethodNewEvent(StringCall), FCatStr);
-
-    for (const char16_t* p :
-         {u"function Round(e: Extended): Integer", u"function Trunc(e: Extended): Integer",
-          u"function Int(e: Extended): Integer", u"function Frac(X: Extended): Extended",
-          u"function Sqrt(e: Extended): Extended", u"function Abs(e: Extended): Extended",
-          u"function Sin(e: Extended): Extended", u"function Cos(e: Extended): Extended",
-          u"function ArcTan(X: Extended): Extended", u"function Tan(X: Extended): Extended",
-          u"function Exp(X: Extended): Extended", u"function Ln(X: Extended): Extended", u"function Pi: Extended"})
-        s.AddMethod(p, TfsCallMethodNewEvent(MathCall), FCatMath);
-
-    for (const char16_t* p :
-         {u"procedure Inc(var i: Integer; incr: Integer = 1)", u"procedure Dec(var i: Integer; decr: Integer = 1)",
-          u"procedure RaiseException(Param: String)", u"procedure ShowMessage(Msg: Variant)", u"procedure Randomize",
-          u"function Random: Extended", u"function ValidInt(cInt: String): Boolean",
-          u"function ValidFloat(cFlt: String): Boolean", u"function ValidDate(cDate: String): Boolean",
-          u"function ExtractFilePath(const FileName: string): string;",
-          u"function CreateOleObject(ClassName: String): Variant",
-          u"function VarArrayCreate(Bounds: Array; Typ: Integer): Variant", u"function VarType(V: Variant): Integer"})
-        s.AddMethod(p, TfsCallMethodNewEvent(OtherCall), FCatOther);
+    // The functions are parsed once per process and copied into each script.
+    for (const auto& model : PreparedFunctions()) {
+        auto m = std::make_unique<TfsMethodHelper>(*model);
+        const String name = m->Name;
+        s.Add(name, std::move(m));
+    }
 
     static const struct {
         const char16_t* Name;

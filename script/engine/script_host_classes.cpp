@@ -391,6 +391,24 @@ void TfsStringHelper::SetValue(const Variant& value) {
         ParentRef->SetValue(text);
 }
 
+TfsMethodHelper::TfsMethodHelper(const TfsMethodHelper& model)
+    : TfsCustomHelper(model.Name, model.Typ, model.TypeName), Category(model.Category), ClassRef(model.ClassRef),
+      Description(model.Description), IndexMethod(model.IndexMethod), OnCall(model.OnCall), OnCallNew(model.OnCallNew),
+      Syntax(model.Syntax) {
+    UppercaseName = model.UppercaseName;
+    IsMacro = model.IsMacro;
+    IsReadOnly = model.IsReadOnly;
+    for (int i = 0; i < model.Count(); ++i) {
+        const TfsParamItem* p = model.GetParam(i);
+        auto copy = std::make_unique<TfsParamItem>(p->Name, p->Typ, p->TypeName, p->IsOptional, p->IsVarParam);
+        copy->DefValue = p->DefValue;
+        copy->UppercaseName = p->UppercaseName;
+        Add(std::move(copy));
+    }
+    if (Count() > 0)
+        VarArray = VarArrayCreate({0, Count() - 1}, varVariant);
+}
+
 // ---- TfsClassVariable ------------------------------------------------------------------------
 
 TfsClassVariable::TfsClassVariable(TClass aClass, const String& ancestor)

@@ -47,6 +47,10 @@ public:
     /// Parses `syntax` against `script` (types are looked up there and in its parents). The
     /// helper is read-only; with parameters, VarArray is a Variant array 0..Count-1.
     TfsMethodHelper(const String& syntax, TfsScript* script);
+    /// A copy of a prepared helper (prototype, parameters with their defaults, category,
+    /// description, class and handlers), so a module that registers the same prototypes in every
+    /// script parses them once. Parameter values and the call state are not copied.
+    explicit TfsMethodHelper(const TfsMethodHelper& model);
 
     /// Calls the handler (the read of an indexed property gets the name with ".GET"); a method
     /// without handler gives 0. A handler member other than a constructor raises a script error
