@@ -53,6 +53,8 @@ struct CanvasDraw {
             cairo_rectangle(Cr, canvas.FClip.Left, canvas.FClip.Top, canvas.FClip.Width(), canvas.FClip.Height());
             cairo_clip(Cr);
         }
+        for (const TClipFigure& f : canvas.FClipFigures)
+            ClipTo(f);
         cairo_matrix_t m = ToMatrix(canvas.FXForm);
         cairo_set_matrix(Cr, &m);
         cairo_set_antialias(Cr, canvas.FAntialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
@@ -182,6 +184,35 @@ struct CanvasDraw {
         if (SetPen())
             cairo_stroke_preserve(Cr);
         cairo_new_path(Cr);
+    }
+
+    // Narrows the clip to a figure given in device pixels, with the edges filling it would have.
+    void ClipTo(const TClipFigure& f) {
+        switch (f.Kind) {
+        case TClipFigure::cfPolygon:
+            if (f.Points.size() < 2) {
+                cairo_rectangle(Cr, 0, 0, 0, 0);
+                break;
+            }
+            cairo_move_to(Cr, f.Points[0].X + 0.5, f.Points[0].Y + 0.5);
+            for (size_t i = 1; i < f.Points.size(); ++i)
+                cairo_line_to(Cr, f.Points[i].X + 0.5, f.Points[i].Y + 0.5);
+            cairo_close_path(Cr);
+            cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_EVEN_ODD);
+            break;
+        case TClipFigure::cfEllipse:
+            EllipsePath(f.R.Left + 0.5, f.R.Top + 0.5, f.R.Right - 0.5, f.R.Bottom - 0.5);
+            break;
+        case TClipFigure::cfRoundRect:
+            RoundRectPath(f.R.Left + 0.5, f.R.Top + 0.5, f.R.Right - 0.5, f.R.Bottom - 0.5, f.CornerWidth / 2.0,
+                          f.CornerHeight / 2.0);
+            break;
+        }
+        // An empty figure (no path) clips everything away.
+        if (!cairo_has_current_point(Cr) && f.Kind != TClipFigure::cfPolygon)
+            cairo_rectangle(Cr, 0, 0, 0, 0);
+        cairo_clip(Cr);
+        cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);
     }
 
     void EllipsePath(double l, double t, double r, double b) {
@@ -492,8 +523,12 @@ void TCanvas::IntersectClipRect(const TRect& r) {
     FHasClip = true;
 }
 
+void TCanvas::IntersectClipFigure(const TClipFigure& figure) {
+    FClipFigures.push_back(figure);
+}
+
 int TCanvas::SaveState() {
-    FSaved.push_back(State{FHasClip, FClip, FXForm, FBkMode, FBkColor});
+    FSaved.push_back(State{FHasClip, FClip, FClipFigures, FXForm, FBkMode, FBkColor});
     return int(FSaved.size());
 }
 
@@ -503,6 +538,7 @@ void TCanvas::RestoreState() {
     const State& s = FSaved.back();
     FHasClip = s.HasClip;
     FClip = s.Clip;
+    FClipFigures = s.ClipFigures;
     FXForm = s.XForm;
     FBkMode = s.BkMode;
     FBkColor = s.BkColor;
@@ -511,6 +547,7 @@ void TCanvas::RestoreState() {
 
 void TCanvas::ResetClip() {
     FHasClip = false;
+    FClipFigures.clear();
 }
 
 void TCanvas::SetWorldTransform(const TXForm& xform) {

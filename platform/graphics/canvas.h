@@ -45,6 +45,16 @@ struct TXForm {
 /// How a stretched bitmap is sampled.
 enum TStretchFilter { sfNearest, sfSmooth };
 
+/// A figure drawing can be clipped to, in device pixels, covering what filling the same figure
+/// covers: a polygon (alternate rule), or the ellipse or rounded rectangle in R.
+struct TClipFigure {
+    enum TKind { cfPolygon, cfEllipse, cfRoundRect };
+    TKind Kind = cfPolygon;
+    std::vector<TPoint> Points;
+    TRect R;
+    int CornerWidth = 0, CornerHeight = 0;
+};
+
 class TCanvas : public TObject {
 public:
     /// A canvas drawing on `target` (not owned; the bitmap outlives its canvas).
@@ -110,6 +120,11 @@ public:
     // ---- State ----
     /// Restricts drawing to the intersection of the current clip and `r` (device pixels).
     virtual void IntersectClipRect(const TRect& r);
+    /// Restricts drawing further to the inside of a figure (device pixels); SaveState and
+    /// RestoreState keep and restore it, ResetClip removes it.
+    virtual void IntersectClipFigure(const TClipFigure& figure);
+    /// The figures the clip is restricted to, in the order given.
+    const std::vector<TClipFigure>& ClipFigures() const { return FClipFigures; }
     /// Saves clip, transform and background mode; returns the nesting level.
     virtual int SaveState();
     /// Restores the last saved state (nothing when none is saved).
@@ -139,6 +154,7 @@ protected:
     struct State {
         bool HasClip = false;
         TRect Clip;
+        std::vector<TClipFigure> ClipFigures;
         TXForm XForm;
         int BkMode = OPAQUE;
         TColor BkColor = clWhite;
@@ -152,6 +168,7 @@ protected:
     bool FBkColorSet = false;
     bool FHasClip = false;
     TRect FClip;
+    std::vector<TClipFigure> FClipFigures;
     TXForm FXForm;
     bool FAntialias = false;
     TStretchFilter FStretchFilter = sfNearest;

@@ -18,6 +18,7 @@
 
 #include "platform/graphics/color.h"
 #include "platform/rtl/component.h"
+#include "platform/rtl/variant.h"
 #include "report/foundation/utilities.h"
 #include "report/foundation/xml_serializer.h"
 
@@ -28,6 +29,7 @@ class TFont;
 class TStream;
 class TStringList;
 class TfrxDrawText;
+class TfrxVariables;
 class TfrxComponent;
 class TfrxReportComponent;
 
@@ -303,6 +305,16 @@ class TfrxComponent : public TComponent, public IfrxSerializableComponent {
     virtual bool AutoWidth() const { return false; }
     /// The report's text-layout object, or the process-wide one.
     TfrxDrawText& GetDrawTextObject() const;
+    /// The report's value of a script expression (Null without a report).
+    virtual Variant ReportCalc(const String&) { return Variant(); }
+    /// The report's current-object value (`SelfValue`) becomes `object` (nothing without one).
+    virtual void ReportSetSelfValue(TfrxComponent*) {}
+    /// The name of the report's script language (empty without a report).
+    virtual String ReportScriptLanguage() const { return {}; }
+    /// The report's variable list, or none.
+    virtual TfrxVariables* ReportVariables() { return nullptr; }
+    /// Asks the report's designer to refresh its property inspector (nothing without one).
+    virtual void ReportUpdateInspector() {}
 
     // ---- IfrxSerializableComponent ---------------------------------------------------------
     bool IsLoading() const override;
