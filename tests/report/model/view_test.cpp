@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <cstdlib>
 #include <map>
 #include <unistd.h>
 
@@ -633,6 +634,71 @@ TEST(ShapeView, SaveAndLoadRoundTrip) {
     EXPECT_EQ(loaded.Frame()->LeftLine()->Width(), 2);
     EXPECT_EQ(loaded.Hyperlink()->DetailPage(), u"P<2>");
     EXPECT_EQ(loaded.Diff(&shape), u"");
+}
+
+} // namespace
+} // namespace vgl
+
+namespace vgl {
+namespace {
+
+// Runs a shell command and answers what it printed (stdout and stderr).
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, p))
+            out += buffer;
+        pclose(p);
+    }
+    return out;
+}
+
+// A fixture page: every gradient style in the first row, every frame style (all four sides,
+// width 2, one with a shadow) in the second, drawn through the views at `scale`.
+std::unique_ptr<TBitmap> FixturePage(long double scale) {
+    auto bitmap = WhiteBitmap(DeviceInt(400 * scale), DeviceInt(100 * scale));
+    TCanvas canvas(bitmap.get());
+    for (int i = 0; i <= gsHorizCenter; ++i) {
+        TfrxView view(nullptr);
+        view.SetBounds(5 + 50 * i, 5, 40, 40);
+        view.SetFillType(ftGradient);
+        auto* g = static_cast<TfrxGradientFill*>(view.Fill());
+        g->SetStartColor(0x2040FF);
+        g->SetEndColor(0xFF8000);
+        g->SetGradientStyle(TfrxGradientStyle(i));
+        view.Draw(canvas, scale, scale, 0, 0);
+    }
+    for (int i = 0; i <= fsSquare; ++i) {
+        TfrxView view(nullptr);
+        view.SetBounds(5 + 50 * i, 55, 40, 40);
+        view.Frame()->SetTyp({ftLeft, ftRight, ftTop, ftBottom});
+        view.Frame()->SetStyle(TfrxFrameStyle(i));
+        view.Frame()->SetWidth(2);
+        view.Frame()->SetColor(0x803000);
+        view.Frame()->SetDropShadow(i == fsSolid);
+        view.Draw(canvas, scale, scale, 0, 0);
+    }
+    return bitmap;
+}
+
+TEST(View, FixturePagesEqualTheirExpectedPictures) {
+    if (Shell("command -v compare").empty())
+        GTEST_SKIP() << "ImageMagick compare is not installed";
+    for (const char* name : {"1", "3.125"}) {
+        const long double scale = std::stold(name);
+        auto page = FixturePage(scale);
+        const std::vector<std::uint8_t> bytes = page->SaveToBytes();
+        const std::string actual = "/tmp/view_fixture_" + std::to_string(getpid()) + "_" + name + ".bmp";
+        std::ofstream(actual, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                      std::streamsize(bytes.size()));
+        const std::string expected = std::string(VGL_TEST_DATA_DIR) + "/view_fixture_" + name + ".png";
+        if (std::getenv("VGL_UPDATE_EXPECTED"))
+            Shell("convert '" + actual + "' '" + expected + "'");
+        const std::string metric = Shell("compare -metric AE '" + actual + "' '" + expected + "' null:");
+        std::filesystem::remove(actual);
+        EXPECT_EQ(metric, "0") << "scale " << name;
+    }
 }
 
 } // namespace
