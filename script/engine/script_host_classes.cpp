@@ -1,6 +1,7 @@
 #include "script/engine/script_host_classes.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "platform/rtl/component.h"
@@ -63,11 +64,13 @@ Variant TfsPropertyHelper::GetValue() {
                 switch (prop->Kind()) {
                 case tkInteger:
                 case tkEnumeration:
-                case tkSet:
-                    result = Variant(GetOrdProp(*obj, *prop));
-                    if (prop->PropType->OrdSize <= 4)
-                        result = Variant(int(GetOrdProp(*obj, *prop)));
+                case tkSet: {
+                    // Integer when the value fits, else all 64 bits (a Cardinal above 2^31 among them).
+                    const std::int64_t ord = GetOrdProp(*obj, *prop);
+                    result =
+                        ord >= INT32_MIN && ord <= INT32_MAX ? Variant(int(ord)) : Variant(static_cast<long long>(ord));
                     break;
+                }
                 case tkClass:
                     result = Variant::FromObject(GetObjectProp(*obj, *prop));
                     break;
