@@ -1,0 +1,590 @@
+#include "remoting/server/ro_xml_serializer.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "platform/rtl/guid.h"
+#include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/sysutils.h"
+#include "remoting/core/ro_binary_memory_stream.h"
+#include "remoting/core/ro_datetime.h"
+#include "remoting/core/ro_enum_names.h"
+#include "remoting/core/ro_exceptions.h"
+#include "remoting/server/ro_stream_codecs.h"
+
+namespace vgl {
+
+VGL_DEFINE_ENUM(TROXMLSerializationOption, u"xsoWriteMultiRefArray", u"xsoWriteMultiRefObject", u"xsoSendUntyped",
+                u"xsoStrictStructureFieldOrder", u"xsoIgnoreStructureType", u"xsoEncodedXML", u"xsoClientIdInWsdl",
+                u"xsoDocument", u"xsoSplitServiceWsdls", u"xsoExternalTypesAsReferences", u"xsoSoap12",
+                u"xsoSkipOperationName", u"xsoDocumentLiteralWrappedNaming", u"xsoHexBinary")
+VGL_DEFINE_SET(TROXMLSerializationOptions, TROXMLSerializationOption)
+VGL_DEFINE_CLASS(TROXMLSerializer) {}
+
+namespace {
+
+constexpr StringView kXsiNamespace = u"http://www.w3.org/2001/XMLSchema-instance";
+
+String StripUnderscore(const String& name) {
+    return !name.empty() && name[0] == u'_' ? name.substr(1) : name;
+}
+
+std::string Narrow(StringView text) {
+    std::string s;
+    for (Char c : text)
+        s.push_back(c < 128 ? char(c) : '\x7F');
+    return s;
+}
+
+[[noreturn]] void IntegerError(StringView text) {
+    throw EConvertError(u"'%s' ist kein gültiger Integerwert", {String(text)});
+}
+
+/// The range of each integer kind.
+void OrdRange(TOrdType type, std::int64_t& lo, std::int64_t& hi) {
+    switch (type) {
+    case otSByte:
+        lo = -128, hi = 127;
+        break;
+    case otUByte:
+        lo = 0, hi = 255;
+        break;
+    case otSWord:
+        lo = -32768, hi = 32767;
+        break;
+    case otUWord:
+        lo = 0, hi = 65535;
+        break;
+    case otSLong:
+        lo = std::numeric_limits<std::int32_t>::min(), hi = std::numeric_limits<std::int32_t>::max();
+        break;
+    case otULong:
+        lo = 0, hi = std::numeric_limits<std::uint32_t>::max();
+        break;
+    }
+}
+
+const Char* XsdIntegerType(TOrdType type) {
+    static const Char* const names[] = {u"xsd:byte",          u"xsd:unsignedByte", u"xsd:short",
+                                        u"xsd:unsignedShort", u"xsd:int",          u"xsd:unsignedInt"};
+    return names[type];
+}
+
+String TwoDigits(int v) {
+    return String(1, Char(u'0' + v / 10)) + Char(u'0' + v % 10);
+}
+
+} // namespace
+
+TROXMLSerializationOptions DefaultXMLSerializationOptions() {
+    return {xsoSendUntyped, xsoStrictStructureFieldOrder, xsoDocument, xsoSplitServiceWsdls};
+}
+
+String XmlFloatToStr(double value) {
+    if (std::isnan(value))
+        return u"NaN";
+    if (std::isinf(value))
+        return value > 0 ? u"INF" : u"-INF";
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    std::string s(buf, res.ptr);
+    String out;
+    std::size_t e = s.find('e');
+    std::string mantissa = e == std::string::npos ? s : s.substr(0, e);
+    for (char c : mantissa)
+        out.push_back(Char(c));
+    if (e != std::string::npos) {
+        out += u"E";
+        std::size_t i = e + 1;
+        if (s[i] == '-')
+            out += u"-";
+        if (s[i] == '+' || s[i] == '-')
+            ++i;
+        while (i + 1 < s.size() && s[i] == '0')
+            ++i;
+        for (; i < s.size(); ++i)
+            out.push_back(Char(s[i]));
+    }
+    return out;
+}
+
+double XmlStrToFloat(StringView text) {
+    auto fail = [&] { throw EConvertError(u"'%s' ist kein gültiger Gleitkommawert", {String(text)}); };
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == u' ')
+        ++i;
+    StringView t = text.substr(i);
+    if (SameText(t, u"NaN"))
+        return std::numeric_limits<double>::quiet_NaN();
+    if (SameText(t, u"INF"))
+        return std::numeric_limits<double>::infinity();
+    if (SameText(t, u"-INF"))
+        return -std::numeric_limits<double>::infinity();
+    // Sign, digits with at most one ".", optional exponent with sign; nothing else.
+    std::size_t p = 0;
+    if (p < t.size() && (t[p] == u'+' || t[p] == u'-'))
+        ++p;
+    std::size_t digits = 0;
+    bool dot = false;
+    for (; p < t.size(); ++p) {
+        if (t[p] >= u'0' && t[p] <= u'9')
+            ++digits;
+        else if (t[p] == u'.' && !dot)
+            dot = true;
+        else
+            break;
+    }
+    if (digits == 0)
+        fail();
+    if (p < t.size() && (t[p] == u'E' || t[p] == u'e')) {
+        ++p;
+        if (p < t.size() && (t[p] == u'+' || t[p] == u'-'))
+            ++p;
+        std::size_t expDigits = 0;
+        for (; p < t.size() && t[p] >= u'0' && t[p] <= u'9'; ++p)
+            ++expDigits;
+        if (expDigits == 0)
+            fail();
+    }
+    if (p != t.size())
+        fail();
+    std::string s = Narrow(t);
+    if (s[0] == '+')
+        s.erase(0, 1);
+    double value = 0;
+    auto res = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (res.ec == std::errc::invalid_argument || res.ptr != s.data() + s.size())
+        fail();
+    if (res.ec == std::errc::result_out_of_range) // overflow to infinity or underflow to zero
+        value = std::strtod(s.c_str(), nullptr);
+    return value;
+}
+
+TROXMLSerializer::TROXMLSerializer(IXMLNodePtr aStorageRef) : fSerializationOptions(DefaultXMLSerializationOptions()) {
+    SetStorageRef(std::move(aStorageRef));
+    InitializeRPCEncoding();
+}
+
+TROXMLSerializer::~TROXMLSerializer() {
+    ClearDocumentCache();
+}
+
+void TROXMLSerializer::SetStorageRef(IXMLNodePtr aStorageRef) {
+    ClearDocumentCache();
+    fNode.reset();
+    if (aStorageRef) {
+        fBodyNode.reset();
+        fRespNode.reset();
+        fMaxRef = 0;
+        fNode = std::move(aStorageRef);
+    }
+}
+
+void TROXMLSerializer::SetSerializationOptions(TROXMLSerializationOptions value) {
+    fSerializationOptions = value;
+    InitializeRPCEncoding();
+}
+
+void TROXMLSerializer::InitializeRPCEncoding() {
+    ClearDocumentCache();
+    fRPCEncoding = !fSerializationOptions.Contains(xsoSendUntyped) && !fSerializationOptions.Contains(xsoDocument);
+    if (fRPCEncoding && fNode) {
+        fXMLDocumentCache = std::dynamic_pointer_cast<IXMLDocumentCache>(fNode->GetOwnerDocument());
+        if (fXMLDocumentCache)
+            fXMLDocumentCache->EnableCache(u"id");
+        else
+            fRPCEncoding = false;
+    }
+}
+
+void TROXMLSerializer::ClearDocumentCache() {
+    if (fXMLDocumentCache)
+        fXMLDocumentCache->ClearCache();
+    fXMLDocumentCache.reset();
+}
+
+bool TROXMLSerializer::GetRecordStrictOrder() const {
+    return fSerializationOptions.Contains(xsoStrictStructureFieldOrder);
+}
+
+IXMLNodePtr TROXMLSerializer::AddElement(const IXMLNodePtr& parent, const String& name, bool arrayItem) {
+    if (!parent)
+        throw EROException(u"DOMElement is nil");
+    const String& used = arrayItem && !fArrayElementName.empty() ? fArrayElementName : name;
+    if (fPrefix == u"v0" || fRPCEncoding)
+        return parent->Add(used, u"*");
+    String nameSpace = fCurrentNamespace;
+    if (fPrefix.empty())
+        return parent->Add(used, nameSpace);
+    return parent->Add(fPrefix + u":" + used, nameSpace);
+}
+
+IXMLNodePtr TROXMLSerializer::FindElement(const String& aName, int ArrayElementId) const {
+    if (!fNode)
+        return nullptr;
+    if (ArrayElementId < 0)
+        return fNode->GetNodeByName(StripUnderscore(aName), 0, true);
+    if (fElements.empty() || std::size_t(ArrayElementId) >= fElements.back().size())
+        throw EArgumentOutOfRangeException(u"Argument out of range");
+    return fNode->GetChildren(fElements.back()[std::size_t(ArrayElementId)]);
+}
+
+bool TROXMLSerializer::IsNilNode(const IXMLNodePtr& node) {
+    if (!node)
+        return true;
+    for (int i = 0, n = node->GetAttributeCount(); i < n; ++i) {
+        IXMLNodePtr a = node->GetAttributes(i);
+        String ns = a->GetNamespace();
+        if (ns.size() >= kXsiNamespace.size() &&
+            SameText(StringView(ns).substr(0, kXsiNamespace.size()), kXsiNamespace) &&
+            a->GetName().find(u":nil") != String::npos && VarToStr(a->GetValue()) == u"true")
+            return true;
+    }
+    return false;
+}
+
+IXMLNodePtr TROXMLSerializer::WriteSimple(const String& aName, int ArrayElementId, const String& xsdType,
+                                          const String& text) {
+    if (fIsSimpleTypeExtension) {
+        fNode->SetValue(Variant(text));
+        return fNode;
+    }
+    IXMLNodePtr element = AddElement(fNode, StripUnderscore(aName), ArrayElementId >= 0);
+    if (Typed() && !xsdType.empty())
+        element->AddAttribute(u"xsi:type", Variant(xsdType));
+    element->SetValue(Variant(text));
+    return element;
+}
+
+bool TROXMLSerializer::ReadSimple(const String& aName, int ArrayElementId, String& text) const {
+    IXMLNodePtr node = fIsSimpleTypeExtension ? fNode : FindElement(aName, ArrayElementId);
+    if (IsNilNode(node)) {
+        text.clear();
+        return false;
+    }
+    text = VarToStr(node->GetValue());
+    return true;
+}
+
+void TROXMLSerializer::WriteInteger(const String& aName, TOrdType anOrdType, std::int64_t Ref, int ArrayElementId) {
+    WriteSimple(aName, ArrayElementId, XsdIntegerType(anOrdType), IntToStr(Ref));
+}
+
+void TROXMLSerializer::WriteInt64(const String& aName, std::int64_t Ref, int ArrayElementId) {
+    if (fIsSimpleTypeExtension && Typed())
+        fNode->AddAttribute(u"xsi:type", Variant(String(u"xsd:long")));
+    WriteSimple(aName, ArrayElementId, u"xsd:long", IntToStr(Ref));
+}
+
+void TROXMLSerializer::WriteUInt64(const String& aName, std::uint64_t Ref, int ArrayElementId) {
+    if (fIsSimpleTypeExtension && Typed())
+        fNode->AddAttribute(u"xsi:type", Variant(String(u"xsd:unsignedLong")));
+    WriteSimple(aName, ArrayElementId, u"xsd:unsignedLong", UIntToStr(Ref));
+}
+
+void TROXMLSerializer::ReadInteger(const String& aName, TOrdType anOrdType, std::int64_t& Ref, int ArrayElementId) {
+    String text;
+    if (!ReadSimple(aName, ArrayElementId, text)) {
+        Ref = 0;
+        return;
+    }
+    std::int64_t value = 0, lo = 0, hi = 0;
+    if (!TryStrToInt64(text, value))
+        IntegerError(text);
+    OrdRange(anOrdType, lo, hi);
+    // A value outside the declared width is refused instead of being cut to it.
+    if (value < lo || value > hi)
+        IntegerError(text);
+    Ref = value;
+}
+
+void TROXMLSerializer::ReadInt64(const String& aName, std::int64_t& Ref, int ArrayElementId) {
+    String text;
+    if (!ReadSimple(aName, ArrayElementId, text)) {
+        Ref = 0;
+        return;
+    }
+    if (!TryStrToInt64(text, Ref))
+        IntegerError(text);
+}
+
+void TROXMLSerializer::ReadUInt64(const String& aName, std::uint64_t& Ref, int ArrayElementId) {
+    String text;
+    if (!ReadSimple(aName, ArrayElementId, text)) {
+        Ref = 0;
+        return;
+    }
+    auto fail = [&] { throw EConvertError(u"'%s' is not a valid integer value", {text}); };
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == u' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    int base = 10;
+    if (i < text.size() && (text[i] == u'$' || text[i] == u'x' || text[i] == u'X'))
+        base = 16, ++i;
+    else if (i + 1 < text.size() && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X'))
+        base = 16, i += 2;
+    if (i >= text.size())
+        fail();
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        Char c = text[i];
+        int d = c >= u'0' && c <= u'9'                 ? c - u'0'
+                : base == 16 && c >= u'a' && c <= u'f' ? c - u'a' + 10
+                : base == 16 && c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                                       : -1;
+        if (d < 0 || value > (std::numeric_limits<std::uint64_t>::max() - std::uint64_t(d)) / std::uint64_t(base))
+            fail();
+        value = value * std::uint64_t(base) + std::uint64_t(d);
+    }
+    if (negative && value != 0)
+        fail();
+    Ref = value;
+}
+
+void TROXMLSerializer::WriteEnumerated(const String& aName, const TypeInfo& anEnumTypeInfo, std::int64_t Ref,
+                                       int ArrayElementId) {
+    const bool isBoolean = anEnumTypeInfo.Name == u"Boolean";
+    String text;
+    String type;
+    if (isBoolean) {
+        text = Ref ? u"true" : u"false";
+        type = u"xsd:boolean";
+    } else {
+        String valueName = GetEnumName(anEnumTypeInfo, Ref);
+        const String prefix = anEnumTypeInfo.Name + u"_";
+        if (valueName.size() > prefix.size() && valueName.compare(0, prefix.size(), prefix) == 0)
+            valueName = valueName.substr(prefix.size());
+        text = valueName == u"___Empty" ? String()
+                                        : EnumSoapNameFromValue(anEnumTypeInfo.Name, valueName, DefaultNamespaces());
+        type = u"ro:" + anEnumTypeInfo.Name;
+    }
+    if (fIsSimpleTypeExtension && Typed())
+        fNode->AddAttribute(u"xsi:type", Variant(type));
+    WriteSimple(aName, ArrayElementId, type, text);
+}
+
+void TROXMLSerializer::ReadEnumerated(const String& aName, const TypeInfo& anEnumTypeInfo, std::int64_t& Ref,
+                                      int ArrayElementId) {
+    String text;
+    if (!ReadSimple(aName, ArrayElementId, text)) {
+        Ref = 0;
+        return;
+    }
+    if (text.empty())
+        return;
+    auto invalid = [&] {
+        throw EROException(u"The value \"%s\" for parameter \"%s\" of \"%s\" type is invalid",
+                           {text, aName, anEnumTypeInfo.Name});
+    };
+    if (anEnumTypeInfo.Name == u"Boolean") {
+        if (SameText(text, u"true") || text == u"1")
+            Ref = 1;
+        else if (SameText(text, u"false") || text == u"0")
+            Ref = 0;
+        else
+            invalid();
+        return;
+    }
+    String valueName = EnumValueFromSoapName(anEnumTypeInfo.Name, text, DefaultNamespaces());
+    int value = GetEnumValue(anEnumTypeInfo, valueName);
+    if (value < 0)
+        value = GetEnumValue(anEnumTypeInfo, anEnumTypeInfo.Name + u"_" + text);
+    if (value < 0)
+        invalid();
+    Ref = value;
+}
+
+void TROXMLSerializer::WriteUnicodeString(const String& aName, const String& Ref, int ArrayElementId) {
+    WriteLegacyString(aName, Ref, {paAsUTF8String}, ArrayElementId);
+}
+
+void TROXMLSerializer::WriteLegacyString(const String& aName, const String& Ref, TParamAttributes ExtraAttributes,
+                                         int ArrayElementId) {
+    if (MaxStringSize() > 0 && std::int64_t(Ref.size()) > MaxStringSize())
+        throw EROException(u"Cannot write string with length %d. Max allowed length is %d",
+                           {std::int64_t(Ref.size()), MaxStringSize()});
+    const String name = StripUnderscore(aName);
+    const bool ansi = !ExtraAttributes.Contains(paAsUTF8String);
+    if (!ansi && fNode && fAttributes.IndexOf(name) >= 0) {
+        String attribute = fAnonymousAttributes.IndexOfName(name) >= 0 ? fAnonymousAttributes.Values(name) : name;
+        fNode->AddAttribute(attribute, Variant(Ref));
+        return;
+    }
+    if (fIsSimpleTypeExtension) {
+        fNode->SetValue(Variant(Ref));
+        return;
+    }
+    IXMLNodePtr element = AddElement(fNode, name, ArrayElementId >= 0);
+    if (Typed())
+        element->AddAttribute(u"xsi:type", Variant(String(u"xsd:string")));
+    if (Ref.size() >= 12 && Ref.starts_with(u"<![CDATA[") && Ref.ends_with(u"]]>"))
+        element->AddCData(Ref.substr(9, Ref.size() - 12));
+    else
+        element->SetValue(Variant(Ref));
+}
+
+void TROXMLSerializer::ReadUnicodeString(const String& aName, String& Ref, int ArrayElementId, int aMaxLength) {
+    ReadLegacyString(aName, Ref, {paAsUTF8String}, ArrayElementId, aMaxLength);
+}
+
+void TROXMLSerializer::ReadLegacyString(const String& aName, String& Ref, TParamAttributes ExtraAttributes,
+                                        int ArrayElementId, int) {
+    const String name = StripUnderscore(aName);
+    const bool ansi = !ExtraAttributes.Contains(paAsUTF8String);
+    String text;
+    if (!ansi && fNode && fAttributes.IndexOf(name) >= 0) {
+        String attribute = fAnonymousAttributes.IndexOfName(name) >= 0 ? fAnonymousAttributes.Values(name) : name;
+        for (int i = 0, n = fNode->GetAttributeCount(); i < n; ++i) {
+            IXMLNodePtr a = fNode->GetAttributes(i);
+            if (SameText(a->GetName(), attribute)) {
+                text = VarToStr(a->GetValue());
+                break;
+            }
+        }
+    } else {
+        ReadSimple(aName, ArrayElementId, text);
+    }
+    if (MaxStringSize() > 0 && std::int64_t(text.size()) > MaxStringSize())
+        throw EROException(u"Cannot read string with length %d. Max allowed length is %d",
+                           {std::int64_t(text.size()), MaxStringSize()});
+    Ref = std::move(text);
+}
+
+void TROXMLSerializer::WriteGuid(const String& aName, const String& Ref, int ArrayElementId) {
+    TGUID guid;
+    if (!TryStringToGUID(Ref, guid))
+        throw EConvertError(u"'%s' kein gültiger Wert für GUID", {Ref});
+    String text = GUIDToString(guid);
+    WriteLegacyString(aName, text.substr(1, text.size() - 2), {paAsAnsiString}, ArrayElementId);
+}
+
+void TROXMLSerializer::ReadGuid(const String& aName, String& Ref, int ArrayElementId) {
+    String text;
+    ReadLegacyString(aName, text, {paAsAnsiString}, ArrayElementId);
+    Ref = !text.empty() && text[0] == u'{' ? text : u"{" + text + u"}";
+}
+
+void TROXMLSerializer::WriteDateTime(const String& aName, TDateTime Ref, int ArrayElementId) {
+    int year, month, day, hour, minute, second, msec;
+    DecodeDateTime(Ref, year, month, day, hour, minute, second, msec);
+    String text = IntToStr(year);
+    while (text.size() < 4)
+        text.insert(text.begin(), u'0');
+    text += u"-" + TwoDigits(month) + u"-" + TwoDigits(day) + u"T" + TwoDigits(hour) + u":" + TwoDigits(minute) + u":" +
+            TwoDigits(second);
+    if (msec != 0)
+        text += u"." + String(1, Char(u'0' + msec / 100)) + TwoDigits(msec % 100);
+    WriteSimple(aName, ArrayElementId, u"xsd:dateTime", text);
+}
+
+void TROXMLSerializer::ReadDateTime(const String& aName, TDateTime& Ref, int ArrayElementId) {
+    String text;
+    ReadSimple(aName, ArrayElementId, text);
+    Ref = Trim(text).empty() ? 0 : ISO8601ToUtcDateTime(text);
+}
+
+void TROXMLSerializer::WriteDouble(const String& aName, TFloatType aFloatType, long double Ref, int ArrayElementId) {
+    double value = aFloatType == ftSingle ? double(float(Ref)) : double(Ref);
+    WriteSimple(aName, ArrayElementId, aFloatType == ftSingle ? u"xsd:float" : u"xsd:double", XmlFloatToStr(value));
+}
+
+void TROXMLSerializer::ReadDouble(const String& aName, TFloatType aFloatType, long double& Ref, int ArrayElementId) {
+    String text;
+    if (!ReadSimple(aName, ArrayElementId, text)) {
+        Ref = 0;
+        return;
+    }
+    double value = XmlStrToFloat(text);
+    if (aFloatType == ftComp)
+        value = std::nearbyint(value);
+    Ref = value;
+}
+
+void TROXMLSerializer::WriteBinary(const String& aName, const TObject* Ref, int ArrayElementId) {
+    auto* stream = dynamic_cast<const TROBinaryMemoryStream*>(Ref);
+    if (!stream && !Typed())
+        return;
+    IXMLNodePtr element =
+        fIsSimpleTypeExtension ? fNode : AddElement(fNode, StripUnderscore(aName), ArrayElementId >= 0);
+    const bool hex = fSerializationOptions.Contains(xsoHexBinary);
+    if (!stream) {
+        element->AddAttribute(u"xsi:nil", Variant(String(u"true")));
+        return;
+    }
+    if (Typed())
+        element->AddAttribute(u"xsi:type", Variant(String(hex ? u"xsd:hexBinary" : u"xsd:base64Binary")));
+    auto& source = const_cast<TROBinaryMemoryStream&>(*stream);
+    String text;
+    if (hex) {
+        text = source.ToHexString();
+    } else {
+        source.SetPosition(0);
+        TMemoryStream encoded;
+        Base64EncodeStream(source, encoded, true);
+        for (std::uint8_t b : encoded.Bytes())
+            text.push_back(Char(b));
+    }
+    element->SetValue(Variant(text));
+}
+
+void TROXMLSerializer::ReadBinary(const String& aName, std::unique_ptr<TObject>& Ref, int ArrayElementId) {
+    IXMLNodePtr node = fIsSimpleTypeExtension ? fNode : FindElement(aName, ArrayElementId);
+    if (IsNilNode(node)) {
+        Ref.reset();
+        return;
+    }
+    String type = fSerializationOptions.Contains(xsoHexBinary) ? u"hexBinary" : u"base64Binary";
+    for (int i = 0, n = node->GetAttributeCount(); i < n; ++i) {
+        IXMLNodePtr a = node->GetAttributes(i);
+        if (SameText(a->GetLocalName(), u"type"))
+            type = VarToStr(a->GetValue());
+    }
+    if (auto colon = type.find(u':'); colon != String::npos)
+        type = type.substr(colon + 1);
+    const String text = VarToStr(node->GetValue());
+    auto stream = std::make_unique<TROBinaryMemoryStream>();
+    if (type == u"hexBinary") {
+        std::vector<std::uint8_t> bytes;
+        std::size_t i = 0;
+        auto digit = [&](Char c) -> int {
+            if (c >= u'0' && c <= u'9')
+                return c - u'0';
+            if (c >= u'a' && c <= u'f')
+                return c - u'a' + 10;
+            if (c >= u'A' && c <= u'F')
+                return c - u'A' + 10;
+            throw EROException(u"incorrect hex byte is detected: %s", {String(1, c)});
+        };
+        while (i < text.size()) {
+            // Line breaks between pairs are skipped; XML parsing has already turned CR LF into LF.
+            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+                i += 2;
+                continue;
+            }
+            if (text[i] == u'\n') {
+                ++i;
+                continue;
+            }
+            // An odd last digit is refused instead of being dropped.
+            if (i + 1 >= text.size())
+                throw EROException(u"incorrect hex byte is detected: %s", {text.substr(i)});
+            int hi = digit(text[i]), lo = digit(text[i + 1]);
+            bytes.push_back(std::uint8_t(hi << 4 | lo));
+            i += 2;
+        }
+        stream->WriteBuffer(bytes);
+    } else {
+        std::string ascii = Narrow(text);
+        TBytesStream encoded(
+            std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(ascii.data()), ascii.size()));
+        Base64DecodeStream(encoded, *stream);
+    }
+    stream->SetPosition(0);
+    Ref = std::move(stream);
+}
+
+} // namespace vgl

@@ -1,0 +1,128 @@
+#pragma once
+// TROXMLSerializer: typed values as elements and attributes of an XML node tree, and back. The
+// serializer works below a current node: writes append elements to it, reads look values up
+// among its children by local name. Numbers always use "." whatever the host locale.
+
+#include <cstdint>
+
+#include "platform/rtl/string_list.h"
+#include "remoting/core/ro_serializer.h"
+#include "remoting/core/xml_interfaces.h"
+
+namespace vgl {
+
+enum TROXMLSerializationOption {
+    xsoWriteMultiRefArray,
+    xsoWriteMultiRefObject,
+    xsoSendUntyped,
+    xsoStrictStructureFieldOrder,
+    xsoIgnoreStructureType,
+    xsoEncodedXML,
+    xsoClientIdInWsdl,
+    xsoDocument,
+    xsoSplitServiceWsdls,
+    xsoExternalTypesAsReferences,
+    xsoSoap12,
+    xsoSkipOperationName,
+    xsoDocumentLiteralWrappedNaming,
+    xsoHexBinary
+};
+VGL_DECLARE_ENUM(TROXMLSerializationOption);
+VGL_DECLARE_SET(TROXMLSerializationOptions, TROXMLSerializationOption);
+
+/// The options of a new serializer (and of the service host's message).
+TROXMLSerializationOptions DefaultXMLSerializationOptions();
+
+class TROXMLSerializer : public TROSerializer {
+    VGL_CLASS(TROXMLSerializer, TROSerializer)
+
+    explicit TROXMLSerializer(IXMLNodePtr aStorageRef = nullptr);
+    ~TROXMLSerializer() override;
+
+    /// Makes `aStorageRef` the current node and forgets the reference state of the previous one.
+    void SetStorageRef(IXMLNodePtr aStorageRef);
+    const IXMLNodePtr& CurrentNode() const { return fNode; }
+
+    TROXMLSerializationOptions SerializationOptions() const { return fSerializationOptions; }
+    void SetSerializationOptions(TROXMLSerializationOptions value);
+    /// RPC-encoded: neither xsoSendUntyped nor xsoDocument, and (with a current node) a document
+    /// that indexes elements by "id".
+    bool RPCEncoding() const { return fRPCEncoding; }
+    bool GetRecordStrictOrder() const override;
+
+    /// Field names of the current structure that travel as attributes, and name=value lines
+    /// giving an attribute name that differs from the field name.
+    TStringList& Attributes() { return fAttributes; }
+    TStringList& AnonymousAttributes() { return fAnonymousAttributes; }
+
+    void WriteInteger(const String& aName, TOrdType anOrdType, std::int64_t Ref, int ArrayElementId) override;
+    void WriteInt64(const String& aName, std::int64_t Ref, int ArrayElementId) override;
+    void WriteUInt64(const String& aName, std::uint64_t Ref, int ArrayElementId);
+    void WriteEnumerated(const String& aName, const TypeInfo& anEnumTypeInfo, std::int64_t Ref,
+                         int ArrayElementId) override;
+    void WriteUnicodeString(const String& aName, const String& Ref, int ArrayElementId) override;
+    void WriteLegacyString(const String& aName, const String& Ref, TParamAttributes ExtraAttributes,
+                           int ArrayElementId) override;
+    void WriteDateTime(const String& aName, TDateTime Ref, int ArrayElementId) override;
+    void WriteDouble(const String& aName, TFloatType aFloatType, long double Ref, int ArrayElementId) override;
+    void WriteGuid(const String& aName, const String& Ref, int ArrayElementId) override;
+    void WriteBinary(const String& aName, const TObject* Ref, int ArrayElementId) override;
+
+    void ReadInteger(const String& aName, TOrdType anOrdType, std::int64_t& Ref, int ArrayElementId) override;
+    void ReadInt64(const String& aName, std::int64_t& Ref, int ArrayElementId) override;
+    void ReadUInt64(const String& aName, std::uint64_t& Ref, int ArrayElementId);
+    void ReadEnumerated(const String& aName, const TypeInfo& anEnumTypeInfo, std::int64_t& Ref,
+                        int ArrayElementId) override;
+    void ReadUnicodeString(const String& aName, String& Ref, int ArrayElementId, int aMaxLength = -1) override;
+    void ReadLegacyString(const String& aName, String& Ref, TParamAttributes ExtraAttributes, int ArrayElementId,
+                          int aMaxLength = -1) override;
+    void ReadDateTime(const String& aName, TDateTime& Ref, int ArrayElementId) override;
+    void ReadDouble(const String& aName, TFloatType aFloatType, long double& Ref, int ArrayElementId) override;
+    void ReadGuid(const String& aName, String& Ref, int ArrayElementId) override;
+    void ReadBinary(const String& aName, std::unique_ptr<TObject>& Ref, int ArrayElementId) override;
+
+    /// The child of the current node for a value: by local name (one leading "_" removed,
+    /// case-sensitive, any namespace) or, for an array item, by the item list being read.
+    IXMLNodePtr FindElement(const String& aName, int ArrayElementId) const;
+    /// No node, or a node with xsi:nil="true" (the XML Schema instance namespace, exactly "true").
+    static bool IsNilNode(const IXMLNodePtr& node);
+
+protected:
+    /// Appends the element of a value to `parent`, named and placed in a namespace by the
+    /// prefix rules.
+    IXMLNodePtr AddElement(const IXMLNodePtr& parent, const String& name, bool arrayItem);
+    /// The element of a simple value: a new element, or the current node inside a simple type
+    /// extension; xsi:type `xsdType` unless untyped (empty: none).
+    IXMLNodePtr WriteSimple(const String& aName, int ArrayElementId, const String& xsdType, const String& text);
+    /// The text of a simple value and whether it was present and not nil.
+    bool ReadSimple(const String& aName, int ArrayElementId, String& text) const;
+    bool Typed() const { return !fSerializationOptions.Contains(xsoSendUntyped); }
+    void InitializeRPCEncoding();
+    void ClearDocumentCache();
+
+    IXMLNodePtr fNode;
+    TStringList fPrefixMap;
+    String fPrefix;
+    String fCurrentNamespace;
+    TROXMLSerializationOptions fSerializationOptions;
+    IXMLNodePtr fBodyNode;
+    std::int32_t fMaxRef = 0;
+    IXMLNodePtr fRespNode;
+    String fArrayElementName;
+    std::vector<std::vector<int>> fElements;
+    TStringList fAttributes;
+    TStringList fAnonymousAttributes;
+    bool fIsSimpleTypeExtension = false;
+    String fSimpleType;
+    bool fRPCEncoding = false;
+    std::shared_ptr<IXMLDocumentCache> fXMLDocumentCache;
+};
+
+/// Number text of the serializer: shortest general form with up to 15 significant digits, "."
+/// separator, "E" exponent without "+" or leading zeros; "NaN", "INF", "-INF".
+String XmlFloatToStr(double value);
+/// The inverse; also "NaN", "INF", "-INF" in any letter case. Raises EConvertError
+/// "'%s' ist kein gültiger Gleitkommawert".
+double XmlStrToFloat(StringView text);
+
+} // namespace vgl
