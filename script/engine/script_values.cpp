@@ -66,4 +66,89 @@ Variant fsValueSubtract(const Variant& a, const Variant& b) {
     return Variant(double(AsNumber(a) - AsNumber(b)));
 }
 
+Variant fsValueMultiply(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return Null();
+    if (IsIntegral(a) && IsIntegral(b)) {
+        std::int64_t r;
+        if (!__builtin_mul_overflow(AsInt(a), AsInt(b), &r))
+            return IntResult(r);
+    }
+    return Variant(double(AsNumber(a) * AsNumber(b)));
+}
+
+Variant fsValueDivide(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return Null();
+    const long double d = AsNumber(b);
+    if (d == 0)
+        throw EZeroDivide(u"Floating point division by zero");
+    return Variant(double(AsNumber(a) / d));
+}
+
+namespace {
+
+// The integer operands of div, mod and the shifts: texts and floats convert to integers.
+std::int64_t IntOperand(const Variant& v) {
+    if (v.IsEmpty())
+        return 0;
+    if (IsText(v))
+        return Variant(double(StrToFloat(v.AsString()))).AsInt64();
+    return v.AsInt64();
+}
+
+} // namespace
+
+Variant fsValueIntDivide(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return Null();
+    const std::int64_t x = IntOperand(a), y = IntOperand(b);
+    if (y == 0)
+        throw EDivByZero(u"Division by zero");
+    if (x == INT64_MIN && y == -1)
+        return Variant(-double(INT64_MIN));
+    return IntResult(x / y);
+}
+
+Variant fsValueModulus(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return Null();
+    const std::int64_t x = IntOperand(a), y = IntOperand(b);
+    if (y == 0)
+        throw EDivByZero(u"Division by zero");
+    if (y == -1)
+        return IntResult(0);
+    return IntResult(x % y);
+}
+
+Variant fsValueNegate(const Variant& a) {
+    if (a.IsNull())
+        return Null();
+    if (IsIntegral(a)) {
+        const std::int64_t x = AsInt(a);
+        if (x == INT64_MIN)
+            return Variant(-double(INT64_MIN));
+        return IntResult(-x);
+    }
+    return Variant(double(-AsNumber(a)));
+}
+
+Variant fsValueShl(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return Null();
+    const std::int64_t n = IntOperand(b);
+    if (n < 0 || n >= 64)
+        return IntResult(0);
+    return IntResult(std::int64_t(std::uint64_t(IntOperand(a)) << n));
+}
+
+Variant fsValueShr(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return Null();
+    const std::int64_t n = IntOperand(b);
+    if (n < 0 || n >= 64)
+        return IntResult(0);
+    return IntResult(std::int64_t(std::uint64_t(IntOperand(a)) >> n));
+}
+
 } // namespace vgl

@@ -11,5 +11,19 @@ namespace vgl {
 Variant fsValueAdd(const Variant& a, const Variant& b);
 /// a - b, with the integer rule of fsValueAdd.
 Variant fsValueSubtract(const Variant& a, const Variant& b);
+/// a * b, with the integer rule of fsValueAdd.
+Variant fsValueMultiply(const Variant& a, const Variant& b);
+/// a / b as a float; a zero divisor raises EZeroDivide.
+Variant fsValueDivide(const Variant& a, const Variant& b);
+/// a div b on integers (truncating); a zero divisor raises EDivByZero. The smallest 64-bit
+/// integer divided by -1 gives the floating quotient 2^63 instead of trapping.
+Variant fsValueIntDivide(const Variant& a, const Variant& b);
+/// a mod b on integers (the sign of a); a zero divisor raises EDivByZero; x mod -1 is 0.
+Variant fsValueModulus(const Variant& a, const Variant& b);
+/// -a; negating the smallest 64-bit integer gives the floating 2^63.
+Variant fsValueNegate(const Variant& a);
+/// Shifts of the 64-bit pattern; a count below 0 or of 64 and more gives 0.
+Variant fsValueShl(const Variant& a, const Variant& b);
+Variant fsValueShr(const Variant& a, const Variant& b);
 
 } // namespace vgl
