@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <cstdlib>
 #include <map>
 #include <unistd.h>
 
@@ -690,8 +690,8 @@ TEST(View, FixturePagesEqualTheirExpectedPictures) {
         auto page = FixturePage(scale);
         const std::vector<std::uint8_t> bytes = page->SaveToBytes();
         const std::string actual = "/tmp/view_fixture_" + std::to_string(getpid()) + "_" + name + ".bmp";
-        std::ofstream(actual, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                      std::streamsize(bytes.size()));
+        std::ofstream(actual, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
         const std::string expected = std::string(VGL_TEST_DATA_DIR) + "/view_fixture_" + name + ".png";
         if (std::getenv("VGL_UPDATE_EXPECTED"))
             Shell("convert '" + actual + "' '" + expected + "'");
