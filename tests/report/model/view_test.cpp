@@ -15,6 +15,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
+#include "report/foundation/data_links.h"
 #include "report/foundation/report_variables.h"
 #include "report/foundation/vector_canvas.h"
 #include "report/model/shape_view.h"
@@ -233,6 +234,83 @@ TEST(View, HyperlinkExpressionLiterals) {
     view->Hyperlink()->SetExpression(u"N;M");
     view->GetData();
     EXPECT_EQ(view->Hyperlink()->Value(), u"5;6");
+}
+
+// A view with linked content: the link is an expression in brackets.
+class TLinkedView : public TfrxView, public IfrxDataLinkObject {
+    VGL_CLASS(TLinkedView, TfrxView)
+    explicit TLinkedView(TComponent* owner) : TfrxView(owner) {}
+    bool LoadDataFromStream(TStream& stream, const String& link) override {
+        Loaded = link;
+        Size = stream.GetSize();
+        return true;
+    }
+    String Link;
+    String Loaded;
+    std::int64_t Size = -1;
+
+protected:
+    String DataLinkForGetData(bool& isExpression) override {
+        isExpression = true;
+        return Link;
+    }
+};
+VGL_DEFINE_CLASS(TLinkedView) {}
+
+class TTestProtocol : public TfrxCustomDatalinkProtocol {
+public:
+    bool LoadBy(String&, TStream& stream, TObject*) const override {
+        stream.WriteBuffer("abc", 3);
+        return true;
+    }
+};
+
+TEST(View, GetDataLoadsLinkedContent) {
+    frxDataLinkProtocolsInstance().Register(std::make_shared<TTestProtocol>(), u"viewtest");
+    TStandInReport report;
+    report.Values[u"Id"] = Variant(7);
+    auto* view = new TLinkedView(&report);
+    view->Link = u"viewtest://item/[Id]";
+    view->GetData();
+    frxDataLinkProtocolsInstance().Unregister(u"viewtest");
+    EXPECT_EQ(view->Loaded, u"viewtest://item/7");
+    EXPECT_EQ(view->Size, 3);
+    view->Link.clear(); // an empty link loads nothing
+    view->Loaded.clear();
+    view->GetData();
+    EXPECT_EQ(view->Loaded, u"");
+}
+
+TEST(View, HighlightsAndFormats) {
+    TfrxHighlightCollection highlights;
+    auto* h = static_cast<TfrxHighlight*>(highlights.Add());
+    EXPECT_EQ(highlights.Items(0), h);
+    EXPECT_EQ(h->Font()->GetColor(), 255);
+    EXPECT_EQ(h->Font()->GetName(), u"Arial");
+    h->SetColor(clYellow);
+    EXPECT_EQ(h->Color(), clYellow);
+    h->SetFillType(ftGradient);
+    EXPECT_EQ(h->Color(), clNone);
+    h->SetColor(clRed); // only a brush fill takes it
+    EXPECT_EQ(h->FillType(), ftGradient);
+    h->SetCondition(u"<Value> > 0");
+    auto* copy = static_cast<TfrxHighlight*>(highlights.Add());
+    copy->Assign(h);
+    EXPECT_EQ(copy->FillType(), ftGradient);
+    EXPECT_EQ(copy->Condition(), u"<Value> > 0");
+
+    TfrxFormatCollection formats;
+    auto* f = static_cast<TfrxFormat*>(formats.Add());
+    f->FormatStr = u"%2.2f";
+    f->Kind = fkNumeric;
+    f->DecimalSeparator = u",";
+    auto* g = static_cast<TfrxFormat*>(formats.Add());
+    g->Assign(f);
+    EXPECT_EQ(formats.Items(1)->FormatStr, u"%2.2f");
+    EXPECT_EQ(g->Kind, fkNumeric);
+    EXPECT_EQ(g->DecimalSeparator, u",");
+    g->Assign(h); // other sources are ignored
+    EXPECT_EQ(g->FormatStr, u"%2.2f");
 }
 
 TEST(View, StretcheableNextPartAndProcessing) {
