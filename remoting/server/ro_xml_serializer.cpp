@@ -11,6 +11,7 @@
 #include "remoting/core/ro_datetime.h"
 #include "remoting/core/ro_enum_names.h"
 #include "remoting/core/ro_exceptions.h"
+#include "remoting/core/xml_document.h"
 #include "remoting/server/ro_stream_codecs.h"
 
 namespace vgl {
@@ -71,7 +72,7 @@ const Char* XsdIntegerType(TOrdType type) {
     return names[type];
 }
 
-String TwoDigits(int v) {
+String TwoDigits(std::int32_t v) {
     return String(1, Char(u'0' + v / 10)) + Char(u'0' + v % 10);
 }
 
@@ -469,16 +470,35 @@ void TROXMLSerializer::ReadGuid(const String& aName, String& Ref, int ArrayEleme
 }
 
 void TROXMLSerializer::WriteDateTime(const String& aName, TDateTime Ref, int ArrayElementId) {
-    int year, month, day, hour, minute, second, msec;
-    DecodeDateTime(Ref, year, month, day, hour, minute, second, msec);
-    String text = IntToStr(year);
-    while (text.size() < 4)
-        text.insert(text.begin(), u'0');
-    text += u"-" + TwoDigits(month) + u"-" + TwoDigits(day) + u"T" + TwoDigits(hour) + u":" + TwoDigits(minute) + u":" +
-            TwoDigits(second);
-    if (msec != 0)
-        text += u"." + String(1, Char(u'0' + msec / 100)) + TwoDigits(msec % 100);
+    WriteSimple(aName, ArrayElementId, u"xsd:dateTime", DateTimeToISO8601(Ref));
+}
+
+void TROXMLSerializer::WriteXSDateTime(const String& aName, const XsDateTime* Ref, int ArrayElementId) {
+    String text;
+    if (Ref) {
+        text = DateTimeToISO8601(Ref->DateTime());
+        if (Ref->WriteTimeZone()) {
+            const std::int32_t offset = Ref->TimeZoneOffset();
+            if (offset == 0) {
+                text += u"Z";
+            } else {
+                const std::int32_t minutes = offset < 0 ? -offset : offset;
+                text += (offset < 0 ? u"-" : u"+") + TwoDigits(minutes / 60) + u":" + TwoDigits(minutes % 60);
+            }
+        }
+    }
     WriteSimple(aName, ArrayElementId, u"xsd:dateTime", text);
+}
+
+void TROXMLSerializer::ReadXsDateTime(const String& aName, std::unique_ptr<XsDateTime>& Ref, int ArrayElementId) {
+    String text;
+    if (!ReadSimple(aName, ArrayElementId, text) || Trim(text).empty()) {
+        Ref.reset();
+        return;
+    }
+    std::int32_t offset = 0;
+    const TDateTime value = ParseISO8601DateTime(Trim(text), offset);
+    Ref = std::make_unique<XsDateTime>(value, offset == NoTimeZoneOffset ? XsDateTime::NoTimeZone : offset);
 }
 
 void TROXMLSerializer::ReadDateTime(const String& aName, TDateTime& Ref, int ArrayElementId) {
@@ -502,6 +522,149 @@ void TROXMLSerializer::ReadDouble(const String& aName, TFloatType aFloatType, lo
     if (aFloatType == ftComp)
         value = std::nearbyint(value);
     Ref = value;
+}
+
+void TROXMLSerializer::WriteVariant(const String& aName, const Variant& Ref, int ArrayElementId) {
+    const TVarType type = VarType(Ref) & varTypeMask;
+    switch (type) {
+    case varEmpty:
+    case varNull:
+    case varError: {
+        IXMLNodePtr element =
+            fIsSimpleTypeExtension ? fNode : AddElement(fNode, StripUnderscore(aName), ArrayElementId >= 0);
+        element->AddAttribute(type == varEmpty ? u"xsi:empty" : u"xsi:null", Variant(String(u"1")));
+        return;
+    }
+    case varSmallint:
+        return WriteInteger(aName, otSWord, Ref.AsInt64(), ArrayElementId);
+    case varInteger:
+        return WriteInteger(aName, otSLong, Ref.AsInt64(), ArrayElementId);
+    case varShortInt:
+        return WriteInteger(aName, otSByte, Ref.AsInt64(), ArrayElementId);
+    case varByte:
+        return WriteInteger(aName, otUByte, Ref.AsInt64(), ArrayElementId);
+    case varWord:
+        return WriteInteger(aName, otUWord, Ref.AsInt64(), ArrayElementId);
+    case varLongWord:
+        return WriteInteger(aName, otULong, Ref.AsInt64(), ArrayElementId);
+    case varInt64:
+        return WriteInt64(aName, Ref.AsInt64(), ArrayElementId);
+    case varUInt64:
+        return WriteUInt64(aName, Ref.AsUInt64(), ArrayElementId);
+    case varSingle:
+        return WriteDouble(aName, ftSingle, Ref.AsDouble(), ArrayElementId);
+    case varDouble:
+        return WriteDouble(aName, ftDouble, Ref.AsDouble(), ArrayElementId);
+    case varCurrency:
+        return WriteDouble(aName, ftCurr, Ref.AsDouble(), ArrayElementId);
+    case varDate:
+        return WriteDateTime(aName, Ref.AsDate(), ArrayElementId);
+    case varOleStr:
+    case varString:
+    case varUString:
+        return WriteUnicodeString(aName, VarToStr(Ref), ArrayElementId);
+    case varBoolean:
+        return WriteEnumerated(aName, TypeInfoFor(TypeTag<bool>{}), Ref.AsInt64() != 0, ArrayElementId);
+    default:
+        throw ENotSupportedException(Format(u"Unsupported variant type \"%d\"", {int(type)}) + u" Not Supported");
+    }
+}
+
+void TROXMLSerializer::ReadVariant(const String& aName, Variant& Ref, int ArrayElementId) {
+    IXMLNodePtr node = fIsSimpleTypeExtension ? fNode : FindElement(aName, ArrayElementId);
+    if (!node) {
+        Ref = Null();
+        return;
+    }
+    if (VarToStr(node->GetAttributeValue(u"xsi:empty", Variant(String()))) == u"1") {
+        Ref = Variant();
+        return;
+    }
+    if (VarToStr(node->GetAttributeValue(u"xsi:null", Variant(String()))) == u"1") {
+        Ref = Null();
+        return;
+    }
+    String type = u"xsd:string";
+    for (int i = 0, n = node->GetAttributeCount(); i < n; ++i) {
+        IXMLNodePtr a = node->GetAttributes(i);
+        if (SameText(a->GetLocalName(), u"type"))
+            type = VarToStr(a->GetValue());
+    }
+    if (auto colon = type.find(u':'); colon != String::npos)
+        type = type.substr(colon + 1);
+    // The typed reads look the value up again under the same name and index.
+    std::int64_t i = 0;
+    long double d = 0;
+    if (SameText(type, u"string")) {
+        String text;
+        ReadUnicodeString(aName, text, ArrayElementId);
+        Ref = Variant(text);
+    } else if (SameText(type, u"float") || SameText(type, u"double")) {
+        ReadDouble(aName, ftDouble, d, ArrayElementId);
+        Ref = SameText(type, u"float") ? Variant(float(d)) : Variant(double(d));
+    } else if (SameText(type, u"byte")) {
+        ReadInteger(aName, otSByte, i, ArrayElementId);
+        Ref = Variant(static_cast<signed char>(i));
+    } else if (SameText(type, u"unsignedByte")) {
+        ReadInteger(aName, otUByte, i, ArrayElementId);
+        Ref = Variant(static_cast<unsigned char>(i));
+    } else if (SameText(type, u"short")) {
+        ReadInteger(aName, otSWord, i, ArrayElementId);
+        Ref = Variant(static_cast<short>(i));
+    } else if (SameText(type, u"unsignedShort")) {
+        ReadInteger(aName, otUWord, i, ArrayElementId);
+        Ref = Variant(static_cast<unsigned short>(i));
+    } else if (SameText(type, u"int")) {
+        ReadInteger(aName, otSLong, i, ArrayElementId);
+        Ref = Variant(static_cast<int>(i));
+    } else if (SameText(type, u"unsignedInt")) {
+        ReadInteger(aName, otULong, i, ArrayElementId);
+        Ref = Variant(static_cast<unsigned>(i));
+    } else if (SameText(type, u"long")) {
+        ReadInt64(aName, i, ArrayElementId);
+        Ref = Variant(static_cast<long long>(i));
+    } else if (SameText(type, u"unsignedLong")) {
+        std::uint64_t u = 0;
+        ReadUInt64(aName, u, ArrayElementId);
+        Ref = Variant(static_cast<unsigned long long>(u));
+    } else if (SameText(type, u"boolean")) {
+        ReadEnumerated(aName, TypeInfoFor(TypeTag<bool>{}), i, ArrayElementId);
+        Ref = Variant(i != 0);
+    } else if (SameText(type, u"dateTime")) {
+        // The runtime has no time-stamp variant: a zone is applied, giving the UTC date.
+        std::unique_ptr<XsDateTime> value;
+        ReadXsDateTime(aName, value, ArrayElementId);
+        Ref = Variant::FromDate(value ? value->AsUTCDateTime() : 0);
+    }
+}
+
+void TROXMLSerializer::WriteXml(const String& aName, const std::shared_ptr<IXMLNode>& Ref, int ArrayElementId) {
+    if (fSerializationOptions.Contains(xsoEncodedXML))
+        return WriteUnicodeString(aName, Ref ? Ref->GetXML() : String(), ArrayElementId);
+    IXMLNodePtr element = AddElement(fNode, StripUnderscore(aName), ArrayElementId >= 0);
+    if (Ref)
+        element->AddXml(Ref->GetXML());
+}
+
+void TROXMLSerializer::ReadXml(const String& aName, std::shared_ptr<IXMLNode>& Ref, int ArrayElementId) {
+    IXMLNodePtr node = FindElement(aName, ArrayElementId);
+    if (!fSerializationOptions.Contains(xsoEncodedXML) && node && node->GetChildrenCount() > 0) {
+        IXMLNodePtr first = node->GetFirstChild();
+        if (first && first->GetName() != u"#text") {
+            auto doc = CreateROXmlDocument();
+            doc->SetXML(first->GetXML());
+            Ref = doc->GetDocumentNode();
+            return;
+        }
+    }
+    const String text = node && !IsNilNode(node) ? VarToStr(node->GetValue()) : String();
+    if (text.empty()) {
+        Ref.reset();
+        return;
+    }
+    auto doc = CreateROXmlDocument();
+    doc->SetXML(text);
+    Ref = doc->GetDocumentNode();
 }
 
 void TROXMLSerializer::WriteBinary(const String& aName, const TObject* Ref, int ArrayElementId) {

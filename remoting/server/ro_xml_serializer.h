@@ -7,6 +7,7 @@
 
 #include "platform/rtl/string_list.h"
 #include "remoting/core/ro_serializer.h"
+#include "remoting/core/ro_types.h"
 #include "remoting/core/xml_interfaces.h"
 
 namespace vgl {
@@ -67,6 +68,14 @@ class TROXMLSerializer : public TROSerializer {
     void WriteDouble(const String& aName, TFloatType aFloatType, long double Ref, int ArrayElementId) override;
     void WriteGuid(const String& aName, const String& Ref, int ArrayElementId) override;
     void WriteBinary(const String& aName, const TObject* Ref, int ArrayElementId) override;
+    /// By the variant's kind: xsi:empty="1" or xsi:null="1" elements, or the typed operation of
+    /// that kind; ENotSupportedException for kinds without one (decimal among them for now).
+    void WriteVariant(const String& aName, const Variant& Ref, int ArrayElementId) override;
+    /// Embedded elements, or escaped text with xsoEncodedXML.
+    void WriteXml(const String& aName, const std::shared_ptr<IXMLNode>& Ref, int ArrayElementId) override;
+    /// The date-time, then "Z" for offset 0 or "+hh:mm"/"-hh:mm" when the value has a zone; an
+    /// empty element for no value.
+    void WriteXSDateTime(const String& aName, const XsDateTime* Ref, int ArrayElementId);
 
     void ReadInteger(const String& aName, TOrdType anOrdType, std::int64_t& Ref, int ArrayElementId) override;
     void ReadInt64(const String& aName, std::int64_t& Ref, int ArrayElementId) override;
@@ -80,6 +89,14 @@ class TROXMLSerializer : public TROSerializer {
     void ReadDouble(const String& aName, TFloatType aFloatType, long double& Ref, int ArrayElementId) override;
     void ReadGuid(const String& aName, String& Ref, int ArrayElementId) override;
     void ReadBinary(const String& aName, std::unique_ptr<TObject>& Ref, int ArrayElementId) override;
+    /// By the element's type attribute (default string); a missing element gives Null.
+    void ReadVariant(const String& aName, Variant& Ref, int ArrayElementId) override;
+    /// A document of the element's first child element, or of its text ("Invalid input" when
+    /// that does not parse); no value for an empty text.
+    void ReadXml(const String& aName, std::shared_ptr<IXMLNode>& Ref, int ArrayElementId) override;
+    /// The local date-time as written and its offset (none: no zone); no value for a missing,
+    /// nil or empty element.
+    void ReadXsDateTime(const String& aName, std::unique_ptr<XsDateTime>& Ref, int ArrayElementId);
 
     /// The child of the current node for a value: by local name (one leading "_" removed,
     /// case-sensitive, any namespace) or, for an array item, by the item list being read.

@@ -346,3 +346,89 @@ TEST(ROXMLSerializerValues, BinaryValues) {
               u"incorrect hex byte is detected: F");
     EXPECT_EQ(ErrorOf([&] { read(u"<Data>Z=9v</Data>"); }).substr(0, 20), u"Invalid base64 text:");
 }
+
+TEST(ROXMLSerializerValues, ZonedDateTimesVariantsAndXml) {
+    auto written = [](const std::function<void(TROXMLSerializer&)>& write, bool typed = false) {
+        IXMLNodePtr root = RootWith({});
+        TROXMLSerializer s(root);
+        if (typed)
+            s.SetSerializationOptions(DefaultXMLSerializationOptions() - TROXMLSerializationOptions{xsoSendUntyped});
+        write(s);
+        return root;
+    };
+    const TDateTime when = EncodeDateTime(2024, 5, 6, 7, 8, 9, 0);
+    auto zoned = [&](std::int32_t offset) {
+        XsDateTime value(when, offset);
+        return VarToStr(written([&](auto& s) { s.WriteXSDateTime(u"T", &value, -1); })->GetChildren(0)->GetValue());
+    };
+    EXPECT_EQ(zoned(-90), u"2024-05-06T07:08:09-01:30");
+    EXPECT_EQ(zoned(0), u"2024-05-06T07:08:09Z");
+    EXPECT_EQ(zoned(330), u"2024-05-06T07:08:09+05:30");
+    EXPECT_EQ(zoned(XsDateTime::NoTimeZone), u"2024-05-06T07:08:09");
+
+    TROXMLSerializer r(RootWith(u"<T>2024-05-06T07:08:09-01:30</T><U>2024-05-06T07:08:09</U><E/>"));
+    std::unique_ptr<XsDateTime> value;
+    r.ReadXsDateTime(u"T", value, -1);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->TimeZoneOffset(), -90);
+    EXPECT_NEAR(value->DateTime(), when, 1e-9);
+    r.ReadXsDateTime(u"U", value, -1);
+    ASSERT_TRUE(value);
+    EXPECT_FALSE(value->WriteTimeZone());
+    r.ReadXsDateTime(u"E", value, -1);
+    EXPECT_FALSE(value);
+
+    // Variants: untyped ones come back as strings, typed ones in their kind.
+    auto roundTrip = [&](const Variant& v, bool typed) {
+        IXMLNodePtr root = written([&](auto& s) { s.WriteVariant(u"V", v, -1); }, typed);
+        TROXMLSerializer s(root);
+        Variant back = 42;
+        s.ReadVariant(u"V", back, -1);
+        return back;
+    };
+    EXPECT_EQ(VarType(roundTrip(Variant(7), false)), varUString);
+    EXPECT_EQ(VarToStr(roundTrip(Variant(7), false)), u"7");
+    EXPECT_EQ(VarType(roundTrip(Variant(7), true)), varInteger);
+    EXPECT_EQ(VarType(roundTrip(Variant(std::uint8_t(200)), true)), varByte);
+    EXPECT_EQ(VarType(roundTrip(Variant(true), true)), varBoolean);
+    EXPECT_NE(roundTrip(Variant(true), true).AsInt64(), 0);
+    EXPECT_EQ(VarType(roundTrip(Variant(0.5), true)), varDouble);
+    EXPECT_EQ(VarType(roundTrip(Variant(), false)), varEmpty);
+    EXPECT_EQ(VarType(roundTrip(Null(), false)), varNull);
+    {
+        TROXMLSerializer missing(RootWith({}));
+        Variant back = 1;
+        missing.ReadVariant(u"V", back, -1);
+        EXPECT_TRUE(VarIsNull(back));
+    }
+    EXPECT_EQ(ErrorOf([&] { written([](auto& s) { s.WriteVariant(u"V", Variant::FromObject(nullptr), -1); }); }),
+              u"Unsupported variant type \"259\" Not Supported");
+
+    // XML values: embedded elements, escaped text, and text that is no XML.
+    auto doc = CreateROXmlDocument();
+    doc->SetXML(u"<Payload a=\"1\"><Item>x</Item></Payload>");
+    IXMLNodePtr embedded = written([&](auto& s) { s.WriteXml(u"X", doc->GetDocumentNode(), -1); });
+    EXPECT_EQ(embedded->GetChildren(0)->GetXML(), u"<X><Payload a=\"1\"><Item>x</Item></Payload></X>");
+    std::shared_ptr<IXMLNode> back;
+    TROXMLSerializer(embedded).ReadXml(u"X", back, -1);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->GetXML(), u"<Payload a=\"1\"><Item>x</Item></Payload>");
+
+    IXMLNodePtr encoded = written([&](auto& s) {
+        s.SetSerializationOptions(DefaultXMLSerializationOptions() + TROXMLSerializationOptions{xsoEncodedXML});
+        s.WriteXml(u"X", doc->GetDocumentNode(), -1);
+    });
+    EXPECT_EQ(encoded->GetChildren(0)->GetChildrenCount(), 1);
+    EXPECT_EQ(encoded->GetChildren(0)->GetFirstChild()->GetName(), u"#text");
+    TROXMLSerializer encodedReader(encoded);
+    encodedReader.SetSerializationOptions(DefaultXMLSerializationOptions() + TROXMLSerializationOptions{xsoEncodedXML});
+    encodedReader.ReadXml(u"X", back, -1);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->GetLocalName(), u"Payload");
+
+    TROXMLSerializer spaced(RootWith(u"<X>  <Payload/></X>"));
+    EXPECT_EQ(ErrorOf([&] { spaced.ReadXml(u"X", back, -1); }), u"Invalid input");
+    TROXMLSerializer empty(RootWith(u"<X></X>"));
+    empty.ReadXml(u"X", back, -1);
+    EXPECT_FALSE(back);
+}
