@@ -432,3 +432,31 @@ TEST(ROXMLSerializerValues, ZonedDateTimesVariantsAndXml) {
     empty.ReadXml(u"X", back, -1);
     EXPECT_FALSE(back);
 }
+
+TEST(ROXMLSerializerValues, Enumerations) {
+    const TypeInfo color = EnumTypeInfo(u"Color", {u"Color_Red", u"Color_Green", u"Color_"});
+    const TypeInfo kind = EnumTypeInfo(u"TParcelKind", {u"pkParcel", u"pkLetter", u"___Empty"});
+    IXMLNodePtr root = RootWith({});
+    TROXMLSerializer s(root);
+    s.SetSerializationOptions(DefaultXMLSerializationOptions() - TROXMLSerializationOptions{xsoSendUntyped});
+    s.WriteEnumerated(u"A", color, 1, -1);
+    s.WriteEnumerated(u"B", color, 2, -1); // nothing follows the prefix: kept whole
+    s.WriteEnumerated(u"C", kind, 1, -1);
+    s.WriteEnumerated(u"D", kind, 2, -1);
+    EXPECT_EQ(VarToStr(root->GetChildren(0)->GetValue()), u"Green");
+    EXPECT_EQ(VarToStr(root->GetChildren(0)->GetAttributeValue(u"xsi:type", Variant(String()))), u"ro:Color");
+    EXPECT_EQ(VarToStr(root->GetChildren(1)->GetValue()), u"Color_");
+    EXPECT_EQ(VarToStr(root->GetChildren(2)->GetValue()), u"pkLetter");
+    EXPECT_EQ(VarToStr(root->GetChildren(3)->GetValue()), u"");
+
+    std::int64_t v = 0;
+    s.ReadEnumerated(u"A", color, v, -1);
+    EXPECT_EQ(v, 1);
+    s.ReadEnumerated(u"C", kind, v, -1);
+    EXPECT_EQ(v, 1);
+    TROXMLSerializer r(RootWith(u"<K>PKPARCEL</K><Bad>pkBox</Bad>"));
+    r.ReadEnumerated(u"K", kind, v, -1);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(ErrorOf([&] { r.ReadEnumerated(u"Bad", kind, v, -1); }),
+              u"The value \"pkBox\" for parameter \"Bad\" of \"TParcelKind\" type is invalid");
+}
