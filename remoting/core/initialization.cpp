@@ -4,6 +4,7 @@
 
 #include "platform/rtl/reflection.h"
 #include "remoting/core/ro_base_connection.h"
+#include "remoting/core/ro_binary_helpers.h"
 #include "remoting/core/ro_binary_memory_stream.h"
 #include "remoting/core/ro_exceptions.h"
 #include "remoting/core/ro_message.h"
@@ -29,6 +30,7 @@ std::span<const TClass> TransferredExceptions() {
 void InitializeRemotingCore() {
     for (TClass cls : ROExceptionClasses())
         RegisterClass(cls);
+    RegisterClass(&EROBinaryConversionException::StaticClassInfo());
     RegisterClasses({&TROBinaryMemoryStream::StaticClassInfo(), &TROEncryption::StaticClassInfo(),
                      &TROBaseConnection::StaticClassInfo(), &TROMessageEnvelope::StaticClassInfo()});
     CreateUrlSchemaParser();
@@ -44,6 +46,7 @@ void FinalizeRemotingCore() {
     UnRegisterClass(&TROBaseConnection::StaticClassInfo());
     UnRegisterClass(&TROEncryption::StaticClassInfo());
     UnRegisterClass(&TROBinaryMemoryStream::StaticClassInfo());
+    UnRegisterClass(&EROBinaryConversionException::StaticClassInfo());
     for (TClass cls : ROExceptionClasses())
         UnRegisterClass(cls);
 }
