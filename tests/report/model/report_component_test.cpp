@@ -85,13 +85,31 @@ VGL_DEFINE_CLASS(TfrxBand) {
 }
 VGL_DEFINE_CLASS(TPlainThing) {}
 
-struct Registered {
-    Registered() {
+// The stand-ins take the real classes' names in the class registry while the suite runs (so that
+// reading creates them), and give the names back afterwards.
+class StandIns {
+public:
+    StandIns() {
         for (TClass cls :
              {&TfrxReport::StaticClassInfo(), &TfrxView::StaticClassInfo(), &TfrxMemoView::StaticClassInfo(),
-              &TfrxShapeView::StaticClassInfo(), &TfrxBand::StaticClassInfo()})
+              &TfrxShapeView::StaticClassInfo(), &TfrxBand::StaticClassInfo()}) {
+            if (TClass real = GetClass(cls->Name()); real && real != cls) {
+                UnRegisterClass(real);
+                FDisplaced.push_back(real);
+            }
+            RegisterClass(cls);
+            FRegistered.push_back(cls);
+        }
+    }
+    ~StandIns() {
+        for (TClass cls : FRegistered)
+            UnRegisterClass(cls);
+        for (TClass cls : FDisplaced)
             RegisterClass(cls);
     }
+
+private:
+    std::vector<TClass> FRegistered, FDisplaced;
 };
 
 // Runs xmllint --noout on the text; its diagnostics, empty for a well-formed document.
@@ -122,7 +140,9 @@ std::string Saved(TfrxComponent& c, bool children = true) {
 
 class ReportComponent : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { static Registered once; }
+    static void SetUpTestSuite() { FStandIns = std::make_unique<StandIns>(); }
+    static void TearDownTestSuite() { FStandIns.reset(); }
+    static inline std::unique_ptr<StandIns> FStandIns;
     TfrxReport Report;
     TfrxMemoView* Memo(const String& name, TfrxComponent* parent = nullptr) {
         auto* m = new TfrxMemoView(parent ? parent : &Report);
