@@ -7,6 +7,7 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace vgl {
 
@@ -469,12 +470,46 @@ TRect TBarcodeCore2D::DrawingRect(const TCoreWorkArea& area) {
     return RotatedPixelRect(area, Rect(0, 0, area.WTotalWidthInPixels, area.WTotalHeightInPixels));
 }
 
+namespace {
+
+// Fills the rectangle (clipped to the bitmap) of a 24 or 32 bit bitmap with the colour, row by
+// row in its scan lines. False for other formats, which the canvas paints instead.
+bool FillBitmapRect(TBitmap& bitmap, const TRect& rect, TColor color) {
+    const TPixelFormat format = bitmap.GetPixelFormat();
+    if (format != pf24bit && format != pf32bit)
+        return false;
+    const int left = std::max(0, std::min(rect.Left, rect.Right));
+    const int right = std::min(bitmap.GetWidth(), std::max(rect.Left, rect.Right));
+    const int top = std::max(0, std::min(rect.Top, rect.Bottom));
+    const int bottom = std::min(bitmap.GetHeight(), std::max(rect.Top, rect.Bottom));
+    if (left >= right || top >= bottom)
+        return true;
+    const TColor rgb = ColorToRGB(color);
+    const std::uint8_t b = static_cast<std::uint8_t>(GetBValue(rgb));
+    const std::uint8_t g = static_cast<std::uint8_t>(GetGValue(rgb));
+    const std::uint8_t r = static_cast<std::uint8_t>(GetRValue(rgb));
+    const int bytes = format == pf32bit ? 4 : 3;
+    for (int y = top; y < bottom; ++y) {
+        std::uint8_t* px = bitmap.ScanLine(y) + static_cast<std::ptrdiff_t>(left) * bytes;
+        for (int x = left; x < right; ++x, px += bytes) {
+            px[0] = b;
+            px[1] = g;
+            px[2] = r;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 void TBarcodeCore2D::PaintModules(TCoreWorkArea& area, const TRect& rect, TColor color) {
     if (!area.WCanvas || rect.IsEmpty())
         return;
     TCanvas& canvas = *area.WCanvas;
     if (IsQuarterTurn(area.WAngle)) {
         const TRect pixels = RotatedPixelRect(area, rect);
+        if (area.WBitmap && FillBitmapRect(*area.WBitmap, pixels, color))
+            return;
         if (pixels.Width() == 1 && pixels.Height() == 1) {
             canvas.SetPixel(pixels.Left, pixels.Top, color);
             return;
@@ -831,9 +866,15 @@ bool TBarcode2D::RedrawImage() {
     TBitmap symbol(std::max(1, source.Right), std::max(1, source.Bottom));
     if (FInversed)
         FillWithColor(symbol.Canvas(), Rect(0, 0, symbol.GetWidth(), symbol.GetHeight()), FBarColor);
-    area.WCanvas = &symbol.Canvas();
-    DrawWorkArea(area);
-    area.WCanvas = &canvas;
+    {
+        area.WCanvas = &symbol.Canvas();
+        area.WBitmap = &symbol;
+        const TScopeExit restore([&] {
+            area.WBitmap = nullptr;
+            area.WCanvas = &canvas;
+        });
+        DrawWorkArea(area);
+    }
     canvas.FillRect(target);
     canvas.DrawBitmap(target, symbol, source);
     FLockedRect = target;

@@ -53,6 +53,9 @@ struct TCustomWorkArea {
 /// keeps one for its own data; the explicit-text output operations use a temporary one.
 struct TCoreWorkArea {
     TCanvas* WCanvas = nullptr; ///< target of painting (none when only measuring)
+    /// When set, the bitmap WCanvas draws on: upright modules are written straight into its scan
+    /// lines (the same pixels as the canvas would fill, without a canvas call per run).
+    TBitmap* WBitmap = nullptr;
     bool WPrepared = false;     ///< WBarcode / WData hold the last prepared input
     String WBarcode;            ///< the text last encoded (empty when 8-bit data was given)
     AnsiString WData;           ///< the 8-bit data last given (used when WBarcode is empty)

@@ -185,8 +185,17 @@ cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
         cairo_surface_flush(s.Cairo);
         std::uint8_t* data = cairo_image_surface_get_data(s.Cairo);
         int stride = cairo_image_surface_get_stride(s.Cairo);
+        const int bits = BitsPerPixel(bitmap.FPixelFormat);
+        bitmap.SurfaceToPixels();
         for (int y = 0; y < bitmap.FHeight; ++y) {
             auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
+            if (bits == 24 || bits == 32) { // straight from the scan line, without a call per pixel
+                const std::uint8_t* src = bitmap.FPixels.data() + std::ptrdiff_t(y) * bitmap.RowBytes();
+                const int step = bits / 8;
+                for (int x = 0; x < bitmap.FWidth; ++x, src += step)
+                    row[x] = 0xFF000000u | (std::uint32_t(src[2]) << 16) | (std::uint32_t(src[1]) << 8) | src[0];
+                continue;
+            }
             for (int x = 0; x < bitmap.FWidth; ++x) {
                 TColor c = bitmap.GetPixel(x, y);
                 row[x] = 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
