@@ -37,6 +37,13 @@ void TReedSolomon::BuildTables(int galoisField, int primeModulus) {
     if (antilogarithm[galoisField - 1] != 1)
         throw EArgumentException(u"Reed-Solomon: the modulus is not a primitive polynomial");
     logarithm[0] = 1 - galoisField; // never used: 0 has no logarithm
+    // alpha^i for i in 0 .. 2 * order (a sum of two logarithms, each at most order since the
+    // logarithm of 1 is order, needs no reduction), then zeros: a logarithm of 2 * order + 1
+    // stands for the element 0 and gives a zero product.
+    const int order = galoisField - 1;
+    FProduct.assign(static_cast<std::size_t>(3 * order + 2), 0);
+    for (int i = 0; i <= 2 * order; ++i)
+        FProduct[i] = static_cast<std::uint16_t>(antilogarithm[i % order]);
     FLogarithm = std::move(logarithm);
     FAntilogarithm = std::move(antilogarithm);
     FGaloisField = galoisField;
@@ -74,31 +81,28 @@ void TReedSolomon::EncodeWords(std::span<const Word> dataWords, std::span<Word> 
     }
 
     // Remainder of data(x) * x^n divided by the generator, by a shift register. The generator's
-    // logarithms are taken once, so that each step costs one table lookup per coefficient.
+    // logarithms are taken once, in the order the register meets them, so that each step costs
+    // one lookup in the product table per coefficient and no branch.
     const int order = galoisField - 1;
-    FGeneratorLog.resize(n + 1);
-    for (std::size_t k = 0; k <= n; ++k)
-        FGeneratorLog[k] = FGenerator[k] == 0 ? -1 : FLogarithm[FGenerator[k]];
+    const int zeroLog = 2 * order + 1;
+    FGeneratorLog.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const int coefficient = FGenerator[n - k - 1];
+        FGeneratorLog[k] = coefficient == 0 ? zeroLog : FLogarithm[coefficient];
+    }
     FRemainder.assign(n + 1, 0);
+    int* remainder = FRemainder.data();
+    const int* generatorLog = FGeneratorLog.data();
+    const std::uint16_t* product = FProduct.data();
     for (Word d : dataWords) {
-        const int feedback = FRemainder[0] ^ static_cast<int>(d);
+        const int feedback = remainder[0] ^ static_cast<int>(d);
         if (feedback == 0) {
-            for (std::size_t k = 0; k < n; ++k)
-                FRemainder[k] = FRemainder[k + 1];
+            std::copy(remainder + 1, remainder + n + 1, remainder);
             continue;
         }
         const int feedbackLog = FLogarithm[feedback];
-        for (std::size_t k = 0; k < n; ++k) {
-            const int coefficientLog = FGeneratorLog[n - k - 1];
-            int product = 0;
-            if (coefficientLog >= 0) {
-                int exponent = feedbackLog + coefficientLog;
-                if (exponent >= order)
-                    exponent -= order;
-                product = FAntilogarithm[exponent];
-            }
-            FRemainder[k] = FRemainder[k + 1] ^ product;
-        }
+        for (std::size_t k = 0; k < n; ++k)
+            remainder[k] = remainder[k + 1] ^ product[feedbackLog + generatorLog[k]];
     }
     for (std::size_t k = 0; k < n; ++k)
         edccWords[k] = static_cast<Word>(FRemainder[k]);

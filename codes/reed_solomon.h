@@ -49,10 +49,11 @@ private:
 
     std::vector<std::int32_t> FLogarithm;
     std::vector<std::int32_t> FAntilogarithm;
+    std::vector<std::uint16_t> FProduct; // alpha^i for i <= 2 * order, then zeros (see BuildTables)
     int FGaloisField = 0;
     int FPrimeModulus = 0;
     std::vector<int> FGenerator;    // scratch: generator coefficients c[0..n], c[n] = 1
-    std::vector<int> FGeneratorLog; // scratch: their logarithms, -1 for 0
+    std::vector<int> FGeneratorLog; // scratch: their logarithms, highest first; 2 * order + 1 for 0
     std::vector<int> FRemainder;    // scratch: the shift register E[0..n]
 };
 
