@@ -14,7 +14,13 @@ BUILD_PACKAGES=(build-essential cmake ninja-build ccache pkg-config
 # frameworks, the barcode decoder the tests link, and the independent tools they check outputs with.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libssl-dev
     libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3
-    fonts-dejavu-core)
+    fonts-dejavu-core nodejs)
+# The newer barcode reader runs under node from the npm registry; a node that brings its own npm
+# needs no separate package.
+command -v npm >/dev/null 2>&1 || TEST_PACKAGES+=(npm)
+# What only the benchmarks need (./test.sh adds these unless VGL_BUILD_BENCH=OFF): the peer
+# barcode library the encoder is timed against.
+BENCH_PACKAGES=(libzint-dev)
 
 install_missing() {
     local missing=()
