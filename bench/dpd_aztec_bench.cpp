@@ -3,7 +3,10 @@
 // reading a content text back.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "codes/dpd_aztec.h"
 #include "platform/rtl/sysutils.h"
@@ -61,6 +64,27 @@ void BM_DPDAztecAsImage(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DPDAztecAsImage)->Unit(benchmark::kMillisecond);
+
+// The floor for the picture: one memset of the pixel buffer of a 600 x 600 picture of 24 bits.
+void BM_PictureMemset(benchmark::State& state) {
+    std::vector<std::uint8_t> pixels(std::size_t{600} * 600 * 3);
+    int value = 0;
+    for (auto _ : state) {
+        std::memset(pixels.data(), value++ & 0xFF, pixels.size());
+        benchmark::DoNotOptimize(pixels.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_PictureMemset)->Unit(benchmark::kMillisecond);
+
+// A new object, as the content parser's callers and its fuzz target make one per text.
+void BM_DPDAztecConstruct(benchmark::State& state) {
+    for (auto _ : state) {
+        TDPDAztec aztec;
+        benchmark::DoNotOptimize(&aztec);
+    }
+}
+BENCHMARK(BM_DPDAztecConstruct)->Unit(benchmark::kMicrosecond);
 
 void BM_DPDAztecParse(benchmark::State& state) {
     TDPDAztec source;

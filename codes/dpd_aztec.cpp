@@ -228,15 +228,11 @@ void TDPDParcelInfo::CheckAllValuesSet() const {
 // ---- TDPDAztec: objects and fields -----------------------------------------------------------
 
 TDPDAztec::TDPDAztec() {
-    FAztecImage = std::make_unique<TImage>();
-    FAztecImage->Width = kImageSide;
-    FAztecImage->Height = kImageSide;
     FAztecCode = std::make_unique<TBarcode2D_AztecCode>(nullptr);
     // Escapes stay off: the symbol always carries the content text byte for byte, whatever
     // backslashes the field values hold.
     FAztecCode->SetAllowEscape(false);
     FAztecCode->SetStretch(true);
-    FAztecCode->SetImage(FAztecImage.get());
     FAztecCode->OnInvalidLength = [this](TObject*, const String&, bool) { FImageFailed = true; };
     FAztecCode->OnInvalidChar = [this](TObject*, int, Char, bool) { FImageFailed = true; };
     FParcelInfo = std::make_unique<TDPDParcelInfo>();
@@ -423,6 +419,14 @@ Latin1String TDPDAztec::AsString() {
 TImage& TDPDAztec::AsImage() {
     const Latin1String content = AsString();
     const String text = Latin1ToString(content);
+    // The picture is made when first asked for, so that an object only built or parsed never
+    // pays for filling 600 x 600 pixels.
+    if (!FAztecImage) {
+        FAztecImage = std::make_unique<TImage>();
+        FAztecImage->Width = kImageSide;
+        FAztecImage->Height = kImageSide;
+        FAztecCode->SetImage(FAztecImage.get());
+    }
     FImageFailed = false;
     if (FAztecCode->GetBarcode() != text)
         FAztecCode->SetBarcode(text); // redraws; failures come through the events
