@@ -5,11 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include "platform/graphics/canvas.h"
-#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/scope_guard.h"
 
 namespace vgl {
 
@@ -29,17 +30,42 @@ void OnError(j_common_ptr info) {
     std::longjmp(err->Jump, 1);
 }
 
-void OnMessage(j_common_ptr, int) {} // warnings are not reported
+void OnMessage(j_common_ptr, int) {} // trace messages and harmless warnings are not reported
 
-// Decodes into `rows` (top-down, tightly packed); the objects it touches are all created
-// before the jump point, so a long jump leaves nothing unreleased.
-bool DecodeJpeg(std::span<const std::uint8_t> data, int& width, int& height, int& components,
-                std::vector<std::uint8_t>& pixels, char* message) {
+// Warnings that mean scan data is missing or damaged end the load: libjpeg would otherwise fill
+// the rest of the picture with grey and report success, so a cut-off file of a few hundred bytes
+// would load as a huge blank picture.
+void OnDecodeMessage(j_common_ptr info, int level) {
+    if (level >= 0)
+        return;
+    switch (info->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+        OnError(info);
+        break;
+    default:
+        break;
+    }
+}
+
+// Every 8 x 8 block of the full-resolution component costs a Huffman-coded file at least one bit
+// (its DC difference), so a file holds at least one byte for every 512 pixels it declares.
+constexpr std::int64_t MinPixelsPerByte = 512;
+
+// Working memory libjpeg may take beyond the decoded picture: a progressive file keeps a
+// coefficient buffer of about the decoded size, which this allows; more ends the load.
+constexpr long WorkingMemorySlack = 16L << 20;
+
+// Decodes into `bitmap`'s own rows, as blue-green-red or 8-bit grey; the objects it touches are
+// all created before the jump point, so a long jump leaves nothing unreleased.
+bool DecodeJpeg(std::span<const std::uint8_t> data, std::unique_ptr<TBitmap>& bitmap, char* message) {
     jpeg_decompress_struct info;
     ErrorManager err;
     info.err = jpeg_std_error(&err.Base);
     err.Base.error_exit = OnError;
-    err.Base.emit_message = OnMessage;
+    err.Base.emit_message = OnDecodeMessage;
     if (setjmp(err.Jump)) {
         std::strcpy(message, err.Message);
         jpeg_destroy_decompress(&info);
@@ -48,23 +74,25 @@ bool DecodeJpeg(std::span<const std::uint8_t> data, int& width, int& height, int
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data.data(), static_cast<unsigned long>(data.size()));
     jpeg_read_header(&info, TRUE);
-    if (info.jpeg_color_space == JCS_GRAYSCALE)
-        info.out_color_space = JCS_GRAYSCALE;
-    else
-        info.out_color_space = JCS_RGB;
+    info.out_color_space = info.jpeg_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    const std::int64_t pixels = std::int64_t(info.image_width) * info.image_height;
+    const char* refusal = nullptr;
     if (std::int64_t(info.image_width) > MaxGraphicSide || std::int64_t(info.image_height) > MaxGraphicSide ||
-        std::int64_t(info.image_width) * info.image_height > MaxGraphicPixels) {
-        std::strcpy(message, "Image is too large");
+        pixels > MaxGraphicPixels)
+        refusal = "Image is too large";
+    else if (!info.arith_code && pixels > std::int64_t(data.size()) * MinPixelsPerByte)
+        refusal = "The image data is too short for the image size";
+    if (refusal) {
+        std::strcpy(message, refusal);
         jpeg_destroy_decompress(&info);
         return false;
     }
+    info.mem->max_memory_to_use = long(pixels * info.num_components * 2) + WorkingMemorySlack;
     jpeg_start_decompress(&info);
-    width = int(info.output_width);
-    height = int(info.output_height);
-    components = info.output_components;
-    pixels.resize(std::size_t(width) * std::size_t(height) * std::size_t(components));
+    const bool grey = info.output_components == 1;
+    bitmap = std::make_unique<TBitmap>(int(info.output_width), int(info.output_height), grey ? pf8bit : pf24bit);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW row = pixels.data() + std::size_t(info.output_scanline) * std::size_t(width) * std::size_t(components);
+        JSAMPROW row = bitmap->ScanLine(int(info.output_scanline));
         jpeg_read_scanlines(&info, &row, 1);
     }
     jpeg_finish_decompress(&info);
@@ -127,30 +155,15 @@ int TJPEGImage::GetHeight() const {
 
 const TBitmap& TJPEGImage::Decoded() const {
     if (!FBitmap) {
-        int width = 0, height = 0, components = 0;
-        std::vector<std::uint8_t> pixels;
+        std::unique_ptr<TBitmap> bmp;
         char message[JMSG_LENGTH_MAX] = {};
-        if (!DecodeJpeg(FData, width, height, components, pixels, message))
+        if (!DecodeJpeg(FData, bmp, message))
             throw EInvalidGraphic(u"JPEG error: " + Utf8ToString(message));
-        auto bmp = std::make_unique<TBitmap>(width, height, components == 1 ? pf8bit : pf24bit);
-        if (components == 1) {
+        if (bmp->GetPixelFormat() == pf8bit) {
             std::vector<TColor> grey;
             for (int i = 0; i < 256; ++i)
                 grey.push_back(RGB(i, i, i));
             bmp->SetPalette(std::move(grey));
-        }
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* dst = bmp->ScanLine(y);
-            const std::uint8_t* src = pixels.data() + std::size_t(y) * std::size_t(width) * std::size_t(components);
-            if (components == 1) {
-                std::memcpy(dst, src, std::size_t(width));
-            } else {
-                for (int x = 0; x < width; ++x) {
-                    dst[x * 3] = src[x * 3 + 2];
-                    dst[x * 3 + 1] = src[x * 3 + 1];
-                    dst[x * 3 + 2] = src[x * 3];
-                }
-            }
         }
         FBitmap = std::move(bmp);
     }

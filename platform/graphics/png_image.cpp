@@ -73,16 +73,41 @@ bool ValidDepth(int colorType, int bitDepth) {
     }
 }
 
-// The decoded picture, filled by DecodePng; every object exists before the jump point.
+// The decoded picture, filled by DecodePng in the form TPngImage keeps (colour samples and alpha
+// apart); every object exists before the jump point.
 struct Decoded {
     int Width = 0, Height = 0, ColorType = 0, BitDepth = 0;
-    std::vector<std::uint8_t> Raw; // rows as libpng delivers them after the transforms
-    std::size_t RawRowBytes = 0;
+    std::vector<std::uint8_t> Pixels; // rows of RowBytes bytes, colour as blue-green-red
+    std::vector<std::uint8_t> Alpha;  // one byte a pixel for the types with an alpha channel
+    std::size_t RowBytes = 0;
     std::vector<TColor> Palette;
     std::vector<std::uint8_t> PaletteAlpha;
     bool HasKey = false;
     std::uint16_t Key[3] = {};
 };
+
+// Walks the chunk headers: libpng allocates a chunk's declared length before reading its data,
+// so a header declaring 2 GB with nothing behind it must be refused before libpng sees it.
+// Returns the reason a file is refused, or nullptr. Bytes after the IEND chunk are not read.
+const char* CheckChunkLengths(std::span<const std::uint8_t> bytes) {
+    std::size_t at = 8;
+    while (at < bytes.size()) {
+        if (bytes.size() - at < 12)
+            return "Unexpected end of data";
+        const std::uint8_t* h = bytes.data() + at;
+        const std::uint32_t length =
+            std::uint32_t(h[0]) << 24 | std::uint32_t(h[1]) << 16 | std::uint32_t(h[2]) << 8 | h[3];
+        if (length > bytes.size() - at - 12)
+            return "A chunk is longer than the data that remains";
+        at += 12 + std::size_t(length);
+        if (std::memcmp(h + 4, "IEND", 4) == 0)
+            break;
+    }
+    return nullptr;
+}
+
+// Largest ancillary chunk (text, palettes, profiles, decompressed text) libpng may allocate.
+constexpr png_alloc_size_t MaxChunkBytes = 8u << 20;
 
 bool DecodePng(PngContext& ctx, Decoded& out) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &ctx, OnPngError, OnPngWarning);
@@ -92,6 +117,7 @@ bool DecodePng(PngContext& ctx, Decoded& out) {
     }
     png_infop info = png_create_info_struct(png);
     std::vector<png_bytep> rows;
+    std::vector<std::uint8_t> line;
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
         if (!ctx.Message[0])
@@ -99,6 +125,7 @@ bool DecodePng(PngContext& ctx, Decoded& out) {
         return false;
     }
     png_set_read_fn(png, &ctx, ReadData);
+    png_set_chunk_malloc_max(png, MaxChunkBytes);
     png_set_user_limits(png, MaxGraphicSide, MaxGraphicSide);
     png_read_info(png, info);
     png_uint_32 width = 0, height = 0;
@@ -144,12 +171,46 @@ bool DecodePng(PngContext& ctx, Decoded& out) {
     out.Height = int(height);
     out.ColorType = colorType;
     out.BitDepth = bitDepth == 16 ? 8 : bitDepth;
-    out.RawRowBytes = png_get_rowbytes(png, info);
-    out.Raw.resize(out.RawRowBytes * height);
-    rows.resize(height);
-    for (png_uint_32 y = 0; y < height; ++y)
-        rows[y] = out.Raw.data() + std::size_t(y) * out.RawRowBytes;
-    png_read_image(png, rows.data());
+    // The rows go straight into the image's own buffers: types without alpha are read in place;
+    // colour and alpha are split a row at a time, or, for interlaced files that need every row
+    // at once, in place within the pixel buffer afterwards.
+    const std::size_t rawRowBytes = png_get_rowbytes(png, info);
+    const bool split = colorType == PNG_COLOR_TYPE_RGB_ALPHA || colorType == PNG_COLOR_TYPE_GRAY_ALPHA;
+    const std::size_t channels = colorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : 2;
+    out.RowBytes = std::size_t(RowBytesFor(colorType, out.BitDepth, out.Width));
+    if (split ? rawRowBytes != std::size_t(width) * channels : rawRowBytes != out.RowBytes)
+        png_error(png, "Unexpected row size");
+    if (split)
+        out.Alpha.resize(std::size_t(width) * height);
+    auto splitRow = [&](const std::uint8_t* src, std::uint8_t* dst, std::uint8_t* alpha) {
+        const std::size_t colour = channels - 1;
+        for (std::size_t x = 0; x < width; ++x) {
+            alpha[x] = src[x * channels + colour];
+            std::memmove(dst + x * colour, src + x * channels, colour);
+        }
+    };
+    if (split && interlace == PNG_INTERLACE_NONE) {
+        out.Pixels.resize(out.RowBytes * height);
+        line.resize(rawRowBytes);
+        for (png_uint_32 y = 0; y < height; ++y) {
+            png_read_row(png, line.data(), nullptr);
+            splitRow(line.data(), out.Pixels.data() + std::size_t(y) * out.RowBytes,
+                     out.Alpha.data() + std::size_t(y) * width);
+        }
+    } else {
+        out.Pixels.resize(rawRowBytes * height);
+        rows.resize(height);
+        for (png_uint_32 y = 0; y < height; ++y)
+            rows[y] = out.Pixels.data() + std::size_t(y) * rawRowBytes;
+        png_read_image(png, rows.data());
+        if (split) {
+            // each row moves to a lower or equal offset, so a forward pass reads before it writes
+            for (png_uint_32 y = 0; y < height; ++y)
+                splitRow(out.Pixels.data() + std::size_t(y) * rawRowBytes,
+                         out.Pixels.data() + std::size_t(y) * out.RowBytes, out.Alpha.data() + std::size_t(y) * width);
+            out.Pixels.resize(out.RowBytes * height);
+        }
+    }
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
@@ -394,30 +455,22 @@ std::uint8_t TPngImage::GetPixelAlpha(int x, int y) const {
 void TPngImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
     if (!IsPngData(bytes))
         throw EInvalidGraphic(u"PNG error: Not a PNG file");
+    if (const char* refusal = CheckChunkLengths(bytes))
+        throw EInvalidGraphic(u"PNG error: " + Utf8ToString(refusal));
     PngContext ctx;
     ctx.Input = bytes;
     Decoded d;
     if (!DecodePng(ctx, d))
         throw EInvalidGraphic(u"PNG error: " + Utf8ToString(ctx.Message));
-    CreateBlank(d.ColorType, d.BitDepth, d.Width, d.Height);
-    for (int y = 0; y < d.Height; ++y) {
-        const std::uint8_t* src = d.Raw.data() + std::size_t(y) * d.RawRowBytes;
-        std::uint8_t* dst = Scanline(y);
-        std::uint8_t* alpha = AlphaScanline(y);
-        if (d.ColorType == COLOR_RGBALPHA) {
-            for (int x = 0; x < d.Width; ++x) {
-                std::memcpy(dst + x * 3, src + x * 4, 3);
-                alpha[x] = src[x * 4 + 3];
-            }
-        } else if (d.ColorType == COLOR_GRAYSCALEALPHA) {
-            for (int x = 0; x < d.Width; ++x) {
-                dst[x] = src[x * 2];
-                alpha[x] = src[x * 2 + 1];
-            }
-        } else {
-            std::memcpy(dst, src, std::size_t(FRowBytes));
-        }
-    }
+    CheckGraphicSize(d.Width, d.Height);
+    FWidth = d.Width;
+    FHeight = d.Height;
+    FColorType = d.ColorType;
+    FBitDepth = d.BitDepth;
+    FRowBytes = int(d.RowBytes);
+    FRows = std::move(d.Pixels);
+    FAlpha = std::move(d.Alpha);
+    FPalette.clear();
     if (d.ColorType == COLOR_PALETTE)
         FPalette = d.Palette;
     FPaletteAlpha = d.PaletteAlpha;
