@@ -197,7 +197,7 @@ TEST(GzipCodec, DamagedMembersFailWithDataError) {
         {"CRC byte changed", [](Bytes& m) { m[m.size() - 8] ^= 1; }},
         {"ISIZE byte changed", [](Bytes& m) { m[m.size() - 1] ^= 1; }},
         {"last byte cut", [](Bytes& m) { m.pop_back(); }},
-        {"trailer cut", [](Bytes& m) { m.resize(m.size() - 8); }},
+        {"trailer cut", [](Bytes& m) { m.erase(m.end() - 8, m.end()); }},
         {"header only", [](Bytes& m) { m.resize(10); }},
         {"short header", [](Bytes& m) { m.resize(9); }},
         {"extra length cut",
