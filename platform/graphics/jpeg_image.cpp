@@ -58,8 +58,8 @@ constexpr std::int64_t MinPixelsPerByte = 512;
 // coefficient buffer of about the decoded size, which this allows; more ends the load.
 constexpr long WorkingMemorySlack = 16L << 20;
 
-// Decodes into `bitmap`'s own rows, as blue-green-red or 8-bit grey; the objects it touches are
-// all created before the jump point, so a long jump leaves nothing unreleased.
+// Decodes into `bitmap`'s own rows, as blue-green-red or 8-bit grey. The bitmap belongs to the
+// caller and the other objects exist before the jump point, so a long jump leaves nothing unreleased.
 bool DecodeJpeg(std::span<const std::uint8_t> data, std::unique_ptr<TBitmap>& bitmap, char* message) {
     jpeg_decompress_struct info;
     ErrorManager err;
