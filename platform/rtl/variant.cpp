@@ -185,7 +185,8 @@ std::int64_t ToIntegerIn(const Variant& v, TVarType target, std::int64_t lo, std
         break;
     case varUString:
     case varOleStr:
-    case varString: {
+    case varString:
+    case varBcd: {
         String s = TextOf(v);
         long double f;
         bool b;
@@ -233,7 +234,8 @@ long double ToFloat(const Variant& v, TVarType target) {
         return static_cast<long double>(A::Int(v)) / 10000;
     case varUString:
     case varOleStr:
-    case varString: {
+    case varString:
+    case varBcd: {
         String s = TextOf(v);
         long double f;
         bool b;
@@ -422,6 +424,9 @@ Variant Variant::FromDate(TDateTime v) {
 Variant Variant::FromOleStr(StringView v) {
     return A::MakeStr(varOleStr, String(v));
 }
+Variant Variant::FromBcdText(StringView text) {
+    return A::MakeStr(varBcd, String(text));
+}
 Variant Variant::FromError(std::int32_t code) {
     return A::Make(varError, code);
 }
@@ -540,6 +545,7 @@ String Variant::AsString() const {
     case varUString:
     case varOleStr:
     case varString:
+    case varBcd:
         return TextOf(*this);
     default:
         if (IsIntegerKind(FType))
@@ -552,7 +558,8 @@ AnsiString Variant::AsAnsiString() const {
     if (FType == varString)
         return A::Ansi(*this);
     if (FType == varEmpty || FType == varBoolean || FType == varDate || FType == varUString || FType == varOleStr ||
-        FType == varSingle || FType == varDouble || FType == varCurrency || FType == varUInt64 || IsIntegerKind(FType))
+        FType == varSingle || FType == varDouble || FType == varCurrency || FType == varUInt64 || FType == varBcd ||
+        IsIntegerKind(FType))
         return StringToAnsi(AsString());
     CastError(FType, varString);
 }
@@ -647,6 +654,8 @@ String VarTypeAsText(TVarType t) {
         return prefix + u"Any";
     if (base == varObject)
         return prefix + u"Object";
+    if (base == varBcd)
+        return prefix + u"FMTBcd";
     return prefix + u"$" + IntToHex(base, 4);
 }
 

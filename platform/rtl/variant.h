@@ -47,6 +47,8 @@ constexpr TVarType varAny = 0x0101;
 constexpr TVarType varUString = 0x0102; ///< String (UTF-16)
 /// A reference to a host object (FromObject); its own kind, so that no number passes for one.
 constexpr TVarType varObject = 0x0103;
+/// A BCD number (platform/rtl/bcd.h), held as its text; converts through that text.
+constexpr TVarType varBcd = 0x0104;
 constexpr TVarType varTypeMask = 0x0FFF;
 constexpr TVarType varArray = 0x2000;
 constexpr TVarType varByRef = 0x4000;
@@ -99,6 +101,8 @@ public:
     static Variant FromCurrency(std::int64_t scaled); ///< Currency: the value × 10,000
     static Variant FromDate(TDateTime v);
     static Variant FromOleStr(StringView v);
+    /// A varBcd holding the number's text (VarBcdCreate of platform/rtl/bcd.h makes it).
+    static Variant FromBcdText(StringView text);
     static Variant FromError(std::int32_t code);
     /// A reference to a host object (varObject), or nil for none. The Variant holds the object's
     /// identity handle, not its address: once the object is freed the reference reads as freed.

@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/format_settings.h"
 #include "platform/rtl/streams.h"
+#include "remoting/core/ro_utils.h"
 
 namespace vgl {
 
@@ -439,6 +441,32 @@ bool VariantToDecimalBytes(const Variant& value, TDecimal& result) {
     std::memcpy(words, bytes, sizeof(bytes));
     result = TDecimal{words[0], words[1], words[2], words[3]};
     return true;
+}
+
+TDecimal BcdToDecimal(const TBcd& value) {
+    Char separator = FormatSettings().DecimalSeparator;
+    return StrToDecimalValue(BcdToStr(value, separator), separator);
+}
+
+TBcd DecimalToBcd(const TDecimal& value) {
+    return StrToBcd(DecimalToString(value, FormatSettings().DecimalSeparator));
+}
+
+TBcd VariantToBcd(const Variant& value) {
+    if (value.IsNull())
+        return TBcd();
+    TDecimal decimal;
+    if (VariantToDecimalBytes(value, decimal))
+        return DecimalToBcd(decimal);
+    if (value.VType() == varBcd)
+        return VarToBcd(value);
+    String text = value.AsString();
+    ReplaceCharsInSet(text, TSysCharSet{u',', u'.'}, FormatSettings().DecimalSeparator);
+    return StrToBcd(text);
+}
+
+Variant BcdToVariant(const TBcd& value, bool asDecimal) {
+    return asDecimal ? DecimalToVariant(BcdToDecimal(value)) : VarBcdCreate(value);
 }
 
 } // namespace vgl

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/rtl/bcd.h"
 #include "platform/rtl/ustring.h"
 #include "platform/rtl/variant.h"
 #include "remoting/core/ro_exceptions.h"
@@ -61,5 +62,15 @@ TDecimal StrToDecimalValue(StringView text, Char separator);
 Variant DecimalToVariant(const TDecimal& value);
 /// True and the record when `value` is a one-dimensional byte array of exactly 16 elements.
 bool VariantToDecimalBytes(const Variant& value, TDecimal& result);
+
+/// Conversions between decimals and BCD numbers through their texts, with the process's decimal
+/// separator.
+TDecimal BcdToDecimal(const TBcd& value);
+TBcd DecimalToBcd(const TDecimal& value);
+/// Null gives 0; a 16-byte decimal array and a BCD Variant convert directly; any other Variant
+/// is taken as text in which "," and "." both stand for the decimal separator (StrToBcd).
+TBcd VariantToBcd(const Variant& value);
+/// A BCD Variant, or with `asDecimal` the 16-byte decimal array Variant.
+Variant BcdToVariant(const TBcd& value, bool asDecimal);
 
 } // namespace vgl

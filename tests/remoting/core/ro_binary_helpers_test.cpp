@@ -319,3 +319,75 @@ TEST(DecimalTest, VariantForm) {
 
 } // namespace
 } // namespace vgl
+
+namespace vgl {
+namespace {
+
+TEST(BcdTest, TextForms) {
+    struct Case {
+        const char16_t* text;
+        const char16_t* written; // nullptr: not a valid BCD value
+    } cases[] = {
+        {u"0", u"0"},           {u"  -12.50 ", u"-12.50"}, {u"+007", u"7"},     {u"1.5e3", u"1500"},
+        {u"1.5E-3", u"0.0015"}, {u".5", u"0.5"},           {u"5.", u"5"},       {u"-0.00", u"0.00"},
+        {u"", nullptr},         {u"-", nullptr},           {u"1.2.3", nullptr}, {u"1e", nullptr},
+        {u"abc", nullptr},      {u"1 2", nullptr},         {u"1e999", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(String(c.text).size());
+        if (c.written) {
+            EXPECT_EQ(BcdToStr(StrToBcd(c.text)), c.written);
+        } else {
+            try {
+                StrToBcd(c.text);
+                ADD_FAILURE();
+            } catch (const EConvertError& e) {
+                EXPECT_EQ(e.Message(), String(c.text) + u" is not a valid BCD value");
+            }
+        }
+    }
+    String digits64(64, u'9');
+    EXPECT_EQ(BcdToStr(StrToBcd(digits64)), digits64);
+    EXPECT_THROW(StrToBcd(digits64 + u"9"), EConvertError);
+    EXPECT_EQ(StrToBcd(u"1e-64").Precision, 64);
+    EXPECT_THROW(StrToBcd(u"1e-65"), EConvertError); // 65 digits after the point
+}
+
+TEST(BcdTest, VariantKindConvertsThroughItsText) {
+    Variant v = VarBcdCreate(StrToBcd(u"-12.75"));
+    EXPECT_EQ(v.VType(), varBcd);
+    EXPECT_EQ(v.AsString(), u"-12.75");
+    EXPECT_EQ(v.AsDouble(), -12.75);
+    EXPECT_EQ(v.AsInteger(), -13);
+    EXPECT_EQ(v.AsCurrency(), -127500);
+    EXPECT_EQ(VarToBcd(v), StrToBcd(u"-12.75"));
+    EXPECT_EQ(VarTypeAsText(varBcd), u"FMTBcd");
+    EXPECT_THROW(WriteVariantToStream(v, *std::make_unique<TMemoryStream>()), EROBinaryConversionException);
+}
+
+TEST(BcdTest, DecimalConversions) {
+    EXPECT_EQ(BcdToStr(VariantToBcd(Variant(String(u"1,5")))), u"1.5");
+    EXPECT_EQ(BcdToStr(VariantToBcd(Variant(String(u"2.25")))), u"2.25");
+    EXPECT_EQ(BcdToStr(VariantToBcd(Null())), u"0");
+    EXPECT_EQ(BcdToStr(VariantToBcd(Variant(42))), u"42");
+    EXPECT_THROW(VariantToBcd(Variant(String(u"x"))), EConvertError);
+
+    for (const char16_t* text : {u"-12.50", u"0.0000000000000000000000000001", u"79228162514264337593543950335",
+                                 u"-7.9228162514264337593543950335", u"0"}) {
+        TDecimal d = StrToDecimalValue(text, u'.');
+        TBcd bcd = DecimalToBcd(d);
+        EXPECT_EQ(BcdToDecimal(bcd), d) << String(text).size(); // lossless, scale included
+        TDecimal back;
+        ASSERT_TRUE(VariantToDecimalBytes(BcdToVariant(bcd, true), back));
+        EXPECT_EQ(back, d);
+        EXPECT_EQ(VariantToBcd(DecimalToVariant(d)), bcd);
+        Variant asBcd = BcdToVariant(bcd, false);
+        EXPECT_EQ(asBcd.VType(), varBcd);
+        EXPECT_EQ(VariantToBcd(asBcd), bcd);
+    }
+    // A BCD beyond the decimal's range cannot become one.
+    EXPECT_THROW(BcdToDecimal(StrToBcd(u"1e30")), EOverflow);
+}
+
+} // namespace
+} // namespace vgl
