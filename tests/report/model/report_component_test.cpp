@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/report/model/model_test_support.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +20,9 @@
 
 namespace vgl {
 namespace {
+
+using test::Saved;
+using test::XmlLint;
 
 // Stand-ins for the classes of later layers, recognised by their class names as the real ones
 // will be. The report answers the report queries; views publish what the serializer moves.
@@ -111,32 +116,6 @@ public:
 private:
     std::vector<TClass> FRegistered, FDisplaced;
 };
-
-// Runs xmllint --noout on the text; its diagnostics, empty for a well-formed document.
-std::string XmlLint(const std::string& bytes) {
-    char path[] = "/tmp/report_component_XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0)
-        return "cannot make a temporary file";
-    close(fd);
-    std::ofstream(path, std::ios::binary) << bytes;
-    std::string out;
-    if (FILE* p = popen(("xmllint --noout '" + std::string(path) + "' 2>&1").c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, p))
-            out += buffer;
-        pclose(p);
-    }
-    std::filesystem::remove(path);
-    return out;
-}
-
-std::string Saved(TfrxComponent& c, bool children = true) {
-    TMemoryStream stream;
-    c.SaveToStream(stream, children);
-    const auto* bytes = reinterpret_cast<const char*>(stream.Memory());
-    return std::string(bytes, bytes + stream.GetSize());
-}
 
 class ReportComponent : public ::testing::Test {
 protected:

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/report/model/model_test_support.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +25,8 @@
 namespace vgl {
 namespace {
 
+using test::XmlLint;
+
 // A stand-in report: expressions are looked up in a table, the script language and the
 // variable list are its own.
 class TStandInReport : public TfrxReportComponent {
@@ -42,7 +46,7 @@ class TStandInReport : public TfrxReportComponent {
     void ReportUpdateInspector() override { ++InspectorRefreshes; }
 
     std::map<String, Variant> Values;
-    String Language = u"PascalScript";
+    String Language = u"D++Evuzez";
     TfrxVariables Variables;
     TfrxComponent* Self = nullptr;
     int InspectorRefreshes = 0;
@@ -72,10 +76,7 @@ std::unique_ptr<TBitmap> WhiteBitmap(int w, int h) {
 }
 
 std::string Saved(TfrxComponent& c) {
-    TMemoryStream stream;
-    c.SaveToStream(stream, false);
-    const auto* bytes = reinterpret_cast<const char*>(stream.Memory());
-    return std::string(bytes, bytes + stream.GetSize());
+    return test::Saved(c, false);
 }
 
 void Load(TfrxComponent& c, const std::string& text) {
@@ -83,24 +84,6 @@ void Load(TfrxComponent& c, const std::string& text) {
     in.WriteBuffer(text.data(), std::int64_t(text.size()));
     in.SetPosition(0);
     c.LoadFromStream(in);
-}
-
-std::string XmlLint(const std::string& bytes) {
-    char path[] = "/tmp/view_test_XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0)
-        return "cannot make a temporary file";
-    close(fd);
-    std::ofstream(path, std::ios::binary) << bytes;
-    std::string out;
-    if (FILE* p = popen(("xmllint --noout '" + std::string(path) + "' 2>&1").c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, p))
-            out += buffer;
-        pclose(p);
-    }
-    std::filesystem::remove(path);
-    return out;
 }
 
 // ---- Device rectangle and background --------------------------------------------------------
@@ -206,10 +189,10 @@ TEST(View, HyperlinkExpressionLiterals) {
         const char16_t* literal;
     } cases[] = {
         {u"DoveziVorude", u"It's", u"'It''s'"},
-        {u"PascalScript", u"It's", u"\"It's\""},
-        {u"PascalScript", u"say \"hi\"", u"\"say \\\"hi\\\"\""},
+        {u"D++Evuzez", u"It's", u"\"It's\""},
+        {u"D++Evuzez", u"say \"hi\"", u"\"say \\\"hi\\\"\""},
         // A backslash is escaped too, so it cannot end the literal early.
-        {u"PascalScript", u"C:\\dir\\", u"\"C:\\\\dir\\\\\""},
+        {u"D++Evuzez", u"C:\\dir\\", u"\"C:\\\\dir\\\\\""},
         {u"DoveziVorude", u"C:\\", u"'C:\\'"},
     };
     for (const Case& c : cases) {
