@@ -7,10 +7,12 @@
 #include "platform/rtl/guid.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/sysutils.h"
+#include "remoting/core/ro_array.h"
 #include "remoting/core/ro_binary_memory_stream.h"
 #include "remoting/core/ro_datetime.h"
 #include "remoting/core/ro_enum_names.h"
 #include "remoting/core/ro_exceptions.h"
+#include "remoting/core/ro_type_registry.h"
 #include "remoting/core/xml_document.h"
 #include "remoting/server/ro_stream_codecs.h"
 
@@ -748,6 +750,482 @@ void TROXMLSerializer::ReadBinary(const String& aName, std::unique_ptr<TObject>&
     }
     stream->SetPosition(0);
     Ref = std::move(stream);
+}
+
+// ---- Structures and arrays ------------------------------------------------------------------
+
+namespace {
+
+/// Restores the serializer state a structured operation changes, on every exit path.
+struct StructState {
+    IXMLNodePtr& node;
+    IXMLNodePtr savedNode;
+    String& nameSpace;
+    String savedNamespace;
+    String& prefix;
+    String savedPrefix;
+    StructState(IXMLNodePtr& n, String& ns, String& p)
+        : node(n), savedNode(n), nameSpace(ns), savedNamespace(ns), prefix(p), savedPrefix(p) {}
+    ~StructState() {
+        nameSpace = savedNamespace;
+        prefix = savedPrefix;
+        node = savedNode;
+    }
+};
+
+struct ListState {
+    TStringList& list;
+    TStringList saved;
+    explicit ListState(TStringList& l) : list(l) { saved.Assign(l); }
+    ~ListState() { list.Assign(saved); }
+};
+
+bool ClassAttribute(TClass cls, StringView name, String& value) {
+    value.clear();
+    return cls && cls->InheritsFrom(&TROComplexType::StaticClassInfo()) &&
+           TROComplexType::TryGetAttribute(cls, name, value);
+}
+
+bool ClassFlag(TClass cls, StringView name) {
+    String value;
+    return ClassAttribute(cls, name, value) && value == u"1";
+}
+
+String AttributeValue(const IXMLNodePtr& node, StringView name) {
+    for (int i = 0, n = node->GetAttributeCount(); i < n; ++i) {
+        IXMLNodePtr a = node->GetAttributes(i);
+        if (a->GetName() == name)
+            return VarToStr(a->GetValue());
+    }
+    return {};
+}
+
+bool HasAttribute(const IXMLNodePtr& node, StringView name) {
+    for (int i = 0, n = node->GetAttributeCount(); i < n; ++i)
+        if (node->GetAttributes(i)->GetName() == name)
+            return true;
+    return false;
+}
+
+/// The value of the attribute whose local name is "type"; empty when there is none.
+String TypeAttribute(const IXMLNodePtr& node) {
+    for (int i = 0, n = node->GetAttributeCount(); i < n; ++i) {
+        IXMLNodePtr a = node->GetAttributes(i);
+        if (a->GetLocalName() == u"type")
+            return VarToStr(a->GetValue());
+    }
+    return {};
+}
+
+String LocalPart(const String& name) {
+    auto colon = name.find(u':');
+    return colon == String::npos ? name : name.substr(colon + 1);
+}
+
+IXMLNodePtr ChildWithId(const IXMLNodePtr& parent, const String& id) {
+    if (!parent)
+        return nullptr;
+    for (int i = 0, n = parent->GetChildrenCount(); i < n; ++i) {
+        IXMLNodePtr child = parent->GetChildren(i);
+        if (child && HasAttribute(child, u"id") && AttributeValue(child, u"id") == id)
+            return child;
+    }
+    return nullptr;
+}
+
+bool IsTextOrComment(const IXMLNodePtr& node) {
+    const String name = node->GetName();
+    return name == u"#text" || name == u"#comment";
+}
+
+/// The xsd name of an item type ("xsd:int", "ro:TResultInfo"); empty for kinds without one.
+String XsdTypeName(const TypeInfo& type) {
+    switch (type.Kind) {
+    case tkInteger:
+        return XsdIntegerType(OrdTypeOf(type));
+    case tkEnumeration:
+        return type.Name == u"Boolean" ? String(u"xsd:boolean") : u"ro:" + type.Name;
+    case tkFloat:
+        if (type.Name == u"TDateTime")
+            return u"xsd:dateTime";
+        return type.FloatType == ftSingle ? u"xsd:float" : u"xsd:double";
+    case tkString:
+    case tkLString:
+    case tkWString:
+    case tkUString:
+        return u"xsd:string";
+    case tkClass:
+        if (type.ClassType && type.ClassType->InheritsFrom(&TROBinaryMemoryStream::StaticClassInfo()))
+            return u"xsd:base64Binary";
+        return u"ro:" + type.Name;
+    case tkVariant:
+        return type.Name == u"Decimal" ? String(u"xsd:decimal") : String(u"xsd:anyType");
+    case tkInterface:
+        return u"xsd:any";
+    case tkInt64:
+        return u"xsd:long";
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+/// Marks an element as being read for the duration of its structure or array read.
+class TROXMLSerializer::ReadScope {
+public:
+    /// `shared`: the element also holds other values (an anonymous array's parent), so only the
+    /// depth is checked.
+    ReadScope(TROXMLSerializer& s, const IXMLNodePtr& node, bool shared = false) : fS(s) {
+        void* ref = shared ? nullptr : node->GetRef();
+        for (void* r : s.fReading)
+            if (ref && r == ref)
+                throw EROException(u"Element \"%s\" refers to itself while being read", {node->GetLocalName()});
+        if (int(s.fReading.size()) >= MaxNesting)
+            throw EROException(u"Structures nested deeper than %d levels", {std::int64_t(MaxNesting)});
+        s.fReading.push_back(ref);
+    }
+    ~ReadScope() { fS.fReading.pop_back(); }
+
+private:
+    TROXMLSerializer& fS;
+};
+
+IXMLNodePtr TROXMLSerializer::BodyNode() {
+    if (!fBodyNode)
+        for (IXMLNodePtr p = fNode; p; p = p->GetParent())
+            if (SameText(p->GetLocalName(), u"Body")) {
+                fBodyNode = p;
+                break;
+            }
+    return fBodyNode;
+}
+
+IXMLNodePtr TROXMLSerializer::ResolveHref(const IXMLNodePtr& node) {
+    if (!node || !HasAttribute(node, u"href"))
+        return node;
+    const String href = AttributeValue(node, u"href");
+    const String id = href.empty() ? String() : href.substr(1);
+    IXMLNodePtr target;
+    if (fRPCEncoding && fXMLDocumentCache)
+        target = fXMLDocumentCache->GetCachedNode(id);
+    else
+        for (IXMLNodePtr p = node; p && !target; p = p->GetParent())
+            target = ChildWithId(p, id);
+    if (target && HasAttribute(target, u"href")) {
+        // Outside a Body (a header, say) there is none to search: only the response node is.
+        IXMLNodePtr again = ChildWithId(BodyNode(), id);
+        if (!again)
+            again = ChildWithId(fRespNode, id);
+        target = again;
+    }
+    return target;
+}
+
+IXMLNodePtr TROXMLSerializer::WriteReference(const String& name, const String& bodyName, int ArrayElementId) {
+    IXMLNodePtr body = BodyNode();
+    if (!body)
+        throw EROException(u"Cannot write \"%s\" as a reference: there is no Body element", {name});
+    const String savedPrefix = fPrefix;
+    fPrefix.clear();
+    const String number = IntToStr(fMaxRef);
+    ++fMaxRef;
+    IXMLNodePtr element;
+    try {
+        element = AddElement(fNode, name, ArrayElementId >= 0);
+        element->AddAttribute(u"href", Variant(u"#" + number));
+        element = AddElement(body, bodyName, ArrayElementId >= 0);
+        element->AddAttribute(u"id", Variant(number));
+    } catch (...) {
+        fPrefix = savedPrefix;
+        throw;
+    }
+    fPrefix = savedPrefix;
+    return element;
+}
+
+TClass TROXMLSerializer::ClassOfElement(const IXMLNodePtr& node, TClass aClass, bool allowSimpleExtension) const {
+    const String type = TypeAttribute(node);
+    if (type.empty() || SameText(type, u"SOAP-ENC:Array") || SameText(type, u"soapenc:Array") ||
+        fSerializationOptions.Contains(xsoIgnoreStructureType) || (allowSimpleExtension && fIsSimpleTypeExtension))
+        return aClass;
+    const String local = LocalPart(type);
+    TClass cls = FindComplexClass(local, DefaultNamespaces());
+    if (!cls)
+        throw EROException(u"Unknown class \"%s\" found in stream.", {local});
+    if (aClass && !cls->InheritsFrom(aClass))
+        throw EROException(u"Unexpected class found in stream; class \"%s\" does not descend from \"%s\".",
+                           {local, aClass->Name()});
+    return cls;
+}
+
+void TROXMLSerializer::WriteStruct(const String& aName, const TObject* Ref, TClass aClass, int ArrayElementId) {
+    if (aClass && aClass->InheritsFrom(&XsDateTime::StaticClassInfo())) {
+        if (Ref)
+            WriteXSDateTime(aName, static_cast<const XsDateTime*>(Ref), ArrayElementId);
+        else
+            AddElement(fNode, aName, ArrayElementId >= 0);
+        return;
+    }
+    if (!fRespNode)
+        fRespNode = fNode;
+    StructState state(fNode, fCurrentNamespace, fPrefix);
+    ListState attributes(fAttributes), anonymous(fAnonymousAttributes);
+    struct ExtensionReset {
+        TROXMLSerializer& s;
+        ~ExtensionReset() {
+            s.fIsSimpleTypeExtension = false;
+            s.fSimpleType.clear();
+        }
+    } extensionReset{*this};
+
+    const TClass cls = Ref ? Ref->ClassType() : aClass;
+    String value;
+    String elementName = StripUnderscore(aName);
+    if (ClassAttribute(cls, u"SOAPName", value) && GetValidElementName(value) != GetValidElementName(cls->Name()))
+        elementName = value;
+    if (ClassAttribute(cls, u"AttributesNames", value))
+        fAttributes.SetCommaText(value);
+    if (ClassAttribute(cls, u"AnonymousAttributesNames", value))
+        fAnonymousAttributes.SetCommaText(value);
+    fIsSimpleTypeExtension = ClassFlag(cls, u"IsSimpleTypeExtension");
+    if (ClassAttribute(cls, u"SimpleType", value))
+        fSimpleType = value;
+    const String typeName = Ref ? u"ro:" + GetValidElementName(cls->Name()) : String();
+    const bool nillable = ClassFlag(cls, u"Nillable");
+
+    if (fSerializationOptions.Contains(xsoWriteMultiRefObject) && !nillable) {
+        if (!Ref)
+            return;
+        fNode = WriteReference(elementName, typeName, ArrayElementId);
+        if (Typed())
+            fNode->AddAttribute(u"xsi:type", Variant(typeName));
+    } else if (Ref) {
+        fNode = AddElement(fNode, elementName, ArrayElementId >= 0);
+        if (Typed())
+            fNode->AddAttribute(u"xsi:type", Variant(fIsSimpleTypeExtension ? u"xs:" + fSimpleType : typeName));
+        else if (cls != aClass)
+            fNode->AddAttribute(u"xsi:type", Variant(typeName));
+    } else {
+        if (nillable)
+            AddElement(fNode, elementName, ArrayElementId >= 0)->AddAttribute(u"xsi:nil", Variant(String(u"true")));
+        return;
+    }
+    if (fSerializationOptions.Contains(xsoExternalTypesAsReferences) &&
+        ClassAttribute(cls, u"ImportedFromNamespace", value))
+        SetCurrentNamespace(value);
+    auto* complex = dynamic_cast<const TROComplexType*>(Ref);
+    if (!complex)
+        throw EROException(u"Class \"%s\" is no structure", {cls->Name()});
+    const_cast<TROComplexType*>(complex)->WriteComplex(*this);
+}
+
+bool TROXMLSerializer::ReadStruct(const String& aName, TClass aClass, std::unique_ptr<TObject>& Ref,
+                                  int ArrayElementId) {
+    Ref.reset();
+    if (aClass && aClass->InheritsFrom(&XsDateTime::StaticClassInfo())) {
+        std::unique_ptr<XsDateTime> value;
+        ReadXsDateTime(aName, value, ArrayElementId);
+        Ref = std::move(value);
+        return false;
+    }
+    if (!fRespNode)
+        fRespNode = fNode;
+    StructState state(fNode, fCurrentNamespace, fPrefix);
+    ListState attributes(fAttributes), anonymous(fAnonymousAttributes);
+    const bool savedExtension = fIsSimpleTypeExtension;
+    const String savedSimpleType = fSimpleType;
+    struct ExtensionRestore {
+        TROXMLSerializer& s;
+        bool extension;
+        const String& simpleType;
+        ~ExtensionRestore() {
+            s.fIsSimpleTypeExtension = extension;
+            s.fSimpleType = simpleType;
+        }
+    } extensionRestore{*this, savedExtension, savedSimpleType};
+
+    String value;
+    if (ClassAttribute(aClass, u"AttributesNames", value))
+        fAttributes.SetCommaText(value);
+    if (ClassAttribute(aClass, u"AnonymousAttributesNames", value))
+        fAnonymousAttributes.SetCommaText(value);
+    if (ClassAttribute(aClass, u"SimpleType", value))
+        fSimpleType = value;
+
+    IXMLNodePtr node = ResolveHref(FindElement(aName, ArrayElementId));
+    if (IsNilNode(node))
+        return false;
+    fIsSimpleTypeExtension = ClassFlag(aClass, u"IsSimpleTypeExtension");
+    TClass cls = ClassOfElement(node, aClass, true);
+    if (!cls || !cls->CanCreate())
+        throw EROException(u"Cannot create an object of class \"%s\"", {cls ? cls->Name() : String(u"nil")});
+    ReadScope scope(*this, node);
+    std::unique_ptr<TObject> object = cls->Create();
+    auto* complex = dynamic_cast<TROComplexType*>(object.get());
+    if (!complex)
+        throw EROException(u"Class \"%s\" is no structure", {cls->Name()});
+    fNode = node;
+    complex->ReadComplex(*this);
+    Ref = std::move(object);
+    return false;
+}
+
+void TROXMLSerializer::WriteArray(const String& aName, const TObject* Ref, TClass aClass, int ArrayElementId) {
+    if (!fRespNode)
+        fRespNode = fNode;
+    StructState state(fNode, fCurrentNamespace, fPrefix);
+    const String savedItemName = fArrayElementName;
+    struct ItemNameRestore {
+        String& name;
+        String saved;
+        ~ItemNameRestore() { name = saved; }
+    } itemNameRestore{fArrayElementName, savedItemName};
+
+    const bool anonymous = ClassFlag(aClass, u"Anonymous");
+    String itemName;
+    const bool named = Ref && ClassAttribute(Ref->ClassType(), u"ElementName", itemName);
+    auto* array = dynamic_cast<const TROArray*>(Ref);
+    if (Ref && !array)
+        throw EROException(u"Class \"%s\" is no array", {Ref->ClassName()});
+
+    if (anonymous) {
+        fArrayElementName = named ? itemName : savedItemName.empty() ? aName : savedItemName;
+    } else {
+        const String elementName = StripUnderscore(aName);
+        auto arrayType = [&] {
+            return Variant(XsdTypeName(array->GetItemType()) + u"[" + IntToStr(array->Count()) + u"]");
+        };
+        if (fSerializationOptions.Contains(xsoWriteMultiRefArray)) {
+            if (!Ref) {
+                AddElement(fNode, elementName, ArrayElementId >= 0)->AddAttribute(u"xsi:nil", Variant(String(u"true")));
+                return;
+            }
+            const String bodyName = u"ro:" + GetValidElementName(Ref->ClassName());
+            fNode = WriteReference(elementName, bodyName, ArrayElementId);
+        } else {
+            if (!Ref)
+                return;
+            fNode = AddElement(fNode, elementName, ArrayElementId >= 0);
+        }
+        if (Typed()) {
+            fNode->AddAttribute(u"xsi:type", Variant(String(u"SOAP-ENC:Array")));
+            fNode->AddAttribute(u"SOAP-ENC:arrayType", arrayType());
+        }
+        // Items of this array are named by its own class, not by an enclosing array's.
+        fArrayElementName = named ? itemName : String();
+    }
+    if (array)
+        const_cast<TROArray*>(array)->WriteComplex(*this);
+}
+
+bool TROXMLSerializer::ReadArray(const String& aName, TClass aClass, std::unique_ptr<TObject>& Ref,
+                                 int ArrayElementId) {
+    Ref.reset();
+    if (!fRespNode)
+        fRespNode = fNode;
+    StructState state(fNode, fCurrentNamespace, fPrefix);
+    struct ItemNameRestore {
+        String& name;
+        String saved;
+        ~ItemNameRestore() { name = saved; }
+    } itemNameRestore{fArrayElementName, fArrayElementName};
+
+    std::vector<int> positions;
+    TClass cls = aClass;
+    IXMLNodePtr node;
+    if (ClassFlag(aClass, u"Anonymous")) {
+        String itemName;
+        if (!ClassAttribute(aClass, u"ElementName", itemName))
+            itemName = aName;
+        node = fNode;
+        if (!node)
+            return false;
+        for (int i = 0, n = node->GetChildrenCount(); i < n; ++i)
+            if (node->GetChildren(i)->GetLocalName() == itemName)
+                positions.push_back(i);
+        fArrayElementName = itemName;
+    } else {
+        node = ResolveHref(FindElement(aName, ArrayElementId));
+        if (IsNilNode(node))
+            return false;
+        cls = ClassOfElement(node, aClass, false);
+        for (int i = 0, n = node->GetChildrenCount(); i < n; ++i)
+            if (!IsTextOrComment(node->GetChildren(i)))
+                positions.push_back(i);
+        fArrayElementName.clear();
+    }
+    if (!cls || !cls->CanCreate())
+        throw EROException(u"Cannot create an object of class \"%s\"", {cls ? cls->Name() : String(u"nil")});
+    ReadScope scope(*this, node, ClassFlag(aClass, u"Anonymous"));
+    std::unique_ptr<TObject> object = cls->Create();
+    auto* array = dynamic_cast<TROArray*>(object.get());
+    if (!array)
+        throw EROException(u"Class \"%s\" is no array", {cls->Name()});
+    array->ResizeInternal(int(positions.size()), false);
+    fElements.push_back(std::move(positions));
+    struct PositionsPop {
+        std::vector<std::vector<int>>& lists;
+        ~PositionsPop() { lists.pop_back(); }
+    } positionsPop{fElements};
+    fNode = node;
+    array->ReadComplex(*this);
+    Ref = std::move(object);
+    return false;
+}
+
+String TROXMLSerializer::GetArrayElementName(const TypeInfo& anItemType, const void* anItemReference) {
+    if (!fArrayElementName.empty())
+        return fArrayElementName;
+    if (anItemType.Kind != tkClass)
+        return LocalPart(XsdTypeName(anItemType));
+    if (anItemReference)
+        return GetValidElementName(static_cast<const TObject*>(anItemReference)->ClassName());
+    return GetValidElementName(anItemType.Name);
+}
+
+String TROXMLSerializer::GetArrayElementName(const String& anItemType) {
+    if (!fArrayElementName.empty())
+        return fArrayElementName;
+    static const std::pair<const Char*, const Char*> names[] = {
+        {u"Integer", u"int"},       {u"DateTime", u"dateTime"},   {u"Double", u"double"},      {u"Currency", u"double"},
+        {u"WideString", u"string"}, {u"AnsiString", u"string"},   {u"Int64", u"long"},         {u"Boolean", u"boolean"},
+        {u"Variant", u"anyType"},   {u"Binary", u"base64Binary"}, {u"Xml", u"anyType"},        {u"Guid", u"string"},
+        {u"Decimal", u"decimal"},   {u"Utf8String", u"string"},   {u"XsDateTime", u"dateTime"}};
+    for (const auto& [type, name] : names)
+        if (SameText(anItemType, type))
+            return SameText(anItemType, u"Binary") && fSerializationOptions.Contains(xsoHexBinary) ? u"hexBinary"
+                                                                                                   : String(name);
+    return anItemType;
+}
+
+void TROXMLSerializer::SetCurrentNamespace(const String& aNamespace) {
+    if (aNamespace.empty())
+        return;
+    if (aNamespace == u"*") {
+        fCurrentNamespace = aNamespace;
+        fPrefix = u"v0";
+        return;
+    }
+    fCurrentNamespace = aNamespace;
+    int index = -1;
+    for (int i = 0; i < fPrefixMap.Count(); ++i)
+        if (SameText(fPrefixMap[i], aNamespace)) {
+            index = i;
+            break;
+        }
+    if (index < 0) {
+        index = fPrefixMap.Add(aNamespace);
+        if (fNode)
+            if (auto doc = fNode->GetOwnerDocument())
+                if (auto root = doc->GetDocumentNode())
+                    root->AddAttribute(u"xmlns:v" + IntToStr(index + 1), Variant(aNamespace));
+    }
+    fPrefix = u"v" + IntToStr(index + 1);
+}
+
+String TROXMLSerializer::GetCurrentNamespace() const {
+    return fCurrentNamespace == u"*" ? String() : fCurrentNamespace;
 }
 
 } // namespace vgl

@@ -98,6 +98,24 @@ class TROXMLSerializer : public TROSerializer {
     /// nil or empty element.
     void ReadXsDateTime(const String& aName, std::unique_ptr<XsDateTime>& Ref, int ArrayElementId);
 
+    /// Structures (XsDateTime through the date-time operations), arrays and exceptions as elements;
+    /// reading creates the object (no element or a nil element: none). References (href) are
+    /// followed; an element reached again while it is being read, or structures nested deeper
+    /// than MaxNesting, raise EROException.
+    void WriteStruct(const String& aName, const TObject* Ref, TClass aClass, int ArrayElementId) override;
+    bool ReadStruct(const String& aName, TClass aClass, std::unique_ptr<TObject>& Ref, int ArrayElementId) override;
+    void WriteArray(const String& aName, const TObject* Ref, TClass aClass, int ArrayElementId) override;
+    bool ReadArray(const String& aName, TClass aClass, std::unique_ptr<TObject>& Ref, int ArrayElementId) override;
+    String GetArrayElementName(const TypeInfo& anItemType, const void* anItemReference) override;
+    String GetArrayElementName(const String& anItemType) override;
+    static constexpr int MaxNesting = 64;
+
+    /// The namespace of new elements: "*" for none (prefix "v0"); any other URI gets the prefix
+    /// "v" + its number, declared on the document root once. Empty changes nothing.
+    void SetCurrentNamespace(const String& aNamespace);
+    /// Empty for none.
+    String GetCurrentNamespace() const;
+
     /// The child of the current node for a value: by local name (one leading "_" removed,
     /// case-sensitive, any namespace) or, for an array item, by the item list being read.
     IXMLNodePtr FindElement(const String& aName, int ArrayElementId) const;
@@ -114,6 +132,18 @@ protected:
     /// The text of a simple value and whether it was present and not nil.
     bool ReadSimple(const String& aName, int ArrayElementId, String& text) const;
     bool Typed() const { return !fSerializationOptions.Contains(xsoSendUntyped); }
+    /// The element an href points to (the node itself when it has none); no node when nothing
+    /// carries that id.
+    IXMLNodePtr ResolveHref(const IXMLNodePtr& node);
+    /// The nearest ancestor of the current node named "Body" (any letter case), cached.
+    IXMLNodePtr BodyNode();
+    /// Writes the element `name` with href="#n" and appends the value's element with id="n" to
+    /// the Body; returns the latter. EROException when the current node is outside a Body.
+    IXMLNodePtr WriteReference(const String& name, const String& bodyName, int ArrayElementId);
+    /// The class to create for an element: the declared one, or the one its type names.
+    TClass ClassOfElement(const IXMLNodePtr& node, TClass aClass, bool allowSimpleExtension) const;
+    class ReadScope;
+    friend class ReadScope;
     void InitializeRPCEncoding();
     void ClearDocumentCache();
 
@@ -133,6 +163,8 @@ protected:
     String fSimpleType;
     bool fRPCEncoding = false;
     std::shared_ptr<IXMLDocumentCache> fXMLDocumentCache;
+    /// Elements whose structure or array is being read (cycle and depth check).
+    std::vector<void*> fReading;
 };
 
 /// Number text of the serializer: shortest general form with up to 15 significant digits, "."
