@@ -782,6 +782,8 @@ struct ListState {
 
 bool ClassAttribute(TClass cls, StringView name, String& value) {
     value.clear();
+    if (cls && cls->InheritsFrom(&EROException::StaticClassInfo()))
+        return EROException::TryGetAttribute(cls, name, value);
     return cls && cls->InheritsFrom(&TROComplexType::StaticClassInfo()) &&
            TROComplexType::TryGetAttribute(cls, name, value);
 }
@@ -1226,6 +1228,66 @@ void TROXMLSerializer::SetCurrentNamespace(const String& aNamespace) {
 
 String TROXMLSerializer::GetCurrentNamespace() const {
     return fCurrentNamespace == u"*" ? String() : fCurrentNamespace;
+}
+
+void TROXMLSerializer::WriteException(const String& aName, const TObject* Ref, int ArrayElementId) {
+    if (!Ref)
+        return;
+    auto* exception = dynamic_cast<const EROException*>(Ref);
+    if (!exception)
+        throw EROException(u"Class \"%s\" is no framework exception", {Ref->ClassName()});
+    if (!fRespNode)
+        fRespNode = fNode;
+    StructState state(fNode, fCurrentNamespace, fPrefix);
+    const TClass cls = Ref->ClassType();
+    String name = aName, value;
+    if (ClassAttribute(cls, u"ElementName", value))
+        name = value;
+    if (ClassAttribute(cls, u"ElementNamespace", value))
+        SetCurrentNamespace(value);
+    // Writing omits the element whenever "Anonymous" is declared, whatever its value.
+    if (!ClassAttribute(cls, u"Anonymous", value)) {
+        fNode = AddElement(fNode, StripUnderscore(name), ArrayElementId >= 0);
+        if (Typed())
+            fNode->AddAttribute(u"xsi:type", Variant(u"ro:" + cls->Name()));
+    }
+    exception->WriteException(*this);
+}
+
+void TROXMLSerializer::ReadException(const String& aName, std::unique_ptr<TObject>& Ref, int ArrayElementId) {
+    if (!Ref)
+        return;
+    auto* exception = dynamic_cast<EROException*>(Ref.get());
+    if (!exception)
+        throw EROException(u"Class \"%s\" is no framework exception", {Ref->ClassName()});
+    if (!fRespNode)
+        fRespNode = fNode;
+    StructState state(fNode, fCurrentNamespace, fPrefix);
+    if (ClassFlag(Ref->ClassType(), u"Anonymous")) {
+        exception->ReadException(*this);
+        return;
+    }
+    IXMLNodePtr node = ResolveHref(FindElement(aName, ArrayElementId));
+    if (IsNilNode(node)) {
+        Ref.reset();
+        return;
+    }
+    ReadScope scope(*this, node);
+    fNode = node;
+    exception->ReadException(*this);
+}
+
+void TROXMLSerializer::ChangeClass(TClass aClass) {
+    if (fPrefix == u"v0" || !aClass)
+        return;
+    if (!aClass->InheritsFrom(&EROException::StaticClassInfo()) &&
+        !aClass->InheritsFrom(&TROComplexType::StaticClassInfo()))
+        return;
+    String value;
+    if (ClassAttribute(aClass, u"ImportedFromNamespace", value))
+        SetCurrentNamespace(value);
+    if (ClassAttribute(aClass, u"ElementNamespace", value))
+        SetCurrentNamespace(value);
 }
 
 } // namespace vgl

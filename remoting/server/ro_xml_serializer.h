@@ -106,6 +106,13 @@ class TROXMLSerializer : public TROSerializer {
     bool ReadStruct(const String& aName, TClass aClass, std::unique_ptr<TObject>& Ref, int ArrayElementId) override;
     void WriteArray(const String& aName, const TObject* Ref, TClass aClass, int ArrayElementId) override;
     bool ReadArray(const String& aName, TClass aClass, std::unique_ptr<TObject>& Ref, int ArrayElementId) override;
+    /// An exception's fields under its element ("ElementName", "ElementNamespace"; none of its
+    /// own when the class declares "Anonymous"). Reading fills the caller's object, or frees it
+    /// when the element is missing or nil.
+    void WriteException(const String& aName, const TObject* Ref, int ArrayElementId) override;
+    void ReadException(const String& aName, std::unique_ptr<TObject>& Ref, int ArrayElementId) override;
+    /// Makes the class's "ImportedFromNamespace", then its "ElementNamespace", current.
+    void ChangeClass(TClass aClass) override;
     String GetArrayElementName(const TypeInfo& anItemType, const void* anItemReference) override;
     String GetArrayElementName(const String& anItemType) override;
     static constexpr int MaxNesting = 64;

@@ -49,6 +49,30 @@ VGL_DEFINE_CLASS(TAnonHolder) {
     b.Property(u"Item", &TAnonHolder::FItem);
 }
 
+/// "Anonymous" declared with "0": written without its own element, read from one.
+class EAnonFault : public EROException {
+    VGL_CLASS(EAnonFault, EROException)
+    EAnonFault() : EROException(String()) {}
+    [[noreturn]] void Raise() const override { throw *this; }
+    std::int32_t FCode = 0;
+};
+VGL_DEFINE_CLASS(EAnonFault) {
+    b.Property(u"Code", &EAnonFault::FCode);
+    b.ClassAttribute(u"ROCustomAttribute", u"Anonymous", u"0");
+}
+
+class ENamedFault : public EROException {
+    VGL_CLASS(ENamedFault, EROException)
+    ENamedFault() : EROException(String()) {}
+    [[noreturn]] void Raise() const override { throw *this; }
+    std::int32_t FCode = 0;
+};
+VGL_DEFINE_CLASS(ENamedFault) {
+    b.Property(u"Code", &ENamedFault::FCode);
+    b.ClassAttribute(u"ROCustomAttribute", u"ElementName", u"Fault");
+    b.ClassAttribute(u"ROCustomAttribute", u"ElementNamespace", u"urn:faults");
+}
+
 namespace {
 
 const char16_t* kRoot = u"<Root xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
@@ -358,6 +382,54 @@ TEST_F(XmlStructTest, UnassignedXsDateTimeIsAnEmptyElementReadAsZero) {
     s.ReadStruct(u"At", &XsDateTime::StaticClassInfo(), obj, -1);
     ASSERT_NE(obj, nullptr);
     EXPECT_EQ(static_cast<XsDateTime&>(*obj).TimeZoneOffset(), 60);
+}
+
+TEST_F(XmlStructTest, ExceptionsWithAndWithoutTheirOwnElement) {
+    auto root = RootWith(u"");
+    TROXMLSerializer s(root);
+    EAnonFault anon;
+    anon.FCode = 7;
+    s.WriteException(u"Anon", &anon, -1);
+    EXPECT_EQ(root->GetChildren(0)->GetXML(), u"<Code>7</Code>");
+
+    ENamedFault named;
+    named.FCode = 9;
+    s.WriteException(u"Ignored", &named, -1);
+    IXMLNodePtr fault = root->GetChildren(1);
+    EXPECT_EQ(fault->GetName(), u"v1:Fault");
+    EXPECT_EQ(fault->GetNamespace(), u"urn:faults");
+    EXPECT_EQ(VarToStr(root->GetAttributeValue(u"xmlns:v1", Variant(String()))), u"urn:faults");
+    EXPECT_EQ(s.GetCurrentNamespace(), u"");
+    EXPECT_EQ(s.CurrentNode(), root);
+
+    TROXMLSerializer reader(RootWith(u"<Code>1</Code><Anon><Code>5</Code></Anon>"));
+    std::unique_ptr<TObject> obj = std::make_unique<EAnonFault>();
+    reader.ReadException(u"Anon", obj, -1);
+    ASSERT_NE(obj, nullptr);
+    EXPECT_EQ(static_cast<EAnonFault&>(*obj).FCode, 5);
+    reader.ReadException(u"Missing", obj, -1);
+    EXPECT_EQ(obj, nullptr);
+}
+
+TEST_F(XmlStructTest, NamespacesGetNumberedPrefixesDeclaredOnTheRoot) {
+    auto root = RootWith(u"<Inner/>");
+    TROXMLSerializer s(root->GetChildren(0));
+    s.SetCurrentNamespace(u"urn:a");
+    s.SetCurrentNamespace(u"urn:b");
+    s.SetCurrentNamespace(u"URN:A");
+    EXPECT_EQ(s.GetCurrentNamespace(), u"URN:A");
+    s.WriteStruct(u"C", nullptr, &TCountryInfo::StaticClassInfo(), -1);
+    TCountryInfo country;
+    s.WriteStruct(u"C", &country, &TCountryInfo::StaticClassInfo(), -1);
+    EXPECT_EQ(s.CurrentNode()->GetChildren(0)->GetName(), u"v1:C");
+    EXPECT_EQ(VarToStr(root->GetAttributeValue(u"xmlns:v2", Variant(String()))), u"urn:b");
+    s.SetCurrentNamespace(u"");
+    EXPECT_EQ(s.GetCurrentNamespace(), u"URN:A");
+    s.SetCurrentNamespace(u"*");
+    EXPECT_EQ(s.GetCurrentNamespace(), u"");
+    s.WriteStruct(u"D", &country, &TCountryInfo::StaticClassInfo(), -1);
+    EXPECT_EQ(s.CurrentNode()->GetChildren(1)->GetName(), u"D");
+    EXPECT_EQ(s.CurrentNode()->GetChildren(1)->GetNamespace(), u"");
 }
 
 TEST_F(XmlStructTest, ArrayElementNamesByItemType) {
