@@ -697,7 +697,9 @@ void TROXMLSerializer::WriteBinary(const String& aName, const TObject* Ref, int 
 }
 
 void TROXMLSerializer::ReadBinary(const String& aName, std::unique_ptr<TObject>& Ref, int ArrayElementId) {
-    IXMLNodePtr node = fIsSimpleTypeExtension ? fNode : FindElement(aName, ArrayElementId);
+    if (!fRespNode)
+        fRespNode = fNode;
+    IXMLNodePtr node = fIsSimpleTypeExtension ? fNode : ResolveHref(FindElement(aName, ArrayElementId));
     if (IsNilNode(node)) {
         Ref.reset();
         return;

@@ -190,6 +190,9 @@ TEST_F(XmlStructTest, FixtureTypesRoundTripTypedAndUntyped) {
         writer.SetSerializationOptions(options);
         writer.WriteStruct(u"Request", &request, &TGeoLabelData::StaticClassInfo(), -1);
         writer.WriteArray(u"Result", results.get(), &TResultArray::StaticClassInfo(), -1);
+        if (typed)
+            EXPECT_EQ(VarToStr(root->GetChildren(1)->GetAttributeValue(u"SOAP-ENC:arrayType", Variant(String()))),
+                      u"ro:TResultInfo[2]");
 
         TROXMLSerializer reader(root);
         reader.SetSerializationOptions(options);
@@ -271,8 +274,9 @@ TEST_F(XmlStructTest, XsiTypeNamesTheClassToCreate) {
 TEST_F(XmlStructTest, HrefResolvesToEarlierAndLaterBodyChildren) {
     for (bool targetFirst : {false, true}) {
         SCOPED_TRACE(targetFirst);
-        const String target = u"<ro:TCountryInfo id=\"5\"><iso_3166a2>FR</iso_3166a2></ro:TCountryInfo>";
-        const String request = u"<Request><RCountry href=\"#5\"/></Request>";
+        const String target = u"<ro:TCountryInfo id=\"5\"><iso_3166a2>FR</iso_3166a2></ro:TCountryInfo>"
+                              u"<Data id=\"6\">c2Vjb25k</Data>";
+        const String request = u"<Request><RCountry href=\"#5\"/></Request><Bytes href=\"#6\"/>";
         auto root =
             RootWith(u"<Envelope><Body>" + (targetFirst ? target + request : request + target) + u"</Body></Envelope>");
         IXMLNodePtr body = root->GetChildren(0)->GetChildren(0);
@@ -282,6 +286,10 @@ TEST_F(XmlStructTest, HrefResolvesToEarlierAndLaterBodyChildren) {
         auto& read = static_cast<TGeoLabelData&>(*obj);
         ASSERT_NE(read.FRCountry, nullptr);
         EXPECT_EQ(read.FRCountry->Fiso_3166a2, u"FR");
+        std::unique_ptr<TObject> bytes;
+        s.ReadBinary(u"Bytes", bytes, -1);
+        ASSERT_NE(bytes, nullptr);
+        EXPECT_EQ(static_cast<TROBinaryMemoryStream&>(*bytes).ToString(), u"second");
     }
 }
 
