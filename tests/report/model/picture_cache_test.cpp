@@ -129,6 +129,28 @@ TEST_F(PictureCacheTest, IndexesAndUnreadableItems) {
     EXPECT_EQ(store.Item(3).Offset, store.Item(2).Offset + std::int64_t(Bitmap(2, 2)->SaveToBytes().size()));
 }
 
+// A picture that fails to write itself.
+class TUnsavableBitmap : public TBitmap {
+public:
+    using TBitmap::TBitmap;
+    std::vector<std::uint8_t> SaveToBytes() const override { throw EInvalidGraphic(u"cannot save"); }
+};
+
+TEST_F(PictureCacheTest, FailedSaveLeavesTheRestIntact) {
+    TfrxPictureCache cache;
+    EXPECT_EQ(cache.AddPicture(Bitmap(2, 2).get()), 1);
+    TUnsavableBitmap bad(3, 3);
+    EXPECT_THROW(cache.AddPicture(&bad), EInvalidGraphic);
+    EXPECT_EQ(cache.AddPicture(Bitmap(4, 4).get()), 3);
+    EXPECT_FALSE(cache.Originals().IsReadable(2));
+    EXPECT_FALSE(cache.GetGraphic(2));
+    for (int i : {1, 3}) {
+        std::unique_ptr<TGraphic> g = cache.GetGraphic(i);
+        ASSERT_TRUE(g);
+        EXPECT_EQ(g->GetWidth(), i + 1);
+    }
+}
+
 TEST_F(PictureCacheTest, BitmapItemAsHexText) {
     TfrxPictureCache cache;
     ASSERT_EQ(cache.AddPicture(Bitmap(2, 1).get()), 1);
