@@ -139,7 +139,9 @@ void TfrxDrawText::SetDimensions(long double scaleX, long double scaleY, long do
                                  const TRect& originalRect, const TRect& scaledRect) {
     FScaleX = scaleX;
     FScaleY = scaleY;
-    FPrintScale = printScale;
+    // A print scale of zero, below zero or not a number would divide by zero on the printer path
+    // (q := DefPPI / dpiY / PrintScale): such a scale counts as 1.
+    FPrintScale = (printScale > 0 && std::isfinite(double(printScale))) ? printScale : 1;
     FOriginalRect = originalRect;
     FScaledRect = scaledRect;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <thread>
 
 #include "platform/graphics/bitmap.h"
@@ -113,7 +115,7 @@ protected:
 
     /// Lays the memo out in a 300 × 100 report-unit rectangle drawn at `scale` device pixels per
     /// report unit, then draws it on `c` with the recorder set.
-    void Draw(TCanvas& c, long double scale) {
+    void Draw(TCanvas& c, long double scale, long double printScale = 1) {
         TfrxDrawTextLock lock(D);
         TFont font;
         font.SetName(u"Arial Narrow");
@@ -125,7 +127,7 @@ protected:
         const TRect r = Rect(10, 20, 310, 120);
         const TRect scaled =
             Rect(int(Round(10 * scale)), int(Round(20 * scale)), int(Round(310 * scale)), int(Round(120 * scale)));
-        D.SetDimensions(scale, scale, 1, r, scaled);
+        D.SetDimensions(scale, scale, printScale, r, scaled);
         TfrxWideStrings text;
         for (const String& s : kMemo)
             text.Add(s);
@@ -187,6 +189,20 @@ TEST_F(DrawTextDeviceTest, APrinterWithoutResolutionCountsAs96Dpi) {
     EXPECT_EQ(first.Y(), 20);
     const std::vector<int> mw = MeasuredWidths();
     EXPECT_EQ(LineSums(VC), (std::vector<int>{int(Round(mw[0] / 6.25L)), int(Round(mw[1] / 6.25L))}));
+}
+
+TEST_F(DrawTextDeviceTest, APrintScaleOfZeroOrNoNumberCountsAsOne) {
+    TfrxVirtualPrinter printer(u"Virtual", u"");
+    printer.Init();
+    TTestPrinterCanvas one(printer, Point(600, 600));
+    Draw(one, 6.25L, 1);
+    const std::vector<int> expected = LineSums(VC);
+    for (long double printScale : {0.0L, -2.0L, std::numeric_limits<long double>::quiet_NaN()}) {
+        TTestPrinterCanvas c(printer, Point(600, 600));
+        Draw(c, 6.25L, printScale);
+        EXPECT_EQ(c.Heights, one.Heights) << double(printScale);
+        EXPECT_EQ(LineSums(VC), expected) << double(printScale);
+    }
 }
 
 TEST_F(DrawTextDeviceTest, InstancesLayOutAndDrawSideBySide) {
