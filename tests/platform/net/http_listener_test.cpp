@@ -1,0 +1,310 @@
+#include "platform/net/http_listener.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "tests/platform/net/curl_runner.h"
+
+namespace vgl {
+namespace {
+
+using test::Curl;
+
+THttpListenerSettings LoopbackSettings() {
+    THttpListenerSettings settings;
+    settings.BindAddress = "127.0.0.1";
+    return settings;
+}
+
+std::string Url(const THttpListener& listener, const std::string& path) {
+    return "http://127.0.0.1:" + std::to_string(listener.Port()) + path;
+}
+
+/// A raw TCP connection to the listener, for what curl cannot do (stall, hold a connection).
+class TRawClient {
+public:
+    explicit TRawClient(std::uint16_t port) {
+        FSocket = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        Connected = connect(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        timeval wait{10, 0};
+        setsockopt(FSocket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    }
+    ~TRawClient() { close(FSocket); }
+    void Send(const std::string& text) { ASSERT_EQ(send(FSocket, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
+    /// Reads until the peer closes or 10 s pass; returns what came.
+    std::string ReadAll() {
+        std::string got;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = recv(FSocket, buffer, sizeof buffer, 0)) > 0)
+            got.append(buffer, std::size_t(n));
+        return got;
+    }
+    bool Connected = false;
+
+private:
+    int FSocket = -1;
+};
+
+TEST(HttpListener, PassesTheRequestAndSendsTheAnswerWithConnectionClose) {
+    THttpRequest seen;
+    THttpListener listener(LoopbackSettings(), [&](const THttpRequest& request, THttpAnswer& answer) {
+        seen = request;
+        answer.Status = 201;
+        answer.SetHeader("Content-Type", "text/plain");
+        answer.SetHeader("X-Answer", "yes");
+        answer.SetHeader("Connection", "keep-alive"); // the listener's own header wins
+        answer.Body = "body:" + request.Body;
+    });
+    listener.Start();
+    ASSERT_TRUE(listener.Active());
+    ASSERT_NE(listener.Port(), 0);
+
+    auto answer = Curl({"-X", "PoST", "-H", "X-Test: a b", "--data-binary", "hello", Url(listener, "/SOAP%20x?wsdl&a=%41")});
+    EXPECT_EQ(answer.Exit, 0);
+    EXPECT_EQ(answer.Status, 201);
+    EXPECT_EQ(answer.Body, "body:hello");
+    EXPECT_EQ(answer.Header("X-Answer"), "yes");
+    EXPECT_EQ(answer.Header("Connection"), "close");
+    EXPECT_EQ(answer.Header("Content-Length"), "10");
+    EXPECT_EQ(seen.Method, "PoST");
+    EXPECT_EQ(seen.Path, "/SOAP x");
+    EXPECT_EQ(seen.Query, "wsdl&a=%41");
+    EXPECT_EQ(seen.Header("x-test"), "a b");
+    EXPECT_TRUE(seen.HasHeader("HOST"));
+    EXPECT_EQ(seen.ClientAddress, "127.0.0.1");
+    EXPECT_EQ(seen.LocalAddress, "127.0.0.1");
+    EXPECT_EQ(seen.LocalPort, listener.Port());
+
+    // A chunked body arrives whole.
+    answer = Curl({"-H", "Transfer-Encoding: chunked", "--data-binary", "abc", Url(listener, "/")});
+    EXPECT_EQ(answer.Body, "body:abc");
+    EXPECT_EQ(answer.Header("Connection"), "close");
+
+    listener.Stop();
+    EXPECT_FALSE(listener.Active());
+    EXPECT_EQ(listener.Port(), 0);
+    EXPECT_NE(Curl({Url(listener, "/")}).Exit, 0);
+}
+
+TEST(HttpListener, FailuresOfTheHandlerAreAPlain500) {
+    int call = 0;
+    THttpListener listener(LoopbackSettings(), [&](const THttpRequest&, THttpAnswer& answer) {
+        ++call;
+        if (call == 1)
+            throw std::runtime_error("boom");
+        if (call == 2)
+            throw 42;
+        // A line break put straight into the list is never sent.
+        answer.Headers.push_back({"X-Split", "a\r\nSet-Cookie: b"});
+        answer.Body = "not sent";
+    });
+    listener.Start();
+    for (int i = 0; i < 3; ++i) {
+        auto answer = Curl({Url(listener, "/")});
+        EXPECT_EQ(answer.Exit, 0);
+        EXPECT_EQ(answer.Status, 500);
+        EXPECT_EQ(answer.Body, "Internal Server Error\n");
+        EXPECT_FALSE(answer.HasHeader("Set-Cookie"));
+        EXPECT_FALSE(answer.HasHeader("X-Split"));
+    }
+}
+
+TEST(HttpListener, SetHeaderRefusesLineBreaksAndBadNames) {
+    THttpAnswer answer;
+    EXPECT_THROW(answer.SetHeader("X-A", "a\rb"), EHttpListenerError);
+    EXPECT_THROW(answer.SetHeader("X-A", "a\nb"), EHttpListenerError);
+    EXPECT_THROW(answer.SetHeader("X-A", std::string("a\0b", 3)), EHttpListenerError);
+    EXPECT_THROW(answer.SetHeader("X A", "v"), EHttpListenerError);
+    EXPECT_THROW(answer.SetHeader("", "v"), EHttpListenerError);
+    EXPECT_TRUE(answer.Headers.empty());
+    answer.SetHeader("X-A", "1");
+    answer.SetHeader("x-a", "2");
+    ASSERT_EQ(answer.Headers.size(), 1u);
+    EXPECT_EQ(answer.Header("X-A"), "2");
+    answer.SetHeader("X-A", "");
+    EXPECT_TRUE(answer.Headers.empty());
+}
+
+TEST(HttpListener, BodyAndHeaderLimits) {
+    THttpListenerSettings settings = LoopbackSettings();
+    settings.MaxBodySize = 1000;
+    settings.MaxHeaderSize = 4096;
+    std::atomic<int> calls{0};
+    THttpListener listener(settings, [&](const THttpRequest& request, THttpAnswer& answer) {
+        ++calls;
+        answer.Body = std::to_string(request.Body.size());
+    });
+    listener.Start();
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+    };
+    const std::string cap(1000, 'x');
+    const std::vector<Case> cases = {
+        {"body at the cap", {"--data-binary", cap}, 200},
+        {"declared length over the cap", {"--data-binary", cap + "x"}, 413},
+        {"chunked body over the cap", {"-H", "Transfer-Encoding: chunked", "--data-binary", cap + "x"}, 413},
+        {"chunked body past twice the cap: connection closed",
+         {"-H", "Transfer-Encoding: chunked", "--data-binary", std::string(5000, 'x')}, 0},
+        {"declared length beyond 64 bits", {"-H", "Content-Length: 99999999999999999999999", "--data-binary", "x"}, 413},
+        {"headers over the cap", {"-H", "X-Big: " + std::string(5000, 'h')}, 431},
+        {"headers under the cap", {"-H", "X-Big: " + std::string(2000, 'h')}, 200},
+    };
+    for (const auto& c : cases) {
+        int before = calls.load();
+        auto args = c.args;
+        args.push_back(Url(listener, "/"));
+        auto answer = Curl(args);
+        EXPECT_EQ(answer.Status, c.status) << c.name;
+        EXPECT_EQ(calls.load() - before, c.status == 200 ? 1 : 0) << c.name;
+    }
+}
+
+TEST(HttpListener, AConnectionThatStallsIsCutOffAfterTheReadTimeout) {
+    THttpListenerSettings settings = LoopbackSettings();
+    settings.ReadTimeoutSeconds = 1;
+    THttpListener listener(settings, [](const THttpRequest&, THttpAnswer&) {});
+    listener.Start();
+    TRawClient client(listener.Port());
+    ASSERT_TRUE(client.Connected);
+    client.Send("GET / HTTP/1.1\r\nHost: x\r\nX-Half: ");
+    auto start = std::chrono::steady_clock::now();
+    std::string got = client.ReadAll();
+    auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(got.find("200"), std::string::npos);
+    EXPECT_LT(waited, std::chrono::seconds(5));
+    EXPECT_GE(waited, std::chrono::milliseconds(500));
+    // The listener still serves.
+    EXPECT_EQ(Curl({Url(listener, "/")}).Status, 200);
+}
+
+TEST(HttpListener, ARequestBeyondTheCapGets503BeforeItsBodyIsRead) {
+    THttpListenerSettings settings = LoopbackSettings();
+    settings.MaxRequestsInWork = 1;
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> calls{0};
+    THttpListener listener(settings, [&](const THttpRequest&, THttpAnswer& answer) {
+        if (calls.fetch_add(1) == 0) {
+            entered.set_value();
+            released.wait();
+        }
+        answer.Body = "done";
+    });
+    listener.Start();
+    TRawClient first(listener.Port());
+    first.Send("GET / HTTP/1.1\r\nHost: x\r\n\r\n");
+    entered.get_future().wait();
+    EXPECT_EQ(listener.RequestsInWork(), 1u);
+
+    // Headers only: the 503 comes although the 100 bytes of body never do.
+    TRawClient second(listener.Port());
+    second.Send("POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n");
+    std::string busy = second.ReadAll();
+    EXPECT_EQ(busy.rfind("HTTP/1.1 503", 0), 0u) << busy;
+    EXPECT_NE(busy.find("Connection: close"), std::string::npos);
+
+    release.set_value();
+    std::string done = first.ReadAll();
+    EXPECT_EQ(done.rfind("HTTP/1.1 200", 0), 0u) << done;
+    EXPECT_EQ(calls.load(), 1);
+}
+
+TEST(HttpListener, SixtyFourParallelCallsAgainstACapOfFourGetOnly200Or503) {
+    THttpListenerSettings settings = LoopbackSettings();
+    settings.MaxRequestsInWork = 4;
+    THttpListener listener(settings, [](const THttpRequest&, THttpAnswer& answer) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        answer.Body = "ok";
+    });
+    listener.Start();
+    std::vector<std::string> args = {"--parallel", "--parallel-immediate", "--parallel-max", "64", "-o", "/dev/null",
+                                     "-w", "%{http_code}\\n"};
+    std::string command = "curl -s --max-time 30";
+    for (const auto& arg : args)
+        command += " " + test::ShellQuote(arg);
+    for (int i = 0; i < 64; ++i)
+        command += " " + test::ShellQuote(Url(listener, "/call" + std::to_string(i))) + " -o /dev/null";
+    auto [exit, output] = test::RunCommand(command);
+    EXPECT_EQ(exit, 0);
+    std::istringstream lines(output);
+    std::string line;
+    std::map<std::string, int> counts;
+    int total = 0;
+    while (std::getline(lines, line)) {
+        ++counts[line];
+        ++total;
+    }
+    EXPECT_EQ(total, 64);
+    EXPECT_GE(counts["200"], 4);
+    EXPECT_GE(counts["503"], 1);
+    EXPECT_EQ(counts["200"] + counts["503"], 64) << output;
+    // Still up, and every request has left the count.
+    EXPECT_EQ(Curl({Url(listener, "/")}).Status, 200);
+    EXPECT_EQ(listener.RequestsInWork(), 0u);
+}
+
+TEST(HttpListener, ConnectionsBeyondThePerAddressLimitAreClosed) {
+    THttpListenerSettings settings = LoopbackSettings();
+    settings.MaxConnectionsPerIP = 2;
+    THttpListener listener(settings, [](const THttpRequest&, THttpAnswer& answer) { answer.Body = "ok"; });
+    listener.Start();
+    {
+        TRawClient a(listener.Port());
+        TRawClient b(listener.Port());
+        ASSERT_TRUE(a.Connected && b.Connected);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        auto refused = Curl({Url(listener, "/")});
+        EXPECT_NE(refused.Exit, 0);
+        EXPECT_EQ(refused.Status, 0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(Curl({Url(listener, "/")}).Body, "ok");
+}
+
+TEST(HttpListener, BindsIPv4ByDefaultAndIPv6WhenAsked) {
+    THttpListenerSettings settings;
+    THttpListener v4(settings, [](const THttpRequest&, THttpAnswer& answer) { answer.Body = "v4"; });
+    v4.Start();
+    EXPECT_EQ(Curl({"http://127.0.0.1:" + std::to_string(v4.Port()) + "/"}).Body, "v4");
+    EXPECT_NE(Curl({"-g", "http://[::1]:" + std::to_string(v4.Port()) + "/"}).Body, "v4");
+
+    settings.BindV6 = true;
+    THttpListener both(settings, [](const THttpRequest& request, THttpAnswer& answer) {
+        answer.Body = request.ClientAddress;
+    });
+    both.Start();
+    auto overV6 = Curl({"-g", "http://[::1]:" + std::to_string(both.Port()) + "/"});
+    if (overV6.Exit == 7)
+        GTEST_SKIP() << "no IPv6 loopback here";
+    EXPECT_EQ(overV6.Body, "::1");
+    EXPECT_EQ(Curl({"http://127.0.0.1:" + std::to_string(both.Port()) + "/"}).Body, "127.0.0.1");
+
+    THttpListenerSettings taken;
+    taken.Port = both.Port();
+    THttpListener busy(taken, [](const THttpRequest&, THttpAnswer&) {});
+    EXPECT_THROW(busy.Start(), EHttpListenerError);
+    THttpListenerSettings bad = LoopbackSettings();
+    bad.BindAddress = "not an address";
+    THttpListener badAddress(bad, [](const THttpRequest&, THttpAnswer&) {});
+    EXPECT_THROW(badAddress.Start(), EHttpListenerError);
+}
+
+} // namespace
+} // namespace vgl
