@@ -42,8 +42,7 @@ bool IsTokenChar(unsigned char c) {
 
 /// Headers the listener writes itself.
 bool IsListenerHeader(std::string_view name) {
-    return SameAscii(name, "Content-Length") || SameAscii(name, "Connection") ||
-           SameAscii(name, "Transfer-Encoding");
+    return SameAscii(name, "Content-Length") || SameAscii(name, "Connection") || SameAscii(name, "Transfer-Encoding");
 }
 
 std::string AddressText(const sockaddr* address) {
@@ -184,8 +183,8 @@ struct THttpListener::TImpl {
                 return QueuePlain(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "Server busy\n");
             }
             context->Counted = true;
-            const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                             MHD_HTTP_HEADER_CONTENT_LENGTH);
+            const char* length =
+                MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
             if (length != nullptr) {
                 std::uint64_t declared = 0;
                 const char* end = length + std::strlen(length);
@@ -268,8 +267,8 @@ struct THttpListener::TImpl {
             if (!IsValidHttpHeaderName(header.Name) || !IsValidHttpHeaderValue(header.Value))
                 return QueuePlain(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "Internal Server Error\n");
 
-        MHD_Response* response = MHD_create_response_from_buffer(
-            answer.Body.size(), answer.Body.data(), MHD_RESPMEM_MUST_COPY);
+        MHD_Response* response =
+            MHD_create_response_from_buffer(answer.Body.size(), answer.Body.data(), MHD_RESPMEM_MUST_COPY);
         if (response == nullptr)
             return MHD_NO;
         for (const auto& header : answer.Headers) {
@@ -292,7 +291,9 @@ THttpListener::THttpListener(THttpListenerSettings settings, THttpHandler handle
     FImpl->Handler = std::move(handler);
 }
 
-THttpListener::~THttpListener() { Stop(); }
+THttpListener::~THttpListener() {
+    Stop();
+}
 
 void THttpListener::Start() {
     std::lock_guard guard(FImpl->Lock);
@@ -367,7 +368,9 @@ std::uint16_t THttpListener::Port() const {
     return FImpl->Daemon != nullptr ? FImpl->BoundPort : FImpl->Settings.Port;
 }
 
-const THttpListenerSettings& THttpListener::Settings() const { return FImpl->Settings; }
+const THttpListenerSettings& THttpListener::Settings() const {
+    return FImpl->Settings;
+}
 
 void THttpListener::SetSettings(const THttpListenerSettings& settings) {
     std::lock_guard guard(FImpl->Lock);
@@ -376,6 +379,8 @@ void THttpListener::SetSettings(const THttpListenerSettings& settings) {
     FImpl->Settings = settings;
 }
 
-unsigned THttpListener::RequestsInWork() const { return FImpl->InWork.load(); }
+unsigned THttpListener::RequestsInWork() const {
+    return FImpl->InWork.load();
+}
 
 } // namespace vgl

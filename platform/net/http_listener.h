@@ -32,15 +32,15 @@ bool IsValidHttpHeaderValue(std::string_view value);
 
 /// One request as read off a connection.
 struct THttpRequest {
-    std::string Method;   ///< as sent: "GET", "POST", "OPTIONS" (letter case kept)
-    std::string Path;     ///< the document path, percent-decoded, without the query
-    std::string Query;    ///< the raw text after the first "?" (empty without one)
-    std::string Version;  ///< "HTTP/1.1", "HTTP/1.0"
-    std::vector<THttpHeader> Headers;  ///< in the order received
-    std::string Body;     ///< the body bytes, de-chunked; never more than the body cap
-    std::string ClientAddress;  ///< the peer's IP address as text
-    std::uint16_t LocalPort = 0;  ///< the port the request came in on
-    std::string LocalAddress;     ///< the address the request came in on, as text
+    std::string Method;               ///< as sent: "GET", "POST", "OPTIONS" (letter case kept)
+    std::string Path;                 ///< the document path, percent-decoded, without the query
+    std::string Query;                ///< the raw text after the first "?" (empty without one)
+    std::string Version;              ///< "HTTP/1.1", "HTTP/1.0"
+    std::vector<THttpHeader> Headers; ///< in the order received
+    std::string Body;                 ///< the body bytes, de-chunked; never more than the body cap
+    std::string ClientAddress;        ///< the peer's IP address as text
+    std::uint16_t LocalPort = 0;      ///< the port the request came in on
+    std::string LocalAddress;         ///< the address the request came in on, as text
 
     /// The value of the first header of that name (ASCII case-insensitive); empty when absent.
     std::string Header(std::string_view name) const;
@@ -68,17 +68,17 @@ struct THttpAnswer {
 using THttpHandler = std::function<void(const THttpRequest&, THttpAnswer&)>;
 
 struct THttpListenerSettings {
-    std::uint16_t Port = 0;       ///< 0: a free port chosen at Start (see THttpListener::Port)
-    bool BindV4 = true;           ///< listen on IPv4
-    bool BindV6 = false;          ///< listen on IPv6 (both: one dual-stack socket)
-    std::string BindAddress;      ///< a literal IPv4 or IPv6 address; empty: all addresses
-    bool DisableNagle = false;    ///< set TCP_NODELAY on every accepted connection
-    std::size_t MaxBodySize = std::size_t(4) << 20;      ///< larger bodies get 413
-    std::size_t MaxHeaderSize = std::size_t(32) << 10;   ///< request line and headers; over: 431
-    unsigned MaxRequestsInWork = 32;    ///< further requests get 503 before their body is read
-    unsigned MaxConnections = 256;      ///< connections beyond are closed at once
-    unsigned MaxConnectionsPerIP = 64;  ///< connections from one address beyond are closed
-    unsigned ReadTimeoutSeconds = 30;   ///< a connection idle this long is closed
+    std::uint16_t Port = 0;                            ///< 0: a free port chosen at Start (see THttpListener::Port)
+    bool BindV4 = true;                                ///< listen on IPv4
+    bool BindV6 = false;                               ///< listen on IPv6 (both: one dual-stack socket)
+    std::string BindAddress;                           ///< a literal IPv4 or IPv6 address; empty: all addresses
+    bool DisableNagle = false;                         ///< set TCP_NODELAY on every accepted connection
+    std::size_t MaxBodySize = std::size_t(4) << 20;    ///< larger bodies get 413
+    std::size_t MaxHeaderSize = std::size_t(32) << 10; ///< request line and headers; over: 431
+    unsigned MaxRequestsInWork = 32;                   ///< further requests get 503 before their body is read
+    unsigned MaxConnections = 256;                     ///< connections beyond are closed at once
+    unsigned MaxConnectionsPerIP = 64;                 ///< connections from one address beyond are closed
+    unsigned ReadTimeoutSeconds = 30;                  ///< a connection idle this long is closed
 };
 
 /// The listener. Start binds and serves on threads of its own; Stop (and the destructor) closes

@@ -19,8 +19,8 @@
 namespace vgl::test {
 
 struct TCurlAnswer {
-    int Exit = -1;   ///< curl's exit code (0: an answer came; 52: empty reply; 56: connection reset)
-    int Status = 0;  ///< the final answer's status, 0 when none
+    int Exit = -1;  ///< curl's exit code (0: an answer came; 52: empty reply; 56: connection reset)
+    int Status = 0; ///< the final answer's status, 0 when none
     std::vector<std::pair<std::string, std::string>> Headers;
     std::string Body;
 
@@ -90,8 +90,8 @@ inline std::pair<int, std::string> RunCommand(const std::string& command) {
 inline TCurlAnswer Curl(const std::vector<std::string>& args) {
     auto headerFile = TempName("vgl-curl-h");
     auto bodyFile = TempName("vgl-curl-b");
-    std::string command = "curl -s --max-time 30 -o " + ShellQuote(bodyFile.string()) + " -D " +
-                          ShellQuote(headerFile.string());
+    std::string command =
+        "curl -s --max-time 30 -o " + ShellQuote(bodyFile.string()) + " -D " + ShellQuote(headerFile.string());
     for (const auto& arg : args)
         command += " " + ShellQuote(arg);
     command += " 2>/dev/null";

@@ -43,7 +43,9 @@ public:
         setsockopt(FSocket, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     }
     ~TRawClient() { close(FSocket); }
-    void Send(const std::string& text) { ASSERT_EQ(send(FSocket, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size())); }
+    void Send(const std::string& text) {
+        ASSERT_EQ(send(FSocket, text.data(), text.size(), MSG_NOSIGNAL), ssize_t(text.size()));
+    }
     /// Reads until the peer closes or 10 s pass; returns what came.
     std::string ReadAll() {
         std::string got;
@@ -73,7 +75,8 @@ TEST(HttpListener, PassesTheRequestAndSendsTheAnswerWithConnectionClose) {
     ASSERT_TRUE(listener.Active());
     ASSERT_NE(listener.Port(), 0);
 
-    auto answer = Curl({"-X", "PoST", "-H", "X-Test: a b", "--data-binary", "hello", Url(listener, "/SOAP%20x?wsdl&a=%41")});
+    auto answer =
+        Curl({"-X", "PoST", "-H", "X-Test: a b", "--data-binary", "hello", Url(listener, "/SOAP%20x?wsdl&a=%41")});
     EXPECT_EQ(answer.Exit, 0);
     EXPECT_EQ(answer.Status, 201);
     EXPECT_EQ(answer.Body, "body:hello");
@@ -160,8 +163,11 @@ TEST(HttpListener, BodyAndHeaderLimits) {
         {"declared length over the cap", {"--data-binary", cap + "x"}, 413},
         {"chunked body over the cap", {"-H", "Transfer-Encoding: chunked", "--data-binary", cap + "x"}, 413},
         {"chunked body past twice the cap: connection closed",
-         {"-H", "Transfer-Encoding: chunked", "--data-binary", std::string(5000, 'x')}, 0},
-        {"declared length beyond 64 bits", {"-H", "Content-Length: 99999999999999999999999", "--data-binary", "x"}, 413},
+         {"-H", "Transfer-Encoding: chunked", "--data-binary", std::string(5000, 'x')},
+         0},
+        {"declared length beyond 64 bits",
+         {"-H", "Content-Length: 99999999999999999999999", "--data-binary", "x"},
+         413},
         {"headers over the cap", {"-H", "X-Big: " + std::string(5000, 'h')}, 431},
         {"headers under the cap", {"-H", "X-Big: " + std::string(2000, 'h')}, 200},
     };
@@ -235,7 +241,7 @@ TEST(HttpListener, SixtyFourParallelCallsAgainstACapOfFourGetOnly200Or503) {
     });
     listener.Start();
     std::vector<std::string> args = {"--parallel", "--parallel-immediate", "--parallel-max", "64", "-o", "/dev/null",
-                                     "-w", "%{http_code}\\n"};
+                                     "-w",         "%{http_code}\\n"};
     std::string command = "curl -s --max-time 30";
     for (const auto& arg : args)
         command += " " + test::ShellQuote(arg);
@@ -286,9 +292,8 @@ TEST(HttpListener, BindsIPv4ByDefaultAndIPv6WhenAsked) {
     EXPECT_NE(Curl({"-g", "http://[::1]:" + std::to_string(v4.Port()) + "/"}).Body, "v4");
 
     settings.BindV6 = true;
-    THttpListener both(settings, [](const THttpRequest& request, THttpAnswer& answer) {
-        answer.Body = request.ClientAddress;
-    });
+    THttpListener both(settings,
+                       [](const THttpRequest& request, THttpAnswer& answer) { answer.Body = request.ClientAddress; });
     both.Start();
     auto overV6 = Curl({"-g", "http://[::1]:" + std::to_string(both.Port()) + "/"});
     if (overV6.Exit == 7)
