@@ -1,56 +1,83 @@
 // The two label fonts: the program's own narrow sans-serif faces, registered under the family
 // the label templates name.
 
-#include <fstream>
-#include <iterator>
+#include "platform/graphics/label_fonts.h"
+
+#include <algorithm>
 #include <mutex>
-#include <string>
-#include <vector>
 
 #include "platform/graphics/font_registry.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/resources.h"
 
-#ifndef VGL_LABEL_FONT_DIR
-#define VGL_LABEL_FONT_DIR "platform/graphics/fonts"
-#endif
-
 namespace vgl {
 
 namespace {
 
-constexpr const char16_t* LabelFamily = u"Arial Narrow";
+std::mutex& RegistrationLock() {
+    static std::mutex lock;
+    return lock;
+}
 
-// The font files are compiled into the program as resources of type "FONT"; the folder the
-// build names is the fallback when a program was linked without them.
-std::vector<std::uint8_t> ReadLabelFont(const char* fileName) {
-    std::string name(fileName);
-    name.resize(name.size() - 4); // without ".ttf"
-    if (auto bytes = FindResource(ToString(name), u"FONT"))
-        return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
-    std::string path = std::string(VGL_LABEL_FONT_DIR) + "/" + fileName;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw EFOpenError(u"Cannot open file \"" + Utf8ToString(path) + u"\"");
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+String FaceText(bool bold) {
+    return String(LabelFontFamily) + (bold ? u" Bold" : u" Regular");
+}
+
+/// The registered face of the label family in that style, when it is a real face (not the
+/// fallback family, not a simulated style).
+std::shared_ptr<const TFontFace> RealLabelFace(bool bold) {
+    if (!FontFamilyExists(LabelFontFamily))
+        return nullptr;
+    TFontMatch match = FindFont(LabelFontFamily, bold, false);
+    if (!match.FamilyFound || match.SimulatedBold || match.SimulatedItalic || match.Face->IsBold() != bold)
+        return nullptr;
+    return match.Face;
+}
+
+bool SameBytes(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+void RegisterLabelFace(std::span<const std::uint8_t> data, bool bold) {
+    auto present = RealLabelFace(bold);
+    if (present && SameBytes(present->FontData(), data))
+        return; // registered before
+    // The bytes are checked before they reach the registry, so a wrong block leaves it as it was.
+    try {
+        if (TFontFace::FaceCount(data) != 1)
+            throw EArgumentException(u"the font data is not a single TrueType or OpenType face");
+        auto face = TFontFace::Load(data);
+        if (face->IsBold() != bold || face->IsItalic())
+            throw EArgumentException(u"the font data holds the face %s %s", {face->FamilyName(), face->StyleName()});
+        AddFontMemResource(data, LabelFontFamily);
+    } catch (const Exception& e) {
+        throw EInvalidOperation(u"The label font %s cannot be registered: %s", {FaceText(bold), e.Message()});
+    }
+    auto found = RealLabelFace(bold);
+    if (!found || !SameBytes(found->FontData(), data))
+        throw EInvalidOperation(u"The label font %s cannot be registered: another face of that style stands for it",
+                                {FaceText(bold)});
+}
+
+std::span<const std::uint8_t> EmbeddedLabelFont(const char16_t* name) {
+    auto bytes = FindResource(name, u"FONT");
+    if (!bytes)
+        throw EInvalidOperation(u"The label font resource %s is missing", {String(name)});
+    return *bytes;
 }
 
 } // namespace
 
+void RegisterLabelFonts(std::span<const std::uint8_t> regular, std::span<const std::uint8_t> bold) {
+    std::lock_guard guard(RegistrationLock());
+    RegisterLabelFace(regular, false);
+    RegisterLabelFace(bold, true);
+    SetFallbackFontFamily(LabelFontFamily);
+}
+
 void RegisterLabelFonts() {
-    static std::mutex lock;
-    std::lock_guard guard(lock);
-    bool haveRegular = false, haveBold = false;
-    if (FontFamilyExists(LabelFamily)) {
-        haveRegular = !FindFont(LabelFamily, false, false).SimulatedBold;
-        TFontMatch bold = FindFont(LabelFamily, true, false);
-        haveBold = bold.FamilyFound && !bold.SimulatedBold;
-    }
-    if (!haveRegular)
-        AddFontMemResource(ReadLabelFont("LiberationSansNarrow-Regular.ttf"), LabelFamily);
-    if (!haveBold)
-        AddFontMemResource(ReadLabelFont("LiberationSansNarrow-Bold.ttf"), LabelFamily);
-    SetFallbackFontFamily(LabelFamily);
+    RegisterLabelFonts(EmbeddedLabelFont(u"LiberationSansNarrow-Regular"),
+                       EmbeddedLabelFont(u"LiberationSansNarrow-Bold"));
 }
 
 } // namespace vgl
