@@ -180,7 +180,8 @@ std::vector<std::uint8_t> AztecModeMessage(bool compact, int layers, int dataWor
     for (int k = 0; k < dataNibbles; ++k)
         nibbles[k] = static_cast<std::uint8_t>((value >> (4 * (dataNibbles - 1 - k))) & 15);
     std::vector<std::uint8_t> check(compact ? 5 : 6);
-    TReedSolomon reedSolomon;
+    // One encoder per thread keeps its generator from one symbol to the next.
+    thread_local TReedSolomon reedSolomon;
     reedSolomon.Encode(std::span<const std::uint8_t>(nibbles), std::span<std::uint8_t>(check), GF16.GaloisField,
                        GF16.PrimeModulus);
     nibbles.insert(nibbles.end(), check.begin(), check.end());
@@ -384,7 +385,8 @@ TAztecSymbol EncodeAztec(std::string_view data, const TAztecSettings& settings) 
     symbol.CodeWords = words;
     symbol.CodeWords.resize(chosen.CodeWords);
     const TGaloisFieldParams field = FieldFor(chosen.WordBits);
-    TReedSolomon reedSolomon;
+    // One encoder per thread: symbols of the same size and data length reuse its generator.
+    thread_local TReedSolomon reedSolomon;
     reedSolomon.Encode(std::span<const std::uint16_t>(words),
                        std::span<std::uint16_t>(symbol.CodeWords).subspan(words.size()), field.GaloisField,
                        field.PrimeModulus);

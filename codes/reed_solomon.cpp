@@ -1,6 +1,10 @@
 #include "codes/reed_solomon.h"
 
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
@@ -9,103 +13,194 @@ namespace vgl {
 
 VGL_DEFINE_CLASS(TReedSolomon) {}
 
-void TReedSolomon::BuildTables(int galoisField, int primeModulus) {
-    if (!FLogarithm.empty() && galoisField == FGaloisField && primeModulus == FPrimeModulus)
-        return;
+// The log and power tables of one field. The logarithm of 0 is 2 * order + 1, where the power
+// table holds zeros: Power[Logarithm[a] + r] is a * alpha^r for every element a and 0 <= r <= order,
+// without a branch for 0.
+struct TReedSolomon::TFieldTables {
+    int Size = 0;
+    int Modulus = 0;
+    std::vector<std::uint16_t> Logarithm;
+    std::vector<std::uint16_t> Power; // alpha^i for i in 0 .. 2 * order, then zeros up to 3 * order + 1
+};
+
+const TReedSolomon::TFieldTables& TReedSolomon::FieldTables(int galoisField, int primeModulus) {
     if (galoisField < 16 || galoisField > 4096 || (galoisField & (galoisField - 1)) != 0)
         throw EArgumentException(u"Reed-Solomon: the field size must be a power of two from 16 to 4096");
     if (primeModulus < galoisField || primeModulus >= 2 * galoisField)
         throw EArgumentException(u"Reed-Solomon: the modulus does not match the field size");
-    // Mark the tables stale first, so that a rejected modulus leaves no half-built tables behind.
-    FLogarithm.clear();
-    FAntilogarithm.clear();
-    FGaloisField = 0;
-    FPrimeModulus = 0;
-    std::vector<std::int32_t> logarithm(galoisField, 0);
-    std::vector<std::int32_t> antilogarithm(galoisField, 0);
-    antilogarithm[0] = 1;
+
+    // Tables are kept for the life of the process: a field is a fixed parameter of the callers
+    // (the Aztec symbol knows five), and only primitive polynomials get this far.
+    static std::mutex lock;
+    static std::map<std::pair<int, int>, std::unique_ptr<const TFieldTables>> fields;
+    const std::lock_guard<std::mutex> guard(lock);
+    auto& slot = fields[{galoisField, primeModulus}];
+    if (slot)
+        return *slot;
+
+    const int order = galoisField - 1;
+    auto tables = std::make_unique<TFieldTables>();
+    tables->Size = galoisField;
+    tables->Modulus = primeModulus;
+    tables->Logarithm.assign(galoisField, 0);
+    tables->Power.assign(static_cast<std::size_t>(3 * order + 2), 0);
+    int value = 1;
+    tables->Power[0] = 1;
     for (int i = 1; i < galoisField; ++i) {
-        int value = antilogarithm[i - 1] * 2;
+        value *= 2;
         if (value >= galoisField)
             value ^= primeModulus;
         // A primitive polynomial makes alpha run through every non-zero element before it returns to 1.
-        if (value == 1 && i < galoisField - 1)
+        if (value == 1 && i < order) {
+            fields.erase({galoisField, primeModulus});
             throw EArgumentException(u"Reed-Solomon: the modulus is not a primitive polynomial");
-        antilogarithm[i] = value;
-        logarithm[value] = i;
+        }
+        tables->Power[i] = static_cast<std::uint16_t>(value);
+        if (i < order)
+            tables->Logarithm[value] = static_cast<std::uint16_t>(i);
     }
-    if (antilogarithm[galoisField - 1] != 1)
+    if (value != 1) {
+        fields.erase({galoisField, primeModulus});
         throw EArgumentException(u"Reed-Solomon: the modulus is not a primitive polynomial");
-    logarithm[0] = 1 - galoisField; // never used: 0 has no logarithm
-    // alpha^i for i in 0 .. 2 * order (a sum of two logarithms, each at most order since the
-    // logarithm of 1 is order, needs no reduction), then zeros: a logarithm of 2 * order + 1
-    // stands for the element 0 and gives a zero product.
-    const int order = galoisField - 1;
-    FProduct.assign(static_cast<std::size_t>(3 * order + 2), 0);
-    for (int i = 0; i <= 2 * order; ++i)
-        FProduct[i] = static_cast<std::uint16_t>(antilogarithm[i % order]);
-    FLogarithm = std::move(logarithm);
-    FAntilogarithm = std::move(antilogarithm);
-    FGaloisField = galoisField;
-    FPrimeModulus = primeModulus;
+    }
+    tables->Logarithm[1] = 0;
+    tables->Logarithm[0] = static_cast<std::uint16_t>(2 * order + 1);
+    for (int i = order; i <= 2 * order; ++i)
+        tables->Power[i] = tables->Power[i - order];
+    slot = std::move(tables);
+    return *slot;
 }
 
-int TReedSolomon::Multiply(int a, int b) const {
-    if (a == 0 || b == 0)
-        return 0;
-    int exponent = FLogarithm[a] + FLogarithm[b];
-    if (exponent >= FGaloisField - 1)
-        exponent -= FGaloisField - 1;
-    return FAntilogarithm[exponent];
+void TReedSolomon::PrepareGenerator(int galoisField, int primeModulus, std::size_t checkCount) {
+    if (FField == nullptr || galoisField != FGaloisField || primeModulus != FPrimeModulus) {
+        const TFieldTables& field = FieldTables(galoisField, primeModulus);
+        FField = &field;
+        FGaloisField = galoisField;
+        FPrimeModulus = primeModulus;
+        FCheckCount = 0;
+    }
+    if (checkCount == FCheckCount)
+        return;
+    FCheckCount = 0; // stale until rebuilt, should an allocation fail on the way
+
+    // Generator polynomial: the product of (x + alpha^k) for k = 1 .. n; generator[i] is the
+    // coefficient of x^i.
+    const std::size_t n = checkCount;
+    const int order = galoisField - 1;
+    const std::uint16_t* logarithm = FField->Logarithm.data();
+    const std::uint16_t* power = FField->Power.data();
+    std::vector<std::uint16_t> generator(n + 1, 0);
+    generator[0] = 1;
+    for (std::size_t i = 0; i < n; ++i) {
+        const int rootLog = static_cast<int>((i + 1) % static_cast<std::size_t>(order));
+        generator[i + 1] = generator[i];
+        for (std::size_t j = i; j > 0; --j)
+            generator[j] = static_cast<std::uint16_t>(power[logarithm[generator[j]] + rootLog] ^ generator[j - 1]);
+        generator[0] = power[logarithm[generator[0]] + rootLog];
+    }
+
+    // Multiplication is linear over the bits of a field element, so the product of a coefficient
+    // and any element is the sum (exclusive or) of its products with the element's 4-bit pieces.
+    // Row 1 << b of a piece is the row of the previous bit times alpha; every other row is the sum
+    // of the rows of its bits.
+    int bits = 0;
+    while ((1 << bits) < galoisField)
+        ++bits;
+    const int nibbles = (bits + 3) / 4;
+    FProducts.assign(static_cast<std::size_t>(nibbles) * 16 * n, 0);
+    std::uint16_t* rows = FProducts.data();
+    for (std::size_t k = 0; k < n; ++k)
+        rows[n + k] = generator[n - 1 - k]; // nibble 0, value 1
+    std::uint16_t* previous = rows + n;
+    for (int nibble = 0; nibble < nibbles; ++nibble) {
+        std::uint16_t* base = rows + static_cast<std::size_t>(nibble) * 16 * n;
+        for (int bit = 0; bit < 4; ++bit) {
+            std::uint16_t* row = base + (std::size_t{1} << bit) * n;
+            if (row != previous) {
+                for (std::size_t k = 0; k < n; ++k) {
+                    unsigned value = static_cast<unsigned>(previous[k]) << 1;
+                    if (value >= static_cast<unsigned>(galoisField))
+                        value ^= static_cast<unsigned>(primeModulus);
+                    row[k] = static_cast<std::uint16_t>(value);
+                }
+                previous = row;
+            }
+        }
+        for (unsigned value = 3; value < 16; ++value) {
+            if ((value & (value - 1)) == 0)
+                continue;
+            const unsigned low = value & (0u - value);
+            std::uint16_t* row = base + value * n;
+            const std::uint16_t* a = base + low * n;
+            const std::uint16_t* b = base + (value - low) * n;
+            for (std::size_t k = 0; k < n; ++k)
+                row[k] = static_cast<std::uint16_t>(a[k] ^ b[k]);
+        }
+    }
+    FNibbles = nibbles;
+    FCheckCount = n;
 }
+
+namespace {
+
+// target[k] ^= the sum of the rows, for k < n: one step of the long division, in a form the
+// compiler turns into vector instructions.
+void AddRows1(std::uint16_t* __restrict target, const std::uint16_t* __restrict r0, std::size_t n) {
+    for (std::size_t k = 0; k < n; ++k)
+        target[k] ^= r0[k];
+}
+void AddRows2(std::uint16_t* __restrict target, const std::uint16_t* __restrict r0, const std::uint16_t* __restrict r1,
+              std::size_t n) {
+    for (std::size_t k = 0; k < n; ++k)
+        target[k] ^= static_cast<std::uint16_t>(r0[k] ^ r1[k]);
+}
+void AddRows3(std::uint16_t* __restrict target, const std::uint16_t* __restrict r0, const std::uint16_t* __restrict r1,
+              const std::uint16_t* __restrict r2, std::size_t n) {
+    for (std::size_t k = 0; k < n; ++k)
+        target[k] ^= static_cast<std::uint16_t>(r0[k] ^ r1[k] ^ r2[k]);
+}
+
+} // namespace
 
 template <typename Word>
 void TReedSolomon::EncodeWords(std::span<const Word> dataWords, std::span<Word> edccWords, int galoisField,
                                int primeModulus) {
-    BuildTables(galoisField, primeModulus);
+    const std::size_t n = edccWords.size();
+    PrepareGenerator(galoisField, primeModulus, n);
     if (std::any_of(dataWords.begin(), dataWords.end(), [&](Word w) { return static_cast<int>(w) >= galoisField; }))
         throw EArgumentOutOfRangeException(u"Reed-Solomon: a data word lies outside the field");
-    const std::size_t n = edccWords.size();
     if (n == 0)
         return;
 
-    // Generator polynomial: the product of (x + alpha^k) for k = 1 .. n.
-    FGenerator.assign(n + 1, 0);
-    FGenerator[0] = 1;
-    for (std::size_t i = 0; i < n; ++i) {
-        const int root = FAntilogarithm[(i + 1) % (galoisField - 1)];
-        FGenerator[i + 1] = FGenerator[i];
-        for (std::size_t j = 0; j < i; ++j)
-            FGenerator[i - j] = Multiply(FGenerator[i - j], root) ^ FGenerator[i - j - 1];
-        FGenerator[0] = Multiply(FGenerator[0], root);
-    }
-
-    // Remainder of data(x) * x^n divided by the generator, by a shift register. The generator's
-    // logarithms are taken once, in the order the register meets them, so that each step costs
-    // one lookup in the product table per coefficient and no branch.
-    const int order = galoisField - 1;
-    const int zeroLog = 2 * order + 1;
-    FGeneratorLog.resize(n);
-    for (std::size_t k = 0; k < n; ++k) {
-        const int coefficient = FGenerator[n - k - 1];
-        FGeneratorLog[k] = coefficient == 0 ? zeroLog : FLogarithm[coefficient];
-    }
-    FRemainder.assign(n + 1, 0);
-    int* remainder = FRemainder.data();
-    const int* generatorLog = FGeneratorLog.data();
-    const std::uint16_t* product = FProduct.data();
-    for (Word d : dataWords) {
-        const int feedback = remainder[0] ^ static_cast<int>(d);
-        if (feedback == 0) {
-            std::copy(remainder + 1, remainder + n + 1, remainder);
+    // Long division of data(x) * x^n by the generator: the data followed by n zeros; each leading
+    // word, once reached, adds its multiple of the generator to the n words after it, and the last
+    // n words end as the remainder.
+    const std::size_t dataCount = dataWords.size();
+    FWork.assign(dataCount + n, 0);
+    std::copy(dataWords.begin(), dataWords.end(), FWork.begin());
+    std::uint16_t* work = FWork.data();
+    const std::uint16_t* rows = FProducts.data();
+    const std::size_t nibbleStride = 16 * n;
+    for (std::size_t i = 0; i < dataCount; ++i) {
+        const unsigned lead = work[i];
+        if (lead == 0)
             continue;
+        std::uint16_t* target = work + i + 1;
+        switch (FNibbles) {
+        case 1:
+            AddRows1(target, rows + lead * n, n);
+            break;
+        case 2:
+            AddRows2(target, rows + (lead & 15) * n, rows + nibbleStride + (lead >> 4) * n, n);
+            break;
+        default:
+            AddRows3(target, rows + (lead & 15) * n, rows + nibbleStride + ((lead >> 4) & 15) * n,
+                     rows + 2 * nibbleStride + (lead >> 8) * n, n);
+            break;
         }
-        const int feedbackLog = FLogarithm[feedback];
-        for (std::size_t k = 0; k < n; ++k)
-            remainder[k] = remainder[k + 1] ^ product[feedbackLog + generatorLog[k]];
     }
     for (std::size_t k = 0; k < n; ++k)
-        edccWords[k] = static_cast<Word>(FRemainder[k]);
+        edccWords[k] = static_cast<Word>(work[dataCount + k]);
 }
 
 void TReedSolomon::Encode(std::span<const std::uint16_t> dataWords, std::span<std::uint16_t> edccWords, int galoisField,

@@ -22,8 +22,11 @@ inline constexpr TGaloisFieldParams GF1024{1024, 1033}; // x^10 + x^3 + 1
 inline constexpr TGaloisFieldParams GF4096{4096, 4201}; // x^12 + x^6 + x^5 + x^3 + 1
 
 /// Systematic Reed-Solomon encoder. The generator polynomial has the roots alpha^1 .. alpha^n
-/// (alpha = 2). The log/antilog tables are kept between calls and rebuilt only when the field
-/// changes, so one object serves a symbol's repeated encodings.
+/// (alpha = 2). A field's log and power tables are made once per process and shared (read only)
+/// by every object; an object keeps its last generator polynomial, with the products the
+/// division needs, until the field or the number of check words changes, so one object serves
+/// repeated encodings of the same shape without rebuilding anything. An object is not meant to be
+/// used by two threads at once.
 class TReedSolomon : public TObject {
     VGL_CLASS(TReedSolomon, TObject)
 
@@ -42,19 +45,22 @@ class TReedSolomon : public TObject {
     int PrimeModulus() const { return FPrimeModulus; }
 
 private:
-    void BuildTables(int galoisField, int primeModulus);
-    int Multiply(int a, int b) const;
+    struct TFieldTables;
+    /// The tables of a field, made on first use; raises EArgumentException for a bad field.
+    static const TFieldTables& FieldTables(int galoisField, int primeModulus);
+    void PrepareGenerator(int galoisField, int primeModulus, std::size_t checkCount);
     template <typename Word>
     void EncodeWords(std::span<const Word> dataWords, std::span<Word> edccWords, int galoisField, int primeModulus);
 
-    std::vector<std::int32_t> FLogarithm;
-    std::vector<std::int32_t> FAntilogarithm;
-    std::vector<std::uint16_t> FProduct; // alpha^i for i <= 2 * order, then zeros (see BuildTables)
+    const TFieldTables* FField = nullptr;
     int FGaloisField = 0;
     int FPrimeModulus = 0;
-    std::vector<int> FGenerator;    // scratch: generator coefficients c[0..n], c[n] = 1
-    std::vector<int> FGeneratorLog; // scratch: their logarithms, highest first; 2 * order + 1 for 0
-    std::vector<int> FRemainder;    // scratch: the shift register E[0..n]
+    std::size_t FCheckCount = 0; // check words of the generator below (0: none built)
+    int FNibbles = 0;            // 4-bit pieces of a field element
+    // The generator's coefficients below x^n, highest first, multiplied by every 4-bit piece of a
+    // field element: row (nibble * 16 + value) holds coefficient[k] * (value << 4 * nibble).
+    std::vector<std::uint16_t> FProducts;
+    std::vector<std::uint16_t> FWork; // scratch: the long division's data and remainder
 };
 
 } // namespace vgl
