@@ -1,0 +1,215 @@
+#pragma once
+// TfrxReport: the root of a report template. Its children are the pages; it owns the variables,
+// the script object, the layout engine, the prepared-pages stores, the option objects, the error
+// list and the queue of delayed commands, and turns the template into prepared pages
+// (PrepareReport) that the current store prints or exports.
+//
+// A report is used by one thread at a time. Actions that arrive while one of its own actions
+// runs (a prepare requested from an event of a running preparation) are queued and run when the
+// running one ends. No window exists: progress goes to the events and an attached preview only,
+// and errors reported "by message box" go to the message log without waiting for anyone.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/variant.h"
+#include "report/foundation/report_variables.h"
+#include "report/model/report_component.h"
+
+namespace vgl {
+
+class TCustomIniFile;
+class TfsScript;
+class TfsCustomVariable;
+class TfsMethodHelper;
+class TfrxDrawText;
+class TfrxCustomDesigner;
+class TfrxCustomPreview;
+
+/// What a progress event reports.
+enum TfrxProgressType { ptRunning, ptExporting, ptPrinting };
+
+using TfrxNotifyEvent = std::function<void(TObject* sender)>;
+using TfrxBeforePrintEvent = std::function<void(TfrxReportComponent* sender)>;
+using TfrxGetValueEvent = std::function<void(const String& varName, Variant& value)>;
+using TfrxNewGetValueEvent = std::function<void(TObject* sender, const String& varName, Variant& value)>;
+using TfrxProgressEvent = std::function<void(TfrxComponent* sender, TfrxProgressType progressType, int progress)>;
+using TfrxPreviewClickEvent = std::function<void(TfrxComponent* sender, int button, unsigned shift, bool& modified)>;
+using TfrxMouseEnterViewEvent = std::function<void(TfrxComponent* sender)>;
+using TfrxUserFunctionEvent = std::function<Variant(const String& methodName, Variant& params)>;
+
+class TfrxReport : public TfrxComponent {
+    VGL_CLASS(TfrxReport, TfrxComponent)
+    explicit TfrxReport(TComponent* owner = nullptr);
+    /// Frees the pages first, while the report's own parts still exist, then every owned part.
+    ~TfrxReport() override;
+
+    /// Empties the report: pages, variables, script text (the three lines "begin", "", "end."),
+    /// script language, the option objects, and the eleven system-variable names.
+    void Clear() override;
+    /// The resource text "obReport".
+    String GetDescription() const override;
+
+    // ---- Pages ----------------------------------------------------------------------------
+    int PagesCount() const { return Objects().Count(); }
+    /// The index-th child; EListError outside 0..PagesCount-1.
+    TfrxComponent* Pages(int index) const { return Objects().Get(index); }
+
+    // ---- Script and expressions ------------------------------------------------------------
+    /// Registers the report's objects, the report services and the report functions in the
+    /// script of this report for a run of `activeReport` (none: this report). True on success.
+    bool PrepareScript(TfrxReport* activeReport = nullptr);
+    /// The value of `expr`: a direct lookup (system variables, events, report and global
+    /// variables, script variables) or, failing that, an expression error: the error is added
+    /// to Errors (prefixed by the current object's name) and raised as an Exception; with
+    /// `expressionErrors` the raised message starts with the resource text "clErrorInExp".
+    /// IgnoreExprError gives `expr` itself instead. A report variable that refers back to itself
+    /// (directly or through others) is such an error.
+    Variant Calc(const String& expr, bool expressionErrors = false);
+    /// The direct lookup alone: true and the value when the name is answered.
+    bool GetDirectValue(const String& name, Variant& value);
+    /// The script variable "Value" (Null before the first PrepareScript).
+    Variant LocalValue() const;
+    void SetLocalValue(const Variant& value);
+    /// The script variable "Self" (none before the first PrepareScript).
+    TfrxComponent* SelfValue() const;
+    void SetSelfValue(TfrxComponent* value);
+    TfsScript& Script() const { return *FScript; }
+    const String& ScriptLanguage() const { return FScriptLanguage; }
+    void SetScriptLanguage(const String& value) { FScriptLanguage = value; }
+    TStringList& ScriptText() { return FScriptText; }
+    /// Copies the lines.
+    void SetScriptText(const TStrings& value) { FScriptText.Assign(value); }
+    /// The script text as a published list.
+    TStrings* GetScriptTextList() const { return const_cast<TStringList*>(&FScriptText); }
+    void SetScriptTextList(TStrings* value) { FScriptText.Assign(*value); }
+    const TStringList& SysVariables() const { return FSysVariables; }
+    TfrxVariables& Variables() { return FVariables; }
+    /// The name of the object being processed; it prefixes expression errors.
+    const String& CurObject() const { return FCurObject; }
+    void SetCurObject(const String& value) { FCurObject = value; }
+
+    // ---- State -----------------------------------------------------------------------------
+    /// Errors of the last load or preparation: sorted, a line already present is not added again.
+    TStringList& Errors() { return FErrors; }
+    const String& Version() const { return FVersion; }
+    /// Ignores the value: the version stays "2022.2.7".
+    void SetVersion(const String&) { FVersion = u"2022.2.7"; }
+    const String& IniFile() const { return FIniFile; }
+    void SetIniFile(const String& value) { FIniFile = value; }
+    /// A settings file: in memory when IniFile begins with "\Software\" (there is no registry
+    /// here), else the ini file of that name.
+    std::unique_ptr<TCustomIniFile> GetIniFile() const;
+    const String& FileName() const { return FFileName; }
+    void SetFileName(const String& value) { FFileName = value; }
+    bool DotMatrixReport() const { return FDotMatrixReport; }
+    void SetDotMatrixReport(bool value) { FDotMatrixReport = value; }
+    bool ShowProgress() const { return FShowProgress; }
+    void SetShowProgress(bool value) { FShowProgress = value; }
+    bool StoreInDFM() const { return FStoreInDFM; }
+    void SetStoreInDFM(bool value) { FStoreInDFM = value; }
+    bool OldStyleProgress() const { return FOldStyleProgress; }
+    void SetOldStyleProgress(bool value) { FOldStyleProgress = value; }
+    bool Modified() const { return FModified; }
+    void SetModified(bool value) { FModified = value; }
+    bool Terminated() const { return FTerminated; }
+    /// True also stops the running script.
+    void SetTerminated(bool value);
+    bool Reloading() const { return FReloading; }
+    bool Preparing() const { return FPreparing; }
+    bool IsScriptObjectsAdded() const { return FIsScriptObjectsAdded; }
+    TStringList& DrillState() { return FDrillState; }
+    TfrxDrawText& DrawText() const { return *FDrawText; }
+
+    // ---- Hooks of the component base --------------------------------------------------------
+    TStringList* ReportErrors() override { return &FErrors; }
+    void SetReportSerializer(TfrxXMLSerializer* serializer) override { FXMLSerializer = serializer; }
+    TfrxXMLSerializer* XMLSerializer() const { return FXMLSerializer; }
+    TfrxXMLSerializer::TCustomDataEvent ReportGetCustomData() const override { return OnGetCustomData; }
+    TfrxXMLSerializer::TCustomDataEvent ReportSaveCustomData() const override { return OnSaveCustomData; }
+    TfrxDrawText* ReportDrawText() const override { return FDrawText.get(); }
+    Variant ReportCalc(const String& expr) override { return Calc(expr); }
+    void ReportSetSelfValue(TfrxComponent* object) override { SetSelfValue(object); }
+    String ReportScriptLanguage() const override { return FScriptLanguage; }
+    TfrxVariables* ReportVariables() override { return &FVariables; }
+
+    // ---- Event relays ----------------------------------------------------------------------
+    /// The report's OnBeforePrint, then the object's script event (script events of objects do
+    /// nothing in this system).
+    void DoBeforePrint(TfrxReportComponent* c);
+    void DoAfterPrint(TfrxReportComponent* c);
+    /// OnClickObject (or OnDblClickObject) for a click on a view of the prepared pages.
+    void DoPreviewClick(TfrxComponent* view, int button, unsigned shift, bool& modified, bool dblClick);
+    void DoMouseEnter(TfrxComponent* view);
+    void DoMouseLeave(TfrxComponent* view);
+    /// Running a named script procedure: nothing in this system.
+    void DoNotifyEvent(TObject*, const String&, bool = false) {}
+    void DoParamEvent(const String&, Variant&, bool = false) {}
+
+    // ---- Progress --------------------------------------------------------------------------
+    virtual void InternalOnProgressStart(TfrxProgressType progressType);
+    virtual void InternalOnProgress(TfrxProgressType progressType, int progress);
+    virtual void InternalOnProgressStop(TfrxProgressType progressType);
+    /// No window shows the text here: nothing happens.
+    void SetProgressMessage(const String&, bool = false, bool = false) {}
+
+    // ---- Events ----------------------------------------------------------------------------
+    TfrxBeforePrintEvent OnAfterPrint, OnBeforePrint;
+    TfrxNotifyEvent OnAfterPrintReport, OnBeginDoc, OnEndDoc, OnPrintReport, OnReportPrint, OnClosePreview, OnPreview,
+        OnAfterScriptCompile;
+    TfrxGetValueEvent OnGetValue;
+    TfrxNewGetValueEvent OnNewGetValue;
+    TfrxProgressEvent OnProgressStart, OnProgress, OnProgressStop;
+    TfrxPreviewClickEvent OnClickObject, OnDblClickObject;
+    TfrxMouseEnterViewEvent OnMouseEnter, OnMouseLeave;
+    TfrxUserFunctionEvent OnUserFunction;
+    TfrxXMLSerializer::TCustomDataEvent OnGetCustomData, OnSaveCustomData;
+    /// Names of script procedures (emptied by Clear).
+    String OnRunDialogs, OnStartReport, OnStopReport;
+
+private:
+    Variant CallReportFunction(const String& methodName, TfsMethodHelper* caller);
+    /// Calc's error path: the message goes to Errors (unless expression-worded) and is raised;
+    /// with IgnoreExprError `expr` is the result instead.
+    Variant ExpressionError(const String& expr, const String& error, bool expressionErrors);
+    bool IgnoreExprError() const;
+    /// A report variable's value: a one-line text is an expression of its own.
+    Variant VariableValue(const String& name, const Variant& value);
+
+    String FCurObject;
+    TfrxCustomDesigner* FDesigner = nullptr;
+    bool FDotMatrixReport = false;
+    std::unique_ptr<TfrxDrawText> FDrawText;
+    TStringList FDrillState;
+    TStringList FErrors;
+    String FFileName;
+    String FIniFile;
+    TfsCustomVariable* FLocalValue = nullptr;
+    TfsCustomVariable* FSelfValue = nullptr;
+    bool FModified = false;
+    bool FOldStyleProgress = false;
+    TfrxCustomPreview* FPreview = nullptr;
+    bool FReloading = false;
+    std::unique_ptr<TfsScript> FScript;
+    TfsScript* FSaveParentScript = nullptr;
+    bool FParentScriptSaved = false;
+    String FScriptLanguage;
+    TStringList FScriptText;
+    TStringList FFakeScriptText;
+    bool FShowProgress = true;
+    bool FStoreInDFM = true;
+    TStringList FSysVariables;
+    bool FTerminated = false;
+    TfrxVariables FVariables;
+    String FVersion;
+    TfrxXMLSerializer* FXMLSerializer = nullptr;
+    bool FStreamLoaded = false;
+    bool FIsScriptObjectsAdded = false;
+    bool FPreparing = false;
+    /// Report variables whose values are being evaluated, innermost last (cycle detection).
+    std::vector<String> FVariableChain;
+};
+
+} // namespace vgl

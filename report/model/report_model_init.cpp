@@ -1,0 +1,89 @@
+#include "report/model/report_model_init.h"
+
+#include <memory>
+#include <vector>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection.h"
+#include "report/foundation/gui_thread.h"
+#include "report/foundation/report_variables.h"
+#include "report/foundation/resource_strings.h"
+#include "report/model/report.h"
+
+namespace vgl {
+
+namespace {
+
+std::unique_ptr<TfrxVariables>& GlobalVariables() {
+    static std::unique_ptr<TfrxVariables> variables;
+    return variables;
+}
+
+bool& Initialized() {
+    static bool initialized = false;
+    return initialized;
+}
+
+// The report classes read by name from stored templates; later classes join this list.
+const std::vector<TClass>& ReportClasses() {
+    static const std::vector<TClass> classes = {&TfrxReport::StaticClassInfo()};
+    return classes;
+}
+
+} // namespace
+
+std::shared_mutex& frxGlobalVariablesMutex() {
+    static std::shared_mutex mutex;
+    return mutex;
+}
+
+TfrxGlobalVariablesLock::TfrxGlobalVariablesLock()
+    : FLock(frxGlobalVariablesMutex()), FVariables(GlobalVariables().get()) {}
+
+bool frxGetGlobalVariable(const String& name, Variant& value) {
+    std::shared_lock lock(frxGlobalVariablesMutex());
+    const TfrxVariables* variables = GlobalVariables().get();
+    if (!variables)
+        return false;
+    const int index = variables->IndexOf(name);
+    if (index < 0)
+        return false;
+    value = variables->Items(index)->Value();
+    return true;
+}
+
+void frxSetGlobalVariable(const String& name, const Variant& value) {
+    TfrxGlobalVariablesLock lock;
+    if (!lock.Variables())
+        throw EInvalidOperation(u"The global report variables do not exist before the report model starts");
+    lock.Variables()->SetVariable(name, value);
+}
+
+void InitializeReportModel() {
+    if (Initialized())
+        return;
+    SetMainGuiThread();
+    {
+        std::unique_lock lock(frxGlobalVariablesMutex());
+        GlobalVariables() = std::make_unique<TfrxVariables>();
+    }
+    for (TClass cls : ReportClasses())
+        RegisterClass(cls);
+    frxResourcesInstance().UpdateFSResources();
+    Initialized() = true;
+}
+
+void FinalizeReportModel() {
+    if (!Initialized())
+        return;
+    {
+        std::unique_lock lock(frxGlobalVariablesMutex());
+        GlobalVariables().reset();
+    }
+    for (TClass cls : ReportClasses())
+        if (GetClass(cls->Name()) == cls)
+            UnRegisterClass(cls);
+    Initialized() = false;
+}
+
+} // namespace vgl
