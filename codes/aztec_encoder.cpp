@@ -130,33 +130,32 @@ void TAztecSettings::Validate() const {
         throw EBarcode2DError(InvalidPropertyValue);
 }
 
-std::vector<std::uint16_t> AztecStuffBits(const std::vector<std::uint8_t>& bits, int wordBits, int* padBits) {
+std::vector<std::uint16_t> AztecStuffBits(const TAztecBitStream& bits, int wordBits, int* padBits) {
     if (wordBits < 2 || wordBits > 16)
         throw EArgumentOutOfRangeException(u"Aztec bit stuffing: the word size must be 2 to 16 bits");
     const unsigned allOnes = (1u << wordBits) - 1;
     const unsigned headMask = allOnes & ~1u; // the first wordBits - 1 bits
+    const std::size_t size = bits.Size();
     std::vector<std::uint16_t> words;
-    words.reserve(bits.size() / (wordBits - 1) + 2);
-    unsigned word = 0;
-    int filled = 0;
-    for (std::size_t k = 0; k < bits.size(); ++k) {
-        word = (word << 1) | bits[k];
-        if (++filled < wordBits)
-            continue;
+    words.reserve(size / (wordBits - 1) + 2);
+    std::size_t position = 0;
+    while (size - position >= static_cast<std::size_t>(wordBits)) {
+        unsigned word = bits.Read(position, wordBits);
+        position += wordBits;
         if ((word & headMask) == 0) {
             word = 1;
-            --k; // the last bit goes back to the stream
+            --position; // the last bit goes back to the stream
         } else if ((word & headMask) == headMask) {
             word = allOnes & ~1u;
-            --k;
+            --position;
         }
         words.push_back(static_cast<std::uint16_t>(word));
-        word = 0;
-        filled = 0;
     }
     // Pad with 1 bits; a stream that ended on a word boundary gets a whole word of padding.
+    const int filled = static_cast<int>(size - position);
     if (padBits)
         *padBits = wordBits - filled;
+    unsigned word = bits.Read(position, filled);
     word = (word << (wordBits - filled)) | ((1u << (wordBits - filled)) - 1);
     if ((word & headMask) == 0)
         word = 1;
@@ -164,6 +163,14 @@ std::vector<std::uint16_t> AztecStuffBits(const std::vector<std::uint8_t>& bits,
         word = allOnes & ~1u;
     words.push_back(static_cast<std::uint16_t>(word));
     return words;
+}
+
+std::vector<std::uint16_t> AztecStuffBits(const std::vector<std::uint8_t>& bits, int wordBits, int* padBits) {
+    TAztecBitStream stream;
+    stream.Reserve(bits.size());
+    for (std::uint8_t bit : bits)
+        stream.Append(bit != 0 ? 1 : 0, 1);
+    return AztecStuffBits(stream, wordBits, padBits);
 }
 
 std::vector<std::uint8_t> AztecModeMessage(bool compact, int layers, int dataWords, bool readerInit) {
@@ -250,15 +257,16 @@ TMapMatrix AztecPlaceSymbolDots(TAztecCode_Size size, const std::vector<std::uin
     // Data layers from the inside out; the codeword stream is read backwards, each word from its
     // least significant bit up.
     const int wordBits = info.WordBits;
-    const std::size_t totalBits = codeWords.size() * wordBits;
-    std::size_t used = 0;
+    std::size_t word = codeWords.size(); // the word being read, from the last one back
+    int bit = wordBits;                  // its next bit; wordBits: the word is used up
     auto nextBit = [&]() -> std::uint8_t {
-        if (used >= totalBits)
-            return 0;
-        const std::size_t word = codeWords.size() - 1 - used / wordBits;
-        const int bit = static_cast<int>(used % wordBits);
-        ++used;
-        return static_cast<std::uint8_t>((codeWords[word] >> bit) & 1);
+        if (bit == wordBits) {
+            if (word == 0)
+                return 0;
+            --word;
+            bit = 0;
+        }
+        return static_cast<std::uint8_t>((codeWords[word] >> bit++) & 1);
     };
     auto put = [&](int dy, int dx) {
         std::uint8_t& c = cell(dy, dx);
@@ -325,9 +333,9 @@ TAztecSymbol EncodeAztec(std::string_view data, const TAztecSettings& settings) 
     }
 
     TAztecMode endMode = TAztecMode::Upper;
-    const std::vector<std::uint8_t> bits =
-        AztecItemsToBits(AztecCompact(escaped.Data, settings.AllowEscape, settings.BytesAlwaysBackToUpper, &endMode));
-    symbol.BitLength = static_cast<int>(bits.size());
+    const TAztecBitStream bits = AztecItemsToBitStream(
+        AztecCompact(escaped.Data, settings.AllowEscape, settings.BytesAlwaysBackToUpper, &endMode));
+    symbol.BitLength = static_cast<int>(bits.Size());
     // Ten or more padding ones after Upper, Lower or Mixed read as a byte shift with a length, and
     // some readers then append bytes that are not there. Where that can happen, the stream first
     // latches to Digit (Upper, Lower) or Punct (Mixed) with the code 30, whose padding reads as
@@ -338,8 +346,8 @@ TAztecSymbol EncodeAztec(std::string_view data, const TAztecSettings& settings) 
         int padBits = 0;
         std::vector<std::uint16_t> stuffed = AztecStuffBits(bits, wordBits, &padBits);
         if (padNeedsGuard && padBits >= 10) {
-            std::vector<std::uint8_t> guarded = bits;
-            guarded.insert(guarded.end(), {1, 1, 1, 1, 0});
+            TAztecBitStream guarded = bits;
+            guarded.Append(0b11110, 5);
             stuffed = AztecStuffBits(guarded, wordBits);
         }
         return stuffed;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codes/aztec_bit_stream.h"
 #include "codes/barcode2d_error.h"
 
 namespace vgl {
@@ -128,6 +129,8 @@ TAztecSymbol EncodeAztec(std::string_view data, const TAztecSettings& settings =
 /// extra word of all ones with the last bit cleared. padBits, when given, receives the number of
 /// padding bits in the last word (1 .. wordBits). Raises EArgumentOutOfRangeException for a word
 /// size outside 2 .. 16.
+std::vector<std::uint16_t> AztecStuffBits(const TAztecBitStream& bits, int wordBits, int* padBits = nullptr);
+/// The same for a stream of one element (0 or 1) per bit.
 std::vector<std::uint16_t> AztecStuffBits(const std::vector<std::uint8_t>& bits, int wordBits, int* padBits = nullptr);
 
 /// The 28 (compact) or 40 (full) bits of the mode message: layers - 1 and data words - 1 with

@@ -554,6 +554,17 @@ std::vector<TAztecItem> AztecCompact(std::string_view data, bool allowEscape, bo
     return items;
 }
 
+TAztecBitStream AztecItemsToBitStream(const std::vector<TAztecItem>& items) {
+    std::size_t total = 0;
+    for (const TAztecItem& item : items)
+        total += item.Bits;
+    TAztecBitStream bits;
+    bits.Reserve(total);
+    for (const TAztecItem& item : items)
+        bits.Append(item.Value, item.Bits);
+    return bits;
+}
+
 std::vector<std::uint8_t> AztecItemsToBits(const std::vector<TAztecItem>& items) {
     std::vector<std::uint8_t> bits;
     for (const TAztecItem& item : items)

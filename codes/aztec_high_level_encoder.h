@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "codes/aztec_bit_stream.h"
+
 namespace vgl {
 
 /// The data after escape processing, in the form the compaction reads.
@@ -42,7 +44,9 @@ enum class TAztecMode : std::uint8_t { Upper, Lower, Mixed, Punct, Digit, Byte }
 std::vector<TAztecItem> AztecCompact(std::string_view data, bool allowEscape, bool bytesAlwaysBackToUpper,
                                      TAztecMode* endMode = nullptr);
 
-/// The items as a bit stream, one element (0 or 1) per bit, most significant bit of each item first.
+/// The items as a bit stream, most significant bit of each item first.
+TAztecBitStream AztecItemsToBitStream(const std::vector<TAztecItem>& items);
+/// The same stream, one element (0 or 1) per bit.
 std::vector<std::uint8_t> AztecItemsToBits(const std::vector<TAztecItem>& items);
 
 } // namespace vgl

@@ -5,6 +5,7 @@
 #define ZX_USE_UTF8
 #include <ZXing/ReadBarcode.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -263,6 +264,57 @@ TEST(AztecEncoderTest, BitStuffing) {
     // Word sizes without room for a stuffed bit, or beyond a 16-bit codeword, are refused.
     for (int wordBits : {-1, 0, 1, 17})
         EXPECT_THROW(AztecStuffBits({1, 0, 1}, wordBits), EArgumentOutOfRangeException) << wordBits;
+}
+
+// The packed stream across its 64-bit word boundaries: the same bits as one element per bit, and
+// the same codewords as cutting that form bit by bit, for every word size the symbol uses.
+TEST(AztecEncoderTest, PackedStreamAgreesWithBitPerElement) {
+    std::mt19937 random(11);
+    std::vector<TAztecItem> items;
+    for (int k = 0; k < 150; ++k) {
+        const auto bits = static_cast<std::uint8_t>(1 + random() % 16);
+        // Runs of equal bits make the stuffing fire.
+        const auto value = static_cast<std::uint16_t>(k % 5 == 0 ? 0 : k % 5 == 1 ? 0xFFFF : random());
+        items.push_back({bits, static_cast<std::uint16_t>(value & ((1u << bits) - 1))});
+    }
+    const std::vector<std::uint8_t> flat = AztecItemsToBits(items);
+    const TAztecBitStream packed = AztecItemsToBitStream(items);
+    ASSERT_EQ(packed.Size(), flat.size());
+    for (std::size_t k = 0; k < flat.size(); ++k) {
+        ASSERT_EQ(packed.Bit(k), flat[k] != 0) << k;
+        std::uint32_t window = 0; // 13 bits from k, zeros past the end
+        for (std::size_t j = k; j < k + 13; ++j)
+            window = window << 1 | (j < flat.size() ? flat[j] : 0);
+        ASSERT_EQ(packed.Read(k, 13), window) << k;
+    }
+    for (int wordBits : {6, 8, 10, 12}) {
+        // Cut bit by bit: a word whose first wordBits - 1 bits are equal takes their complement
+        // and gives its last bit back; the rest is padded with ones.
+        std::vector<std::uint16_t> expected;
+        const unsigned head = ((1u << wordBits) - 1) & ~1u;
+        unsigned word = 0;
+        int filled = 0;
+        for (std::size_t k = 0; k <= flat.size(); ++k) {
+            const bool end = k == flat.size();
+            if (end) {
+                word = (word << (wordBits - filled)) | ((1u << (wordBits - filled)) - 1);
+            } else {
+                word = word << 1 | flat[k];
+                if (++filled < wordBits)
+                    continue;
+            }
+            if ((word & head) == 0 || (word & head) == head) {
+                word = (word & head) == 0 ? 1 : head;
+                if (!end)
+                    --k;
+            }
+            expected.push_back(static_cast<std::uint16_t>(word));
+            word = 0;
+            filled = 0;
+        }
+        EXPECT_EQ(AztecStuffBits(packed, wordBits), expected) << wordBits;
+        EXPECT_EQ(AztecStuffBits(flat, wordBits), expected) << wordBits;
+    }
 }
 
 TEST(AztecEncoderTest, SingleLetterGivesSmallestSymbol) {
