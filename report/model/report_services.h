@@ -6,10 +6,12 @@
 // so it is built and tested before any service exists. Operations are declared in the order the
 // services implement them.
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/rtl/component.h"
+#include "platform/rtl/datetime.h"
 #include "platform/rtl/persistent.h"
 #include "platform/rtl/variant.h"
 #include "report/foundation/utilities.h"
@@ -26,18 +28,67 @@ class TfrxPictureCacheOptions;
 class TfrxCustomAggregateList;
 class TfrxCustomPreviewPages;
 class TfrxCustomExportFilter;
+class TfrxCustomIOTransport;
+class TfrxCustomPreview;
+class TfrxEngineOptions;
+class TfrxPreviewPagesList;
+class TfrxCustomEngine;
+class TfrxCustomOutline;
+
+/// What the engine, the prepared-pages stores and their list ask of the report they serve. The
+/// report implements it; tests use a double. A service reaches it from its report component
+/// (ReportServicesOf); a report component that does not implement it gets neutral answers.
+class IfrxReportServices {
+public:
+    virtual ~IfrxReportServices() = default;
+    virtual TfrxEngineOptions* EngineOptions() const = 0;
+    /// True also stops a running script.
+    virtual void SetTerminated(bool value) = 0;
+    /// The report's layout engine (none while the report is being built).
+    virtual TfrxCustomEngine* Engine() const = 0;
+    /// The report's list of prepared-pages stores (none while the report is being built).
+    virtual TfrxPreviewPagesList* PreviewPagesList() const = 0;
+    /// The attached preview, or none.
+    virtual TfrxCustomPreview* Preview() const = 0;
+    /// Registers the script names "Report", "PreviewPages", "Engine" and "Outline" again, for the
+    /// current store; called when another store becomes current.
+    virtual void RepublishServiceScriptNames() = 0;
+};
+
+/// The report component as IfrxReportServices, or none.
+IfrxReportServices* ReportServicesOf(TfrxComponent* report);
+
+// ---- Implementation classes ------------------------------------------------------------------
+// The engine, store and outline implementations live in a later library; it sets their
+// factories at start-up (read-only while requests run). Tests set doubles.
+
+using TfrxEngineFactory = std::function<std::unique_ptr<TfrxCustomEngine>(TfrxComponent* report)>;
+using TfrxPreviewPagesFactory = std::function<std::unique_ptr<TfrxCustomPreviewPages>(TfrxComponent* report)>;
+using TfrxOutlineFactory = std::function<std::unique_ptr<TfrxCustomOutline>(TfrxCustomPreviewPages* previewPages)>;
+
+/// Set the implementation factory of each service; each answers the one set before.
+TfrxEngineFactory SetEngineClass(TfrxEngineFactory factory);
+TfrxPreviewPagesFactory SetPreviewPagesClass(TfrxPreviewPagesFactory factory);
+TfrxOutlineFactory SetOutlineClass(TfrxOutlineFactory factory);
+/// Make a service of the implementation class. Raise EInvalidOperation when no class is set.
+std::unique_ptr<TfrxCustomEngine> CreateEngine(TfrxComponent* report);
+std::unique_ptr<TfrxCustomPreviewPages> CreatePreviewPages(TfrxComponent* report);
+std::unique_ptr<TfrxCustomOutline> CreateOutline(TfrxCustomPreviewPages* previewPages);
+
+/// What the engine calls to run a dialog page.
+using TfrxRunDialogEvent = std::function<void(TfrxComponent* page)>;
 
 /// The layout engine.
 class TfrxCustomEngine : public TPersistent {
 public:
+    /// Stores the report (its notify list starts empty).
     explicit TfrxCustomEngine(TfrxComponent* report) : FReport(report) {}
     String ClassName() const override { return u"TfrxCustomEngine"; }
-    TfrxComponent* Report() const { return FReport; }
 
     virtual TfrxCustomAggregateList* Aggregates() = 0;
     virtual long double PageHeight() const { return FPageHeight; }
-    void SetPageHeight(long double value) { FPageHeight = value; }
     virtual void EndPage() = 0;
+    virtual void BreakAllKeep() {}
     virtual void NewColumn() = 0;
     virtual void NewPage() = 0;
     virtual void PrepareShiftTree(TfrxComponent* container) = 0;
@@ -59,17 +110,88 @@ public:
     virtual void ProcessObject(TfrxReportComponent* reportObject) = 0;
     virtual bool Run(bool runDialogs, bool clearLast, TfrxComponent* page) = 0;
 
+    /// Shows the report's object of that name as a band; nothing when the report has none.
+    void ShowBandByName(const String& name);
+    /// Sets the report's Terminated.
+    void StopReport();
+    /// The report's engine option (False without one).
+    bool DoublePass() const;
+
+    TfrxComponent* Report() const { return FReport; }
+    TfrxCustomPreviewPages* PreviewPages() const { return FPreviewPages; }
+    /// Stores the store and makes it point back to this engine (when not none).
+    void SetPreviewPages(TfrxCustomPreviewPages* value);
+    /// Objects told about page events; not owned.
+    std::vector<TObject*>& NotifyList() { return FNotifyList; }
+
+    int CurColumn() const { return FCurColumn; }
+    void SetCurColumn(int value) { FCurColumn = value; }
+    int CurVColumn() const { return FCurVColumn; }
+    void SetCurVColumn(int value) { FCurVColumn = value; }
+    int CurLine() const { return FCurLine; }
+    void SetCurLine(int value) { FCurLine = value; }
+    int CurLineThrough() const { return FCurLineThrough; }
+    void SetCurLineThrough(int value) { FCurLineThrough = value; }
+    bool FinalPass() const { return FFinalPass; }
+    void SetFinalPass(bool value) { FFinalPass = value; }
+    void SetPageHeight(long double value) { FPageHeight = value; }
+    long double PageWidth() const { return FPageWidth; }
+    void SetPageWidth(long double value) { FPageWidth = value; }
+    bool Running() const { return FRunning; }
+    void SetRunning(bool value) { FRunning = value; }
+    TDateTime StartDate() const { return FStartDate; }
+    void SetStartDate(TDateTime value) { FStartDate = value; }
+    TDateTime StartTime() const { return FStartTime; }
+    void SetStartTime(TDateTime value) { FStartTime = value; }
+    int TotalPages() const { return FTotalPages; }
+    void SetTotalPages(int value) { FTotalPages = value; }
+    bool SecondScriptCall() const { return FSecondScriptCall; }
+    void SetSecondScriptCall(bool value) { FSecondScriptCall = value; }
+    int CurTableRow() const { return FCurTableRow; }
+    void SetCurTableRow(int value) { FCurTableRow = value; }
+    int CurTableColumn() const { return FCurTableColumn; }
+    void SetCurTableColumn(int value) { FCurTableColumn = value; }
+    long double CurX() const { return FCurX; }
+    void SetCurX(long double value) { FCurX = value; }
+    long double CurY() const { return FCurY; }
+    void SetCurY(long double value) { FCurY = value; }
+
+    TfrxRunDialogEvent OnRunDialog;
+
 private:
-    TfrxComponent* FReport;
+    int FCurColumn = 0;
+    int FCurVColumn = 0;
+    int FCurLine = 0;
+    int FCurLineThrough = 0;
+    bool FFinalPass = false;
+    std::vector<TObject*> FNotifyList;
     long double FPageHeight = 0;
+    long double FPageWidth = 0;
+    TfrxCustomPreviewPages* FPreviewPages = nullptr;
+    TfrxComponent* FReport;
+    bool FRunning = false;
+    TDateTime FStartDate = 0;
+    TDateTime FStartTime = 0;
+    int FTotalPages = 0;
+    bool FSecondScriptCall = false;
+    int FCurTableRow = 0;
+    int FCurTableColumn = 0;
+    long double FCurX = 0;
+    long double FCurY = 0;
 };
 
 /// The outline (table of contents) of prepared pages.
 class TfrxCustomOutline : public TPersistent {
 public:
+    /// Stores the store it belongs to.
     explicit TfrxCustomOutline(TfrxCustomPreviewPages* previewPages) : FPreviewPages(previewPages) {}
     String ClassName() const override { return u"TfrxCustomOutline"; }
     TfrxCustomPreviewPages* PreviewPages() const { return FPreviewPages; }
+    /// The engine of its store (none without one).
+    TfrxCustomEngine* Engine() const;
+    /// The item new entries go under.
+    TfrxXMLItem* CurItem() const { return FCurItem; }
+    void SetCurItem(TfrxXMLItem* value) { FCurItem = value; }
 
     virtual int Count() const = 0;
     virtual void AddItem(const String& text, int top) = 0;
@@ -83,16 +205,37 @@ public:
     virtual TfrxXMLItem* GetCurPosition() = 0;
 
 private:
+    TfrxXMLItem* FCurItem = nullptr;
     TfrxCustomPreviewPages* FPreviewPages;
 };
 
-/// The prepared-pages store.
+/// Whether a page added where one exists replaces it or is added after it.
+enum TfrxAddPageAction { apWriteOver, apAdd };
+
+/// The prepared-pages store. (Its post-processor comes with the macros; until then a store has
+/// none.)
 class TfrxCustomPreviewPages : public TObject {
 public:
+    /// Stores the report and creates the outline (of the outline implementation class).
     explicit TfrxCustomPreviewPages(TfrxComponent* report);
     ~TfrxCustomPreviewPages() override;
     String ClassName() const override { return u"TfrxCustomPreviewPages"; }
     TfrxComponent* Report() const { return FReport; }
+    TfrxCustomOutline* Outline() const { return FOutline.get(); }
+    /// The engine filling this store (set by the engine's SetPreviewPages).
+    TfrxCustomEngine* Engine() const { return FEngine; }
+    void SetEngine(TfrxCustomEngine* value) { FEngine = value; }
+    TfrxAddPageAction AddPageAction() const { return FAddPageAction; }
+    void SetAddPageAction(TfrxAddPageAction value) { FAddPageAction = value; }
+    int CurPage() const { return FCurPage; }
+    void SetCurPage(int value) { FCurPage = value; }
+    int CurPreviewPage() const { return FCurPreviewPage; }
+    void SetCurPreviewPage(int value) { FCurPreviewPage = value; }
+    int FirstPage() const { return FFirstPage; }
+    void SetFirstPage(int value) { FFirstPage = value; }
+    /// The copy being printed.
+    int PrintCopyNo() const { return FCopyNo; }
+    long double PrintScale() const { return FPrintScale; }
 
     virtual int Count() const = 0;
     virtual TfrxComponent* GetPage(int index) = 0;
@@ -135,14 +278,78 @@ public:
     virtual void AddFromPreviewPages(TfrxCustomPreviewPages* previewPages) = 0;
     virtual void LoadFromStream(TStream& stream, bool allowPartialLoading = false) = 0;
     virtual void SaveToStream(TStream& stream) = 0;
+    virtual bool SaveToFilter(TfrxCustomIOTransport* filter, const String& fileName) = 0;
     virtual bool LoadFromFile(const String& fileName, bool exceptionIfNotFound = false) = 0;
     virtual void SaveToFile(const String& fileName) = 0;
     virtual bool Print() = 0;
     virtual bool Export(TfrxCustomExportFilter* filter) = 0;
 
+protected:
+    void SetPrintCopyNo(int value) { FCopyNo = value; }
+    void SetPrintScale(long double value) { FPrintScale = value; }
+
 private:
+    TfrxAddPageAction FAddPageAction = apWriteOver;
+    int FCurPage = 0;
+    int FCurPreviewPage = 0;
+    int FFirstPage = 0;
+    std::unique_ptr<TfrxCustomOutline> FOutline;
     TfrxComponent* FReport;
+    TfrxCustomEngine* FEngine = nullptr;
     std::unique_ptr<TfrxPictureCacheOptions> FPictureCacheOptions;
+    int FCopyNo = 0;
+    long double FPrintScale = 0;
+};
+
+/// The prepared-pages stores of a report (one per preview tab, say) and which one is current: the
+/// store the engine fills and exports read. It always holds at least one store; it owns them.
+class TfrxPreviewPagesList : public TObject {
+public:
+    /// Holds one store (of the implementation class), main and current.
+    explicit TfrxPreviewPagesList(TfrxComponent* report);
+    ~TfrxPreviewPagesList() override;
+    String ClassName() const override { return u"TfrxPreviewPagesList"; }
+
+    int Count() const { return int(FList.size()); }
+    /// The store at `index`; EListError outside 0..Count-1.
+    TfrxCustomPreviewPages* Items(int index) const;
+    int IndexOf(const TfrxCustomPreviewPages* previewPages) const;
+    /// Appends a new store for the report and answers it.
+    TfrxCustomPreviewPages* Add();
+    /// Appends a new store and makes it current.
+    TfrxCustomPreviewPages* AddAsCurrent();
+    TfrxCustomPreviewPages* Current() const { return FList[std::size_t(FCurrentIndex)].get(); }
+    int CurrentIndex() const { return FCurrentIndex; }
+    /// Makes a store of the list current (nothing when it already is). EListError when it is not
+    /// in the list.
+    void SetCurrent(TfrxCustomPreviewPages* value);
+    /// Appends a store (taking it over) and makes it current. EArgumentException for none.
+    void SetCurrent(std::unique_ptr<TfrxCustomPreviewPages> value);
+    /// The first store.
+    TfrxCustomPreviewPages* Main() const { return FList.front().get(); }
+    /// Moves a store of the list to the front; the current store stays current. EListError when
+    /// it is not in the list.
+    void SetMain(TfrxCustomPreviewPages* value);
+    /// Inserts a store (taking it over) at the front; the current store stays current.
+    /// EArgumentException for none.
+    void SetMain(std::unique_ptr<TfrxCustomPreviewPages> value);
+
+    /// Frees and removes a store; nothing when it is the last one left or not in the list. When
+    /// it was current, the last store becomes current; otherwise the current store stays current.
+    void Delete(TfrxCustomPreviewPages* previewPages);
+    /// As Delete of the store at `index`; EListError outside 0..Count-1 (unless only one is left).
+    void Delete(int index);
+    /// Frees every store but the first and makes the first current.
+    void Clear();
+
+private:
+    /// Sets the index; when the report holds this list, hands the current store to the engine,
+    /// has the report republish its script names and tells its preview.
+    void SetCurrentIndex(int index);
+
+    TfrxComponent* FReport;
+    std::vector<std::unique_ptr<TfrxCustomPreviewPages>> FList;
+    int FCurrentIndex = 0;
 };
 
 /// The aggregate list of the layout engine.
