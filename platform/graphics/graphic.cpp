@@ -4,6 +4,7 @@
 #include <shared_mutex>
 
 #include "platform/graphics/bitmap.h"
+#include "platform/graphics/icon.h"
 #include "platform/graphics/jpeg_image.h"
 #include "platform/graphics/png_image.h"
 #include "platform/rtl/property_encoding.h"
@@ -85,6 +86,8 @@ struct FormatRegistry {
                            [] { return std::make_unique<TJPEGImage>(); }});
         Classes.push_back({u"jpeg", u"JPEG Image File", [](std::span<const std::uint8_t> b) { return IsJpegData(b); },
                            [] { return std::make_unique<TJPEGImage>(); }});
+        Classes.push_back({u"ico", u"Icons", [](std::span<const std::uint8_t> b) { return IsIconData(b); },
+                           [] { return std::make_unique<TIcon>(); }});
     }
 };
 

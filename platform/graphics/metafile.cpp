@@ -150,6 +150,7 @@ void TMetafile::Assign(const TGraphic& source) {
     FWidth = mf->FWidth;
     FHeight = mf->FHeight;
     FRecords = mf->FRecords;
+    FEnhanced = mf->FEnhanced;
     FTransparent = mf->FTransparent;
     Changed();
 }

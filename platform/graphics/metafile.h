@@ -67,6 +67,10 @@ class TMetafile : public TGraphic {
     void SetHeight(int height) override;
     bool GetEmpty() const override { return FRecords.empty(); }
 
+    /// Enhanced form (the 32-bit file form) or not (the 16-bit placeable form); copied by Assign.
+    bool GetEnhanced() const { return FEnhanced; }
+    void SetEnhanced(bool value) { FEnhanced = value; }
+
     const std::vector<TMetafileRecord>& Records() const { return FRecords; }
     void AddRecord(TMetafileRecord record);
     void Clear();
@@ -85,6 +89,7 @@ class TMetafile : public TGraphic {
 
 private:
     int FWidth = 0, FHeight = 0;
+    bool FEnhanced = false;
     std::vector<TMetafileRecord> FRecords;
 };
 

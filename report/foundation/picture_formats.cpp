@@ -2,11 +2,13 @@
 
 #include "report/foundation/gif_picture.h"
 #include "report/foundation/graphic_formats.h"
+#include "report/foundation/metafile_formats.h"
 #include "report/foundation/png_jpeg_formats.h"
 
 namespace vgl {
 
 void RegisterPictureFormats() {
+    RegisterMetafileFormats();
     TfrxGraphicFormats& formats = frxGraphicFormatsInstance();
     formats.RegisterFormat(&TfrxJPEGPictureFormat::Instance());
     formats.RegisterFormat(&TfrxPNGGraphicFormat::Instance());
@@ -29,6 +31,7 @@ void UnregisterPictureFormats() {
     frxGraphicFormatsInstance().UnregisterFormat(&TfrxGIFGraphicFormat::Instance());
     frxGraphicFormatsInstance().UnregisterFormat(&TfrxPNGGraphicFormat::Instance());
     frxGraphicFormatsInstance().UnregisterFormat(&TfrxJPEGPictureFormat::Instance());
+    UnregisterMetafileFormats();
 }
 
 } // namespace vgl

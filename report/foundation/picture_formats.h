@@ -4,8 +4,8 @@
 
 namespace vgl {
 
-/// Registers the formats in their documented order (JPG, PNG, GIF, BMP), and TPNGObject ("PNG_OLD")
-/// and TfrxGIFGraphic ("GIF") with the picture container. Called by InitializeReportFoundation.
+/// Registers the formats in their documented order (WMF, EMF, FREMF, ICO, JPG, PNG, GIF, BMP), and TPNGObject
+/// ("PNG_OLD") and TfrxGIFGraphic ("GIF") with the picture container. Called by InitializeReportFoundation.
 void RegisterPictureFormats();
 /// Removes what RegisterPictureFormats added (the picture-container classes too), in reverse
 /// order; the emptied registry is destroyed.

@@ -5,6 +5,7 @@
 #include "platform/graphics/metafile.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/rounding.h"
+#include "report/foundation/metafile_formats.h"
 #include "report/foundation/raster_drawing.h"
 
 namespace vgl {
@@ -24,7 +25,7 @@ const TPngImage* AsPng(const TGraphic& g) {
 }
 
 bool IsMetafileCanvas(const TCanvas& c) {
-    return dynamic_cast<const TMetafileCanvas*>(&c) != nullptr;
+    return IsMetafileCanvasClass(c);
 }
 
 int PaletteIndex(const std::uint8_t* row, int x, int depth) {

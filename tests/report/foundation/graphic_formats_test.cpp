@@ -10,6 +10,7 @@
 
 #include "platform/graphics/metafile.h"
 #include "platform/rtl/reflection_builder.h"
+#include "report/foundation/metafile_formats.h"
 #include "report/foundation/picture_formats.h"
 #include "report/foundation/png_jpeg_formats.h"
 #include "report/foundation/raster_drawing.h"
@@ -82,7 +83,7 @@ std::filesystem::path TempFile(const char* name, const std::vector<std::uint8_t>
 }
 
 TEST_F(GraphicFormatsTest, LookupsFollowRegistrationOrder) {
-    ASSERT_EQ(R().Count(), 4);
+    ASSERT_EQ(R().Count(), 8);
     EXPECT_EQ(R().FindByName(u"jpg"), nullptr);
     EXPECT_EQ(R().FindByName(u"JPG"), &TfrxJPEGPictureFormat::Instance());
     EXPECT_EQ(R().FindByExt(u".JPG"), &TfrxJPEGPictureFormat::Instance());
@@ -90,20 +91,22 @@ TEST_F(GraphicFormatsTest, LookupsFollowRegistrationOrder) {
     EXPECT_EQ(R().FindByConst(5), &TfrxPNGGraphicFormat::Instance());
     EXPECT_EQ(R().FindByConst(6), nullptr);
     EXPECT_EQ(R().GetDefault()->GetGraphicConst(), 2147483647);
-    EXPECT_EQ(R().BuildFormatsString(stName, u","), u"JPG,PNG,GIF,BMP");
-    EXPECT_EQ(R().BuildFormatsString(stExtension, u";x"), u"*.jpg;*.png;*.gif;*.bmp");
-    EXPECT_EQ(R().BuildFormatsStrings(stClassName)->Get(3), u"TfrxBitmapGraphicFormat");
-    EXPECT_EQ(R().BuildFormatsStrings(stMime)->Get(0), u"image/jpeg");
+    EXPECT_EQ(R().BuildFormatsString(stName, u","), u"WMF,EMF,FREMF,ICO,JPG,PNG,GIF,BMP");
+    EXPECT_EQ(R().BuildFormatsString(stExtension, u";x"), u"*.wmf;*.emf;*.emf;*.ico;*.jpg;*.png;*.gif;*.bmp");
+    EXPECT_EQ(R().BuildFormatsStrings(stClassName)->Get(7), u"TfrxBitmapGraphicFormat");
+    EXPECT_EQ(R().BuildFormatsStrings(stMime)->Get(4), u"image/jpeg");
     EXPECT_THROW(R().BuildFormatsString(stName, u""), EArgumentException);
 
     // Quoting: a blank or a quote, or the separator inside a line.
     TTestVectorFormat vector;
     R().RegisterFormat(&vector);
-    EXPECT_EQ(R().BuildFormatsString(stName, u",", {gcConvert}), u"JPG,PNG,BMP,\"TST \"\"v\"\"\"");
-    EXPECT_EQ(R().BuildFormatsString(stMime, u","), u"image/jpeg,image/png,image/gif,image/bitmap,\"image/x-test,v\"");
-    EXPECT_EQ(R().FindByGraphic(&TMetafile::StaticClassInfo()), &vector);
+    EXPECT_EQ(R().BuildFormatsString(stName, u",", {gcConvert}), u"WMF,EMF,FREMF,JPG,PNG,BMP,\"TST \"\"v\"\"\"");
+    EXPECT_EQ(R().BuildFormatsString(stMime, u","),
+              u"image/metafile,image/metafile,image/metafile,image/vnd.microsoft.icon,image/jpeg,image/png,"
+              u"image/gif,image/bitmap,\"image/x-test,v\"");
+    // the format registered first claims the metafile class
+    EXPECT_EQ(R().FindByGraphic(&TMetafile::StaticClassInfo()), &TfrxWMFGraphicFormat::Instance());
     R().UnregisterFormat(&vector);
-    EXPECT_EQ(R().FindByGraphic(&TMetafile::StaticClassInfo()), nullptr);
 }
 
 TEST_F(GraphicFormatsTest, FindByGraphicTakesDescendants) {
@@ -155,7 +158,7 @@ TEST_F(GraphicFormatsTest, UnregisteringEveryFormatStartsAFreshRegistry) {
     EXPECT_EQ(R().FindByName(u"BMP"), nullptr);
     (void)before;
     RegisterPictureFormats();
-    EXPECT_EQ(R().Count(), 4);
+    EXPECT_EQ(R().Count(), 8);
 }
 
 TEST_F(GraphicFormatsTest, AbstractOperationsRaiseTheirTexts) {
