@@ -53,6 +53,11 @@ public:
     /// Registers the script names "Report", "PreviewPages", "Engine" and "Outline" again, for the
     /// current store; called when another store becomes current.
     virtual void RepublishServiceScriptNames() = 0;
+    /// The report actions the delayed commands carry out (loading goes through the component's
+    /// LoadFromStream).
+    virtual bool PrepareReport(bool clearLastReport) = 0;
+    virtual void ShowReport(bool clearLastReport) = 0;
+    virtual void RefreshActivePreviewedReport() = 0;
 };
 
 /// The report component as IfrxReportServices, or none.

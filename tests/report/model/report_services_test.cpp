@@ -68,33 +68,7 @@ TEST(ReportServices, StandInsAreDrivenThroughTheirBases) {
     EXPECT_EQ(o.PreviewPages(), nullptr);
 }
 
-// A report as its services see it: options, engine, the list of stores, and a count of the
-// times it republished its script names.
-class TReportDouble : public TfrxComponent, public IfrxReportServices {
-public:
-    explicit TReportDouble(bool holdList = true) : TfrxComponent(nullptr) {
-        FEngine = CreateEngine(this);
-        FList = std::make_unique<TfrxPreviewPagesList>(this);
-        FEngine->SetPreviewPages(FList->Current());
-        FHoldList = holdList;
-    }
-    TfrxEngineOptions* EngineOptions() const override { return &Options; }
-    void SetTerminated(bool value) override { Terminated = value; }
-    TfrxCustomEngine* Engine() const override { return FEngine.get(); }
-    TfrxPreviewPagesList* PreviewPagesList() const override { return FHoldList ? FList.get() : nullptr; }
-    TfrxCustomPreview* Preview() const override { return nullptr; }
-    void RepublishServiceScriptNames() override { ++Republished; }
-    TfrxPreviewPagesList& List() { return *FList; }
-
-    mutable TfrxEngineOptions Options;
-    bool Terminated = false;
-    int Republished = 0;
-
-private:
-    std::unique_ptr<TfrxCustomEngine> FEngine;
-    std::unique_ptr<TfrxPreviewPagesList> FList;
-    bool FHoldList = true;
-};
+using TReportDouble = test::TReportServicesDouble;
 
 TEST(ReportServices, EngineReachesItsReportAndStore) {
     test::TServiceDoubles doubles;

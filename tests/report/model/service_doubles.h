@@ -7,7 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include "platform/rtl/streams.h"
 #include "report/model/report_component.h"
+#include "report/model/report_options.h"
 #include "report/model/report_services.h"
 
 namespace vgl::test {
@@ -169,6 +171,52 @@ private:
     TfrxEngineFactory FEngine;
     TfrxPreviewPagesFactory FPreviewPages;
     TfrxOutlineFactory FOutline;
+};
+
+/// A report as its services and delayed commands see it: engine options, an engine and a list of
+/// stores of the installed classes, and a log of the actions asked of it ("prepare 1", "show 0",
+/// "refresh", "load <bytes>"). `OnAction` runs after each entry is logged.
+class TReportServicesDouble : public TfrxComponent, public IfrxReportServices {
+public:
+    explicit TReportServicesDouble(bool holdList = true) : TfrxComponent(nullptr), FHoldList(holdList) {
+        FEngine = CreateEngine(this);
+        FList = std::make_unique<TfrxPreviewPagesList>(this);
+        FEngine->SetPreviewPages(FList->Current());
+    }
+    TfrxEngineOptions* EngineOptions() const override { return &Options; }
+    void SetTerminated(bool value) override { Terminated = value; }
+    TfrxCustomEngine* Engine() const override { return FEngine.get(); }
+    TfrxPreviewPagesList* PreviewPagesList() const override { return FHoldList ? FList.get() : nullptr; }
+    TfrxCustomPreview* Preview() const override { return PreviewControl; }
+    void RepublishServiceScriptNames() override { ++Republished; }
+    bool PrepareReport(bool clearLastReport) override {
+        Act(clearLastReport ? u"prepare 1" : u"prepare 0");
+        return true;
+    }
+    void ShowReport(bool clearLastReport) override { Act(clearLastReport ? u"show 1" : u"show 0"); }
+    void RefreshActivePreviewedReport() override { Act(u"refresh"); }
+    void LoadFromStream(TStream& stream) override {
+        const std::vector<std::uint8_t> bytes = stream.ReadRemaining();
+        Act(u"load " + String(bytes.begin(), bytes.end()));
+    }
+    TfrxPreviewPagesList& List() { return *FList; }
+
+    mutable TfrxEngineOptions Options;
+    TfrxCustomPreview* PreviewControl = nullptr;
+    bool Terminated = false;
+    int Republished = 0;
+    std::vector<String> Log;
+    std::function<void(const String& action)> OnAction;
+
+private:
+    void Act(const String& action) {
+        Log.push_back(action);
+        if (OnAction)
+            OnAction(action);
+    }
+    std::unique_ptr<TfrxCustomEngine> FEngine;
+    std::unique_ptr<TfrxPreviewPagesList> FList;
+    bool FHoldList;
 };
 
 } // namespace vgl::test
