@@ -301,10 +301,13 @@ struct PathNode {
     SearchItem item;
 };
 
+// More than one step of the search ever appends: 30 latches of at most 3 items each, then at
+// most 6 codes with up to 4 shifted variants of 2 items, a byte with a run split, or an ECI of 8.
+constexpr std::size_t MaxNodesPerStep = 256;
+
 class Compactor {
 public:
-    Compactor(bool allowEscape, bool bytesAlwaysBackToUpper, std::vector<PathNode>& nodes)
-        : FAllowEscape(allowEscape), FBytesAlwaysBackToUpper(bytesAlwaysBackToUpper), FNodes(nodes) {}
+    Compactor(bool allowEscape, bool bytesAlwaysBackToUpper, std::vector<PathNode>& storage);
 
     std::vector<TAztecItem> Run(std::string_view data, TAztecMode* endMode);
 
@@ -315,18 +318,32 @@ private:
         int trailing = 0; // byte items at the end of the sequence
     };
     using States = std::array<State, ModeCount>;
+    // The states of the position reached (FCost) and of the next one are two arrays that swap
+    // roles after each step.
 
+    // The store has room for a whole step before it starts, so appending checks nothing.
+    void ReserveStep() {
+        if (FCount + MaxNodesPerStep > FStorage.size()) {
+            FStorage.resize(std::max(FStorage.size() * 2, FCount + MaxNodesPerStep));
+            FNodes = FStorage.data();
+        }
+    }
     int Append(int path, const SearchItem* items, int count) {
         for (int k = 0; k < count; ++k) {
-            FNodes.push_back({path, items[k]});
-            path = static_cast<int>(FNodes.size()) - 1;
+            // Field by field: a node built whole on the stack and copied stalls on the store.
+            PathNode& node = FNodes[FCount];
+            node.parent = path;
+            node.item.bits = items[k].bits;
+            node.item.value = items[k].value;
+            node.item.kind = items[k].kind;
+            path = static_cast<int>(FCount++);
         }
         return path;
     }
     int Append(int path, const Sequence& seq) { return Append(path, seq.items.data(), seq.count); }
     int Append(int path, SearchItem item) { return Append(path, &item, 1); }
 
-    static void Offer(States& states, int mode, const State& candidate) {
+    static void Offer(State* states, int mode, const State& candidate) {
         if (candidate.cost < states[mode].cost)
             states[mode] = candidate;
     }
@@ -334,36 +351,51 @@ private:
     void LatchStep();
     // Byte mode continues with the given bytes; a run that reaches its longest length is closed
     // and a new one opened from the mode the run returns to.
-    State AppendBytes(State b, std::initializer_list<unsigned char> bytes);
-    void Code(States& next, int mode, int extraCost, std::initializer_list<SearchItem> items);
-    void ThroughShiftInto(States& next, int target, std::initializer_list<SearchItem> items);
-    std::size_t ItemStep(std::string_view data, std::size_t pos, States& next);
+    State AppendBytes(State b, const unsigned char* bytes, int count);
+    void Code(State* next, int mode, int extraCost, const SearchItem* items, int count);
+    void ThroughShiftInto(State* next, int target, const SearchItem* items, int count);
+    std::size_t ItemStep(std::string_view data, std::size_t pos, State* next);
 
     bool FAllowEscape;
     bool FBytesAlwaysBackToUpper;
-    States FCost;
+    State* FCost = nullptr;
     int FReturnMode = U; // the mode a byte run returns to
-    std::vector<PathNode>& FNodes;
+    // The cost of a latch from a text mode (the mode a byte run returns to, for Byte) to each mode.
+    int FLatchCost[5][ModeCount];
+    std::vector<PathNode>& FStorage;
+    PathNode* FNodes = nullptr;
+    std::size_t FCount = 0;
 };
 
-void Compactor::LatchStep() {
-    for (int source = 0; source < ModeCount; ++source) {
-        if (FCost[source].cost >= Unreachable)
-            continue;
-        const int row = source == B ? FReturnMode : source;
+Compactor::Compactor(bool allowEscape, bool bytesAlwaysBackToUpper, std::vector<PathNode>& storage)
+    : FAllowEscape(allowEscape), FBytesAlwaysBackToUpper(bytesAlwaysBackToUpper), FStorage(storage) {
+    for (int row = 0; row < 5; ++row)
         for (int target = 0; target < ModeCount; ++target) {
-            if (target == source)
-                continue;
-            const Sequence& latch = LatchTable[row][target];
             // A byte run returns to the mode its shift was given in. When every run is to return
             // to Upper, a run is entered from Lower or Mixed through an Upper latch, so that
             // readers and the search agree on the mode after the run.
             const bool throughUpper = target == B && FBytesAlwaysBackToUpper && (row == L || row == M);
-            const int latchCost = throughUpper ? LatchTable[row][U].cost + LatchTable[U][B].cost : latch.cost;
-            const int candidate = FCost[source].cost + latchCost;
+            FLatchCost[row][target] =
+                throughUpper ? LatchTable[row][U].cost + LatchTable[U][B].cost : LatchTable[row][target].cost;
+        }
+}
+
+void Compactor::LatchStep() {
+    for (int source = 0; source < ModeCount; ++source) {
+        const int sourceCost = FCost[source].cost;
+        if (sourceCost >= Unreachable)
+            continue;
+        const int row = source == B ? FReturnMode : source;
+        const int* latchCost = FLatchCost[row];
+        for (int target = 0; target < ModeCount; ++target) {
+            if (target == source)
+                continue;
+            const int candidate = sourceCost + latchCost[target];
             if (candidate >= FCost[target].cost)
                 continue;
             const State& from = FCost[source];
+            const Sequence& latch = LatchTable[row][target];
+            const bool throughUpper = target == B && FBytesAlwaysBackToUpper && (row == L || row == M);
             const int path = throughUpper ? Append(Append(from.path, LatchTable[row][U]), LatchTable[U][B])
                                           : Append(from.path, latch);
             FCost[target] = {candidate, path, latch.count == 0 ? from.trailing : 0};
@@ -373,15 +405,15 @@ void Compactor::LatchStep() {
     }
 }
 
-Compactor::State Compactor::AppendBytes(State b, std::initializer_list<unsigned char> bytes) {
-    for (unsigned char byte : bytes) {
+Compactor::State Compactor::AppendBytes(State b, const unsigned char* bytes, int count) {
+    for (int k = 0; k < count; ++k) {
         if (b.trailing == MaxRunLength) {
             const Sequence& latch = LatchTable[FReturnMode][B];
             b.path = Append(b.path, latch);
             b.cost += latch.cost;
             b.trailing = 0;
         }
-        b.path = Append(b.path, SearchItem{8, byte, ByteItem});
+        b.path = Append(b.path, SearchItem{8, bytes[k], ByteItem});
         b.cost += 8;
         // The 32nd byte of a run switches its header to the long, 16-bit form.
         if (++b.trailing == 32)
@@ -390,19 +422,22 @@ Compactor::State Compactor::AppendBytes(State b, std::initializer_list<unsigned 
     return b;
 }
 
-void Compactor::Code(States& next, int mode, int extraCost, std::initializer_list<SearchItem> items) {
+void Compactor::Code(State* next, int mode, int extraCost, const SearchItem* items, int count) {
     const State& from = FCost[mode];
     if (from.cost >= Unreachable)
         return;
     const int candidate = from.cost + extraCost;
     if (candidate < next[mode].cost)
-        next[mode] = {candidate, Append(from.path, std::data(items), static_cast<int>(items.size())), 0};
+        next[mode] = {candidate, Append(from.path, items, count), 0};
 }
 
-void Compactor::ThroughShiftInto(States& next, int target, std::initializer_list<SearchItem> items) {
+void Compactor::ThroughShiftInto(State* next, int target, const SearchItem* items, int count) {
+    // Only Upper and Punct can be shifted into for one character.
+    if (target != U && target != P)
+        return;
     int itemCost = 0;
-    for (const SearchItem& item : items)
-        itemCost += item.bits;
+    for (int k = 0; k < count; ++k)
+        itemCost += items[k].bits;
     for (int j = U; j <= D; ++j) {
         if (j == target || FCost[j].cost >= Unreachable)
             continue;
@@ -412,20 +447,21 @@ void Compactor::ThroughShiftInto(States& next, int target, std::initializer_list
         const int candidate = FCost[j].cost + shift.cost + itemCost;
         if (candidate < next[j].cost) {
             const int path = Append(FCost[j].path, shift);
-            next[j] = {candidate, Append(path, std::data(items), static_cast<int>(items.size())), 0};
+            next[j] = {candidate, Append(path, items, count), 0};
         }
     }
 }
 
 // Consumes the item at pos and offers every way to code it; returns the characters consumed.
-std::size_t Compactor::ItemStep(std::string_view data, std::size_t pos, States& next) {
+std::size_t Compactor::ItemStep(std::string_view data, std::size_t pos, State* next) {
     const auto c = static_cast<unsigned char>(data[pos]);
     const bool hasNext = pos + 1 < data.size();
     const unsigned char c2 = hasNext ? static_cast<unsigned char>(data[pos + 1]) : 0;
 
     if (FAllowEscape && c == '\\' && hasNext) {
         if (c2 == '0') {
-            Code(next, P, 8, {C5(0), SearchItem{3, 0}});
+            const SearchItem fnc1[] = {C5(0), SearchItem{3, 0}};
+            Code(next, P, 8, fnc1, 2);
             return 2;
         }
         if (c2 >= '1' && c2 <= '6') {
@@ -445,7 +481,8 @@ std::size_t Compactor::ItemStep(std::string_view data, std::size_t pos, States& 
                 return 2 + digits;
             }
         } else if (c2 == '7') {
-            Code(next, U, 10, {C5(29), C5(29)});
+            const SearchItem structuredAppend[] = {C5(29), C5(29)};
+            Code(next, U, 10, structuredAppend, 2);
             return 2;
         }
         // "\\\\" is a literal backslash: coded as the ordinary character below, both bytes consumed.
@@ -453,56 +490,62 @@ std::size_t Compactor::ItemStep(std::string_view data, std::size_t pos, States& 
 
     const bool literalBackslash = FAllowEscape && c == '\\' && c2 == '\\' && hasNext;
     if (!literalBackslash) {
+        const unsigned char pair[] = {c, c2};
         if (c == '\r' && c2 == '\n' && hasNext) {
-            Code(next, P, 5, {C5(2)});
-            ThroughShiftInto(next, P, {C5(2)});
-            Code(next, M, 10, {C5(14), C5(11)});
+            const SearchItem punct = C5(2);
+            const SearchItem mixed[] = {C5(14), C5(11)};
+            Code(next, P, 5, &punct, 1);
+            ThroughShiftInto(next, P, &punct, 1);
+            Code(next, M, 10, mixed, 2);
             if (FCost[B].cost < Unreachable)
-                Offer(next, B, AppendBytes(FCost[B], {c, c2}));
+                Offer(next, B, AppendBytes(FCost[B], pair, 2));
             return 2;
         }
         if ((c == '.' || c == ',' || c == ':') && c2 == ' ' && hasNext) {
-            const int pairValue = c == '.' ? 3 : c == ',' ? 4 : 5;
-            Code(next, P, 5, {C5(pairValue)});
-            ThroughShiftInto(next, P, {C5(pairValue)});
-            if (c != ':')
-                Code(next, D, 8, {C4(c == '.' ? 13 : 12), C4(1)});
+            const SearchItem punct = C5(c == '.' ? 3 : c == ',' ? 4 : 5);
+            Code(next, P, 5, &punct, 1);
+            ThroughShiftInto(next, P, &punct, 1);
+            if (c != ':') {
+                const SearchItem digit[] = {C4(c == '.' ? 13 : 12), C4(1)};
+                Code(next, D, 8, digit, 2);
+            }
             if (FCost[B].cost < Unreachable)
-                Offer(next, B, AppendBytes(FCost[B], {c, c2}));
+                Offer(next, B, AppendBytes(FCost[B], pair, 2));
             return 2;
         }
     }
 
     const CharTable& chars = Chars();
-    for (int i = 0; i < ModeCount; ++i) {
+    for (int i = 0; i < B; ++i) {
         const int value = chars.value[i][c];
-        if (i == B) {
-            if (FCost[B].cost < Unreachable)
-                Offer(next, B, AppendBytes(FCost[B], {c}));
-            continue;
-        }
         if (value < 0)
             continue;
         const SearchItem item{static_cast<std::uint8_t>(CodeLength[i]), static_cast<std::uint16_t>(value)};
-        Code(next, i, CodeLength[i], {item});
-        ThroughShiftInto(next, i, {item});
+        Code(next, i, CodeLength[i], &item, 1);
+        ThroughShiftInto(next, i, &item, 1);
     }
+    if (FCost[B].cost < Unreachable)
+        Offer(next, B, AppendBytes(FCost[B], &c, 1));
     return literalBackslash ? 2 : 1;
 }
 
 std::vector<TAztecItem> Compactor::Run(std::string_view data, TAztecMode* endMode) {
-    FCost = {};
+    States current, following;
+    FCost = current.data();
+    State* next = following.data();
     FCost[U].cost = 0;
     FReturnMode = U;
-    FNodes.clear();
-    FNodes.reserve(std::min<std::size_t>(data.size() * 16 + 64, std::size_t{1} << 20));
+    FCount = 0;
+    FNodes = FStorage.data();
 
     std::size_t pos = 0;
     while (pos < data.size()) {
+        ReserveStep();
         LatchStep();
-        States next;
+        for (int mode = 0; mode < ModeCount; ++mode)
+            next[mode] = State{};
         pos += ItemStep(data, pos, next);
-        FCost = next;
+        std::swap(FCost, next);
     }
 
     int best = U;
@@ -549,7 +592,7 @@ std::vector<TAztecItem> AztecCompact(std::string_view data, bool allowEscape, bo
     thread_local std::vector<PathNode> nodes;
     Compactor compactor(allowEscape, bytesAlwaysBackToUpper, nodes);
     std::vector<TAztecItem> items = compactor.Run(data, endMode);
-    if (nodes.capacity() > (std::size_t{1} << 20)) // do not hold on to the memory of a huge input
+    if (nodes.size() > (std::size_t{1} << 20)) // do not hold on to the memory of a huge input
         std::vector<PathNode>().swap(nodes);
     return items;
 }
