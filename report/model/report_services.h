@@ -1,10 +1,9 @@
 #pragma once
 // The services the report object model reaches only through bases of its own: layout engine,
-// outline, prepared pages, aggregate list, export filter, stream compressor and encrypter,
-// delayed commands, preview and designer. The concrete services derive from these classes and
-// implement every abstract operation; the object model holds references of these base types,
-// so it is built and tested before any service exists. Operations are declared in the order the
-// services implement them.
+// outline, prepared pages, aggregate list, export filter, delayed commands, preview and
+// designer (the stream compressor and encrypter are in report_compression.h). The concrete services derive from these
+// classes and implement every abstract operation; the object model holds references of these base types, so it is built
+// and tested before any service exists. Operations are declared in the order the services implement them.
 
 #include <functional>
 #include <memory>
@@ -383,23 +382,6 @@ public:
     explicit TfrxCustomExportFilter(TComponent* owner) : TComponent(owner) {}
     String ClassName() const override { return u"TfrxCustomExportFilter"; }
     virtual void ExportObject(TfrxComponent* obj) = 0;
-};
-
-/// Stream compressor and encrypter of stored reports; none is part of this system.
-class TfrxCustomCompressor : public TComponent {
-public:
-    explicit TfrxCustomCompressor(TComponent* owner) : TComponent(owner) {}
-    String ClassName() const override { return u"TfrxCustomCompressor"; }
-    virtual bool Decompress(TStream& source) = 0;
-    virtual void Compress(TStream& dest) = 0;
-};
-
-class TfrxCustomCrypter : public TComponent {
-public:
-    explicit TfrxCustomCrypter(TComponent* owner) : TComponent(owner) {}
-    String ClassName() const override { return u"TfrxCustomCrypter"; }
-    virtual bool Decrypt(TStream& source, const AnsiString& key) = 0;
-    virtual void Crypt(TStream& dest, const AnsiString& key) = 0;
 };
 
 /// A report action queued while another one runs.
