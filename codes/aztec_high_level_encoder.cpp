@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <limits>
 
 namespace vgl {
@@ -387,18 +388,21 @@ void Compactor::LatchStep() {
             continue;
         const int row = source == B ? FReturnMode : source;
         const int* latchCost = FLatchCost[row];
-        for (int target = 0; target < ModeCount; ++target) {
-            if (target == source)
-                continue;
-            const int candidate = sourceCost + latchCost[target];
-            if (candidate >= FCost[target].cost)
-                continue;
+        // The targets this source improves, compared all at once: a latch from one source does
+        // not change what the same source offers another target.
+        unsigned improves = 0;
+        for (int target = 0; target < ModeCount; ++target)
+            improves |= static_cast<unsigned>(sourceCost + latchCost[target] < FCost[target].cost) << target;
+        improves &= ~(1u << source);
+        while (improves != 0) {
+            const int target = std::countr_zero(improves);
+            improves &= improves - 1;
             const State& from = FCost[source];
             const Sequence& latch = LatchTable[row][target];
             const bool throughUpper = target == B && FBytesAlwaysBackToUpper && (row == L || row == M);
             const int path = throughUpper ? Append(Append(from.path, LatchTable[row][U]), LatchTable[U][B])
                                           : Append(from.path, latch);
-            FCost[target] = {candidate, path, latch.count == 0 ? from.trailing : 0};
+            FCost[target] = {sourceCost + latchCost[target], path, latch.count == 0 ? from.trailing : 0};
             if (target == B)
                 FReturnMode = (FBytesAlwaysBackToUpper || source == P || source == D) ? U : source;
         }
