@@ -47,7 +47,8 @@ void ClearFontRegistry();
 
 /// Registers the two label fonts (the program's own narrow sans-serif faces, regular and bold)
 /// under the family "Arial Narrow" and makes that family the fallback. Safe to call repeatedly:
-/// the faces are added once.
+/// the faces are added once. Raises EInvalidOperation when a face cannot be registered
+/// (platform/graphics/label_fonts.h).
 void RegisterLabelFonts();
 
 } // namespace vgl
