@@ -1,6 +1,8 @@
-// Script source to intermediate language. The first byte picks a language (one that is not
-// registered yet falls back to DoveziVorude) and the rest, read as UTF-8, is the source. A
-// successful compile must leave IL that the script XML reader reads back.
+// Script source compiled and run. The first byte picks a language (one that is not registered
+// yet falls back to DoveziVorude) and the rest, read as UTF-8, is the source. The script has the
+// built-in library; a program that compiles runs under a small time budget and call depth, so
+// endless loops and recursion end with the engine's limit error. The IL of a successful walk must
+// read back through the script XML reader.
 // links: vgl_script_engine
 #include "fuzz/fuzz_input.h"
 #include "platform/rtl/streams.h"
@@ -17,15 +19,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     fuzz::FuzzInput in(data, size);
     const std::uint8_t pick = in.Byte();
     const std::string source = in.RestAsBytes();
+    const String text = Utf8ToString(source);
+    String language = languages[pick % 4];
     fuzz::Guarded([&] {
         TfsScript script(nullptr);
         TfsILParser parser(&script);
         try {
-            parser.SelectLanguage(languages[pick % 4]);
+            parser.SelectLanguage(language);
         } catch (const Exception&) {
-            parser.SelectLanguage(u"DoveziVorude");
+            language = u"DoveziVorude";
+            parser.SelectLanguage(language);
         }
-        if (!parser.MakeILScript(Utf8ToString(source))) {
+        if (!parser.MakeILScript(text)) {
             fuzz::Require(!script.ErrorMsg.empty());
             return;
         }
@@ -40,6 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
             fuzz::Require(false);
         }
         fuzz::Require(back.Root()->Name() == u"program");
+    });
+    fuzz::Guarded([&] {
+        TfsScript script(nullptr);
+        script.AddRTTI();
+        script.SyntaxType = language;
+        script.RunTimeLimitMs = 100;
+        script.MaxCallDepth = 64;
+        script.Lines().SetText(text);
+        if (!script.Run())
+            fuzz::Require(!script.ErrorMsg.empty());
     });
     return 0;
 }

@@ -14,7 +14,16 @@
 namespace vgl {
 
 class TfsScript;
+class TfsDesignator;
+class TfsExpression;
+class TfsStatement;
+class TfsCustomVariable;
+class TfsProcVariable;
 struct TfsPreparedGrammar;
+
+/// What a designator adds at its end: nothing, a call of the class's constructor (new) or of
+/// Free (delete).
+enum TfsEmitOp { emNone, emCreate, emFree };
 
 class TfsILParser {
 public:
@@ -36,6 +45,13 @@ public:
     /// refers to a rule it does not define (or has no "program" rule).
     bool MakeILScript(const String& text);
 
+    /// Builds the script's items and statements from ILScript. Errors of the Exception family
+    /// end the step: the script's ErrorMsg, ErrorPos and ErrorUnit then describe the first one
+    /// (other exceptions pass through). On success ErrorPos is empty.
+    void ParseILScript();
+    /// The designator of a `dsgn` element, compiled against `program`.
+    std::unique_ptr<TfsDesignator> DoDesignator(TfsXMLItem* item, TfsScript* program, TfsEmitOp emitOp);
+
     /// The IL document of the last successful MakeILScript.
     TfsXMLDocument& ILScript() const { return *FILScript; }
     const String& LangName() const { return FLangName; }
@@ -48,8 +64,17 @@ public:
     /// from the stack's end and the IL's element depth below the script XML reader's bound.
     static constexpr int MaxNesting = 900;
 
+    /// Set while a late-bound designator is resolved at run time: a Variant step after a routine
+    /// then takes the value of the chain so far (the routine is called with its arguments),
+    /// where at compile time it counts as unknown.
+    bool ResolvingAtRunTime = false;
+
+    /// The deepest nesting of expressions, designators and statements ParseILScript follows.
+    static constexpr int MaxTreeNesting = 1000;
+
 private:
     friend struct TfsGrammarWalk;
+    friend struct TfsILProgramBuilder;
 
     String FErrorPos;
     // Loaded once per grammar text and shared by every parser of the process (read-only).

@@ -3,6 +3,8 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/sysutils.h"
+#include "report/foundation/resource_strings.h"
+#include "script/engine/il_parser.h"
 #include "script/engine/script_tools.h"
 
 namespace vgl {
@@ -272,6 +274,159 @@ void TfsScript::AddType(const String& typeName, TfsVarType parentType) {
     if (Find(typeName))
         return;
     Add(typeName, std::make_unique<TfsTypeVariable>(typeName, parentType, String()));
+}
+
+// ---- Compiling and running -----------------------------------------------------------------------
+
+bool TfsScript::Compile() {
+    ErrorMsg.clear();
+    {
+        TfsILParser parser(this);
+        parser.SelectLanguage(SyntaxType);
+        if (parser.MakeILScript(FLines.Text()))
+            parser.ParseILScript();
+    }
+    const bool ok = ErrorMsg.empty();
+    if (ok)
+        ErrorPos.clear();
+    return ok;
+}
+
+bool TfsScript::Run() {
+    if (!Compile())
+        return false;
+    TfsRunGuard run(this);
+    ExitCalled = false;
+    Terminated = false;
+    IsRunning = true;
+    try {
+        FStatement->Execute();
+    } catch (...) {
+        ExitCalled = false;
+        Terminated = false;
+        IsRunning = false;
+        throw;
+    }
+    ExitCalled = false;
+    Terminated = false;
+    IsRunning = false;
+    return true;
+}
+
+Variant TfsScript::Evaluate(const String& expression) {
+    EvaluteRiseError = false;
+    Variant result = Null();
+    TfsScript* host = ProgRunning ? ProgRunning : this;
+    TfsScript child(nullptr);
+    if (!host->RTTIAdded)
+        child.AddRTTI();
+    child.Parent = host;
+    child.OnGetVarValue = host->OnGetVarValue;
+    child.SyntaxType = SyntaxType;
+    // Evaluation reports no lines.
+    struct RestoreRunLine {
+        TfsRunLineEvent& Hook;
+        TfsRunLineEvent Saved;
+        ~RestoreRunLine() { Hook = std::move(Saved); }
+    } restore{OnRunLine, std::move(OnRunLine)};
+    OnRunLine = nullptr;
+    String text;
+    if (SameText(SyntaxType, u"DoveziVorude"))
+        text = u"function fsEvaluateFUNC: Variant; begin Result := " + expression + u" end; begin end.";
+    else if (SameText(SyntaxType, u"D++Evuzez"))
+        text = u"Variant fsEvaluateFUNC() { return " + expression + u"; } {}";
+    else if (SameText(SyntaxType, u"VadorAvarov"))
+        text = u"function fsEvaluateFUNC\r\nreturn " + expression + u"\r\nend function";
+    else if (SameText(SyntaxType, u"JScript"))
+        text = u"function fsEvaluateFUNC() { return (" + expression + u"); }";
+    child.Lines().SetText(text);
+    if (child.Compile()) {
+        TfsRunGuard run(&child);
+        if (TfsCustomVariable* func = child.FindLocal(u"fsEvaluateFUNC"))
+            result = func->GetValue();
+    } else {
+        result = Variant(child.ErrorMsg);
+        EvaluteRiseError = true;
+    }
+    return result;
+}
+
+namespace {
+
+// Calls `proc` with the elements of `params` as its arguments; with `out`, element i of `out`
+// receives parameter i's value afterwards.
+Variant CallRoutine(TfsScript& script, TfsProcVariable* proc, const Variant& params, Variant* out) {
+    if (!proc)
+        return Null();
+    TfsRunGuard run(&script);
+    int low = 0, count = 0;
+    if (params.IsArray() && VarArrayDimCount(params) == 1) {
+        low = VarArrayLowBound(params, 1);
+        count = VarArrayHighBound(params, 1) - low + 1;
+    }
+    if (count > proc->Count())
+        throw Exception(fsScriptMessages().STooManyParams);
+    const int frame = proc->Executing ? proc->SaveLocalVariables() : -1;
+    Variant result;
+    try {
+        for (int i = 0; i < proc->Count(); ++i) {
+            TfsParamItem* param = proc->GetParam(i);
+            // A parameter the caller leaves out gets its default (Null when it has none), so no
+            // value of an earlier call is left behind.
+            param->SetValue(i < count ? VarArrayGet(params, {low + i}) : param->DefValue);
+        }
+        result = proc->GetValue();
+        if (out) {
+            for (int i = 0; i < count; ++i)
+                VarArrayPut(*out, proc->GetParam(i)->GetValue(), {low + i});
+        }
+    } catch (...) {
+        proc->RestoreLocalVariables(frame, true, nullptr);
+        throw;
+    }
+    proc->RestoreLocalVariables(frame, true, nullptr);
+    return result;
+}
+
+} // namespace
+
+Variant TfsScript::CallFunction(const String& name, const Variant& params, bool sGlobal) {
+    TfsCustomVariable* item = sGlobal ? Find(name) : FindLocal(name);
+    return CallRoutine(*this, dynamic_cast<TfsProcVariable*>(item), params, nullptr);
+}
+
+Variant TfsScript::CallFunction1(const String& name, Variant& params, bool sGlobal) {
+    TfsCustomVariable* item = sGlobal ? Find(name) : FindLocal(name);
+    return CallRoutine(*this, dynamic_cast<TfsProcVariable*>(item), params, &params);
+}
+
+Variant TfsScript::CallFunction2(TfsProcVariable* func, const Variant& params) {
+    return CallRoutine(*this, func, params, nullptr);
+}
+
+void TfsScript::Terminate() {
+    ExitCalled = true;
+    Terminated = true;
+    for (const Entry& e : FItems) {
+        if (auto* proc = dynamic_cast<TfsProcVariable*>(e.Item))
+            proc->Prog().Terminate();
+    }
+}
+
+void TfsScript::AddCodeLine(const String& unitName, const String& pos) {
+    const size_t colon = pos.find(u':');
+    const int line = StrToIntDef(StringView(pos).substr(0, colon), -1);
+    if (line < 0)
+        return;
+    std::vector<int>& lines = UnitLines[unitName];
+    const auto at = std::lower_bound(lines.begin(), lines.end(), line);
+    if (at == lines.end() || *at != line)
+        lines.insert(at, line);
+}
+
+bool TfsScript::IsExecutableLine(int lineN, const String& unitName) const {
+    const auto it = UnitLines.find(unitName);
+    return it != UnitLines.end() && std::binary_search(it->second.begin(), it->second.end(), lineN);
 }
 
 // ---- Values by name --------------------------------------------------------------------------

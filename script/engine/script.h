@@ -10,17 +10,12 @@
 #include "platform/rtl/string_list.h"
 #include "script/engine/script_host_classes.h"
 #include "script/engine/script_items.h"
+#include "script/engine/script_limits.h"
+#include "script/engine/script_statements.h"
 
 namespace vgl {
 
 class TfsScript;
-
-/// A statement list. The main program of a script is one; the statement kinds derive from it.
-class TfsStatement : public TfsItemList {
-public:
-    explicit TfsStatement(TfsScript* program) : Program(program) {}
-    TfsScript* Program;
-};
 
 /// Base of the registration modules: a module registers its classes, functions, types and
 /// constants into the script it is created for. TfsScript::Clear keeps modules.
@@ -132,6 +127,37 @@ class TfsScript : public TComponent {
     /// Takes over an object a constructor made without an owner; it lives until the script goes.
     TObject* AdoptObject(std::unique_ptr<TObject> obj);
 
+    // ---- Compiling and running ----
+    /// Compiles Lines in the language SyntaxType into this script's items and main statement.
+    /// True on success (ErrorPos then empty); false with ErrorMsg, ErrorPos ("line:column") and
+    /// ErrorUnit for an error of the source, a constant that fails to compute or a run limit hit
+    /// while computing one. Raises for an unregistered language or a broken grammar. The script
+    /// is not cleared first: clear it (Clear or ClearItems) before compiling a new source.
+    bool Compile();
+    /// Compile, then runs the main statement; the compile result. Errors of the run propagate
+    /// with ErrorPos at the failing statement; EfsScriptLimit when a run limit is hit.
+    bool Run();
+    /// The value of an expression in this script's language, compiled in a child script that
+    /// sees this script's names (those of the running procedure first). A compile error is
+    /// returned as its text with EvaluteRiseError set; run-time errors propagate.
+    Variant Evaluate(const String& expression);
+    /// Calls the procedure or function `name` (FindLocal, or Find with `sGlobal`) with the
+    /// elements of the array `params` as arguments; Null for an unknown name or no routine.
+    /// Raises "Too many actual parameters" when the array has more elements than the routine
+    /// has parameters.
+    Variant CallFunction(const String& name, const Variant& params, bool sGlobal = false);
+    /// CallFunction; afterwards element i of `params` holds parameter i's value.
+    Variant CallFunction1(const String& name, Variant& params, bool sGlobal = false);
+    /// CallFunction of the routine itself (none gives Null).
+    Variant CallFunction2(TfsProcVariable* func, const Variant& params);
+    /// Stops a run at the next statement: sets ExitCalled and Terminated here and in every
+    /// procedure's local program.
+    void Terminate();
+    /// Records that a statement starts on the line of `pos` ("line:column") of the unit.
+    void AddCodeLine(const String& unitName, const String& pos);
+    /// Whether a statement starts on line `lineN` of the unit.
+    bool IsExecutableLine(int lineN, const String& unitName = String()) const;
+
     // ---- Values by name ----
     /// The value of the item Find gives, or Null.
     Variant GetVariables(StringView name) const;
@@ -173,6 +199,11 @@ class TfsScript : public TComponent {
     bool EvaluteRiseError = false;
     bool ClearLocalVars = false;
     String LastSourcePos;
+    /// Time budget of a run this script starts as the outermost one (milliseconds; 0: none).
+    /// Only the topmost script of a Parent chain is asked.
+    std::int64_t RunTimeLimitMs = fsDefaultRunTimeLimitMs;
+    /// Bound of nested script routine calls of such a run (0: only the stack bounds them).
+    int MaxCallDepth = fsDefaultMaxCallDepth;
 
 private:
     struct Entry {

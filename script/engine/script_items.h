@@ -62,12 +62,15 @@ public:
     int Count() const { return int(FItems.size()); }
     /// Raises EListError "List index out of bounds (%d)" outside 0..Count-1.
     TObject* Items(int index) const;
+    /// Exchanges the entries of the two lists.
+    void Swap(TfsItemList& other) noexcept { FItems.swap(other.FItems); }
 
 private:
     std::vector<std::unique_ptr<TObject>> FItems;
 };
 
 class TfsParamItem;
+class TfsDesignatorItem;
 
 /// Base of every script item. Its own list holds its parameters (TfsParamItem) in order.
 class TfsCustomVariable : public TfsItemList {
@@ -164,6 +167,16 @@ public:
     ~TfsProcVariable() override;
 
     TfsScript& Prog() const { return *FProg; }
+
+    /// Calls the routine with the values its parameters hold: runs the body and gives Result
+    /// for a function, Null for a procedure. Raises EfsScriptLimit beyond the nesting bound.
+    Variant GetValue() override;
+    /// Pushes the values of the routine's locals and parameters; the frame's index.
+    int SaveLocalVariables();
+    /// Writes the frame's values back (var parameters not with `skipVarParams`) and drops the
+    /// frame. With `args`, the var parameters' values at the time of the call are written into
+    /// the matching argument expressions. Nothing for a negative index.
+    void RestoreLocalVariables(int stackIndex, bool skipVarParams, TfsDesignatorItem* args);
 
     bool Executing = false;
     bool IsFunc;

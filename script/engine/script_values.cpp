@@ -151,4 +151,112 @@ Variant fsValueShr(const Variant& a, const Variant& b) {
     return IntResult(std::int64_t(std::uint64_t(IntOperand(a)) >> n));
 }
 
+// ---- Logic ---------------------------------------------------------------------------------------
+
+namespace {
+
+bool IsBool(const Variant& v) {
+    return v.VType() == varBoolean;
+}
+
+} // namespace
+
+Variant fsValueAnd(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull()) {
+        const Variant& other = a.IsNull() ? b : a;
+        if (!other.IsNull() && IsBool(other) && !other.AsBoolean())
+            return Variant(false);
+        if (!other.IsNull() && !IsBool(other) && IntOperand(other) == 0)
+            return IntResult(0);
+        return Null();
+    }
+    if (IsBool(a) && IsBool(b))
+        return Variant(a.AsBoolean() && b.AsBoolean());
+    return IntResult(IntOperand(a) & IntOperand(b));
+}
+
+Variant fsValueOr(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull()) {
+        const Variant& other = a.IsNull() ? b : a;
+        if (!other.IsNull() && IsBool(other) && other.AsBoolean())
+            return Variant(true);
+        return Null();
+    }
+    if (IsBool(a) && IsBool(b))
+        return Variant(a.AsBoolean() || b.AsBoolean());
+    return IntResult(IntOperand(a) | IntOperand(b));
+}
+
+Variant fsValueXor(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return Null();
+    if (IsBool(a) && IsBool(b))
+        return Variant(a.AsBoolean() != b.AsBoolean());
+    return IntResult(IntOperand(a) ^ IntOperand(b));
+}
+
+Variant fsValueNot(const Variant& a) {
+    if (a.IsNull())
+        return Null();
+    if (IsBool(a))
+        return Variant(!a.AsBoolean());
+    return IntResult(~IntOperand(a));
+}
+
+// ---- Comparisons ---------------------------------------------------------------------------------
+
+namespace {
+
+// Empty meets another value as that value's zero.
+Variant EmptyAs(const Variant& other) {
+    if (IsText(other))
+        return Variant(String());
+    if (IsBool(other))
+        return Variant(false);
+    return Variant(0);
+}
+
+} // namespace
+
+int fsValueCompare(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return a.IsNull() == b.IsNull() ? 0 : a.IsNull() ? -1 : 1;
+    if (a.IsEmpty() && b.IsEmpty())
+        return 0;
+    if (a.IsEmpty())
+        return fsValueCompare(EmptyAs(b), b);
+    if (b.IsEmpty())
+        return fsValueCompare(a, EmptyAs(a));
+    if (IsText(a) != IsText(b)) {
+        // A text meets a number as the number it spells (a conversion error otherwise).
+        const long double x = AsNumber(a), y = AsNumber(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    switch (VarCompareValue(a, b)) {
+    case vrEqual:
+        return 0;
+    case vrLessThan:
+        return -1;
+    case vrGreaterThan:
+        return 1;
+    case vrNotEqual:
+        break;
+    }
+    throw EVariantError(u"Invalid variant operation");
+}
+
+bool fsValueEquals(const Variant& a, const Variant& b) {
+    if (a.IsNull() || b.IsNull())
+        return a.IsNull() && b.IsNull();
+    if (a.VType() == varObject || b.VType() == varObject) {
+        if (a.VType() == varObject && b.VType() == varObject)
+            return VarCompareValue(a, b) == vrEqual;
+        // nil against 0 or Empty; any other mix differs.
+        const Variant& obj = a.VType() == varObject ? a : b;
+        const Variant& other = a.VType() == varObject ? b : a;
+        return obj.AsObject() == nullptr && (other.IsEmpty() || (VarIsOrdinal(other) && other.AsInt64() == 0));
+    }
+    return fsValueCompare(a, b) == 0;
+}
+
 } // namespace vgl

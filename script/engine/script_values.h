@@ -26,4 +26,21 @@ Variant fsValueNegate(const Variant& a);
 Variant fsValueShl(const Variant& a, const Variant& b);
 Variant fsValueShr(const Variant& a, const Variant& b);
 
+/// a and b / a or b: logical on Booleans, bitwise on integers. Null is unknown: Null and False
+/// is False, Null and True is Null; Null or True is True, Null or False is Null.
+Variant fsValueAnd(const Variant& a, const Variant& b);
+Variant fsValueOr(const Variant& a, const Variant& b);
+/// a xor b; Null gives Null.
+Variant fsValueXor(const Variant& a, const Variant& b);
+/// not a: logical on a Boolean, the bitwise complement on an integer; Null gives Null.
+Variant fsValueNot(const Variant& a);
+
+/// The order of two values: -1, 0 or 1. Numbers compare numerically, texts ordinally, a text
+/// and a number as numbers, Booleans and dates by value. Null is below every other value and
+/// equal to Null; Empty counts as 0 against a number and as the empty text against a text.
+/// Raises EVariantError for values that do not compare (arrays, objects in an ordering).
+int fsValueCompare(const Variant& a, const Variant& b);
+/// Equality by the same rules: Null equals only Null; objects are equal when they are the same.
+bool fsValueEquals(const Variant& a, const Variant& b);
+
 } // namespace vgl
