@@ -1,11 +1,14 @@
 #include "report/model/report.h"
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/rtl/ini_files.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
+#include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/draw_text.h"
+#include "report/foundation/printers.h"
 #include "report/foundation/resource_strings.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/script.h"
@@ -29,6 +32,10 @@ VGL_DEFINE_CLASS(TfrxReport) {
     b.Property(u"ScriptText", &TfrxReport::GetScriptTextList, &TfrxReport::SetScriptTextList);
     b.Property(u"ShowProgress", &TfrxReport::ShowProgress, &TfrxReport::SetShowProgress).Default(true);
     b.Property(u"StoreInDFM", &TfrxReport::StoreInDFM, &TfrxReport::SetStoreInDFM).Default(true);
+    b.Property(u"EngineOptions", &TfrxReport::EngineOptions, &TfrxReport::SetEngineOptionsProp);
+    b.Property(u"PreviewOptions", &TfrxReport::PreviewOptions, &TfrxReport::SetPreviewOptionsProp);
+    b.Property(u"PrintOptions", &TfrxReport::PrintOptions, &TfrxReport::SetPrintOptionsProp);
+    b.Property(u"ReportOptions", &TfrxReport::ReportOptions, &TfrxReport::SetReportOptionsProp);
     b.Property(u"OnRunDialogs", &TfrxReport::OnRunDialogs);
     b.Property(u"OnStartReport", &TfrxReport::OnStartReport);
     b.Property(u"OnStopReport", &TfrxReport::OnStopReport);
@@ -39,15 +46,28 @@ TfrxReport::TfrxReport(TComponent* owner) : TfrxComponent(owner) {
     FScript = std::make_unique<TfsScript>(nullptr);
     FScript->ExtendedCharset = true;
     FScript->AddRTTI();
+    FEngineOptions = std::make_unique<TfrxEngineOptions>();
+    FPreviewOptions = std::make_unique<TfrxPreviewOptions>();
+    FPrintOptions = std::make_unique<TfrxPrintOptions>();
+    FReportOptions = std::make_unique<TfrxReportOptions>(this);
     FIniFile = u"\\Software\\Zavu Vuzovaz";
     FErrors.SetSorted(true);
     FErrors.Duplicates = dupIgnore;
     FDrawText = std::make_unique<TfrxDrawText>();
+    FEngine = CreateEngine(this);
+    FPreviewPagesList = std::make_unique<TfrxPreviewPagesList>(this);
+    FEngine->SetPreviewPages(FPreviewPagesList->Current());
     FDrillState.SetSorted(true);
     Clear();
 }
 
 TfrxReport::~TfrxReport() {
+    FDesigner = nullptr;
+    if (FPreview) {
+        FPreview->RemoveFreeNotification(this);
+        FPreview->UnInit(this);
+        FPreview = nullptr;
+    }
     TfrxComponent::Clear();
 }
 
@@ -55,6 +75,10 @@ void TfrxReport::Clear() {
     TfrxComponent::Clear();
     FIsScriptObjectsAdded = false;
     FVariables.Clear();
+    FEngineOptions->Clear();
+    FPreviewOptions->Clear();
+    FPrintOptions->Clear();
+    FReportOptions->Clear();
     FDotMatrixReport = false;
     FScriptLanguage = u"DoveziVorude";
     FScriptText.Clear();
@@ -112,7 +136,7 @@ bool TfrxReport::PrepareScript(TfrxReport* activeReport) {
             FScript->AddObject(object->Name(), object);
     }
 
-    FScript->AddObject(u"Report", activeReport);
+    PublishServiceNames(activeReport);
     FScript->AddVariable(u"Value", u"Variant", Null());
     FScript->AddVariable(u"Self", u"TfrxView", Variant::FromObject(nullptr));
     const auto call = [this](TObject*, TClass, const String& methodName, TfsMethodHelper* caller) {
@@ -182,10 +206,33 @@ void TfrxReport::SetSelfValue(TfrxComponent* value) {
         FSelfValue->SetValue(Variant::FromObject(value));
 }
 
+void TfrxReport::SetScriptObject(const String& name, TObject* object, const String& typeName) {
+    if (auto* variable = dynamic_cast<TfsVariable*>(FScript->FindLocal(name))) {
+        variable->SetValue(Variant::FromObject(object));
+        return;
+    }
+    FScript->AddVariable(name, object ? object->ClassName() : typeName, Variant::FromObject(object));
+}
+
+void TfrxReport::PublishServiceNames(TfrxReport* activeReport) {
+    TfrxCustomPreviewPages* store = activeReport->PreviewPages();
+    SetScriptObject(u"Report", activeReport, u"TfrxReport");
+    SetScriptObject(u"PreviewPages", store, u"TfrxCustomPreviewPages");
+    SetScriptObject(u"Engine", activeReport->Engine(), u"TfrxCustomEngine");
+    SetScriptObject(u"Outline", store ? store->Outline() : nullptr, u"TfrxCustomOutline");
+}
+
+void TfrxReport::RepublishServiceScriptNames() {
+    // Only names a preparation registered are re-pointed (the reload after a run clears the
+    // script-objects flag, while the script still holds them).
+    if (FScript->FindLocal(u"Report"))
+        PublishServiceNames(this);
+}
+
 // ---- Expressions ------------------------------------------------------------------------------
 
 bool TfrxReport::IgnoreExprError() const {
-    return false;
+    return FEngineOptions->IgnoreExprError();
 }
 
 Variant TfrxReport::Calc(const String& expr, bool expressionErrors) {
@@ -211,9 +258,33 @@ Variant TfrxReport::ExpressionError(const String& expr, const String& error, boo
 }
 
 bool TfrxReport::GetDirectValue(const String& name, Variant& value) {
-    const int sysIndex = FSysVariables.IndexOf(name);
-    if (sysIndex >= 0) {
-        // filled in with the engine and the stores
+    if (const int sysIndex = FSysVariables.IndexOf(name); sysIndex >= 0) {
+        const String& sysName = FSysVariables.Get(sysIndex);
+        TfrxCustomPreviewPages* store = PreviewPages();
+        if (sysName == u"Date")
+            value = Variant::FromDate(FEngine->StartDate());
+        else if (sysName == u"Time")
+            value = Variant::FromDate(FEngine->StartTime());
+        else if (sysName == u"Page")
+            value = Variant(store->GetLogicalPageNo());
+        else if (sysName == u"Page#")
+            value = Variant(store->CurPage() + 1);
+        else if (sysName == u"TotalPages")
+            value = Variant(store->GetLogicalTotalPages());
+        else if (sysName == u"TotalPages#")
+            value = Variant(FEngine->TotalPages());
+        else if (sysName == u"Line")
+            value = Variant(FEngine->CurLine());
+        else if (sysName == u"Line#")
+            value = Variant(FEngine->CurLineThrough());
+        else if (sysName == u"CopyName#") {
+            if (!frxGetGlobalVariable(u"CopyName0", value))
+                value = Null();
+        } else if (sysName == u"TableRow")
+            value = Variant(FEngine->CurTableRow());
+        else
+            value = Variant(FEngine->CurTableColumn());
+        return true;
     }
 
     if (OnGetValue || OnNewGetValue) {
@@ -298,19 +369,215 @@ void TfrxReport::DoMouseLeave(TfrxComponent* view) {
 
 // ---- Progress ---------------------------------------------------------------------------------
 
+// No progress window exists and no window messages wait: the events and an attached preview
+// (for the running pass) are told.
+
 void TfrxReport::InternalOnProgressStart(TfrxProgressType progressType) {
     if (OnProgressStart)
         OnProgressStart(this, progressType, 0);
+    if (!FEngineOptions->EnableThreadSafe() && progressType == ptRunning && FPreview)
+        FPreview->InternalOnProgressStart(this, int(progressType), 0);
 }
 
 void TfrxReport::InternalOnProgress(TfrxProgressType progressType, int progress) {
     if (OnProgress)
         OnProgress(this, progressType, progress);
+    if (!FEngineOptions->EnableThreadSafe() && progressType == ptRunning && FPreview)
+        FPreview->InternalOnProgress(this, int(progressType), progress - 1);
 }
 
 void TfrxReport::InternalOnProgressStop(TfrxProgressType progressType) {
     if (OnProgressStop)
         OnProgressStop(this, progressType, 0);
+    if (!FEngineOptions->EnableThreadSafe() && progressType == ptRunning && FPreview)
+        FPreview->InternalOnProgressStop(this, int(progressType), 0);
+}
+
+} // namespace vgl
+
+namespace vgl {
+
+// ---- Preparing --------------------------------------------------------------------------------
+
+bool TfrxReport::IsReportActionRunning() const {
+    return FEngine->Running() || FScript->IsRunning || FPreparing;
+}
+
+void TfrxReport::RunDelayedCommands() {
+    // The queue of delayed commands follows with the command manager.
+}
+
+void TfrxReport::QueueCommand(TfrxDelayedCommandKind, bool) {
+    // The queue of delayed commands follows with the command manager.
+}
+
+void TfrxReport::ShowReport(bool clearLastReport) {
+    if (IsReportActionRunning()) {
+        QueueCommand(TfrxDelayedCommandKind::Show, clearLastReport);
+        return;
+    }
+    if (FOldStyleProgress && FScript->IsRunning)
+        throw Exception(u"Rebuild itself from the script is not allowed!");
+    if (clearLastReport)
+        PreviewPages()->Clear();
+    // No timer or message loop exists: the preparation runs at once.
+    if (!PrepareReport(false))
+        return;
+    ShowPreparedReport();
+}
+
+void TfrxReport::ShowPreparedReport() {
+    if (FPreview)
+        FPreview->Init(this, PreviewPages());
+}
+
+void TfrxReport::RefreshActivePreviewedReport() {
+    if (IsReportActionRunning()) {
+        QueueCommand(TfrxDelayedCommandKind::Refresh, false);
+        return;
+    }
+    if (FPreview)
+        FPreview->RefreshReport();
+}
+
+bool TfrxReport::Print() {
+    return PreviewPages()->Print();
+}
+
+bool TfrxReport::Export(TfrxCustomExportFilter* filter) {
+    return PreviewPages()->Export(filter);
+}
+
+void TfrxReport::SelectPrinter() {
+    TfrxPrinters& printers = frxPrintersInstance();
+    const TfrxPrintersLock lock(printers);
+    const int index = printers.IndexOf(FPrintOptions->Printer());
+    if (index >= 0)
+        printers.SetPrinterIndex(index);
+}
+
+void TfrxReport::SetPreview(TfrxCustomPreview* value) {
+    if (value == FPreview)
+        return;
+    if (FPreview) {
+        FPreview->RemoveFreeNotification(this);
+        FPreview->UnInit(this);
+    }
+    FPreview = value;
+    if (FPreview) {
+        FPreview->FreeNotification(this);
+        FPreview->Init(this, PreviewPages());
+    }
+}
+
+void TfrxReport::Notification(TComponent* component, TOperation operation) {
+    TfrxComponent::Notification(component, operation);
+    if (operation != opRemove)
+        return;
+    if (component == FPreview)
+        FPreview = nullptr;
+    if (component == FDesigner)
+        FDesigner = nullptr;
+}
+
+bool TfrxReport::PrepareReport(bool clearLastReport) {
+    if (IsReportActionRunning()) {
+        QueueCommand(TfrxDelayedCommandKind::Prepare, clearLastReport);
+        return false;
+    }
+    FPreparing = true;
+    // Unmarked and the queue run on every path; a failure of the queue while an exception is
+    // already leaving is dropped so that the first error goes on.
+    const TScopeExit finish([this] {
+        FPreparing = false;
+        RunDelayedCommands();
+    });
+    return RunPreparation(clearLastReport);
+}
+
+bool TfrxReport::RunPreparation(bool clearLastReport) {
+    if (clearLastReport)
+        PreviewPages()->Clear();
+    if (FPreview)
+        FPreview->Init(this, PreviewPages());
+    FErrors.Clear();
+    FTerminated = false;
+
+    std::unique_ptr<TStream> saved;
+    String tempFile;
+    const TScopeExit dropSaved([&] {
+        saved.reset();
+        if (!tempFile.empty())
+            DeleteFile(tempFile);
+    });
+    const String password = FReportOptions->Password();
+    const int splicingLine = FPrintOptions->SplicingLine();
+    const TfrxDuplexMode duplex = FPrintOptions->Duplex();
+    if (FEngineOptions->DestroyForms()) {
+        if (FEngineOptions->UseFileCache()) {
+            tempFile = GetTempFileNameInFolder(FEngineOptions->TempDir());
+            saved = std::make_unique<TFileStream>(tempFile, fmCreate);
+        } else {
+            saved = std::make_unique<TMemoryStream>();
+        }
+        FReportOptions->SetPassword(String());
+        const TScopeFail keepPassword([&] { FReportOptions->SetPassword(password); });
+        SaveToStream(*saved);
+    }
+
+    bool restored = !saved;
+    const auto restoreTemplate = [&] {
+        if (restored)
+            return;
+        restored = true;
+        const String errors = FErrors.Text();
+        // The report's own storage of its variables comes later; until then they are carried
+        // across the reload here, so that a run does not lose them.
+        TfrxVariables variables;
+        variables.Assign(&FVariables);
+        saved->SetPosition(0);
+        FReloading = true;
+        FPreparing = false;
+        {
+            const TScopeExit unmark([this] {
+                FReloading = false;
+                FPreparing = true;
+            });
+            LoadFromStream(*saved);
+        }
+        FVariables.Assign(&variables);
+        FReportOptions->SetPassword(password);
+        FPrintOptions->SetSplicingLine(splicingLine);
+        FPrintOptions->SetDuplex(duplex);
+        // The script's object variables still refer to the objects from before the reload.
+        for (TfrxComponent* object : AllObjects())
+            if (auto* variable = dynamic_cast<TfsVariable*>(FScript->FindLocal(object->Name()));
+                variable && variable->Typ == fvtClass && !object->Name().empty())
+                variable->SetValue(Variant::FromObject(object));
+        FErrors.SetText(errors);
+    };
+    const TScopeFail restoreOnFailure(restoreTemplate);
+
+    bool result = false;
+    try {
+        if (OnBeginDoc)
+            OnBeginDoc(this);
+        if (PrepareScript(this) && !FTerminated && FEngine->Run(true, false, nullptr)) {
+            if (OnEndDoc)
+                OnEndDoc(this);
+            result = true;
+        }
+    } catch (const Exception& e) {
+        FErrors.Add(e.Message());
+    }
+    restoreTemplate();
+
+    if (FErrors.Count() > 0) {
+        result = false;
+        ReportErrorMessage(FEngineOptions->NewSilentMode(),
+                           frxResourcesInstance().Get(u"clErrors") + u"\r\n" + FErrors.Text());
+    }
+    return result;
 }
 
 } // namespace vgl

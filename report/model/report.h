@@ -17,6 +17,8 @@
 #include "platform/rtl/variant.h"
 #include "report/foundation/report_variables.h"
 #include "report/model/report_component.h"
+#include "report/model/report_options.h"
+#include "report/model/report_services.h"
 
 namespace vgl {
 
@@ -40,7 +42,7 @@ using TfrxPreviewClickEvent = std::function<void(TfrxComponent* sender, int butt
 using TfrxMouseEnterViewEvent = std::function<void(TfrxComponent* sender)>;
 using TfrxUserFunctionEvent = std::function<Variant(const String& methodName, Variant& params)>;
 
-class TfrxReport : public TfrxComponent {
+class TfrxReport : public TfrxComponent, public IfrxReportServices {
     VGL_CLASS(TfrxReport, TfrxComponent)
     explicit TfrxReport(TComponent* owner = nullptr);
     /// Frees the pages first, while the report's own parts still exist, then every owned part.
@@ -91,6 +93,22 @@ class TfrxReport : public TfrxComponent {
     const String& CurObject() const { return FCurObject; }
     void SetCurObject(const String& value) { FCurObject = value; }
 
+    // ---- Options ---------------------------------------------------------------------------
+    TfrxEngineOptions* EngineOptions() const override { return FEngineOptions.get(); }
+    TfrxPreviewOptions* PreviewOptions() const { return FPreviewOptions.get(); }
+    TfrxPrintOptions* PrintOptions() const { return FPrintOptions.get(); }
+    TfrxReportOptions* ReportOptions() const { return FReportOptions.get(); }
+    /// The setters copy the given options into the report's own (their Assign sets).
+    void SetEngineOptions(const TfrxEngineOptions& value) { FEngineOptions->Assign(&value); }
+    void SetPreviewOptions(const TfrxPreviewOptions& value) { FPreviewOptions->Assign(&value); }
+    void SetPrintOptions(const TfrxPrintOptions& value) { FPrintOptions->Assign(&value); }
+    void SetReportOptions(const TfrxReportOptions& value) { FReportOptions->Assign(&value); }
+    /// The published setters (a copy, as above).
+    void SetEngineOptionsProp(TfrxEngineOptions* value) { FEngineOptions->Assign(value); }
+    void SetPreviewOptionsProp(TfrxPreviewOptions* value) { FPreviewOptions->Assign(value); }
+    void SetPrintOptionsProp(TfrxPrintOptions* value) { FPrintOptions->Assign(value); }
+    void SetReportOptionsProp(TfrxReportOptions* value) { FReportOptions->Assign(value); }
+
     // ---- State -----------------------------------------------------------------------------
     /// Errors of the last load or preparation: sorted, a line already present is not added again.
     TStringList& Errors() { return FErrors; }
@@ -116,12 +134,54 @@ class TfrxReport : public TfrxComponent {
     void SetModified(bool value) { FModified = value; }
     bool Terminated() const { return FTerminated; }
     /// True also stops the running script.
-    void SetTerminated(bool value);
+    void SetTerminated(bool value) override;
     bool Reloading() const { return FReloading; }
     bool Preparing() const { return FPreparing; }
     bool IsScriptObjectsAdded() const { return FIsScriptObjectsAdded; }
     TStringList& DrillState() { return FDrillState; }
     TfrxDrawText& DrawText() const { return *FDrawText; }
+
+    // ---- Preparing, printing, exporting -----------------------------------------------------
+    /// Turns the template into prepared pages in the current store. While another action of the
+    /// report runs, the request is queued (run when that action ends) and the result is False.
+    /// Missing data, script errors and exceptions of the run end in Errors and one report by
+    /// EngineOptions.NewSilentMode (the message log, an exception, or nothing); the result is
+    /// then False. With EngineOptions.DestroyForms the template is saved before the run and
+    /// restored afterwards, so the run leaves it as it was.
+    bool PrepareReport(bool clearLastReport = true);
+    /// Prepares (queued while an action runs) and initialises an attached preview; no window
+    /// exists. Raises "Rebuild itself from the script is not allowed!" when called from a running
+    /// script with OldStyleProgress.
+    void ShowReport(bool clearLastReport = true);
+    /// Initialises an attached preview with the current store; nothing else (no window exists).
+    void ShowPreparedReport();
+    /// The current store prints itself; its result.
+    bool Print();
+    /// The current store exports through the filter; its result.
+    bool Export(TfrxCustomExportFilter* filter);
+    /// Makes PrintOptions.Printer the current printer when a printer of that name is known;
+    /// otherwise nothing changes.
+    void SelectPrinter();
+    /// True while the engine runs, the script runs or a preparation is under way.
+    bool IsReportActionRunning() const;
+    /// Runs the queued commands (in the order of the delayed-command manager).
+    void RunDelayedCommands();
+    /// Queued while an action runs; else the attached preview refreshes.
+    void RefreshActivePreviewedReport();
+
+    // ---- Services --------------------------------------------------------------------------
+    TfrxCustomEngine* Engine() const override { return FEngine.get(); }
+    TfrxPreviewPagesList* PreviewPagesList() const override { return FPreviewPagesList.get(); }
+    /// The current store.
+    TfrxCustomPreviewPages* PreviewPages() const { return FPreviewPagesList->Current(); }
+    TfrxCustomPreviewPages* MainPreviewPages() const { return FPreviewPagesList->Main(); }
+    TfrxCustomPreview* Preview() const override { return FPreview; }
+    /// Releases the old preview and initialises the new one with the report and the current
+    /// store. The report forgets a preview that is freed before it.
+    void SetPreview(TfrxCustomPreview* value);
+    TfrxCustomDesigner* Designer() const { return FDesigner; }
+    void RepublishServiceScriptNames() override;
+    void Notification(TComponent* component, TOperation operation) override;
 
     // ---- Hooks of the component base --------------------------------------------------------
     TStringList* ReportErrors() override { return &FErrors; }
@@ -170,6 +230,15 @@ class TfrxReport : public TfrxComponent {
     String OnRunDialogs, OnStartReport, OnStopReport;
 
 private:
+    enum class TfrxDelayedCommandKind { Prepare, Show, Refresh };
+    /// Hands a request that arrived while an action runs to the delayed-command manager.
+    void QueueCommand(TfrxDelayedCommandKind kind, bool clearLastReport);
+    /// Steps of PrepareReport between marking and unmarking the preparation.
+    bool RunPreparation(bool clearLastReport);
+    /// Registers (or re-points) a script variable holding an object.
+    void SetScriptObject(const String& name, TObject* object, const String& typeName);
+    /// Registers "Report", "PreviewPages", "Engine" and "Outline" for `activeReport`.
+    void PublishServiceNames(TfrxReport* activeReport);
     Variant CallReportFunction(const String& methodName, TfsMethodHelper* caller);
     /// Calc's error path: the message goes to Errors (unless expression-worded) and is raised;
     /// with IgnoreExprError `expr` is the result instead.
@@ -183,6 +252,8 @@ private:
     bool FDotMatrixReport = false;
     std::unique_ptr<TfrxDrawText> FDrawText;
     TStringList FDrillState;
+    std::unique_ptr<TfrxCustomEngine> FEngine;
+    std::unique_ptr<TfrxEngineOptions> FEngineOptions;
     TStringList FErrors;
     String FFileName;
     String FIniFile;
@@ -190,7 +261,11 @@ private:
     TfsCustomVariable* FSelfValue = nullptr;
     bool FModified = false;
     bool FOldStyleProgress = false;
+    std::unique_ptr<TfrxPreviewPagesList> FPreviewPagesList;
     TfrxCustomPreview* FPreview = nullptr;
+    std::unique_ptr<TfrxPreviewOptions> FPreviewOptions;
+    std::unique_ptr<TfrxPrintOptions> FPrintOptions;
+    std::unique_ptr<TfrxReportOptions> FReportOptions;
     bool FReloading = false;
     std::unique_ptr<TfsScript> FScript;
     TfsScript* FSaveParentScript = nullptr;

@@ -11,6 +11,7 @@
 #include "report/model/report_model_init.h"
 #include "script/engine/initialization.h"
 #include "script/engine/script.h"
+#include "tests/report/model/service_doubles.h"
 
 namespace vgl {
 namespace {
@@ -37,8 +38,13 @@ protected:
         InitializeScriptEngine();
         InitializeReportModel();
         RegisterClass(&TReportTestView::StaticClassInfo());
+        FDoubles = std::make_unique<test::TServiceDoubles>();
     }
-    static void TearDownTestSuite() { UnRegisterClass(&TReportTestView::StaticClassInfo()); }
+    static void TearDownTestSuite() {
+        FDoubles.reset();
+        UnRegisterClass(&TReportTestView::StaticClassInfo());
+    }
+    static inline std::unique_ptr<test::TServiceDoubles> FDoubles;
 
     TReportTestView* View(TfrxComponent* parent, const String& name) {
         auto* view = new TReportTestView(parent);
