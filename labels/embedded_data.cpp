@@ -5,6 +5,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 
 namespace vgl {
@@ -48,29 +49,21 @@ void TComponentEmbedded::LoadFromStream(TStream& stream) {
     TReader reader(stream);
     reader.SetRoot(this);
     UpdateComponentState(csLoading, true);
-    UpdateComponentState(csReading, true);
-    try {
+    {
+        UpdateComponentState(csReading, true);
+        const TScopeExit endReading([&] { UpdateComponentState(csReading, false); });
+        const TScopeFail endLoading([&] { UpdateComponentState(csLoading, false); });
         while (!reader.EndOfStream())
             reader.ReadProperty(*this);
-    } catch (...) {
-        UpdateComponentState(csReading, false);
-        UpdateComponentState(csLoading, false);
-        throw;
     }
-    UpdateComponentState(csReading, false);
     Loaded();
 }
 
 void TComponentEmbedded::DefineProperties(TFiler& filer) {
     TComponent::DefineProperties(filer);
     FFiler = &filer;
-    try {
-        DefineEmbeddedProperties();
-    } catch (...) {
-        FFiler = nullptr;
-        throw;
-    }
-    FFiler = nullptr;
+    const TScopeExit forget([&] { FFiler = nullptr; });
+    DefineEmbeddedProperties();
 }
 
 void TComponentEmbedded::ReadTextProperty(TReader&) {}

@@ -19,6 +19,7 @@
 #include "report/model/report_model_init.h"
 #include "report/model/shape_view.h"
 #include "script/engine/initialization.h"
+#include "tests/report/model/service_doubles.h"
 
 namespace vgl {
 namespace {
@@ -29,7 +30,12 @@ protected:
         InitializeReportFoundation();
         InitializeScriptEngine();
         InitializeReportModel();
+        // The report makes its layout engine and prepared pages on creation; none exist yet
+        // outside the report-model tests' doubles.
+        FDoubles = std::make_unique<test::TServiceDoubles>();
     }
+    static void TearDownTestSuite() { FDoubles.reset(); }
+    static inline std::unique_ptr<test::TServiceDoubles> FDoubles;
 
     static std::unique_ptr<TfrxXMLDocument> Load(const String& name) {
         auto doc = std::make_unique<TfrxXMLDocument>();
