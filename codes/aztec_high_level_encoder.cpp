@@ -230,7 +230,7 @@ constexpr SearchItem C4(int v) {
 }
 
 // Latches between the five text modes and into a byte run; the diagonal is "stay".
-const Sequence LatchTable[5][ModeCount] = {
+constexpr Sequence LatchTable[5][ModeCount] = {
     // from Upper
     {Seq(0, {}), Seq(5, {C5(28)}), Seq(5, {C5(29)}), Seq(10, {C5(29), C5(30)}), Seq(5, {C5(30)}),
      Seq(10, {C5(31), RunPlaceholder})},
@@ -249,7 +249,7 @@ const Sequence LatchTable[5][ModeCount] = {
 };
 
 // One-character shifts [from][to]; cost -1 where none exists.
-const Sequence ShiftTable[5][5] = {
+constexpr Sequence ShiftTable[5][5] = {
     {Seq(-1, {}), Seq(-1, {}), Seq(-1, {}), Seq(5, {C5(0)}), Seq(-1, {})},
     {Seq(5, {C5(28)}), Seq(-1, {}), Seq(-1, {}), Seq(5, {C5(0)}), Seq(-1, {})},
     {Seq(-1, {}), Seq(-1, {}), Seq(-1, {}), Seq(5, {C5(0)}), Seq(-1, {})},
@@ -295,6 +295,26 @@ const CharTable& Chars() {
     static const CharTable table;
     return table;
 }
+
+// The cost of a latch from a text mode (for Byte: the mode the run returns to) to each mode, as
+// the search counts it, without and with every byte run returning to Upper.
+using LatchCostTable = std::array<std::array<int, ModeCount>, 5>;
+
+constexpr LatchCostTable MakeLatchCosts(bool bytesAlwaysBackToUpper) {
+    LatchCostTable costs{};
+    for (int row = 0; row < 5; ++row)
+        for (int target = 0; target < ModeCount; ++target) {
+            // A byte run returns to the mode its shift was given in. When every run is to return
+            // to Upper, a run is entered from Lower or Mixed through an Upper latch, so that
+            // readers and the search agree on the mode after the run.
+            const bool throughUpper = target == B && bytesAlwaysBackToUpper && (row == L || row == M);
+            costs[row][target] =
+                throughUpper ? LatchTable[row][U].cost + LatchTable[U][B].cost : LatchTable[row][target].cost;
+        }
+    return costs;
+}
+
+constexpr std::array<LatchCostTable, 2> LatchCosts{MakeLatchCosts(false), MakeLatchCosts(true)};
 
 // One item of a search path; paths share their prefixes through the parent links.
 struct PathNode {
@@ -361,25 +381,15 @@ private:
     bool FBytesAlwaysBackToUpper;
     State* FCost = nullptr;
     int FReturnMode = U; // the mode a byte run returns to
-    // The cost of a latch from a text mode (the mode a byte run returns to, for Byte) to each mode.
-    int FLatchCost[5][ModeCount];
+    const LatchCostTable& FLatchCost;
     std::vector<PathNode>& FStorage;
     PathNode* FNodes = nullptr;
     std::size_t FCount = 0;
 };
 
 Compactor::Compactor(bool allowEscape, bool bytesAlwaysBackToUpper, std::vector<PathNode>& storage)
-    : FAllowEscape(allowEscape), FBytesAlwaysBackToUpper(bytesAlwaysBackToUpper), FStorage(storage) {
-    for (int row = 0; row < 5; ++row)
-        for (int target = 0; target < ModeCount; ++target) {
-            // A byte run returns to the mode its shift was given in. When every run is to return
-            // to Upper, a run is entered from Lower or Mixed through an Upper latch, so that
-            // readers and the search agree on the mode after the run.
-            const bool throughUpper = target == B && FBytesAlwaysBackToUpper && (row == L || row == M);
-            FLatchCost[row][target] =
-                throughUpper ? LatchTable[row][U].cost + LatchTable[U][B].cost : LatchTable[row][target].cost;
-        }
-}
+    : FAllowEscape(allowEscape), FBytesAlwaysBackToUpper(bytesAlwaysBackToUpper),
+      FLatchCost(LatchCosts[bytesAlwaysBackToUpper ? 1 : 0]), FStorage(storage) {}
 
 void Compactor::LatchStep() {
     for (int source = 0; source < ModeCount; ++source) {
@@ -387,7 +397,7 @@ void Compactor::LatchStep() {
         if (sourceCost >= Unreachable)
             continue;
         const int row = source == B ? FReturnMode : source;
-        const int* latchCost = FLatchCost[row];
+        const auto& latchCost = FLatchCost[row];
         // The targets this source improves, compared all at once: a latch from one source does
         // not change what the same source offers another target.
         unsigned improves = 0;
