@@ -40,8 +40,10 @@ TEST(ReedSolomonTest, CodewordsVanishAtEveryGeneratorRoot) {
         int checkCount;
     };
     const Case cases[] = {
-        {GF16, 2, 5},    {GF16, 4, 6},      {GF64, 5, 12},      {GF64, 20, 20},
-        {GF256, 40, 11}, {GF1024, 200, 64}, {GF4096, 600, 500}, {GF4096, 1, 1663},
+        {GF16, 2, 5},      {GF16, 4, 6},       {GF64, 5, 12},     {GF64, 20, 20},     {GF256, 40, 11},
+        {GF1024, 200, 64}, {GF4096, 600, 500}, {GF4096, 1, 1663}, {GF4096, 37, 1663}, // same shape as before: the kept
+                                                                                      // generator serves new data
+        {GF16, 3, 20}, // more check words than the field has non-zero elements: roots repeat
     };
     std::mt19937 random(7);
     TReedSolomon reedSolomon; // one object across fields: the tables must follow each switch
