@@ -9,6 +9,7 @@
 #include "report/foundation/picture_cache_options.h"
 #include "report/model/report_component.h"
 #include "report/model/report_options.h"
+#include "report/model/selected_objects.h"
 
 namespace vgl {
 
@@ -227,6 +228,41 @@ void TfrxPreviewPagesList::Clear() {
         SetCurrentIndex(0);
     while (Count() > 1)
         FList.pop_back();
+}
+
+// ---- TfrxCustomPreview -----------------------------------------------------------------------
+
+TfrxCustomPreview::TfrxCustomPreview(TComponent* owner)
+    : TComponent(owner), FSelectionList(std::make_unique<TfrxSelectedObjectsList>()) {}
+
+TfrxCustomPreview::~TfrxCustomPreview() = default;
+
+TfrxCustomPreviewPages* TfrxCustomPreview::PreviewPages() const {
+    IfrxReportServices* report = ReportServicesOf(Report());
+    TfrxPreviewPagesList* list = report ? report->PreviewPagesList() : nullptr;
+    return list ? list->Current() : nullptr;
+}
+
+void TfrxCustomPreview::ContentChanged(TfrxComponent* object, bool modified) {
+    if (!modified)
+        return;
+    if (TfrxCustomPreviewPages* pages = PreviewPages())
+        pages->ModifyObject(object);
+}
+
+// ---- TfrxCustomDesigner ----------------------------------------------------------------------
+
+TfrxCustomDesigner::TfrxCustomDesigner(TComponent* owner, TfrxComponent* report, bool previewDesigner)
+    : TComponent(owner), FReport(report), FIsPreviewDesigner(previewDesigner),
+      FSelectedObjects(std::make_unique<TfrxSelectedObjectsList>()) {}
+
+TfrxCustomDesigner::~TfrxCustomDesigner() = default;
+
+void TfrxCustomDesigner::SetModified(bool value) {
+    FModified = value;
+    if (value)
+        if (IfrxReportServices* report = ReportServicesOf(FReport))
+            report->SetModified(true);
 }
 
 } // namespace vgl

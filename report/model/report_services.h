@@ -14,6 +14,7 @@
 #include "platform/rtl/persistent.h"
 #include "platform/rtl/variant.h"
 #include "report/foundation/utilities.h"
+#include "report/model/selected_objects.h"
 
 namespace vgl {
 
@@ -57,6 +58,8 @@ public:
     virtual bool PrepareReport(bool clearLastReport) = 0;
     virtual void ShowReport(bool clearLastReport) = 0;
     virtual void RefreshActivePreviewedReport() = 0;
+    /// Marks the report modified (a designer edited it).
+    virtual void SetModified(bool value) = 0;
 };
 
 /// The report component as IfrxReportServices, or none.
@@ -400,13 +403,26 @@ public:
     TObject* GetInstance() override { return this; }
 };
 
-/// The preview, a headless component here (no window exists).
+/// The preview, a window-less component here: a selection and the report's current store; the
+/// control itself (tabs, progress, drawing) implements the abstract operations. (Copying and
+/// pasting through the in-place editors wait for those editors.)
 class TfrxCustomPreview : public TComponent {
 public:
-    explicit TfrxCustomPreview(TComponent* owner) : TComponent(owner) {}
+    /// Makes the selection list.
+    explicit TfrxCustomPreview(TComponent* owner);
+    ~TfrxCustomPreview() override;
     String ClassName() const override { return u"TfrxCustomPreview"; }
-    TfrxComponent* Report() const { return FReport; }
-    TfrxCustomPreviewPages* PreviewPages() const { return FPreviewPages; }
+    /// The report shown; none in the base.
+    virtual TfrxComponent* Report() const { return nullptr; }
+    /// The current store of the report's prepared-pages list; none without a report.
+    virtual TfrxCustomPreviewPages* PreviewPages() const;
+    /// An object of the prepared pages was edited: when `modified`, the current store takes the
+    /// change.
+    void ContentChanged(TfrxComponent* object, bool modified);
+    TfrxSelectedObjectsList& SelectionList() const { return *FSelectionList; }
+    bool UseReportHints() const { return FUseReportHints; }
+    void SetUseReportHints(bool value) { FUseReportHints = value; }
+
     virtual bool Init(TfrxComponent* report, TfrxCustomPreviewPages* previewPages) = 0;
     virtual void UnInit(TfrxComponent* report) = 0;
     virtual bool Lock() = 0;
@@ -427,20 +443,42 @@ public:
     virtual void SwitchToTab(const String& tabName) = 0;
     virtual void SwitchToTab(TfrxComponent* report) = 0;
 
-protected:
-    TfrxComponent* FReport = nullptr;
-    TfrxCustomPreviewPages* FPreviewPages = nullptr;
+private:
+    bool FUseReportHints = false;
+    std::unique_ptr<TfrxSelectedObjectsList> FSelectionList;
 };
 
-/// The designer, a headless component here.
+/// The designer, a window-less component here; no designer exists in this system, so every
+/// designer operation stays abstract.
 class TfrxCustomDesigner : public TComponent {
 public:
-    explicit TfrxCustomDesigner(TComponent* owner) : TComponent(owner) {}
+    /// Makes the object list and the selection list.
+    TfrxCustomDesigner(TComponent* owner, TfrxComponent* report, bool previewDesigner = false);
+    ~TfrxCustomDesigner() override;
     String ClassName() const override { return u"TfrxCustomDesigner"; }
-    virtual void SetModified(bool value) { FModified = value; }
+    TfrxComponent* Report() const { return FReport; }
+    bool IsPreviewDesigner() const { return FIsPreviewDesigner; }
     bool Modified() const { return FModified; }
-    virtual void SetPage(TfrxComponent* value) { FPage = value; }
+    /// Stores the flag; True also marks the report modified.
+    virtual void SetModified(bool value);
     TfrxComponent* Page() const { return FPage; }
+    virtual void SetPage(TfrxComponent* value) { FPage = value; }
+    /// The objects of the page being designed (not owned).
+    std::vector<TfrxComponent*>& Objects() { return FObjects; }
+    TfrxSelectedObjectsList& SelectedObjects() const { return *FSelectedObjects; }
+    const String& MemoFontName() const { return FMemoFontName; }
+    void SetMemoFontName(const String& value) { FMemoFontName = value; }
+    int MemoFontSize() const { return FMemoFontSize; }
+    void SetMemoFontSize(int value) { FMemoFontSize = value; }
+    bool UseObjectFont() const { return FUseObjectFont; }
+    void SetUseObjectFont(bool value) { FUseObjectFont = value; }
+    bool InspectorLock() const { return FInspectorLock; }
+    void SetInspectorLock(bool value) { FInspectorLock = value; }
+    /// Whether an operation may go on: always.
+    virtual bool CheckOp(const String&) { return true; }
+    /// Nothing here.
+    virtual void AddPictureToCache(TObject*) {}
+
     virtual TStrings* Code() = 0;
     virtual String InsertExpression(const String& expr) = 0;
     virtual bool IsChangedExpression(const String& inExpr, String& outExpr) = 0;
@@ -463,8 +501,16 @@ public:
     virtual String GetDataSelectedAsExp() = 0;
 
 private:
+    TfrxComponent* FReport;
+    bool FIsPreviewDesigner;
+    String FMemoFontName;
+    int FMemoFontSize = 0;
+    bool FUseObjectFont = false;
     bool FModified = false;
+    bool FInspectorLock = false;
+    std::vector<TfrxComponent*> FObjects;
     TfrxComponent* FPage = nullptr;
+    std::unique_ptr<TfrxSelectedObjectsList> FSelectedObjects;
 };
 
 } // namespace vgl

@@ -220,5 +220,70 @@ TEST(ReportServices, ListNotHeldByItsReportTellsNobody) {
     EXPECT_EQ(report.Republished, 0);
 }
 
+TEST(ReportServices, PreviewFollowsTheReportsCurrentStore) {
+    test::TServiceDoubles doubles;
+    TReportDouble report;
+    test::TPreviewDouble preview(nullptr);
+    EXPECT_EQ(preview.PreviewPages(), nullptr); // no report yet
+    preview.ContentChanged(nullptr, true);      // nothing to tell
+    EXPECT_EQ(preview.SelectionList().Count(), 0);
+
+    report.PreviewControl = &preview;
+    preview.Init(&report, report.List().Current());
+    EXPECT_EQ(preview.PreviewPages(), report.List().Current());
+    TfrxCustomPreviewPages* added = report.List().AddAsCurrent();
+    EXPECT_EQ(preview.PagesChanged, 1);
+    EXPECT_EQ(preview.PreviewPages(), added);
+
+    TfrxComponent edited(nullptr);
+    preview.ContentChanged(&edited, false);
+    preview.ContentChanged(&edited, true);
+    EXPECT_EQ(static_cast<test::TPreviewPagesDouble*>(added)->ModifiedObjects, std::vector<TfrxComponent*>{&edited});
+}
+
+class TDesignerDouble : public TfrxCustomDesigner {
+public:
+    using TfrxCustomDesigner::TfrxCustomDesigner;
+    TStrings* Code() override { return nullptr; }
+    String InsertExpression(const String& expr) override { return expr; }
+    bool IsChangedExpression(const String&, String&) override { return false; }
+    void Lock() override {}
+    void ReloadPages(int) override {}
+    void ReloadReport() override {}
+    void ReloadObjects(bool) override {}
+    void UpdateDataTree() override {}
+    void UpdatePage() override {}
+    void UpdateInspector() override {}
+    void DisableInspectorUpdate() override {}
+    void EnableInspectorUpdate() override {}
+    void InternalCopy() override {}
+    void InternalPaste() override {}
+    bool InternalIsPasteAvailable() override { return false; }
+    void ReportDataEdit() override {}
+    void ReportEditVariable() override {}
+    bool IsDataTree(TObject*) override { return false; }
+    void SetSelection(TComponent*, const String&, int, int) override {}
+    String GetDataSelectedAsExp() override { return {}; }
+};
+
+TEST(ReportServices, DesignerMarksItsReportModified) {
+    test::TServiceDoubles doubles;
+    TReportDouble report;
+    TDesignerDouble designer(nullptr, &report, true);
+    EXPECT_TRUE(designer.IsPreviewDesigner());
+    EXPECT_EQ(designer.Report(), &report);
+    designer.SetModified(false);
+    EXPECT_FALSE(report.Modified);
+    designer.SetModified(true);
+    EXPECT_TRUE(designer.Modified());
+    EXPECT_TRUE(report.Modified);
+    EXPECT_TRUE(designer.CheckOp(u"anything"));
+    EXPECT_EQ(designer.SelectedObjects().Count(), 0);
+
+    TDesignerDouble detached(nullptr, nullptr);
+    detached.SetModified(true); // no report to tell
+    EXPECT_TRUE(detached.Modified());
+}
+
 } // namespace
 } // namespace vgl

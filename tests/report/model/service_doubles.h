@@ -70,7 +70,7 @@ public:
     void AddEmptyPage(int) override {}
     void DeletePage(int) override {}
     void ModifyPage(int, TfrxComponent*) override {}
-    void ModifyObject(TfrxComponent*) override {}
+    void ModifyObject(TfrxComponent* component) override { ModifiedObjects.push_back(component); }
     void DrawPage(int, TCanvas&, long double, long double, long double, long double, bool) override {}
     void AddFrom(TfrxComponent*) override {}
     void AddFromPreviewPages(TfrxCustomPreviewPages*) override {}
@@ -89,6 +89,7 @@ public:
     }
 
     std::vector<TfrxComponent*> Pages;
+    std::vector<TfrxComponent*> ModifiedObjects;
     int Clears = 0, Prints = 0, Exports = 0;
     std::function<bool(TPreviewPagesDouble&)> OnPrint;
     std::function<bool(TPreviewPagesDouble&, TfrxCustomExportFilter*)> OnExport;
@@ -173,6 +174,38 @@ private:
     TfrxOutlineFactory FOutline;
 };
 
+/// A preview control that remembers the report it was initialised with and counts the times it
+/// was told that the prepared pages changed.
+class TPreviewDouble : public TfrxCustomPreview {
+public:
+    using TfrxCustomPreview::TfrxCustomPreview;
+    TfrxComponent* Report() const override { return ShownReport; }
+    bool Init(TfrxComponent* report, TfrxCustomPreviewPages*) override {
+        ShownReport = report;
+        ++Inits;
+        return true;
+    }
+    void UnInit(TfrxComponent*) override { ShownReport = nullptr; }
+    bool Lock() override { return true; }
+    void Unlock(bool) override {}
+    void RefreshReport() override { ++Refreshes; }
+    void InternalOnProgressStart(TObject*, int, int) override {}
+    void InternalOnProgress(TObject*, int, int) override {}
+    void InternalOnProgressStop(TObject*, int, int) override {}
+    void AddPreviewTab(TfrxComponent*, const String&, const String&, bool, TObject*) override {}
+    void AddPreviewTabOrSwitch(TfrxComponent*, const String&, const String&, bool, TObject*) override {}
+    void RemoveTab(int) override {}
+    bool HasTab(const String&) override { return false; }
+    bool HasTab(TfrxComponent*) override { return false; }
+    bool HasVisibleTabs() override { return false; }
+    void PreviewPagesChanged() override { ++PagesChanged; }
+    void SwitchToTab(const String&) override {}
+    void SwitchToTab(TfrxComponent*) override {}
+
+    TfrxComponent* ShownReport = nullptr;
+    int Inits = 0, Refreshes = 0, PagesChanged = 0;
+};
+
 /// A report as its services and delayed commands see it: engine options, an engine and a list of
 /// stores of the installed classes, and a log of the actions asked of it ("prepare 1", "show 0",
 /// "refresh", "load <bytes>"). `OnAction` runs after each entry is logged.
@@ -195,6 +228,7 @@ public:
     }
     void ShowReport(bool clearLastReport) override { Act(clearLastReport ? u"show 1" : u"show 0"); }
     void RefreshActivePreviewedReport() override { Act(u"refresh"); }
+    void SetModified(bool value) override { Modified = value; }
     void LoadFromStream(TStream& stream) override {
         const std::vector<std::uint8_t> bytes = stream.ReadRemaining();
         Act(u"load " + String(bytes.begin(), bytes.end()));
@@ -204,6 +238,7 @@ public:
     mutable TfrxEngineOptions Options;
     TfrxCustomPreview* PreviewControl = nullptr;
     bool Terminated = false;
+    bool Modified = false;
     int Republished = 0;
     std::vector<String> Log;
     std::function<void(const String& action)> OnAction;
