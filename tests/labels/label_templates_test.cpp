@@ -17,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include "labels/label_templates.h"
+#include "platform/graphics/graphic.h"
+#include "platform/rtl/property_encoding.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/resource_strings.h"
@@ -513,6 +515,16 @@ TEST(LabelTemplates, PicturesHoldTheProjectsArtwork) {
                                                                      : "logo_placeholder.png";
             EXPECT_EQ(className, "TPngImage") << name << "." << objectName;
             EXPECT_TRUE(file == ReadFile(artwork + source)) << name << "." << objectName << " is not " << source;
+            // The stored form reads back into a picture through its own property.
+            TMemoryStream data;
+            HexTextToStream(object.Prop(u"Picture.PropData"), data);
+            data.SetPosition(0);
+            TPicture picture;
+            TReader reader(data);
+            reader.ReadProperty(picture);
+            EXPECT_TRUE(reader.EndOfStream());
+            EXPECT_EQ(picture.GetWidth(), objectName == "picLimitedQty" ? 371 : name == "frxGeoLabel" ? 74 : 188);
+            EXPECT_EQ(picture.GetHeight(), objectName == "picLimitedQty" ? 520 : name == "frxGeoLabel" ? 30 : 82);
         }
     }
     EXPECT_EQ(pictures, 6);
