@@ -100,21 +100,23 @@ void TReedSolomon::PrepareGenerator(int galoisField, int primeModulus, std::size
     }
 
     // Multiplication is linear over the bits of a field element, so the product of a coefficient
-    // and any element is the sum (exclusive or) of its products with the element's 4-bit pieces.
-    // Row 1 << b of a piece is the row of the previous bit times alpha; every other row is the sum
-    // of the rows of its bits.
+    // and any element is the sum (exclusive or) of its products with the element's pieces: one
+    // piece for fields up to 6 bits, else two halves (at most 64 rows each). Row 1 << b of a piece
+    // is the row of the previous bit times alpha; every other row is the sum of the rows of its bits.
     int bits = 0;
     while ((1 << bits) < galoisField)
         ++bits;
-    const int nibbles = (bits + 3) / 4;
-    FProducts.assign(static_cast<std::size_t>(nibbles) * 16 * n, 0);
+    const int pieces = bits <= 6 ? 1 : 2;
+    const int pieceBits = (bits + pieces - 1) / pieces;
+    const std::size_t values = std::size_t{1} << pieceBits;
+    FProducts.assign(static_cast<std::size_t>(pieces) * values * n, 0);
     std::uint16_t* rows = FProducts.data();
     for (std::size_t k = 0; k < n; ++k)
-        rows[n + k] = generator[n - 1 - k]; // nibble 0, value 1
+        rows[n + k] = generator[n - 1 - k]; // piece 0, value 1
     std::uint16_t* previous = rows + n;
-    for (int nibble = 0; nibble < nibbles; ++nibble) {
-        std::uint16_t* base = rows + static_cast<std::size_t>(nibble) * 16 * n;
-        for (int bit = 0; bit < 4; ++bit) {
+    for (int piece = 0; piece < pieces; ++piece) {
+        std::uint16_t* base = rows + static_cast<std::size_t>(piece) * values * n;
+        for (int bit = 0; bit < pieceBits; ++bit) {
             std::uint16_t* row = base + (std::size_t{1} << bit) * n;
             if (row != previous) {
                 for (std::size_t k = 0; k < n; ++k) {
@@ -126,10 +128,10 @@ void TReedSolomon::PrepareGenerator(int galoisField, int primeModulus, std::size
                 previous = row;
             }
         }
-        for (unsigned value = 3; value < 16; ++value) {
+        for (std::size_t value = 3; value < values; ++value) {
             if ((value & (value - 1)) == 0)
                 continue;
-            const unsigned low = value & (0u - value);
+            const std::size_t low = value & (0 - value);
             std::uint16_t* row = base + value * n;
             const std::uint16_t* a = base + low * n;
             const std::uint16_t* b = base + (value - low) * n;
@@ -137,7 +139,8 @@ void TReedSolomon::PrepareGenerator(int galoisField, int primeModulus, std::size
                 row[k] = static_cast<std::uint16_t>(a[k] ^ b[k]);
         }
     }
-    FNibbles = nibbles;
+    FPieces = pieces;
+    FPieceBits = pieceBits;
     FCheckCount = n;
 }
 
@@ -154,12 +157,6 @@ void AddRows2(std::uint16_t* __restrict target, const std::uint16_t* __restrict 
     for (std::size_t k = 0; k < n; ++k)
         target[k] ^= static_cast<std::uint16_t>(r0[k] ^ r1[k]);
 }
-void AddRows3(std::uint16_t* __restrict target, const std::uint16_t* __restrict r0, const std::uint16_t* __restrict r1,
-              const std::uint16_t* __restrict r2, std::size_t n) {
-    for (std::size_t k = 0; k < n; ++k)
-        target[k] ^= static_cast<std::uint16_t>(r0[k] ^ r1[k] ^ r2[k]);
-}
-
 } // namespace
 
 template <typename Word>
@@ -180,24 +177,17 @@ void TReedSolomon::EncodeWords(std::span<const Word> dataWords, std::span<Word> 
     std::copy(dataWords.begin(), dataWords.end(), FWork.begin());
     std::uint16_t* work = FWork.data();
     const std::uint16_t* rows = FProducts.data();
-    const std::size_t nibbleStride = 16 * n;
+    const std::size_t pieceStride = (std::size_t{1} << FPieceBits) * n;
+    const unsigned lowMask = (1u << FPieceBits) - 1;
     for (std::size_t i = 0; i < dataCount; ++i) {
         const unsigned lead = work[i];
         if (lead == 0)
             continue;
         std::uint16_t* target = work + i + 1;
-        switch (FNibbles) {
-        case 1:
+        if (FPieces == 1)
             AddRows1(target, rows + lead * n, n);
-            break;
-        case 2:
-            AddRows2(target, rows + (lead & 15) * n, rows + nibbleStride + (lead >> 4) * n, n);
-            break;
-        default:
-            AddRows3(target, rows + (lead & 15) * n, rows + nibbleStride + ((lead >> 4) & 15) * n,
-                     rows + 2 * nibbleStride + (lead >> 8) * n, n);
-            break;
-        }
+        else
+            AddRows2(target, rows + (lead & lowMask) * n, rows + pieceStride + (lead >> FPieceBits) * n, n);
     }
     for (std::size_t k = 0; k < n; ++k)
         edccWords[k] = static_cast<Word>(work[dataCount + k]);

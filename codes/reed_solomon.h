@@ -56,9 +56,11 @@ private:
     int FGaloisField = 0;
     int FPrimeModulus = 0;
     std::size_t FCheckCount = 0; // check words of the generator below (0: none built)
-    int FNibbles = 0;            // 4-bit pieces of a field element
-    // The generator's coefficients below x^n, highest first, multiplied by every 4-bit piece of a
-    // field element: row (nibble * 16 + value) holds coefficient[k] * (value << 4 * nibble).
+    int FPieces = 0;             // pieces a field element is cut into for the products (1 or 2)
+    int FPieceBits = 0;          // bits of a piece
+    // The generator's coefficients below x^n, highest first, multiplied by every value of each
+    // piece of a field element: row (piece << FPieceBits) + value holds
+    // coefficient[k] * (value << piece * FPieceBits).
     std::vector<std::uint16_t> FProducts;
     std::vector<std::uint16_t> FWork; // scratch: the long division's data and remainder
 };
