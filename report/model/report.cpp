@@ -10,6 +10,7 @@
 #include "report/foundation/draw_text.h"
 #include "report/foundation/printers.h"
 #include "report/foundation/resource_strings.h"
+#include "report/model/report_commands.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/script.h"
 
@@ -58,6 +59,7 @@ TfrxReport::TfrxReport(TComponent* owner) : TfrxComponent(owner) {
     FPreviewPagesList = std::make_unique<TfrxPreviewPagesList>(this);
     FEngine->SetPreviewPages(FPreviewPagesList->Current());
     FDrillState.SetSorted(true);
+    FCommandManager = std::make_unique<TfrxDelayedCommandManager>();
     Clear();
 }
 
@@ -404,11 +406,23 @@ bool TfrxReport::IsReportActionRunning() const {
 }
 
 void TfrxReport::RunDelayedCommands() {
-    // The queue of delayed commands follows with the command manager.
+    FCommandManager->RunAll();
 }
 
-void TfrxReport::QueueCommand(TfrxDelayedCommandKind, bool) {
-    // The queue of delayed commands follows with the command manager.
+void TfrxReport::QueueCommand(TfrxDelayedCommandKind kind, bool clearLastReport) {
+    std::shared_ptr<IfrxDelayedCommand> command;
+    switch (kind) {
+    case TfrxDelayedCommandKind::Prepare:
+        command = std::make_shared<TfrxPrepareReportCommand>(this, clearLastReport);
+        break;
+    case TfrxDelayedCommandKind::Show:
+        command = std::make_shared<TfrxShowReportCommand>(this, clearLastReport);
+        break;
+    case TfrxDelayedCommandKind::Refresh:
+        command = std::make_shared<TfrxRefreshReportCommand>(this, clearLastReport);
+        break;
+    }
+    FCommandManager->AddCommand(std::move(command));
 }
 
 void TfrxReport::ShowReport(bool clearLastReport) {

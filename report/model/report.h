@@ -27,6 +27,7 @@ class TfsScript;
 class TfsCustomVariable;
 class TfsMethodHelper;
 class TfrxDrawText;
+class TfrxDelayedCommandManager;
 class TfrxCustomDesigner;
 class TfrxCustomPreview;
 
@@ -148,11 +149,11 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     /// EngineOptions.NewSilentMode (the message log, an exception, or nothing); the result is
     /// then False. With EngineOptions.DestroyForms the template is saved before the run and
     /// restored afterwards, so the run leaves it as it was.
-    bool PrepareReport(bool clearLastReport = true);
+    bool PrepareReport(bool clearLastReport = true) override;
     /// Prepares (queued while an action runs) and initialises an attached preview; no window
     /// exists. Raises "Rebuild itself from the script is not allowed!" when called from a running
     /// script with OldStyleProgress.
-    void ShowReport(bool clearLastReport = true);
+    void ShowReport(bool clearLastReport = true) override;
     /// Initialises an attached preview with the current store; nothing else (no window exists).
     void ShowPreparedReport();
     /// The current store prints itself; its result.
@@ -166,8 +167,9 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     bool IsReportActionRunning() const;
     /// Runs the queued commands (in the order of the delayed-command manager).
     void RunDelayedCommands();
+    TfrxDelayedCommandManager& CommandManager() const { return *FCommandManager; }
     /// Queued while an action runs; else the attached preview refreshes.
-    void RefreshActivePreviewedReport();
+    void RefreshActivePreviewedReport() override;
 
     // ---- Services --------------------------------------------------------------------------
     TfrxCustomEngine* Engine() const override { return FEngine.get(); }
@@ -283,6 +285,7 @@ private:
     bool FStreamLoaded = false;
     bool FIsScriptObjectsAdded = false;
     bool FPreparing = false;
+    std::unique_ptr<TfrxDelayedCommandManager> FCommandManager;
     /// Report variables whose values are being evaluated, innermost last (cycle detection).
     std::vector<String> FVariableChain;
 };

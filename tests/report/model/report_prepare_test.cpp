@@ -11,6 +11,7 @@
 #include "report/foundation/printers.h"
 #include "report/foundation/resource_strings.h"
 #include "report/foundation/utilities.h"
+#include "report/model/report_commands.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/initialization.h"
 #include "script/engine/script.h"
@@ -203,6 +204,54 @@ TEST_F(ReportPrepare, AFailedOrStoppedRunGivesFalse) {
     EXPECT_FALSE(report.PrepareReport());
     EXPECT_EQ(Engine(report).Runs, 1);
     EXPECT_TRUE(report.Script().Terminated);
+}
+
+TEST_F(ReportPrepare, RequestsDuringARunWaitForItsEnd) {
+    TfrxReport report;
+    std::vector<String> order;
+    report.OnBeginDoc = [&](TObject*) { order.push_back(u"begin"); };
+    report.OnEndDoc = [&](TObject*) { order.push_back(u"end"); };
+    tRun = [&](TEngineDouble& engine) {
+        order.push_back(u"run");
+        if (engine.Runs == 1) {
+            // Show before prepare, prepare twice: one prepare (the last, keeping the pages) runs
+            // first by the commands' name order, then the show.
+            report.ShowReport(false);
+            EXPECT_FALSE(report.PrepareReport(true));
+            EXPECT_FALSE(report.PrepareReport(false));
+            EXPECT_EQ(report.CommandManager().Count(), 2);
+        } else {
+            // A request made while the queue runs is dropped.
+            EXPECT_FALSE(report.PrepareReport(true));
+        }
+        return true;
+    };
+    const int clearsBefore = Store(report).Clears;
+    ASSERT_TRUE(report.PrepareReport(false));
+    EXPECT_EQ(order,
+              (std::vector<String>{u"begin", u"run", u"end", u"begin", u"run", u"end", u"begin", u"run", u"end"}));
+    EXPECT_EQ(Engine(report).Runs, 3);
+    EXPECT_EQ(Store(report).Clears, clearsBefore);
+    EXPECT_EQ(report.CommandManager().Count(), 0);
+    EXPECT_FALSE(report.IsReportActionRunning());
+}
+
+TEST_F(ReportPrepare, AQueuedRequestKeepsTheEngineOptionsOfItsTime) {
+    TfrxReport report;
+    bool ignoreDuringSecondRun = false;
+    tRun = [&](TEngineDouble& engine) {
+        if (engine.Runs == 1) {
+            report.EngineOptions()->SetIgnoreExprError(true);
+            report.PrepareReport(false);
+            report.EngineOptions()->SetIgnoreExprError(false);
+        } else {
+            ignoreDuringSecondRun = report.EngineOptions()->IgnoreExprError();
+        }
+        return true;
+    };
+    ASSERT_TRUE(report.PrepareReport());
+    EXPECT_EQ(Engine(report).Runs, 2);
+    EXPECT_TRUE(ignoreDuringSecondRun);
 }
 
 TEST_F(ReportPrepare, TwoRunsRegisterEveryScriptNameOnce) {
