@@ -14,7 +14,8 @@ BUILD_PACKAGES=(build-essential cmake ninja-build ccache pkg-config
 # frameworks, the barcode decoder the tests link, and the independent tools they check outputs with.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libssl-dev
     libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3
-    fonts-dejavu-core nodejs curl)
+    fonts-dejavu-core nodejs curl
+    printemf emf2svg libwmf-bin librsvg2-bin fonts-urw-base35)
 # The newer barcode reader runs under node from the npm registry; a node that brings its own npm
 # needs no separate package.
 command -v npm >/dev/null 2>&1 || TEST_PACKAGES+=(npm)

@@ -6,6 +6,7 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/icon.h"
 #include "platform/graphics/jpeg_image.h"
+#include "platform/graphics/metafile_files.h"
 #include "platform/graphics/png_image.h"
 #include "platform/rtl/property_encoding.h"
 #include "platform/rtl/reflection_builder.h"
@@ -88,6 +89,12 @@ struct FormatRegistry {
                            [] { return std::make_unique<TJPEGImage>(); }});
         Classes.push_back({u"ico", u"Icons", [](std::span<const std::uint8_t> b) { return IsIconData(b); },
                            [] { return std::make_unique<TIcon>(); }});
+        Classes.push_back({u"emf", u"Enhanced Metafiles",
+                           [](std::span<const std::uint8_t> b) { return graphics_detail::IsEmfData(b); },
+                           [] { return std::make_unique<TMetafile>(); }});
+        Classes.push_back({u"wmf", u"Metafiles",
+                           [](std::span<const std::uint8_t> b) { return graphics_detail::IsPlaceableWmfData(b); },
+                           [] { return std::make_unique<TMetafile>(); }});
     }
 };
 

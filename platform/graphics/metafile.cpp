@@ -1,29 +1,40 @@
 #include "platform/graphics/metafile.h"
 
+#include "platform/graphics/metafile_files.h"
 #include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
 
 VGL_DEFINE_CLASS(TMetafile) {}
 
+void TMetafile::SetEnhanced(bool value) {
+    if (value != FEnhanced)
+        FSource.clear();
+    FEnhanced = value;
+}
+
 void TMetafile::SetWidth(int width) {
     CheckGraphicSize(width, FHeight);
+    FSource.clear();
     FWidth = width;
     Changed();
 }
 
 void TMetafile::SetHeight(int height) {
     CheckGraphicSize(FWidth, height);
+    FSource.clear();
     FHeight = height;
     Changed();
 }
 
 void TMetafile::AddRecord(TMetafileRecord record) {
+    FSource.clear();
     FRecords.push_back(std::move(record));
     Changed();
 }
 
 void TMetafile::Clear() {
+    FSource.clear();
     FRecords.clear();
     Changed();
 }
@@ -133,12 +144,31 @@ void TMetafile::Play(TCanvas& canvas, const TXForm& xform) const {
     canvas.SetStretchFilter(filter);
 }
 
-void TMetafile::LoadFromBytes(std::span<const std::uint8_t>) {
-    throw EInvalidGraphicOperation(u"A metafile cannot be read from a file form");
+void TMetafile::LoadFromBytes(std::span<const std::uint8_t> bytes) {
+    using namespace graphics_detail;
+    bool enhanced;
+    TMetafileContent content;
+    if (IsEmfData(bytes)) {
+        content = ReadEmf(bytes);
+        enhanced = true;
+    } else if (IsPlaceableWmfData(bytes)) {
+        content = ReadWmf(bytes);
+        enhanced = false;
+    } else {
+        throw EInvalidGraphic(u"The data is neither an enhanced nor a placeable metafile");
+    }
+    FWidth = content.Width;
+    FHeight = content.Height;
+    FRecords = std::move(content.Records);
+    FEnhanced = enhanced;
+    FSource.assign(bytes.begin(), bytes.end());
+    Changed();
 }
 
 std::vector<std::uint8_t> TMetafile::SaveToBytes() const {
-    throw EInvalidGraphicOperation(u"A metafile cannot be written to a file form");
+    if (!FSource.empty())
+        return FSource;
+    return FEnhanced ? graphics_detail::WriteEmf(*this) : graphics_detail::WriteWmf(*this);
 }
 
 void TMetafile::Assign(const TGraphic& source) {
@@ -151,6 +181,7 @@ void TMetafile::Assign(const TGraphic& source) {
     FHeight = mf->FHeight;
     FRecords = mf->FRecords;
     FEnhanced = mf->FEnhanced;
+    FSource = mf->FSource;
     FTransparent = mf->FTransparent;
     Changed();
 }

@@ -69,7 +69,7 @@ class TMetafile : public TGraphic {
 
     /// Enhanced form (the 32-bit file form) or not (the 16-bit placeable form); copied by Assign.
     bool GetEnhanced() const { return FEnhanced; }
-    void SetEnhanced(bool value) { FEnhanced = value; }
+    void SetEnhanced(bool value);
 
     const std::vector<TMetafileRecord>& Records() const { return FRecords; }
     void AddRecord(TMetafileRecord record);
@@ -80,8 +80,14 @@ class TMetafile : public TGraphic {
     /// Plays the records with `xform` in front of the target's own transform.
     void Play(TCanvas& canvas, const TXForm& xform) const;
 
-    /// A metafile has no file form: both raise EInvalidGraphicOperation.
+    /// Reads an enhanced metafile or a placeable metafile (which sets Enhanced); raises
+    /// EInvalidGraphic, with the offset of the record at fault, for data of neither form or
+    /// records that do not fit it.
     void LoadFromBytes(std::span<const std::uint8_t> bytes) override;
+    /// The bytes it was read from while nothing changed since; else the enhanced form, or the
+    /// placeable form when not Enhanced (EInvalidGraphicOperation for what that form cannot hold:
+    /// a rotation or shear, a bitmap with alpha or a transparent colour, coordinates beyond 16
+    /// bits, text beyond Latin-1, a clip reset).
     std::vector<std::uint8_t> SaveToBytes() const override;
     using TGraphic::Assign;
     void Assign(const TGraphic& source) override;
@@ -91,6 +97,7 @@ private:
     int FWidth = 0, FHeight = 0;
     bool FEnhanced = false;
     std::vector<TMetafileRecord> FRecords;
+    std::vector<std::uint8_t> FSource; ///< the bytes read, until anything changes
 };
 
 /// A canvas that records every call into a metafile (not owned; it outlives the canvas).

@@ -1,0 +1,108 @@
+#pragma once
+// Internal to this folder: the two file forms of TMetafile, the enhanced metafile (32-bit
+// records) and the placeable metafile (a 22-byte header over 16-bit records), and what their
+// readers share: device-independent bitmaps in records and the play state that turns the
+// records of a file into TMetafileRecords.
+//
+// Coordinates of a TMetafile are pixels at 96 dpi. A file's mapping (mapping modes, window and
+// viewport, world transform, the reference device) becomes one transform record placed before
+// the drawing records it applies to, so the drawing records keep the file's own coordinates.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "platform/graphics/byte_reader.h"
+#include "platform/graphics/metafile.h"
+
+namespace vgl::graphics_detail {
+
+/// At most this many records are made of one file, and saved states nest at most this deep.
+constexpr std::size_t MaxMetafileRecords = 100000;
+constexpr int MaxMetafileSaveDepth = 1000;
+
+struct TMetafileContent {
+    int Width = 0, Height = 0;
+    std::vector<TMetafileRecord> Records;
+};
+
+/// An enhanced metafile: at least 108 bytes, record type 1 first and " EMF" at bytes 40-43.
+bool IsEmfData(std::span<const std::uint8_t> bytes);
+/// A placeable metafile: at least 22 bytes starting with D7 CD C6 9A.
+bool IsPlaceableWmfData(std::span<const std::uint8_t> bytes);
+
+TMetafileContent ReadEmf(std::span<const std::uint8_t> bytes);
+std::vector<std::uint8_t> WriteEmf(const TMetafile& metafile);
+TMetafileContent ReadWmf(std::span<const std::uint8_t> bytes);
+/// Raises EInvalidGraphicOperation for what the form cannot hold (rotation or shear, bitmaps
+/// with alpha or a transparent colour, coordinates beyond 16 bits, text beyond Latin-1, a
+/// clip reset).
+std::vector<std::uint8_t> WriteWmf(const TMetafile& metafile);
+
+// ---- device-independent bitmaps ----
+
+/// A DIB (BITMAPINFOHEADER, colour table, pixels) of 1, 4, 8, 24 or 32 bits, uncompressed, as a
+/// bitmap; none for a form not read here (other compressions, core headers, palette indexes).
+/// Raises EInvalidGraphic (with `at`) when the header or pixels do not fit the data.
+std::unique_ptr<TBitmap> ReadDib(const ByteReader& r, std::size_t headerAt, std::size_t headerSize, std::size_t bitsAt,
+                                 std::size_t bitsSize, std::size_t at);
+struct TDib {
+    std::vector<std::uint8_t> Header; ///< BITMAPINFOHEADER and colour table
+    std::vector<std::uint8_t> Bits;
+};
+/// The bitmap as a bottom-up DIB: 32 bits premultiplied when `alpha`, else 24 bits.
+TDib WriteDib(const TBitmap& bitmap, bool alpha);
+
+// ---- reading: the play state ----
+
+/// Turns the calls of a file into records, tracking pen, brush, font, text and background
+/// colours, the current position and the mapping.
+class TMetafileBuilder {
+public:
+    explicit TMetafileBuilder(TMetafileContent& out) : FOut(out) {}
+
+    struct TMapping {
+        int MapMode = 1; // MM_TEXT
+        double WinOrgX = 0, WinOrgY = 0, WinExtX = 1, WinExtY = 1;
+        double VpOrgX = 0, VpOrgY = 0, VpExtX = 1, VpExtY = 1;
+        TXForm World;
+    };
+    struct TState {
+        TPenData Pen;
+        TBrushData Brush;
+        TFontData Font;
+        TColor TextColor = clBlack;
+        int BkMode = OPAQUE;
+        TColor BkColor = clWhite;
+        bool BkColorSet = false;
+        TStretchFilter Filter = sfNearest;
+        TPoint Pos;
+        TMapping Map;
+        TXForm Emitted; // the transform the played canvas has
+    };
+    TState S;
+
+    /// Device pixels of the file to the metafile's pixels (after the mapping).
+    TXForm DeviceToPicture;
+    /// Device pixels per millimetre of the reference device (for the metric mapping modes).
+    double DevPerMmX = 96 / 25.4, DevPerMmY = 96 / 25.4;
+
+    /// A record of `kind` with the current pen, brush, font and background; the transform record
+    /// comes first when the mapping changed.
+    TMetafileRecord& Emit(TMetafileRecordKind kind);
+    void Save(std::size_t at);
+    void Restore(int relative);
+    /// Flattens cubic Bézier segments (start, then three points per segment) into a polyline.
+    static std::vector<TPoint> FlattenBezier(std::span<const TPoint> points);
+    /// Filled polygons (alternate rule across all of them) and their outlines; none may be empty.
+    void PolyPolygon(const std::vector<std::vector<TPoint>>& polygons);
+    TXForm Current() const;
+
+private:
+    void Push(TMetafileRecord r, std::size_t at = 0);
+    TMetafileContent& FOut;
+    std::vector<TState> FSaved;
+};
+
+} // namespace vgl::graphics_detail
