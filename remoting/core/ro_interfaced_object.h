@@ -13,11 +13,11 @@
 
 #include "platform/rtl/guid.h"
 #include "platform/rtl/object.h"
+#include "platform/rtl/variant.h"
 
 namespace vgl {
 
-using HRESULT = std::int32_t;
-constexpr HRESULT S_OK = 0;
+// HRESULT and S_OK come from the runtime's automation declarations (variant.h).
 constexpr HRESULT E_NOINTERFACE = HRESULT(0x80004002u);
 
 /// The identity of the basic interface that every reference-counted object implements.
