@@ -9,6 +9,7 @@
 #include "report/foundation/resource_strings.h"
 #include "script/engine/language_registry.h"
 #include "script/engine/script.h"
+#include "script/engine/script_limits.h"
 
 namespace vgl {
 
@@ -168,7 +169,7 @@ struct TfsGrammarWalk {
         return result;
     }
 
-    void RecordError(const TfsGrammarElement& e, int start) {
+    [[gnu::noinline]] void RecordError(const TfsGrammarElement& e, int start) {
         if (!e.HasErr || !ErrorMsg.empty())
             return;
         ErrorMsg = e.ErrMsg;
@@ -176,7 +177,7 @@ struct TfsGrammarWalk {
         ErrorTerm = e.Term;
     }
 
-    void Abort(const String& message, int start) {
+    [[gnu::noinline]] void Abort(const String& message, int start) {
         if (Aborted)
             return;
         Aborted = true;
@@ -190,7 +191,7 @@ struct TfsGrammarWalk {
 
     // Wraps the lines written since `firstLine` in the element `node`, or drops them when the
     // element failed. A uses clause names units, which are not supported: it ends the walk.
-    void ApplyNode(const TfsGrammarElement& e, bool matched, int start, size_t firstLine) {
+    [[gnu::noinline]] void ApplyNode(const TfsGrammarElement& e, bool matched, int start, size_t firstLine) {
         if (e.Node.empty())
             return;
         if (e.Node == u"uses") {
@@ -222,6 +223,61 @@ struct TfsGrammarWalk {
         open += u">";
         Lines.insert(Lines.begin() + std::ptrdiff_t(firstLine), std::move(open));
         Lines.push_back(u"</" + e.Node + u">");
+    }
+
+    // Walk recurses once per grammar step, so its own frame stays small: the work that needs
+    // temporaries lives in these helpers, out of line.
+    [[gnu::noinline]] String WalkFRString() {
+        // A report expression becomes a call of Get with the expression text as a string.
+        String token = Parser.GetFRString();
+        const String pos = Parser.GetXYPosition();
+        Lines.push_back(u"<dsgn pos=\"" + pos + u"\">");
+        Lines.push_back(Leaf(u"node", u"Get", pos));
+        Lines.push_back(u"<expr pos=\"" + pos + u"\">");
+        Lines.push_back(u"<string text=\"'" + fsXMLEscapeText(token) + u"'\" pos=\"" + pos + u"\"/>");
+        Lines.push_back(u"</expr>");
+        Lines.push_back(u"</dsgn>");
+        return token;
+    }
+
+    // Reads the token element `e` asks for and checks it; when it matches, writes the element's
+    // node and leaf.
+    [[gnu::noinline]] bool WalkToken(const TfsGrammarElement& e, int start, size_t firstLine) {
+        String token;
+        switch (e.Kind) {
+        case TfsGrammarElement::Char:
+            if (e.SkipBlanks)
+                Parser.SkipSpaces();
+            token = Parser.GetChar();
+            break;
+        case TfsGrammarElement::Keyword:
+            token = Parser.GetWord();
+            break;
+        case TfsGrammarElement::Ident:
+            token = Parser.GetIdent();
+            break;
+        case TfsGrammarElement::Number:
+            token = Parser.GetNumber();
+            break;
+        case TfsGrammarElement::StringToken:
+            token = Parser.GetString();
+            break;
+        default:
+            token = WalkFRString();
+            break;
+        }
+        const bool matched = !token.empty() &&
+                             (e.Text.empty() || (Parser.CaseSensitive ? token == e.Text : AnsiSameText(token, e.Text)));
+        if (matched) {
+            ApplyNode(e, true, start, firstLine);
+            if (!e.Add.empty())
+                AddLeaf(e, token);
+        }
+        return matched;
+    }
+
+    [[gnu::noinline]] void AddLeaf(const TfsGrammarElement& e, const String& token) {
+        Lines.push_back(Leaf(e.Add, e.AddText.empty() ? token : e.AddText, Parser.GetXYPosition()));
     }
 
     bool WalkLoop(const TfsGrammarElement& e, int start) {
@@ -277,7 +333,12 @@ struct TfsGrammarWalk {
         if (Aborted)
             return false;
         const int start = Parser.Position();
-        if (Depth >= TfsILParser::MaxNesting) {
+        // The stack test keeps a deep walk on a thread with a small stack a compile error too;
+        // inside a run (a compile for Evaluate) it is the run's stack limit.
+        const bool stackShort = fsStackShort();
+        if (stackShort && fsRunInProgress())
+            fsCheckStack();
+        if (Depth >= TfsILParser::MaxNesting || stackShort) {
             Abort(kNestingTooDeep, start);
             return false;
         }
@@ -292,8 +353,7 @@ struct TfsGrammarWalk {
         bool matched = false;
         bool ownError = false; // E's own failure (not a child's)
         bool finished = false; // no node, add or children after the dispatch
-        bool isToken = false;
-        String token;
+        bool tokenWritten = false;
 
         switch (e.Kind) {
         case TfsGrammarElement::Rule:
@@ -301,40 +361,16 @@ struct TfsGrammarWalk {
             matched = true;
             break;
         case TfsGrammarElement::Char:
-            if (e.SkipBlanks)
-                Parser.SkipSpaces();
-            token = Parser.GetChar();
-            isToken = true;
-            break;
         case TfsGrammarElement::Keyword:
-            token = Parser.GetWord();
-            isToken = true;
-            break;
         case TfsGrammarElement::Ident:
-            token = Parser.GetIdent();
-            isToken = true;
-            break;
         case TfsGrammarElement::Number:
-            token = Parser.GetNumber();
-            isToken = true;
-            break;
         case TfsGrammarElement::StringToken:
-            token = Parser.GetString();
-            isToken = true;
+        case TfsGrammarElement::FRString:
+            // A token that matched has its node and leaf written already.
+            matched = WalkToken(e, start, firstLine);
+            ownError = !matched;
+            tokenWritten = true;
             break;
-        case TfsGrammarElement::FRString: {
-            // A report expression becomes a call of Get with the expression text as a string.
-            token = Parser.GetFRString();
-            const String pos = Parser.GetXYPosition();
-            Lines.push_back(u"<dsgn pos=\"" + pos + u"\">");
-            Lines.push_back(Leaf(u"node", u"Get", pos));
-            Lines.push_back(u"<expr pos=\"" + pos + u"\">");
-            Lines.push_back(u"<string text=\"'" + fsXMLEscapeText(token) + u"'\" pos=\"" + pos + u"\"/>");
-            Lines.push_back(u"</expr>");
-            Lines.push_back(u"</dsgn>");
-            isToken = true;
-            break;
-        }
         case TfsGrammarElement::Eol:
             matched = Parser.GetEOL();
             ownError = !matched;
@@ -379,17 +415,11 @@ struct TfsGrammarWalk {
         if (Aborted)
             return false;
 
-        if (isToken) {
-            matched = !token.empty() &&
-                      (e.Text.empty() || (Parser.CaseSensitive ? token == e.Text : AnsiSameText(token, e.Text)));
-            ownError = !matched;
-        }
-
         if (matched && !finished) {
-            if (!isRule)
+            if (!isRule && !tokenWritten)
                 ApplyNode(e, true, start, firstLine);
-            if (!e.Add.empty())
-                Lines.push_back(Leaf(e.Add, e.AddText.empty() ? token : e.AddText, Parser.GetXYPosition()));
+            if (!e.Add.empty() && !tokenWritten)
+                AddLeaf(e, String());
             for (const auto& child : e.Children) {
                 if (!Walk(*child)) {
                     matched = false;

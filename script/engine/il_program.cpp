@@ -1039,6 +1039,14 @@ void TfsILParser::ParseILScript() {
     try {
         builder.DoProgram(FILScript->Root(), FProgram);
         FProgram->ErrorPos.clear();
+    } catch (const EfsScriptLimit& e) {
+        // Inside a run (a compile for Evaluate) a limit ends the whole run; alone it is the
+        // compile's error.
+        FProgram->ErrorMsg = e.Message();
+        FProgram->ErrorPos = FErrorPos;
+        FProgram->ErrorUnit = FUnitName;
+        if (fsRunInProgress())
+            throw;
     } catch (const Exception& e) {
         FProgram->ErrorMsg = e.Message();
         FProgram->ErrorPos = FErrorPos;

@@ -17,13 +17,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // The stack reserve kept free below every check: what the deepest engine work between two
-// checks, a host function and the unwinding of an exception need. Sanitizer builds use larger
-// frames.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr std::uintptr_t kStackReserve = 128 * 1024;
-#else
+// checks, a host function and the unwinding of an exception need.
 constexpr std::uintptr_t kStackReserve = 64 * 1024;
-#endif
 // Steps between two clock reads.
 constexpr int kStepsPerClockRead = 4096;
 
@@ -113,10 +108,17 @@ void fsCheckRunStep() {
         Trip(Format(fsSTimeLimit, {tRun.TimeLimitMs}));
 }
 
-void fsCheckStack() {
+bool fsStackShort() {
     char probe = 0;
-    const std::uintptr_t here = reinterpret_cast<std::uintptr_t>(&probe);
-    if (here < StackLimit())
+    return reinterpret_cast<std::uintptr_t>(&probe) < StackLimit();
+}
+
+bool fsRunInProgress() {
+    return tRun.Guards > 0;
+}
+
+void fsCheckStack() {
+    if (fsStackShort())
         Trip(fsSStackLimit);
     if (tRun.Guards > 0)
         RaiseIfTripped();

@@ -47,6 +47,13 @@ void fsCheckRunStep();
 /// reserve. Cheap (one comparison); every recursive walk of scripts calls it.
 void fsCheckStack();
 
+/// True when the calling thread has less stack left than the engine keeps in reserve (the test of
+/// fsCheckStack, for callers that report the condition their own way).
+bool fsStackShort();
+
+/// True while a run is open on the calling thread.
+bool fsRunInProgress();
+
 /// Counts one nested script routine call for its scope; raises EfsScriptLimit beyond the run's
 /// depth bound or when the stack runs short.
 class TfsCallDepthGuard {
