@@ -339,5 +339,51 @@ TEST_F(MetafileFormatsTest, IconsOfASizeOnlyDrawNothingAndOthersRaise) {
     EXPECT_THROW(icon.LoadFromBytes(Bytes(good.begin(), good.begin() + 40)), EInvalidGraphic);
 }
 
+TEST_F(MetafileFormatsTest, MetafilesOfOtherProducersLoadThroughTheRegistry) {
+    // the metafile fixtures of the graphics layer: written by a script from the published
+    // layouts (mapped.*) and drawn through libEMF (libemf.emf); see their folder
+    const std::string dir = std::string(VGL_TEST_DATA_DIR) + "/../../../platform/graphics/data/metafile/";
+    struct Case {
+        const char* File;
+        TfrxGraphicFormatClass Format;
+        std::vector<std::pair<TPoint, TColor>> Probes;
+    };
+    const Case cases[] = {
+        {"mapped.emf",
+         &TfrxEMFGraphicFormat::Instance(),
+         {{Point(25, 20), clRed}, {Point(55, 15), clBlue}, {Point(70, 25), clWhite}, {Point(55, 50), clYellow}}},
+        {"mapped.wmf",
+         &TfrxWMFGraphicFormat::Instance(),
+         {{Point(25, 20), clRed}, {Point(55, 15), clBlue}, {Point(70, 25), clWhite}, {Point(85, 66), clGray}}},
+        {"libemf.emf",
+         &TfrxEMFGraphicFormat::Instance(),
+         {{Point(25, 20), clRed}, {Point(69, 25), clBlue}, {Point(25, 50), clLime}, {Point(5, 5), clWhite}}},
+    };
+    for (const Case& c : cases) {
+        TBytesStream stream(ReadFile(dir + c.File));
+        ASSERT_EQ(R().FindByFormat(stream), c.Format) << c.File;
+        std::unique_ptr<TGraphic> g = R().LoadFromStream(stream);
+        ASSERT_TRUE(g) << c.File;
+        EXPECT_EQ(g->GetWidth(), 100) << c.File;
+        EXPECT_EQ(g->GetHeight(), 75) << c.File;
+        std::unique_ptr<TBitmap> bmp = R().ConvertToBitmap(*g, pf24bit);
+        ASSERT_TRUE(bmp);
+        for (const auto& [p, colour] : c.Probes)
+            EXPECT_EQ(bmp->GetPixel(p.X, p.Y), ColorToRGB(colour)) << c.File << " at " << p.X << "," << p.Y;
+    }
+    // libEMF's file as emf2svg renders it
+    if (Shell("command -v emf2svg-conv >/dev/null && command -v rsvg-convert >/dev/null && echo yes") != "yes\n")
+        GTEST_SKIP() << "emf2svg or librsvg2-bin is missing";
+    const std::string svg = WriteTemp("libemf.svg", {}), png = WriteTemp("libemf.png", {});
+    Shell("emf2svg-conv -i '" + dir + "libemf.emf' -o '" + svg + "' 2>/dev/null; rsvg-convert -w 100 -h 75 '" + svg +
+          "' -o '" + png + "'");
+    TPngImage rendered;
+    rendered.LoadFromBytes(ReadFile(png));
+    for (const auto& [p, colour] : cases[2].Probes) {
+        const TColor got = rendered.GetPixelAlpha(p.X, p.Y) < 128 ? clWhite : rendered.GetPixelColor(p.X, p.Y);
+        EXPECT_EQ(got, ColorToRGB(colour)) << "emf2svg at " << p.X << "," << p.Y;
+    }
+}
+
 } // namespace
 } // namespace vgl
