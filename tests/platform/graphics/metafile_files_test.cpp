@@ -88,7 +88,8 @@ void DrawSample(TCanvas& c, bool rotate, bool alphaBitmap) {
     c.Font().SetColor(clPurple);
     c.SetBkMode(TRANSPARENT);
     const int dx[] = {8, 8, 8};
-    c.ExtTextOut(8, 64, 0, nullptr, u"Ab1", dx);
+    const TRect textClip = Rect(8, 64, 40, 82);
+    c.ExtTextOut(8, 64, ETO_CLIPPED, &textClip, u"Ab1", dx);
     TBitmap checker(8, 8, pf24bit);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
