@@ -1,7 +1,8 @@
 #pragma once
 // The services the report object model reaches only through bases of its own: layout engine,
-// outline, prepared pages, aggregate list, export filter, delayed commands, preview and
-// designer (the stream compressor and encrypter are in report_compression.h). The concrete services derive from these
+// outline, prepared pages, aggregate list, delayed commands, preview and designer (the export
+// filter base is in export_filter.h, the stream compressor and encrypter in
+// report_compression.h). The concrete services derive from these
 // classes and implement every abstract operation; the object model holds references of these base types, so it is built
 // and tested before any service exists. Operations are declared in the order the services implement them.
 
@@ -31,6 +32,7 @@ class TfrxCustomExportFilter;
 class TfrxCustomIOTransport;
 class TfrxCustomPreview;
 class TfrxEngineOptions;
+class TfrxReportOptions;
 class TfrxPreviewPagesList;
 class TfrxCustomEngine;
 class TfrxCustomOutline;
@@ -42,6 +44,9 @@ class IfrxReportServices {
 public:
     virtual ~IfrxReportServices() = default;
     virtual TfrxEngineOptions* EngineOptions() const = 0;
+    virtual TfrxReportOptions* ReportOptions() const = 0;
+    /// The file the template came from (empty when none).
+    virtual const String& FileName() const = 0;
     /// True also stops a running script.
     virtual void SetTerminated(bool value) = 0;
     /// The report's layout engine (none while the report is being built).
@@ -377,14 +382,6 @@ public:
     virtual Variant GetValue(TfrxComponent* parentContainer, const String& complexName, int vColumn = 0) = 0;
     virtual Variant GetValue(TfrxComponent* parentContainer, int vColumn, const String& name, const String& expression,
                              TfrxComponent* dataRow, int flags) = 0;
-};
-
-/// The base of every export filter: each provides ExportObject.
-class TfrxCustomExportFilter : public TComponent {
-public:
-    explicit TfrxCustomExportFilter(TComponent* owner) : TComponent(owner) {}
-    String ClassName() const override { return u"TfrxCustomExportFilter"; }
-    virtual void ExportObject(TfrxComponent* obj) = 0;
 };
 
 /// A report action queued while another one runs.

@@ -4,6 +4,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "report/foundation/picture_cache_options.h"
+#include "report/model/export_filter.h"
 #include "report/model/report_component.h"
 #include "report/model/report_options.h"
 #include "tests/report/model/service_doubles.h"

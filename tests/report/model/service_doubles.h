@@ -217,6 +217,8 @@ public:
         FEngine->SetPreviewPages(FList->Current());
     }
     TfrxEngineOptions* EngineOptions() const override { return &Options; }
+    TfrxReportOptions* ReportOptions() const override { return &ReportOptionsValue; }
+    const String& FileName() const override { return TemplateFileName; }
     void SetTerminated(bool value) override { Terminated = value; }
     TfrxCustomEngine* Engine() const override { return FEngine.get(); }
     TfrxPreviewPagesList* PreviewPagesList() const override { return FHoldList ? FList.get() : nullptr; }
@@ -236,6 +238,8 @@ public:
     TfrxPreviewPagesList& List() { return *FList; }
 
     mutable TfrxEngineOptions Options;
+    mutable TfrxReportOptions ReportOptionsValue;
+    String TemplateFileName;
     TfrxCustomPreview* PreviewControl = nullptr;
     bool Terminated = false;
     bool Modified = false;
