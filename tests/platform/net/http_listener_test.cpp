@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <future>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -62,9 +63,13 @@ private:
 };
 
 TEST(HttpListener, PassesTheRequestAndSendsTheAnswerWithConnectionClose) {
-    THttpRequest seen;
+    // The handler runs on the listener's threads; curl's answer orders it before the reads below
+    // in fact, but a lock says so to the thread checker.
+    std::mutex lock;
+    THttpRequest seenByHandler;
     THttpListener listener(LoopbackSettings(), [&](const THttpRequest& request, THttpAnswer& answer) {
-        seen = request;
+        std::lock_guard guard(lock);
+        seenByHandler = request;
         answer.Status = 201;
         answer.SetHeader("Content-Type", "text/plain");
         answer.SetHeader("X-Answer", "yes");
@@ -83,6 +88,11 @@ TEST(HttpListener, PassesTheRequestAndSendsTheAnswerWithConnectionClose) {
     EXPECT_EQ(answer.Header("X-Answer"), "yes");
     EXPECT_EQ(answer.Header("Connection"), "close");
     EXPECT_EQ(answer.Header("Content-Length"), "10");
+    THttpRequest seen;
+    {
+        std::lock_guard guard(lock);
+        seen = seenByHandler;
+    }
     EXPECT_EQ(seen.Method, "PoST");
     EXPECT_EQ(seen.Path, "/SOAP x");
     EXPECT_EQ(seen.Query, "wsdl&a=%41");
@@ -104,9 +114,9 @@ TEST(HttpListener, PassesTheRequestAndSendsTheAnswerWithConnectionClose) {
 }
 
 TEST(HttpListener, FailuresOfTheHandlerAreAPlain500) {
-    int call = 0;
+    std::atomic<int> calls{0};
     THttpListener listener(LoopbackSettings(), [&](const THttpRequest&, THttpAnswer& answer) {
-        ++call;
+        const int call = ++calls;
         if (call == 1)
             throw std::runtime_error("boom");
         if (call == 2)
