@@ -32,7 +32,11 @@ std::unique_ptr<TBitmap> ReadDib(const ByteReader& r, std::size_t headerAt, std:
     if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN)
         BadData("A bitmap in a record has an invalid size", at);
     const int height = std::abs(rawHeight);
-    CheckGraphicSize(width, height);
+    try {
+        CheckGraphicSize(width, height);
+    } catch (const EInvalidGraphic&) {
+        BadData("A bitmap in a record is too large", at);
+    }
     std::vector<TColor> palette;
     if (bits <= 8) {
         const std::uint32_t max = 1u << bits;

@@ -19,7 +19,7 @@
 namespace vgl::graphics_detail {
 
 /// At most this many records are made of one file, and saved states nest at most this deep.
-constexpr std::size_t MaxMetafileRecords = 100000;
+constexpr std::size_t MaxMetafileRecords = 1000000;
 constexpr int MaxMetafileSaveDepth = 1000;
 
 struct TMetafileContent {

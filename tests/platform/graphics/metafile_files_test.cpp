@@ -408,7 +408,7 @@ TEST(MetafileFiles, DamagedFilesRaiseWithTheRecordOffset) {
         big.LoadFromBytes(Emf({dib, eof}));
         ADD_FAILURE() << "a bitmap of 100000 x 100000 loaded";
     } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message(), u"Image is too large");
+        EXPECT_EQ(e.Message(), u"A bitmap in a record is too large at offset 108");
     }
     // placeable files: a wrong checksum and a record of size 0
     Bytes wmf = Sample(false, false, false)->SaveToBytes();
