@@ -421,5 +421,23 @@ TEST(MetafileFiles, DamagedFilesRaiseWithTheRecordOffset) {
     EXPECT_THROW(TMetafile().LoadFromBytes(Bytes(200, 7)), EInvalidGraphic);
 }
 
+TEST(MetafileFiles, PicturesKnowBothFormsAndIcons) {
+    for (bool enhanced : {true, false}) {
+        const Bytes bytes = Sample(enhanced, false, false)->SaveToBytes();
+        TPicture picture;
+        picture.LoadFromBytes(bytes);
+        auto* mf = dynamic_cast<TMetafile*>(picture.GetGraphic());
+        ASSERT_NE(mf, nullptr);
+        EXPECT_EQ(mf->GetEnhanced(), enhanced);
+        EXPECT_EQ(mf->GetWidth(), SampleW);
+        TMemoryStream out;
+        picture.SaveToStream(out);
+        EXPECT_EQ(Bytes(out.Bytes().begin(), out.Bytes().end()), bytes);
+    }
+    TPicture icon;
+    icon.LoadFromBytes(Bytes{0, 0, 1, 0, 0, 0});
+    EXPECT_EQ(icon.GetGraphic()->ClassName(), u"TIcon");
+}
+
 } // namespace
 } // namespace vgl
