@@ -476,7 +476,7 @@ public:
             BadData("The placeable header's checksum is wrong", 20);
         const int l = R.I16(6), t = R.I16(8), r = R.I16(10), b = R.I16(12);
         const int inch = R.U16(14);
-        if (inch == 0 || r <= l || b <= t)
+        if (inch == 0 || r < l || b < t)
             BadData("The placeable header's bounding box is invalid", 6);
         FOut.Width = int(std::lround((r - l) * 96.0 / inch));
         FOut.Height = int(std::lround((b - t) * 96.0 / inch));

@@ -434,6 +434,13 @@ TEST(MetafileFiles, PicturesKnowBothFormsAndIcons) {
         picture.SaveToStream(out);
         EXPECT_EQ(Bytes(out.Bytes().begin(), out.Bytes().end()), bytes);
     }
+    for (bool enhanced : {true, false}) { // an empty metafile saves and reads back
+        TMetafile empty, back;
+        empty.SetEnhanced(enhanced);
+        back.LoadFromBytes(empty.SaveToBytes());
+        EXPECT_EQ(back.GetWidth(), 0);
+        EXPECT_TRUE(back.GetEmpty());
+    }
     TPicture icon;
     icon.LoadFromBytes(Bytes{0, 0, 1, 0, 0, 0});
     EXPECT_EQ(icon.GetGraphic()->ClassName(), u"TIcon");
