@@ -9,6 +9,7 @@
 #include "remoting/core/ro_exceptions.h"
 #include "remoting/server/ro_remote_data_module.h"
 #include "remoting/server/ro_rtti_invoker.h"
+#include "remoting/server/ro_rtti_rodl_reader.h"
 
 namespace vgl {
 
@@ -516,9 +517,12 @@ void InitializeRTTIServer() {
         l.Namespace.clear();
     }
     RTTIServerCache();
+    // The server and every message build the service definition from the RTTI.
+    SetRttiRODLReaderClass(&TRORTTIRODLReader::StaticClassInfo());
 }
 
 void FinalizeRTTIServer() {
+    SetRttiRODLReaderClass(nullptr);
     {
         std::lock_guard lock(CacheMutex);
         CachePtr.store(nullptr, std::memory_order_release);

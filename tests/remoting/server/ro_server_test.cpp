@@ -7,6 +7,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "remoting/core/ro_attributes.h"
@@ -14,6 +15,7 @@
 #include "remoting/core/ro_strings.h"
 #include "remoting/core/xml_document.h"
 #include "remoting/server/ro_rtti_invoker.h"
+#include "remoting/server/ro_rtti_rodl_reader.h"
 #include "remoting/server/ro_rtti_server.h"
 #include "remoting/server/ro_server.h"
 #include "remoting/server/ro_xml_serializer.h"
@@ -431,6 +433,9 @@ TEST_F(ServerTest, NullClientIDIsReplacedOtherMessageTypesAreRefused) {
 // ---- The server component -----------------------------------------------------------------
 
 TEST_F(ServerTest, ServiceGroupAdmitsOnlyTheServicesOfItsDefinition) {
+    // The event's reader itself, not the RTTI reader built over it.
+    SetRttiRODLReaderClass(nullptr);
+    const TScopeExit restore([] { SetRttiRODLReaderClass(&TRORTTIRODLReader::StaticClassInfo()); });
     TTestServer server;
     server.SetServiceGroup(u"G1");
     Answer a = Process(Call(u"TestService", u"Fail", u"<aText>x</aText>"), &server);
