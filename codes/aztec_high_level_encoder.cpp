@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <limits>
 
 namespace vgl {
@@ -322,8 +323,9 @@ struct PathNode {
     SearchItem item;
 };
 
-// More than one step of the search ever appends: 30 latches of at most 3 items each, then at
-// most 6 codes with up to 4 shifted variants of 2 items, a byte with a run split, or an ECI of 8.
+// Above what one step of the search can append: 30 latches of at most 3 items each, then codes of
+// one character in up to 5 modes with up to 4 shifted variants of 2 items, bytes with a run split,
+// or an ECI of 8 items.
 constexpr std::size_t MaxNodesPerStep = 256;
 
 class Compactor {
@@ -339,8 +341,6 @@ private:
         int trailing = 0; // byte items at the end of the sequence
     };
     using States = std::array<State, ModeCount>;
-    // The states of the position reached (FCost) and of the next one are two arrays that swap
-    // roles after each step.
 
     // The store has room for a whole step before it starts, so appending checks nothing.
     void ReserveStep() {
@@ -351,6 +351,7 @@ private:
     }
     int Append(int path, const SearchItem* items, int count) {
         for (int k = 0; k < count; ++k) {
+            assert(FCount < FStorage.size()); // MaxNodesPerStep bounds a step
             // Field by field: a node built whole on the stack and copied stalls on the store.
             PathNode& node = FNodes[FCount];
             node.parent = path;
@@ -379,6 +380,8 @@ private:
 
     bool FAllowEscape;
     bool FBytesAlwaysBackToUpper;
+    // The states of the position reached; they and those of the next position are two arrays
+    // that swap roles after each step.
     State* FCost = nullptr;
     int FReturnMode = U; // the mode a byte run returns to
     const LatchCostTable& FLatchCost;
