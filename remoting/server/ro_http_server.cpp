@@ -5,6 +5,7 @@
 #include "platform/zlib/compression.h"
 #include "remoting/core/ro_exceptions.h"
 #include "remoting/core/rodl_streams.h"
+#include "remoting/server/ro_http_pages.h"
 #include "remoting/server/ro_stream_codecs.h"
 
 namespace vgl {
@@ -167,11 +168,13 @@ bool TROCustomHTTPServer::HandleExtendedDispatchers(const String& aRoot,
     return true;
 }
 
-bool TROCustomHTTPServer::DoProcessDocs(const std::shared_ptr<IROHTTPRequest>&, IROHTTPResponse& aResponse,
-                                        TStream& aResponseStream, const String& aRoot, const String&) {
+bool TROCustomHTTPServer::DoProcessDocs(const std::shared_ptr<IROHTTPRequest>& aRequest, IROHTTPResponse& aResponse,
+                                        TStream& aResponseStream, const String& aRoot, const String& aSub) {
+    // The information page, the icon and the definition (ro_http_pages.h). The documentation
+    // pages under "/doc" are not served yet.
+    if (ServeDefinitionPage(*this, aRequest, aResponse, aResponseStream, aRoot, aSub))
+        return true;
     const String root = LowerCase(aRoot);
-    // The information, documentation, definition and icon pages are not served by this system;
-    // only the client access policy is.
     if (root != u"/clientaccesspolicy.xml")
         return false;
     aResponse.SetCode(200);
