@@ -13,7 +13,7 @@ BUILD_PACKAGES=(build-essential cmake ninja-build ccache pkg-config
 # What only the tests and benchmarks need (./test.sh adds these): the test and benchmark
 # frameworks, the barcode decoder the tests link, and the independent tools they check outputs with.
 TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libssl-dev
-    libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3
+    libxml2-utils qpdf poppler-utils imagemagick pngcheck giflib-tools python3-fonttools python3 python3-zeep
     fonts-dejavu-core nodejs curl
     printemf emf2svg libwmf-bin librsvg2-bin fonts-urw-base35)
 # The newer barcode reader runs under node from the npm registry; a node that brings its own npm
