@@ -552,6 +552,9 @@ private:
             BadData("A record is too short for its fields", FAt);
     }
     TRect RectAt(std::size_t off) const { return TRect{I32(off), I32(off + 4), I32(off + 8), I32(off + 12)}; }
+    /// A shape's box with its corners in order: the platform draws a box given either way round
+    /// (as a y-up mapping mode gives it).
+    TRect BoxAt(std::size_t off) const { return Ordered(RectAt(off)); }
     /// `count` points from `off`, 16 or 32 bits a coordinate, checked against the record.
     std::vector<TPoint> PointsAt(std::size_t off, std::uint64_t count, bool small) const {
         const std::uint64_t bytes = count * (small ? 4 : 8);
@@ -801,14 +804,14 @@ private:
             break;
         }
         case EMR_RECTANGLE:
-            B.Emit(mrRectangle).R = RectAt(8);
+            B.Emit(mrRectangle).R = BoxAt(8);
             break;
         case EMR_ELLIPSE:
-            B.Emit(mrEllipse).R = RectAt(8);
+            B.Emit(mrEllipse).R = BoxAt(8);
             break;
         case EMR_ROUNDRECT: {
             TMetafileRecord& r = B.Emit(mrRoundRect);
-            r.R = RectAt(8);
+            r.R = BoxAt(8);
             r.A = I32(24);
             r.B = I32(28);
             break;
@@ -880,7 +883,7 @@ private:
             break;
         }
         case EMR_INTERSECTCLIPRECT:
-            B.Emit(mrIntersectClipRect).R = RectAt(8);
+            B.Emit(mrIntersectClipRect).R = BoxAt(8);
             break;
         case EMR_EXTSELECTCLIPRGN:
             if (U32(12) == 5 && U32(8) == 0) // RGN_COPY without a region

@@ -8,6 +8,7 @@
 // viewport, world transform, the reference device) becomes one transform record placed before
 // the drawing records it applies to, so the drawing records keep the file's own coordinates.
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -39,6 +40,12 @@ TMetafileContent ReadWmf(std::span<const std::uint8_t> bytes);
 /// with alpha or a transparent colour, coordinates beyond 16 bits, text beyond Latin-1, a
 /// clip reset).
 std::vector<std::uint8_t> WriteWmf(const TMetafile& metafile);
+
+/// The rectangle with left ≤ right and top ≤ bottom.
+inline TRect Ordered(const TRect& r) {
+    return TRect{std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
+                 std::max(r.Top, r.Bottom)};
+}
 
 // ---- device-independent bitmaps ----
 

@@ -517,7 +517,9 @@ private:
     std::int16_t S(std::size_t i) const { return std::int16_t(P(i)); }
     std::uint32_t P32(std::size_t i) const { return P(i) | (std::uint32_t(P(i + 1)) << 16); }
     std::size_t Params() const { return (FEnd - FAt - 6) / 2; }
-    TRect RectParams(std::size_t i) const { return TRect{S(i + 3), S(i + 2), S(i + 1), S(i)}; }
+    /// A box (bottom, right, top, left) with its corners in order: the platform draws a box given
+    /// either way round.
+    TRect RectParams(std::size_t i) const { return Ordered(TRect{S(i + 3), S(i + 2), S(i + 1), S(i)}); }
     std::vector<TPoint> PointsAt(std::size_t i, std::size_t count) const {
         if (i + count * 2 > Params())
             BadData("A record's points reach past its end", FAt);

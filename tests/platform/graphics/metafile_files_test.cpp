@@ -362,6 +362,42 @@ Bytes Rec(std::uint32_t type, std::initializer_list<std::uint32_t> values, std::
     return r;
 }
 
+TEST(MetafileFiles, MappingModesPlaceDrawingsByTheirUnits) {
+    // a 10 x 10 picture; each case fills what should be the square (0, 0)-(5, 5) in red
+    const Bytes eof = Rec(14, {0, 16, 20});
+    const Bytes red = Rec(39, {1, 0, 0x0000FF, 0}), select = Rec(37, {1}), nullPen = Rec(37, {0x80000008});
+    struct Case {
+        const char* Name;
+        std::vector<Bytes> Mapping;
+        TRect Logical;
+    };
+    const Case cases[] = {
+        {"MM_TEXT", {}, TRect{0, 0, 5, 5}},
+        {"MM_HIMETRIC (y up)", {Rec(17, {3})}, TRect{0, 0, 132, -132}},
+        {"MM_TWIPS (y up)", {Rec(17, {6})}, TRect{0, 0, 75, -75}},
+        {"MM_ANISOTROPIC", {Rec(17, {8}), Rec(9, {200, 100}), Rec(11, {10, 10})}, TRect{0, 0, 100, 50}},
+        {"MM_ISOTROPIC: the smaller scale", {Rec(17, {7}), Rec(9, {100, 50}), Rec(11, {10, 10})}, TRect{0, 0, 50, 50}},
+        {"window origin",
+         {Rec(17, {8}), Rec(10, {20, 20}), Rec(9, {10, 10}), Rec(11, {10, 10})},
+         TRect{20, 20, 25, 25}},
+        {"world transform", {Rec(35, {0x40000000, 0, 0, 0x40000000, 0, 0})}, TRect{0, 0, 3, 3}}, // scale 2
+    };
+    for (const Case& c : cases) {
+        std::vector<Bytes> records = c.Mapping;
+        const TRect& r = c.Logical;
+        records.insert(records.end(), {red, select, nullPen,
+                                       Rec(43, {std::uint32_t(r.Left), std::uint32_t(r.Top), std::uint32_t(r.Right),
+                                                std::uint32_t(r.Bottom)}),
+                                       eof});
+        TMetafile mf;
+        mf.LoadFromBytes(Emf(records));
+        std::unique_ptr<TBitmap> b = Played(mf);
+        EXPECT_EQ(b->GetPixel(2, 2), ColorToRGB(clRed)) << c.Name;
+        EXPECT_EQ(b->GetPixel(7, 7), ColorToRGB(clWhite)) << c.Name;
+        EXPECT_EQ(b->GetPixel(2, 7), ColorToRGB(clWhite)) << c.Name;
+    }
+}
+
 TEST(MetafileFiles, DamagedFilesRaiseWithTheRecordOffset) {
     const Bytes eof = Rec(14, {0, 16, 20});
     TMetafile ok;
