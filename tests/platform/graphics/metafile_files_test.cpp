@@ -231,6 +231,56 @@ TEST(MetafileFiles, EnhancedFormReadsBackAndRendersInOutsideTools) {
     ExpectProbes(*LoadPng(png), *direct, "emf2svg");
 }
 
+TEST(MetafileFiles, StylesSurviveBothForms) {
+    // pens, brushes, fonts, backgrounds and stretch modes besides the sample's
+    auto draw = [](TCanvas& c) {
+        RegisterLabelFonts();
+        c.Pen().SetStyle(psDash);
+        c.Pen().SetColor(clRed);
+        c.Brush().SetStyle(bsCross);
+        c.Brush().SetColor(clBlue);
+        c.SetBkColor(clYellow);
+        c.Rectangle(Rect(2, 2, 40, 30));
+        c.SetBkMode(TRANSPARENT);
+        c.Brush().SetStyle(bsFDiagonal);
+        c.Ellipse(Rect(45, 2, 80, 30));
+        c.Pen().SetStyle(psSolid);
+        c.Pen().SetWidth(5);
+        c.Pen().SetEndCap(pecFlat);
+        c.Pen().SetJoinStyle(pjsMiter);
+        const TPoint zig[] = {Point(5, 40), Point(20, 55), Point(35, 40)};
+        c.Polyline(zig);
+        c.Brush().SetStyle(bsClear);
+        c.Pen().SetWidth(1);
+        c.Pen().SetEndCap(pecRound);
+        c.Pen().SetJoinStyle(pjsRound);
+        c.RoundRect(Rect(45, 35, 80, 58), 12, 8);
+        c.Font().SetName(u"Liberation Sans Narrow");
+        c.Font().SetHeight(-14);
+        c.Font().SetStyle(TFontStyles{fsBold, fsItalic, fsUnderline});
+        c.Font().SetColor(clGreen);
+        c.SetBkMode(OPAQUE);
+        c.TextOut(4, 60, u"Zx");
+        TBitmap small(3, 3, pf8bit);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 3; ++x)
+                small.SetPixel(x, y, (x + y) % 2 ? clWhite : clNavy);
+        c.SetStretchFilter(sfSmooth);
+        c.DrawBitmap(Rect(50, 62, 80, 80), small, Rect(0, 0, 3, 3));
+    };
+    for (bool enhanced : {true, false}) {
+        TMetafile mf(90, 85);
+        mf.SetEnhanced(enhanced);
+        {
+            TMetafileCanvas c(mf);
+            draw(c);
+        }
+        TMetafile back;
+        back.LoadFromBytes(mf.SaveToBytes());
+        EXPECT_EQ(AE(*Played(back), *Played(mf), enhanced ? "styles_emf" : "styles_wmf"), "0") << enhanced;
+    }
+}
+
 TEST(MetafileFiles, PlaceableFormReadsBackAndRendersInOutsideTools) {
     std::unique_ptr<TMetafile> mf = Sample(false, false, false);
     const Bytes saved = mf->SaveToBytes();
