@@ -27,6 +27,7 @@ enum : std::uint32_t {
     EMR_SETMAPMODE = 17,
     EMR_SETBKMODE = 18,
     EMR_SETSTRETCHBLTMODE = 21,
+    EMR_SETTEXTALIGN = 22,
     EMR_SETTEXTCOLOR = 24,
     EMR_SETBKCOLOR = 25,
     EMR_MOVETOEX = 27,
@@ -642,6 +643,9 @@ private:
         case EMR_SETSTRETCHBLTMODE:
             s.Filter = U32(8) == StretchHalftone ? sfSmooth : sfNearest;
             break;
+        case EMR_SETTEXTALIGN:
+            s.TextAlign = int(U32(8) & 30);
+            break;
         case EMR_SETWORLDTRANSFORM: {
             const TXForm x = XFormAt(8);
             if (Finite(x))
@@ -843,6 +847,7 @@ private:
             if (offDx != 0)
                 for (std::uint32_t i = 0; i < n; ++i)
                     r.Dx.push_back(R.I32(FAt + offDx + std::size_t(i) * 4));
+            B.AlignText(r);
             break;
         }
         case EMR_STRETCHDIBITS: {

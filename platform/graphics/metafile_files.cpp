@@ -209,6 +209,39 @@ void TMetafileBuilder::Restore(int relative) {
     }
 }
 
+void TMetafileBuilder::AlignText(TMetafileRecord& r) const {
+    const int align = S.TextAlign;
+    const int horizontal = align & 6, vertical = align & 24; // TA_RIGHT 2, TA_CENTER 6; TA_BOTTOM 8, TA_BASELINE 24
+    if (horizontal == 0 && vertical == 0)
+        return;
+    double dx = 0, dy = 0;
+    try {
+        TMetafile scratch;
+        TMetafileCanvas measure(scratch);
+        measure.Font().SetData(r.Font);
+        if (horizontal) {
+            long long width = 0;
+            if (!r.Dx.empty())
+                for (int d : r.Dx)
+                    width += d;
+            else
+                width = measure.TextExtent(r.Text).cx;
+            dx = horizontal == 6 ? -double(width) / 2 : -double(width);
+        }
+        if (vertical) {
+            const TTextMetric m = measure.GetTextMetrics();
+            dy = vertical == 24 ? -m.tmAscent : -m.tmHeight;
+        }
+    } catch (const Exception&) {
+        return; // no font to measure with: left where the file put it
+    }
+    // along the baseline and down from it, turned by the escapement (counter-clockwise on the page)
+    const double a = r.Font.Orientation * 3.14159265358979323846 / 1800;
+    const double ox = dx * std::cos(a) + dy * std::sin(a), oy = -dx * std::sin(a) + dy * std::cos(a);
+    r.A = int(std::lround(r.A + ox));
+    r.B = int(std::lround(r.B + oy));
+}
+
 std::vector<TPoint> TMetafileBuilder::FlattenBezier(std::span<const TPoint> p) {
     std::vector<TPoint> out;
     if (p.empty())

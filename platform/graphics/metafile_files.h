@@ -84,6 +84,7 @@ public:
         TColor BkColor = clWhite;
         bool BkColorSet = false;
         TStretchFilter Filter = sfNearest;
+        int TextAlign = 0; ///< TA_LEFT | TA_TOP
         TPoint Pos;
         TMapping Map;
         TXForm Emitted; // the transform the played canvas has
@@ -100,6 +101,10 @@ public:
     TMetafileRecord& Emit(TMetafileRecordKind kind);
     void Save(std::size_t at);
     void Restore(int relative);
+    /// Moves a text record's reference point from where the text alignment puts it to the top
+    /// left of the text's cell (along the font's escapement); unchanged when the font cannot be
+    /// measured.
+    void AlignText(TMetafileRecord& r) const;
     /// Flattens cubic Bézier segments (start, then three points per segment) into a polyline.
     static std::vector<TPoint> FlattenBezier(std::span<const TPoint> points);
     /// Filled polygons (alternate rule across all of them) and their outlines; none may be empty.

@@ -15,6 +15,7 @@ enum : std::uint16_t {
     META_SETBKMODE = 0x0102,
     META_SETMAPMODE = 0x0103,
     META_SETSTRETCHBLTMODE = 0x0107,
+    META_SETTEXTALIGN = 0x012E,
     META_RESTOREDC = 0x0127,
     META_SELECTOBJECT = 0x012D,
     META_DELETEOBJECT = 0x01F0,
@@ -575,6 +576,9 @@ private:
         case META_SETSTRETCHBLTMODE:
             s.Filter = P(0) == 4 ? sfSmooth : sfNearest;
             break;
+        case META_SETTEXTALIGN:
+            s.TextAlign = P(0) & 30;
+            break;
         case META_CREATEPENINDIRECT: {
             WmfObject o;
             o.Kind = WmfObject::Pen;
@@ -711,6 +715,7 @@ private:
             r.B = S(1 + padded);
             r.A = S(2 + padded);
             r.Text = std::move(text);
+            B.AlignText(r);
             break;
         }
         case META_EXTTEXTOUT: {
@@ -731,6 +736,7 @@ private:
             if (dxAt + n <= Params())
                 for (std::size_t i = 0; i < n; ++i)
                     r.Dx.push_back(S(dxAt + i));
+            B.AlignText(r);
             break;
         }
         case META_STRETCHDIB:

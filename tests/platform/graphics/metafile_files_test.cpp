@@ -448,6 +448,45 @@ TEST(MetafileFiles, MappingModesPlaceDrawingsByTheirUnits) {
     }
 }
 
+TEST(MetafileFiles, TextAlignmentMovesTheReferencePointToTheCell) {
+    RegisterLabelFonts();
+    TMetafile scratch;
+    TMetafileCanvas measure(scratch);
+    measure.Font().SetName(u"Liberation Sans Narrow");
+    measure.Font().SetHeight(-12);
+    const int ascent = measure.GetTextMetrics().tmAscent, height = measure.GetTextMetrics().tmHeight;
+    // the font, then SETTEXTALIGN, then "AB" at (50, 40) with advances 7 and 7
+    Bytes font = Rec(82, {1, std::uint32_t(-12), 0, 0, 0, 400, 0x01000000, 0}); // charset 1
+    for (char16_t ch : String(u"Liberation Sans Narrow"))
+        font.push_back(std::uint8_t(ch)), font.push_back(0);
+    font.resize(8 + 4 + 92, 0);
+    font[4] = std::uint8_t(font.size());
+    auto text = [](std::uint32_t align) {
+        return std::vector<Bytes>{
+            Rec(22, {align}),
+            Rec(84, {0, 0, std::uint32_t(-1), std::uint32_t(-1), 1, 0, 0, 50, 40, 2, 76, 0, 0, 0, 0, 0, 80, 0x00420041,
+                     7, 7})};
+    };
+    struct Case {
+        std::uint32_t Align;
+        int X, Y;
+    };
+    for (const Case& c : {Case{0, 50, 40}, Case{24, 50, 40 - ascent}, Case{8, 50, 40 - height}, Case{2, 36, 40},
+                          Case{6 | 24, 43, 40 - ascent}}) {
+        std::vector<Bytes> records{font, Rec(37, {1})};
+        for (Bytes& b : text(c.Align))
+            records.push_back(b);
+        records.push_back(Rec(14, {0, 16, 20}));
+        TMetafile mf;
+        mf.LoadFromBytes(Emf(records));
+        ASSERT_EQ(mf.Records().size(), 1u) << c.Align;
+        const TMetafileRecord& r = mf.Records()[0];
+        EXPECT_EQ(r.Text, u"AB");
+        EXPECT_EQ(r.A, c.X) << c.Align;
+        EXPECT_EQ(r.B, c.Y) << c.Align;
+    }
+}
+
 TEST(MetafileFiles, DamagedFilesRaiseWithTheRecordOffset) {
     const Bytes eof = Rec(14, {0, 16, 20});
     TMetafile ok;
