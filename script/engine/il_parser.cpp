@@ -337,7 +337,7 @@ struct TfsGrammarWalk {
         // inside a run (a compile for Evaluate) it is the run's stack limit.
         const bool stackShort = fsStackShort();
         if (stackShort && fsRunInProgress())
-            fsCheckStack();
+            fsRaiseStackLimit();
         if (Depth >= TfsILParser::MaxNesting || stackShort) {
             Abort(kNestingTooDeep, start);
             return false;

@@ -198,6 +198,8 @@ class TfsScript : public TComponent {
     bool UseClassLateBinding = false;
     bool EvaluteRiseError = false;
     bool ClearLocalVars = false;
+    /// The position of the statement in which the last error of a run arose (set as the error
+    /// leaves it).
     String LastSourcePos;
     /// Time budget of a run this script starts as the outermost one (milliseconds; 0: none).
     /// Only the topmost script of a Parent chain is asked.

@@ -602,7 +602,8 @@ void TfsDesignator::Finalize() {
     IsReadOnly = last->IsReadOnly;
     TfsCustomVariable* first = GetItem(0)->Ref;
     Kind = dkOther;
-    if (Count() == 1 && dynamic_cast<TfsVariable*>(first)) {
+    // A lone parameter reads and writes like a variable: no call, no member, no argument.
+    if (Count() == 1 && (dynamic_cast<TfsVariable*>(first) || dynamic_cast<TfsParamItem*>(first))) {
         Kind = dkVariable;
         RefItem = first;
     } else if (Count() == 2 && dynamic_cast<TfsStringVariable*>(first) && GetItem(1)->Count() > 0) {
@@ -658,22 +659,36 @@ Variant TfsDesignator::DoCalc(const Variant* toWrite) {
     TfsCustomVariable* prev = nullptr;
     const int count = Count();
     for (int i = 0; i < count; ++i) {
-        TfsDesignatorItem* link = GetItem(i);
+        auto* link = static_cast<TfsDesignatorItem*>(ItemAt(i));
         TfsCustomVariable* item = link->Ref;
         const bool last = i == count - 1;
-        if (dynamic_cast<TfsDesignator*>(item)) {
+        if (link->RefKind == TfsDesignatorItem::rkUnknown) {
+            link->RefKind = dynamic_cast<TfsDesignator*>(item)     ? TfsDesignatorItem::rkDesignator
+                            : dynamic_cast<TfsProcVariable*>(item) ? TfsDesignatorItem::rkProcedure
+                            : dynamic_cast<TfsCustomHelper*>(item) ? TfsDesignatorItem::rkHelper
+                                                                   : TfsDesignatorItem::rkItem;
+        }
+        if (link->RefKind == TfsDesignatorItem::rkDesignator) {
             prev = item;
             cur = item->GetValue();
             continue;
         }
-        auto* proc = dynamic_cast<TfsProcVariable*>(item);
+        auto* proc = link->RefKind == TfsDesignatorItem::rkProcedure ? static_cast<TfsProcVariable*>(item) : nullptr;
         const int frame = proc && proc->Executing ? proc->SaveLocalVariables() : -1;
         try {
             const int params = std::min(item->Count(), link->Count());
             if (params > 0) {
-                std::vector<Variant> args(static_cast<size_t>(params));
+                // Every argument is computed before any parameter is written (a recursive call
+                // may read the same parameters); a few fit without allocating.
+                Variant few[4];
+                std::vector<Variant> many;
+                Variant* args = few;
+                if (params > 4) {
+                    many.resize(size_t(params));
+                    args = many.data();
+                }
                 for (int j = 0; j < params; ++j) {
-                    TfsCustomExpression* arg = link->GetItem(j);
+                    auto* arg = static_cast<TfsCustomExpression*>(link->ItemAt(j));
                     if (item->IsMacro) {
                         auto* e = dynamic_cast<TfsExpression*>(arg);
                         args[size_t(j)] = Variant(e ? e->Source : String());
@@ -682,9 +697,10 @@ Variant TfsDesignator::DoCalc(const Variant* toWrite) {
                     }
                 }
                 for (int j = 0; j < params; ++j)
-                    item->GetParam(j)->SetValue(args[size_t(j)]);
+                    static_cast<TfsParamItem*>(item->ItemAt(j))->SetValue(args[size_t(j)]);
             }
-            if (auto* helper = dynamic_cast<TfsCustomHelper*>(item)) {
+            if (link->RefKind == TfsDesignatorItem::rkHelper) {
+                auto* helper = static_cast<TfsCustomHelper*>(item);
                 helper->ParentRef = prev;
                 helper->ParentValue = cur;
                 helper->Prog = Program;
@@ -697,8 +713,9 @@ Variant TfsDesignator::DoCalc(const Variant* toWrite) {
                 cur = item->GetValue();
             }
             for (int j = 0; j < params; ++j) {
-                if (item->GetParam(j)->IsVarParam)
-                    link->GetItem(j)->SetValue(item->GetParam(j)->GetValue());
+                auto* param = static_cast<TfsParamItem*>(item->ItemAt(j));
+                if (param->IsVarParam)
+                    link->GetItem(j)->SetValue(param->GetValue());
             }
         } catch (...) {
             if (proc && frame >= 0 && proc->Executing)

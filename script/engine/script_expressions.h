@@ -185,6 +185,10 @@ public:
     bool Flag = false;
     TfsCustomVariable* Ref = nullptr;
     String SourcePos;
+
+    // What Ref is, learned at the first evaluation (Ref does not change once compiled).
+    enum TRefKind : unsigned char { rkUnknown, rkItem, rkDesignator, rkProcedure, rkHelper };
+    TRefKind RefKind = rkUnknown;
 };
 
 enum TfsDesignatorKind { dkOther, dkVariable, dkStringArray, dkArray };

@@ -103,7 +103,10 @@ void TfsVariable::SetValue(const Variant& value) {
     // Convert first, so that a failed conversion leaves the stored value as it was.
     switch (Typ) {
     case fvtInt:
-        FValue = Variant(value.AsInteger());
+        if (value.VType() == varInteger)
+            FValue = value;
+        else
+            FValue = Variant(value.AsInteger());
         break;
     case fvtBool:
         FValue = Variant(value.AsBoolean());

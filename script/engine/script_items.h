@@ -62,6 +62,8 @@ public:
     int Count() const { return int(FItems.size()); }
     /// Raises EListError "List index out of bounds (%d)" outside 0..Count-1.
     TObject* Items(int index) const;
+    /// Items without the range check, for loops over 0..Count-1.
+    TObject* ItemAt(int index) const { return FItems[size_t(index)].get(); }
     /// Exchanges the entries of the two lists.
     void Swap(TfsItemList& other) noexcept { FItems.swap(other.FItems); }
 
@@ -71,6 +73,7 @@ private:
 
 class TfsParamItem;
 class TfsDesignatorItem;
+class TfsStringVariable;
 
 /// Base of every script item. Its own list holds its parameters (TfsParamItem) in order.
 class TfsCustomVariable : public TfsItemList {
@@ -180,10 +183,27 @@ public:
 
     bool Executing = false;
     bool IsFunc;
-    /// Saved local frames of calls in progress.
-    std::vector<std::vector<TfsLocalVariablesHelper>> VarsStack;
+    /// The number of saved local frames of calls in progress.
+    int FrameCount() const { return FFrameCount; }
 
 private:
+    // The variables and parameters of Prog that a frame saves, found again when Prog's item
+    // count changes.
+    struct TLocal {
+        TfsCustomVariable* Item;
+        TfsStringVariable* Text; // the same item when it keeps its value as text
+        bool IsVarParam;
+    };
+    const std::vector<TLocal>& Locals() { return FLocalsFor == ProgCount() ? FLocals : FindLocals(); }
+    int ProgCount() const;
+    const std::vector<TLocal>& FindLocals();
+    std::vector<TLocal> FLocals;
+    int FLocalsFor = -1;
+    // Saved frames: the first FFrameCount entries are in use; the others keep their storage for
+    // the next recursion.
+    std::vector<std::vector<TfsLocalVariablesHelper>> FVarsStack;
+    int FFrameCount = 0;
+
     std::unique_ptr<TfsScript> FProg;
 };
 

@@ -27,43 +27,59 @@ struct RunState {
     Clock::time_point Deadline;
     bool HasDeadline = false;
     std::int64_t TimeLimitMs = 0;
-    int Steps = 0;
     int Depth = 0;
     int MaxDepth = fsDefaultMaxCallDepth;
     bool Tripped = false;
-    String TrippedMessage;
+    // The message of the limit that was hit: its format and number (the state stays trivially
+    // destructible, so thread-local access needs no wrapper).
+    const char16_t* TrippedFormat = nullptr;
+    std::int64_t TrippedArgument = 0;
 };
 
 thread_local RunState tRun;
 
-// The lowest address the calling thread's stack may reach before the reserve; 0 when unknown.
-std::uintptr_t StackLimit() {
-    thread_local std::uintptr_t limit = [] {
-        std::uintptr_t result = 0;
-        pthread_attr_t attr;
-        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
-            void* base = nullptr;
-            size_t size = 0;
-            if (pthread_attr_getstack(&attr, &base, &size) == 0 && base && size > kStackReserve)
-                result = reinterpret_cast<std::uintptr_t>(base) + kStackReserve;
-            pthread_attr_destroy(&attr);
-        }
-        return result;
-    }();
-    return limit;
+} // namespace
+
+__thread int detail::tfsStepsLeft = 0;
+__thread std::uintptr_t detail::tfsStackLimit = 0;
+
+std::uintptr_t detail::fsLearnStackLimit() {
+    std::uintptr_t result = 1;
+    pthread_attr_t attr;
+    if (pthread_getattr_np(pthread_self(), &attr) == 0) {
+        void* base = nullptr;
+        size_t size = 0;
+        if (pthread_attr_getstack(&attr, &base, &size) == 0 && base && size > kStackReserve)
+            result = reinterpret_cast<std::uintptr_t>(base) + kStackReserve;
+        pthread_attr_destroy(&attr);
+    }
+    detail::tfsStackLimit = result;
+    return result;
 }
 
-[[noreturn]] void Trip(const String& message) {
+namespace {
+
+String LimitMessage(const char16_t* format, std::int64_t argument) {
+    return format == fsSStackLimit ? String(format) : Format(format, {argument});
+}
+
+[[noreturn, gnu::noinline]] void Trip(const char16_t* format, std::int64_t argument = 0) {
     if (tRun.Guards > 0 && !tRun.Tripped) {
         tRun.Tripped = true;
-        tRun.TrippedMessage = message;
+        detail::tfsStepsLeft = 0;
+        tRun.TrippedFormat = format;
+        tRun.TrippedArgument = argument;
     }
-    throw EfsScriptLimit(message);
+    throw EfsScriptLimit(LimitMessage(format, argument));
 }
 
-void RaiseIfTripped() {
-    if (tRun.Tripped)
-        throw EfsScriptLimit(tRun.TrippedMessage);
+[[noreturn, gnu::noinline]] void RaiseTripped() {
+    throw EfsScriptLimit(LimitMessage(tRun.TrippedFormat, tRun.TrippedArgument));
+}
+
+inline void RaiseIfTripped() {
+    if (tRun.Tripped) [[unlikely]]
+        RaiseTripped();
 }
 
 } // namespace
@@ -81,6 +97,7 @@ TfsRunGuard::TfsRunGuard(const TfsScript* script) {
             tRun.TimeLimitMs = fsDefaultRunTimeLimitMs;
         }
         tRun.HasDeadline = tRun.TimeLimitMs > 0;
+        detail::tfsStepsLeft = kStepsPerClockRead;
         if (tRun.HasDeadline)
             tRun.Deadline = Clock::now() + std::chrono::milliseconds(tRun.TimeLimitMs);
         FOuter = true;
@@ -93,35 +110,41 @@ TfsRunGuard::TfsRunGuard(const TfsScript* script) {
 }
 
 TfsRunGuard::~TfsRunGuard() {
-    if (--tRun.Guards == 0)
+    if (--tRun.Guards == 0) {
         tRun = RunState();
+        detail::tfsStepsLeft = kStepsPerClockRead;
+    }
 }
 
-void fsCheckRunStep() {
-    if (tRun.Guards == 0)
+void detail::fsRunStepSlow() {
+    if (tRun.Guards == 0) {
+        detail::tfsStepsLeft = kStepsPerClockRead;
         return;
+    }
     RaiseIfTripped();
-    if (++tRun.Steps < kStepsPerClockRead)
-        return;
-    tRun.Steps = 0;
+    detail::tfsStepsLeft = kStepsPerClockRead;
     if (tRun.HasDeadline && Clock::now() >= tRun.Deadline)
-        Trip(Format(fsSTimeLimit, {tRun.TimeLimitMs}));
+        Trip(fsSTimeLimit, tRun.TimeLimitMs);
+}
+
+void detail::fsStackExhausted() {
+    Trip(fsSStackLimit);
+}
+
+void fsRaiseStackLimit() {
+    Trip(fsSStackLimit);
 }
 
 bool fsStackShort() {
     char probe = 0;
-    return reinterpret_cast<std::uintptr_t>(&probe) < StackLimit();
+    std::uintptr_t limit = detail::tfsStackLimit;
+    if (limit == 0)
+        limit = detail::fsLearnStackLimit();
+    return reinterpret_cast<std::uintptr_t>(&probe) < limit;
 }
 
 bool fsRunInProgress() {
     return tRun.Guards > 0;
-}
-
-void fsCheckStack() {
-    if (fsStackShort())
-        Trip(fsSStackLimit);
-    if (tRun.Guards > 0)
-        RaiseIfTripped();
 }
 
 TfsCallDepthGuard::TfsCallDepthGuard() {
@@ -129,7 +152,7 @@ TfsCallDepthGuard::TfsCallDepthGuard() {
     if (tRun.Guards == 0)
         return;
     if (tRun.MaxDepth > 0 && tRun.Depth >= tRun.MaxDepth)
-        Trip(Format(fsSDepthLimit, {tRun.MaxDepth}));
+        Trip(fsSDepthLimit, tRun.MaxDepth);
     ++tRun.Depth;
     FCounted = true;
 }

@@ -38,18 +38,42 @@ private:
     bool FOuter = false;
 };
 
+namespace detail {
+// Steps left before the next full check (a clock read); 0 or below: check now. Plain thread-local
+// storage, so that the inline checks below cost a few instructions.
+extern __thread int tfsStepsLeft;
+// The lowest address the thread's stack may reach (0 until learned).
+extern __thread std::uintptr_t tfsStackLimit;
+void fsRunStepSlow();
+[[noreturn]] void fsStackExhausted();
+std::uintptr_t fsLearnStackLimit();
+} // namespace detail
+
 /// One step of a run (a statement or a loop iteration): raises EfsScriptLimit once the run's
 /// time budget is spent (the clock is read every few thousand steps) or a limit was hit before.
 /// Does nothing outside a run.
-void fsCheckRunStep();
+inline void fsCheckRunStep() {
+    if (--detail::tfsStepsLeft <= 0) [[unlikely]]
+        detail::fsRunStepSlow();
+}
 
 /// Raises EfsScriptLimit when the calling thread has less stack left than the engine keeps in
 /// reserve. Cheap (one comparison); every recursive walk of scripts calls it.
-void fsCheckStack();
+inline void fsCheckStack() {
+    char probe = 0;
+    std::uintptr_t limit = detail::tfsStackLimit;
+    if (limit == 0) [[unlikely]]
+        limit = detail::fsLearnStackLimit();
+    if (reinterpret_cast<std::uintptr_t>(&probe) < limit) [[unlikely]]
+        detail::fsStackExhausted();
+}
 
 /// True when the calling thread has less stack left than the engine keeps in reserve (the test of
 /// fsCheckStack, for callers that report the condition their own way).
 bool fsStackShort();
+
+/// Raises the stack limit's EfsScriptLimit (for a caller that found the stack short itself).
+[[noreturn]] void fsRaiseStackLimit();
 
 /// True while a run is open on the calling thread.
 bool fsRunInProgress();

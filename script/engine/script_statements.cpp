@@ -24,14 +24,16 @@ void TfsStatement::Execute() {
     p.ErrorPos.clear();
     const int count = Count();
     for (int i = 0; i < count && !p.Terminated; ++i) {
-        TfsStatement* child = GetItem(i);
-        p.LastSourcePos = child->SourcePos;
+        auto* child = static_cast<TfsStatement*>(ItemAt(i));
         try {
             fsCheckRunStep();
             child->Execute();
         } catch (const Exception&) {
-            if (p.ErrorPos.empty())
-                p.ErrorPos = p.LastSourcePos;
+            // The innermost list the error passes keeps its statement's position.
+            if (p.ErrorPos.empty()) {
+                p.ErrorPos = child->SourcePos;
+                p.LastSourcePos = child->SourcePos;
+            }
             throw;
         }
         if (p.BreakCalled || p.ContinueCalled || p.ExitCalled)
@@ -386,37 +388,77 @@ Variant TfsProcVariable::GetValue() {
     return result;
 }
 
-int TfsProcVariable::SaveLocalVariables() {
-    std::vector<TfsLocalVariablesHelper> frame;
-    for (int i = 0; i < FProg->Count(); ++i) {
-        auto* v = dynamic_cast<TfsCustomVariable*>(FProg->GetItem(i));
-        if (dynamic_cast<TfsVariable*>(v) || dynamic_cast<TfsParamItem*>(v))
-            frame.push_back({RawValue(v), v});
+int TfsProcVariable::ProgCount() const {
+    return FProg->Count();
+}
+
+const std::vector<TfsProcVariable::TLocal>& TfsProcVariable::FindLocals() {
+    {
+        FLocals.clear();
+        for (int i = 0; i < FProg->Count(); ++i) {
+            auto* v = dynamic_cast<TfsCustomVariable*>(FProg->GetItem(i));
+            auto* param = dynamic_cast<TfsParamItem*>(v);
+            if (dynamic_cast<TfsVariable*>(v) || param)
+                FLocals.push_back({v, dynamic_cast<TfsStringVariable*>(v), param && param->IsVarParam});
+        }
+        FLocalsFor = FProg->Count();
     }
-    VarsStack.push_back(std::move(frame));
-    return int(VarsStack.size()) - 1;
+    return FLocals;
+}
+
+int TfsProcVariable::SaveLocalVariables() {
+    const std::vector<TLocal>& locals = Locals();
+    if (FFrameCount == int(FVarsStack.size()))
+        FVarsStack.emplace_back();
+    std::vector<TfsLocalVariablesHelper>& frame = FVarsStack[size_t(FFrameCount)];
+    frame.clear();
+    for (const TLocal& local : locals)
+        frame.push_back({local.Text ? Variant(local.Text->Str) : *local.Item->PValue(), local.Item});
+    return FFrameCount++;
 }
 
 void TfsProcVariable::RestoreLocalVariables(int stackIndex, bool skipVarParams, TfsDesignatorItem* args) {
-    if (stackIndex < 0 || stackIndex >= int(VarsStack.size()))
+    if (stackIndex < 0 || stackIndex >= FFrameCount)
         return;
-    std::vector<TfsLocalVariablesHelper> frame = std::move(VarsStack[size_t(stackIndex)]);
-    VarsStack.erase(VarsStack.begin() + stackIndex, VarsStack.end());
+    // Frames above this one (left by an error between save and restore) go with it.
+    FFrameCount = stackIndex;
+    std::vector<TfsLocalVariablesHelper>& frame = FVarsStack[size_t(stackIndex)];
+    struct ClearFrame {
+        std::vector<TfsLocalVariablesHelper>& F;
+        ~ClearFrame() { F.clear(); }
+    } clearFrame{frame};
     std::vector<Variant> varValues;
+    bool hasVarParams = false;
     if (args) {
-        varValues.resize(size_t(Count()));
         for (int j = 0; j < Count(); ++j) {
-            if (GetParam(j)->IsVarParam)
+            if (GetParam(j)->IsVarParam) {
+                if (varValues.empty())
+                    varValues.resize(size_t(Count()));
                 varValues[size_t(j)] = GetParam(j)->GetValue();
+                hasVarParams = true;
+            }
         }
     }
-    for (const TfsLocalVariablesHelper& saved : frame) {
+    // The frame was taken from Locals(); the list is the same unless Prog changed meanwhile.
+    const std::vector<TLocal>& locals = Locals();
+    const bool sameList = locals.size() == frame.size();
+    for (size_t k = 0; k < frame.size(); ++k) {
+        const TfsLocalVariablesHelper& saved = frame[k];
+        if (sameList && locals[k].Item == saved.VariableLink) {
+            if (skipVarParams && locals[k].IsVarParam)
+                continue;
+            if (locals[k].Text)
+                locals[k].Text->Str = VarToStr(saved.Value);
+            else
+                *saved.VariableLink->PValue() = saved.Value;
+            continue;
+        }
         auto* param = dynamic_cast<TfsParamItem*>(saved.VariableLink);
         if (skipVarParams && param && param->IsVarParam)
             continue;
         SetRawValue(saved.VariableLink, saved.Value);
     }
-    if (args) {
+    if (hasVarParams) {
         for (int j = 0; j < Count() && j < args->Count(); ++j) {
             if (GetParam(j)->IsVarParam)
                 args->GetItem(j)->SetValue(varValues[size_t(j)]);

@@ -41,6 +41,8 @@ Variant IntResult(std::int64_t r) {
 } // namespace
 
 Variant fsValueAdd(const Variant& a, const Variant& b) {
+    if (a.VType() == varInteger && b.VType() == varInteger) // the common case, without overflow
+        return IntResult(std::int64_t(a.AsInteger()) + b.AsInteger());
     if (a.IsNull() || b.IsNull())
         return Null();
     if ((IsText(a) || a.IsEmpty()) && (IsText(b) || b.IsEmpty()) && !(a.IsEmpty() && b.IsEmpty()))
@@ -55,6 +57,8 @@ Variant fsValueAdd(const Variant& a, const Variant& b) {
 }
 
 Variant fsValueSubtract(const Variant& a, const Variant& b) {
+    if (a.VType() == varInteger && b.VType() == varInteger)
+        return IntResult(std::int64_t(a.AsInteger()) - b.AsInteger());
     if (a.IsNull() || b.IsNull())
         return Null();
     if (IsIntegral(a) && IsIntegral(b)) {
@@ -219,6 +223,10 @@ Variant EmptyAs(const Variant& other) {
 } // namespace
 
 int fsValueCompare(const Variant& a, const Variant& b) {
+    if (a.VType() == varInteger && b.VType() == varInteger) {
+        const int x = a.AsInteger(), y = b.AsInteger();
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
     if (a.IsNull() || b.IsNull())
         return a.IsNull() == b.IsNull() ? 0 : a.IsNull() ? -1 : 1;
     if (a.IsEmpty() && b.IsEmpty())
