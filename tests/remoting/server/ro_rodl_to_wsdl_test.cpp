@@ -20,6 +20,7 @@
 #include "remoting/server/ro_rtti_server.h"
 #include "remoting/server/ro_server.h"
 #include "tests/remoting/server/ro_server_test_service.h"
+#include "tests/remoting/server/wsdl_test_helpers.h"
 
 namespace vgl::srvtest {
 
@@ -54,20 +55,6 @@ bool Xmllint(const std::string& arguments) {
     if (!ok)
         ADD_FAILURE() << command << "\n" << ReadFile(ScratchDir() + "/xmllint.out");
     return ok;
-}
-
-/// The embedded schema as a document of its own: the xs:schema element with the namespace
-/// declarations it uses from the WSDL root.
-std::string EmbeddedSchema(const std::string& wsdl) {
-    const size_t start = wsdl.find("<xs:schema");
-    const size_t end = wsdl.find("</xs:schema>");
-    if (start == std::string::npos || end == std::string::npos)
-        return {};
-    std::string schema = wsdl.substr(start, end + 12 - start);
-    const size_t tns = wsdl.find("xmlns:tns=\"");
-    const std::string tnsValue = wsdl.substr(tns + 11, wsdl.find('"', tns + 11) - tns - 11);
-    schema.insert(10, " xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" xmlns:tns=\"" + tnsValue + "\"");
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + schema;
 }
 
 class WsdlTest : public ::testing::Test {
