@@ -293,6 +293,12 @@ private:
     }
 
     void Record(const TMetafileRecord& r) {
+        // A box given the other way round draws nothing on the canvas, while readers (and the
+        // platform) draw it in order: it is left out.
+        const bool box = r.Kind == mrRectangle || r.Kind == mrEllipse || r.Kind == mrRoundRect ||
+                         r.Kind == mrFillRect || r.Kind == mrFrameRect;
+        if (box && r.R.IsEmpty())
+            return;
         switch (r.Kind) {
         case mrLineTo:
             SelectPen(r.Pen);

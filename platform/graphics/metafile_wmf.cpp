@@ -269,11 +269,17 @@ private:
     }
     void Shape(std::uint16_t function, const TRect& r) {
         const std::size_t at = Begin(function);
-        RectParams(Map(r));
+        RectParams(Ordered(Map(r))); // a mirroring scale turns the box round
         End(at);
     }
 
     void Record(const TMetafileRecord& r) {
+        // A box given the other way round draws nothing on the canvas, while readers (and the
+        // platform) draw it in order: it is left out.
+        const bool box = r.Kind == mrRectangle || r.Kind == mrEllipse || r.Kind == mrRoundRect ||
+                         r.Kind == mrFillRect || r.Kind == mrFrameRect;
+        if (box && (r.R.IsEmpty() || Ordered(Map(r.R)).IsEmpty())) // also when scaled to nothing
+            return;
         switch (r.Kind) {
         case mrLineTo: {
             SelectPen(r.Pen);
@@ -305,7 +311,7 @@ private:
             const std::size_t at = Begin(META_ROUNDRECT);
             W.I16(Coord(r.B * std::fabs(X.eM22)));
             W.I16(Coord(r.A * std::fabs(X.eM11)));
-            RectParams(Map(r.R));
+            RectParams(Ordered(Map(r.R)));
             End(at);
             break;
         }
