@@ -9,10 +9,12 @@
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "remoting/core/initialization.h"
+#include "remoting/core/ro_url_schema.h"
 #include "remoting/core/ro_utils.h"
 #include "remoting/core/rodl_model.h"
 #include "remoting/core/rodl_streams.h"
 #include "remoting/server/ro_rtti_server.h"
+#include "remoting/server/ro_soap_message.h"
 
 namespace vgl {
 
@@ -497,9 +499,14 @@ void InitializeRemotingServer() {
     InitializeRTTIServer();
     RegisterClass(&EROSendNoResponse::StaticClassInfo());
     RegisterExceptionClass(&EROSendNoResponse::StaticClassInfo());
+    RegisterMessageClass(&TROSOAPMessage::StaticClassInfo());
+    if (TROUrlSchemaParser* parser = UrlSchemaParser())
+        parser->SetMessageHandler(u"soap", &TROSOAPMessage::StaticClassInfo());
 }
 
 void FinalizeRemotingServer() {
+    if (TROUrlSchemaParser* parser = UrlSchemaParser())
+        parser->SetMessageHandler(u"soap", nullptr);
     UnregisterExceptionClass(&EROSendNoResponse::StaticClassInfo());
     FreeClassFactoryList();
     FinalizeRTTIServer();

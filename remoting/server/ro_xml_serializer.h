@@ -122,6 +122,8 @@ class TROXMLSerializer : public TROSerializer {
     void SetCurrentNamespace(const String& aNamespace);
     /// Empty for none.
     String GetCurrentNamespace() const;
+    /// The prefix of the current namespace ("v" + its number; empty before the first).
+    const String& CurrentPrefix() const { return fPrefix; }
 
     /// The child of the current node for a value: by local name (one leading "_" removed,
     /// case-sensitive, any namespace) or, for an array item, by the item list being read.

@@ -4,6 +4,7 @@
 // live in their own namespace so that the service's real classes of the same names never clash
 // with them; their class names are those of the service's types, as the wire shows them.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -19,12 +20,13 @@ VGL_DECLARE_ENUM(TCODType);
 enum TResultType { resGeoLabel, resHazlqLabel, resSWAPLabel };
 VGL_DECLARE_ENUM(TResultType);
 
-/// Every class counts its live instances, so tests see that nothing is left behind.
+/// Every class counts its live instances (atomically: calls run on several threads), so tests see
+/// that nothing is left behind.
 class TCountryInfo : public TROComplexType {
     VGL_CLASS(TCountryInfo, TROComplexType)
     TCountryInfo() { ++Live; }
     ~TCountryInfo() override { --Live; }
-    static inline int Live = 0;
+    static inline std::atomic<int> Live = 0;
 
     std::int32_t Fiso_3166n = 0;
     String Fiso_3166a2;
@@ -38,7 +40,7 @@ class TGeoLabelData : public TROComplexType {
     VGL_CLASS(TGeoLabelData, TROComplexType)
     TGeoLabelData() { ++Live; }
     ~TGeoLabelData() override { --Live; }
-    static inline int Live = 0;
+    static inline std::atomic<int> Live = 0;
 
     String FParcelNumber;
     std::int32_t FParcelRank = 0;
@@ -55,7 +57,7 @@ class TResultInfo : public TROComplexType {
     VGL_CLASS(TResultInfo, TROComplexType)
     TResultInfo() { ++Live; }
     ~TResultInfo() override { --Live; }
-    static inline int Live = 0;
+    static inline std::atomic<int> Live = 0;
 
     TResultType FResultType = resGeoLabel;
     std::unique_ptr<TROBinaryMemoryStream> FResultBase64;
@@ -65,7 +67,7 @@ class TResultArray : public TROArrayOf<TResultInfo> {
     VGL_CLASS(TResultArray, TROArrayOf<TResultInfo>)
     TResultArray() { ++Live; }
     ~TResultArray() override { --Live; }
-    static inline int Live = 0;
+    static inline std::atomic<int> Live = 0;
 };
 
 /// Adds the classes and enumerations to the type registry's context (once).
