@@ -411,6 +411,7 @@ TEST_F(SoapMessageTest, WriterForms) {
         EXPECT_NE(body.find("SOAP-ENV:encodingStyle"), std::string::npos);
         EXPECT_NE(body.find("<HNS:ROClientID SOAP-ENV:mustUnderstand=\"0\">"), std::string::npos) << body;
         EXPECT_EQ(m.GetHttpHeaders().Values(u"SOAPAction"), u"\"urn:-Svc#_Op\"");
+        EXPECT_EQ(m.LibraryName(), u"urn:DefaultLibrary");
     }
     {
         TROSOAPMessage m;
@@ -531,11 +532,19 @@ TEST_F(SoapMessageTest, Soap12EnvelopeGetsVersionMismatchWithoutRunningTheOperat
     EXPECT_EQ(fault->GetNodeValue(u"faultcode", Variant()).AsString(), u"SOAP-ENV:VersionMismatch");
     EXPECT_FALSE(fault->GetNodeByName(u"detail"));
 
+    // Any other namespace is read as SOAP 1.1.
+    request = Request(u"Fail", u"<v1:aText>other</v1:aText>");
+    request.replace(request.find(soap11), soap11.size(), u"urn:some-envelope");
+    a = Process(request);
+    EXPECT_EQ(TTestService::Calls, calls + 1);
+    EXPECT_EQ(Root(a.Body)->GetNamespace(), Soap11EnvelopeNamespaceURI);
+    EXPECT_FALSE(a.Message->SerializationOptions().Contains(xsoSoap12));
+
     // The framework's own form selects the 1.2 options and runs the call.
     request = Request(u"Fail", u"<v1:aText>framework</v1:aText>");
     request.replace(request.find(soap11), soap11.size(), Soap12FrameworkNamespaceURI);
     a = Process(request);
-    EXPECT_EQ(TTestService::Calls, calls + 1);
+    EXPECT_EQ(TTestService::Calls, calls + 2);
     fault = Root(a.Body)->GetNodeByName(u"SOAP-ENV:Body/SOAP-ENV:Fault");
     ASSERT_TRUE(fault) << a.Body;
     EXPECT_EQ(fault->GetNodeValue(u"Reason", Variant()).AsString(), u"framework");
