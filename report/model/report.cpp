@@ -112,6 +112,10 @@ std::unique_ptr<TCustomIniFile> TfrxReport::GetIniFile() const {
     return std::make_unique<TIniFile>(FIniFile);
 }
 
+String TfrxReport::GetApplicationFolder() {
+    return GetModuleFolder();
+}
+
 // ---- Script -----------------------------------------------------------------------------------
 
 bool TfrxReport::PrepareScript(TfrxReport* activeReport) {
@@ -122,6 +126,9 @@ bool TfrxReport::PrepareScript(TfrxReport* activeReport) {
         FParentScriptSaved = true;
     }
     const TfsOwnerTag adder = fsOwnerTag(activeReport);
+    // The variables may be freed below; they are looked up again at the end.
+    FLocalValue = nullptr;
+    FSelfValue = nullptr;
     FScript->ClearItems(adder);
     FScript->AddedBy = adder;
     FScript->MainProg = true;

@@ -121,6 +121,8 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     /// A settings file: in memory when IniFile begins with "\Software\" (there is no registry
     /// here), else the ini file of that name.
     std::unique_ptr<TCustomIniFile> GetIniFile() const;
+    /// The program's folder with a trailing separator (no report is designed here).
+    static String GetApplicationFolder();
     const String& FileName() const { return FFileName; }
     void SetFileName(const String& value) { FFileName = value; }
     bool DotMatrixReport() const { return FDotMatrixReport; }
@@ -177,6 +179,8 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     /// The current store.
     TfrxCustomPreviewPages* PreviewPages() const { return FPreviewPagesList->Current(); }
     TfrxCustomPreviewPages* MainPreviewPages() const { return FPreviewPagesList->Main(); }
+    /// The picture-cache options of the current store.
+    TfrxPictureCacheOptions& PictureCacheOptions() const { return PreviewPages()->PictureCacheOptions(); }
     TfrxCustomPreview* Preview() const override { return FPreview; }
     /// Releases the old preview and initialises the new one with the report and the current
     /// store. The report forgets a preview that is freed before it.
