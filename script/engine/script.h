@@ -167,6 +167,8 @@ class TfsScript : public TComponent {
     /// The running procedure's name: ProgRunning's (recursively) while one runs.
     String GetProgName() const;
     void SetProgName(const String& value);
+    /// SetProgName with the empty text.
+    void ClearProgName() { (ProgRunning ? ProgRunning->FProgName : FProgName).clear(); }
 
     TStringList& Lines() { return FLines; }
     const TStringList& Lines() const { return FLines; }

@@ -199,6 +199,7 @@ private:
     const std::vector<TLocal>& FindLocals();
     std::vector<TLocal> FLocals;
     int FLocalsFor = -1;
+    bool FHasVarParams = false;
     // Saved frames: the first FFrameCount entries are in use; the others keep their storage for
     // the next recursion.
     std::vector<std::vector<TfsLocalVariablesHelper>> FVarsStack;

@@ -340,7 +340,7 @@ Variant TfsProcVariable::GetValue() {
         prog.ExitCalled = false;
         prog.Terminated = false;
         prog.IsRunning = false;
-        prog.SetProgName(String());
+        prog.ClearProgName();
         if (mainProg)
             mainProg->ProgRunning = savedRunning;
         Executing = wasExecuting;
@@ -395,6 +395,9 @@ int TfsProcVariable::ProgCount() const {
 const std::vector<TfsProcVariable::TLocal>& TfsProcVariable::FindLocals() {
     {
         FLocals.clear();
+        FHasVarParams = false;
+        for (int i = 0; i < Count(); ++i)
+            FHasVarParams = FHasVarParams || GetParam(i)->IsVarParam;
         for (int i = 0; i < FProg->Count(); ++i) {
             auto* v = dynamic_cast<TfsCustomVariable*>(FProg->GetItem(i));
             auto* param = dynamic_cast<TfsParamItem*>(v);
@@ -429,7 +432,7 @@ void TfsProcVariable::RestoreLocalVariables(int stackIndex, bool skipVarParams, 
     } clearFrame{frame};
     std::vector<Variant> varValues;
     bool hasVarParams = false;
-    if (args) {
+    if (args && FHasVarParams) {
         for (int j = 0; j < Count(); ++j) {
             if (GetParam(j)->IsVarParam) {
                 if (varValues.empty())
