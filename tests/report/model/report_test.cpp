@@ -219,6 +219,20 @@ TEST_F(ReportTest, UnknownNamesAreExpressionErrors) {
     EXPECT_EQ(report.Errors().Count(), 0);
 }
 
+TEST_F(ReportTest, IgnoreExprErrorAnswersTheTextItself) {
+    TfrxReport report;
+    report.EngineOptions()->SetIgnoreExprError(true);
+    report.Variables().SetVariable(u"X", Variant(u"X"));
+    EXPECT_EQ(report.Calc(u"Nothing").AsString(), u"Nothing");
+    EXPECT_EQ(report.Calc(u"X").AsString(), u"X");
+    ASSERT_TRUE(report.PrepareScript());
+    auto* get = dynamic_cast<TfsMethodHelper*>(report.Script().FindLocal(u"Get"));
+    ASSERT_TRUE(get);
+    get->SetVParam(0, Variant(u"Nobody"));
+    EXPECT_EQ(get->GetValue().AsString(), u"Nobody");
+    EXPECT_EQ(report.Errors().Count(), 0);
+}
+
 TEST_F(ReportTest, VariableCyclesRaiseInsteadOfRecursing) {
     TfrxReport report;
     report.Variables().SetVariable(u"X", Variant(u"X"));
