@@ -898,7 +898,7 @@ private:
             break;
         case EMR_EXTSELECTCLIPRGN:
             if (U32(12) == 5 && U32(8) == 0) // RGN_COPY without a region
-                B.Emit(mrResetClip);
+                B.Plain(mrResetClip);
             break;
         case EMR_SAVEDC:
             B.Save(FAt);

@@ -165,35 +165,57 @@ void TMetafileBuilder::Push(TMetafileRecord r, std::size_t at) {
     FOut.Records.push_back(std::move(r));
 }
 
+namespace {
+
+/// A transform a canvas can draw with: finite, not huge, invertible.
+bool Usable(const TXForm& x) {
+    for (double v : {x.eM11, x.eM12, x.eM21, x.eM22, x.eDx, x.eDy})
+        if (!std::isfinite(v) || std::fabs(v) > 1e9)
+            return false;
+    return std::fabs(x.eM11 * x.eM22 - x.eM12 * x.eM21) > 1e-12;
+}
+
+} // namespace
+
+TMetafileRecord TMetafileBuilder::Make(TMetafileRecordKind kind) const {
+    TMetafileRecord r;
+    r.Kind = kind;
+    r.Pen = S.Pen;
+    r.Brush = S.Brush;
+    r.Font = S.Font;
+    r.Font.Color = S.TextColor;
+    r.BkMode = S.BkMode;
+    r.BkColor = S.BkColor;
+    r.BkColorSet = S.BkColorSet;
+    r.Filter = S.Filter;
+    return r;
+}
+
 TMetafileRecord& TMetafileBuilder::Emit(TMetafileRecordKind kind) {
-    auto make = [&](TMetafileRecordKind k) {
-        TMetafileRecord r;
-        r.Kind = k;
-        r.Pen = S.Pen;
-        r.Brush = S.Brush;
-        r.Font = S.Font;
-        r.Font.Color = S.TextColor;
-        r.BkMode = S.BkMode;
-        r.BkColor = S.BkColor;
-        r.BkColorSet = S.BkColorSet;
-        r.Filter = S.Filter;
-        return r;
-    };
     const TXForm current = Current();
+    if (!Usable(current)) {
+        // a mapping that collapses the drawing (an extent of 0, say) draws nothing
+        FDiscard = Make(kind);
+        return FDiscard;
+    }
     if (!(current == S.Emitted)) {
-        TMetafileRecord t = make(mrSetWorldTransform);
+        TMetafileRecord t = Make(mrSetWorldTransform);
         t.XForm = current;
         Push(std::move(t));
         S.Emitted = current;
     }
-    Push(make(kind));
+    Push(Make(kind));
     return FOut.Records.back();
+}
+
+void TMetafileBuilder::Plain(TMetafileRecordKind kind) {
+    Push(Make(kind));
 }
 
 void TMetafileBuilder::Save(std::size_t at) {
     if (FSaved.size() >= std::size_t(MaxMetafileSaveDepth))
         BadData("Saved states nest too deep", at);
-    Emit(mrSaveState);
+    Plain(mrSaveState);
     FSaved.push_back(S);
 }
 
@@ -205,7 +227,7 @@ void TMetafileBuilder::Restore(int relative) {
     for (; pops > 0; --pops) {
         S = FSaved.back();
         FSaved.pop_back();
-        Emit(mrRestoreState);
+        Plain(mrRestoreState);
     }
 }
 

@@ -98,7 +98,10 @@ public:
 
     /// A record of `kind` with the current pen, brush, font and background; the transform record
     /// comes first when the mapping changed.
+    /// Under a mapping that collapses the drawing the record is made but not kept.
     TMetafileRecord& Emit(TMetafileRecordKind kind);
+    /// A record that does not depend on the mapping (save, restore, clip reset).
+    void Plain(TMetafileRecordKind kind);
     void Save(std::size_t at);
     void Restore(int relative);
     /// Moves a text record's reference point from where the text alignment puts it to the top
@@ -112,7 +115,9 @@ public:
     TXForm Current() const;
 
 private:
+    TMetafileRecord Make(TMetafileRecordKind kind) const;
     void Push(TMetafileRecord r, std::size_t at = 0);
+    TMetafileRecord FDiscard;
     TMetafileContent& FOut;
     std::vector<TState> FSaved;
 };
