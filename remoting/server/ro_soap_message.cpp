@@ -142,15 +142,16 @@ TROXMLSerializer& TROSOAPMessage::XmlSerializer() {
     return static_cast<TROXMLSerializer&>(GetSerializer());
 }
 
-TROXMLSerializationOptions TROSOAPMessage::SerializationOptions() {
-    return XmlSerializer().SerializationOptions();
+TROXMLSerializationOptions TROSOAPMessage::SerializationOptions() const {
+    return fSerializationOptions;
 }
 
 void TROSOAPMessage::SetSerializationOptions(TROXMLSerializationOptions Value) {
+    fSerializationOptions = Value;
     XmlSerializer().SetSerializationOptions(Value);
 }
 
-TROSoapMode TROSOAPMessage::SoapMode() {
+TROSoapMode TROSOAPMessage::SoapMode() const {
     const TROXMLSerializationOptions o = SerializationOptions();
     const bool document = o.Contains(xsoDocument), untyped = o.Contains(xsoSendUntyped);
     if (!document)
@@ -185,7 +186,8 @@ void TROSOAPMessage::Assign(const TPersistent* Source) {
     auto* source = dynamic_cast<const TROSOAPMessage*>(Source);
     if (!source)
         return;
-    auto& from = const_cast<TROSOAPMessage&>(*source);
+    // The configured message is only read here: clones are made on several threads at once.
+    const TROSOAPMessage& from = *source;
     fCustomLocation = from.fCustomLocation;
     OnSOAPFault = from.OnSOAPFault;
     OnEnvelopeComplete = from.OnEnvelopeComplete;

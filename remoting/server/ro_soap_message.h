@@ -76,9 +76,10 @@ class TROSOAPMessage : public TROMessage, public IROSOAPMessage {
     void SetCustomLocation(const String& Value) { fCustomLocation = Value; }
     String ServerTargetNamespace() const { return fServerTargetNamespace; }
     void SetServerTargetNamespace(const String& Value) { fServerTargetNamespace = Value; }
-    TROXMLSerializationOptions SerializationOptions();
+    /// Kept by the message and handed to its serializer.
+    TROXMLSerializationOptions SerializationOptions() const;
     void SetSerializationOptions(TROXMLSerializationOptions Value);
-    TROSoapMode SoapMode();
+    TROSoapMode SoapMode() const;
     void SetSoapMode(TROSoapMode Value);
     void SetLibraryName(const String& Value) { fLibraryName = Value; }
     /// The SOAPAction as received or computed.
@@ -169,6 +170,7 @@ private:
 
     String fCustomLocation;
     String fServerTargetNamespace;
+    TROXMLSerializationOptions fSerializationOptions;
     IXMLDocumentPtr fXMLMessage;
     bool fNeedInit = true;
     String fInitStr = u"Envelope";

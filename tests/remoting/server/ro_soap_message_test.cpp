@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
@@ -515,6 +516,26 @@ TEST_F(SoapMessageTest, EachOperationOfTheTestServiceAnswers) {
     a = Process(Request(u"Fail", u"<v1:aText>no</v1:aText>"));
     EXPECT_FALSE(a.Ok);
     EXPECT_EQ(Root(a.Body)->GetNodeByName(u"SOAP-ENV:Body/SOAP-ENV:Fault/faultstring")->GetValue().AsString(), u"no");
+}
+
+TEST_F(SoapMessageTest, ConcurrentCallsCloneTheOneConfiguredMessage) {
+    std::vector<std::thread> threads;
+    std::vector<int> ok(8, 0);
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 5; ++i) {
+                const String number = IntToStr(t * 100 + i);
+                Answer a = Process(Request(u"GetCode", u"<v1:aCODType>codNone</v1:aCODType>" + Record(number)));
+                TROXMLSerializer reader(Root(a.Body)->GetNodeByName(u"SOAP-ENV:Body")->GetChildren(0));
+                std::unique_ptr<TObject> read;
+                reader.ReadBinary(u"Result", read, -1);
+                auto* binary = dynamic_cast<TROBinaryMemoryStream*>(read.get());
+                ok[size_t(t)] += a.Ok && binary && StreamText(*binary) == u"codNone:" + number;
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(ok, std::vector<int>(8, 5));
 }
 
 TEST_F(SoapMessageTest, Soap12EnvelopeGetsVersionMismatchWithoutRunningTheOperation) {
