@@ -1,5 +1,5 @@
-// Load on the socket HTTP server in this process: 5,000 calls at a concurrency of 16 over
-// loopback, after a warm-up of 500. Every call must be answered with 200 (a failed call stops
+// Load on the socket HTTP server in this process: 5,000 SOAP calls of the test service at a
+// concurrency of 16 over loopback, after a warm-up of 500. Every call must be answered with 200 (a failed call stops
 // the run with an error), the run is bounded to a minute, and the counters give the calls per
 // second and the growth of resident memory from after the warm-up to after the run (target:
 // a few MB at most).
@@ -17,7 +17,12 @@
 #include <thread>
 #include <vector>
 
+#include "remoting/server/ro_rtti_server.h"
+#include "remoting/server/ro_soap_message.h"
 #include "remoting/server/ro_socket_http_server.h"
+// The test service and its fixture types, compiled into this benchmark.
+#include "tests/remoting/server/ro_server_test_service.cpp"
+#include "tests/remoting/server/ro_server_test_types.cpp"
 
 using namespace vgl;
 
@@ -78,12 +83,25 @@ int RunCalls(std::uint16_t port, const std::string& request, int calls,
 
 void BM_HttpServerLoad(benchmark::State& state) {
     InitializeRemotingServer();
+    srvtest::RegisterTestServices();
+    SetRODLLibraryName(u"TestServiceLib");
+    TROSOAPMessage message;
     TROSocketHTTPServer server(nullptr);
     server.SetPort(0);
     server.ListenerSettings().BindAddress = "127.0.0.1";
+    server.HTTPDispatchers().Add()->SetMessage(&message);
     server.SetActive(true);
     const auto port = std::uint16_t(server.GetPort());
-    const std::string request = "GET /clientaccesspolicy.xml HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    const std::string envelope =
+        "<?xml version=\"1.0\"?><SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><SOAP-ENV:Body><v1:TestService___MakeLabels "
+        "xmlns:v1=\"http://tempuri.org/\"><v1:aGeoLabelData><v1:ParcelNumber>01234567890123</v1:ParcelNumber>"
+        "<v1:ParcelRank>3</v1:ParcelRank><v1:RTown>Lyon</v1:RTown><v1:CODType>codCash</v1:CODType>"
+        "<v1:CODAmount>9.5</v1:CODAmount></v1:aGeoLabelData></v1:TestService___MakeLabels></SOAP-ENV:Body>"
+        "</SOAP-ENV:Envelope>";
+    const std::string request = "POST /SOAP HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/xml\r\n"
+                                "SOAPAction: \"urn:TestServiceLib-TestService#MakeLabels\"\r\nContent-Length: " +
+                                std::to_string(envelope.size()) + "\r\n\r\n" + envelope;
 
     for (auto _ : state) {
         const auto deadline = std::chrono::steady_clock::now() + kBound;

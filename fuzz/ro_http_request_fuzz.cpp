@@ -1,13 +1,19 @@
 // One HTTP request through the HTTP server's ProcessRequest, on a transport over a request made
 // from the input: a settings byte, then "METHOD PATH" on the first line, "Name: value" header
-// lines up to an empty line, and the body.
+// lines up to an empty line, and the body. The path /SOAP reaches the SOAP message with the test
+// service, /Bare a dispatcher without message.
 // links: vgl_remoting_server
 #include <memory>
 
 #include "fuzz/fuzz_input.h"
 #include "remoting/server/ro_http_response_headers.h"
+#include "remoting/server/ro_rtti_server.h"
+#include "remoting/server/ro_soap_message.h"
 #include "remoting/server/ro_socket_http_server.h"
 #include "remoting/server/ro_socket_http_transport.h"
+// The test service and its fixture types, compiled into this target.
+#include "tests/remoting/server/ro_server_test_service.cpp"
+#include "tests/remoting/server/ro_server_test_types.cpp"
 
 using namespace vgl;
 
@@ -51,9 +57,12 @@ THttpRequest ReadRequest(const std::string& text) {
 TROSocketHTTPServer& Server() {
     static TROSocketHTTPServer* server = [] {
         InitializeRemotingServer();
+        srvtest::RegisterTestServices();
+        SetRODLLibraryName(u"TestServiceLib");
         auto* made = new TROSocketHTTPServer(nullptr);
         made->SetMaxRequestSize(1 << 20);
-        made->HTTPDispatchers().Add()->SetPathInfo(u"SOAP");
+        made->HTTPDispatchers().Add()->SetMessage(new TROSOAPMessage(made));
+        made->HTTPDispatchers().Add()->SetPathInfo(u"Bare");
         made->OnHTTPAuthentication = [](const std::shared_ptr<IROHTTPRequest>&, const String& user, const String&,
                                         bool& handled) { handled = user == u"u"; };
         return made;
@@ -95,5 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     THttpAnswer full;
     server.InternalServerCommandGet(request, full);
     fuzz::Require(full.Status >= 200 && full.Status <= 599);
+    // No service instance outlives its call.
+    fuzz::Require(srvtest::TTestService::Live == 0);
     return 0;
 }
