@@ -136,6 +136,7 @@ TEST_F(HTTPServerTest, ErrorAnswersAndTheirCodings) {
     const std::vector<Case> cases = {
         {"unknown path", "/nowhere", {}, 500, kInvalidPath},
         {"sub path of the dispatcher's path", "/SOAP/wsdl", {}, 500, kInvalidPath},
+        {"sub path of the definition page", "/rodl/x", {}, 500, kInvalidPath},
         {"dispatcher without message", "/SOAP", {}, 500, kInvalidPath},
         {"only refused codings",
          "/nowhere",
@@ -314,6 +315,7 @@ TEST_F(HTTPServerTest, GzipRequestBodiesAreDecodedWithinTheBodyCap) {
         std::string coding;
         int status;
         std::string bodySize;
+        std::string contentType = "text/plain";
     };
     std::string pattern;
     for (int i = 0; i < 5000; ++i)
@@ -326,11 +328,12 @@ TEST_F(HTTPServerTest, GzipRequestBodiesAreDecodedWithinTheBodyCap) {
         {"bad gzip", "this is not gzip at all", "gzip", 400, ""},
         {"cut gzip", GzipBytes(pattern).substr(0, 100), "gzip", 400, ""},
         {"identity body", pattern, "", 200, std::to_string(pattern.size())},
+        {"form body, passed on as sent", "a=%C3%A4&b=%FF+c", "", 200, "16", "application/x-www-form-urlencoded"},
         {"plain body over the cap", std::string((1 << 20) + 1, 'x'), "", 413, ""},
     };
     for (const auto& c : cases) {
         auto file = WriteTemp(c.body);
-        std::vector<std::string> args = {"--data-binary", "@" + file.string(), "-H", "Content-Type: text/plain"};
+        std::vector<std::string> args = {"--data-binary", "@" + file.string(), "-H", "Content-Type: " + c.contentType};
         if (!c.coding.empty())
             args.insert(args.end(), {"-H", "Content-Encoding: " + c.coding});
         TCurlAnswer answer = Call("/custom?size=1", args);
@@ -399,8 +402,9 @@ TEST_F(HTTPServerTest, CallsAndMetadataThroughTheDispatcher) {
     }
     EXPECT_EQ(Call("/SOAP/wsdl").Status, 500);
 
-    const std::string call = "<Call service=\"TestService\" method=\"Fail\" "
-                             "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><aText>Label failed</aText></Call>";
+    const std::string call =
+        "<Call service=\"TestService\" method=\"Fail\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><aText>Label failed</aText></Call>";
     TCurlAnswer fault = Call("/SOAP", {"--data-binary", call, "-H", "Accept-Encoding: gzip"});
     EXPECT_EQ(fault.Status, 500);
     EXPECT_NE(fault.Body.find("Label failed"), std::string::npos) << fault.Body;
