@@ -98,7 +98,7 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     TfrxEngineOptions* EngineOptions() const override { return FEngineOptions.get(); }
     TfrxPreviewOptions* PreviewOptions() const { return FPreviewOptions.get(); }
     TfrxPrintOptions* PrintOptions() const { return FPrintOptions.get(); }
-    TfrxReportOptions* ReportOptions() const { return FReportOptions.get(); }
+    TfrxReportOptions* ReportOptions() const override { return FReportOptions.get(); }
     /// The setters copy the given options into the report's own (their Assign sets).
     void SetEngineOptions(const TfrxEngineOptions& value) { FEngineOptions->Assign(&value); }
     void SetPreviewOptions(const TfrxPreviewOptions& value) { FPreviewOptions->Assign(&value); }
@@ -123,7 +123,7 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     std::unique_ptr<TCustomIniFile> GetIniFile() const;
     /// The program's folder with a trailing separator (no report is designed here).
     static String GetApplicationFolder();
-    const String& FileName() const { return FFileName; }
+    const String& FileName() const override { return FFileName; }
     void SetFileName(const String& value) { FFileName = value; }
     bool DotMatrixReport() const { return FDotMatrixReport; }
     void SetDotMatrixReport(bool value) { FDotMatrixReport = value; }
@@ -134,7 +134,7 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     bool OldStyleProgress() const { return FOldStyleProgress; }
     void SetOldStyleProgress(bool value) { FOldStyleProgress = value; }
     bool Modified() const { return FModified; }
-    void SetModified(bool value) { FModified = value; }
+    void SetModified(bool value) override { FModified = value; }
     bool Terminated() const { return FTerminated; }
     /// True also stops the running script.
     void SetTerminated(bool value) override;

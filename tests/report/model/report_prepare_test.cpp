@@ -356,6 +356,48 @@ TEST_F(ReportPrepare, ProgressGoesToTheEvents) {
     EXPECT_EQ(seen, (std::vector<int>{110, 213, 310}));
 }
 
+// A preview double that also records the running progress it is told.
+class TRecordingPreview : public test::TPreviewDouble {
+public:
+    using test::TPreviewDouble::TPreviewDouble;
+    void InternalOnProgressStart(TObject*, int, int) override { Progress.push_back(-100); }
+    void InternalOnProgress(TObject*, int, int progress) override { Progress.push_back(progress); }
+    void InternalOnProgressStop(TObject*, int, int) override { Progress.push_back(100); }
+    std::vector<int> Progress;
+};
+
+TEST_F(ReportPrepare, AnAttachedPreviewFollowsTheReport) {
+    auto report = std::make_unique<TfrxReport>();
+    TRecordingPreview preview(nullptr);
+    report->SetPreview(&preview);
+    EXPECT_EQ(preview.ShownReport, report.get());
+    EXPECT_EQ(preview.Inits, 1);
+    ASSERT_TRUE(report->PrepareReport());
+    EXPECT_EQ(preview.Inits, 2);
+    report->ShowReport(false);
+    EXPECT_EQ(preview.Inits, 4); // the preparation's and the show's
+    report->RefreshActivePreviewedReport();
+    EXPECT_EQ(preview.Refreshes, 1);
+    report->InternalOnProgressStart(ptRunning);
+    report->InternalOnProgress(ptRunning, 3);
+    report->InternalOnProgress(ptExporting, 3);
+    report->InternalOnProgressStop(ptRunning);
+    report->EngineOptions()->SetEnableThreadSafe(true);
+    report->InternalOnProgress(ptRunning, 5);
+    EXPECT_EQ(preview.Progress, (std::vector<int>{-100, 2, 100}));
+    report.reset();
+    EXPECT_EQ(preview.ShownReport, nullptr);
+}
+
+TEST_F(ReportPrepare, AFreedPreviewIsForgotten) {
+    TfrxReport report;
+    auto preview = std::make_unique<test::TPreviewDouble>(nullptr);
+    report.SetPreview(preview.get());
+    preview.reset();
+    EXPECT_EQ(report.Preview(), nullptr);
+    EXPECT_TRUE(report.PrepareReport());
+}
+
 // Reports on separate threads share only the process-wide tables: each thread prepares its own
 // report over and over and gets what a single thread gets.
 TEST_F(ReportPrepare, EightThreadsPrepareTheirOwnReports) {
