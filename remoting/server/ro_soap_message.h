@@ -149,6 +149,11 @@ class TROSOAPMessage : public TROMessage, public IROSOAPMessage {
     /// Element name of a fault detail to exception class name ("fault_" attributes).
     const TStringList& ExceptionRemap() const { return fExceptionRemap; }
 
+    /// The WSDL of the definition (or of the service "?service=" names, or the schema "?xsd="
+    /// names); several services with xsoSplitServiceWsdls give an HTML list of them; a failed
+    /// conversion gives an HTML error page (ro_soap_metadata.cpp).
+    void GetModuleInfo(TStream& aStream, const std::shared_ptr<IROTransport>& aTransport,
+                       String& aContentType) override;
     String GetModuleInfoName() override { return u"wsdl"; }
 
 protected:
