@@ -1,6 +1,7 @@
 // The enhanced metafile form of TMetafile: writing every record kind, and reading what the writer
 // emits and what common producers add.
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/graphics/metafile_files.h"
@@ -558,7 +559,10 @@ private:
         if (FAt + off + n > FEnd)
             BadData("A record is too short for its fields", FAt);
     }
-    TRect RectAt(std::size_t off) const { return TRect{I32(off), I32(off + 4), I32(off + 8), I32(off + 12)}; }
+    /// A coordinate of the file, kept within what a canvas computes with (far beyond any page).
+    static int C(std::int64_t v) { return int(std::clamp<std::int64_t>(v, -MaxMetafileCoord, MaxMetafileCoord)); }
+    int X32(std::size_t off) const { return C(I32(off)); }
+    TRect RectAt(std::size_t off) const { return TRect{X32(off), X32(off + 4), X32(off + 8), X32(off + 12)}; }
     /// A shape's box with its corners in order: the platform draws a box given either way round
     /// (as a y-up mapping mode gives it).
     TRect BoxAt(std::size_t off) const { return Ordered(RectAt(off)); }
@@ -571,7 +575,7 @@ private:
         pts.reserve(std::size_t(count));
         for (std::uint64_t i = 0; i < count; ++i) {
             const std::size_t p = off + std::size_t(i) * (small ? 4 : 8);
-            pts.push_back(small ? Point(I16(p), I16(p + 2)) : Point(I32(p), I32(p + 4)));
+            pts.push_back(small ? Point(I16(p), I16(p + 2)) : Point(X32(p), X32(p + 4)));
         }
         return pts;
     }
@@ -753,10 +757,10 @@ private:
             Object(U32(8)) = EmfObject{};
             break;
         case EMR_MOVETOEX:
-            s.Pos = Point(I32(8), I32(12));
+            s.Pos = Point(X32(8), X32(12));
             break;
         case EMR_LINETO: {
-            const TPoint to = Point(I32(8), I32(12));
+            const TPoint to = Point(X32(8), X32(12));
             TMetafileRecord& r = B.Emit(mrLineTo);
             r.From = s.Pos;
             r.Points = {to};
@@ -822,14 +826,14 @@ private:
         case EMR_ROUNDRECT: {
             TMetafileRecord& r = B.Emit(mrRoundRect);
             r.R = BoxAt(8);
-            r.A = I32(24);
-            r.B = I32(28);
+            r.A = X32(24);
+            r.B = X32(28);
             break;
         }
         case EMR_SETPIXELV: {
             TMetafileRecord& r = B.Emit(mrSetPixel);
-            r.A = I32(8);
-            r.B = I32(12);
+            r.A = X32(8);
+            r.B = X32(12);
             r.Color = FromColorref(U32(16));
             break;
         }
@@ -841,8 +845,8 @@ private:
             if (offString + textBytes > FEnd - FAt || (offDx != 0 && offDx + std::uint64_t(n) * 4 > FEnd - FAt))
                 BadData("A text record's characters reach past its end", FAt);
             TMetafileRecord& r = B.Emit(mrExtTextOut);
-            r.A = I32(36);
-            r.B = I32(40);
+            r.A = X32(36);
+            r.B = X32(40);
             r.Options = int(options & (ETO_OPAQUE | ETO_CLIPPED | ETO_RTLREADING));
             r.HasRect = (options & (ETO_OPAQUE | ETO_CLIPPED)) != 0;
             if (r.HasRect)
@@ -852,7 +856,7 @@ private:
                 r.Text.push_back(wide ? char16_t(R.U16(FAt + offString + i * 2)) : char16_t(R.U8(FAt + offString + i)));
             if (offDx != 0)
                 for (std::uint32_t i = 0; i < n; ++i)
-                    r.Dx.push_back(R.I32(FAt + offDx + std::size_t(i) * 4));
+                    r.Dx.push_back(C(R.I32(FAt + offDx + std::size_t(i) * 4)));
             B.AlignText(r);
             break;
         }
@@ -915,7 +919,9 @@ private:
         Field(off, 2);
         return R.U16(FAt + off);
     }
-    static TRect RectFrom(int x, int y, int w, int h) { return TRect{x, y, x + w, y + h}; }
+    static TRect RectFrom(std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h) {
+        return TRect{C(x), C(y), C(x + w), C(y + h)};
+    }
 
     /// A bitmap blit: the DIB at the record's offsets, its source rectangle (measured from the
     /// bottom for StretchDIBits' bottom-up DIBs), drawn into `dest`.
@@ -932,10 +938,10 @@ private:
             bmp->SetAlphaFormat(afPremultiplied);
         }
         const bool bottomUp = R.I32(FAt + offBmi + 8) > 0;
-        const int top = fromBottom && bottomUp ? bmp->GetHeight() - sy - sh : sy;
+        const std::int64_t top = fromBottom && bottomUp ? std::int64_t(bmp->GetHeight()) - sy - sh : sy;
         TMetafileRecord& r = B.Emit(mrDrawBitmap);
         r.R = dest;
-        r.SourceRect = TRect{sx, top, sx + sw, top + sh};
+        r.SourceRect = RectFrom(sx, top, sw, sh);
         r.Bitmap = std::shared_ptr<const TBitmap>(std::move(bmp));
     }
 

@@ -221,8 +221,8 @@ void TMetafileBuilder::Save(std::size_t at) {
 
 void TMetafileBuilder::Restore(int relative) {
     // negative: that many levels back; positive: back to that absolute level
-    int pops = relative < 0 ? -relative : int(FSaved.size()) - relative + 1;
-    if (pops <= 0 || pops > int(FSaved.size()))
+    std::int64_t pops = relative < 0 ? -std::int64_t(relative) : std::int64_t(FSaved.size()) - relative + 1;
+    if (pops <= 0 || pops > std::int64_t(FSaved.size()))
         return;
     for (; pops > 0; --pops) {
         S = FSaved.back();
@@ -260,8 +260,11 @@ void TMetafileBuilder::AlignText(TMetafileRecord& r) const {
     // along the baseline and down from it, turned by the escapement (counter-clockwise on the page)
     const double a = r.Font.Orientation * 3.14159265358979323846 / 1800;
     const double ox = dx * std::cos(a) + dy * std::sin(a), oy = -dx * std::sin(a) + dy * std::cos(a);
-    r.A = int(std::lround(r.A + ox));
-    r.B = int(std::lround(r.B + oy));
+    auto coord = [](double v) {
+        return int(std::clamp<double>(std::round(v), -double(MaxMetafileCoord), double(MaxMetafileCoord)));
+    };
+    r.A = coord(r.A + ox);
+    r.B = coord(r.B + oy);
 }
 
 std::vector<TPoint> TMetafileBuilder::FlattenBezier(std::span<const TPoint> p) {

@@ -22,6 +22,9 @@ namespace vgl::graphics_detail {
 /// At most this many records are made of one file, and saved states nest at most this deep.
 constexpr std::size_t MaxMetafileRecords = 1000000;
 constexpr int MaxMetafileSaveDepth = 1000;
+/// Coordinates read are kept within ±2^27, far beyond any page and well within what a canvas
+/// computes with.
+constexpr std::int64_t MaxMetafileCoord = std::int64_t(1) << 27;
 
 struct TMetafileContent {
     int Width = 0, Height = 0;
