@@ -235,6 +235,8 @@ int fsValueCompare(const Variant& a, const Variant& b) {
         return fsValueCompare(EmptyAs(b), b);
     if (b.IsEmpty())
         return fsValueCompare(a, EmptyAs(a));
+    if (IsBool(a) && IsBool(b)) // False before True (the platform counts True as -1)
+        return int(a.AsBoolean()) - int(b.AsBoolean());
     if (IsText(a) != IsText(b)) {
         // A text meets a number as the number it spells (a conversion error otherwise).
         const long double x = AsNumber(a), y = AsNumber(b);

@@ -63,5 +63,47 @@ TEST(ScriptValues, NullAndErrors) {
     EXPECT_THROW(fsValueAdd(u"a", 1), EConvertError);
 }
 
+TEST(ScriptValues, ComparisonsAndLogic) {
+    struct Case {
+        const char* What;
+        Variant A, B;
+        int Order;
+        bool Equal;
+    };
+    const Case cases[] = {
+        {"integers", 1, 2, -1, false},
+        {"int and float", 2, 2.0, 0, true},
+        {"texts are ordinal", u"B", u"a", -1, false},
+        {"texts are case-sensitive", u"a", u"A", 1, false},
+        {"text and number", u"10", 9, 1, false},
+        {"null below a number", Null(), -5, -1, false},
+        {"null equals null", Null(), Null(), 0, true},
+        {"null below a text", Null(), u"", -1, false},
+        {"empty as zero", Variant(), 0, 0, true},
+        {"empty as the empty text", Variant(), u"", 0, true},
+        {"booleans", false, true, -1, false},
+        {"int64 and int", Variant(5000000000LL), 1, 1, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fsValueCompare(c.A, c.B), c.Order) << c.What;
+        EXPECT_EQ(fsValueCompare(c.B, c.A), -c.Order) << c.What;
+        EXPECT_EQ(fsValueEquals(c.A, c.B), c.Equal) << c.What;
+    }
+    EXPECT_THROW(fsValueCompare(u"a", 1), EConvertError);
+
+    // Null is unknown in and/or; xor and not of Null are Null.
+    EXPECT_TRUE(fsValueAnd(Null(), false) == Variant(false));
+    EXPECT_TRUE(fsValueAnd(true, Null()).IsNull());
+    EXPECT_TRUE(fsValueOr(Null(), true) == Variant(true));
+    EXPECT_TRUE(fsValueOr(false, Null()).IsNull());
+    EXPECT_TRUE(fsValueXor(Null(), true).IsNull());
+    EXPECT_TRUE(fsValueNot(Null()).IsNull());
+    EXPECT_TRUE(fsValueAnd(6, 3) == Variant(2));
+    EXPECT_TRUE(fsValueOr(6, 3) == Variant(7));
+    EXPECT_TRUE(fsValueXor(true, true) == Variant(false));
+    EXPECT_TRUE(fsValueNot(0) == Variant(-1));
+    EXPECT_EQ(VarType(fsValueNot(false)), varBoolean);
+}
+
 } // namespace
 } // namespace vgl
