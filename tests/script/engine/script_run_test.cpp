@@ -110,6 +110,8 @@ TEST(ScriptRun, Statements) {
          u"var t: String; begin with Probe do begin Title := 'w'; Count := Count + 2; t := Title end; Log(t); "
          u"Log(Probe.Count) end.",
          u"w 3"},
+        {u"with over a Variant resolves its members at run time",
+         u"var x: Variant; begin x := Probe; with x do Title := 'vv'; Log(Probe.Title) end.", u"vv"},
         {u"var arguments",
          u"procedure Two(var a: Integer; b: Integer); begin a := a * 2; b := 0 end; "
          u"var x, y: Integer; begin x := 4; y := 5; Two(x, y); Log(x); Log(y) end.",
