@@ -112,6 +112,8 @@ TEST(ScriptRun, Statements) {
          u"w 3"},
         {u"with over a Variant resolves its members at run time",
          u"var x: Variant; begin x := Probe; with x do Title := 'vv'; Log(Probe.Title) end.", u"vv"},
+        {u"is", u"var x: Variant; begin Log(Probe is TRunProbe); Log(Probe is TComponent); Log(x is TRunProbe) end.",
+         u"True True False"},
         {u"var arguments",
          u"procedure Two(var a: Integer; b: Integer); begin a := a * 2; b := 0 end; "
          u"var x, y: Integer; begin x := 4; y := 5; Two(x, y); Log(x); Log(y) end.",
@@ -121,6 +123,7 @@ TEST(ScriptRun, Statements) {
         RunScript r;
         TRunProbe probe(nullptr);
         probe.Count = 1;
+        r.Script.AddClass(&TComponent::StaticClassInfo(), u"TPersistent");
         r.Script.AddClass(&TRunProbe::StaticClassInfo(), u"TComponent");
         r.Script.AddObject(u"Probe", &probe);
         EXPECT_EQ(U8(r.Run(c.Source)), "") << U8(c.Name);
