@@ -4,10 +4,10 @@
 namespace vgl {
 
 /// Adds the export texts to the report engine's string table (after
-/// InitializeReportFoundation) and builds the export's read-only tables. Called once, in the
-/// documented start-up order.
+/// InitializeReportFoundation) and registers the export components (the PDF and image exports)
+/// by class name for stored forms. Called once, in the documented start-up order.
 void InitializeReportExport();
-/// Nothing to undo beyond what FinalizeReportFoundation empties; present for the start-up order.
+/// Unregisters the export components; the texts go with FinalizeReportFoundation.
 void FinalizeReportExport();
 
 } // namespace vgl

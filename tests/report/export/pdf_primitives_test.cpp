@@ -391,6 +391,10 @@ TEST(ReportExport, StartUpAddsTheExportTexts) {
     EXPECT_EQ(u".pdf", frxResourcesInstance().Get(u"8708"));
     EXPECT_EQ(u"PDF file", frxResourcesInstance().Get(u"PDFexport"));
     EXPECT_EQ(u"Jpeg image (*.jpg)|*.jpg", frxResourcesInstance().Get(u"JPEGexportFilter"));
+    for (const char16_t* name :
+         {u"TfrxPDFExport", u"TfrxBMPExport", u"TfrxJPEGExport", u"TfrxTIFFExport", u"TfrxGIFExport"})
+        EXPECT_NE(GetClass(name), nullptr) << StringToUtf8(name);
     FinalizeReportExport();
+    EXPECT_EQ(GetClass(u"TfrxPDFExport"), nullptr);
     FinalizeReportFoundation();
 }
