@@ -33,6 +33,7 @@ bool TfrxReport::PrepareScript(TfrxReport* activeReport) {
     // The variables may be freed below; they are looked up again at the end.
     FLocalValue = nullptr;
     FSelfValue = nullptr;
+    FEngine->NotifyList().clear();
     FScript->ClearItems(adder);
     FScript->AddedBy = adder;
     FScript->MainProg = true;

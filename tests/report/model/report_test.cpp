@@ -148,8 +148,11 @@ TEST_F(ReportTest, PrepareScriptRegistersEachNameOnce) {
     auto* page = View(&report, u"Page1");
     View(page, u"Memo1");
     View(page, u"Unnamed")->SetName(u"");
-    for (int pass = 0; pass < 2; ++pass)
+    for (int pass = 0; pass < 2; ++pass) {
+        report.Engine()->NotifyList().push_back(&report);
         ASSERT_TRUE(report.PrepareScript());
+        EXPECT_TRUE(report.Engine()->NotifyList().empty());
+    }
     const auto names = ScriptNames(report.Script());
     for (const char16_t* name : {u"Page1", u"Memo1", u"Report", u"Value", u"Self", u"Get", u"Set", u"IIF", u"SUM",
                                  u"AVG", u"MIN", u"MAX", u"COUNT"}) {
