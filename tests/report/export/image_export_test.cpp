@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <ZXing/ReadBarcode.h>
 #include <vector>
 
 #include "platform/graphics/bitmap.h"
+#include "platform/graphics/label_fonts.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/string_list.h"
 #include "report/export/image_export.h"
 #include "report/export/initialization.h"
 #include "report/foundation/initialization.h"
 #include "report/foundation/utilities.h"
+#include "report/model/barcode_view.h"
 #include "report/model/io_transport.h"
 #include "report/model/page_base.h"
 #include "report/model/report_options.h"
@@ -376,4 +380,59 @@ TEST_F(ImageExport, StartRefusesAMissingPictureFormat) {
         EXPECT_EQ(e.Message(), u"Picture format XYZ not found.");
     }
     EXPECT_EQ(stream.GetSize(), 0);
+}
+
+namespace {
+
+/// The Code 128 text zxing-cpp reads in ImageMagick's grey pixels of the file.
+std::string DecodeCode128(const std::string& path, int width, int height) {
+    const std::string raw = path + ".gray";
+    RunCommand("/usr/bin/convert '" + path + "' -colorspace Gray -depth 8 'gray:" + raw + "' 2>&1");
+    Bytes gray = ReadFile(raw);
+    std::remove(raw.c_str());
+    if (gray.size() != std::size_t(width) * std::size_t(height))
+        return "<" + std::to_string(gray.size()) + " grey bytes>";
+    const ZXing::ImageView image(gray.data(), width, height, ZXing::ImageFormat::Lum);
+    const ZXing::Result r = ZXing::ReadBarcode(image, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::Code128));
+    return r.isValid() ? std::string(r.bytes().begin(), r.bytes().end()) : "<no decode>";
+}
+
+} // namespace
+
+TEST_F(ImageExport, LabelPageAtThreeHundredDpiInEveryFormat) {
+    RegisterLabelFonts();
+    // A page of the label's size with its routing barcode and a frame.
+    TTestPage page(393, 577);
+    TfrxBarCodeView barcode(nullptr);
+    barcode.SetBarType(bcCode128);
+    barcode.SetText(u"%007110601632015376002000000");
+    barcode.SetShowText(false);
+    barcode.SetWideBarRatio(2);
+    barcode.SetZoom(1.0L);
+    barcode.SetBounds(20, 300, 100, 60);
+    page.Box(5, 5, 383, 2);
+    TfrxBMPExport bmp(nullptr);
+    TfrxJPEGExport jpeg(nullptr);
+    TfrxTIFFExport tiff(nullptr);
+    TfrxGIFExport gif(nullptr);
+    jpeg.SetJPEGQuality(100);
+    for (auto [filter, suffix] : std::vector<std::pair<TfrxCustomImageExport*, std::string>>{
+             {&bmp, ".bmp"}, {&jpeg, ".jpg"}, {&tiff, ".tif"}, {&gif, ".gif"}}) {
+        TMemoryStream stream;
+        filter->SetResolution(300);
+        filter->SetStream(&stream);
+        ASSERT_TRUE(filter->DoStart());
+        filter->StartPage(&page.Page, 0);
+        for (auto& view : page.Views)
+            filter->ExportObject(view.get());
+        filter->ExportObject(&barcode);
+        filter->FinishPage(&page.Page, 0);
+        filter->DoFinish();
+        const std::string path = WriteTemp(StreamBytes(stream), suffix);
+        EXPECT_EQ(Identify(path, "%w %h;"), "1228 1803;") << suffix; // Round(393 x 3.125), Round(577 x 3.125)
+        if (suffix == ".tif")
+            EXPECT_EQ(Identify(path, "%x %y %U %[tiff:software]"), "300 300 PixelsPerInch DudeZirare");
+        EXPECT_EQ(DecodeCode128(path, 1228, 1803), "%007110601632015376002000000") << suffix;
+        std::remove(path.c_str());
+    }
 }
