@@ -434,5 +434,27 @@ TEST_F(ReportPrepare, EightThreadsPrepareTheirOwnReports) {
     EXPECT_EQ(expected[3][0], u"ok 3 text 3");
 }
 
+// Requests read and write the process-wide variables at once; each sees its own writes.
+TEST_F(ReportPrepare, GlobalVariablesTakeConcurrentReadersAndWriters) {
+    constexpr int threadCount = 8, rounds = 200;
+    std::vector<int> mismatches(threadCount);
+    std::vector<std::thread> threads;
+    for (int id = 0; id < threadCount; ++id)
+        threads.emplace_back([&mismatches, id] {
+            TfrxReport report;
+            const String name = Format(u"Thread%d", {id});
+            for (int i = 0; i < rounds; ++i) {
+                frxSetGlobalVariable(name, Variant(i));
+                if (report.Calc(name).AsInteger() != i)
+                    ++mismatches[std::size_t(id)];
+                Variant shared;
+                frxGetGlobalVariable(u"Thread0", shared);
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(mismatches, std::vector<int>(threadCount, 0));
+}
+
 } // namespace
 } // namespace vgl
