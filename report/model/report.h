@@ -45,6 +45,9 @@ using TfrxUserFunctionEvent = std::function<Variant(const String& methodName, Va
 
 class TfrxReport : public TfrxComponent, public IfrxReportServices {
     VGL_CLASS(TfrxReport, TfrxComponent)
+    /// An empty report (Clear) with its engine, prepared-pages list and command manager. The
+    /// engine, store and outline come from the implementation classes of report_services.h;
+    /// raises EInvalidOperation while none is set.
     explicit TfrxReport(TComponent* owner = nullptr);
     /// Frees the pages first, while the report's own parts still exist, then every owned part.
     ~TfrxReport() override;
