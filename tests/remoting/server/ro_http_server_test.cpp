@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "platform/zlib/compression.h"
@@ -60,6 +61,12 @@ protected:
     void Start() {
         Server->SetActive(true);
         ASSERT_TRUE(Server->Active());
+    }
+    /// Settings change only while the server is inactive (the connection threads read them).
+    void Reconfigure(const std::function<void()>& change) {
+        Server->SetActive(false);
+        change();
+        Start();
     }
     std::string Url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(Server->GetPort()) + path;
@@ -164,12 +171,12 @@ TEST_F(HTTPServerTest, ErrorAnswersAndTheirCodings) {
     }
 
     // With SendExceptionsAs500 off the error page is a 200 with the detail.
-    Server->SetSendExceptionsAs500(false);
+    Reconfigure([&] { Server->SetSendExceptionsAs500(false); });
     TCurlAnswer answer = Call("/SOAP");
     EXPECT_EQ(answer.Status, 200);
     EXPECT_EQ(answer.Body, "<font size=\"7\">Invalid Path</font><br />Message for dispatcher &quot;/SOAP&quot; is has "
                            "not been assigned.");
-    Soap->SetEnabled(false);
+    Reconfigure([&] { Soap->SetEnabled(false); });
     EXPECT_EQ(Call("/soap").Body, "<font size=\"7\">Invalid Path</font><br />Dispatcher for &quot;/soap&quot; is "
                                   "disabled.");
     EXPECT_EQ(Call("/x").Body, "<font size=\"7\">Invalid Path</font><br />Cannot find message dispatcher. Maybe there "
@@ -204,12 +211,14 @@ TEST_F(HTTPServerTest, ClientAccessPolicyAndCrossOriginHeaders) {
               "Content-Type, User-Agent, Authorization, Access-Token, X-Requested-With");
     EXPECT_EQ(preflight.Header("Access-Control-Max-Age"), "86400");
 
-    Server->SetSendClientAccessPolicyXml(captAllowNone);
+    Reconfigure([&] { Server->SetSendClientAccessPolicyXml(captAllowNone); });
     TCurlAnswer none = Call("/clientaccesspolicy.xml");
     EXPECT_EQ(none.Status, 200);
     EXPECT_EQ(none.Body, "");
-    Server->SetSendClientAccessPolicyXml(captCustom);
-    Server->OnGetCustomClientAccessPolicy = [](TObject*, String& policy) { policy = u"<custom/>"; };
+    Reconfigure([&] {
+        Server->SetSendClientAccessPolicyXml(captCustom);
+        Server->OnGetCustomClientAccessPolicy = [](TObject*, String& policy) { policy = u"<custom/>"; };
+    });
     EXPECT_EQ(Call("/clientaccesspolicy.xml").Body, "<custom/>");
 }
 
@@ -361,12 +370,14 @@ TEST_F(HTTPServerTest, BasicAuthentication) {
     EXPECT_EQ(refused.Header("WWW-Authenticate"), "Basic realm=\"labels\"");
     EXPECT_EQ(refused.Body, "<font size=\"7\">Unauthorized</font>");
 
-    Server->OnHTTPAuthentication = [](const std::shared_ptr<IROHTTPRequest>&, const String& user,
-                                      const String& password, bool& handled) {
-        if (user == u"boom")
-            throw EROException(u"authentication store unavailable");
-        handled = user == u"user" && password == u"secret";
-    };
+    Reconfigure([&] {
+        Server->OnHTTPAuthentication = [](const std::shared_ptr<IROHTTPRequest>&, const String& user,
+                                          const String& password, bool& handled) {
+            if (user == u"boom")
+                throw EROException(u"authentication store unavailable");
+            handled = user == u"user" && password == u"secret";
+        };
+    });
     EXPECT_EQ(Call("/nowhere").Status, 401);
     EXPECT_EQ(Call("/nowhere", {"-u", "user:wrong"}).Status, 401);
     TCurlAnswer granted = Call("/nowhere", {"-u", "user:secret"});
@@ -409,6 +420,7 @@ TEST_F(HTTPServerTest, CallsAndMetadataThroughTheDispatcher) {
     EXPECT_EQ(fault.Status, 500);
     EXPECT_NE(fault.Body.find("Label failed"), std::string::npos) << fault.Body;
     EXPECT_FALSE(fault.HasHeader("Content-Encoding"));
+    Server.reset(); // before the message it dispatches to
 }
 
 } // namespace

@@ -111,7 +111,10 @@ TEST_F(HTTPSoapTest, TheWorkedCallAnswersTheCommittedEnvelope) {
     EXPECT_EQ(Post("GetCode", gzipped, {"-H", "Content-Encoding: GZIP"}).Body, expected);
 
     // An answer of at least MinSizeForGzipEncoding bytes goes out compressed, one byte less not.
+    // Settings change only while the server is inactive (the connection threads read them).
+    Server->SetActive(false);
     Server->SetMinSizeForGzipEncoding(int(expected.size()));
+    Server->SetActive(true);
     TCurlAnswer packedAnswer = Post("GetCode", request, {"-H", "Accept-Encoding: gzip"});
     EXPECT_EQ(packedAnswer.Header("Content-Encoding"), "gzip");
     auto file = WriteTemp(packedAnswer.Body);
@@ -120,7 +123,9 @@ TEST_F(HTTPSoapTest, TheWorkedCallAnswersTheCommittedEnvelope) {
     std::filesystem::remove(file);
     EXPECT_EQ(exit, 0);
     EXPECT_EQ(text, expected);
+    Server->SetActive(false);
     Server->SetMinSizeForGzipEncoding(int(expected.size()) + 1);
+    Server->SetActive(true);
     TCurlAnswer plainAnswer = Post("GetCode", request, {"-H", "Accept-Encoding: gzip"});
     EXPECT_FALSE(plainAnswer.HasHeader("Content-Encoding"));
     EXPECT_EQ(plainAnswer.Body, expected);
