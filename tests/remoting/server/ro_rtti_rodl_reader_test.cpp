@@ -77,6 +77,33 @@ VGL_DEFINE_CLASS(TGroupService) {
     AddROAttribute(b, ROCustomAttribute(u"Action", u"touch"));
 }
 
+/// A structure reached only as the ancestor of an operation's parameter type.
+class TParentRecord : public TROComplexType {
+    VGL_CLASS(TParentRecord, TROComplexType)
+    std::int64_t FId = 0;
+};
+VGL_DEFINE_CLASS(TParentRecord) {
+    b.Property(u"Id", &TParentRecord::FId);
+}
+
+class TChildRecord : public TParentRecord {
+    VGL_CLASS(TChildRecord, TParentRecord)
+    double FWeight = 0;
+};
+VGL_DEFINE_CLASS(TChildRecord) {
+    b.Property(u"Weight", &TChildRecord::FWeight);
+}
+
+class TChildService : public TRORemotable {
+    VGL_CLASS(TChildService, TRORemotable)
+    void Weigh(TChildRecord*) {}
+};
+VGL_DEFINE_CLASS(TChildService) {
+    AddROClassAttribute(b, ROServiceAttribute(u"Weighing", u""));
+    b.Method(u"Weigh", &TChildService::Weigh, {u"aRecord"});
+    AddROAttribute(b, ROServiceMethodAttribute());
+}
+
 namespace {
 
 /// A server without a listener.
@@ -243,6 +270,24 @@ TEST_F(RTTIReaderTest, ServiceGroupsFilterTheTypes) {
     ASSERT_TRUE(mixed);
     EXPECT_FALSE(mixed->PrefixEnumValues());
     EXPECT_EQ(mixed->Items(0)->Name(), u"TMixed_First");
+}
+
+TEST_F(RTTIReaderTest, TheAncestorOfAReachedStructureIsDescribed) {
+    Register({&TParentRecord::StaticClassInfo().Type(), &TChildRecord::StaticClassInfo().Type(),
+              &TChildService::StaticClassInfo().Type()});
+    TRODLLibrary library;
+    TRORTTIRODLReader::BuildRODLLibrary(library, {});
+    const TRODLService* service = library.FindService(u"Weighing");
+    ASSERT_TRUE(service);
+    EXPECT_EQ(service->Default()->Items(0)->Items(0)->DataType(), u"TChildRecord");
+    const TRODLStruct* child = library.FindStruct(u"TChildRecord");
+    const TRODLStruct* parent = library.FindStruct(u"TParentRecord");
+    ASSERT_TRUE(child && parent);
+    EXPECT_EQ(child->GetAncestor(), u"TParentRecord");
+    ASSERT_EQ(child->Count(), 1);
+    EXPECT_EQ(child->Items(0)->Name(), u"Weight");
+    ASSERT_EQ(parent->Count(), 1);
+    EXPECT_EQ(parent->Items(0)->DataType(), u"Int64");
 }
 
 TEST_F(RTTIReaderTest, TheDefaultInterfaceGetsANewUidOnEveryRequest) {
