@@ -242,6 +242,60 @@ TEST_F(WsdlTest, ArraysStructuresAndDocumentation) {
     EXPECT_TRUE(Xmllint("--noout '" + path + "'"));
 }
 
+TEST_F(WsdlTest, ExceptionsFaultsClientIdAndOpenContent) {
+    SmallLibrary s;
+    auto* error = s.Library.AddNew<TRODLException>();
+    error->SetName(u"EMyError");
+    auto* reason = static_cast<TRODLTypedEntity*>(error->Add());
+    reason->SetName(u"Reason");
+    reason->SetDataType(u"WideString");
+    auto* open = s.Library.AddNew<TRODLStruct>();
+    open->SetName(u"TOpen");
+    open->Attributes().SetValue(u"lax", u"1");
+    auto* simple = s.Library.AddNew<TRODLStruct>();
+    simple->SetName(u"TAmount");
+    simple->Attributes().SetValue(u"IsSimpleTypeExtension", u"1");
+    simple->Attributes().SetValue(u"SimpleType", u"decimal");
+    simple->Attributes().SetValue(u"AttributesNames", u"Currency");
+    for (const char16_t* name : {u"Value", u"Currency"}) {
+        auto* field = static_cast<TRODLTypedEntity*>(simple->Add());
+        field->SetName(name);
+        field->SetDataType(u"WideString");
+    }
+    TRODLOperation* op = s.Operation(u"Op");
+    op->Attributes().SetValue(u"fault_EMyError", u"EMyError");
+    op->Attributes().SetValue(u"InputLax", u"1");
+    SmallLibrary::Param(op, u"aOpen", u"TOpen");
+    std::unique_ptr<TRODLToWSDL> converter = HostConverter();
+    converter->ShowClientId = true;
+    const String wsdl = Convert(s.Library, *converter);
+    for (const char16_t* part :
+         {u"<xs:complexType name=\"EMyError\">", u"<xs:element name=\"Reason\" type=\"xs:string\" />",
+          u"<wsdl:message name=\"EMyError\">\r\n      <wsdl:part name=\"Reason\" type=\"xs:string\" />",
+          u"<wsdl:fault name=\"EMyError\" message=\"tns:EMyError\" />",
+          u"<wsdl:fault name=\"EMyError\">\r\n            <soap:fault name=\"EMyError\" use=\"literal\" />",
+          u"<xs:any namespace=\"##any\" processContents=\"lax\" />",
+          u"<xs:extension base=\"xs:decimal\">\r\n                  <xs:attribute name=\"Currency\" "
+          u"type=\"xs:string\" />\r\n               </xs:extension>",
+          u"<xs:element name=\"ROClientIDHeader\">",
+          u"<wsdl:part name=\"ROClientID\" element=\"tns:ROClientIDHeader\" />",
+          u"<soap:header message=\"tns:ROClientIDHeaderMessage\" use=\"literal\" part=\"ROClientID\" />"})
+        EXPECT_TRUE(Contains(wsdl, part)) << StringToUtf8(part) << "\n" << StringToUtf8(wsdl);
+    // Two open contents: the structure's and the request element's.
+    size_t count = 0;
+    for (size_t at = wsdl.find(u"<xs:any "); at != String::npos; at = wsdl.find(u"<xs:any ", at + 1))
+        ++count;
+    EXPECT_EQ(count, 2u);
+    const std::string path = ScratchDir() + "/faults.wsdl";
+    WriteFile(path, converter->AsBytes());
+    EXPECT_TRUE(Xmllint("--noout '" + path + "'"));
+    const std::string schemaPath = ScratchDir() + "/faults.xsd";
+    WriteFile(schemaPath, EmbeddedSchema(converter->AsBytes()));
+    const std::string instance = ScratchDir() + "/faults.xml";
+    WriteFile(instance, "<Svc___Op xmlns=\"http://tempuri.org/\"><aOpen><x xmlns=\"urn:any\"/></aOpen><y/></Svc___Op>");
+    EXPECT_TRUE(Xmllint("--noout --schema '" + schemaPath + "' '" + instance + "'"));
+}
+
 TEST_F(WsdlTest, AttributeValuesAreEscaped) {
     // The location comes from the request; a quote or markup in it must not break the document.
     SmallLibrary s;
