@@ -8,6 +8,7 @@
 #include "report/foundation/gui_thread.h"
 #include "report/foundation/report_variables.h"
 #include "report/foundation/resource_strings.h"
+#include "report/model/io_transport.h"
 #include "report/model/report.h"
 
 namespace vgl {
@@ -63,6 +64,8 @@ void InitializeReportModel() {
     if (Initialized())
         return;
     SetMainGuiThread();
+    // Exports write files unless another unit chose a transport before.
+    SetTransportClassesAtStartUp();
     {
         std::unique_lock lock(frxGlobalVariablesMutex());
         GlobalVariables() = std::make_unique<TfrxVariables>();

@@ -8,6 +8,7 @@
 #include "report/foundation/initialization.h"
 #include "report/foundation/resource_strings.h"
 #include "report/foundation/utilities.h"
+#include "report/model/io_transport.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/initialization.h"
 #include "script/engine/script.h"
@@ -92,6 +93,11 @@ TEST_F(ReportTest, ClearGivesTheEmptyTemplate) {
     EXPECT_TRUE(report.ShowProgress());
     EXPECT_TRUE(report.StoreInDFM());
     EXPECT_EQ(report.GetDescription(), Text(u"obReport"));
+}
+
+TEST_F(ReportTest, StartUpMakesExportsWriteFiles) {
+    EXPECT_EQ(frxDefaultIOTransportClass().Class, &TfrxIOTransportFile::StaticClassInfo());
+    EXPECT_EQ(frxInternalIOTransportClass().Class, &TfrxIOTransportFile::StaticClassInfo());
 }
 
 TEST_F(ReportTest, FindObjectIgnoresLetterCaseInTreeOrder) {
