@@ -151,6 +151,33 @@ TEST_F(HTTPSoapTest, AFaultIsA500UncompressedTypedXml) {
     EXPECT_TRUE(XmlLintAccepts(big.Body));
 }
 
+TEST_F(HTTPSoapTest, SixtyFourParallelCallsAgainstACapOfFourGetOnly200Or503) {
+    Server->SetActive(false);
+    Server->ListenerSettings().MaxRequestsInWork = 4;
+    Server->SetActive(true);
+    auto file = WriteTemp(Request("GetCode", "<v1:aCODType>codCash</v1:aCODType>" + kRecordP1));
+    // Options after --next belong to the next transfer only; --parallel runs them all at once.
+    std::string command = "curl --parallel --parallel-immediate --parallel-max 64";
+    for (int i = 0; i < 64; ++i)
+        command += std::string(i > 0 ? " --next" : "") +
+                   " -s --max-time 30 -o /dev/null -w '%{http_code}\\n' -H 'Content-Type: text/xml'"
+                   " -H 'SOAPAction: \"urn:TestServiceLib-TestService#GetCode\"' --data-binary @" +
+                   test::ShellQuote(file.string()) + " " + test::ShellQuote(Url("/SOAP"));
+    auto [exit, output] = test::RunCommand(command);
+    std::filesystem::remove(file);
+    EXPECT_EQ(exit, 0);
+    std::istringstream lines(output);
+    std::string line;
+    int ok = 0, busy = 0, other = 0;
+    while (std::getline(lines, line))
+        (line == "200" ? ok : line == "503" ? busy : other)++;
+    EXPECT_EQ(ok + busy, 64) << output;
+    EXPECT_EQ(other, 0) << output;
+    EXPECT_GE(ok, 4);
+    // Still up.
+    EXPECT_EQ(Post("GetCode", Request("GetCode", "<v1:aCODType>codCash</v1:aCODType>" + kRecordP1)).Status, 200);
+}
+
 /// The text with every braced GUID replaced by "{}", since a definition gets fresh ones each time.
 std::string WithoutGuids(const std::string& text) {
     return std::regex_replace(text, std::regex("\\{[0-9A-Fa-f-]{36}\\}"), "{}");
