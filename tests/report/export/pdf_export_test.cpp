@@ -12,6 +12,7 @@
 #include "report/export/initialization.h"
 #include "report/export/pdf_export.h"
 #include "report/foundation/initialization.h"
+#include "report/model/io_transport.h"
 #include "report/model/page_base.h"
 #include "report/model/shape_view.h"
 #include "tests/report/export/font_test_support.h"
@@ -357,4 +358,23 @@ TEST_F(PdfExport, OptionsWithoutTheirWritersAreRefusedAtStart) {
     }
     TfrxPDFExport none(nullptr);
     EXPECT_FALSE(none.DoStart()); // neither a file name nor a stream
+}
+
+TEST_F(PdfExport, WritesAFileThroughTheTransport) {
+    SetTransportClassesAtStartUp();
+    const std::string path = "/tmp/vgl_pdf_export_file_" + std::to_string(getpid()) + ".pdf";
+    {
+        TfrxPDFExport pdf(nullptr);
+        pdf.SetFileName(Utf8ToString(path));
+        ASSERT_TRUE(pdf.DoStart());
+        TfrxPage page(nullptr);
+        page.SetBounds(0, 0, 393, 577);
+        pdf.StartPage(&page, 0);
+        pdf.FinishPage(&page, 0);
+        pdf.DoFinish();
+    }
+    const std::string check = RunCommand("qpdf --check '" + path + "' 2>&1");
+    EXPECT_NE(check.find("No syntax or stream encoding errors found"), std::string::npos) << check;
+    EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+    std::remove(path.c_str());
 }
