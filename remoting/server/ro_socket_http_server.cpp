@@ -80,7 +80,14 @@ void TROSocketHTTPServer::IntSetActive(bool Value) {
             std::make_unique<THttpListener>(settings, [this](const THttpRequest& request, THttpAnswer& answer) {
                 InternalServerCommandGet(request, answer);
             });
-        fSocketServer->Start();
+        try {
+            fSocketServer->Start();
+        } catch (...) {
+            // Not listening after all (the port is taken, say): the extra dispatchers go back too.
+            fSocketServer.reset();
+            ExtendedDispatchers().DeactivateDispatchers();
+            throw;
+        }
     } else if (fSocketServer) {
         fSocketServer->Stop();
         fSocketServer.reset();

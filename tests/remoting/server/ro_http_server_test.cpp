@@ -116,6 +116,25 @@ TEST_F(HTTPServerTest, ActivationBindsAndReportsThePort) {
     const int port = Server->GetPort();
     EXPECT_NE(port, 0);
     EXPECT_EQ(Call("/nothing").Status, 500);
+
+    // A port already taken: activation raises and leaves the server and its extra dispatchers
+    // inactive.
+    struct TCountingDispatcher : IROHTTPDispatcher {
+        int Active = 0;
+        void Process(const std::shared_ptr<IROHTTPTransport>&, const std::shared_ptr<IROHTTPRequest>&,
+                     const std::shared_ptr<IROHTTPResponse>&, TStream&, TStream&) override {}
+        bool CanHandlePath(const String&) override { return false; }
+        void Detach() override {}
+        void Activate() override { ++Active; }
+        void Deactivate() override { --Active; }
+    };
+    auto extra = std::make_shared<TCountingDispatcher>();
+    fresh.Register(extra);
+    fresh.SetPort(port);
+    fresh.ListenerSettings().BindAddress = "127.0.0.1";
+    EXPECT_THROW(fresh.SetActive(true), EHttpListenerError);
+    EXPECT_FALSE(fresh.Active());
+    EXPECT_EQ(extra->Active, 0);
     Server->SetActive(false);
     EXPECT_EQ(Server->GetPort(), 0);
     EXPECT_NE(Curl({"http://127.0.0.1:" + std::to_string(port) + "/"}).Exit, 0);
