@@ -13,6 +13,7 @@
 #include "report/export/md5.h"
 #include "report/foundation/resource_strings.h"
 #include "report/model/io_transport.h"
+#include "report/model/shape_view.h"
 #include "report/model/view.h"
 
 namespace vgl {
@@ -422,6 +423,10 @@ void TfrxPDFExport::ExportViewObject(TfrxView& view) {
         return;
     if (view.Width() == 0 || view.Height() == 0)
         return;
+    if (auto* shape = dynamic_cast<TfrxShapeView*>(&view)) {
+        WriteShape(*shape);
+        return;
+    }
     throw ENotSupportedException(u"The PDF export cannot write a " + view.ClassName() + u" yet");
 }
 

@@ -6,23 +6,29 @@
 //
 // Still to come, and refused until then so that no document passes without what was asked
 // for: encryption (a user or owner password), PDF/A, the document outline, interactive forms
-// and the page background; the text, graphics and image writers, so ExportObject refuses every
-// view it would have to draw.
+// and the page background; the text and image writers, so ExportObject refuses every view it
+// would have to draw except the shape views, which the vector writers draw.
 
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 
+#include "platform/graphics/brush.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/streams.h"
 #include "report/export/export_dialog_filter.h"
 #include "report/export/pdf_objects.h"
+#include "report/export/pdf_values.h"
+#include "report/model/fills.h"
 
 namespace vgl {
 
 class TfrxView;
 class TfrxCustomIOTransport;
+class TfrxFrame;
+class TfrxFrameLine;
+class TfrxShapeView;
 
 enum TPDFVersion { pv14, pv15, pv16, pv17 };
 VGL_DECLARE_ENUM(TPDFVersion);
@@ -59,6 +65,10 @@ bool IsPDFA_1(TPDFStandard standard);
 /// encryption raises EInvalidOperation.
 void WriteStreamObject(TStream& pdf, TStream& data, int objectNumber, bool compress, bool encrypt, bool open,
                        bool close, const TPDFStringEncryption& encryption = {});
+
+/// The dash operator of a frame style at a line width in pixels ("[] 0 d" below 0.01, for solid
+/// and double lines); the dotted styles begin with their own line-cap line.
+AnsiString DashPattern(TfrxFrameStyle style, long double width);
 
 /// The lock of the text layout of every PDF export in the process; taken inside the report's
 /// text-layout lock, never the other way round.
@@ -194,6 +204,26 @@ class TfrxPDFExport : public TfrxBaseDialogExportFilter {
     const AnsiString& stBottom() const { return FstBottom; }
     const AnsiString& stRect() const { return FstRect; }
 
+    // ---- Vector writers, into the current page's content ---------------------------------------
+    /// The view's rectangle in points without its shadow.
+    TfrxRect ObjectRect(const TfrxView& view) const;
+    /// The rectangle grown by the extent of each present frame line (moved inwards when
+    /// `inner`), without the shadow.
+    TfrxRect ObjectRectWithFrame(const TfrxView& view, bool inner) const;
+    /// "q", the drop shadow, the present lines (bottom, left, top, right), "Q"; nothing for a
+    /// frame without shadow and lines.
+    void WriteFrame(const TfrxFrame& frame, const TfrxRect& rect);
+    /// One side's stroke (twice for a double line); nothing for clNone or a width below 0.01.
+    void WriteFrameLine(const TfrxFrameLine& line, TfrxFrameType side, const TfrxRect& rect);
+    /// The view's fill: brush (with its hatch), gradient or glass.
+    void WriteFill(const TfrxView& view);
+    /// Lines 8 pixels apart in the brush style's directions, clipped to the view's shape.
+    void WriteHatch(const TfrxView& view, TColor color, TBrushStyle style);
+    /// The path operands of the view's shape, without painting.
+    void WriteShapePath(const TfrxView& view);
+    /// A shape view: fill and outline, or the stroke of a diagonal.
+    void WriteShape(const TfrxShapeView& shape);
+
 protected:
     /// Computes the view's rectangle texts and hands it to the writer of its kind.
     virtual void ExportViewObject(TfrxView& view);
@@ -212,6 +242,8 @@ private:
     void WriteXRefAndTrailer(int catalog, int info);
     TfrxCustomIOTransport* Transport();
     void Init();
+    void WriteGradientRun(long double x1, long double y1, long double dx, long double dy, long double extentPx,
+                          TColor start, TColor end, int n);
 
     bool FCompressed = true, FEmbeddedFonts = false, FEmbedProt = false, FPrintOpt = false;
     bool FOutline = false, FBackground = false, FTags = true, FProtection = false;
@@ -254,6 +286,8 @@ private:
     int FFirstNextId = 1;
     int FCurrentPageNo = 0, FCurrentPageIndex = 0;
     AnsiString FstLeft, FstTop, FstRight, FstBottom, FstRect;
+    TPDFColorCache FColorCache;
+    long double FGradientSpan = 0;
 };
 
 } // namespace vgl
