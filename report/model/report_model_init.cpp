@@ -8,8 +8,10 @@
 #include "report/foundation/gui_thread.h"
 #include "report/foundation/report_variables.h"
 #include "report/foundation/resource_strings.h"
+#include "report/model/bands.h"
 #include "report/model/io_transport.h"
 #include "report/model/report.h"
+#include "report/model/report_page.h"
 
 namespace vgl {
 
@@ -27,7 +29,15 @@ bool& Initialized() {
 
 // The report classes read by name from stored templates; later classes join this list.
 const std::vector<TClass>& ReportClasses() {
-    static const std::vector<TClass> classes = {&TfrxReport::StaticClassInfo()};
+    static const std::vector<TClass> classes = [] {
+        std::vector<TClass> list = {&TfrxReport::StaticClassInfo()};
+        list.push_back(&TfrxReportPage::StaticClassInfo());
+        list.push_back(&TfrxDialogPage::StaticClassInfo());
+        for (TClass band : BandClasses())
+            list.push_back(band);
+        list.push_back(&TfrxSubreport::StaticClassInfo());
+        return list;
+    }();
     return classes;
 }
 
