@@ -1,0 +1,433 @@
+#include "report/model/memo_view.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/canvas.h"
+#include "platform/graphics/label_fonts.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/reflection.h"
+#include "report/foundation/initialization.h"
+#include "report/model/report.h"
+#include "report/model/report_model_init.h"
+#include "script/engine/initialization.h"
+#include "tests/report/model/model_test_support.h"
+#include "tests/report/model/service_doubles.h"
+
+namespace vgl {
+namespace {
+
+class MemoViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InitializeReportFoundation();
+        InitializeScriptEngine();
+        InitializeReportModel();
+        RegisterLabelFonts();
+        if (!GetClass(u"TfrxMemoView")) {
+            RegisterClass(&TfrxMemoView::StaticClassInfo());
+            FRegistered = true;
+        }
+        FDoubles = std::make_unique<test::TServiceDoubles>();
+    }
+    static void TearDownTestSuite() {
+        FDoubles.reset();
+        if (FRegistered)
+            UnRegisterClass(&TfrxMemoView::StaticClassInfo());
+        FRegistered = false;
+    }
+    static inline std::unique_ptr<test::TServiceDoubles> FDoubles;
+    static inline bool FRegistered = false;
+};
+using MemoViewLayoutTest = MemoViewTest;
+
+// A report whose expression values come from its OnGetValue event (the direct lookup).
+struct MemoReport {
+    MemoReport() {
+        report.OnGetValue = [this](const String& name, Variant& value) {
+            ++calls;
+            names.push_back(name);
+            auto it = values.find(name);
+            if (it != values.end())
+                value = it->second;
+        };
+        memo = new TfrxMemoView(&report);
+        memo->SetParent(&report);
+        memo->SetBounds(10, 20, 200, 40);
+    }
+    /// The memo's text after one print cycle's GetData.
+    String Print(const String& text) {
+        memo->SetText(text);
+        memo->BeforePrint();
+        memo->GetData();
+        String r = memo->Text();
+        memo->AfterPrint();
+        return r;
+    }
+    TfrxReport report;
+    TfrxMemoView* memo = nullptr;
+    std::map<String, Variant> values;
+    int calls = 0;
+    std::vector<String> names;
+};
+
+TEST_F(MemoViewTest, DefaultsAndPropertyRules) {
+    TfrxMemoView m(nullptr);
+    EXPECT_TRUE(m.AllowExpressions());
+    EXPECT_EQ(m.ExpressionDelimiters(), u"[,]");
+    EXPECT_EQ(m.GapX(), 2);
+    EXPECT_EQ(m.GapY(), 1);
+    EXPECT_EQ(m.LineSpacing(), 2);
+    EXPECT_TRUE(m.WordWrap());
+    EXPECT_TRUE(m.Wysiwyg());
+    EXPECT_TRUE(m.Clipped());
+    EXPECT_TRUE(m.ParentFont());
+    EXPECT_FALSE(m.frComponentStyle().Contains(csDefaultDiff));
+    EXPECT_TRUE(m.frComponentStyle().Contains(csHandlesNestedProperties));
+    EXPECT_EQ(m.Formats()->Count(), 0);
+    m.DisplayFormat();
+    EXPECT_EQ(m.Formats()->Count(), 1);
+
+    const std::vector<std::pair<int, std::pair<int, int>>> rotations = {
+        {-90, {-90, 270}}, {450, {90, 90}}, {360, {0, 0}}, {-450, {-90, 270}}, {180, {180, 180}}};
+    for (const auto& [set, expected] : rotations) {
+        m.SetRotation(set);
+        EXPECT_EQ(m.Rotation(), expected.first) << set;
+        EXPECT_EQ(m.ReducedAngle(), expected.second) << set;
+    }
+
+    m.SetUnderlinesTextMode(ulmUnderlinesText);
+    m.SetUnderlines(true);
+    EXPECT_EQ(m.UnderlinesTextMode(), ulmUnderlinesText);
+    m.SetUnderlines(false);
+    EXPECT_EQ(m.UnderlinesTextMode(), ulmNone);
+    m.SetUnderlines(true);
+    EXPECT_EQ(m.UnderlinesTextMode(), ulmUnderlinesAll);
+
+    m.MirrorContent(TfrxMirrorControlModes{mcmRTLContent, mcmBTTContent, mcmRTLSpecial});
+    EXPECT_EQ(m.HAlign(), haRight);
+    EXPECT_EQ(m.VAlign(), vaBottom);
+    EXPECT_TRUE(m.RTLReading());
+}
+
+TEST_F(MemoViewTest, ExpressionsFormatsAndDelimiters) {
+    MemoReport r;
+    r.values = {{u"a", Variant(1)},
+                {u"b", Variant(u"B")},
+                {u"c", Variant(2.5)},
+                {u"d", Variant(3)},
+                {u"x]y", Variant(u"quoted")},
+                {u"t", Variant(true)},
+                {u"f", Variant(false)},
+                {u"z", Variant(0)},
+                {u"zs", Variant(u"0")},
+                {u"n", Variant(1234.5)},
+                {u"'x]y'", Variant(u"quoted")},
+                {u"a #n(x)", Variant(u"whole")},
+                {u"len('x]y') + len(\"]\")", Variant(4)}};
+    struct Case {
+        String text, delimiters;
+        std::vector<std::pair<TfrxFormatKind, String>> formats;
+        String expected;
+    };
+    const std::vector<Case> cases = {
+        {u"plain text", u"[,]", {}, u"plain text\r\n"},
+        {u"[a]-[b]", u"[,]", {}, u"1-B\r\n"},
+        // two expressions with two formats: each its own
+        {u"[c] [c]", u"[,]", {{fkNumeric, u"%2.2f"}, {fkNumeric, u"0.000"}}, u"2.50 2.500\r\n"},
+        // four expressions with two formats: the second serves the rest
+        {u"[c] [c] [c] [c]", u"[,]", {{fkNumeric, u"%2.2f"}, {fkNumeric, u"0"}}, u"2.50 3 3 3\r\n"},
+        // two-character delimiters are found and removed whole
+        {u"x<%a%>y<%b%>", u"<%,%>", {}, u"x1yB\r\n"},
+        // an unclosed bracket is no expression: the text stays as written
+        {u"a [bc", u"[,]", {}, u"a [bc\r\n"},
+        // inline formats
+        {u"[c #n%2,2f]", u"[,]", {}, u"2,50\r\n"},
+        {u"[t #bNo,Yes] [f #bNo,Yes]", u"[,]", {}, u"Yes No\r\n"},
+        // a ')' in the format part makes the whole content the expression
+        {u"[a #n(x)]", u"[,]", {}, u"whole\r\n"},
+        {u"[TotalPages#] [CopyName#]", u"[,]", {}, u"[TotalPages#] [CopyName#]\r\n"},
+        {u"[n #n%2.2n]", u"[,]", {}, u"1,234.50\r\n"},
+    };
+    for (const Case& c : cases) {
+        r.memo->SetExpressionDelimiters(c.delimiters);
+        r.memo->Formats()->Clear();
+        for (const auto& [kind, fs] : c.formats) {
+            auto* f = static_cast<TfrxFormat*>(r.memo->Formats()->Add());
+            f->Kind = kind;
+            f->FormatStr = fs;
+        }
+        EXPECT_EQ(r.Print(c.text), c.expected) << StringToUtf8(c.text);
+        EXPECT_EQ(r.memo->Text(), c.text + u"\r\n") << "the template text comes back after printing";
+    }
+
+    // a closing bracket inside a quoted string does not end the expression
+    r.names.clear();
+    r.Print(u"<[len('x]y') + len(\"]\")]>");
+    ASSERT_FALSE(r.names.empty());
+    EXPECT_EQ(r.names.front(), u"len('x]y') + len(\"]\")");
+
+    // HideZeros: a numeric zero prints empty, a text zero stays
+    r.memo->Formats()->Clear();
+    r.memo->SetHideZeros(true);
+    EXPECT_EQ(r.Print(u"<[z]>"), u"<>\r\n");
+    EXPECT_EQ(r.Print(u"<[zs]>"), u"<0>\r\n");
+    r.memo->SetHideZeros(false);
+
+    // AllowExpressions False: the text prints exactly as set, the report is not asked
+    r.memo->SetAllowExpressions(false);
+    const int before = r.calls;
+    EXPECT_EQ(r.Print(u"[a] [b"), u"[a] [b\r\n");
+    EXPECT_EQ(r.calls, before);
+}
+
+TEST_F(MemoViewTest, FormatDataRules) {
+    TfrxMemoView m(nullptr);
+    TfrxFormat* f = m.DisplayFormat();
+    EXPECT_EQ(m.FormatData(Null()), u"");
+    EXPECT_EQ(m.FormatData(Variant(12)), u"12");
+    f->Kind = fkBoolean;
+    f->FormatStr = u"False,True";
+    EXPECT_EQ(m.FormatData(Variant(true)), u"True");
+    EXPECT_EQ(m.FormatData(Variant(7)), u"False");
+    EXPECT_EQ(m.FormatData(Null()), u"");
+    // only the last locale decimal separator changes; thousands are replaced everywhere
+    f->Kind = fkNumeric;
+    f->FormatStr = u"#,##0.00";
+    f->DecimalSeparator = u",";
+    f->ThousandSeparator = u".";
+    EXPECT_EQ(m.FormatData(Variant(1234567.891)), u"1.234.567,89");
+    // a value the format cannot take prints as plain text
+    f->FormatStr = u"%d";
+    EXPECT_EQ(m.FormatData(Variant(u"abc")), u"abc");
+    f->Kind = fkDateTime;
+    f->FormatStr = u"yyyy-mm-dd";
+    EXPECT_EQ(m.FormatData(Variant::FromDate(EncodeDate(2024, 2, 29))), u"2024-02-29");
+}
+
+TEST_F(MemoViewTest, HighlightsAndSuppressRepeated) {
+    MemoReport r;
+    r.values = {{u"yes", Variant(true)}, {u"no", Variant(false)}};
+    auto add = [&](const String& cond, TColor color) {
+        auto* h = static_cast<TfrxHighlight*>(r.memo->Highlights()->Add());
+        h->SetCondition(cond);
+        h->SetColor(color);
+        h->Font()->SetColor(color);
+        return h;
+    };
+    add(u"no", clRed);
+    add(u"yes", clGreen);
+    add(u"yes", clBlue);
+    r.memo->SetColor(clWhite);
+    r.memo->SetText(u"x");
+    r.memo->BeforePrint();
+    r.memo->GetData();
+    EXPECT_EQ(r.memo->Color(), clGreen) << "only the first true condition applies";
+    EXPECT_EQ(r.memo->Font().GetColor(), clGreen);
+    EXPECT_TRUE(r.memo->HighlightActivated());
+    r.memo->AfterPrint();
+    EXPECT_EQ(r.memo->Color(), clWhite);
+    EXPECT_EQ(r.memo->Font().GetColor(), clBlack);
+    EXPECT_TRUE(r.memo->ParentFont());
+    EXPECT_TRUE(r.memo->Visible());
+
+    r.memo->Highlights()->Clear();
+    r.memo->SetSuppressRepeated(true);
+    EXPECT_EQ(r.Print(u"same"), u"same\r\n");
+    EXPECT_EQ(r.Print(u"same"), u"");
+    EXPECT_EQ(r.Print(u"other"), u"other\r\n");
+    r.memo->ResetSuppress();
+    EXPECT_EQ(r.Print(u"other"), u"other\r\n");
+}
+
+TEST_F(MemoViewTest, DiffTextAndParagraphBreaks) {
+    TfrxMemoView ref(nullptr), m(nullptr);
+    m.SetText(u"one line");
+    EXPECT_EQ(m.DiffText(), u" u=\"one line\"");
+    m.SetText(u"a<b\r\n\"c\"\r\nlast");
+    EXPECT_EQ(m.DiffText(), u" u=\"a&#60;b&#13;&#10;&#34;c&#34;&#13;&#10;last\"");
+    m.Memo().Clear();
+    EXPECT_EQ(m.DiffText(), u" u=\"\"");
+
+    m.SetText(u"x");
+    m.SetGapX(3);
+    m.SetHAlign(haCenter);
+    m.SetRotation(-90);
+    m.SetFirstParaBreak(false);
+    m.SetLastParaBreak(true);
+    const String first = m.Diff(&ref);
+    EXPECT_NE(first.find(u" GapX=\"3\""), String::npos) << StringToUtf8(first);
+    EXPECT_NE(first.find(u" HAlign=\"2\""), String::npos);
+    EXPECT_NE(first.find(u" Rotation=\"-90\""), String::npos);
+    EXPECT_EQ(first.find(u"FirstParaBreak"), String::npos);
+    EXPECT_NE(first.find(u" LastParaBreak=\"1\""), String::npos);
+    // the break moves to the start of the next part
+    EXPECT_TRUE(m.FirstParaBreak());
+    EXPECT_FALSE(m.LastParaBreak());
+    const String second = m.Diff(&ref);
+    EXPECT_NE(second.find(u" FirstParaBreak=\"1\""), String::npos);
+    EXPECT_EQ(second.find(u"LastParaBreak"), String::npos);
+}
+
+TEST_F(MemoViewTest, StorageRoundTrip) {
+    TfrxMemoView m(nullptr);
+    m.SetName(u"Memo1");
+    m.SetText(u"line 1\r\nline 2");
+    m.SetAllowExpressions(false);
+    m.SetAutoWidth(true);
+    m.SetRotation(-90);
+    m.SetGapY(-6);
+    m.SetHAlign(haRight);
+    m.DisplayFormat()->Kind = fkNumeric;
+    std::string one = test::Saved(m, false);
+    EXPECT_EQ(test::XmlLint(one), "");
+    EXPECT_EQ(one.find("Formats"), std::string::npos) << one;
+    static_cast<TfrxFormat*>(m.Formats()->Add())->FormatStr = u"%d";
+    const std::string two = test::Saved(m, false);
+    EXPECT_NE(two.find("<Formats"), std::string::npos) << two;
+
+    TfrxMemoView back(nullptr);
+    TMemoryStream in;
+    in.WriteBuffer(two.data(), std::int64_t(two.size()));
+    in.SetPosition(0);
+    back.LoadFromStream(in);
+    EXPECT_EQ(back.Text(), u"line 1\r\nline 2\r\n");
+    EXPECT_FALSE(back.AllowExpressions());
+    EXPECT_TRUE(back.AutoWidth());
+    EXPECT_EQ(back.Rotation(), -90);
+    EXPECT_EQ(back.GapY(), -6);
+    EXPECT_EQ(back.HAlign(), haRight);
+    ASSERT_EQ(back.Formats()->Count(), 2);
+    EXPECT_EQ(back.Formats()->Items(0)->Kind, fkNumeric);
+    EXPECT_EQ(back.Formats()->Items(1)->FormatStr, u"%d");
+}
+
+// ---- Layout ---------------------------------------------------------------------------------
+
+TEST_F(MemoViewLayoutTest, GapSumsAndTextRect) {
+    TfrxMemoView m(nullptr);
+    m.SetBounds(10, 20, 100, 30);
+    EXPECT_EQ(m.GetTextGapWidth(), 4);
+    m.Frame()->SetTyp(TfrxFrameTypes{ftLeft, ftRight, ftTop, ftBottom});
+    m.Frame()->SetWidth(3);
+    EXPECT_EQ(m.GetTextGapWidth(), 6.5L);
+    EXPECT_EQ(m.GetTextGapHeight(), 2 + 1 + 1.5L);
+    const TRect r = m.CalcTextRect(1, 1, 0, 0);
+    // left 10 + 2 + rnd(1) ; top 20 + 1 + rnd(1); right 110 - rnd(1.5) - 2 + 1; bottom 50 - 2 - 1 + 1
+    EXPECT_EQ(r.Left, 13);
+    EXPECT_EQ(r.Top, 22);
+    EXPECT_EQ(r.Right, 107);
+    EXPECT_EQ(r.Bottom, 48);
+    const TRect s = m.CalcTextRect(2, 2, 5, 7);
+    EXPECT_EQ(s.Left, 5 + 20 + 4 + 2);
+    EXPECT_EQ(s.Top, 7 + 40 + 2 + 2);
+}
+
+TEST_F(MemoViewLayoutTest, CalcWidthIsLayoutWidthPlusGaps) {
+    TfrxMemoView m(nullptr);
+    m.SetBounds(0, 0, 300, 40);
+    m.Font().SetName(u"Arial");
+    m.Font().SetSize(12);
+    m.SetText(u"Parcel 123");
+    TfrxDrawText& dt = frxDrawText();
+    long double layoutWidth = 0, layoutHeight = 0;
+    {
+        TfrxDrawTextLock lock(dt);
+        dt.SetFont(m.Font());
+        dt.SetOptions(true, false, false, false, true, true, 0);
+        dt.SetGaps(0, 0, 2);
+        const TRect big{0, 0, 10000, 10000};
+        dt.SetDimensions(1, 1, 1, big, big);
+        dt.SetText(m.Memo());
+        layoutHeight = dt.CalcHeight();
+        dt.SetText(m.Memo());
+        layoutWidth = dt.CalcWidth();
+    }
+    ASSERT_GT(layoutWidth, 10);
+    EXPECT_EQ(m.CalcWidth(), std::nearbyint(layoutWidth + 4));
+    // Rotation 90 swaps the measures; -90 measures as horizontal text
+    m.SetBounds(0, 0, 40, 300);
+    m.SetRotation(90);
+    EXPECT_EQ(m.CalcHeight(), std::nearbyint(layoutWidth + 2));
+    EXPECT_EQ(m.CalcWidth(), std::nearbyint(layoutHeight + 4));
+    m.SetRotation(-90);
+    EXPECT_EQ(m.CalcWidth(), std::nearbyint(layoutWidth + 4));
+}
+
+TEST_F(MemoViewLayoutTest, AutoWidthKeepsTheAlignedEdge) {
+    auto bitmap = std::make_unique<TBitmap>(400, 100);
+    TCanvas canvas(bitmap.get());
+    for (TfrxHAlign align : {haLeft, haRight, haCenter}) {
+        TfrxMemoView m(nullptr);
+        m.SetBounds(50, 10, 300, 30);
+        m.SetText(u"Auto");
+        m.SetAutoWidth(true);
+        m.SetHAlign(align);
+        const long double expected = m.CalcWidth();
+        m.Draw(canvas, 1, 1, 0, 0);
+        EXPECT_NEAR(m.Width(), expected, 1) << int(align);
+        if (align == haLeft)
+            EXPECT_EQ(m.Left(), 50);
+        else if (align == haRight)
+            EXPECT_NEAR(m.Left() + m.Width(), 350, 1e-9);
+        else
+            EXPECT_NEAR(m.Left() + m.Width() / 2, 200, 1e-9);
+    }
+}
+
+TEST_F(MemoViewLayoutTest, DrawPartCutsTheText) {
+    TfrxMemoView m(nullptr);
+    m.SetBounds(0, 0, 200, 100);
+    m.SetText(u"one\r\ntwo\r\nthree\r\nfour");
+    // not a single line fits: the whole height comes back and all text stays for the next part
+    m.SetHeight(3);
+    m.InitPart();
+    EXPECT_EQ(m.DrawPart(), 3);
+    EXPECT_EQ(m.PartMemo(), u"one\r\ntwo\r\nthree\r\nfour\r\n");
+
+    // two lines exactly fill the area: 0.0001 + 2 x GapY
+    TfrxDrawText& dt = frxDrawText();
+    long double lineHeight = 0;
+    {
+        TfrxDrawTextLock lock(dt);
+        dt.SetFont(m.Font());
+        dt.SetGaps(0, 0, 2);
+        lineHeight = dt.LineHeight();
+    }
+    m.SetText(u"one\r\ntwo\r\nthree\r\nfour");
+    // text area height = Height - 2 x GapY + 1
+    m.SetHeight(2 * lineHeight + 2 - 1);
+    m.InitPart();
+    const long double left = m.DrawPart();
+    if (std::fabs(2 * lineHeight - std::round(2 * lineHeight)) < 1e-9) {
+        EXPECT_NEAR(left, 0.0001 + 2, 1e-9);
+    } else {
+        EXPECT_GE(left, 2);
+    }
+    EXPECT_EQ(m.Text(), u"one\r\ntwo\r\n");
+    EXPECT_EQ(m.PartMemo().substr(0, 5), u"three");
+}
+
+TEST_F(MemoViewLayoutTest, VectorCanvasSkipsFillAndFrameAndTheLayoutForgetsIt) {
+    TfrxMemoView m(nullptr);
+    m.SetBounds(0, 0, 80, 30);
+    m.SetColor(clRed);
+    m.Frame()->SetTyp(TfrxFrameTypes{ftLeft, ftRight, ftTop, ftBottom});
+    m.SetText(u"");
+    auto vc = m.GetVectorCanvas();
+    ASSERT_TRUE(vc);
+    EXPECT_EQ(frxDrawText().VC(), nullptr);
+
+    auto bitmap = std::make_unique<TBitmap>(100, 50);
+    TCanvas canvas(bitmap.get());
+    canvas.Brush().SetData({clWhite, bsSolid});
+    canvas.FillRect(Rect(0, 0, 100, 50));
+    m.Draw(canvas, 1, 1, 0, 0);
+    EXPECT_EQ(canvas.GetPixel(40, 15), clRed) << "the fill is drawn on a plain canvas";
+}
+
+} // namespace
+} // namespace vgl
