@@ -22,6 +22,9 @@ void AddEmbeddedGrammar(const char16_t* name) {
 
 void InitializeScriptEngine() {
     AddEmbeddedGrammar(u"DoveziVorude");
+    AddEmbeddedGrammar(u"D++Evuzez");
+    AddEmbeddedGrammar(u"VadorAvarov");
+    AddEmbeddedGrammar(u"JScript");
     fsInitializeRTTIModuleClasses();
 }
 

@@ -1,0 +1,252 @@
+// The D++Evuzez, VadorAvarov and JScript grammars: their definitions, the IL they give and
+// programs run in them.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/resources.h"
+#include "platform/rtl/streams.h"
+#include "platform/rtl/sysutils.h"
+#include "script/engine/il_parser.h"
+#include "script/engine/initialization.h"
+#include "script/engine/script.h"
+#include "script_test_helpers.h"
+
+namespace vgl {
+namespace {
+
+void StartEngine() {
+    static const bool initialized = (InitializeScriptEngine(), true);
+    (void)initialized;
+}
+
+TEST(ScriptLanguages, GrammarLint) {
+    StartEngine();
+    struct Case {
+        const char16_t* Name;
+        int Keywords;
+        int Errors;
+        int Types;
+    };
+    for (const Case& c :
+         {Case{u"D++Evuzez", 19, 18, 5}, Case{u"VadorAvarov", 40, 28, 1}, Case{u"JScript", 22, 17, 0}}) {
+        SCOPED_TRACE(StringToUtf8(c.Name));
+        const auto bytes = FindResource(c.Name, u"XML");
+        ASSERT_TRUE(bytes);
+        const std::string xml(reinterpret_cast<const char*>(bytes->data()), bytes->size());
+        EXPECT_TRUE(test::XmllintAccepts(xml));
+
+        TfsXMLDocument doc;
+        TMemoryStream stream;
+        stream.WriteBuffer(xml.data(), std::int64_t(xml.size()));
+        stream.SetPosition(0);
+        doc.LoadFromStream(stream);
+        TfsXMLItem* root = doc.Root();
+        EXPECT_EQ(root->GetProp(u"text"), c.Name);
+        TfsXMLItem* parser = root->Items(root->Find(u"parser"));
+        TfsXMLItem* keywords = parser->Items(parser->Find(u"keywords"));
+        TfsXMLItem* errors = parser->Items(parser->Find(u"errors"));
+        EXPECT_EQ(keywords->Count(), c.Keywords);
+        EXPECT_EQ(errors->Count(), c.Errors);
+        EXPECT_EQ(errors->Items(errors->Find(u"err20"))->GetProp(u"text"), u"'>' expected");
+        ASSERT_GE(root->Find(u"types"), 0);
+        EXPECT_EQ(root->Items(root->Find(u"types"))->Count(), c.Types);
+        EXPECT_GE(root->Find(u"program"), 0);
+
+        const std::vector<String> vocabulary = {u"char",     u"keyword",      u"ident",    u"number", u"string",
+                                                u"frstring", u"eol",          u"sequence", u"switch", u"optionalswitch",
+                                                u"loop",     u"optionalloop", u"optional"};
+        std::function<void(const TfsXMLItem&)> check = [&](const TfsXMLItem& e) {
+            const String err = e.GetProp(u"err");
+            if (!err.empty()) {
+                EXPECT_GE(errors->Find(err), 0) << StringToUtf8(err);
+            }
+            for (int i = 0; i < e.Count(); ++i) {
+                const TfsXMLItem& child = *e.Items(i);
+                if (std::find(vocabulary.begin(), vocabulary.end(), child.Name()) == vocabulary.end()) {
+                    EXPECT_GE(root->Find(child.Name()), 0) << "no rule " << StringToUtf8(child.Name());
+                }
+                check(child);
+            }
+        };
+        for (int i = 0; i < root->Count(); ++i) {
+            const String& name = root->Items(i)->Name();
+            if (name != u"parser" && name != u"types")
+                check(*root->Items(i));
+        }
+    }
+}
+
+// One compile of `source` in `language` to IL.
+struct Compiled {
+    bool Ok = false;
+    String ErrorMsg;
+    String ErrorPos;
+    std::string IL;
+};
+
+Compiled CompileIL(const String& source, const String& language) {
+    StartEngine();
+    TfsScript script(nullptr);
+    TfsILParser parser(&script);
+    parser.SelectLanguage(language);
+    Compiled c;
+    c.Ok = parser.MakeILScript(source);
+    c.ErrorMsg = script.ErrorMsg;
+    c.ErrorPos = script.ErrorPos;
+    if (c.Ok)
+        c.IL = test::SaveXml(parser.ILScript());
+    return c;
+}
+
+TEST(ScriptLanguages, Shapes) {
+    struct Case {
+        const char16_t* Language;
+        const char16_t* Source;
+        std::vector<std::pair<const char*, const char*>> Checks;
+    };
+    const Case cases[] = {
+        {u"D++Evuzez", u"{}", {{"count(/program/compoundstmt)", "1"}, {"count(/program/compoundstmt/*)", "0"}}},
+        {u"D++Evuzez",
+         u"int i = 0; {}",
+         {{"name(/program/var/*[1])", "type"},
+          {"string(/program/var/type/@text)", "int"},
+          {"name(/program/var/*[2])", "ident"},
+          {"string(/program/var/ident/@text)", "i"},
+          {"name(/program/var/*[3])", "init"},
+          {"string(/program/types/int/@type)", "integer"}}},
+        {u"D++Evuzez",
+         u"{ if (1) x = 1; If(1); }",
+         {{"count(//ifstmt)", "1"}, {"string(/program/compoundstmt/callstmt/dsgn/node/@text)", "If"}}},
+        {u"D++Evuzez",
+         u"{ s = \"a\\\"b\"; }",
+         {{"string(/program/compoundstmt/assignstmt/expr/string/@text)", "'a\"b'"}}},
+        {u"D++Evuzez",
+         u"{ if (a == 1 && !b) x += 2; else y++; for (i = 0, j = 1; i < 3; i++) {} }",
+         {{"string(//ifstmt/expr/op[1]/@text)", "="},
+          {"string(//ifstmt/expr/op[2]/@text)", "and"},
+          {"string(//ifstmt/expr/op[3]/@text)", "not"},
+          {"string(//thenstmt/assignstmt/modificator/@text)", "+"},
+          {"string(//elsestmt/callstmt/modificator/@text)", "+"},
+          {"count(//cppforstmt/compoundstmt[1]/assignstmt)", "2"}}},
+        {u"VadorAvarov",
+         u"x = 1\r\nLog(x)\r\n",
+         {{"count(/program/compoundstmt)", "1"},
+          {"name(/program/compoundstmt/*[1])", "assignstmt"},
+          {"name(/program/compoundstmt/*[2])", "callstmt"}}},
+        {u"VadorAvarov", u"x = 1 : y = 2\r\n", {{"count(/program/compoundstmt/assignstmt)", "2"}}},
+        {u"VadorAvarov",
+         u"If a = 1 Then\r\nx = 1\r\nElseIf a = 2 Then\r\nx = 2\r\nElseIf a = 3 Then\r\nx = 3\r\nElse\r\nx = 4\r\n"
+         u"End If\r\n",
+         {{"count(//ifstmt)", "3"},
+          {"count(/program/compoundstmt/ifstmt/elsestmt/ifstmt/elsestmt/ifstmt)", "1"},
+          {"string(/program/compoundstmt/ifstmt/elsestmt/ifstmt/elsestmt/ifstmt/elsestmt/compoundstmt/assignstmt/"
+           "expr/number/@text)",
+           "4"}}},
+        {u"VadorAvarov",
+         u"s = \"a\" & x \\ 2\r\n",
+         {{"string(//expr/op[1]/@text)", "strcat"}, {"string(//expr/op[2]/@text)", "div"}}},
+        {u"JScript", u"x = 1", {{"count(/program/compoundstmt/assignstmt)", "1"}}},
+        {u"JScript",
+         u"function f(a, &b) { return a; }",
+         {{"count(/program/compoundstmt/function/parameters/var)", "2"},
+          {"count(/program/compoundstmt/function/parameters/var[2]/varparam)", "1"},
+          {"count(/program/compoundstmt/function/parameters/var[1]/varparam)", "0"},
+          {"name(/program/compoundstmt/function/compoundstmt/*[last()])", "return"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(StringToUtf8(c.Source));
+        const Compiled r = CompileIL(c.Source, c.Language);
+        ASSERT_TRUE(r.Ok) << StringToUtf8(r.ErrorMsg) << " at " << StringToUtf8(r.ErrorPos);
+        EXPECT_TRUE(test::XmllintAccepts(r.IL)) << r.IL;
+        for (const auto& [expr, expected] : c.Checks)
+            EXPECT_EQ(test::XPath(r.IL, expr), expected) << expr << "\n" << r.IL;
+    }
+}
+
+TEST(ScriptLanguages, BareLineFeeds) {
+    // The walker sees line ends only as CR: a bare LF is a blank.
+    const Compiled lf = CompileIL(u"x = 1\ny = 2\n", u"VadorAvarov");
+    EXPECT_FALSE(lf.Ok);
+    EXPECT_EQ(lf.ErrorMsg, u"End of line expected");
+    // "If" with a capital is no keyword in the case-sensitive D++Evuzez: a call, then a stray x.
+    const Compiled capital = CompileIL(u"{ If (1) x = 1; }", u"D++Evuzez");
+    EXPECT_FALSE(capital.Ok);
+    EXPECT_EQ(capital.ErrorMsg, u"';' expected");
+}
+
+// A script with the built-in library and a host procedure Log.
+struct RunScript {
+    explicit RunScript(const String& language) : Script(nullptr) {
+        StartEngine();
+        Script.AddRTTI();
+        Script.MainProg = true;
+        Script.SyntaxType = language;
+        Script.AddMethod(u"procedure Log(Value: Variant)",
+                         TfsCallMethodEvent([this](TObject*, TClass, const String&, Variant& params) {
+                             Logged += (Logged.empty() ? u"" : u" ") + VarToStr(VarArrayGet(params, {0}));
+                             return Variant();
+                         }));
+    }
+    String Run(const String& source) {
+        Script.Lines().SetText(source);
+        if (!Script.Run())
+            return u"compile: " + Script.ErrorMsg + u" at " + Script.ErrorPos;
+        return String();
+    }
+    TfsScript Script;
+    String Logged;
+};
+
+TEST(ScriptLanguages, Runs) {
+    struct Case {
+        const char16_t* Language;
+        const char16_t* Source;
+        const char16_t* Logged;
+    };
+    const Case cases[] = {
+        {u"VadorAvarov", u"For i = 3 To 1 Step -1\nLog(i)\nNext\n", u"3 2 1"},
+        {u"VadorAvarov", u"x = 1\nLog(\"a\" & x)\nLog(7 \\ 2)\n", u"a1 3"},
+        {u"VadorAvarov", u"i = 0\nDo\ni = i + 1\nLoop While i < 3\nLog(i)\n", u"3"},
+        {u"VadorAvarov", u"i = 0\nDo\ni = i + 1\nLoop Until i >= 2\nLog(i)\n", u"2"},
+        {u"VadorAvarov", u"Function F(a)\nReturn a * 2\nEnd Function\nLog(F(4))\n", u"8"},
+        {u"VadorAvarov", u"x = 2 ' note\nIf x = 2 Then Log(\"two\")\nWhile x > 0\nx = x - 1\nWend\nLog(x)\n", u"two 0"},
+        {u"D++Evuzez", u"int i; { for (i = 0; i < 3; i++) Log(i); }", u"0 1 2"},
+        {u"D++Evuzez", u"int i = 5; { do { Log(i); i--; } while (i > 3); }", u"5 4"},
+        {u"D++Evuzez", u"int f(int a) { return a + 1; } { Log(f(1)); Log(7 % 4); Log(0x10); }", u"2 3 16"},
+        {u"D++Evuzez", u"#define K 3 { int j = K; j *= 2; Log(j); }", u"6"},
+        {u"JScript", u"for (var i = 0; i < 2; i++) Log(i); var k = 0; do k++; while (k < 4); Log(k);", u"0 1 4"},
+        {u"JScript", u"function f(a, &b) { b = a; return a * 3; } var r; Log(f(2, r)); Log(r);", u"6 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(StringToUtf8(c.Source));
+        RunScript s(c.Language);
+        EXPECT_EQ(StringToUtf8(s.Run(c.Source)), "");
+        EXPECT_EQ(StringToUtf8(s.Logged), StringToUtf8(c.Logged));
+    }
+}
+
+TEST(ScriptLanguages, UndeclaredNames) {
+    RunScript vb(u"VadorAvarov");
+    EXPECT_EQ(vb.Run(u"y = 4\nLog(y)\n"), u"");
+    RunScript js(u"JScript");
+    EXPECT_EQ(js.Run(u"y = 4; Log(y);"), u"");
+    RunScript cpp(u"D++Evuzez");
+    EXPECT_NE(cpp.Run(u"{ y = 4; }"), u"");
+}
+
+TEST(ScriptLanguages, EvaluateAndLanguageLine) {
+    for (const char16_t* language : {u"DoveziVorude", u"D++Evuzez", u"VadorAvarov", u"JScript"}) {
+        SCOPED_TRACE(StringToUtf8(language));
+        RunScript s(language);
+        EXPECT_EQ(VarToStr(s.Script.Evaluate(u"1 + 2")), u"3");
+    }
+    RunScript s(u"DoveziVorude");
+    EXPECT_EQ(s.Run(u"#language VadorAvarov\nx = 1\nLog(\"a\" & x)\n"), u"");
+    EXPECT_EQ(s.Logged, u"a1");
+}
+
+} // namespace
+} // namespace vgl
