@@ -147,20 +147,21 @@ class TDMDPDLabelPrint : public TComponent {
     // (PrintLabel, PrintGeoLabel, ...) belong here; they need the report classes.
 
 private:
-    // Geometry of the templates in report pixels, read at creation by the print road.
-    long double txtRoutDestText_MaxWidth = 0;
-    long double txtRoutDestText_MinLeft = 0;
-    long double txtOptParcelRef1_Top_FR = 0;
-    long double txtOptParcelRef2_Top_FR = 0;
+    // Read and used by the print road only; kept here so that the module's state is complete.
+    // Geometry of the templates in report pixels, read at creation.
+    [[maybe_unused]] long double txtRoutDestText_MaxWidth = 0;
+    [[maybe_unused]] long double txtRoutDestText_MinLeft = 0;
+    [[maybe_unused]] long double txtOptParcelRef1_Top_FR = 0;
+    [[maybe_unused]] long double txtOptParcelRef2_Top_FR = 0;
     // While PrintShortCuts runs: lines "barcode=shortcut text" (not owned) and the current line.
-    TStrings* ShortCutList = nullptr;
-    int ShortCutListIndex = 0;
-    // Geometry of frxKombiLabel, read at creation by the print road.
-    long double KombiLeftPos = 0;
-    long double KombiMaxWidth = 0;
-    long double KombiAdrWidth = 0;
-    long double KombiASGLeft = 0;
-    long double KombiASGWidth = 0;
+    [[maybe_unused]] TStrings* ShortCutList = nullptr;
+    [[maybe_unused]] int ShortCutListIndex = 0;
+    // Geometry of frxKombiLabel, read at creation.
+    [[maybe_unused]] long double KombiLeftPos = 0;
+    [[maybe_unused]] long double KombiMaxWidth = 0;
+    [[maybe_unused]] long double KombiAdrWidth = 0;
+    [[maybe_unused]] long double KombiASGLeft = 0;
+    [[maybe_unused]] long double KombiASGWidth = 0;
 };
 
 } // namespace vgl

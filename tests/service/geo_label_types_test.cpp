@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/rtl/exceptions.h"
 #include "remoting/core/ro_attributes.h"
 #include "remoting/core/ro_exceptions.h"
 #include "remoting/core/ro_type_registry.h"
@@ -281,6 +282,9 @@ TEST_F(ServiceTypes, ResultArrayRefusesWrongIndexes) {
     EXPECT_EQ(message([&] { array.SetItems(2, nullptr); }), u"Array index out of bounds (2).");
     EXPECT_EQ(message([&] { array.Delete(2); }), u"Invalid index 2");
     EXPECT_EQ(message([&] { array.Delete(-1); }), u"Invalid index -1");
+    // A stored object that is no result is refused (and freed with the refused holder).
+    EXPECT_THROW(array.SetItemRef(0, std::make_unique<CountedCountry>()), EInvalidCast);
+    EXPECT_EQ(CountedCountry::Live, 0);
     EXPECT_EQ(array.Count(), 2);
     EXPECT_EQ(CountedResult::Live, 2);
     array.Clear();
