@@ -10,6 +10,7 @@
 #include "report/foundation/resource_strings.h"
 #include "report/model/bands.h"
 #include "report/model/io_transport.h"
+#include "report/model/picture_view.h"
 #include "report/model/report.h"
 #include "report/model/report_page.h"
 
@@ -36,6 +37,8 @@ const std::vector<TClass>& ReportClasses() {
         for (TClass band : BandClasses())
             list.push_back(band);
         list.push_back(&TfrxSubreport::StaticClassInfo());
+        list.push_back(&TfrxPictureView::StaticClassInfo());
+        list.push_back(&TfrxDigitalSignatureView::StaticClassInfo());
         return list;
     }();
     return classes;

@@ -1,0 +1,173 @@
+#include "report/model/picture_view.h"
+
+#include <new>
+
+#include "platform/graphics/canvas.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/streams.h"
+#include "platform/rtl/sysutils.h"
+#include "report/foundation/resource_strings.h"
+
+namespace vgl {
+
+VGL_DEFINE_ENUM(TPDFSignatureKind, u"skInvisible", u"skVisible", u"skEmpty")
+
+VGL_DEFINE_CLASS(TfrxPictureView) {
+    b.Property(u"Cursor", &TfrxView::Cursor, &TfrxView::SetCursor).Default(0);
+    b.IndexedProperty(u"AutoSize", fgdAutoSize, &TfrxPictureView::GetPictureProp, &TfrxPictureView::SetPictureProp)
+        .Default(false);
+    b.IndexedProperty(u"Center", fgdCenter, &TfrxPictureView::GetPictureProp, &TfrxPictureView::SetPictureProp)
+        .Default(false);
+    b.Property(u"DataField", &TfrxView::DataField, &TfrxView::SetDataField);
+    b.Property(u"DataSetName", &TfrxView::DataSetName, &TfrxView::SetDataSetName);
+    b.Property(u"Frame", &TfrxView::Frame, &TfrxView::SetFrame);
+    b.Property(u"FileLink", &TfrxPictureView::FileLink, &TfrxPictureView::SetFileLink);
+    b.Property(u"ImageIndex", &TfrxPictureView::ImageIndex, &TfrxPictureView::SetImageIndex)
+        .Stored(&TfrxPictureView::IsImageIndexStored);
+    b.IndexedProperty(u"KeepAspectRatio", fgdKeepAspectRatio, &TfrxPictureView::GetPictureProp,
+                      &TfrxPictureView::SetPictureProp)
+        .Default(true);
+    b.Property(u"Picture", &TfrxPictureView::Picture, &TfrxPictureView::SetPicture)
+        .Stored(&TfrxPictureView::IsPictureStored);
+    b.IndexedProperty(u"Stretched", fgdStretch, &TfrxPictureView::GetPictureProp, &TfrxPictureView::SetPictureProp)
+        .Default(true);
+    b.Property(u"TagStr", &TfrxView::TagStr, &TfrxView::SetTagStr);
+    b.Property(u"URL", &TfrxView::URL, &TfrxView::SetURL).Stored(false);
+    b.IndexedProperty(u"HightQuality", fgdHiQuality, &TfrxPictureView::GetPictureProp, &TfrxPictureView::SetPictureProp)
+        .Default(false);
+    b.IndexedProperty(u"Transparent", fgdTransparent, &TfrxPictureView::GetPictureProp,
+                      &TfrxPictureView::SetPictureProp)
+        .Default(false);
+    b.Property(u"TransparentColor", &TfrxPictureView::TransparentColor, &TfrxPictureView::SetTransparentColor)
+        .Type(ColorTypeInfo())
+        .Default(clWhite);
+    b.Property(u"Color", &TfrxView::Color, &TfrxView::SetColor).Type(ColorTypeInfo());
+    b.Property(u"FillType", &TfrxView::FillType, &TfrxView::SetFillType).Default(ftBrush);
+    b.Property(u"Fill", &TfrxView::Fill, &TfrxView::SetFill);
+}
+
+TfrxPictureView::TfrxPictureView(TComponent* owner)
+    : TfrxView(owner), FPicture(std::make_unique<TPicture>()), FTransparentColor(clWhite) {
+    frComponentStyle().Exclude(csDefaultDiff);
+    FPicture->OnChange = [this](TObject*) { PictureChange(); };
+}
+
+TfrxPictureView::~TfrxPictureView() {
+    FPicture->OnChange = nullptr;
+}
+
+String TfrxPictureView::GetDescription() const {
+    return frxResourcesInstance().Get(u"obPicture");
+}
+
+bool TfrxPictureView::GetPictureProp(int index) const {
+    if (index < 0 || index > int(fgdHiQuality))
+        return false;
+    return FDrawProps.Contains(TfrxGraphicDrawProp(index));
+}
+
+void TfrxPictureView::SetPictureProp(int index, bool value) {
+    if (index < 0 || index > int(fgdHiQuality))
+        return;
+    const auto prop = TfrxGraphicDrawProp(index);
+    if (value)
+        FDrawProps.Include(prop);
+    else
+        FDrawProps.Exclude(prop);
+    if (prop == fgdAutoSize && value && !IsEmpty()) {
+        SetWidth(FPicture->GetWidth());
+        SetHeight(FPicture->GetHeight());
+    }
+}
+
+void TfrxPictureView::PictureChange() {
+    SetAutoSize(AutoSize());
+    FPictureChanged = true;
+    FImageIndex = 0;
+}
+
+bool TfrxPictureView::IsEmpty() const {
+    const TGraphic* graphic = FPicture->GetGraphic();
+    return !graphic || graphic->GetEmpty();
+}
+
+TGraphic* TfrxPictureView::GetGraphic() const {
+    return IsEmpty() ? nullptr : FPicture->GetGraphic();
+}
+
+int TfrxPictureView::GraphicWidth() const {
+    const TGraphic* graphic = GetGraphic();
+    return graphic ? graphic->GetWidth() : 0;
+}
+
+int TfrxPictureView::GraphicHeight() const {
+    const TGraphic* graphic = GetGraphic();
+    return graphic ? graphic->GetHeight() : 0;
+}
+
+std::int32_t TfrxPictureView::LoadPictureFromStream(TStream& stream, bool resetPosition) {
+    // Pictures come from files and data fields: whatever the bytes hold, a failure leaves an
+    // empty picture and the failure code, never an exception.
+    try {
+        const std::int64_t start = resetPosition ? 0 : stream.GetPosition();
+        stream.SetPosition(start);
+        const std::int64_t size = stream.GetSize() - start;
+        if (size > 0) {
+            // A stored field may begin with two words 1 and 0x0100 and the length of what follows.
+            if (size >= 8) {
+                std::uint8_t prefix[8];
+                stream.ReadBuffer(prefix, 8);
+                const std::uint32_t length = std::uint32_t(prefix[4]) | std::uint32_t(prefix[5]) << 8 |
+                                             std::uint32_t(prefix[6]) << 16 | std::uint32_t(prefix[7]) << 24;
+                const bool prefixed = prefix[0] == 1 && prefix[1] == 0 && prefix[2] == 0 && prefix[3] == 1 &&
+                                      std::int64_t(length) == stream.GetSize() - 8;
+                if (!prefixed)
+                    stream.SetPosition(start);
+            }
+            if (frxGraphicFormatsInstance().LoadFromStream(*FPicture, stream) && !IsEmpty())
+                return 0;
+        }
+    } catch (const std::exception&) {
+        // Damaged data: reported by the code below.
+    }
+    FPicture->SetGraphic(nullptr);
+    return E_INVALIDARG_CODE;
+}
+
+void TfrxPictureView::Draw(TCanvas& canvas, long double scaleX, long double scaleY, long double offsetX,
+                           long double offsetY) {
+    BeginDraw(canvas, scaleX, scaleY, offsetX, offsetY);
+    if (!DrawAsMask())
+        DrawBackground();
+    if (const TGraphic* graphic = GetGraphic()) {
+        TfrxDrawGraphicExt props;
+        props.DrawProps = FDrawProps;
+        props.TransparentColor = FTransparentColor;
+        props.Quality = IsPrinting() ? gqPrint : HightQuality() ? gqHiQuality : gqDefault;
+        frxGraphicFormatsInstance().DrawExt(props, canvas, *graphic, Rect(X(), Y(), X1(), Y1()), double(scaleX),
+                                            double(scaleY));
+    }
+    DrawFrame();
+}
+
+String TfrxPictureView::Diff(TfrxComponent* component) {
+    String s = TfrxView::Diff(component) + u" ImageIndex=\"" + IntToStr(FImageIndex) + u"\"";
+    if (Transparent())
+        s += u" Transparent=\"1\"";
+    if (FTransparentColor != clWhite)
+        s += u" TransparentColor=\"" + IntToStr(int(FTransparentColor)) + u"\"";
+    return s;
+}
+
+VGL_DEFINE_CLASS(TfrxDigitalSignatureView) {
+    b.Property(u"Kind", &TfrxDigitalSignatureView::Kind, &TfrxDigitalSignatureView::SetKind).Default(skInvisible);
+}
+
+void TfrxDigitalSignatureView::Draw(TCanvas& canvas, long double scaleX, long double scaleY, long double offsetX,
+                                    long double offsetY) {
+    if (IsDesigning() || Kind() != skInvisible)
+        TfrxPictureView::Draw(canvas, scaleX, scaleY, offsetX, offsetY);
+}
+
+} // namespace vgl

@@ -1,0 +1,101 @@
+#pragma once
+// TfrxPictureView: a picture (any format of the picture-format registry) drawn into the view's box,
+// stretched, kept in proportion, centred or at its own size by a set of draw flags.
+// TfrxDigitalSignatureView: a picture view that marks where a signature goes.
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/graphics/graphic.h"
+#include "report/foundation/graphic_formats.h"
+#include "report/model/view.h"
+
+namespace vgl {
+
+/// The failure code of LoadPictureFromStream.
+inline constexpr std::int32_t E_INVALIDARG_CODE = std::int32_t(0x80070057u);
+
+class TfrxPictureView : public TfrxView {
+    VGL_CLASS(TfrxPictureView, TfrxView)
+    /// Draw flags KeepAspectRatio, Stretch and Clip; TransparentColor clWhite.
+    explicit TfrxPictureView(TComponent* owner);
+    ~TfrxPictureView() override;
+
+    String GetDescription() const override;
+    TPicture* Picture() const { return FPicture.get(); }
+    void SetPicture(TPicture* value) { FPicture->Assign(value); }
+
+    /// The draw flag of `index` (0 AutoSize, 1 Center, 2 KeepAspectRatio, 3 Stretched,
+    /// 4 Transparent, 7 HightQuality); an index above 7 reads False and writes nothing.
+    bool GetPictureProp(int index) const;
+    void SetPictureProp(int index, bool value);
+    bool AutoSize() const { return GetPictureProp(fgdAutoSize); }
+    void SetAutoSize(bool v) { SetPictureProp(fgdAutoSize, v); }
+    bool Center() const { return GetPictureProp(fgdCenter); }
+    void SetCenter(bool v) { SetPictureProp(fgdCenter, v); }
+    bool KeepAspectRatio() const { return GetPictureProp(fgdKeepAspectRatio); }
+    void SetKeepAspectRatio(bool v) { SetPictureProp(fgdKeepAspectRatio, v); }
+    bool Stretched() const { return GetPictureProp(fgdStretch); }
+    void SetStretched(bool v) { SetPictureProp(fgdStretch, v); }
+    bool Transparent() const { return GetPictureProp(fgdTransparent); }
+    void SetTransparent(bool v) { SetPictureProp(fgdTransparent, v); }
+    bool HightQuality() const { return GetPictureProp(fgdHiQuality); }
+    void SetHightQuality(bool v) { SetPictureProp(fgdHiQuality, v); }
+    TfrxGraphicDrawProps DrawProps() const { return FDrawProps; }
+
+    TColor TransparentColor() const { return FTransparentColor; }
+    void SetTransparentColor(TColor v) { FTransparentColor = v; }
+    const String& FileLink() const { return FFileLink; }
+    void SetFileLink(const String& v) { FFileLink = v; }
+    int ImageIndex() const { return FImageIndex; }
+    void SetImageIndex(int v) { FImageIndex = v; }
+    bool IsImageIndexStored = false;
+    bool IsPictureStored = true;
+    bool PictureChanged() const { return FPictureChanged; }
+    void SetPictureChanged(bool v) { FPictureChanged = v; }
+
+    /// Loads the picture from the stream (from its start with `resetPosition`), skipping the
+    /// 8-byte length prefix of stored fields; 0 on success, else E_INVALIDARG_CODE with the
+    /// picture cleared. Unreadable data never raises.
+    virtual std::int32_t LoadPictureFromStream(TStream& stream, bool resetPosition = true);
+
+    bool IsEmpty() const;
+    TGraphic* GetGraphic() const;
+    int GraphicWidth() const;
+    int GraphicHeight() const;
+
+    void Draw(TCanvas& canvas, long double scaleX, long double scaleY, long double offsetX,
+              long double offsetY) override;
+    /// The view's attributes, then ImageIndex, Transparent when set and TransparentColor when it
+    /// is not clWhite.
+    String Diff(TfrxComponent* component) override;
+
+private:
+    void PictureChange();
+
+    std::unique_ptr<TPicture> FPicture;
+    TfrxGraphicDrawProps FDrawProps{fgdKeepAspectRatio, fgdStretch, fgdClip};
+    TColor FTransparentColor;
+    String FFileLink;
+    int FImageIndex = 0;
+    bool FPictureChanged = false;
+};
+
+enum TPDFSignatureKind { skInvisible, skVisible, skEmpty };
+VGL_DECLARE_ENUM(TPDFSignatureKind);
+
+class TfrxDigitalSignatureView : public TfrxPictureView {
+    VGL_CLASS(TfrxDigitalSignatureView, TfrxPictureView)
+    explicit TfrxDigitalSignatureView(TComponent* owner) : TfrxPictureView(owner) {}
+    /// The signature's text is the component's Description.
+    TPDFSignatureKind Kind() const { return FKind; }
+    void SetKind(TPDFSignatureKind v) { FKind = v; }
+    /// Drawn only while designing or when the signature is not invisible.
+    void Draw(TCanvas& canvas, long double scaleX, long double scaleY, long double offsetX,
+              long double offsetY) override;
+
+private:
+    TPDFSignatureKind FKind = skInvisible;
+};
+
+} // namespace vgl
