@@ -561,6 +561,51 @@ std::pair<size_t, size_t> LineEnd(StringView text, size_t from) {
     return {end, breakLength};
 }
 
+// Whether the start rule ends in an explicit end mark (a final token such as a closing '.'
+// or brace) rather than in a loop over statements: its last element, followed through rule
+// references, is no loop.
+bool EndsInEndMark(const TfsGrammarElement& program) {
+    const TfsGrammarElement* last = &program;
+    for (int steps = 0; steps < 64; ++steps) {
+        if (last->Kind == TfsGrammarElement::RuleRef) {
+            if (!last->Ref)
+                return true;
+            last = last->Ref;
+            continue;
+        }
+        if ((last->Kind == TfsGrammarElement::Rule || last->Kind == TfsGrammarElement::Sequence) &&
+            !last->Children.empty()) {
+            last = last->Children.back().get();
+            continue;
+        }
+        break;
+    }
+    return last->Kind != TfsGrammarElement::Loop && last->Kind != TfsGrammarElement::OptionalLoop;
+}
+
+// The text of the grammar's error `name`; "Statement expected" when the grammar has none.
+String GrammarErrorText(const TfsXMLItem* root, const String& name) {
+    if (const int p = root ? root->Find(u"parser") : -1; p >= 0) {
+        const TfsXMLItem* parser = root->Items(p);
+        if (const int e = parser->Find(u"errors"); e >= 0) {
+            const TfsXMLItem* errors = parser->Items(e);
+            if (const int at = errors->Find(name); at >= 0)
+                return errors->Items(at)->GetProp(u"text");
+        }
+    }
+    return u"Statement expected";
+}
+
+// Skips blanks, comments and line ends from `from`; whether that reaches the end of the text.
+// The parser is left at the first other character.
+bool OnlyFillerFrom(TfsParser& parser, int from, size_t textSize) {
+    parser.SetPosition(from);
+    while (parser.GetEOL()) {
+    }
+    parser.SkipSpaces();
+    return parser.Position() > int(textSize);
+}
+
 } // namespace
 
 bool TfsILParser::MakeILScript(const String& text) {
@@ -582,7 +627,20 @@ bool TfsILParser::MakeILScript(const String& text) {
         if (!FPrepared || !FPrepared->Program)
             RaiseInvalidLanguage();
         FParser->SetPosition(start);
-        const bool walked = walk.Walk(*FPrepared->Program);
+        bool walked = walk.Walk(*FPrepared->Program);
+        // A program that is a loop over statements stops at the first text that starts no
+        // statement; that text is an error rather than ignored. A start rule with an end mark
+        // keeps ignoring what follows it, so notes may come after the end.
+        if (!walk.Aborted && walk.ErrorMsg.empty() && !EndsInEndMark(*FPrepared->Program)) {
+            if (!OnlyFillerFrom(*FParser, walked ? FParser->Position() : start, text.size())) {
+                walk.ErrorMsg = GrammarErrorText(FRoot, u"err3");
+                walk.ErrorPos = FParser->GetXYPosition();
+                walked = false;
+            } else if (!walked) {
+                walk.Lines.clear();
+                walked = true;
+            }
+        }
         if (walk.Aborted) {
             walk.ErrorMsg = walk.AbortMsg;
             walk.ErrorPos = walk.AbortPos;

@@ -177,6 +177,49 @@ TEST(ScriptLanguages, BareLineFeeds) {
     EXPECT_EQ(capital.ErrorMsg, u"';' expected");
 }
 
+TEST(ScriptLanguages, LeftoverText) {
+    // Text where no statement starts fails with the grammar's err3 at that text; filler is fine.
+    struct Case {
+        const char16_t* Language;
+        const char16_t* Source;
+        const char16_t* ErrorMsg; // empty: compiles
+        const char16_t* ErrorPos;
+    };
+    const Case cases[] = {
+        {u"VadorAvarov", u"x = 1\r\nEnd If\r\ny = 2\r\n", u"End of line expected", u"2:1"},
+        {u"VadorAvarov", u"x = 1\r\n  )\r\n", u"End of line expected", u"2:3"},
+        {u"VadorAvarov", u")", u"End of line expected", u"1:1"},
+        {u"JScript", u"x = 1;\r\n) y = 2;", u"Statement expected", u"2:1"},
+        {u"JScript", u"x = 1; }", u"Statement expected", u"1:8"},
+        {u"VadorAvarov", u"", u"", u""},
+        {u"VadorAvarov", u"\r\n  ' note\r\n\r\n", u"", u""},
+        {u"VadorAvarov", u"x = 1\r\n' last note", u"", u""},
+        {u"JScript", u"  // note\r\n/* block */\r\n", u"", u""},
+        {u"JScript", u"x = 1; // note", u"", u""},
+        // An end mark ends the program: notes may follow it.
+        {u"DoveziVorude", u"begin end. ) any notes", u"", u""},
+        {u"D++Evuzez", u"{ } ) any notes", u"", u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(StringToUtf8(c.Source));
+        const Compiled r = CompileIL(c.Source, c.Language);
+        EXPECT_EQ(r.Ok, c.ErrorMsg[0] == 0);
+        EXPECT_EQ(StringToUtf8(r.ErrorMsg), StringToUtf8(c.ErrorMsg));
+        EXPECT_EQ(StringToUtf8(r.ErrorPos), StringToUtf8(c.ErrorPos));
+        if (r.Ok)
+            EXPECT_TRUE(test::XmllintAccepts(r.IL));
+    }
+    // An empty program runs.
+    for (const char16_t* language : {u"VadorAvarov", u"JScript"}) {
+        TfsScript script(nullptr);
+        script.SyntaxType = language;
+        script.Lines().SetText(u"' a\n");
+        if (String(language) == u"JScript")
+            script.Lines().SetText(u"// a\n");
+        EXPECT_TRUE(script.Run()) << StringToUtf8(script.ErrorMsg);
+    }
+}
+
 // A script with the built-in library and a host procedure Log.
 struct RunScript {
     explicit RunScript(const String& language) : Script(nullptr) {
