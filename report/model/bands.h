@@ -67,6 +67,9 @@ class TfrxBand : public TfrxReportComponent {
     TfrxFrame* Frame() const { return FFrame.get(); }
     void SetFrame(TfrxFrame* value) { FFrame->Assign(value); }
 
+    /// The memo that paints the band's background under its objects while the band prints
+    /// (CreateFillMemo / DisposeFillMemo, memo_view.h); owned by the band.
+    TfrxComponent* FillMemo = nullptr;
     bool AllowSplit = false;
     bool KeepChild = false;
     String OutlineText;

@@ -15,6 +15,7 @@
 #include "report/foundation/xml_escaping.h"
 #include "report/foundation/xml_item.h"
 #include "report/foundation/xml_serializer.h"
+#include "report/model/bands.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
 
@@ -138,6 +139,9 @@ TfrxCustomMemoView::TfrxCustomMemoView(TComponent* owner)
 }
 
 TfrxCustomMemoView::~TfrxCustomMemoView() {
+    // A band's fill memo freed by anything else than DisposeFillMemo leaves no link behind.
+    if (auto* band = dynamic_cast<TfrxBand*>(Parent()); band && band->FillMemo == this)
+        band->FillMemo = nullptr;
     if (FFlowTo)
         FFlowTo->RemoveFreeNotification(this);
 }
@@ -762,6 +766,47 @@ bool TfrxCustomMemoView::ReadNestedProperty(TfrxXMLItem& item) {
         return true;
     }
     return false;
+}
+
+// ---- Band fill memo -------------------------------------------------------------------------
+
+void CreateFillMemo(TfrxBand* band) {
+    if (!band)
+        return;
+    const auto* brush = dynamic_cast<const TfrxBrushFill*>(band->Fill());
+    const bool emptyFill =
+        brush && brush->BackColor() == clNone && brush->ForeColor() == clBlack && brush->Style() == bsSolid;
+    if (emptyFill && band->Frame()->Typ().Empty())
+        return;
+    auto* memo = dynamic_cast<TfrxMemoView*>(band->FillMemo);
+    if (!memo) {
+        memo = new TfrxMemoView(band);
+        band->FillMemo = memo;
+        memo->SetAlign(baHidden);
+        // The memo goes first among the band's objects: the others leave and come back after it.
+        std::vector<TfrxComponent*> others(band->Objects().Items().begin(), band->Objects().Items().end());
+        for (TfrxComponent* c : others)
+            c->SetParent(nullptr);
+        memo->SetParent(band);
+        for (TfrxComponent* c : others)
+            c->SetParent(band);
+    }
+    memo->SetFillType(band->FillType());
+    memo->SetFill(band->Fill());
+    memo->SetFrame(band->Frame());
+    const TfrxFillGaps& gap = *band->FillGap();
+    memo->SetHeight(band->Height() - gap.Top() - gap.Bottom());
+    memo->SetWidth(band->Width() - gap.Left() - gap.Right());
+    memo->SetTop(gap.Top());
+    memo->SetLeft(gap.Left());
+}
+
+void DisposeFillMemo(TfrxBand* band) {
+    if (!band || !band->FillMemo)
+        return;
+    // The band owns the memo; freeing it takes it out of the band's objects and its owner.
+    std::unique_ptr<TfrxComponent> memo(band->FillMemo);
+    band->FillMemo = nullptr;
 }
 
 } // namespace vgl

@@ -244,4 +244,14 @@ class TfrxSysMemoView : public TfrxCustomMemoView {
     String GetDescription() const override;
 };
 
+class TfrxBand;
+
+/// Gives a band with a background (a fill other than the empty brush, or frame sides) a memo
+/// owned by the band that takes its fill, fill type and frame, covers the band less its fill
+/// gaps and lies first among its objects, so that it is output under them. Nothing for none or
+/// an empty background.
+void CreateFillMemo(TfrxBand* band);
+/// Frees the band's fill memo, if any.
+void DisposeFillMemo(TfrxBand* band);
+
 } // namespace vgl

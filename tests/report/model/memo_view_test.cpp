@@ -3,14 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <map>
+#include <thread>
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/label_fonts.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/reflection.h"
+#include "platform/rtl/sysutils.h"
 #include "report/foundation/initialization.h"
+#include "report/model/bands.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/initialization.h"
@@ -305,6 +309,50 @@ TEST_F(MemoViewTest, StorageRoundTrip) {
     EXPECT_EQ(back.Formats()->Items(1)->FormatStr, u"%d");
 }
 
+TEST_F(MemoViewTest, BandFillMemo) {
+    TfrxPageHeader band(nullptr);
+    band.SetBounds(0, 0, 700, 40);
+    auto* child = new TfrxMemoView(&band);
+    child->SetParent(&band);
+    CreateFillMemo(nullptr);
+    CreateFillMemo(&band);
+    EXPECT_EQ(band.FillMemo, nullptr) << "the default brush without frame sides is no background";
+    EXPECT_EQ(band.Objects().Count(), 1);
+
+    static_cast<TfrxBrushFill*>(band.Fill())->SetBackColor(cl3DLight);
+    band.FillGap()->SetLeft(3);
+    band.FillGap()->SetTop(2);
+    band.FillGap()->SetRight(5);
+    band.FillGap()->SetBottom(4);
+    band.Frame()->SetTyp(TfrxFrameTypes{ftBottom});
+    CreateFillMemo(&band);
+    auto* fill = dynamic_cast<TfrxMemoView*>(band.FillMemo);
+    ASSERT_NE(fill, nullptr);
+    ASSERT_EQ(band.Objects().Count(), 2);
+    EXPECT_EQ(band.Objects()[0], fill);
+    EXPECT_EQ(band.Objects()[1], child);
+    EXPECT_EQ(fill->GetAlign(), baHidden);
+    EXPECT_EQ(fill->Parent(), &band);
+    EXPECT_EQ(fill->Color(), cl3DLight);
+    EXPECT_EQ(fill->Frame()->Typ(), TfrxFrameTypes{ftBottom});
+    EXPECT_EQ(fill->Left(), 3);
+    EXPECT_EQ(fill->Top(), 2);
+    EXPECT_EQ(fill->Width(), 692);
+    EXPECT_EQ(fill->Height(), 34);
+    CreateFillMemo(&band);
+    EXPECT_EQ(band.FillMemo, fill) << "made once";
+    EXPECT_EQ(band.Objects().Count(), 2);
+    DisposeFillMemo(&band);
+    EXPECT_EQ(band.FillMemo, nullptr);
+    DisposeFillMemo(&band);
+    ASSERT_EQ(band.Objects().Count(), 1);
+    EXPECT_EQ(band.Objects()[0], child);
+    // a fill memo freed with the band's objects leaves no link behind
+    CreateFillMemo(&band);
+    band.Clear();
+    EXPECT_EQ(band.FillMemo, nullptr);
+}
+
 // ---- Layout ---------------------------------------------------------------------------------
 
 TEST_F(MemoViewLayoutTest, GapSumsAndTextRect) {
@@ -427,6 +475,61 @@ TEST_F(MemoViewLayoutTest, VectorCanvasSkipsFillAndFrameAndTheLayoutForgetsIt) {
     canvas.FillRect(Rect(0, 0, 100, 50));
     m.Draw(canvas, 1, 1, 0, 0);
     EXPECT_EQ(canvas.GetPixel(40, 15), clRed) << "the fill is drawn on a plain canvas";
+}
+
+TEST_F(MemoViewLayoutTest, CalcWidthMatchesTheFontsAdvanceTable) {
+    // The expected widths come from the font files' advance tables (memo_width_expected.py).
+    std::ifstream in(VGL_TEST_DATA_DIR "/memo_width_expected.txt");
+    ASSERT_TRUE(in) << "memo_width_expected.txt";
+    std::string text;
+    std::getline(in, text);
+    int bold = 0, size = 0, expected = 0, cases = 0;
+    while (in >> bold >> size >> expected) {
+        TfrxMemoView m(nullptr);
+        m.SetBounds(0, 0, 50, 30);
+        m.Font().SetName(u"Arial Narrow");
+        m.Font().SetSize(size);
+        m.Font().SetStyle(bold ? TFontStyles{fsBold} : TFontStyles{});
+        m.SetText(Utf8ToString(text));
+        EXPECT_EQ(m.CalcWidth(), expected) << bold << " " << size;
+        ++cases;
+    }
+    EXPECT_EQ(cases, 6);
+}
+
+TEST_F(MemoViewLayoutTest, EightReportsDrawAutoWidthMemosAtOnce) {
+    // Each thread draws AutoWidth memos of its own report; the widths and positions must be the
+    // ones a single thread gets.
+    auto run = [](int seed) {
+        TfrxReport report;
+        std::vector<long double> out;
+        auto bitmap = std::make_unique<TBitmap>(300, 60);
+        TCanvas canvas(bitmap.get());
+        for (int i = 0; i < 20; ++i) {
+            auto* m = new TfrxMemoView(&report);
+            m->SetParent(&report);
+            m->SetBounds(100, 10, 50, 30);
+            m->Font().SetName(u"Arial Narrow");
+            m->Font().SetSize(8 + (seed + i) % 10);
+            m->SetAutoWidth(true);
+            m->SetHAlign(TfrxHAlign(i % 3));
+            m->SetRotation(i % 4 == 3 ? -90 : 0);
+            m->SetText(u"Track " + IntToStr(seed * 1000 + i));
+            m->Draw(canvas, 1, 1, 0, 0);
+            out.push_back(m->Left());
+            out.push_back(m->Width());
+        }
+        return out;
+    };
+    std::vector<std::vector<long double>> sequential, parallel(8);
+    for (int t = 0; t < 8; ++t)
+        sequential.push_back(run(t));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] { parallel[t] = run(t); });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(parallel, sequential);
 }
 
 } // namespace
