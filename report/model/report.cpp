@@ -2,6 +2,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/file_utils.h"
+#include "platform/rtl/format.h"
 #include "platform/rtl/ini_files.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
@@ -10,6 +11,7 @@
 #include "report/foundation/draw_text.h"
 #include "report/foundation/printers.h"
 #include "report/foundation/resource_strings.h"
+#include "report/model/data_set.h"
 #include "report/model/report_commands.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/script.h"
@@ -60,6 +62,9 @@ TfrxReport::TfrxReport(TComponent* owner) : TfrxComponent(owner) {
     FEngine->SetPreviewPages(FPreviewPagesList->Current());
     FDrillState.SetSorted(true);
     FCommandManager = std::make_unique<TfrxDelayedCommandManager>();
+    FDataSets = std::make_unique<TfrxReportDataSets>(this);
+    FEnabledDataSets = std::make_unique<TfrxReportDataSets>(this);
+    frComponentStyle().Include(csHandlesNestedProperties);
     Clear();
 }
 
@@ -74,6 +79,8 @@ TfrxReport::~TfrxReport() {
 }
 
 void TfrxReport::Clear() {
+    FDataSets->Clear();
+    FEnabledDataSets->Clear();
     TfrxComponent::Clear();
     FIsScriptObjectsAdded = false;
     FVariables.Clear();
@@ -263,6 +270,12 @@ void TfrxReport::Notification(TComponent* component, TOperation operation) {
         FPreview = nullptr;
     if (component == FDesigner)
         FDesigner = nullptr;
+    // A data set being freed leaves both lists (only its address is compared: it is half gone).
+    for (TfrxReportDataSets* list : {FDataSets.get(), FEnabledDataSets.get()})
+        if (list)
+            for (int i = list->Count() - 1; i >= 0; --i)
+                if (static_cast<TComponent*>(list->Items(i)->DataSet()) == component)
+                    list->Delete(i);
 }
 
 bool TfrxReport::PrepareReport(bool clearLastReport) {
@@ -287,6 +300,14 @@ bool TfrxReport::RunPreparation(bool clearLastReport) {
         FPreview->Init(this, PreviewPages());
     FErrors.Clear();
     FTerminated = false;
+    for (int i = 0; i < FDataSets->Count(); ++i)
+        if (!FDataSets->Items(i)->DataSet())
+            FErrors.Add(Format(ResourceText(u"clDSNotExist"), {FDataSets->Items(i)->DataSetName()}));
+    if (FErrors.Count() > 0) {
+        ReportErrorMessage(FEngineOptions->NewSilentMode(),
+                           frxResourcesInstance().Get(u"clErrors") + u"\r\n" + FErrors.Text());
+        return false;
+    }
 
     std::unique_ptr<TStream> saved;
     String tempFile;
@@ -316,10 +337,6 @@ bool TfrxReport::RunPreparation(bool clearLastReport) {
             return;
         restored = true;
         const String errors = FErrors.Text();
-        // The report's own storage of its variables comes later; until then they are carried
-        // across the reload here, so that a run does not lose them.
-        TfrxVariables variables;
-        variables.Assign(&FVariables);
         saved->SetPosition(0);
         FReloading = true;
         FPreparing = false;
@@ -330,7 +347,6 @@ bool TfrxReport::RunPreparation(bool clearLastReport) {
             });
             LoadFromStream(*saved);
         }
-        FVariables.Assign(&variables);
         FReportOptions->SetPassword(password);
         FPrintOptions->SetSplicingLine(splicingLine);
         FPrintOptions->SetDuplex(duplex);

@@ -17,6 +17,7 @@
 #include "platform/rtl/variant.h"
 #include "report/foundation/report_variables.h"
 #include "report/model/report_component.h"
+#include "report/model/report_datasets.h"
 #include "report/model/report_options.h"
 #include "report/model/report_services.h"
 
@@ -30,6 +31,7 @@ class TfrxDrawText;
 class TfrxDelayedCommandManager;
 class TfrxCustomDesigner;
 class TfrxCustomPreview;
+class TfrxDataSet;
 
 /// What a progress event reports.
 enum TfrxProgressType { ptRunning, ptExporting, ptPrinting };
@@ -96,6 +98,53 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     /// The name of the object being processed; it prefixes expression errors.
     const String& CurObject() const { return FCurObject; }
     void SetCurObject(const String& value) { FCurObject = value; }
+
+    // ---- Data sets -------------------------------------------------------------------------
+    /// The data sets the template lists, and those enabled for a run.
+    TfrxReportDataSets& DataSets() const { return *FDataSets; }
+    TfrxReportDataSets& EnabledDataSets() const { return *FEnabledDataSets; }
+    /// The data set named `name`: with UseGlobalDataSetList from the global list (see
+    /// FindGlobalDataSet), else the first data set of the report's tree with that user name
+    /// (case-insensitive); `dataSet` when none matches, none for an empty name.
+    TfrxDataSet* FindDataSet(TfrxDataSet* dataSet, const String& name) const;
+    /// The data set of DataSets().Find(alias), or none.
+    TfrxDataSet* GetDataset(const String& alias) const;
+    /// Empty for none; the user name of a listed data set; else the resource text "clDSNotIncl".
+    String GetAlias(const TfrxDataSet* dataSet) const;
+    /// Splits `Alias."Field"` at the first `."`: the data set of the alias and the field without
+    /// its last character; none and empty without that pair.
+    void GetDatasetAndField(const String& complexName, TfrxDataSet*& dataSet, String& field) const;
+    /// The user names of the listed data sets that have one, each with its data set; `onlyDB`
+    /// leaves user data sets out.
+    void GetDataSetList(TStringList& list, bool onlyDB = false) const;
+    /// The global list with UseGlobalDataSetList, else the enabled data sets.
+    void GetActiveDataSetList(TStringList& list) const;
+    /// The first object named `name`; while loading without the global list, else the enabled
+    /// data set named by the part after the last ".".
+    TComponent* FindObject(StringView name) const override;
+    using TfrxComponent::FindObject;
+
+    // ---- Storage ---------------------------------------------------------------------------
+    /// Reads a template in the report's XML storage: the report is cleared and read, a data page
+    /// is made when it has none, the data-set list is repaired, and the options that belong to
+    /// the program (IniFile, ShowProgress, StoreInDFM, OldStyleProgress, most engine and
+    /// preview options) keep their values from before the load. Problems go to Errors and one
+    /// report by the silent mode. Queued while an action runs.
+    void LoadFromStream(TStream& stream) override;
+    /// Writes the XML document of the report with its data-set list, variables and styles. The
+    /// password is stored lowered by 10 per code unit; a password whose lowered form cannot be
+    /// stored (a code unit that becomes NUL or a surrogate pair split by it) raises Exception.
+    void SaveToStream(TStream& stream, bool saveChildren = true, bool saveDefaultValues = false,
+                      bool streaming = false) override;
+    /// Makes a data page "Data" the first child when the report has none, moving the report's
+    /// dialog components (data sets) onto it at Left 60, 124, ... and Top 20.
+    void CheckDataPage();
+    /// True for an empty password or one equal to PrevPassword or HiddenPassword; otherwise (no
+    /// dialog exists to ask) "Invalid password" goes to Errors, is reported by the silent mode,
+    /// and the result is False.
+    bool CheckPassword();
+    void WriteNestedProperties(TfrxXMLItem& item, TPersistent* ancestor) override;
+    bool ReadNestedProperty(TfrxXMLItem& item) override;
 
     // ---- Options ---------------------------------------------------------------------------
     TfrxEngineOptions* EngineOptions() const override { return FEngineOptions.get(); }
@@ -293,6 +342,11 @@ private:
     bool FIsScriptObjectsAdded = false;
     bool FPreparing = false;
     std::unique_ptr<TfrxDelayedCommandManager> FCommandManager;
+    std::unique_ptr<TfrxReportDataSets> FDataSets;
+    std::unique_ptr<TfrxReportDataSets> FEnabledDataSets;
+    /// The data-set entries after a load: a stored name is looked up, and without the global
+    /// list an enabled data set of the same name takes the entry.
+    void RepairDataSets();
     /// Report variables whose values are being evaluated, innermost last (cycle detection).
     std::vector<String> FVariableChain;
 };

@@ -9,6 +9,8 @@
 #include "report/foundation/report_variables.h"
 #include "report/foundation/resource_strings.h"
 #include "report/model/bands.h"
+#include "report/model/data_page.h"
+#include "report/model/data_set.h"
 #include "report/model/io_transport.h"
 #include "report/model/picture_view.h"
 #include "report/model/report.h"
@@ -39,6 +41,8 @@ const std::vector<TClass>& ReportClasses() {
         list.push_back(&TfrxSubreport::StaticClassInfo());
         list.push_back(&TfrxPictureView::StaticClassInfo());
         list.push_back(&TfrxDigitalSignatureView::StaticClassInfo());
+        list.push_back(&TfrxDataPage::StaticClassInfo());
+        list.push_back(&TfrxUserDataSet::StaticClassInfo());
         return list;
     }();
     return classes;

@@ -1,0 +1,302 @@
+// The report's XML storage, its data-set list and the checks made after loading.
+
+#include <memory>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/format.h"
+#include "platform/rtl/scope_guard.h"
+#include "platform/rtl/streams.h"
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/ustring.h"
+#include "report/foundation/resource_strings.h"
+#include "report/foundation/utilities.h"
+#include "report/foundation/xml_document.h"
+#include "report/foundation/xml_item.h"
+#include "report/model/data_page.h"
+#include "report/model/data_set.h"
+#include "report/model/report.h"
+#include "report/model/report_commands.h"
+
+namespace vgl {
+
+namespace {
+
+String ResourceText(const String& name) {
+    return frxResourcesInstance().Get(name);
+}
+
+/// The stored form of a password: every code unit lowered by 10. A form the XML writer cannot
+/// keep (a NUL, or surrogates no longer paired) would make a template that never opens again.
+String LowerPassword(const String& password) {
+    String result(password.size(), u'\0');
+    for (size_t i = 0; i < password.size(); ++i)
+        result[i] = Char(char16_t(password[i] - 10));
+    for (size_t i = 0; i < result.size(); ++i) {
+        const char16_t c = result[i];
+        bool bad = c == 0;
+        if (IsHighSurrogate(c))
+            bad = i + 1 >= result.size() || !IsLowSurrogate(result[i + 1]) || (++i, false);
+        else if (IsLowSurrogate(c))
+            bad = true;
+        if (bad)
+            throw Exception(u"The report password cannot be stored: one of its characters has no stored form");
+    }
+    return result;
+}
+
+String RaisePassword(const String& stored) {
+    String result(stored);
+    for (Char& c : result)
+        c = Char(char16_t(c + 10));
+    return result;
+}
+
+} // namespace
+
+// ---- Data sets --------------------------------------------------------------------------------
+
+TfrxDataSet* TfrxReport::FindDataSet(TfrxDataSet* dataSet, const String& name) const {
+    if (name.empty())
+        return nullptr;
+    if (FEngineOptions->UseGlobalDataSetList())
+        return FindGlobalDataSet(dataSet, name, const_cast<TfrxReport*>(this));
+    for (TfrxComponent* object : const_cast<TfrxReport*>(this)->AllObjects())
+        if (auto* ds = dynamic_cast<TfrxDataSet*>(object); ds && AnsiSameText(ds->UserName(), name))
+            return ds;
+    return dataSet;
+}
+
+TfrxDataSet* TfrxReport::GetDataset(const String& alias) const {
+    const TfrxDataSetItem* item = FDataSets->Find(alias);
+    return item ? item->DataSet() : nullptr;
+}
+
+String TfrxReport::GetAlias(const TfrxDataSet* dataSet) const {
+    if (!dataSet)
+        return {};
+    if (FDataSets->Find(dataSet))
+        return dataSet->UserName();
+    return ResourceText(u"clDSNotIncl");
+}
+
+void TfrxReport::GetDatasetAndField(const String& complexName, TfrxDataSet*& dataSet, String& field) const {
+    dataSet = nullptr;
+    field.clear();
+    const size_t at = complexName.find(u".\"");
+    if (at == String::npos)
+        return;
+    dataSet = GetDataset(complexName.substr(0, at));
+    field = complexName.substr(at + 2);
+    if (!field.empty())
+        field.pop_back();
+}
+
+void TfrxReport::GetDataSetList(TStringList& list, bool onlyDB) const {
+    list.Clear();
+    for (int i = 0; i < FDataSets->Count(); ++i) {
+        TfrxDataSet* ds = FDataSets->Items(i)->DataSet();
+        if (!ds || (onlyDB && dynamic_cast<TfrxUserDataSet*>(ds)))
+            continue;
+        list.AddObject(ds->UserName(), ds);
+    }
+}
+
+void TfrxReport::GetActiveDataSetList(TStringList& list) const {
+    if (FEngineOptions->UseGlobalDataSetList()) {
+        GetGlobalDataSetList(list);
+        return;
+    }
+    list.Clear();
+    for (int i = 0; i < FEnabledDataSets->Count(); ++i)
+        if (TfrxDataSet* ds = FEnabledDataSets->Items(i)->DataSet())
+            list.AddObject(ds->UserName(), ds);
+}
+
+TComponent* TfrxReport::FindObject(StringView name) const {
+    if (TComponent* found = TfrxComponent::FindObject(String(name)))
+        return found;
+    if (!IsLoading() || FEngineOptions->UseGlobalDataSetList() || FEnabledDataSets->Count() == 0)
+        return nullptr;
+    const size_t dot = name.rfind(u'.');
+    const String dataSetName(dot == StringView::npos ? name : name.substr(dot + 1));
+    const TfrxDataSetItem* item = FEnabledDataSets->Find(dataSetName);
+    return item ? item->DataSet() : nullptr;
+}
+
+void TfrxReport::RepairDataSets() {
+    // The stored entries hold names: they take their data sets now that the tree is read.
+    for (int i = 0; i < FDataSets->Count(); ++i) {
+        TfrxDataSetItem* item = FDataSets->Items(i);
+        if (!item->DataSet() && !item->DataSetName().empty())
+            item->SetDataSetName(item->DataSetName());
+    }
+    if (FEngineOptions->UseGlobalDataSetList())
+        return;
+    std::vector<TfrxDataSet*> kept;
+    for (int i = 0; i < FDataSets->Count(); ++i) {
+        TfrxDataSet* ds = FDataSets->Items(i)->DataSet();
+        if (!ds)
+            continue;
+        const TfrxDataSetItem* enabled = FEnabledDataSets->Find(ds->UserName());
+        if (enabled && enabled->DataSet()->Enabled())
+            kept.push_back(enabled->DataSet());
+        else if (!ds->Owner() || InheritsFromClassName(ds->Owner(), u"TfrxComponent"))
+            kept.push_back(ds);
+    }
+    FDataSets->Clear();
+    for (TfrxDataSet* ds : kept)
+        FDataSets->Add(ds);
+}
+
+// ---- Nested items -----------------------------------------------------------------------------
+
+void TfrxReport::WriteNestedProperties(TfrxXMLItem& item, TPersistent*) {
+    if (FDataSets->Count() > 0) {
+        TfrxXMLItem& list = *item.Add(u"Datasets");
+        TfrxXMLSerializer serializer;
+        for (int i = 0; i < FDataSets->Count(); ++i)
+            list.Add(u"item")->SetText(serializer.ObjToXML(FDataSets->Items(i)));
+    }
+    if (FVariables.Count() > 0)
+        FVariables.SaveToXMLItem(*item.Add(u"Variables"));
+}
+
+bool TfrxReport::ReadNestedProperty(TfrxXMLItem& item) {
+    const bool oldFormat = FXMLSerializer && FXMLSerializer->OldFormat;
+    if (SameText(item.Name(), u"Datasets")) {
+        FDataSets->Clear();
+        TfrxXMLSerializer serializer;
+        serializer.OldFormat = oldFormat;
+        for (int i = 0; i < item.Count(); ++i) {
+            TfrxXMLItem& child = *item.Items(i);
+            if (SameText(child.Name(), u"item"))
+                serializer.XMLToObj(child.Text(), *FDataSets->TCollection::Add());
+        }
+        for (int i = 0; i < serializer.Errors().Count(); ++i)
+            FErrors.Add(serializer.Errors().Get(i));
+        return true;
+    }
+    if (SameText(item.Name(), u"Variables")) {
+        FVariables.LoadFromXMLItem(item, oldFormat);
+        return true;
+    }
+    return false;
+}
+
+// ---- Loading and saving -----------------------------------------------------------------------
+
+void TfrxReport::LoadFromStream(TStream& stream) {
+    if (IsReportActionRunning()) {
+        FCommandManager->AddCommand(std::make_shared<TfrxLoadFromStreamCommand>(this, stream));
+        return;
+    }
+    FErrors.Clear();
+    FReportOptions->SetPassword(FReportOptions->HiddenPassword());
+
+    // What belongs to the program rather than to the template.
+    TfrxEngineOptions engine;
+    FEngineOptions->SetPrintIfEmpty(true);
+    engine.Assign(FEngineOptions.get());
+    engine.AssignThreadProps(FEngineOptions.get());
+    TfrxPreviewOptions preview;
+    preview.Assign(FPreviewOptions.get());
+    const String iniFile = FIniFile;
+    TfrxCustomPreview* attached = FPreview;
+    const bool oldStyleProgress = FOldStyleProgress, showProgress = FShowProgress, storeInDFM = FStoreInDFM;
+
+    const auto restoreOptions = [&] {
+        const bool convertNulls = FEngineOptions->ConvertNulls(), ignoreDevByZero = FEngineOptions->IgnoreDevByZero(),
+                   ignoreExprError = FEngineOptions->IgnoreExprError(), doublePass = FEngineOptions->DoublePass(),
+                   printIfEmpty = FEngineOptions->PrintIfEmpty();
+        FEngineOptions->Assign(&engine);
+        FEngineOptions->AssignThreadProps(&engine);
+        FEngineOptions->SetConvertNulls(convertNulls);
+        FEngineOptions->SetIgnoreDevByZero(ignoreDevByZero);
+        FEngineOptions->SetIgnoreExprError(ignoreExprError);
+        FEngineOptions->SetDoublePass(doublePass);
+        FEngineOptions->SetPrintIfEmpty(printIfEmpty);
+        const bool outlineVisible = FPreviewOptions->OutlineVisible(), outlineExpand = FPreviewOptions->OutlineExpand(),
+                   thumbnailVisible = FPreviewOptions->ThumbnailVisible();
+        const int outlineWidth = FPreviewOptions->OutlineWidth(), pagesInCache = FPreviewOptions->PagesInCache();
+        FPreviewOptions->Assign(&preview);
+        FPreviewOptions->SetOutlineVisible(outlineVisible);
+        FPreviewOptions->SetOutlineExpand(outlineExpand);
+        FPreviewOptions->SetThumbnailVisible(thumbnailVisible);
+        FPreviewOptions->SetOutlineWidth(outlineWidth);
+        FPreviewOptions->SetPagesInCache(pagesInCache);
+        FIniFile = iniFile;
+        FPreview = attached;
+        FOldStyleProgress = oldStyleProgress;
+        FShowProgress = showProgress;
+        FStoreInDFM = storeInDFM;
+    };
+
+    FStreamLoaded = true;
+    try {
+        TfrxComponent::LoadFromStream(stream);
+    } catch (const Exception& e) {
+        FStreamLoaded = false;
+        FErrors.Add(e.Message());
+    }
+    CheckDataPage();
+    RepairDataSets();
+    restoreOptions();
+    FReportOptions->SetPassword(RaisePassword(FReportOptions->Password()));
+
+    if (!FReportOptions->Info() && (FReloading || FEngineOptions->EnableThreadSafe() || CheckPassword())) {
+        if (FErrors.Count() > 0)
+            ReportErrorMessage(FEngineOptions->NewSilentMode(), ResourceText(u"clErrors") + u"\r\n" + FErrors.Text());
+    } else {
+        Clear();
+    }
+}
+
+void TfrxReport::SaveToStream(TStream& stream, bool saveChildren, bool saveDefaultValues, bool streaming) {
+    const String password = FReportOptions->Password();
+    FReportOptions->SetPrevPassword(password);
+    FReportOptions->SetPassword(LowerPassword(password));
+    const TScopeExit restorePassword([&] { FReportOptions->SetPassword(password); });
+    TfrxCustomPreview* attached = FPreview;
+    FPreview = nullptr;
+    const TScopeExit reattach([&] { FPreview = attached; });
+    TfrxComponent::SaveToStream(stream, saveChildren, saveDefaultValues, streaming);
+}
+
+void TfrxReport::CheckDataPage() {
+    for (TfrxComponent* child : Objects().Items())
+        if (dynamic_cast<TfrxDataPage*>(child))
+            return;
+    auto page = std::make_unique<TfrxDataPage>(this);
+    if (TfrxComponent::FindObject(String(u"Data")))
+        page->CreateUniqueName(this);
+    else
+        page->SetName(u"Data");
+    TfrxDataPage* dataPage = page.release();
+    dataPage->SetParent(this);
+    // The data page leads the pages.
+    TfrxObjectsNotifyList& list = const_cast<TfrxObjectsNotifyList&>(Objects());
+    if (list.IndexOf(dataPage) > 0) {
+        list.Extract(dataPage);
+        list.Insert(0, dataPage);
+    }
+    long double left = 60;
+    for (TfrxComponent* object : std::vector<TfrxComponent*>(AllObjects()))
+        if (dynamic_cast<TfrxDialogComponent*>(object) && object->Parent() != dataPage) {
+            object->SetParent(dataPage);
+            object->SetLeft(left);
+            object->SetTop(20);
+            left += 64;
+        }
+}
+
+bool TfrxReport::CheckPassword() {
+    const String& password = FReportOptions->Password();
+    if (password.empty() || password == FReportOptions->PrevPassword() || password == FReportOptions->HiddenPassword())
+        return true;
+    FErrors.Add(ResourceText(u"Invalid password"));
+    ReportErrorMessage(FEngineOptions->NewSilentMode(), ResourceText(u"clErrors") + u"\r\n" + FErrors.Text());
+    return false;
+}
+
+} // namespace vgl

@@ -1,0 +1,300 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/format.h"
+#include "platform/rtl/reflection.h"
+#include "platform/rtl/streams.h"
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/sysutils.h"
+#include "report/foundation/initialization.h"
+#include "report/foundation/resource_strings.h"
+#include "report/model/data_page.h"
+#include "report/model/data_set.h"
+#include "report/model/report.h"
+#include "report/model/report_model_init.h"
+#include "report/model/shape_view.h"
+#include "script/engine/initialization.h"
+#include "tests/report/model/model_test_support.h"
+#include "tests/report/model/service_doubles.h"
+
+namespace vgl {
+namespace {
+
+std::string Bytes(TMemoryStream& stream) {
+    const auto* p = reinterpret_cast<const char*>(stream.Memory());
+    return std::string(p, p + stream.GetSize());
+}
+
+std::string SaveReport(TfrxReport& report) {
+    TMemoryStream stream;
+    report.SaveToStream(stream);
+    return Bytes(stream);
+}
+
+void LoadReport(TfrxReport& report, const std::string& bytes) {
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes.data(), bytes.size());
+    stream.SetPosition(0);
+    report.LoadFromStream(stream);
+}
+
+class ReportStorageTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InitializeReportFoundation();
+        InitializeScriptEngine();
+        InitializeReportModel();
+        for (TClass cls :
+             {&TfrxDataPage::StaticClassInfo(), &TfrxUserDataSet::StaticClassInfo(), &TfrxShapeView::StaticClassInfo()})
+            if (!GetClass(cls->Name())) {
+                RegisterClass(cls);
+                FRegistered.push_back(cls);
+            }
+        FDoubles = std::make_unique<test::TServiceDoubles>();
+    }
+    static void TearDownTestSuite() {
+        FDoubles.reset();
+        for (TClass cls : FRegistered)
+            UnRegisterClass(cls);
+        FRegistered.clear();
+    }
+    static inline std::unique_ptr<test::TServiceDoubles> FDoubles;
+    static inline std::vector<TClass> FRegistered;
+
+    /// A report with a data page holding a user data set listed by the report, a page with two
+    /// shapes, and two variables.
+    static void Fill(TfrxReport& report) {
+        report.EngineOptions()->SetNewSilentMode(simSilent);
+        auto* data = new TfrxDataPage(&report);
+        data->SetParent(&report);
+        data->SetName(u"Data");
+        auto* ds = new TfrxUserDataSet(&report);
+        ds->SetParent(data);
+        ds->SetName(u"frxDataSetShortCuts");
+        ds->SetRangeEndCount(5);
+        ds->Fields()->Add(u"Shortcut");
+        ds->Fields()->Add(u"Barcode");
+        report.DataSets().Add(ds);
+        auto* page = new TfrxDataPage(&report);
+        page->SetParent(&report);
+        page->SetName(u"Page1");
+        for (int i = 0; i < 2; ++i) {
+            auto* shape = new TfrxShapeView(&report);
+            shape->SetParent(page);
+            shape->SetName(u"Shape" + IntToStr(i + 1));
+            shape->SetBounds(10 + i * 20, 5, 30.5, 12);
+        }
+        report.Variables().SetVariable(u"Route", Variant(u"'R1'"));
+        report.Variables().SetVariable(u"Count", Variant(3));
+    }
+};
+
+TEST_F(ReportStorageTest, SaveLoadSaveIsByteIdentical) {
+    TfrxReport report;
+    Fill(report);
+    const std::string first = SaveReport(report);
+    EXPECT_TRUE(first.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\"?>")) << first;
+    EXPECT_EQ(test::XmlLint(first), "");
+    EXPECT_NE(first.find("<Datasets>"), std::string::npos) << first;
+    EXPECT_NE(first.find("<Variables>"), std::string::npos) << first;
+
+    TfrxReport copy;
+    copy.EngineOptions()->SetNewSilentMode(simSilent);
+    LoadReport(copy, first);
+    EXPECT_EQ(copy.Errors().Text(), u"");
+    EXPECT_EQ(SaveReport(copy), first);
+    ASSERT_EQ(copy.DataSets().Count(), 1);
+    auto* ds = dynamic_cast<TfrxUserDataSet*>(copy.DataSets().Items(0)->DataSet());
+    ASSERT_NE(ds, nullptr);
+    EXPECT_EQ(ds->Owner(), &copy);
+    EXPECT_EQ(ds->Fields()->Count(), 2);
+    EXPECT_EQ(copy.Variables().Count(), 2);
+    EXPECT_EQ(copy.GetAlias(ds), u"frxDataSetShortCuts");
+    EXPECT_EQ(copy.GetDataset(u"FRXDATASETSHORTCUTS"), ds);
+}
+
+TEST_F(ReportStorageTest, EmptyListsAreNotWrittenAndLoadEmpty) {
+    TfrxReport report;
+    report.Variables().SetVariable(u"Gone", Variant(1));
+    TfrxUserDataSet external(nullptr);
+    external.SetUserName(u"External");
+    report.DataSets().Add(&external);
+    const std::string withLists = SaveReport(report);
+    report.Variables().Clear();
+    report.DataSets().Clear();
+    const std::string saved = SaveReport(report);
+    EXPECT_EQ(saved.find("Variables"), std::string::npos);
+    EXPECT_EQ(saved.find("Datasets"), std::string::npos);
+    TfrxReport copy;
+    LoadReport(copy, withLists);
+    EXPECT_EQ(copy.Variables().Count(), 1);
+    LoadReport(copy, saved);
+    EXPECT_EQ(copy.Variables().Count(), 0);
+    EXPECT_EQ(copy.DataSets().Count(), 0);
+}
+
+TEST_F(ReportStorageTest, DataPageIsAddedAndDataSetsMoveOntoIt) {
+    TfrxReport report;
+    for (int i = 0; i < 2; ++i) {
+        auto* ds = new TfrxUserDataSet(&report);
+        ds->SetParent(&report);
+        ds->SetName(u"Set" + IntToStr(i));
+    }
+    const std::string saved = SaveReport(report);
+    TfrxReport copy;
+    LoadReport(copy, saved);
+    ASSERT_GE(copy.PagesCount(), 1);
+    auto* page = dynamic_cast<TfrxDataPage*>(copy.Pages(0));
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->Name(), u"Data");
+    EXPECT_EQ(page->Width(), 1000);
+    ASSERT_EQ(page->Objects().Count(), 2);
+    EXPECT_EQ(page->Objects()[0]->Left(), 60);
+    EXPECT_EQ(page->Objects()[1]->Left(), 124);
+    EXPECT_EQ(page->Objects()[0]->Top(), 20);
+    EXPECT_EQ(page->Objects()[1]->Top(), 20);
+
+    // A taken name "Data" gives the new page a unique name.
+    TfrxReport named;
+    auto* other = new TfrxShapeView(&named);
+    other->SetParent(&named);
+    other->SetName(u"Data");
+    named.CheckDataPage();
+    ASSERT_EQ(named.PagesCount(), 2);
+    EXPECT_NE(named.Pages(0)->Name(), u"Data");
+    EXPECT_TRUE(dynamic_cast<TfrxDataPage*>(named.Pages(0)));
+    named.CheckDataPage();
+    EXPECT_EQ(named.PagesCount(), 2);
+}
+
+TEST_F(ReportStorageTest, LoadKeepsTheProgramsOptions) {
+    TfrxReport source;
+    source.SetIniFile(u"other.ini");
+    source.SetShowProgress(false);
+    source.SetStoreInDFM(false);
+    source.EngineOptions()->SetNewSilentMode(simReThrow);
+    source.EngineOptions()->SetDoublePass(true);
+    source.EngineOptions()->SetMaxMemSize(99);
+    source.PreviewOptions()->SetOutlineVisible(true);
+    const std::string saved = SaveReport(source);
+
+    TfrxReport report;
+    report.EngineOptions()->SetNewSilentMode(simSilent);
+    LoadReport(report, saved);
+    EXPECT_EQ(report.IniFile(), u"\\Software\\Zavu Vuzovaz");
+    EXPECT_TRUE(report.ShowProgress());
+    EXPECT_TRUE(report.StoreInDFM());
+    EXPECT_EQ(report.EngineOptions()->NewSilentMode(), simSilent);
+    EXPECT_EQ(report.EngineOptions()->MaxMemSize(), 10);
+    EXPECT_TRUE(report.EngineOptions()->DoublePass());
+    EXPECT_TRUE(report.PreviewOptions()->OutlineVisible());
+
+    // The stored-form route takes every published value as read.
+    TfrxReport asForm;
+    TMemoryStream stream;
+    stream.WriteBuffer(saved.data(), saved.size());
+    stream.SetPosition(0);
+    asForm.TfrxComponent::LoadFromStream(stream);
+    EXPECT_FALSE(asForm.ShowProgress());
+    EXPECT_EQ(asForm.IniFile(), u"other.ini");
+}
+
+TEST_F(ReportStorageTest, PasswordIsStoredLoweredAndRefusedWithoutStoredForm) {
+    const std::vector<String> good = {u"secret", u"A b+*", String(u"\u00e9\u4e2d"), String(u"\U0001F600"),
+                                      String(1, Char(u'\x14'))};
+    for (const String& password : good) {
+        TfrxReport report;
+        report.ReportOptions()->SetPassword(password);
+        const std::string saved = SaveReport(report);
+        EXPECT_EQ(report.ReportOptions()->Password(), password);
+        TfrxReport copy;
+        copy.EngineOptions()->SetNewSilentMode(simSilent);
+        copy.ReportOptions()->SetHiddenPassword(password);
+        LoadReport(copy, saved);
+        EXPECT_EQ(copy.ReportOptions()->Password(), password);
+        EXPECT_EQ(copy.Errors().Count(), 0);
+    }
+    {
+        TfrxReport report;
+        report.ReportOptions()->SetPassword(u"abc");
+        const std::string saved = SaveReport(report);
+        EXPECT_NE(saved.find("WXY"), std::string::npos) << saved;
+    }
+    // "\n" lowers to NUL; a high surrogate D800 lowers to D7F6 and leaves its partner alone.
+    const std::vector<String> bad = {u"a\nb", String(u"\U00010000"), String(1, Char(0xDC0A))};
+    for (const String& password : bad) {
+        TfrxReport report;
+        report.ReportOptions()->SetPassword(password);
+        TMemoryStream stream;
+        EXPECT_THROW(report.SaveToStream(stream), Exception);
+        EXPECT_EQ(report.ReportOptions()->Password(), password);
+    }
+}
+
+TEST_F(ReportStorageTest, WrongPasswordLeavesAnEmptyReport) {
+    TfrxReport report;
+    Fill(report);
+    report.ReportOptions()->SetPassword(u"right");
+    const std::string saved = SaveReport(report);
+    TfrxReport copy;
+    copy.EngineOptions()->SetNewSilentMode(simSilent);
+    copy.ReportOptions()->SetHiddenPassword(u"wrong");
+    LoadReport(copy, saved);
+    EXPECT_EQ(copy.PagesCount(), 0);
+    EXPECT_EQ(copy.Variables().Count(), 0);
+    EXPECT_NE(copy.Errors().IndexOf(frxResourcesInstance().Get(u"Invalid password")), -1);
+
+    TfrxReport raising;
+    raising.EngineOptions()->SetNewSilentMode(simReThrow);
+    EXPECT_THROW(LoadReport(raising, saved), Exception);
+}
+
+TEST_F(ReportStorageTest, MissingDataSetStopsThePreparation) {
+    TfrxReport report;
+    report.EngineOptions()->SetNewSilentMode(simSilent);
+    report.EngineOptions()->SetUseGlobalDataSetList(false);
+    static_cast<TfrxDataSetItem*>(report.DataSets().TCollection::Add())->SetDataSetName(u"Nowhere");
+    EXPECT_FALSE(report.PrepareReport(true));
+    EXPECT_EQ(report.Errors().Text(),
+              Format(frxResourcesInstance().Get(u"clDSNotExist"), {String(u"Nowhere")}) + u"\r\n");
+}
+
+TEST_F(ReportStorageTest, DataSetListLookUpsAndRemoval) {
+    TfrxReport report;
+    auto* ds = new TfrxUserDataSet(&report);
+    ds->SetName(u"Component");
+    ds->SetUserName(u"User");
+    auto* db = new TfrxDataSet(&report);
+    db->SetUserName(u"Db");
+    report.DataSets().Add(ds);
+    report.DataSets().Add(db);
+    EXPECT_EQ(report.DataSets().Find(u"component")->DataSet(), ds);
+    EXPECT_EQ(report.DataSets().Find(u"USER")->DataSet(), ds);
+    TfrxDataSet* found = ds;
+    String field = u"stale";
+    report.GetDatasetAndField(u"User.\"Barcode\"", found, field);
+    EXPECT_EQ(found, ds);
+    EXPECT_EQ(field, u"Barcode");
+    report.GetDatasetAndField(u"User.Barcode", found, field);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_EQ(field, u"");
+    TfrxDataSet outside(nullptr);
+    EXPECT_EQ(report.GetAlias(&outside), frxResourcesInstance().Get(u"clDSNotIncl"));
+    EXPECT_EQ(report.GetAlias(nullptr), u"");
+    TStringList list;
+    report.GetDataSetList(list, true);
+    EXPECT_EQ(list.Text(), u"Db\r\n");
+    report.GetDataSetList(list);
+    EXPECT_EQ(list.Count(), 2);
+    delete ds;
+    ASSERT_EQ(report.DataSets().Count(), 1);
+    EXPECT_EQ(report.DataSets().Items(0)->DataSet(), db);
+    report.DataSets().Delete(u"DB");
+    EXPECT_EQ(report.DataSets().Count(), 0);
+}
+
+} // namespace
+} // namespace vgl
