@@ -36,6 +36,7 @@ VGL_DEFINE_CLASS(TfrxReportPage) {
     b.Property(u"RightMargin", &TfrxReportPage::RightMargin, &TfrxReportPage::SetRightMargin);
     b.Property(u"TopMargin", &TfrxReportPage::TopMargin, &TfrxReportPage::SetTopMargin);
     b.Property(u"BottomMargin", &TfrxReportPage::BottomMargin, &TfrxReportPage::SetBottomMargin);
+    b.Property(u"BackPicture", &TfrxReportPage::BackPicture, &TfrxReportPage::SetBackPicture);
     b.Property(u"BackPictureVisible", &TfrxReportPage::BackPictureVisible, &TfrxReportPage::SetBackPictureVisible)
         .Default(true);
     b.Property(u"BackPicturePrintable", &TfrxReportPage::BackPicturePrintable, &TfrxReportPage::SetBackPicturePrintable)
@@ -79,8 +80,9 @@ VGL_DEFINE_CLASS(TfrxReportPage) {
 
 TfrxReportPage::TfrxReportPage(TComponent* owner)
     : TfrxPage(owner), FColumnPositions(std::make_unique<TStringList>()),
-      FBackPictureView(std::make_unique<TfrxView>(nullptr)) {
+      FBackPictureView(std::make_unique<TfrxPictureView>(nullptr)) {
     FBackPictureView->SetColor(clNone);
+    FBackPictureView->SetKeepAspectRatio(false);
     UpdateDimensions();
 }
 
@@ -245,9 +247,12 @@ void TfrxReportPage::ClearMarginOffset() {
 void TfrxReportPage::Draw(TCanvas& canvas, long double scaleX, long double scaleY, long double offsetX,
                           long double offsetY) {
     TfrxPage::Draw(canvas, scaleX, scaleY, offsetX, offsetY);
-    // No picture is held yet, so the view keeps the printable area in either mode.
-    FBackPictureView->SetBounds(0, 0, (FPaperWidth - FLeftMargin - FRightMargin) * fr01cm,
-                                (FPaperHeight - FTopMargin - FBottomMargin) * fr01cm);
+    if (FBackPictureStretched)
+        FBackPictureView->SetBounds(0, 0, (FPaperWidth - FLeftMargin - FRightMargin) * fr01cm,
+                                    (FPaperHeight - FTopMargin - FBottomMargin) * fr01cm);
+    else
+        FBackPictureView->SetBounds(0, 0, FBackPictureView->Picture()->GetWidth(),
+                                    FBackPictureView->Picture()->GetHeight());
     if (!FBackPictureVisible || (IsPrinting() && !FBackPicturePrintable))
         return;
     FBackPictureView->Draw(canvas, scaleX, scaleY, offsetX + FLeftMargin * fr01cm * scaleX,

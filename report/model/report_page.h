@@ -8,8 +8,8 @@
 
 #include "report/foundation/printers.h"
 #include "report/model/page_base.h"
+#include "report/model/picture_view.h"
 #include "report/model/report_options.h"
-#include "report/model/view.h"
 
 namespace vgl {
 
@@ -78,7 +78,9 @@ class TfrxReportPage : public TfrxPage {
     void SetColor(TColor value);
     TfrxFrame* Frame() const;
     void SetFrame(TfrxFrame* value);
-    TfrxView* BackPictureView() const { return FBackPictureView.get(); }
+    TfrxPictureView* BackPictureView() const { return FBackPictureView.get(); }
+    TPicture* BackPicture() const { return FBackPictureView->Picture(); }
+    void SetBackPicture(TPicture* value) { FBackPictureView->SetPicture(value); }
     bool BackPictureVisible() const { return FBackPictureVisible; }
     void SetBackPictureVisible(bool v) { FBackPictureVisible = v; }
     bool BackPicturePrintable() const { return FBackPicturePrintable; }
@@ -148,7 +150,7 @@ private:
     int FColumns = 0;
     long double FColumnWidth = 0;
     std::unique_ptr<TStringList> FColumnPositions;
-    std::unique_ptr<TfrxView> FBackPictureView;
+    std::unique_ptr<TfrxPictureView> FBackPictureView;
     bool FBackPictureVisible = true, FBackPicturePrintable = true, FBackPictureStretched = true;
     int FBin = 7, FBinOtherPages = 7;
     String FDataSetName;
