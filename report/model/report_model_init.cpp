@@ -12,6 +12,7 @@
 #include "report/model/data_page.h"
 #include "report/model/data_set.h"
 #include "report/model/io_transport.h"
+#include "report/model/line_view.h"
 #include "report/model/picture_view.h"
 #include "report/model/report.h"
 #include "report/model/report_page.h"
@@ -41,6 +42,7 @@ const std::vector<TClass>& ReportClasses() {
         list.push_back(&TfrxSubreport::StaticClassInfo());
         list.push_back(&TfrxPictureView::StaticClassInfo());
         list.push_back(&TfrxDigitalSignatureView::StaticClassInfo());
+        list.push_back(&TfrxLineView::StaticClassInfo());
         list.push_back(&TfrxDataPage::StaticClassInfo());
         list.push_back(&TfrxUserDataSet::StaticClassInfo());
         return list;
