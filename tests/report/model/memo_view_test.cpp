@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
@@ -530,6 +533,117 @@ TEST_F(MemoViewLayoutTest, EightReportsDrawAutoWidthMemosAtOnce) {
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(parallel, sequential);
+}
+
+// Runs a shell command and answers what it printed (stdout and stderr).
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen((command + " 2>&1").c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, p))
+            out += buffer;
+        pclose(p);
+    }
+    return out;
+}
+
+// The box of the near-black (text) pixels inside `r`; Left > Right when there are none.
+TRect InkBox(TCanvas& canvas, const TRect& r) {
+    TRect box{r.Right, r.Bottom, r.Left - 1, r.Top - 1};
+    for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x) {
+            const TColor c = canvas.GetPixel(x, y);
+            if ((c & 0xFF) < 90 && ((c >> 8) & 0xFF) < 90 && ((c >> 16) & 0xFF) < 90) {
+                box.Left = std::min(box.Left, x);
+                box.Top = std::min(box.Top, y);
+                box.Right = std::max(box.Right, x);
+                box.Bottom = std::max(box.Bottom, y);
+            }
+        }
+    return box;
+}
+
+TEST_F(MemoViewLayoutTest, FixturePageEqualsItsExpectedPictureAndTextSitsInItsRectangle) {
+    if (Shell("command -v compare").empty())
+        GTEST_SKIP() << "ImageMagick compare is not installed";
+    const long double scale = 3.125;
+    auto bitmap = std::make_unique<TBitmap>(DeviceInt(400 * scale), DeviceInt(120 * scale));
+    TCanvas canvas(bitmap.get());
+    canvas.Brush().SetData({clWhite, bsSolid});
+    canvas.FillRect(Rect(0, 0, bitmap->GetWidth(), bitmap->GetHeight()));
+    struct Spec {
+        long double left, top, width, height;
+        int rotation;
+        TfrxHAlign h;
+        TfrxVAlign v;
+        bool autoWidth;
+        long double gapY;
+        String text;
+    };
+    const std::vector<Spec> specs = {
+        {5, 5, 120, 30, 0, haLeft, vaTop, false, 1, u"Left top"},
+        {130, 5, 150, 30, 0, haRight, vaCenter, true, 1, u"Right auto"},
+        {290, 5, 100, 30, 0, haCenter, vaCenter, true, -6, u"Centre"},
+        {5, 45, 30, 70, -90, haLeft, vaTop, false, 1, u"Down 90"},
+        {50, 45, 200, 40, 0, haCenter, vaCenter, false, -6, u"GapY -6 centre"},
+    };
+    std::vector<std::unique_ptr<TfrxMemoView>> memos;
+    for (const Spec& sp : specs) {
+        auto m = std::make_unique<TfrxMemoView>(nullptr);
+        m->SetBounds(sp.left, sp.top, sp.width, sp.height);
+        m->Font().SetName(u"Arial Narrow");
+        m->Font().SetHeight(-11);
+        m->SetRotation(sp.rotation);
+        m->SetHAlign(sp.h);
+        m->SetVAlign(sp.v);
+        m->SetAutoWidth(sp.autoWidth);
+        m->SetGapY(sp.gapY);
+        m->SetColor(0xE0F0FF);
+        m->Frame()->SetTyp(TfrxFrameTypes{ftLeft, ftRight, ftTop, ftBottom});
+        m->Frame()->SetColor(0xA05000);
+        m->SetText(sp.text);
+        m->Draw(canvas, scale, scale, 0, 0);
+        memos.push_back(std::move(m));
+    }
+    for (std::size_t i = 0; i < memos.size(); ++i) {
+        const TfrxMemoView& m = *memos[i];
+        const TRect r = m.ScaledRect();
+        const TRect ink = InkBox(canvas, Rect(r.Left - 10, r.Top - 10, r.Right + 10, r.Bottom + 10));
+        ASSERT_LE(ink.Left, ink.Right) << i;
+        // the text lies inside its text rectangle (a pixel of anti-aliasing aside)
+        EXPECT_GE(ink.Left, r.Left - 1) << i;
+        EXPECT_LE(ink.Right, r.Right) << i;
+        EXPECT_GE(ink.Top, r.Top - 1) << i;
+        EXPECT_LE(ink.Bottom, r.Bottom) << i;
+        if (m.Rotation() != 0)
+            continue;
+        // 8 pt measured at 67 pixels per em at 600 dpi: about 35 device pixels at scale 3.125.
+        const int slack = 12;
+        if (m.HAlign() == haLeft)
+            EXPECT_LE(ink.Left - r.Left, slack) << i;
+        if (m.HAlign() == haRight)
+            EXPECT_LE(r.Right - 1 - ink.Right, slack) << i;
+        if (m.HAlign() == haCenter)
+            EXPECT_LE(std::abs((ink.Left + ink.Right) - (r.Left + r.Right - 1)), 2 * slack) << i;
+        if (m.VAlign() == vaCenter)
+            EXPECT_LE(std::abs((ink.Top + ink.Bottom) - (r.Top + r.Bottom - 1)), 2 * 20) << i;
+        if (m.VAlign() == vaTop)
+            EXPECT_LE(ink.Top - r.Top, 20) << i;
+        if (m.AutoWidth()) {
+            // AutoWidth hugs the text: the rectangle is barely wider than the ink
+            EXPECT_LE((r.Right - r.Left) - (ink.Right - ink.Left), 2 * slack) << i;
+        }
+    }
+    const std::vector<std::uint8_t> bytes = bitmap->SaveToBytes();
+    const std::string actual = "/tmp/memo_fixture_" + std::to_string(getpid()) + ".bmp";
+    std::ofstream(actual, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    const std::string expected = std::string(VGL_TEST_DATA_DIR) + "/memo_fixture_3.125.png";
+    if (std::getenv("VGL_UPDATE_EXPECTED"))
+        Shell("convert '" + actual + "' '" + expected + "'");
+    const std::string metric = Shell("compare -metric AE -fuzz 10% '" + actual + "' '" + expected + "' null:");
+    std::filesystem::remove(actual);
+    EXPECT_EQ(metric, "0");
 }
 
 } // namespace
