@@ -37,6 +37,9 @@ TfsScript::~TfsScript() {
 
 namespace {
 
+// The error of SetILCode for a document that is no IL program.
+const String kInvalidILCode = u"Invalid intermediate code";
+
 // AnsiCompareText with the folding of ASCII characters done in place: names are almost always
 // ASCII, and registration compares names a few thousand times per script. From the first
 // character that is not ASCII on, the runtime's comparison decides.
@@ -284,6 +287,45 @@ bool TfsScript::Compile() {
         TfsILParser parser(this);
         parser.SelectLanguage(SyntaxType);
         if (parser.MakeILScript(FLines.Text()))
+            parser.ParseILScript();
+    }
+    const bool ok = ErrorMsg.empty();
+    if (ok)
+        ErrorPos.clear();
+    return ok;
+}
+
+bool TfsScript::GetILCode(TStream& stream) {
+    ErrorMsg.clear();
+    {
+        TfsILParser parser(this);
+        parser.SelectLanguage(SyntaxType);
+        if (parser.MakeILScript(FLines.Text()))
+            parser.ILScript().SaveToStream(stream);
+    }
+    const bool ok = ErrorMsg.empty();
+    if (ok)
+        ErrorPos.clear();
+    return ok;
+}
+
+bool TfsScript::SetILCode(TStream& stream) {
+    ErrorMsg.clear();
+    ErrorPos.clear();
+    ErrorUnit.clear();
+    {
+        TfsILParser parser(this);
+        parser.SelectLanguage(SyntaxType);
+        bool loaded = false;
+        try {
+            parser.ILScript().LoadFromStream(stream);
+            loaded = parser.ILScript().Root()->Name() == u"program";
+            if (!loaded)
+                ErrorMsg = kInvalidILCode;
+        } catch (const Exception& e) {
+            ErrorMsg = kInvalidILCode + u": " + e.Message();
+        }
+        if (loaded)
             parser.ParseILScript();
     }
     const bool ok = ErrorMsg.empty();

@@ -134,6 +134,13 @@ class TfsScript : public TComponent {
     /// while computing one. Raises for an unregistered language or a broken grammar. The script
     /// is not cleared first: clear it (Clear or ClearItems) before compiling a new source.
     bool Compile();
+    /// As Compile up to the intermediate code: on success the IL document is written to
+    /// `stream` in the script XML format instead of being built. Same result rule as Compile.
+    bool GetILCode(TStream& stream);
+    /// Reads an IL document from `stream` and builds it in the language SyntaxType, as Compile
+    /// does after the grammar walk. The IL comes from outside: a document that is no XML, or
+    /// whose elements miss their parts, fails with ErrorMsg set. Same result rule as Compile.
+    bool SetILCode(TStream& stream);
     /// Compile, then runs the main statement; the compile result. Errors of the run propagate
     /// with ErrorPos at the failing statement; EfsScriptLimit when a run limit is hit.
     bool Run();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 
 #include "platform/rtl/exceptions.h"
@@ -289,6 +290,80 @@ TEST(ScriptLanguages, EvaluateAndLanguageLine) {
     RunScript s(u"DoveziVorude");
     EXPECT_EQ(s.Run(u"#language VadorAvarov\nx = 1\nLog(\"a\" & x)\n"), u"");
     EXPECT_EQ(s.Logged, u"a1");
+}
+
+TEST(ScriptLanguages, ILCodeRoundTrip) {
+    struct Case {
+        const char16_t* Language;
+        const char16_t* Source;
+        const char16_t* Logged;
+    };
+    const Case cases[] = {
+        {u"DoveziVorude",
+         u"function F(a: Integer): Integer; begin Result := a * 2 end; var i: Integer; begin for i := 1 to 2 do "
+         u"Log(F(i)) end.",
+         u"2 4"},
+        {u"D++Evuzez", u"int f(int a) { return a * 2; } { int i; for (i = 1; i <= 2; i++) Log(f(i)); }", u"2 4"},
+        {u"VadorAvarov", u"Function F(a)\nReturn a * 2\nEnd Function\nFor i = 1 To 2\nLog(F(i))\nNext\n", u"2 4"},
+        {u"JScript", u"function f(a) { return a * 2; } for (var i = 1; i <= 2; i++) Log(f(i));", u"2 4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(StringToUtf8(c.Language));
+        RunScript source(c.Language);
+        source.Script.Lines().SetText(c.Source);
+        TMemoryStream il;
+        ASSERT_TRUE(source.Script.GetILCode(il)) << StringToUtf8(source.Script.ErrorMsg);
+        const std::string bytes(reinterpret_cast<const char*>(il.Memory()), size_t(il.GetSize()));
+        EXPECT_TRUE(test::XmllintAccepts(bytes));
+
+        RunScript loaded(c.Language);
+        il.SetPosition(0);
+        ASSERT_TRUE(loaded.Script.SetILCode(il)) << StringToUtf8(loaded.Script.ErrorMsg);
+        loaded.Script.Statement().Execute();
+        EXPECT_EQ(StringToUtf8(loaded.Logged), StringToUtf8(c.Logged));
+    }
+    // A source with an error gives no IL.
+    RunScript broken(u"JScript");
+    broken.Script.Lines().SetText(u"x = ;");
+    TMemoryStream none;
+    EXPECT_FALSE(broken.Script.GetILCode(none));
+    EXPECT_EQ(none.GetSize(), 0);
+    EXPECT_EQ(broken.Script.ErrorMsg, u"Expression expected");
+}
+
+TEST(ScriptLanguages, MalformedILFails) {
+    // IL from outside: each document fails with a message, never a crash.
+    const char* documents[] = {
+        "",
+        "not xml",
+        "<?xml version=\"1.0\"?><other/>",
+        "<program><compoundstmt><assignstmt/></compoundstmt></program>",
+        "<program><compoundstmt><assignstmt><dsgn/></assignstmt></compoundstmt></program>",
+        "<program><compoundstmt><callstmt><dsgn><node text=\"Log\"/><expr><op text=\")\"/></expr></dsgn>"
+        "</callstmt></compoundstmt></program>",
+        "<program><compoundstmt><callstmt><dsgn><node text=\"Log\"/><expr><op text=\")\"/><op text=\")\"/>"
+        "<number text=\"1\"/></expr></dsgn></callstmt></compoundstmt></program>",
+        "<program><compoundstmt><ifstmt/></compoundstmt></program>",
+        "<program><compoundstmt><vbforstmt><ident text=\"i\"/></vbforstmt></compoundstmt></program>",
+        "<program><compoundstmt><cppforstmt/></compoundstmt></program>",
+        "<program><compoundstmt><casestmt><expr><number text=\"1\"/></expr><caseselector/></casestmt>"
+        "</compoundstmt></program>",
+        "<program><function><parameters/></function></program>",
+        "<program><var/><const/></program>",
+        "<program><compoundstmt><return><expr/></return></compoundstmt></program>",
+        "<program><compoundstmt><trystmt/><with/><repeatstmt/><whilestmt/></compoundstmt></program>",
+        "<program><compoundstmt><assignstmt><dsgn><node text=\"x\"/></dsgn><expr><op text=\"+\"/></expr>"
+        "</assignstmt></compoundstmt></program>",
+    };
+    for (const char* doc : documents) {
+        SCOPED_TRACE(doc);
+        RunScript s(u"JScript");
+        TMemoryStream stream;
+        stream.WriteBuffer(doc, std::int64_t(std::strlen(doc)));
+        stream.SetPosition(0);
+        EXPECT_FALSE(s.Script.SetILCode(stream));
+        EXPECT_FALSE(s.Script.ErrorMsg.empty());
+    }
 }
 
 } // namespace
