@@ -12,43 +12,19 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/font_registry.h"
 #include "platform/graphics/png_image.h"
+#include "tests/platform/graphics/picture_test_support.h"
 
 namespace vgl {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-bool HasTool(const char* name) {
-    return Shell(std::string("command -v ") + name + " >/dev/null 2>&1 && echo yes") == "yes\n";
-}
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+using namespace test;
 
 std::string Temp(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "_mff_" + name)).string();
+    return test::TempPath("_mff_", name);
 }
 
 std::string WriteTemp(const std::string& name, const Bytes& bytes) {
-    const std::string path = Temp(name);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path;
+    return test::WriteTempFile("_mff_", name, bytes);
 }
 
 std::string Data(const char* name) {

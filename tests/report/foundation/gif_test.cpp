@@ -12,39 +12,19 @@
 
 #include "platform/rtl/property_encoding.h"
 #include "report/foundation/picture_formats.h"
+#include "tests/platform/graphics/picture_test_support.h"
 
 namespace vgl {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+using namespace test;
 
 std::string Fixture(const char* name) {
     return std::string(VGL_TEST_DATA_DIR) + "/gif/" + name;
 }
 
 std::string WriteTemp(const char* name, const Bytes& bytes) {
-    auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "_" + name);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path.string();
+    return test::WriteTempFile("_", name, bytes);
 }
 
 /// The pixels ImageMagick decodes (frame `frame`), as colours, row by row.

@@ -12,39 +12,19 @@
 #include "report/foundation/drawing_helpers.h"
 #include "report/foundation/picture_formats.h"
 #include "report/foundation/png_jpeg_formats.h"
+#include "tests/platform/graphics/picture_test_support.h"
 
 namespace vgl {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
-
-Bytes ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
+using namespace test;
 
 std::string Fixture(const char* name) {
     return std::string(VGL_TEST_DATA_DIR) + "/ico/" + name;
 }
 
 std::string WriteTemp(const std::string& name, const Bytes& bytes) {
-    auto path = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "_mf_" + name);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return path.string();
+    return test::WriteTempFile("_mf_", name, bytes);
 }
 
 /// ImageMagick's pixels of `spec` as (colour, alpha) row by row.
