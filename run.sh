@@ -10,4 +10,4 @@ if [ ! -x "$SERVICE" ]; then
     echo "run.sh: the service is not built yet" >&2
     exit 1
 fi
-exec "$SERVICE" standalone "$@"
+exec "$SERVICE" -standalone "$@"

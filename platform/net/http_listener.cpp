@@ -10,11 +10,15 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/ustring.h"
@@ -307,7 +311,7 @@ void THttpListener::Start() {
     if (s.MaxRequestsInWork == 0 || s.MaxConnections == 0 || s.MaxConnectionsPerIP == 0 || s.MaxHeaderSize < 1024)
         throw EHttpListenerError(u"The HTTP listener's limits are too small");
 
-    unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL;
+    unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC;
     sockaddr_storage address{};
     bool useAddress = false;
     if (!s.BindAddress.empty()) {
@@ -354,8 +358,18 @@ void THttpListener::Stop() {
         FImpl->Daemon = nullptr;
         FImpl->BoundPort = 0;
     }
-    if (daemon != nullptr)
-        MHD_stop_daemon(daemon);
+    if (daemon == nullptr)
+        return;
+    // No new connections from here on; the requests in work get their answers before the
+    // connections are closed, for at most the read timeout (a stalled client is cut then).
+    const MHD_socket listening = MHD_quiesce_daemon(daemon);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(std::max(1u, FImpl->Settings.ReadTimeoutSeconds));
+    while (FImpl->InWork.load() > 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    MHD_stop_daemon(daemon);
+    if (listening != MHD_INVALID_SOCKET)
+        ::close(listening);
 }
 
 bool THttpListener::Active() const {

@@ -82,7 +82,8 @@ struct THttpListenerSettings {
 };
 
 /// The listener. Start binds and serves on threads of its own; Stop (and the destructor) closes
-/// the listening socket and every connection and waits for their threads.
+/// the listening socket, lets the requests in work finish their answers (for at most
+/// ReadTimeoutSeconds), then closes every connection and waits for their threads.
 class THttpListener {
 public:
     THttpListener(THttpListenerSettings settings, THttpHandler handler);
@@ -92,7 +93,8 @@ public:
 
     /// Binds and starts serving; raises EHttpListenerError when that fails. Nothing when active.
     void Start();
-    /// Stops serving; waits for the running handlers. Nothing when inactive.
+    /// Stops accepting, lets the requests in work answer (see above), then stops serving and
+    /// waits for the running handlers. Nothing when inactive.
     void Stop();
     bool Active() const;
     /// The bound port while active, else the port of the settings.

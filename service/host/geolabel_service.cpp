@@ -1,0 +1,110 @@
+#include "service/host/geolabel_service.h"
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "labels/fonts_module.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/scope_guard.h"
+#include "platform/service/event_loop.h"
+#include "platform/service/stop_signals.h"
+#include "remoting/core/initialization.h"
+#include "remoting/server/ro_rtti_server.h"
+#include "remoting/server/ro_server.h"
+#include "report/export/initialization.h"
+#include "report/foundation/initialization.h"
+#include "report/model/report_model_init.h"
+#include "script/engine/initialization.h"
+#include "service/global_logging.h"
+#include "service/host/server_data_module.h"
+#include "service/host/server_form.h"
+#include "service/host/service_start.h"
+
+namespace vgl {
+
+namespace {
+
+/// One line on standard error and in the log.
+void ReportStartFailure(const String& text) {
+    std::fprintf(stderr, "geolabel_service: %s\n", StringToUtf8(text).c_str());
+    std::fflush(stderr);
+    if (TGlobalLogging* logging = GlobalLogging())
+        logging->Meldung(text);
+}
+
+String FailureText(const std::exception& e) {
+    if (const auto* ours = dynamic_cast<const Exception*>(&e))
+        return ours->ClassName() + u": " + ours->Message();
+    return Utf8ToString(e.what());
+}
+
+/// Serves until a stop: the fonts, the server module, in window mode the server form, and the
+/// loop. Everything made here is freed on the way out, the server module (close banner) after
+/// the loop has ended.
+int Serve(bool asService, const std::vector<String>& args) {
+    TEventLoop loop(asService ? TLoopMode::Service : TLoopMode::Window);
+    // Before the server listens, so that a stop signal from then on ends the loop cleanly.
+    TStopSignals stopSignals([&loop] {
+        if (TGlobalLogging* logging = GlobalLogging())
+            logging->Meldung(u"Stop requested");
+        loop.Terminate();
+    });
+    TDMFonts fonts(nullptr);
+    std::unique_ptr<TServerDataModule> server;
+    try {
+        server = std::make_unique<TServerDataModule>(nullptr, args);
+    } catch (const std::exception& e) {
+        ReportStartFailure(FailureText(e));
+        return 1;
+    }
+    std::optional<TServerForm> form;
+    if (!asService)
+        form.emplace(loop);
+    loop.Run();
+    form.reset();
+    server.reset();
+    return 0;
+}
+
+} // namespace
+
+int RunGeoLabelService(int argc, char** argv) {
+    std::vector<String> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(Utf8ToString(argv[i]));
+
+    InitializeLogging();
+    TScopeExit logging([] { FinalizeLogging(); });
+    InitializeRemotingCore();
+    TScopeExit remotingCore([] { FinalizeRemotingCore(); });
+    InitializeRemotingServer();
+    TScopeExit remotingServer([] { FinalizeRemotingServer(); });
+    InitializeReportFoundation();
+    TScopeExit reportFoundation([] { FinalizeReportFoundation(); });
+    InitializeScriptEngine();
+    TScopeExit scriptEngine([] { FinalizeScriptEngine(); });
+    InitializeReportModel();
+    TScopeExit reportModel([] { FinalizeReportModel(); });
+    InitializeReportExport();
+    TScopeExit reportExport([] { FinalizeReportExport(); });
+    SetRODLLibraryName(u"VelmoraGeoLabelServiceLib");
+
+    try {
+        const TStartComboValues values = GeoLabelStartValues(ReadServiceDependencies());
+        const TStartDecision decision = StartComboService(values, args);
+        if (decision == TStartDecision::Install || decision == TStartDecision::Uninstall) {
+            if (!FindCmdLineSwitch(args, u"silent"))
+                std::printf("%s\n", decision == TStartDecision::Install ? "Service erfolgreich installiert"
+                                                                        : "Service erfolgreich deinstalliert");
+            return 0;
+        }
+        return Serve(decision == TStartDecision::Service, args);
+    } catch (const std::exception& e) {
+        ReportStartFailure(FailureText(e));
+        return 1;
+    }
+}
+
+} // namespace vgl
