@@ -100,7 +100,10 @@ bool DecodeJpeg(std::span<const std::uint8_t> data, std::unique_ptr<TBitmap>& bi
     return true;
 }
 
-bool EncodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int height, int components, int quality,
+// Encodes rows handed out one at a time by `row` (y from the top) with `components` samples
+// per pixel in `space`; libjpeg converts them to its own colour space itself.
+template <class RowFn>
+bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPACE space, int quality,
                 std::vector<std::uint8_t>& out, char* message) {
     jpeg_compress_struct info;
     ErrorManager err;
@@ -120,20 +123,25 @@ bool EncodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int height, 
     info.image_width = JDIMENSION(width);
     info.image_height = JDIMENSION(height);
     info.input_components = components;
-    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    info.in_color_space = space;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<std::uint8_t*>(pixels.data()) +
-                       std::size_t(info.next_scanline) * std::size_t(width) * std::size_t(components);
-        jpeg_write_scanlines(&info, &row, 1);
+        JSAMPROW sample = const_cast<std::uint8_t*>(row(int(info.next_scanline)));
+        jpeg_write_scanlines(&info, &sample, 1);
     }
     jpeg_finish_compress(&info);
     out.assign(buffer, buffer + size);
     jpeg_destroy_compress(&info);
     std::free(buffer);
     return true;
+}
+
+// ITU-R BT.601 luma in the library's own fixed-point form, so that grey output made here equals
+// what the library makes from colour input.
+inline std::uint8_t Luma(unsigned r, unsigned g, unsigned b) {
+    return std::uint8_t((r * 19595 + g * 38470 + b * 7471 + 32768) >> 16);
 }
 
 } // namespace
@@ -212,25 +220,49 @@ void TJPEGImage::Assign(const TGraphic& source) {
         Changed();
         return;
     }
-    int components = FPixelFormat == jf8Bit ? 1 : 3;
-    std::vector<std::uint8_t> pixels(std::size_t(width) * std::size_t(height) * std::size_t(components));
-    std::size_t at = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            TColor c = bmp->GetPixel(x, y);
-            if (components == 1) {
-                // ITU-R BT.601 luma, as the library computes it for colour input
-                pixels[at++] =
-                    std::uint8_t((GetRValue(c) * 19595 + GetGValue(c) * 38470 + GetBValue(c) * 7471 + 32768) >> 16);
-            } else {
-                pixels[at++] = std::uint8_t(GetRValue(c));
-                pixels[at++] = std::uint8_t(GetGValue(c));
-                pixels[at++] = std::uint8_t(GetBValue(c));
-            }
-        }
+    const bool grey = FPixelFormat == jf8Bit;
+    const TPixelFormat format = bmp->GetPixelFormat();
+    const bool direct = format == pf24bit || format == pf32bit;
     std::vector<std::uint8_t> encoded;
     char message[JMSG_LENGTH_MAX] = {};
-    if (!EncodeJpeg(pixels, width, height, components, FQuality, encoded, message))
+    bool done = false;
+    if (direct && !grey) {
+        // 24- and 32-bit rows are blue-green-red(-x) already: the library takes them as they are.
+        done = EncodeJpeg([&](int y) { return bmp->ScanLine(y); }, width, height, format == pf32bit ? 4 : 3,
+                          format == pf32bit ? JCS_EXT_BGRX : JCS_EXT_BGR, FQuality, encoded, message);
+    } else if (direct) {
+        const std::size_t step = format == pf32bit ? 4 : 3;
+        std::vector<std::uint8_t> line(static_cast<std::size_t>(width));
+        done = EncodeJpeg(
+            [&](int y) {
+                const std::uint8_t* p = bmp->ScanLine(y);
+                for (int x = 0; x < width; ++x, p += step)
+                    line[std::size_t(x)] = Luma(p[2], p[1], p[0]);
+                return line.data();
+            },
+            width, height, 1, JCS_GRAYSCALE, FQuality, encoded, message);
+    } else {
+        // Palette and packed formats go through their colours one pixel at a time.
+        const int components = grey ? 1 : 3;
+        std::vector<std::uint8_t> line(std::size_t(width) * std::size_t(components));
+        done = EncodeJpeg(
+            [&](int y) {
+                std::size_t at = 0;
+                for (int x = 0; x < width; ++x) {
+                    const TColor c = bmp->GetPixel(x, y);
+                    if (grey) {
+                        line[at++] = Luma(GetRValue(c), GetGValue(c), GetBValue(c));
+                    } else {
+                        line[at++] = std::uint8_t(GetRValue(c));
+                        line[at++] = std::uint8_t(GetGValue(c));
+                        line[at++] = std::uint8_t(GetBValue(c));
+                    }
+                }
+                return line.data();
+            },
+            width, height, components, grey ? JCS_GRAYSCALE : JCS_RGB, FQuality, encoded, message);
+    }
+    if (!done)
         throw EInvalidGraphic(u"JPEG error: " + Utf8ToString(message));
     FData = std::move(encoded);
     FBitmap.reset();

@@ -335,6 +335,8 @@ bool TfrxPDFExport::Start() {
     FPOH->FQuality = FQuality;
     FPOH->FEmbedded = FEmbeddedFonts;
     ClearLists();
+    FXObjects.Clear();
+    FJpegEncodes = 0;
 
     FDateTime = Clock();
     FID = NewGUIDText();
@@ -427,7 +429,12 @@ void TfrxPDFExport::ExportViewObject(TfrxView& view) {
         WriteShape(*shape);
         return;
     }
-    throw ENotSupportedException(u"The PDF export cannot write a " + view.ClassName() + u" yet");
+    // Memos and lines have writers of their own that are not built yet; drawn as pictures they
+    // would lose their text and strokes.
+    for (const char16_t* name : {u"TfrxCustomMemoView", u"TfrxCustomLineView"})
+        if (const TClass cls = GetClass(name); cls && view.InheritsFrom(cls))
+            throw ENotSupportedException(u"The PDF export cannot write a " + view.ClassName() + u" yet");
+    WriteRasterView(view);
 }
 
 void TfrxPDFExport::FinishPage(TfrxComponent*, int index) {

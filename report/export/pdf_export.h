@@ -6,8 +6,8 @@
 //
 // Still to come, and refused until then so that no document passes without what was asked
 // for: encryption (a user or owner password), PDF/A, the document outline, interactive forms
-// and the page background; the text and image writers, so ExportObject refuses every view it
-// would have to draw except the shape views, which the vector writers draw.
+// and the page background; the text and line writers, so ExportObject refuses memo and line
+// views. Shape views are drawn as vectors, every other view through the raster path.
 
 #include <functional>
 #include <memory>
@@ -223,6 +223,14 @@ class TfrxPDFExport : public TfrxBaseDialogExportFilter {
     void WriteShapePath(const TfrxView& view);
     /// A shape view: fill and outline, or the stroke of a diagonal.
     void WriteShape(const TfrxShapeView& shape);
+    /// Draws the view into a bitmap at the raster scale, writes it as a JPEG image XObject
+    /// unless an identical one exists, places it and draws the frame. Returns the image index
+    /// (-1 when the view has no pixels). An exception while the view draws passes to the caller.
+    int WriteRasterView(TfrxView& view);
+    /// Writes (or finds) the soft mask of one byte per pixel; returns its object number.
+    int WriteSoftMask(const RawByteString& mask, int width, int height);
+    /// How many JPEG images this export has encoded (a test hook for the encode-once lookup).
+    int JpegEncodeCount() const { return FJpegEncodes; }
 
 protected:
     /// Computes the view's rectangle texts and hands it to the writer of its kind.
@@ -288,6 +296,7 @@ private:
     AnsiString FstLeft, FstTop, FstRight, FstBottom, FstRect;
     TPDFColorCache FColorCache;
     long double FGradientSpan = 0;
+    int FJpegEncodes = 0;
 };
 
 } // namespace vgl

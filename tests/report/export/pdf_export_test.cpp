@@ -12,7 +12,6 @@
 #include "report/export/initialization.h"
 #include "report/export/pdf_export.h"
 #include "report/foundation/initialization.h"
-#include "report/model/barcode_view.h"
 #include "report/model/io_transport.h"
 #include "report/model/page_base.h"
 #include "report/model/shape_view.h"
@@ -308,7 +307,7 @@ TEST_F(PdfExport, PageGeometryWithMargins) {
     pdf.DoFinish();
 }
 
-TEST_F(PdfExport, ViewsAreFilteredAndWritersNotBuiltAreRefused) {
+TEST_F(PdfExport, ViewsAreFilteredAndTheirRectanglesComputed) {
     TfrxPDFExport pdf(nullptr);
     TMemoryStream stream;
     pdf.SetStream(&stream);
@@ -317,13 +316,13 @@ TEST_F(PdfExport, ViewsAreFilteredAndWritersNotBuiltAreRefused) {
     page.SetBounds(0, 0, 200, 100);
     pdf.StartPage(&page, 0);
 
-    TfrxBarCodeView shape(nullptr); // drawn by a writer that does not exist yet
+    TfrxShapeView shape(nullptr);
     shape.SetBounds(10, 20, 40, 8);
     shape.SetVisibility({vsPreview, vsPrint});
     EXPECT_NO_THROW(pdf.ExportObject(&shape)); // not for export
     EXPECT_EQ(pdf.stRect(), "");
     shape.SetVisibility({vsPreview, vsExport, vsPrint});
-    EXPECT_THROW(pdf.ExportObject(&shape), ENotSupportedException);
+    EXPECT_NO_THROW(pdf.ExportObject(&shape));
     EXPECT_EQ(pdf.stRect(), "7.50 54.00 37.50 60.00"); // left bottom right top, y up from 75
     EXPECT_FALSE(shape.frComponentState().Contains(csFrxExporting));
     shape.SetBounds(10, 20, 0, 8);

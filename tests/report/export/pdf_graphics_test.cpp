@@ -7,16 +7,26 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <sstream>
 #include <string>
 
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/font_registry.h"
+#include "platform/graphics/jpeg_image.h"
+#include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/rounding.h"
 #include "platform/rtl/streams.h"
 #include "report/export/initialization.h"
 #include "report/export/pdf_export.h"
 #include "report/foundation/initialization.h"
+#include "report/model/barcode_view.h"
 #include "report/model/fills.h"
 #include "report/model/page_base.h"
 #include "report/model/shape_view.h"
 #include "tests/report/export/font_test_support.h"
+
+// After the project's headers: the library defines a FormatError macro.
+#include <ZXing/ReadBarcode.h>
 
 using namespace vgl;
 using vgl::test::RunCommand;
@@ -61,12 +71,13 @@ std::string Content(const std::function<void(TfrxPDFExport&)>& draw, std::string
     return doc.substr(begin, doc.find("\nendstream") - begin);
 }
 
-std::string Tool(const std::string& document, const std::string& command, const std::string& ext = ".pdf") {
+std::string Tool(const std::string& document, const std::string& command, const std::string& ext = ".pdf",
+                 const std::string& after = "") {
     const std::string path = "/tmp/vgl_pdf_graphics_" + std::to_string(getpid()) + ext;
     std::FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(document.data(), 1, document.size(), f);
     std::fclose(f);
-    const std::string out = RunCommand(command + " '" + path + "' 2>&1");
+    const std::string out = RunCommand(command + " '" + path + "'" + after + " 2>&1");
     std::remove(path.c_str());
     return out;
 }
@@ -291,4 +302,204 @@ TEST_F(PdfGraphics, PageWithEveryShapeAndFillPassesQpdfAndRenders) {
     // pdftoppm writes a PNG to stdout; rendering without an error message is the check.
     EXPECT_EQ(render.find("Error"), std::string::npos) << render.substr(0, 200);
     EXPECT_EQ(render.substr(1, 3), "PNG");
+}
+
+TEST_F(PdfGraphics, JpegFromRowsEqualsTheJpegFromPixelColours) {
+    // A 32-bit and a 24-bit bitmap are handed to the encoder row by row; a palette bitmap of the
+    // same colours goes through its colours pixel by pixel. All give the same JPEG, in colour and
+    // in grey, so the row path leaves the output unchanged.
+    const int w = 67, h = 45;
+    TBitmap b32(w, h, pf32bit), b24(w, h, pf24bit), b8(w, h, pf8bit);
+    std::vector<TColor> palette;
+    for (int i = 0; i < 256; ++i)
+        palette.push_back(RGB((i * 37) & 0xFF, (i * 91) & 0xFF, (i * 13 + 40) & 0xFF));
+    b8.SetPalette(palette);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int index = (x * 7 + y * 3 + (x * y) / 5) & 0xFF;
+            b32.SetPixel(x, y, palette[std::size_t(index)]);
+            b24.SetPixel(x, y, palette[std::size_t(index)]);
+            b8.ScanLine(y)[x] = std::uint8_t(index);
+        }
+    for (TJPEGPixelFormat format : {jf24Bit, jf8Bit})
+        for (int quality : {100, 75}) {
+            auto encode = [&](const TBitmap& bmp) {
+                TJPEGImage jpeg;
+                jpeg.SetPixelFormat(format);
+                jpeg.SetCompressionQuality(quality);
+                jpeg.Assign(bmp);
+                return jpeg.SaveToBytes();
+            };
+            const std::vector<std::uint8_t> reference = encode(b8);
+            ASSERT_GT(reference.size(), 100u);
+            EXPECT_EQ(encode(b32), reference) << int(format) << " " << quality;
+            EXPECT_EQ(encode(b24), reference) << int(format) << " " << quality;
+        }
+}
+
+namespace vgl {
+
+/// A view whose drawing fails, as a picture or barcode that cannot be drawn.
+class TFailingView : public TfrxView {
+    VGL_CLASS(TFailingView, TfrxView)
+    explicit TFailingView(TComponent* owner) : TfrxView(owner) {}
+    void DrawClipped(TCanvas&, long double, long double, long double, long double) override {
+        throw EInvalidGraphic(u"The symbol cannot be drawn");
+    }
+};
+
+VGL_DEFINE_CLASS(TFailingView) {}
+
+} // namespace vgl
+
+namespace {
+
+/// The text zxing-cpp reads in a page rendered by pdftoppm at 300 dpi in grey.
+std::string DecodePage(const std::string& document, ZXing::BarcodeFormat format) {
+    const std::string out = "/tmp/vgl_pdf_graphics_page_" + std::to_string(getpid());
+    Tool(document, "pdftoppm -r 300 -gray -singlefile -f 1 -l 1 -o", ".pdf", " '" + out + "'");
+    const vgl::test::Bytes bytes = vgl::test::ReadFile(out + ".pgm");
+    std::remove((out + ".pgm").c_str());
+    const std::string pgm(bytes.begin(), bytes.end());
+    // "P5\n<w> <h>\n255\n" and the grey bytes.
+    int width = 0, height = 0, max = 0, used = 0;
+    if (std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &width, &height, &max, &used) != 3)
+        return "<no image>";
+    const std::size_t start = std::size_t(used) + 1;
+    if (pgm.size() < start + std::size_t(width) * std::size_t(height))
+        return "<short image>";
+    const ZXing::ImageView image(reinterpret_cast<const std::uint8_t*>(pgm.data() + start), width, height,
+                                 ZXing::ImageFormat::Lum);
+    const ZXing::Result r = ZXing::ReadBarcode(image, ZXing::DecodeHints().setFormats(format));
+    return r.isValid() ? std::string(r.bytes().begin(), r.bytes().end()) : "<no decode>";
+}
+
+std::unique_ptr<TfrxBarCodeView> RoutingBarcode() {
+    auto barcode = std::make_unique<TfrxBarCodeView>(nullptr);
+    barcode->SetBarType(bcCode128);
+    barcode->SetText(u"%007110601632015376002000000");
+    barcode->SetShowText(false);
+    barcode->SetWideBarRatio(2);
+    barcode->SetZoom(1.0L);
+    barcode->SetBounds(20, 300, 100, 60);
+    return barcode;
+}
+
+/// The label's options on a page of the label's size; `draw` exports onto pages 0..pages-1.
+std::string LabelDocument(int pages, const std::function<void(TfrxPDFExport&, int)>& draw, bool transparency = false,
+                          int* encodes = nullptr) {
+    TfrxPDFExport pdf(nullptr);
+    pdf.SetCompressed(false);
+    pdf.SetPrintOptimized(true);
+    pdf.SetQuality(100);
+    pdf.SetTransparency(transparency);
+    pdf.Clock = [] { return EncodeDateTime(2026, 1, 15, 10, 20, 30, 0); };
+    pdf.NewGUIDText = [] { return String(u"{00000000-0000-0000-0000-000000000000}"); };
+    TMemoryStream stream;
+    pdf.SetStream(&stream);
+    EXPECT_TRUE(pdf.DoStart());
+    for (int i = 0; i < pages; ++i) {
+        TfrxPage page(nullptr);
+        page.SetBounds(0, 0, 393, 577);
+        pdf.StartPage(&page, i);
+        draw(pdf, i);
+        pdf.FinishPage(&page, i);
+    }
+    pdf.DoFinish();
+    pdf.SetStream(nullptr);
+    if (encodes)
+        *encodes = pdf.JpegEncodeCount();
+    return std::string(reinterpret_cast<const char*>(stream.Memory()), std::size_t(stream.GetSize()));
+}
+
+} // namespace
+
+TEST_F(PdfGraphics, RoutingBarcodeIsAGreyJpegAtThreeTimesItsRealBoundsAndReadsBack) {
+    RegisterLabelFonts();
+    auto barcode = RoutingBarcode();
+    barcode->Frame()->SetTyp({ftTop}); // a frame line above the bars, drawn after the image
+    const TfrxRect bounds = barcode->GetRealBounds();
+    const std::string doc = LabelDocument(1, [&](TfrxPDFExport& pdf, int) { pdf.ExportObject(barcode.get()); });
+    const std::string check = Tool(doc, "qpdf --check");
+    EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+    EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos) << check;
+    const std::string list = Tool(doc, "pdfimages -list");
+    const std::string size = std::to_string(Round((bounds.Right - bounds.Left) * 3)) + " " +
+                             std::to_string(Round((bounds.Bottom - bounds.Top) * 3));
+    std::istringstream lines(list);
+    std::string line, row;
+    while (std::getline(lines, line))
+        if (line.find(" image ") != std::string::npos)
+            row = line;
+    std::istringstream fields(row);
+    std::string f[9];
+    for (auto& x : f)
+        fields >> x;
+    EXPECT_EQ(f[3] + " " + f[4], size) << list; // Round(real bounds x 3)
+    EXPECT_EQ(f[5] + " " + f[8], "gray jpeg") << list;
+    // Placement, then the frame drawn after the image with its width restored.
+    EXPECT_NE(doc.find("q\r\n168.00 0 0 45.00 15.00 162.75 cm\r\n/Im0 Do\r\nQ\r\nq\r\n[] 0 d\r\n0.75 w"),
+              std::string::npos)
+        << doc.substr(doc.find(" cm\r\n") - 40, 120);
+    EXPECT_EQ(barcode->Frame()->BottomLine()->Width(), 1);
+    EXPECT_EQ(DecodePage(doc, ZXing::BarcodeFormat::Code128), "%007110601632015376002000000");
+}
+
+TEST_F(PdfGraphics, AnImageUsedTwiceIsWrittenOnceAndPlacedOnBothPages) {
+    RegisterLabelFonts();
+    auto barcode = RoutingBarcode();
+    const std::string doc = LabelDocument(2, [&](TfrxPDFExport& pdf, int) { pdf.ExportObject(barcode.get()); });
+    const std::string list = Tool(doc, "pdfimages -list");
+    // Both pages list the image under one object number.
+    std::vector<std::string> objects;
+    std::istringstream lines(list);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(" image ") != std::string::npos) {
+            std::istringstream fields(line);
+            std::string f[12];
+            for (auto& x : f)
+                fields >> x;
+            objects.push_back(f[10]);
+        }
+    ASSERT_EQ(objects.size(), 2u) << list;
+    EXPECT_EQ(objects[0], objects[1]);
+    std::size_t placed = 0;
+    for (std::size_t p = doc.find("/Im0 Do"); p != std::string::npos; p = doc.find("/Im0 Do", p + 1))
+        ++placed;
+    EXPECT_EQ(placed, 2u);
+    EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
+}
+
+TEST_F(PdfGraphics, ATransparentViewGetsASoftMask) {
+    RegisterLabelFonts();
+    auto barcode = RoutingBarcode(); // Color clNone
+    const std::string doc = LabelDocument(
+        1, [&](TfrxPDFExport& pdf, int) { pdf.ExportObject(barcode.get()); }, true);
+    EXPECT_NE(doc.find("/ColorSpace /DeviceGray/Matte[ 0 0 0] "), std::string::npos);
+    EXPECT_NE(doc.find("/SMask "), std::string::npos);
+    const std::string list = Tool(doc, "pdfimages -list");
+    EXPECT_NE(list.find("smask"), std::string::npos) << list;
+    EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
+    EXPECT_EQ(DecodePage(doc, ZXing::BarcodeFormat::Code128), "%007110601632015376002000000");
+}
+
+TEST_F(PdfGraphics, AViewWhoseDrawingFailsFailsTheExport) {
+    TFailingView view(nullptr);
+    view.SetBounds(10, 10, 50, 50);
+    TfrxPDFExport pdf(nullptr);
+    TMemoryStream stream;
+    pdf.SetStream(&stream);
+    ASSERT_TRUE(pdf.DoStart());
+    TfrxPage page(nullptr);
+    page.SetBounds(0, 0, 200, 100);
+    pdf.StartPage(&page, 0);
+    try {
+        pdf.ExportObject(&view);
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), u"The symbol cannot be drawn");
+    }
+    EXPECT_EQ(view.Frame()->Width(), 1); // put back on the failing path too
+    pdf.FinishPage(&page, 0);
+    pdf.DoFinish();
 }

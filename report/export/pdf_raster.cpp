@@ -1,0 +1,191 @@
+// The raster path of the PDF export: a view that no vector writer takes is drawn into a 32-bit
+// bitmap, converted to JPEG and written once as an image XObject, then placed on the page.
+
+#include <cmath>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/rounding.h"
+#include "platform/rtl/streams.h"
+#include "report/export/export_picture.h"
+#include "report/export/md5.h"
+#include "report/export/pdf_export.h"
+#include "report/export/pdf_values.h"
+#include "report/foundation/graphic_formats.h"
+#include "report/model/fills.h"
+#include "report/model/view.h"
+
+namespace vgl {
+
+namespace {
+
+constexpr long double kPoints = 0.75L;
+
+/// Sets every frame width to 0 for the time of the drawing and puts each line's own width back
+/// on every path.
+class TFrameWidthAside {
+public:
+    explicit TFrameWidthAside(TfrxFrame& frame) : FFrame(frame), FWidth(frame.Width()) {
+        for (int i = 0; i < 4; ++i)
+            FLines[i] = Line(i)->Width();
+        frame.SetWidth(0);
+    }
+    ~TFrameWidthAside() { Restore(); }
+    void Restore() {
+        if (FRestored)
+            return;
+        FRestored = true;
+        FFrame.SetWidth(FWidth);
+        for (int i = 0; i < 4; ++i)
+            Line(i)->SetWidth(FLines[i]);
+    }
+
+private:
+    TfrxFrameLine* Line(int i) const {
+        return i == 0   ? FFrame.LeftLine()
+               : i == 1 ? FFrame.TopLine()
+               : i == 2 ? FFrame.RightLine()
+                        : FFrame.BottomLine();
+    }
+    TfrxFrame& FFrame;
+    long double FWidth;
+    long double FLines[4] = {};
+    bool FRestored = false;
+};
+
+bool IsClass(const TfrxView& view, const char16_t* name) {
+    const TClass cls = GetClass(name);
+    return cls && view.InheritsFrom(cls);
+}
+
+TfrxPDFXObjectHash Digest(const void* data, std::size_t size) {
+    TfrxPDFXObjectHash hash{};
+    MD5Buf(data, size, hash.data());
+    return hash;
+}
+
+} // namespace
+
+int TfrxPDFExport::WriteRasterView(TfrxView& view) {
+    TfrxFrame& frame = *view.Frame();
+    TFrameWidthAside aside(frame);
+    WriteFill(view);
+
+    // Geometry in report pixels: the real bounds, and where the image starts left of (or above)
+    // the view when the bounds reach beyond it.
+    const TfrxRect bounds = view.GetRealBounds();
+    const long double width = bounds.Right - bounds.Left, height = bounds.Bottom - bounds.Top;
+    long double left = view.AbsLeft(), top = view.AbsTop();
+    if (width > view.Width() && bounds.Left != view.AbsLeft()) {
+        const long double excess = width - view.Width();
+        left -= bounds.Right > view.AbsLeft() + view.Width() ? excess / 2 : excess;
+    }
+    if (height > view.Height() && bounds.Top != view.AbsTop()) {
+        const long double excess = height - view.Height();
+        top -= bounds.Bottom > view.AbsTop() + view.Height() ? excess / 2 : excess;
+    }
+
+    const bool memo = IsClass(view, u"TfrxCustomMemoView");
+    const bool barcode = view.ClassName() == u"TfrxBarCodeView";
+    const TBrushStyle brush = view.BrushStyle();
+    long double scale = 1;
+    if ((FPrintOpt || memo) && (brush == bsSolid || brush == bsClear))
+        scale = 3;
+    else if (barcode && !FPrintOpt)
+        scale = 2;
+
+    const TColor maskColor = clWhite;
+    const bool transparent = FTransparency && view.Color() == clNone;
+    const int pixelWidth = int(Round(width * scale)), pixelHeight = int(Round(height * scale));
+    if (pixelWidth < 1 || pixelHeight < 1) {
+        aside.Restore();
+        WriteFrame(frame, ObjectRect(view));
+        return -1;
+    }
+
+    TfrxPicture picture(pfBMP32, pixelWidth, pixelHeight, transparent);
+    // Pixels the view leaves unpainted stay white like the page under them (or become the mask
+    // colour, which is white too).
+    picture.FillColor(maskColor, maskColor);
+    // An exception while the view draws ends the export: a label must not go out with a blank
+    // barcode or picture.
+    view.DrawClipped(picture.GetCanvas(), scale, scale, -Round(left * scale), -Round(top * scale));
+    TGraphic& graphic = picture.Release();
+    const auto* bitmap = dynamic_cast<const TBitmap*>(&graphic);
+    if (!bitmap)
+        throw EInvalidGraphic(u"The raster picture of a view is not a bitmap");
+
+    int maskId = 0;
+    RawByteString mask;
+    if (transparent) {
+        mask.resize(std::size_t(pixelWidth) * std::size_t(pixelHeight));
+        std::size_t at = 0;
+        for (int y = 0; y < pixelHeight; ++y) {
+            const std::uint8_t* row = bitmap->ScanLine(y);
+            for (int x = 0; x < pixelWidth; ++x, row += 4)
+                mask[at++] = char(row[0] == 0xFF && row[1] == 0xFF && row[2] == 0xFF ? 0 : 0xFF);
+        }
+        maskId = WriteSoftMask(mask, pixelWidth, pixelHeight);
+    }
+
+    const TfrxGraphicFormatClass jpegFormat = frxGraphicFormatsInstance().FindByName(u"JPG");
+    if (!jpegFormat)
+        throw EInvalidGraphic(u"No picture format JPG");
+    const bool grey = barcode || IsClass(view, u"TfrxCustomLineView") || IsClass(view, u"TfrxShapeView");
+    std::unique_ptr<TGraphic> jpeg =
+        jpegFormat->ConvertFrom(*bitmap, grey ? pf8bit : pf24bit, grey ? FQuality + 5 : FQuality);
+    ++FJpegEncodes;
+    const std::vector<std::uint8_t> bytes = jpeg->SaveToBytes();
+    TMemoryStream jpegStream;
+    jpegStream.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
+    const TfrxPDFXObjectHash hash = Digest(bytes.data(), bytes.size());
+    int index = FPOH->FindXObject(hash);
+    if (index < 0)
+        index = FPOH->OutXObjectImage(hash, *jpeg, jpegStream, transparent, maskId);
+
+    TReferenceArray& pageImages = *FPOH->FPageXObjects;
+    bool listed = false;
+    for (int i = 0; i < pageImages.Count() && !listed; ++i)
+        listed = pageImages.GetNo(i) == index;
+    if (!listed)
+        pageImages.Add(index);
+    const long double x = left * kPoints + FMarginLeft;
+    const long double y = FHeight - FMarginTop - (top + height) * kPoints;
+    TStream& out = *OutStream;
+    PutRawLine(out, "q");
+    PutRawLine(out, FloatToFixedAnsi(width * kPoints, 2) + " 0 0 " + FloatToFixedAnsi(height * kPoints, 2) + " " +
+                        FloatToFixedAnsi(x, 2) + " " + FloatToFixedAnsi(y, 2) + " cm");
+    PutRawLine(out, "/Im" + IntToAnsi(index) + " Do");
+    PutRawLine(out, "Q");
+
+    aside.Restore();
+    WriteFrame(frame, ObjectRect(view));
+    return index;
+}
+
+int TfrxPDFExport::WriteSoftMask(const RawByteString& mask, int width, int height) {
+    const TfrxPDFXObjectHash hash = Digest(mask.data(), mask.size());
+    const int found = FXObjects.Find(hash);
+    if (found >= 0)
+        return FXObjects.GetId(found);
+    if (FProtection)
+        throw ENotSupportedException(u"Soft masks of protected documents are not supported");
+    const int id = FPOH->UpdateXRef();
+    FXObjects.Add(id, hash);
+    TStream& out = *pdf;
+    PutRawLine(out, ObjectLine(id));
+    PutRawLine(out, "<< /Type /XObject");
+    PutRawLine(out, "/Subtype /Image");
+    PutRawLine(out, "/Width " + IntToAnsi(width));
+    PutRawLine(out, "/Height " + IntToAnsi(height));
+    PutRawLine(out, "/ColorSpace /DeviceGray/Matte[ 0 0 0] ");
+    PutRawLine(out, "/BitsPerComponent 8");
+    PutRawLine(out, "/Interpolate false");
+    PutRawLine(out, " /Length " + IntToAnsi(std::int64_t(mask.size())) + " >>");
+    PutRawLine(out, "stream");
+    PutRaw(out, mask);
+    PutRaw(out, "\r\nendstream\r\n");
+    PutRawLine(out, "endobj");
+    return id;
+}
+
+} // namespace vgl
