@@ -23,12 +23,19 @@ public:
     virtual bool LoadBy(String& link, TStream& stream, TObject* data) const;
 };
 
+/// The moments at which a view asks for its link.
+enum TfrxDataLinkLoadMethod { dlmGetLink, dlmOnGetData, dlmOnLoading };
+
 /// An object that accepts linked content.
 class IfrxDataLinkObject {
 public:
     virtual ~IfrxDataLinkObject() = default;
     /// Loads the content from `stream` (positioned at 0); true when it could.
     virtual bool LoadDataFromStream(TStream& stream, const String& link) = 0;
+    /// The object's link for the load method (empty when it has none for that moment).
+    virtual String GetLink(TfrxDataLinkLoadMethod) const { return {}; }
+    /// Whether the link is an expression to evaluate before loading.
+    virtual bool IsExpressionLink() const { return false; }
 };
 
 struct TfrxProtocolItem {

@@ -21,6 +21,8 @@ VGL_DEFINE_CLASS(TfrxPictureView) {
         .Default(false);
     b.Property(u"DataField", &TfrxView::DataField, &TfrxView::SetDataField);
     b.Property(u"DataSetName", &TfrxView::DataSetName, &TfrxView::SetDataSetName);
+    b.Property(u"DataLink", &TfrxPictureView::DataLink, &TfrxPictureView::SetDataLink)
+        .Stored(&TfrxPictureView::IsDataLinkStored);
     b.Property(u"Frame", &TfrxView::Frame, &TfrxView::SetFrame);
     b.Property(u"FileLink", &TfrxPictureView::FileLink, &TfrxPictureView::SetFileLink);
     b.Property(u"ImageIndex", &TfrxPictureView::ImageIndex, &TfrxPictureView::SetImageIndex)
@@ -85,6 +87,39 @@ void TfrxPictureView::PictureChange() {
     SetAutoSize(AutoSize());
     FPictureChanged = true;
     FImageIndex = 0;
+}
+
+TfrxDataLink* TfrxPictureView::DataLink() const {
+    if (!FDataLink)
+        FDataLink = std::make_unique<TfrxDataLink>();
+    return FDataLink.get();
+}
+
+bool TfrxPictureView::LoadDataFromStream(TStream& stream, const String&) {
+    return LoadPictureFromStream(stream, true) == 0;
+}
+
+String TfrxPictureView::GetLink(TfrxDataLinkLoadMethod method) const {
+    return TfrxDataLink::GetLink(FDataLink.get(), method);
+}
+
+bool TfrxPictureView::IsExpressionLink() const {
+    return TfrxDataLink::IsExpressionLink(FDataLink.get());
+}
+
+String TfrxPictureView::DataLinkForGetData(bool& isExpression) {
+    isExpression = IsExpressionLink();
+    return GetLink(dlmOnGetData);
+}
+
+void TfrxPictureView::BeforePrint() {
+    TfrxView::BeforePrint();
+    TfrxDataLink::SaveState(FDataLink.get());
+}
+
+void TfrxPictureView::AfterPrint() {
+    TfrxDataLink::RestoreState(FDataLink.get());
+    TfrxView::AfterPrint();
 }
 
 bool TfrxPictureView::IsEmpty() const {

@@ -8,6 +8,7 @@
 
 #include "platform/graphics/graphic.h"
 #include "report/foundation/graphic_formats.h"
+#include "report/model/data_link.h"
 #include "report/model/view.h"
 
 namespace vgl {
@@ -15,7 +16,7 @@ namespace vgl {
 /// The failure code of LoadPictureFromStream.
 inline constexpr std::int32_t E_INVALIDARG_CODE = std::int32_t(0x80070057u);
 
-class TfrxPictureView : public TfrxView {
+class TfrxPictureView : public TfrxView, public IfrxDataLinkObject {
     VGL_CLASS(TfrxPictureView, TfrxView)
     /// Draw flags KeepAspectRatio, Stretch and Clip; TransparentColor clWhite.
     explicit TfrxPictureView(TComponent* owner);
@@ -59,6 +60,22 @@ class TfrxPictureView : public TfrxView {
     /// picture cleared. Unreadable data never raises.
     virtual std::int32_t LoadPictureFromStream(TStream& stream, bool resetPosition = true);
 
+    /// The data link, created on first read.
+    TfrxDataLink* DataLink() const;
+    void SetDataLink(TfrxDataLink* value) { DataLink()->Assign(value); }
+    bool IsDataLinkStored() const { return TfrxDataLink::IsDataLinkStored(FDataLink.get(), frComponentState()); }
+
+    // ---- IfrxDataLinkObject ----------------------------------------------------------------
+    /// LoadPictureFromStream from the stream's start succeeded.
+    bool LoadDataFromStream(TStream& stream, const String& link) override;
+    String GetLink(TfrxDataLinkLoadMethod method) const override;
+    bool IsExpressionLink() const override;
+
+    /// The view's step, then the expression of an expression link is kept.
+    void BeforePrint() override;
+    /// The expression of an expression link comes back, then the view's step.
+    void AfterPrint() override;
+
     bool IsEmpty() const;
     TGraphic* GetGraphic() const;
     int GraphicWidth() const;
@@ -70,10 +87,14 @@ class TfrxPictureView : public TfrxView {
     /// is not clWhite.
     String Diff(TfrxComponent* component) override;
 
+protected:
+    String DataLinkForGetData(bool& isExpression) override;
+
 private:
     void PictureChange();
 
     std::unique_ptr<TPicture> FPicture;
+    mutable std::unique_ptr<TfrxDataLink> FDataLink;
     TfrxGraphicDrawProps FDrawProps{fgdKeepAspectRatio, fgdStretch, fgdClip};
     TColor FTransparentColor;
     String FFileLink;
