@@ -11,8 +11,13 @@
 #include <unistd.h>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TStream) {}
+VGL_DEFINE_CLASS(TMemoryStream) {}
+VGL_DEFINE_CLASS(TFileStream) {}
 
 namespace {
 

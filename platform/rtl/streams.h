@@ -28,8 +28,8 @@ enum : unsigned {
 };
 
 class TStream : public TObject {
-public:
-    String ClassName() const override { return u"TStream"; }
+    VGL_CLASS(TStream, TObject)
+
 
     /// Reads up to `count` bytes; returns how many were read (0 at the end).
     virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
@@ -62,9 +62,9 @@ public:
 /// Bytes between the old end and a position written past it read as zeros. Read and Write with a
 /// negative count or at a negative position transfer nothing.
 class TMemoryStream : public TStream {
-public:
+    VGL_CLASS(TMemoryStream, TStream)
+
     TMemoryStream() = default;
-    String ClassName() const override { return u"TMemoryStream"; }
 
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;
@@ -137,12 +137,12 @@ private:
 /// and opens it for reading and writing; the low two bits choose read, write or read/write
 /// otherwise. Share bits are accepted and ignored. A folder cannot be opened.
 class TFileStream : public TStream {
-public:
+    VGL_CLASS(TFileStream, TStream)
+
     TFileStream(const String& fileName, unsigned mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
-    String ClassName() const override { return u"TFileStream"; }
 
     std::int64_t Read(void* buffer, std::int64_t count) override;
     std::int64_t Write(const void* buffer, std::int64_t count) override;

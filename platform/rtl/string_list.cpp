@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
@@ -186,6 +187,17 @@ void TStrings::AddStrings(const TStrings& strings) {
     // The count is taken once, so adding a list to itself doubles it instead of looping.
     for (int i = 0, n = strings.Count(); i < n; ++i)
         AddObject(strings.Get(i), strings.GetObject(i));
+}
+
+VGL_DEFINE_CLASS(TStrings) {}
+VGL_DEFINE_CLASS(TStringList) {}
+
+void TStrings::Assign(const TPersistent* source) {
+    if (const auto* strings = dynamic_cast<const TStrings*>(source)) {
+        Assign(*strings);
+        return;
+    }
+    TPersistent::Assign(source);
 }
 
 void TStrings::Assign(const TStrings& source) {

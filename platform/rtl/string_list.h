@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/rtl/object.h"
+#include "platform/rtl/persistent.h"
 #include "platform/rtl/ustring.h"
 
 namespace vgl {
@@ -20,10 +21,10 @@ enum TDuplicates { dupIgnore, dupAccept, dupError };
 enum class TTextEncoding { Default, Ansi, UTF8, Unicode /* UTF-16 LE */, BigEndianUnicode };
 
 /// The abstract list of strings with an object per line (objects are not owned unless
-/// OwnsObjects is set on a TStringList).
-class TStrings : public TObject {
-public:
-    String ClassName() const override { return u"TStrings"; }
+/// OwnsObjects is set on a TStringList). A persistent object, as on the platform, so that
+/// whatever takes a TPersistent (a script's Assign) takes a string list.
+class TStrings : public TPersistent {
+    VGL_CLASS(TStrings, TPersistent)
 
     virtual int Count() const = 0;
     virtual String Get(int index) const = 0;
@@ -48,6 +49,8 @@ public:
     void AddStrings(const TStrings& strings);
     /// Replaces the lines by those of `source` and takes over its separators and quote character.
     void Assign(const TStrings& source);
+    /// Assign(const TStrings&) for a string-list source; other sources as TPersistent::Assign.
+    void Assign(const TPersistent* source) override;
     /// Same count and the same lines (ordinal comparison).
     bool Equals(const TStrings& other) const;
     virtual void BeginUpdate();
@@ -112,12 +115,12 @@ class TStringList;
 using TStringListSortCompare = std::function<int(TStringList& list, int index1, int index2)>;
 
 class TStringList : public TStrings {
-public:
+    VGL_CLASS(TStringList, TStrings)
+
     TStringList() = default;
     ~TStringList() override;
     TStringList(const TStringList&) = delete;
     TStringList& operator=(const TStringList&) = delete;
-    String ClassName() const override { return u"TStringList"; }
 
     int Count() const override { return int(FItems.size()); }
     String Get(int index) const override;
