@@ -1,9 +1,12 @@
 #include "report/foundation/wide_strings.h"
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TWideStrings) {}
 
 namespace {
 

@@ -8,7 +8,12 @@
 
 namespace vgl {
 
-class TfrxWideStrings : public TStrings {
+/// The name scripts know the engine's wide-string lists by: a reflected base without state.
+class TWideStrings : public TStrings {
+    VGL_CLASS(TWideStrings, TStrings)
+};
+
+class TfrxWideStrings : public TWideStrings {
 public:
     TfrxWideStrings() = default;
     ~TfrxWideStrings() override = default;
