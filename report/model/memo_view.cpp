@@ -10,6 +10,7 @@
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
+#include "report/foundation/charset_conversion.h"
 #include "report/foundation/resource_strings.h"
 #include "report/foundation/utilities.h"
 #include "report/foundation/xml_escaping.h"
@@ -198,6 +199,32 @@ void TfrxCustomMemoView::SetUnderlines(bool v) {
         FUnderlinesTextMode = ulmUnderlinesAll;
 }
 
+// ---- Charset conversions -------------------------------------------------------------------
+
+bool TfrxCustomMemoView::ConvertsCharset() const {
+    return Font().GetCharset() != kDefaultCharset && !FUseDefaultCharset;
+}
+
+String TfrxCustomMemoView::SystemToFontCharset(const String& s) const {
+    if (!ConvertsCharset())
+        return s;
+    return AnsiTextToWide(WideTextToAnsi(s, kDefaultCharset, GetACP()), Font().GetCharset());
+}
+
+String TfrxCustomMemoView::FontCharsetToSystem(const String& s) const {
+    if (!ConvertsCharset())
+        return s;
+    return AnsiTextToWide(WideTextToAnsi(s, Font().GetCharset()), kDefaultCharset, GetACP());
+}
+
+AnsiString TfrxCustomMemoView::AnsiText() const {
+    return WideTextToAnsi(Text(), Font().GetCharset());
+}
+
+void TfrxCustomMemoView::SetAnsiText(std::string_view v) {
+    SetText(AnsiTextToWide(v, Font().GetCharset()));
+}
+
 // ---- Printing -------------------------------------------------------------------------------
 
 void TfrxCustomMemoView::BeforePrint() {
@@ -317,7 +344,7 @@ String TfrxCustomMemoView::CalcAndFormat(const String& exprText, TfrxFormat* for
     else if (SameText(expr, u"COPYNAME#"))
         FValue = Variant(String(u"[CopyName#]"));
     else
-        FValue = Calc(expr);
+        FValue = Calc(FontCharsetToSystem(expr));
 
     if (FHideZeros && !FValue.IsNull() && !FValue.IsEmpty() && !IsTextValue(FValue)) {
         long double precision = 1e-17L;
@@ -349,7 +376,7 @@ String TfrxCustomMemoView::FormatData(const Variant& value, TfrxFormat* format) 
         const String& fs = format->FormatStr;
         switch (format->Kind) {
         case fkText:
-            return plain();
+            return SystemToFontCharset(plain());
         case fkNumeric: {
             String r;
             if (fs.find(u'#') != String::npos || (!fs.empty() && fs[0] == u'0'))

@@ -38,6 +38,9 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     virtual String GetText() const { return FMemo.Text(); }
     virtual void SetText(const String& v) { FMemo.SetText(v); }
     String Text() const { return GetText(); }
+    /// The text in the code page of Font.Charset, and back.
+    AnsiString AnsiText() const;
+    void SetAnsiText(std::string_view v);
     virtual Variant GetValue() const { return FValue; }
     Variant Value() const { return GetValue(); }
     void SetValue(const Variant& v) { FValue = v; }
@@ -184,6 +187,14 @@ protected:
     void DrawMemoText();
     bool IsDataField() const { return !DataSetName().empty() && !DataField().empty(); }
     bool IsVertical() const { return FRotation == 90 || FRotation == 270; }
+
+    /// The font's charset is not DEFAULT_CHARSET and UseDefaultCharset is off.
+    bool ConvertsCharset() const;
+    /// Through 8-bit text in the system code page, read back in the font charset's code page.
+    String SystemToFontCharset(const String& s) const;
+    /// Through 8-bit text in the font charset's code page, read back in the system code page.
+    String FontCharsetToSystem(const String& s) const;
+    static constexpr int kDefaultCharset = 1;
 
 private:
     void AutoWidthStep();

@@ -191,6 +191,24 @@ TEST_F(MemoViewTest, ExpressionsFormatsAndDelimiters) {
     EXPECT_EQ(r.calls, before);
 }
 
+TEST_F(MemoViewTest, CharsetConversionsOnlyForASpecificCharset) {
+    TfrxMemoView m(nullptr);
+    const String text = u"Gr\u00FC\u00DFe \u0416";
+    m.DisplayFormat();
+    // DEFAULT_CHARSET: no conversion at all
+    EXPECT_EQ(m.FormatData(Variant(text)), text);
+    // RUSSIAN_CHARSET: through the system code page (1252), read back as 1251
+    m.Font().SetCharset(204);
+    EXPECT_EQ(m.FormatData(Variant(String(u"\u00C0"))), u"\u0410");
+    m.SetUseDefaultCharset(true);
+    EXPECT_EQ(m.FormatData(Variant(text)), text);
+    m.SetUseDefaultCharset(false);
+    m.SetText(u"\u0416");
+    EXPECT_EQ(m.AnsiText(), std::string("\xC6\r\n"));
+    m.SetAnsiText("\xC6");
+    EXPECT_EQ(m.Text(), u"\u0416\r\n");
+}
+
 TEST_F(MemoViewTest, FormatDataRules) {
     TfrxMemoView m(nullptr);
     TfrxFormat* f = m.DisplayFormat();
