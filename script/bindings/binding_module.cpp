@@ -1,0 +1,96 @@
+#include "script/bindings/binding_module.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "platform/rtl/component.h"
+#include "platform/rtl/exceptions.h"
+
+namespace vgl {
+
+namespace {
+
+std::atomic<const TObject*> SharedObject{nullptr};
+std::atomic<std::shared_mutex*> SharedMutex{nullptr};
+
+} // namespace
+
+void fsSetSharedObject(const TObject* obj, std::shared_mutex* mutex) {
+    SharedMutex.store(mutex);
+    SharedObject.store(obj);
+}
+
+std::shared_mutex* fsSharedObjectLock(const TObject* obj) {
+    return obj && SharedObject.load() == obj ? SharedMutex.load() : nullptr;
+}
+
+TfsBindingModule::~TfsBindingModule() {
+    // Last made, first freed: a later object may refer to an earlier one.
+    while (!FMade.empty()) {
+        std::unique_ptr<TObject> last = std::move(FMade.back());
+        FMade.pop_back();
+        last.reset();
+    }
+}
+
+TObject* TfsBindingModule::Keep(std::unique_ptr<TObject> obj) {
+    FMade.push_back(std::move(obj));
+    return FMade.back().get();
+}
+
+bool TfsBindingModule::Keeps(const TObject* obj) const {
+    return std::any_of(FMade.begin(), FMade.end(), [obj](const auto& p) { return p.get() == obj; });
+}
+
+bool TfsBindingModule::Protects(const TObject*) const {
+    return false;
+}
+
+bool TfsBindingModule::Release(TObject* obj) {
+    auto it = std::find_if(FMade.begin(), FMade.end(), [obj](const auto& p) { return p.get() == obj; });
+    if (it == FMade.end())
+        return false;
+    std::unique_ptr<TObject> gone = std::move(*it);
+    FMade.erase(it);
+    gone.reset();
+    return true;
+}
+
+TfsBindingModule* fsModuleKeeping(TfsScript* script, TObject* obj) {
+    for (TfsScript* s = script; s; s = s->Parent) {
+        for (int i = 0; i < s->Count(); ++i) {
+            auto* module = dynamic_cast<TfsBindingModule*>(s->GetItem(i));
+            if (module && module->Keeps(obj))
+                return module;
+        }
+    }
+    return nullptr;
+}
+
+void fsScriptFree(TfsScript* script, TObject* obj) {
+    if (!obj)
+        return;
+    if (TfsBindingModule* module = fsModuleKeeping(script, obj)) {
+        module->Release(obj);
+        return;
+    }
+    bool isProtected = false;
+    for (TfsScript* s = script; s && !isProtected; s = s->Parent) {
+        for (TComponent* o = s; o && !isProtected; o = o->Owner())
+            isProtected = o == obj;
+        for (int i = 0; i < s->Count() && !isProtected; ++i) {
+            auto* module = dynamic_cast<TfsBindingModule*>(s->GetItem(i));
+            isProtected = module && module->Protects(obj);
+        }
+    }
+    auto* component = dynamic_cast<TComponent*>(obj);
+    if (!isProtected && component && component->Owner()) {
+        component->Owner()->RemoveComponent(component);
+        std::unique_ptr<TComponent> gone(component);
+        gone.reset();
+        return;
+    }
+    throw Exception(u"Cannot free %s: the script did not create it and no owner holds it", {obj->ClassName()});
+}
+
+} // namespace vgl

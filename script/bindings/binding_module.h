@@ -1,0 +1,76 @@
+#pragma once
+// The common ground of the binding modules: the objects a script made through them, and the
+// conversions of values crossing between script and host.
+
+#include <memory>
+#include <shared_mutex>
+#include <vector>
+
+#include "script/engine/script.h"
+
+namespace vgl {
+
+/// A binding module. Besides registering, it keeps the objects that scripts create through its
+/// constructors without an owner: they live until the module (and so the script's bindings) goes,
+/// or until the script frees them.
+class TfsBindingModule : public TfsRTTIModule {
+public:
+    using TfsRTTIModule::TfsRTTIModule;
+    ~TfsBindingModule() override;
+
+    /// Takes `obj` over; the object itself.
+    TObject* Keep(std::unique_ptr<TObject> obj);
+    /// Whether this module keeps `obj`.
+    bool Keeps(const TObject* obj) const;
+    /// Frees `obj` when this module keeps it; false when it does not.
+    bool Release(TObject* obj);
+    /// Whether a script must not free `obj` although an owner holds it (the object that runs the
+    /// script, for instance). None by default.
+    virtual bool Protects(const TObject* obj) const;
+
+private:
+    std::vector<std::unique_ptr<TObject>> FMade;
+};
+
+/// The module of `script` (or of a parent script) that keeps `obj`; none when no module does.
+TfsBindingModule* fsModuleKeeping(TfsScript* script, TObject* obj);
+
+/// Frees an object on a script's behalf: an object one of the script's binding modules made, or
+/// a component that has an owner (the owner lets go of it first) unless a module protects it or it
+/// owns the script. Any other object - one the host
+/// owns or runs, such as the running report or a report's variable list - raises a script error.
+void fsScriptFree(TfsScript* script, TObject* obj);
+
+/// Objects that every script of the process shares (the global report variables) are used only
+/// under their lock: the report bindings name the object and its lock here, and every handler that
+/// touches the object through a runtime class takes that lock. None named: no lock.
+void fsSetSharedObject(const TObject* obj, std::shared_mutex* mutex);
+/// The lock of `obj` when it is the shared object, else none.
+std::shared_mutex* fsSharedObjectLock(const TObject* obj);
+
+/// The object a script value stands for, of class T or a descendant; none for nil. Raises a
+/// script error ("Invalid class typecast") for an object of another class.
+template <class T> T* fsArgObject(const Variant& value) {
+    TObject* obj = fsScriptValueToObject(value);
+    if (!obj)
+        return nullptr;
+    auto* typed = dynamic_cast<T*>(obj);
+    if (!typed)
+        throw EInvalidCast(u"Invalid class typecast");
+    return typed;
+}
+
+/// As fsArgObject, raising "Object expected" for nil too.
+template <class T> T& fsArgRef(const Variant& value) {
+    T* obj = fsArgObject<T>(value);
+    if (!obj)
+        throw Exception(u"Object expected");
+    return *obj;
+}
+
+/// An object as a script value (nil for none).
+inline Variant fsObjectValue(const TObject* obj) {
+    return obj ? Variant::FromObject(obj) : Variant(0);
+}
+
+} // namespace vgl

@@ -1,0 +1,409 @@
+#include "script/bindings/report_bindings.h"
+
+#include <mutex>
+
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/streams.h"
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/sysutils.h"
+#include "report/foundation/graphic_formats.h"
+#include "report/foundation/report_variables.h"
+#include "report/foundation/wide_strings.h"
+#include "report/model/data_set.h"
+#include "report/model/fills.h"
+#include "report/model/hyperlink.h"
+#include "report/model/page_base.h"
+#include "report/model/report.h"
+#include "report/model/report_component.h"
+#include "report/model/report_model_init.h"
+#include "report/model/report_options.h"
+#include "report/model/shape_view.h"
+#include "report/model/view.h"
+
+namespace vgl::fs_report {
+
+VGL_DEFINE_CLASS(TWideStringList) {}
+
+namespace {
+
+template <class T> TClass Cls() {
+    return &T::StaticClassInfo();
+}
+
+// The classes of the picture formats known to the format registry; a format that names no class
+// is passed over.
+void AddPictureClasses(TfsScript& s) {
+    TfrxGraphicFormats& formats = frxGraphicFormatsInstance();
+    for (int i = 0; i < formats.Count(); ++i) {
+        TClass graphic = nullptr;
+        try {
+            graphic = formats.GetItem(i)->GetGraphicClass();
+        } catch (const EAbstractGraphicFormatException&) {
+            continue;
+        }
+        if (graphic)
+            s.AddClass(graphic, u"TGraphic");
+    }
+}
+
+// The day, month or year of a date as the formats "d", "m" and "yyyy" give them.
+Variant DatePart(const Variant& date, StringView format) {
+    return StrToInt(FormatDateTime(format, date.AsDate()));
+}
+
+} // namespace
+
+TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
+    TfsScript& s = *script;
+    auto method = [this](TObject* i, TClass c, const String& n, TfsMethodHelper* h) {
+        return MethodHandler(i, c, n, h);
+    };
+    auto getter = [this](TObject* i, TClass c, const String& n) { return PropertyGetter(i, c, n); };
+    auto setter = [this](TObject* i, TClass c, const String& n, const Variant& v) { PropertySetter(i, c, n, v); };
+
+    {
+        TfrxGlobalVariablesLock lock;
+        FGlobalVariables = lock.Variables();
+        fsSetSharedObject(FGlobalVariables, &frxGlobalVariablesMutex());
+    }
+
+    s.AddConst(u"fr01cm", u"Extended", 3.77953);
+    s.AddConst(u"fr1cm", u"Extended", 37.7953);
+    s.AddConst(u"fr01in", u"Extended", 9.6);
+    s.AddConst(u"fr1in", u"Extended", 96);
+    s.AddConst(u"fr1CharX", u"Extended", 9.6);
+    s.AddConst(u"fr1CharY", u"Extended", 17);
+    s.AddConst(u"clTransparent", u"Integer", 536870911);
+    s.AddConst(u"crHand", u"Integer", 150);
+    s.AddConst(u"crZoom", u"Integer", 151);
+    s.AddConst(u"crFormat", u"Integer", 152);
+
+    s.AddEnum(u"TfrxStretchMode", u"smDontStretch, smActualHeight, smMaxHeight");
+    s.AddEnum(u"TfrxShiftMode", u"smDontShift, smAlways, smWhenOverlapped");
+    s.AddEnum(u"TfrxDuplexMode", u"dmNone, dmVertical, dmHorizontal, dmSimplex");
+    s.AddEnum(u"TfrxAlign", u"baNone, baLeft, baRight, baCenter, baWidth, baBottom, baClient, baHidden");
+    s.AddEnum(u"TfrxFrameStyle", u"fsSolid, fsDash, fsDot, fsDashDot, fsDashDotDot, fsDouble");
+    s.AddEnumSet(u"TfrxFrameTypes", u"ftLeft, ftRight, ftTop, ftBottom");
+    s.AddEnumSet(u"TfrxAnchors", u"fraLeft, fraTop, fraRight, fraBottom");
+    s.AddEnum(u"TfrxHAlign", u"haLeft, haRight, haCenter, haBlock");
+    s.AddEnum(u"TfrxVAlign", u"vaTop, vaBottom, vaCenter");
+    s.AddEnumSet(u"TfrxRestrictions",
+                 u"rfDontModify, rfDontSize, rfDontMove, rfDontDelete, rfDontEdit, rfDontEditInPreview, rfDontCopy");
+    s.AddEnum(u"TfrxShapeKind",
+              u"skRectangle, skRoundRectangle, skEllipse, skTriangle, skDiamond, skDiagonal1, skDiagonal2");
+    s.AddEnumSet(u"TfrxPreviewButtons",
+                 u"pbPrint, pbLoad, pbSave, pbExport, pbZoom, pbFind, pbOutline, pbPageSetup, pbTools, pbEdit, "
+                 u"pbNavigator, pbExportQuick, pbNoClose, pbNoFullScreen, pbNoEmail, pbCopy, pbPaste, pbSelection, "
+                 u"pbInplaceEdit");
+    s.AddEnum(u"TfrxZoomMode", u"zmDefault, zmWholePage, zmPageWidth, zmManyPages");
+    s.AddEnum(u"TfrxPrintPages", u"ppAll, ppOdd, ppEven");
+    s.AddEnumSet(u"TfrxDMPFontStyles",
+                 u"fsxBold, fsxItalic, fsxUnderline, fsxSuperScript, fsxSubScript, fsxCondensed, fsxWide, fsx12cpi, "
+                 u"fsx15cpi");
+    s.AddEnum(u"TfrxRangeBegin", u"rbFirst, rbCurrent");
+    s.AddEnum(u"TfrxRangeEnd", u"reLast, reCurrent, reCount");
+    s.AddEnum(u"TfrxFieldType", u"fftNumeric, fftString, fftBoolean");
+    s.AddEnum(u"TfrxFormatKind", u"fkText, fkNumeric, fkDateTime, fkBoolean");
+    s.AddEnum(u"TfrxFillType", u"ftBrush, ftGradient, ftGlass");
+    s.AddEnum(u"TfrxPrintMode", u"pmDefault, pmSplit, pmJoin, pmScale");
+    s.AddEnumSet(u"TfrxVisibilityTypes", u"vsPreview, vsExport, vsPrint");
+    s.AddEnum(u"TfrxUnderlinesTextMode",
+              u"ulmNone, ulmUnderlinesAll, ulmUnderlinesText, ulmUnderlinesTextAndEmptyLines");
+    s.AddEnum(u"TfrxHyperlinkKind", u"hkURL, hkAnchor, hkPageNumber, hkDetailReport, hkDetailPage, hkCustom, hkNone");
+    s.AddEnum(u"TfrxProcessAtMode",
+              u"paDefault, paReportFinished, paReportPageFinished, paPageFinished, paColumnFinished, paDataFinished, "
+              u"paGroupFinished, paCustom");
+    s.AddEnum(u"TPDFSignatureKind", u"skInvisible, skVisible, skEmpty");
+    s.AddEnum(u"TfrxDataLinkProcessing", u"dpString, dpExpression");
+    s.AddEnumSet(u"TfrxDataLinkLoading", u"dltOnGetData, dltOnPreview");
+
+    AddPictureClasses(s);
+
+    s.AddClass(Cls<TfrxHyperlink>(), u"TPersistent");
+    if (auto* c = s.AddClass(Cls<TfrxCustomFill>(), u"TPersistent")) {
+        c->AddMethod(u"function AsBrushFill: TfrxBrushFill", method);
+        c->AddMethod(u"function AsGradientFill: TfrxGradientFill", method);
+        c->AddMethod(u"function AsGlassFill: TfrxGlassFill", method);
+    }
+    s.AddClass(Cls<TfrxBrushFill>(), u"TfrxCustomFill");
+    s.AddClass(Cls<TfrxGradientFill>(), u"TfrxCustomFill");
+    s.AddClass(Cls<TfrxGlassFill>(), u"TfrxCustomFill");
+    s.AddClass(Cls<TfrxObjectProcessing>(), u"TPersistent");
+    if (s.FindClass(u"TPersistent")) {
+        if (auto* c = s.AddClass(Cls<TWideStrings>(), u"TPersistent")) {
+            c->AddConstructor(u"constructor Create", method);
+            c->AddMethod(u"function Add(const S: string): Integer", method);
+            c->AddMethod(u"function AddObject(const S: string; AObject: TObject): Integer", method);
+            c->AddMethod(u"procedure Clear", method);
+            c->AddMethod(u"procedure Delete(Index: Integer)", method);
+            c->AddMethod(u"function IndexOf(const S: string): Integer", method);
+            c->AddMethod(u"procedure Insert(Index: Integer; const S: string)", method);
+            c->AddMethod(u"procedure LoadFromFile(const FileName: string)", method);
+            c->AddMethod(u"procedure LoadFromStream(Stream: TStream)", method);
+            c->AddMethod(u"procedure SaveToFile(const FileName: string)", method);
+            c->AddMethod(u"procedure SaveToStream(Stream: TStream)", method);
+            c->AddProperty(u"Count", u"Integer", getter);
+            c->AddIndexProperty(u"Objects", u"Integer", u"TObject", method);
+            c->AddDefaultProperty(u"Strings", u"Integer", u"string", method);
+            c->AddProperty(u"Text", u"string", getter, setter);
+        }
+    }
+    if (auto* c = s.AddClass(Cls<TfrxComponent>(), u"TComponent")) {
+        c->AddMethod(u"procedure Clear", method);
+        c->AddMethod(u"function FindObject(s: String): TfrxComponent", method);
+        c->AddMethod(u"procedure LoadFromStream(Stream: TStream)", method);
+        c->AddMethod(u"procedure SaveToStream(Stream: TStream; SaveChildren: Boolean = True)", method);
+        c->AddMethod(u"procedure SetBounds(ALeft, ATop, AWidth, AHeight: Extended)", method);
+        c->AddProperty(u"Objects", u"TList", getter);
+        c->AddProperty(u"AllObjects", u"TList", getter);
+        c->AddProperty(u"Parent", u"TfrxComponent", getter, setter);
+        c->AddProperty(u"Page", u"TfrxPage", getter);
+        c->AddProperty(u"AbsLeft", u"Extended", getter);
+        c->AddProperty(u"AbsTop", u"Extended", getter);
+    }
+    s.AddClass(Cls<TfrxReportComponent>(), u"TfrxComponent");
+    s.AddClass(Cls<TfrxDialogComponent>(), u"TfrxReportComponent");
+    s.AddClass(Cls<TfrxFrameLine>(), u"TPersistent");
+    s.AddClass(Cls<TfrxFrame>(), u"TPersistent");
+    if (auto* c = s.AddClass(Cls<TfrxView>(), u"TfrxReportComponent"))
+        c->AddProperty(u"TagStr", u"String", getter, setter);
+    s.AddClass(Cls<TfrxShapeView>(), u"TfrxView");
+    if (auto* c = s.AddClass(Cls<TfrxStretcheable>(), u"TfrxView"))
+        c->AddMethod(u"function CalcHeight: Extended", method);
+    s.AddClass(Cls<TfrxHighlight>(), u"TPersistent");
+    s.AddClass(Cls<TfrxFormat>(), u"TPersistent");
+    s.AddClass(Cls<TfrxPage>(), u"TfrxComponent");
+    if (auto* c = s.AddClass(Cls<TfrxEngineOptions>(), u"TPersistent"))
+        c->AddProperty(u"DestroyForms", u"Boolean", getter, setter);
+    s.AddClass(Cls<TfrxPrintOptions>(), u"TPersistent");
+    s.AddClass(Cls<TfrxPreviewOptions>(), u"TPersistent");
+    s.AddClass(Cls<TfrxReportOptions>(), u"TPersistent");
+    s.AddClass(Cls<TfrxVariable>(), u"TCollectionItem");
+    if (auto* c = s.AddClass(Cls<TfrxVariables>(), u"TCollection")) {
+        c->AddConstructor(u"constructor Create", method);
+        c->AddDefaultProperty(u"Variables", u"String", u"Variant", method);
+    }
+    if (auto* c = s.AddClass(Cls<TfrxArray>(), u"TCollection")) {
+        c->AddConstructor(u"constructor Create", method);
+        c->AddDefaultProperty(u"Variables", u"Variant", u"Variant", method);
+    }
+    if (FGlobalVariables)
+        s.AddObject(u"frxGlobalVariables", FGlobalVariables);
+    if (auto* c = s.AddClass(Cls<TfrxReport>(), u"TfrxComponent")) {
+        c->AddMethod(u"function Calc(const Expr: String): Variant", method);
+        c->AddMethod(u"procedure ShowReport", method);
+        c->AddMethod(u"procedure PrepareReport", method);
+        c->AddMethod(u"procedure Print", method);
+        c->AddProperty(u"Terminated", u"Boolean", getter, setter);
+        c->AddProperty(u"Variables", u"TfrxVariables", getter);
+        c->AddProperty(u"DrillState", u"TStrings", getter);
+    }
+
+    s.AddMethod(u"function DayOf(Date: TDateTime): Integer", method, u"ctDate");
+    s.AddMethod(u"function MonthOf(Date: TDateTime): Integer", method, u"ctDate");
+    s.AddMethod(u"function YearOf(Date: TDateTime): Integer", method, u"ctDate");
+    s.AddMethod(u"function IIF(Expr: Boolean; TrueValue, FalseValue: Variant): Variant", method, u"ctOther");
+    s.AddMethod(u"function SUM(Expr: Variant; Band: Variant = 0; Flags: Integer = 0): Variant", method, u"ctAggregate");
+    s.AddMethod(u"function AVG(Expr: Variant; Band: Variant = 0; Flags: Integer = 0): Variant", method, u"ctAggregate");
+    s.AddMethod(u"function MIN(Expr: Variant; Band: Variant = 0; Flags: Integer = 0): Variant", method, u"ctAggregate");
+    s.AddMethod(u"function MAX(Expr: Variant; Band: Variant = 0; Flags: Integer = 0): Variant", method, u"ctAggregate");
+    s.AddMethod(u"function COUNT(Band: Variant = 0; Flags: Integer = 0): Variant", method, u"ctAggregate");
+    s.AddMethod(u"function SUM(Band: TfrxComponent): Variant", method, u"ctAggregate");
+    s.AddMethod(u"function AVG(Band: TfrxComponent): Variant", method, u"ctAggregate");
+    s.AddMethod(u"function MIN(Band: TfrxComponent): Variant", method, u"ctAggregate");
+    s.AddMethod(u"function MAX(Band: TfrxComponent): Variant", method, u"ctAggregate");
+}
+
+bool TFunctions::Protects(const TObject* obj) const {
+    const auto* report = dynamic_cast<const TfrxReport*>(obj);
+    return report && &report->Script() == Script();
+}
+
+TList& TFunctions::ListFor(const TfrxComponent* component, bool all) {
+    std::unique_ptr<TList>& list = FLists[{component, all}];
+    if (!list)
+        list = std::make_unique<TList>();
+    return *list;
+}
+
+Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const String& name, TfsMethodHelper* caller) {
+    Variant result = 0;
+    auto arg = [caller](int i) { return caller->GetVParam(i); };
+    if (!classType) {
+        if (name == u"DAYOF")
+            result = DatePart(arg(0), u"d");
+        else if (name == u"MONTHOF")
+            result = DatePart(arg(0), u"m");
+        else if (name == u"YEAROF")
+            result = DatePart(arg(0), u"yyyy");
+    } else if (classType == Cls<TfrxCustomFill>()) {
+        if (name == u"ASBRUSHFILL")
+            result = Variant::FromObject(&fsArgRef<TfrxBrushFill>(Variant::FromObject(instance)));
+        else if (name == u"ASGRADIENTFILL")
+            result = Variant::FromObject(&fsArgRef<TfrxGradientFill>(Variant::FromObject(instance)));
+        else if (name == u"ASGLASSFILL")
+            result = Variant::FromObject(&fsArgRef<TfrxGlassFill>(Variant::FromObject(instance)));
+    } else if (classType == Cls<TWideStrings>()) {
+        if (name == u"CREATE")
+            return Variant::FromObject(Keep(std::make_unique<TWideStringList>()));
+        auto* l = static_cast<TStrings*>(instance);
+        if (name == u"ADD")
+            result = l->Add(arg(0).AsString());
+        else if (name == u"ADDOBJECT")
+            result = l->AddObject(arg(0).AsString(), fsScriptValueToObject(arg(1)));
+        else if (name == u"CLEAR")
+            l->Clear();
+        else if (name == u"DELETE")
+            l->Delete(arg(0).AsInteger());
+        else if (name == u"INDEXOF")
+            result = l->IndexOf(arg(0).AsString());
+        else if (name == u"INSERT")
+            l->Insert(arg(0).AsInteger(), arg(1).AsString());
+        else if (name == u"LOADFROMFILE")
+            l->LoadFromFile(arg(0).AsString());
+        else if (name == u"LOADFROMSTREAM")
+            l->LoadFromStream(fsArgRef<TStream>(arg(0)));
+        else if (name == u"SAVETOFILE")
+            l->SaveToFile(arg(0).AsString());
+        else if (name == u"SAVETOSTREAM")
+            l->SaveToStream(fsArgRef<TStream>(arg(0)));
+        else if (name == u"OBJECTS.GET")
+            result = fsObjectValue(l->GetObject(arg(0).AsInteger()));
+        else if (name == u"OBJECTS.SET")
+            l->PutObject(arg(0).AsInteger(), fsScriptValueToObject(arg(1)));
+        else if (name == u"STRINGS.GET")
+            result = l->Get(arg(0).AsInteger());
+        else if (name == u"STRINGS.SET")
+            l->Put(arg(0).AsInteger(), arg(1).AsString());
+    } else if (classType == Cls<TfrxComponent>()) {
+        auto* c = static_cast<TfrxComponent*>(instance);
+        if (name == u"CLEAR")
+            c->Clear();
+        else if (name == u"FINDOBJECT")
+            result = fsObjectValue(c->FindObject(arg(0).AsString()));
+        else if (name == u"LOADFROMSTREAM")
+            c->LoadFromStream(fsArgRef<TStream>(arg(0)));
+        else if (name == u"SAVETOSTREAM")
+            c->SaveToStream(fsArgRef<TStream>(arg(0)), arg(1).AsBoolean(), false, false);
+        else if (name == u"SETBOUNDS")
+            c->SetBounds(arg(0).AsExtended(), arg(1).AsExtended(), arg(2).AsExtended(), arg(3).AsExtended());
+    } else if (classType == Cls<TfrxStretcheable>()) {
+        if (name == u"CALCHEIGHT")
+            result = static_cast<double>(static_cast<TfrxStretcheable*>(instance)->CalcHeight());
+    } else if (classType == Cls<TfrxVariables>()) {
+        if (name == u"CREATE") {
+            result = Variant::FromObject(Keep(std::make_unique<TfrxVariables>()));
+        } else if (name == u"VARIABLES.GET" || name == u"VARIABLES.SET") {
+            auto* v = static_cast<TfrxVariables*>(instance);
+            const bool write = name == u"VARIABLES.SET";
+            if (v == FGlobalVariables) {
+                // Shared by every script of the process: through the lock of the list.
+                if (write) {
+                    frxSetGlobalVariable(arg(0).AsString(), arg(1));
+                } else {
+                    Variant value;
+                    result = frxGetGlobalVariable(arg(0).AsString(), value) ? value : Null();
+                }
+            } else if (write) {
+                v->SetVariable(arg(0).AsString(), arg(1));
+            } else {
+                result = v->GetVariable(arg(0).AsString());
+            }
+        }
+    } else if (classType == Cls<TfrxArray>()) {
+        if (name == u"CREATE") {
+            result = Variant::FromObject(Keep(std::make_unique<TfrxArray>()));
+        } else if (name == u"VARIABLES.GET") {
+            result = static_cast<TfrxArray*>(instance)->GetVariable(arg(0));
+        } else if (name == u"VARIABLES.SET") {
+            static_cast<TfrxArray*>(instance)->SetVariable(arg(0), arg(1));
+        }
+    } else if (classType == Cls<TfrxReport>()) {
+        auto* r = static_cast<TfrxReport*>(instance);
+        if (name == u"CALC")
+            result = r->Calc(arg(0).AsString(), true);
+        else if (name == u"SHOWREPORT")
+            r->ShowReport(true);
+        else if (name == u"PREPAREREPORT")
+            r->PrepareReport(true);
+        else if (name == u"PRINT")
+            r->Print();
+    }
+    return result;
+}
+
+Variant TFunctions::PropertyGetter(TObject* instance, TClass classType, const String& name) {
+    Variant result = 0;
+    if (classType == Cls<TWideStrings>()) {
+        auto* l = static_cast<TStrings*>(instance);
+        if (name == u"COUNT")
+            result = l->Count();
+        else if (name == u"TEXT")
+            result = l->Text();
+    } else if (classType == Cls<TfrxComponent>()) {
+        auto* c = static_cast<TfrxComponent*>(instance);
+        if (name == u"OBJECTS" || name == u"ALLOBJECTS") {
+            const bool all = name == u"ALLOBJECTS";
+            TList& list = ListFor(c, all);
+            list.Clear();
+            if (all) {
+                for (TfrxComponent* o : c->AllObjects())
+                    list.Add(o);
+            } else {
+                for (int i = 0; i < c->Objects().Count(); ++i)
+                    list.Add(c->Objects().Get(i));
+            }
+            result = Variant::FromObject(&list);
+        } else if (name == u"PARENT") {
+            result = fsObjectValue(c->Parent());
+        } else if (name == u"PAGE") {
+            result = fsObjectValue(c->Page());
+        } else if (name == u"ABSLEFT") {
+            result = static_cast<double>(c->AbsLeft());
+        } else if (name == u"ABSTOP") {
+            result = static_cast<double>(c->AbsTop());
+        }
+    } else if (classType == Cls<TfrxView>()) {
+        if (name == u"TAGSTR")
+            result = static_cast<TfrxView*>(instance)->TagStr();
+    } else if (classType == Cls<TfrxEngineOptions>()) {
+        if (name == u"DESTROYFORMS")
+            result = static_cast<TfrxEngineOptions*>(instance)->DestroyForms();
+    } else if (classType == Cls<TfrxReport>()) {
+        auto* r = static_cast<TfrxReport*>(instance);
+        if (name == u"TERMINATED")
+            result = r->Terminated();
+        else if (name == u"VARIABLES")
+            result = Variant::FromObject(&r->Variables());
+        else if (name == u"DRILLSTATE")
+            result = Variant::FromObject(&r->DrillState());
+    }
+    return result;
+}
+
+void TFunctions::PropertySetter(TObject* instance, TClass classType, const String& name, const Variant& value) {
+    if (classType == Cls<TWideStrings>()) {
+        if (name == u"TEXT")
+            static_cast<TStrings*>(instance)->SetText(value.AsString());
+    } else if (classType == Cls<TfrxComponent>()) {
+        if (name == u"PARENT")
+            static_cast<TfrxComponent*>(instance)->SetParent(fsArgObject<TfrxComponent>(value));
+    } else if (classType == Cls<TfrxView>()) {
+        if (name == u"TAGSTR")
+            static_cast<TfrxView*>(instance)->SetTagStr(value.AsString());
+    } else if (classType == Cls<TfrxEngineOptions>()) {
+        if (name == u"DESTROYFORMS")
+            static_cast<TfrxEngineOptions*>(instance)->SetDestroyForms(value.AsBoolean());
+    } else if (classType == Cls<TfrxReport>()) {
+        if (name == u"TERMINATED")
+            static_cast<TfrxReport*>(instance)->SetTerminated(value.AsBoolean());
+    }
+}
+
+std::unique_ptr<TfsRTTIModule> Make(TfsScript* script) {
+    return std::make_unique<TFunctions>(script);
+}
+
+} // namespace vgl::fs_report

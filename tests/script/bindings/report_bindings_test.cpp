@@ -1,0 +1,217 @@
+#include "script/bindings/report_bindings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/list.h"
+#include "platform/rtl/sysutils.h"
+#include "report/foundation/initialization.h"
+#include "report/foundation/report_variables.h"
+#include "report/foundation/wide_strings.h"
+#include "report/model/barcode_view.h"
+#include "report/model/fills.h"
+#include "report/model/page_base.h"
+#include "report/model/report.h"
+#include "report/model/report_model_init.h"
+#include "report/model/shape_view.h"
+#include "script/bindings/bindings.h"
+#include "script/engine/initialization.h"
+#include "script/engine/script_tools.h"
+#include "script/engine/script_xml.h"
+#include "tests/report/model/service_doubles.h"
+
+namespace vgl {
+
+namespace {
+
+void StartUp() {
+    static const bool done = (InitializeReportFoundation(), InitializeScriptEngine(), InitializeReportModel(),
+                              InitializeScriptBindings(), true);
+    (void)done;
+}
+
+struct Bound {
+    Bound() : Script(nullptr) {
+        StartUp();
+        Script.AddRTTI();
+    }
+    TfsCustomHelper* Member(const char16_t* cls, const char16_t* member, const Variant& self) {
+        TfsClassVariable* c = Script.FindClass(cls);
+        EXPECT_NE(c, nullptr);
+        TfsCustomHelper* h = c->Find(member);
+        EXPECT_NE(h, nullptr);
+        h->ParentValue = self;
+        h->Prog = &Script;
+        return h;
+    }
+    Variant Call(const char16_t* cls, const char16_t* member, const Variant& self, std::vector<Variant> args = {}) {
+        TfsCustomHelper* h = Member(cls, member, self);
+        for (size_t i = 0; i < args.size(); ++i)
+            h->GetParam(int(i))->SetValue(args[i]);
+        return h->GetValue();
+    }
+    Variant Function(const char16_t* name, std::vector<Variant> args) {
+        auto* f = dynamic_cast<TfsMethodHelper*>(Script.Find(name));
+        EXPECT_NE(f, nullptr);
+        f->Prog = &Script;
+        for (size_t i = 0; i < args.size(); ++i)
+            f->GetParam(int(i))->SetValue(args[i]);
+        return f->GetValue();
+    }
+    TfsScript Script;
+};
+
+} // namespace
+
+TEST(ReportBindings, ContentsTreeIsWellFormedAndListsTheBindings) {
+    Bound b;
+    TfsXMLDocument doc;
+    doc.Root()->SetName(u"contents");
+    fsBuildContentsTree(b.Script, *doc.Root(), false);
+    const std::string path = "/tmp/vgl_bindings_contents_" + std::to_string(::getpid()) + ".xml";
+    doc.SaveToFile(String(path.begin(), path.end()));
+    EXPECT_EQ(std::system(("xmllint --noout " + path).c_str()), 0);
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    std::remove(path.c_str());
+    const std::string xml = text.str();
+    for (const char* expected :
+         {"TStringList = class(TStrings)", "TfrxReport = class(TfrxComponent)",
+          "function Calc(const Expr: String): Variant", "function DayOf(Date: TDateTime): Integer",
+          "function SUM(Band: TfrxComponent): Variant",
+          "function MAX(Expr: Variant; Band: Variant = 0; Flags: Integer = 0): Variant"})
+        EXPECT_NE(xml.find(expected), std::string::npos) << expected;
+    // DayOf, MonthOf and YearOf sit under ctDate, the aggregates under ctAggregate.
+    const size_t date = xml.find("ctDate"), aggregate = xml.find("ctAggregate");
+    ASSERT_NE(date, std::string::npos);
+    ASSERT_NE(aggregate, std::string::npos);
+}
+
+TEST(ReportBindings, ConstantsAndEnumerationValues) {
+    Bound b;
+    EXPECT_DOUBLE_EQ(b.Script.GetVariables(u"fr1cm").AsExtended(), 37.7953);
+    const Variant in = b.Script.GetVariables(u"fr1in");
+    EXPECT_EQ(in.AsInteger(), 96);
+    EXPECT_EQ(b.Script.GetVariables(u"clTransparent"), Variant(536870911));
+    EXPECT_EQ(b.Script.GetVariables(u"baClient").AsInteger(), 6);
+    EXPECT_EQ(b.Script.GetVariables(u"ftLeft").AsInteger() + b.Script.GetVariables(u"ftTop").AsInteger(), 5);
+    EXPECT_EQ(b.Script.GetVariables(u"pbInplaceEdit").AsInteger(), 1 << 18);
+    EXPECT_EQ(b.Script.GetVariables(u"bcCode128").AsInteger(), 6);
+    EXPECT_EQ(b.Script.GetVariables(u"bcCode128C").AsInteger(), 9);
+    EXPECT_EQ(b.Script.GetVariables(u"bcDeutsche_Post_Leitcode").AsInteger(), 31);
+    EXPECT_EQ(b.Script.FindClass(u"TfrxBarCodeView")->Ancestor(), u"TfrxView");
+}
+
+TEST(ReportBindings, EnumerationAndSetValuesReachPublishedProperties) {
+    Bound b;
+    TfrxShapeView shape(nullptr);
+    b.Member(u"TfrxShapeView", u"Align", Variant::FromObject(&shape))->SetValue(b.Script.GetVariables(u"baClient"));
+    EXPECT_EQ(shape.GetAlign(), baClient);
+    b.Member(u"TfrxFrame", u"Typ", Variant::FromObject(shape.Frame()))->SetValue(5);
+    EXPECT_TRUE(shape.Frame()->Typ().Contains(ftLeft));
+    EXPECT_TRUE(shape.Frame()->Typ().Contains(ftTop));
+    EXPECT_FALSE(shape.Frame()->Typ().Contains(ftRight));
+    TfrxBarCodeView barcode(nullptr);
+    b.Member(u"TfrxBarCodeView", u"BarType", Variant::FromObject(&barcode))
+        ->SetValue(b.Script.GetVariables(u"bcCode128"));
+    EXPECT_EQ(barcode.BarType(), bcCode128);
+}
+
+TEST(ReportBindings, GlobalFunctions) {
+    Bound b;
+    const Variant date = Variant::FromDate(EncodeDate(2024, 3, 5));
+    EXPECT_EQ(b.Function(u"DayOf", {date}).AsInteger(), 5);
+    EXPECT_EQ(b.Function(u"MonthOf", {date}).AsInteger(), 3);
+    EXPECT_EQ(b.Function(u"YearOf", {date}).AsInteger(), 2024);
+    EXPECT_EQ(b.Function(u"IIF", {true, 1, 2}), Variant(0));
+}
+
+TEST(ReportBindings, WideStringsCreateAWideStringList) {
+    Bound b;
+    TfsClassVariable* cls = b.Script.FindClass(u"TWideStrings");
+    ASSERT_NE(cls, nullptr);
+    EXPECT_EQ(cls->Ancestor(), u"TPersistent");
+    const Variant list = b.Call(u"TWideStrings", u"Create", cls->GetValue());
+    EXPECT_EQ(b.Call(u"TWideStrings", u"ClassName", list), Variant(u"TWideStringList"));
+    EXPECT_EQ(b.Call(u"TWideStrings", u"Add", list, {String(u"\u0416x")}), Variant(0));
+    EXPECT_EQ(b.Call(u"TWideStrings", u"Strings", list, {0}), Variant(String(u"\u0416x")));
+    EXPECT_EQ(b.Call(u"TWideStrings", u"Count", list), Variant(1));
+    // A memo's line list is a TWideStrings to scripts.
+    TfrxWideStrings lines;
+    EXPECT_TRUE(lines.InheritsFrom(&TWideStrings::StaticClassInfo()));
+}
+
+TEST(ReportBindings, FillCastsAndComponentLists) {
+    Bound b;
+    TfrxShapeView shape(nullptr);
+    const Variant fill = Variant::FromObject(shape.Fill());
+    EXPECT_EQ(b.Call(u"TfrxCustomFill", u"AsBrushFill", fill).AsObject(), shape.Fill());
+    EXPECT_THROW(b.Call(u"TfrxCustomFill", u"AsGlassFill", fill), EInvalidCast);
+
+    TfrxPage page(nullptr);
+    auto* first = new TfrxShapeView(&page);
+    first->SetParent(&page);
+    const Variant v = Variant::FromObject(&page);
+    const Variant all1 = b.Call(u"TfrxPage", u"AllObjects", v);
+    EXPECT_EQ(static_cast<TList*>(all1.AsObject())->Count(), 1);
+    auto* second = new TfrxShapeView(&page);
+    second->SetParent(first);
+    const Variant all2 = b.Call(u"TfrxPage", u"AllObjects", v);
+    EXPECT_EQ(all1.AsObject(), all2.AsObject());
+    EXPECT_EQ(static_cast<TList*>(all2.AsObject())->Count(), 2);
+    EXPECT_EQ(static_cast<TList*>(b.Call(u"TfrxPage", u"Objects", v).AsObject())->Count(), 1);
+    EXPECT_EQ(b.Call(u"TfrxShapeView", u"Page", Variant::FromObject(second)).AsObject(), &page);
+    EXPECT_EQ(b.Call(u"TfrxShapeView", u"FindObject", v, {u"nothing"}), Variant(0));
+}
+
+TEST(ReportBindings, FreeRefusesTheRunningReportAndItsOwnLists) {
+    StartUp();
+    test::TServiceDoubles doubles;
+    TfrxReport report(nullptr);
+    TfsScript& s = report.Script();
+    auto call = [&s](const char16_t* cls, const char16_t* member, const Variant& self) {
+        TfsCustomHelper* h = s.FindClass(cls)->Find(member);
+        h->ParentValue = self;
+        h->Prog = &s;
+        return h->GetValue();
+    };
+    EXPECT_ANY_THROW(call(u"TfrxReport", u"Free", Variant::FromObject(&report)));
+    const Variant vars = call(u"TfrxReport", u"Variables", Variant::FromObject(&report));
+    EXPECT_EQ(vars.AsObject(), &report.Variables());
+    EXPECT_ANY_THROW(call(u"TfrxVariables", u"Free", vars));
+    EXPECT_EQ(report.Variables().Count(), 0);
+}
+
+TEST(ReportBindings, GlobalVariablesGoThroughTheirLock) {
+    Bound b;
+    const Variant globals = b.Script.GetVariables(u"frxGlobalVariables");
+    ASSERT_NE(globals.AsObject(), nullptr);
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([t] {
+            for (int i = 0; i < 200; ++i)
+                frxSetGlobalVariable(u"w" + IntToStr(t), i);
+        });
+    }
+    for (int i = 0; i < 200; ++i) {
+        TfsCustomHelper* h = b.Member(u"TfrxVariables", u"Variables", globals);
+        h->GetParam(0)->SetValue(u"script");
+        h->SetValue(i);
+        b.Call(u"TfrxVariables", u"Variables", globals, {u"w0"});
+        b.Call(u"TfrxVariables", u"Count", globals);
+    }
+    for (auto& w : writers)
+        w.join();
+    Variant value;
+    ASSERT_TRUE(frxGetGlobalVariable(u"script", value));
+    EXPECT_EQ(value.AsInteger(), 199);
+    EXPECT_EQ(b.Call(u"TfrxVariables", u"Variables", globals, {u"missing"}).IsNull(), true);
+}
+
+} // namespace vgl
