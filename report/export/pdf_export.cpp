@@ -13,6 +13,7 @@
 #include "report/export/md5.h"
 #include "report/foundation/resource_strings.h"
 #include "report/model/io_transport.h"
+#include "report/model/line_view.h"
 #include "report/model/shape_view.h"
 #include "report/model/view.h"
 
@@ -423,17 +424,22 @@ void TfrxPDFExport::ExportViewObject(TfrxView& view) {
     const bool background = view.Name() == u"_pagebackground" && pictureView && view.InheritsFrom(pictureView);
     if (background && !(FBackground && !FPages.empty() && FPages.back().BackPictureVisible))
         return;
+    // A line has no width or no height; it is left out only when it has neither.
+    if (auto* line = dynamic_cast<TfrxCustomLineView*>(&view)) {
+        if (view.Width() != 0 || view.Height() != 0)
+            WriteLine(*line);
+        return;
+    }
     if (view.Width() == 0 || view.Height() == 0)
         return;
     if (auto* shape = dynamic_cast<TfrxShapeView*>(&view)) {
         WriteShape(*shape);
         return;
     }
-    // Memos and lines have writers of their own that are not built yet; drawn as pictures they
-    // would lose their text and strokes.
-    for (const char16_t* name : {u"TfrxCustomMemoView", u"TfrxCustomLineView"})
-        if (const TClass cls = GetClass(name); cls && view.InheritsFrom(cls))
-            throw ENotSupportedException(u"The PDF export cannot write a " + view.ClassName() + u" yet");
+    // Memos have a writer of their own that is not built yet; drawn as pictures they would lose
+    // their text.
+    if (const TClass memo = GetClass(u"TfrxCustomMemoView"); memo && view.InheritsFrom(memo))
+        throw ENotSupportedException(u"The PDF export cannot write a " + view.ClassName() + u" yet");
     WriteRasterView(view);
 }
 

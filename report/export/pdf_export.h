@@ -6,8 +6,8 @@
 //
 // Still to come, and refused until then so that no document passes without what was asked
 // for: encryption (a user or owner password), PDF/A, the document outline, interactive forms
-// and the page background; the text and line writers, so ExportObject refuses memo and line
-// views. Shape views are drawn as vectors, every other view through the raster path.
+// and the page background; the text writer, so ExportObject refuses memo views. Shape and line
+// views are drawn as vectors, every other view through the raster path.
 
 #include <functional>
 #include <memory>
@@ -29,6 +29,7 @@ class TfrxCustomIOTransport;
 class TfrxFrame;
 class TfrxFrameLine;
 class TfrxShapeView;
+class TfrxCustomLineView;
 
 enum TPDFVersion { pv14, pv15, pv16, pv17 };
 VGL_DECLARE_ENUM(TPDFVersion);
@@ -223,6 +224,10 @@ class TfrxPDFExport : public TfrxBaseDialogExportFilter {
     void WriteShapePath(const TfrxView& view);
     /// A shape view: fill and outline, or the stroke of a diagonal.
     void WriteShape(const TfrxShapeView& shape);
+    /// A line view: its stroke (two for a straight double line) and its arrows.
+    void WriteLine(const TfrxCustomLineView& line);
+    /// An arrow head with its tip at (x1, y1) on the line to (x2, y2), points.
+    void WriteArrow(const TfrxCustomLineView& line, long double x1, long double y1, long double x2, long double y2);
     /// Draws the view into a bitmap at the raster scale, writes it as a JPEG image XObject
     /// unless an identical one exists, places it and draws the frame. Returns the image index
     /// (-1 when the view has no pixels). An exception while the view draws passes to the caller.

@@ -10,6 +10,7 @@
 #include "report/export/pdf_export.h"
 #include "report/export/pdf_values.h"
 #include "report/model/fills.h"
+#include "report/model/line_view.h"
 #include "report/model/shape_view.h"
 #include "report/model/view.h"
 
@@ -399,6 +400,69 @@ void TfrxPDFExport::WriteShape(const TfrxShapeView& shape) {
         }
         break;
     }
+}
+
+void TfrxPDFExport::WriteArrow(const TfrxCustomLineView& line, long double x1, long double y1, long double x2,
+                               long double y2) {
+    const long double length = line.ArrowLength * kPoints, half = line.ArrowWidth * kPoints;
+    long double bx1 = 0, by1 = 0, bx2 = 0, by2 = 0;
+    if (x1 == x2) {
+        long double baseY = y1 - length;
+        if ((y1 > baseY) == (y2 > baseY))
+            baseY = y1 + length;
+        bx1 = x1 - half, by1 = baseY, bx2 = x1 + half, by2 = baseY;
+    } else {
+        // The base centre lies on the line at the arrow's length from the tip, towards the other
+        // end; the base points on the perpendicular through it.
+        const long double dx = x2 - x1, dy = y2 - y1, d = std::hypot(dx, dy);
+        const long double ux = dx / d, uy = dy / d;
+        const long double cx = x1 + ux * length, cy = y1 + uy * length;
+        bx1 = cx - uy * half, by1 = cy + ux * half, bx2 = cx + uy * half, by2 = cy - ux * half;
+    }
+    TStream& out = *OutStream;
+    const TfrxFrame& frame = *line.Frame();
+    PutRawLine(out, DashPattern(frame.Style(), frame.Width()));
+    PutRawLine(out, Fixed2(bx1) + " " + Fixed2(by1) + " m" + kCRLF + Fixed2(x1) + " " + Fixed2(y1) + " l" + kCRLF +
+                        Fixed2(bx2) + " " + Fixed2(by2) + " l");
+    if (line.ArrowSolid)
+        PutRawLine(out, AnsiString("1 j") + kCRLF + ColorText(frame.Color(), FColorCache) + " rg" + kCRLF + "b");
+    else
+        PutRawLine(out, "S");
+}
+
+void TfrxPDFExport::WriteLine(const TfrxCustomLineView& line) {
+    TStream& out = *OutStream;
+    const TfrxFrame& frame = *line.Frame();
+    if (line.Diagonal)
+        PutRawLine(out, DashPattern(fsSolid, frame.Width()));
+    else if (line.Width() <= line.Height())
+        PutRawLine(out, DashPattern(frame.LeftLine()->Style(), frame.LeftLine()->Width()));
+    else
+        PutRawLine(out, DashPattern(frame.TopLine()->Style(), frame.TopLine()->Width()));
+
+    const long double left = line.AbsLeft() * kPoints + FMarginLeft;
+    const long double top = FHeight - FMarginTop - line.AbsTop() * kPoints;
+    const long double right = (line.AbsLeft() + line.Width()) * kPoints + FMarginLeft;
+    const long double bottom = FHeight - FMarginTop - (line.AbsTop() + line.Height()) * kPoints;
+    auto stroke = [&](const AnsiString& x1, const AnsiString& y1, const AnsiString& x2, const AnsiString& y2) {
+        PutRaw(out, ColorText(frame.Color(), FColorCache) + " RG" + kCRLF + Fixed2(frame.Width() * kPoints) + " w" +
+                        kCRLF + x1 + " " + y1 + " m" + kCRLF + x2 + " " + y2 + " l" + kCRLF + "S" + kCRLF);
+    };
+    const bool vertical = line.Width() == 0 && line.Height() != 0, horizontal = line.Height() == 0;
+    if (frame.Style() == fsDouble && vertical) {
+        stroke(Fixed2(left + 1), FstTop, Fixed2(left + 1), FstBottom);
+        stroke(Fixed2(left - 1), FstTop, Fixed2(left - 1), FstBottom);
+    } else if (frame.Style() == fsDouble && horizontal) {
+        stroke(FstLeft, Fixed2(top + 1), FstRight, Fixed2(top + 1));
+        stroke(FstLeft, Fixed2(top - 1), FstRight, Fixed2(top - 1));
+    } else {
+        // A double diagonal is drawn as one plain stroke.
+        stroke(FstLeft, FstTop, FstRight, FstBottom);
+    }
+    if (line.ArrowStart && (left != right || top != bottom))
+        WriteArrow(line, left, top, right, bottom);
+    if (line.ArrowEnd && (left != right || top != bottom))
+        WriteArrow(line, right, bottom, left, top);
 }
 
 } // namespace vgl

@@ -21,6 +21,7 @@
 #include "report/foundation/initialization.h"
 #include "report/model/barcode_view.h"
 #include "report/model/fills.h"
+#include "report/model/line_view.h"
 #include "report/model/page_base.h"
 #include "report/model/shape_view.h"
 #include "tests/report/export/font_test_support.h"
@@ -502,4 +503,49 @@ TEST_F(PdfGraphics, AViewWhoseDrawingFailsFailsTheExport) {
     EXPECT_EQ(view.Frame()->Width(), 1); // put back on the failing path too
     pdf.FinishPage(&page, 0);
     pdf.DoFinish();
+}
+
+TEST_F(PdfGraphics, LinesDoubleLinesAndArrows) {
+    // A horizontal line with a solid arrow at its end: a closed filled triangle with round joins.
+    TfrxLineView line(nullptr);
+    line.SetBounds(10, 20, 40, 0);
+    line.ArrowEnd = true;
+    line.ArrowSolid = true;
+    std::string text = Content([&](TfrxPDFExport& pdf) { pdf.ExportObject(&line); });
+    EXPECT_EQ(text, "[] 0 d\r\n0 0 0 RG\r\n0.75 w\r\n7.50 60.00 m\r\n37.50 60.00 l\r\nS\r\n"
+                    "[] 0 d\r\n22.50 56.25 m\r\n37.50 60.00 l\r\n22.50 63.75 l\r\n1 j\r\n0 0 0 rg\r\nb\r\n");
+
+    // A vertical double line: two strokes 1 point either side; an open arrow at its start whose
+    // base lies below the tip, towards the other end.
+    TfrxLineView vertical(nullptr);
+    vertical.SetBounds(10, 20, 0, 40);
+    vertical.Frame()->SetStyle(fsDouble);
+    vertical.ArrowStart = true;
+    text = Content([&](TfrxPDFExport& pdf) { pdf.ExportObject(&vertical); });
+    EXPECT_EQ(text, "[] 0 d\r\n0 0 0 RG\r\n0.75 w\r\n8.50 60.00 m\r\n8.50 30.00 l\r\nS\r\n"
+                    "0 0 0 RG\r\n0.75 w\r\n6.50 60.00 m\r\n6.50 30.00 l\r\nS\r\n"
+                    "[] 0 d\r\n3.75 45.00 m\r\n7.50 60.00 l\r\n11.25 45.00 l\r\nS\r\n");
+
+    // A double diagonal is one plain stroke; a dashed straight line takes its side's pattern.
+    TfrxLineView diagonal(nullptr);
+    diagonal.SetBounds(10, 20, 40, 40);
+    diagonal.Diagonal = true;
+    diagonal.Frame()->SetStyle(fsDouble);
+    text = Content([&](TfrxPDFExport& pdf) { pdf.ExportObject(&diagonal); });
+    EXPECT_EQ(text, "[] 0 d\r\n0 0 0 RG\r\n0.75 w\r\n7.50 60.00 m\r\n37.50 30.00 l\r\nS\r\n");
+    line.Frame()->SetStyle(fsDash);
+    line.ArrowEnd = false;
+    text = Content([&](TfrxPDFExport& pdf) { pdf.ExportObject(&line); });
+    EXPECT_EQ(text.find("[13.5 4.5] 0 d\r\n"), 0u) << text;
+
+    std::string doc;
+    Content(
+        [&](TfrxPDFExport& pdf) {
+            pdf.ExportObject(&vertical);
+            pdf.ExportObject(&diagonal);
+            line.ArrowStart = line.ArrowEnd = true;
+            pdf.ExportObject(&line);
+        },
+        &doc);
+    EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
 }
