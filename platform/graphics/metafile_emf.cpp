@@ -63,47 +63,14 @@ enum : std::uint32_t {
     EMR_ALPHABLEND = 114,
 };
 
-constexpr std::uint32_t SRCCOPY = 0x00CC0020, PATCOPY = 0x00F00021, BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062;
-constexpr std::uint32_t PS_GEOMETRIC = 0x00010000, PS_ENDCAP_SQUARE = 0x100, PS_ENDCAP_FLAT = 0x200,
-                        PS_JOIN_BEVEL = 0x1000, PS_JOIN_MITER = 0x2000;
+constexpr std::uint32_t BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062;
+constexpr std::uint32_t PS_GEOMETRIC = 0x00010000;
 constexpr int StretchHalftone = 4, StretchColorOnColor = 3;
 constexpr std::size_t HeaderSize = 108;
 /// The reference device: 96 pixels per inch (960 pixels in 254 mm).
 constexpr int RefDevicePixels = 960, RefDeviceMm = 254;
 /// Handle table: 0 is the metafile; pens, brushes and fonts alternate between two slots each.
 constexpr std::uint32_t PenSlots[2] = {1, 2}, BrushSlots[2] = {3, 4}, FontSlots[2] = {5, 6}, HandleCount = 7;
-
-std::uint32_t Colorref(TColor c) {
-    return std::uint32_t(ColorToRGB(c)) & 0x00FFFFFF;
-}
-
-TColor FromColorref(std::uint32_t c) {
-    return TColor(c & 0x00FFFFFF);
-}
-
-std::uint32_t PenStyleBits(TPenStyle s) {
-    switch (s) {
-    case psDash:
-        return 1;
-    case psDot:
-        return 2;
-    case psDashDot:
-        return 3;
-    case psDashDotDot:
-        return 4;
-    case psClear:
-        return 5;
-    case psInsideFrame:
-        return 6;
-    default:
-        return 0;
-    }
-}
-
-TPenStyle PenStyleOf(std::uint32_t bits) {
-    static const TPenStyle styles[] = {psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame};
-    return (bits & 0xF) < 7 ? styles[bits & 0xF] : psSolid;
-}
 
 class EmfWriter {
 public:
@@ -208,13 +175,7 @@ private:
             W.U32(0);
             W.U32(52);
             W.U32(0);
-            W.U32(PS_GEOMETRIC | PenStyleBits(pen.Style) |
-                  (pen.EndCap == pecSquare ? PS_ENDCAP_SQUARE
-                   : pen.EndCap == pecFlat ? PS_ENDCAP_FLAT
-                                           : 0) |
-                  (pen.JoinStyle == pjsBevel   ? PS_JOIN_BEVEL
-                   : pen.JoinStyle == pjsMiter ? PS_JOIN_MITER
-                                               : 0));
+            W.U32(PS_GEOMETRIC | PenStyleBits(pen.Style) | PenCapJoinBits(pen));
             W.U32(std::uint32_t(std::max(pen.Width, 1)));
             W.U32(0); // BS_SOLID
             W.U32(Colorref(pen.Color));
@@ -232,9 +193,8 @@ private:
         if (FHasBrush && FBrush == brush)
             return;
         const std::uint32_t slot = BrushSlots[FBrushSlot ^= 1];
-        const std::uint32_t style = brush.Style == bsSolid ? 0 : brush.Style == bsClear ? 1 : 2;
-        const std::uint32_t hatch = style == 2 ? std::uint32_t(brush.Style - bsHorizontal) : 0;
-        Simple(EMR_CREATEBRUSHINDIRECT, {slot, style, Colorref(brush.Color), hatch});
+        Simple(EMR_CREATEBRUSHINDIRECT,
+               {slot, BrushStyleBits(brush.Style), Colorref(brush.Color), BrushHatchBits(brush.Style)});
         Simple(EMR_SELECTOBJECT, {slot});
         if (FHasBrush)
             Simple(EMR_DELETEOBJECT, {BrushSlots[FBrushSlot ^ 1]});
@@ -254,7 +214,7 @@ private:
         W.I32(0);
         W.I32(font.Orientation);
         W.I32(font.Orientation);
-        W.I32(font.Style.Contains(fsBold) ? 700 : 400);
+        W.I32(FontWeight(font));
         W.U8(font.Style.Contains(fsItalic));
         W.U8(font.Style.Contains(fsUnderline));
         W.U8(font.Style.Contains(fsStrikeOut));
@@ -497,13 +457,6 @@ private:
 
 // ---- reading ----
 
-struct EmfObject {
-    enum { None, Pen, Brush, Font } Kind = None;
-    TPenData PenData;
-    TBrushData BrushData;
-    TFontData FontData;
-};
-
 class EmfReader {
 public:
     EmfReader(std::span<const std::uint8_t> bytes, TMetafileContent& out)
@@ -579,7 +532,7 @@ private:
         }
         return pts;
     }
-    EmfObject& Object(std::uint32_t index) {
+    TMetafileObject& Object(std::uint32_t index) {
         if (index == 0 || index >= FObjects.size())
             BadData("An object index lies outside the handle table", FAt);
         return FObjects[index];
@@ -675,59 +628,43 @@ private:
             break;
         }
         case EMR_CREATEPEN: {
-            EmfObject& o = Object(U32(8));
-            o = EmfObject{};
-            o.Kind = EmfObject::Pen;
+            TMetafileObject& o = Object(U32(8));
+            o = TMetafileObject{};
+            o.Kind = TMetafileObject::Pen;
             o.PenData.Style = PenStyleOf(U32(12));
             o.PenData.Width = std::clamp(I32(16), 0, 10000);
             o.PenData.Color = FromColorref(U32(24));
             break;
         }
         case EMR_EXTCREATEPEN: {
-            EmfObject& o = Object(U32(8));
-            o = EmfObject{};
-            o.Kind = EmfObject::Pen;
+            TMetafileObject& o = Object(U32(8));
+            o = TMetafileObject{};
+            o.Kind = TMetafileObject::Pen;
             const std::uint32_t style = U32(28);
             o.PenData.Style = U32(36) == 1 ? psClear : PenStyleOf(style); // a null-brush pen draws nothing
             o.PenData.Width = int(std::min<std::uint32_t>(U32(32), 10000));
             o.PenData.Color = FromColorref(U32(40));
-            o.PenData.EndCap = (style & 0xF00) == PS_ENDCAP_SQUARE ? pecSquare
-                               : (style & 0xF00) == PS_ENDCAP_FLAT ? pecFlat
-                                                                   : pecRound;
-            o.PenData.JoinStyle = (style & 0xF000) == PS_JOIN_BEVEL   ? pjsBevel
-                                  : (style & 0xF000) == PS_JOIN_MITER ? pjsMiter
-                                                                      : pjsRound;
+            SetPenCapJoin(o.PenData, style);
             break;
         }
         case EMR_CREATEBRUSHINDIRECT: {
-            EmfObject& o = Object(U32(8));
-            o = EmfObject{};
-            o.Kind = EmfObject::Brush;
-            const std::uint32_t style = U32(12), hatch = U32(20);
+            TMetafileObject& o = Object(U32(8));
+            o = TMetafileObject{};
+            o.Kind = TMetafileObject::Brush;
             o.BrushData.Color = FromColorref(U32(16));
-            o.BrushData.Style = style == 1                 ? bsClear
-                                : style == 2 && hatch <= 5 ? TBrushStyle(bsHorizontal + hatch)
-                                                           : bsSolid;
+            o.BrushData.Style = BrushStyleOf(U32(12), U32(20));
             break;
         }
         case EMR_EXTCREATEFONTINDIRECTW: {
-            EmfObject& o = Object(U32(8));
-            o = EmfObject{};
-            o.Kind = EmfObject::Font;
+            TMetafileObject& o = Object(U32(8));
+            o = TMetafileObject{};
+            o.Kind = TMetafileObject::Font;
             TFontData& f = o.FontData;
             f.Height = std::clamp(I32(12), -10000, 10000);
             f.Orientation = I32(20) % 3600;
-            TFontStyles style;
-            if (I32(28) >= 600)
-                style.Include(fsBold);
+            const int weight = I32(28);
             Field(32, 4);
-            if (R.U8(FAt + 32))
-                style.Include(fsItalic);
-            if (R.U8(FAt + 33))
-                style.Include(fsUnderline);
-            if (R.U8(FAt + 34))
-                style.Include(fsStrikeOut);
-            f.Style = style;
+            f.Style = FontStylesOf(weight, R.U8(FAt + 32), R.U8(FAt + 33), R.U8(FAt + 34));
             f.Charset = R.U8(FAt + 35);
             f.Name.clear();
             for (std::size_t i = 0; i < 32; ++i) {
@@ -744,29 +681,18 @@ private:
                 Stock(index);
                 break;
             }
-            const EmfObject& o = Object(index);
-            if (o.Kind == EmfObject::Pen)
-                s.Pen = o.PenData;
-            else if (o.Kind == EmfObject::Brush)
-                s.Brush = o.BrushData;
-            else if (o.Kind == EmfObject::Font)
-                s.Font = o.FontData;
+            B.Select(Object(index));
             break;
         }
         case EMR_DELETEOBJECT:
-            Object(U32(8)) = EmfObject{};
+            Object(U32(8)) = TMetafileObject{};
             break;
         case EMR_MOVETOEX:
             s.Pos = Point(X32(8), X32(12));
             break;
-        case EMR_LINETO: {
-            const TPoint to = Point(X32(8), X32(12));
-            TMetafileRecord& r = B.Emit(mrLineTo);
-            r.From = s.Pos;
-            r.Points = {to};
-            s.Pos = to;
+        case EMR_LINETO:
+            B.LineTo(Point(X32(8), X32(12)));
             break;
-        }
         case EMR_POLYLINE:
         case EMR_POLYGON:
         case EMR_POLYBEZIER:
@@ -939,17 +865,14 @@ private:
         }
         const bool bottomUp = R.I32(FAt + offBmi + 8) > 0;
         const std::int64_t top = fromBottom && bottomUp ? std::int64_t(bmp->GetHeight()) - sy - sh : sy;
-        TMetafileRecord& r = B.Emit(mrDrawBitmap);
-        r.R = dest;
-        r.SourceRect = RectFrom(sx, top, sw, sh);
-        r.Bitmap = std::shared_ptr<const TBitmap>(std::move(bmp));
+        B.DrawBitmap(dest, RectFrom(sx, top, sw, sh), std::move(bmp));
     }
 
     std::span<const std::uint8_t> FBytes;
     ByteReader R;
     TMetafileBuilder B;
     TMetafileContent& FOut;
-    std::vector<EmfObject> FObjects;
+    std::vector<TMetafileObject> FObjects;
     std::size_t FAt = 0, FEnd = 0;
 };
 

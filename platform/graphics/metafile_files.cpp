@@ -123,6 +123,69 @@ TDib WriteDib(const TBitmap& source, bool alpha) {
 
 // ---- the play state ----
 
+std::uint32_t PenStyleBits(TPenStyle s) {
+    switch (s) {
+    case psDash:
+        return 1;
+    case psDot:
+        return 2;
+    case psDashDot:
+        return 3;
+    case psDashDotDot:
+        return 4;
+    case psClear:
+        return 5;
+    case psInsideFrame:
+        return 6;
+    default:
+        return 0;
+    }
+}
+
+std::uint32_t PenCapJoinBits(const TPenData& pen) {
+    return (pen.EndCap == pecSquare ? 0x100u
+            : pen.EndCap == pecFlat ? 0x200u
+                                    : 0u) |
+           (pen.JoinStyle == pjsBevel   ? 0x1000u
+            : pen.JoinStyle == pjsMiter ? 0x2000u
+                                        : 0u);
+}
+
+TPenStyle PenStyleOf(std::uint32_t bits) {
+    static const TPenStyle styles[] = {psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame};
+    return (bits & 0xF) < 7 ? styles[bits & 0xF] : psSolid;
+}
+
+void SetPenCapJoin(TPenData& pen, std::uint32_t bits) {
+    pen.EndCap = (bits & 0xF00) == 0x100 ? pecSquare : (bits & 0xF00) == 0x200 ? pecFlat : pecRound;
+    pen.JoinStyle = (bits & 0xF000) == 0x1000 ? pjsBevel : (bits & 0xF000) == 0x2000 ? pjsMiter : pjsRound;
+}
+
+std::uint32_t BrushStyleBits(TBrushStyle style) {
+    return style == bsSolid ? 0 : style == bsClear ? 1 : 2;
+}
+
+std::uint32_t BrushHatchBits(TBrushStyle style) {
+    return style >= bsHorizontal ? std::uint32_t(style - bsHorizontal) : 0;
+}
+
+TBrushStyle BrushStyleOf(std::uint32_t style, std::uint32_t hatch) {
+    return style == 1 ? bsClear : style == 2 && hatch <= 5 ? TBrushStyle(bsHorizontal + hatch) : bsSolid;
+}
+
+TFontStyles FontStylesOf(int weight, bool italic, bool underline, bool strikeOut) {
+    TFontStyles style;
+    if (weight >= 600)
+        style.Include(fsBold);
+    if (italic)
+        style.Include(fsItalic);
+    if (underline)
+        style.Include(fsUnderline);
+    if (strikeOut)
+        style.Include(fsStrikeOut);
+    return style;
+}
+
 TXForm TMetafileBuilder::Current() const {
     const TMapping& m = S.Map;
     double sx = 1, sy = 1;
@@ -283,6 +346,29 @@ std::vector<TPoint> TMetafileBuilder::FlattenBezier(std::span<const TPoint> p) {
         }
     }
     return out;
+}
+
+void TMetafileBuilder::Select(const TMetafileObject& o) {
+    if (o.Kind == TMetafileObject::Pen)
+        S.Pen = o.PenData;
+    else if (o.Kind == TMetafileObject::Brush)
+        S.Brush = o.BrushData;
+    else if (o.Kind == TMetafileObject::Font)
+        S.Font = o.FontData;
+}
+
+void TMetafileBuilder::LineTo(TPoint to) {
+    TMetafileRecord& r = Emit(mrLineTo);
+    r.From = S.Pos;
+    r.Points = {to};
+    S.Pos = to;
+}
+
+void TMetafileBuilder::DrawBitmap(const TRect& dest, const TRect& source, std::unique_ptr<TBitmap> bitmap) {
+    TMetafileRecord& r = Emit(mrDrawBitmap);
+    r.R = dest;
+    r.SourceRect = source;
+    r.Bitmap = std::shared_ptr<const TBitmap>(std::move(bitmap));
 }
 
 void TMetafileBuilder::PolyPolygon(const std::vector<std::vector<TPoint>>& polygons) {

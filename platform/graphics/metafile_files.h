@@ -50,6 +50,48 @@ inline TRect Ordered(const TRect& r) {
                  std::max(r.Top, r.Bottom)};
 }
 
+// ---- values both file forms store alike ----
+
+/// Raster operations of the blit records.
+constexpr std::uint32_t SRCCOPY = 0x00CC0020, PATCOPY = 0x00F00021;
+
+/// A colour as a file stores it (0x00BBGGRR).
+inline std::uint32_t Colorref(TColor c) {
+    return std::uint32_t(ColorToRGB(c)) & 0x00FFFFFF;
+}
+inline TColor FromColorref(std::uint32_t c) {
+    return TColor(c & 0x00FFFFFF);
+}
+
+/// The pen style field: the dash style in the low four bits, then the end cap and the join.
+std::uint32_t PenStyleBits(TPenStyle style);
+std::uint32_t PenCapJoinBits(const TPenData& pen);
+/// The dash style of a pen style field; solid for one not known.
+TPenStyle PenStyleOf(std::uint32_t bits);
+/// Sets the pen's end cap and join from a pen style field.
+void SetPenCapJoin(TPenData& pen, std::uint32_t bits);
+
+/// The brush style field (0 solid, 1 hollow, 2 hatched) and the hatch field.
+std::uint32_t BrushStyleBits(TBrushStyle style);
+std::uint32_t BrushHatchBits(TBrushStyle style);
+/// The brush of a style and hatch field; solid for one not known.
+TBrushStyle BrushStyleOf(std::uint32_t style, std::uint32_t hatch);
+
+/// The font styles of a logical font's weight and its italic, underline and strike-out bytes.
+TFontStyles FontStylesOf(int weight, bool italic, bool underline, bool strikeOut);
+/// The weight a logical font is written with.
+inline int FontWeight(const TFontData& font) {
+    return font.Style.Contains(fsBold) ? 700 : 400;
+}
+
+/// An entry of a file's object table.
+struct TMetafileObject {
+    enum { None, Pen, Brush, Font, Other } Kind = None;
+    TPenData PenData;
+    TBrushData BrushData;
+    TFontData FontData;
+};
+
 // ---- device-independent bitmaps ----
 
 /// A DIB (BITMAPINFOHEADER, colour table, pixels) of 1, 4, 8, 24 or 32 bits, uncompressed, as a
@@ -113,6 +155,12 @@ public:
     void AlignText(TMetafileRecord& r) const;
     /// Flattens cubic Bézier segments (start, then three points per segment) into a polyline.
     static std::vector<TPoint> FlattenBezier(std::span<const TPoint> points);
+    /// Makes the pen, brush or font of the object the current one; other objects change nothing.
+    void Select(const TMetafileObject& object);
+    /// A line from the current position to `to`, which becomes the current position.
+    void LineTo(TPoint to);
+    /// A bitmap record drawing `source` of the bitmap into `dest`.
+    void DrawBitmap(const TRect& dest, const TRect& source, std::unique_ptr<TBitmap> bitmap);
     /// Filled polygons (alternate rule across all of them) and their outlines; none may be empty.
     void PolyPolygon(const std::vector<std::vector<TPoint>>& polygons);
     TXForm Current() const;

@@ -43,35 +43,11 @@ enum : std::uint16_t {
     META_STRETCHDIB = 0x0F43,
 };
 
-constexpr std::uint32_t SRCCOPY = 0x00CC0020, PATCOPY = 0x00F00021;
 constexpr std::uint32_t PlaceableKey = 0x9AC6CDD7;
 constexpr int MaxObjects = 6;
 
 [[noreturn]] void CannotHold(const char16_t* what) {
     throw EInvalidGraphicOperation(String(u"A placeable metafile cannot hold ") + what);
-}
-
-std::uint32_t Colorref(TColor c) {
-    return std::uint32_t(ColorToRGB(c)) & 0x00FFFFFF;
-}
-
-std::uint16_t PenStyleBits(TPenStyle s) {
-    switch (s) {
-    case psDash:
-        return 1;
-    case psDot:
-        return 2;
-    case psDashDot:
-        return 3;
-    case psDashDotDot:
-        return 4;
-    case psClear:
-        return 5;
-    case psInsideFrame:
-        return 6;
-    default:
-        return 0;
-    }
 }
 
 class WmfWriter {
@@ -188,13 +164,7 @@ private:
             return;
         const int slot = Create();
         const std::size_t at = Begin(META_CREATEPENINDIRECT);
-        W.U16(PenStyleBits(pen.Style) |
-              (pen.EndCap == pecSquare ? 0x100
-               : pen.EndCap == pecFlat ? 0x200
-                                       : 0) |
-              (pen.JoinStyle == pjsBevel   ? 0x1000
-               : pen.JoinStyle == pjsMiter ? 0x2000
-                                           : 0));
+        W.U16(std::uint16_t(PenStyleBits(pen.Style) | PenCapJoinBits(pen)));
         W.I16(std::int16_t(std::min(pen.Width, 32767)));
         W.I16(0);
         Color(pen.Color);
@@ -207,9 +177,9 @@ private:
             return;
         const int slot = Create();
         const std::size_t at = Begin(META_CREATEBRUSHINDIRECT);
-        W.U16(brush.Style == bsSolid ? 0 : brush.Style == bsClear ? 1 : 2);
+        W.U16(std::uint16_t(BrushStyleBits(brush.Style)));
         Color(brush.Color);
-        W.U16(brush.Style >= bsHorizontal ? std::uint16_t(brush.Style - bsHorizontal) : 0);
+        W.U16(std::uint16_t(BrushHatchBits(brush.Style)));
         End(at);
         Replace(FBrushSlot, slot);
         FBrush = brush;
@@ -226,7 +196,7 @@ private:
         W.I16(0);
         W.I16(std::int16_t(font.Orientation));
         W.I16(std::int16_t(font.Orientation));
-        W.I16(font.Style.Contains(fsBold) ? 700 : 400);
+        W.I16(std::int16_t(FontWeight(font)));
         W.U8(font.Style.Contains(fsItalic));
         W.U8(font.Style.Contains(fsUnderline));
         W.U8(font.Style.Contains(fsStrikeOut));
@@ -461,13 +431,6 @@ private:
 
 // ---- reading ----
 
-struct WmfObject {
-    enum { None, Pen, Brush, Font, Other } Kind = None;
-    TPenData PenData;
-    TBrushData BrushData;
-    TFontData FontData;
-};
-
 class WmfReader {
 public:
     WmfReader(std::span<const std::uint8_t> bytes, TMetafileContent& out) : R(bytes), B(out), FOut(out) {}
@@ -536,14 +499,14 @@ private:
             pts.push_back(Point(S(i + k * 2), S(i + k * 2 + 1)));
         return pts;
     }
-    WmfObject& Object(std::size_t index) {
+    TMetafileObject& Object(std::size_t index) {
         if (index >= FObjects.size())
             BadData("An object index lies outside the handle table", FAt);
         return FObjects[index];
     }
-    void Add(WmfObject o) {
-        for (WmfObject& slot : FObjects)
-            if (slot.Kind == WmfObject::None) {
+    void Add(TMetafileObject o) {
+        for (TMetafileObject& slot : FObjects)
+            if (slot.Kind == TMetafileObject::None) {
                 slot = std::move(o);
                 return;
             }
@@ -573,11 +536,11 @@ private:
             s.BkMode = P(0) == TRANSPARENT ? TRANSPARENT : OPAQUE;
             break;
         case META_SETBKCOLOR:
-            s.BkColor = TColor(P32(0) & 0xFFFFFF);
+            s.BkColor = FromColorref(P32(0));
             s.BkColorSet = true;
             break;
         case META_SETTEXTCOLOR:
-            s.TextColor = TColor(P32(0) & 0xFFFFFF);
+            s.TextColor = FromColorref(P32(0));
             break;
         case META_SETSTRETCHBLTMODE:
             s.Filter = P(0) == 4 ? sfSmooth : sfNearest;
@@ -586,48 +549,34 @@ private:
             s.TextAlign = P(0) & 30;
             break;
         case META_CREATEPENINDIRECT: {
-            WmfObject o;
-            o.Kind = WmfObject::Pen;
+            TMetafileObject o;
+            o.Kind = TMetafileObject::Pen;
             const std::uint16_t style = P(0);
-            static const TPenStyle styles[] = {psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame};
-            o.PenData.Style = (style & 0xF) < 7 ? styles[style & 0xF] : psSolid;
-            o.PenData.EndCap = (style & 0xF00) == 0x100 ? pecSquare : (style & 0xF00) == 0x200 ? pecFlat : pecRound;
-            o.PenData.JoinStyle = (style & 0xF000) == 0x1000   ? pjsBevel
-                                  : (style & 0xF000) == 0x2000 ? pjsMiter
-                                                               : pjsRound;
+            o.PenData.Style = PenStyleOf(style);
+            SetPenCapJoin(o.PenData, style);
             o.PenData.Width = std::max<int>(S(1), 0);
-            o.PenData.Color = TColor(P32(3) & 0xFFFFFF);
+            o.PenData.Color = FromColorref(P32(3));
             Add(o);
             break;
         }
         case META_CREATEBRUSHINDIRECT: {
-            WmfObject o;
-            o.Kind = WmfObject::Brush;
+            TMetafileObject o;
+            o.Kind = TMetafileObject::Brush;
             const std::uint16_t style = P(0), hatch = P(3);
-            o.BrushData.Color = TColor(P32(1) & 0xFFFFFF);
-            o.BrushData.Style = style == 1                 ? bsClear
-                                : style == 2 && hatch <= 5 ? TBrushStyle(bsHorizontal + hatch)
-                                                           : bsSolid;
+            o.BrushData.Color = FromColorref(P32(1));
+            o.BrushData.Style = BrushStyleOf(style, hatch);
             Add(o);
             break;
         }
         case META_CREATEFONTINDIRECT: {
-            WmfObject o;
-            o.Kind = WmfObject::Font;
+            TMetafileObject o;
+            o.Kind = TMetafileObject::Font;
             TFontData& f = o.FontData;
             f.Height = S(0);
             f.Orientation = S(2) % 3600;
-            TFontStyles style;
-            if (S(4) >= 600)
-                style.Include(fsBold);
+            const int weight = S(4);
             const std::uint16_t italicUnderline = P(5), strikeCharset = P(6);
-            if (italicUnderline & 0xFF)
-                style.Include(fsItalic);
-            if (italicUnderline >> 8)
-                style.Include(fsUnderline);
-            if (strikeCharset & 0xFF)
-                style.Include(fsStrikeOut);
-            f.Style = style;
+            f.Style = FontStylesOf(weight, italicUnderline & 0xFF, italicUnderline >> 8, strikeCharset & 0xFF);
             f.Charset = std::uint8_t(strikeCharset >> 8);
             f.Name.clear();
             for (std::size_t i = 0; i < 32 && FAt + 6 + 18 + i < FEnd; ++i) {
@@ -644,35 +593,23 @@ private:
         case 0x0142: // META_DIBCREATEPATTERNBRUSH
         case 0x06FF: // META_CREATEREGION
         {
-            WmfObject o;
-            o.Kind = WmfObject::Other; // takes a slot of the table
+            TMetafileObject o;
+            o.Kind = TMetafileObject::Other; // takes a slot of the table
             Add(o);
             break;
         }
-        case META_SELECTOBJECT: {
-            const WmfObject& o = Object(P(0));
-            if (o.Kind == WmfObject::Pen)
-                s.Pen = o.PenData;
-            else if (o.Kind == WmfObject::Brush)
-                s.Brush = o.BrushData;
-            else if (o.Kind == WmfObject::Font)
-                s.Font = o.FontData;
+        case META_SELECTOBJECT:
+            B.Select(Object(P(0)));
             break;
-        }
         case META_DELETEOBJECT:
-            Object(P(0)) = WmfObject{};
+            Object(P(0)) = TMetafileObject{};
             break;
         case META_MOVETO:
             s.Pos = Point(S(1), S(0));
             break;
-        case META_LINETO: {
-            const TPoint to = Point(S(1), S(0));
-            TMetafileRecord& r = B.Emit(mrLineTo);
-            r.From = s.Pos;
-            r.Points = {to};
-            s.Pos = to;
+        case META_LINETO:
+            B.LineTo(Point(S(1), S(0)));
             break;
-        }
         case META_POLYLINE:
         case META_POLYGON: {
             std::vector<TPoint> pts = PointsAt(1, P(0));
@@ -709,7 +646,7 @@ private:
         }
         case META_SETPIXEL: {
             TMetafileRecord& r = B.Emit(mrSetPixel);
-            r.Color = TColor(P32(0) & 0xFFFFFF);
+            r.Color = FromColorref(P32(0));
             r.B = S(2);
             r.A = S(3);
             break;
@@ -785,10 +722,7 @@ private:
                 break;
             const bool bottomUp = R.I32(dibAt + 8) > 0;
             const int top = bottomUp ? bmp->GetHeight() - sy - sh : sy;
-            TMetafileRecord& r = B.Emit(mrDrawBitmap);
-            r.R = dest;
-            r.SourceRect = TRect{sx, top, sx + sw, top + sh};
-            r.Bitmap = std::shared_ptr<const TBitmap>(std::move(bmp));
+            B.DrawBitmap(dest, TRect{sx, top, sx + sw, top + sh}, std::move(bmp));
             break;
         }
         case META_INTERSECTCLIPRECT:
@@ -808,7 +742,7 @@ private:
     ByteReader R;
     TMetafileBuilder B;
     TMetafileContent& FOut;
-    std::vector<WmfObject> FObjects;
+    std::vector<TMetafileObject> FObjects;
     std::size_t FAt = 0, FEnd = 0;
 };
 
