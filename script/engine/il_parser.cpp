@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/resource_strings.h"
@@ -16,7 +17,6 @@ namespace vgl {
 namespace {
 
 const String kNestingTooDeep = u"Nesting too deep";
-const String kUnitsNotSupported = u"Unit '%s' cannot be used: units are not supported";
 
 } // namespace
 
@@ -185,6 +185,68 @@ struct TfsGrammarWalk {
         AbortPos = TokenPosition(start);
     }
 
+    // Compiles the unit `name` once per compile; the lines of its uses element, empty when it
+    // was included already. An error in the unit ends the walk with the unit's message and
+    // position and sets the script's ErrorUnit.
+    [[gnu::noinline]] std::vector<String> IncludeUnit(const String& name) {
+        if (P.FUsesList->IndexOf(name) >= 0)
+            return {};
+        P.FUsesList->Add(name);
+        TfsScript* script = P.FProgram;
+        String text;
+        if (script->OnGetUnit) {
+            script->OnGetUnit(script, name, text);
+        } else {
+            String fileName = name;
+            const TStringList& paths = script->IncludePath();
+            for (int i = 0; i < paths.Count(); ++i) {
+                String path = paths.Get(i);
+                for (Char& c : path)
+                    if (c == u'\\')
+                        c = u'/';
+                if (!path.empty() && path.back() != u'/')
+                    path += u'/';
+                String unitName = name;
+                for (Char& c : unitName)
+                    if (c == u'\\')
+                        c = u'/';
+                fileName = path + unitName;
+                if (FileExists(fileName))
+                    break;
+            }
+            TStringList lines;
+            lines.LoadFromFile(fileName);
+            text = lines.Text();
+        }
+        TfsILParser unit(script);
+        unit.FUnitName = name;
+        unit.FBaseDepth = P.FBaseDepth + Depth;
+        String il;
+        if (!text.empty()) {
+            unit.SelectLanguage(P.FLangName);
+            unit.FUsesList->Assign(*P.FUsesList);
+            if (!unit.MakeILScript(text)) {
+                Aborted = true;
+                AbortMsg = script->ErrorMsg;
+                AbortPos = script->ErrorPos;
+                if (script->ErrorUnit.empty())
+                    script->ErrorUnit = name;
+                return {};
+            }
+            P.FUsesList->Assign(*unit.FUsesList);
+            for (auto& [unitName, unitText] : unit.FUnitTexts)
+                P.FUnitTexts[unitName] = std::move(unitText);
+            TMemoryStream stream;
+            unit.FILScript->SaveToStream(stream);
+            std::string bytes(reinterpret_cast<const char*>(stream.Memory()), size_t(stream.GetSize()));
+            if (const size_t header = bytes.find("?>"); header != std::string::npos)
+                bytes.erase(0, header + 2);
+            il = Utf8ToString(bytes);
+        }
+        P.FUnitTexts[name] = text;
+        return {u"<uses unit=\"" + fsXMLEscapeText(name) + u"\">", il, u"</uses>"};
+    }
+
     static String Leaf(const String& name, const String& text, const String& pos) {
         return u"<" + name + u" text=\"" + fsXMLEscapeText(text) + u"\" pos=\"" + pos + u"\"/>";
     }
@@ -195,7 +257,7 @@ struct TfsGrammarWalk {
         if (e.Node.empty())
             return;
         if (e.Node == u"uses") {
-            String unit;
+            std::vector<String> units;
             for (size_t i = Lines.size(); i-- > firstLine;) {
                 const String& line = Lines[i];
                 const size_t from = line.find(u"text=\"");
@@ -206,11 +268,20 @@ struct TfsGrammarWalk {
                 if (valueEnd == String::npos)
                     valueEnd = line.size();
                 const String value = fsXMLUnescapeText(StringView(line).substr(valueStart, valueEnd - valueStart));
-                unit = value.size() >= 2 ? value.substr(1, value.size() - 2) : String();
+                units.push_back(value.size() >= 2 ? value.substr(1, value.size() - 2) : String());
             }
             Lines.resize(firstLine);
-            if (!unit.empty() || matched)
-                Abort(Format(kUnitsNotSupported, {unit}), start);
+            if (!matched)
+                return;
+            // Units come out in the reverse order of the clause.
+            size_t at = firstLine;
+            for (const String& unit : units) {
+                std::vector<String> block = IncludeUnit(unit);
+                if (Aborted)
+                    return;
+                for (String& line : block)
+                    Lines.insert(Lines.begin() + std::ptrdiff_t(at++), std::move(line));
+            }
             return;
         }
         if (!matched) {
@@ -610,6 +681,7 @@ bool OnlyFillerFrom(TfsParser& parser, int from, size_t textSize) {
 
 bool TfsILParser::MakeILScript(const String& text) {
     TfsGrammarWalk walk(*this);
+    walk.Depth = FBaseDepth;
     bool result = false;
     try {
         FParser->SetText(text);

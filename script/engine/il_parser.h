@@ -4,6 +4,7 @@
 // The parser has no code per language: it loads the grammar registered for the language, sets
 // the tokenizer up from it and walks the grammar's rules over the source.
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -90,6 +91,15 @@ private:
     std::unique_ptr<TStringList> FUsesList;
     std::unique_ptr<TStringList> FWithList;
     std::shared_ptr<const TfsPreparedGrammar> FPrepared;
+    // Grammar steps already taken by the walks that include this parser's text as a unit, so
+    // that nested units count toward MaxNesting.
+    int FBaseDepth = 0;
+    // The source text of each unit included during this compile, for the Source of its
+    // expressions.
+    std::map<String, String> FUnitTexts;
+    // IL documents of units given by OnGetILUnit; the program tree may refer to their elements
+    // (late-bound designators copy what they need), so they live as long as the parser.
+    std::vector<std::unique_ptr<TfsXMLDocument>> FILUnits;
 };
 
 } // namespace vgl

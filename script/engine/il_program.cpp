@@ -3,6 +3,7 @@
 // designators. Names, types and parameter lists are resolved here, at compile time.
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/resource_strings.h"
 #include "script/engine/il_parser.h"
@@ -383,6 +384,10 @@ struct TfsILProgramBuilder {
         const String name = Lower(item);
         const String pos = item->GetProp(u"pos");
         std::unique_ptr<TfsStatement> st;
+        if (name == u"uses") {
+            DoUses(item, prog);
+            return;
+        }
         if (name == u"assignstmt") {
             st = DoAssign(item, prog, pos);
         } else if (name == u"callstmt" || name == u"delete") {
@@ -733,13 +738,58 @@ struct TfsILProgramBuilder {
         }
     }
 
+    // A unit's program: its items join the script being compiled, once per compile. The IL of
+    // the unit comes from OnGetILUnit when that gives any, else from the uses element itself.
+    void DoUses(TfsXMLItem* item, TfsScript* prog) {
+        const String unit = item->GetProp(u"unit");
+        if (P.FUsesList->IndexOf(unit) >= 0)
+            return;
+        P.FUsesList->Add(unit);
+        // An error leaves FUnitName at the unit, for the script's ErrorUnit.
+        const String savedUnit = P.FUnitName;
+        P.FUnitName = unit;
+        DoUnitProgram(item, prog, unit);
+        P.FUnitName = savedUnit;
+    }
+
+    void DoUnitProgram(TfsXMLItem* item, TfsScript* prog, const String& unit) {
+        String ilText;
+        if (P.FProgram->OnGetILUnit)
+            P.FProgram->OnGetILUnit(P.FProgram, unit, ilText);
+        if (!ilText.empty()) {
+            const std::string bytes = StringToUtf8(ilText);
+            TMemoryStream stream;
+            stream.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
+            stream.SetPosition(0);
+            auto doc = std::make_unique<TfsXMLDocument>();
+            doc->LoadFromStream(stream);
+            // A unit known only as IL has no text to give its expressions' Source.
+            P.FUnitTexts.erase(unit);
+            DoProgram(doc->Root(), prog);
+            P.FILUnits.push_back(std::move(doc));
+            return;
+        }
+        for (int i = 0; i < item->Count(); ++i)
+            DoProgram(item->Items(i), prog);
+    }
+
     String SourceBetween(const String& pos, const String& pos1) {
         if (pos.empty() || pos1.empty())
             return String();
         try {
-            const int a = P.FParser->GetPlainPosition(fsTextToPoint(pos));
-            const int b = P.FParser->GetPlainPosition(fsTextToPoint(pos1));
-            const String text = P.FParser->Text();
+            TfsParser* parser = P.FParser.get();
+            std::unique_ptr<TfsParser> unitParser;
+            if (!P.FUnitName.empty()) {
+                const auto found = P.FUnitTexts.find(P.FUnitName);
+                if (found == P.FUnitTexts.end())
+                    return String();
+                unitParser = std::make_unique<TfsParser>();
+                unitParser->SetText(found->second);
+                parser = unitParser.get();
+            }
+            const int a = parser->GetPlainPosition(fsTextToPoint(pos));
+            const int b = parser->GetPlainPosition(fsTextToPoint(pos1));
+            const String text = parser->Text();
             if (a < 1 || b < a || size_t(b - 1) > text.size())
                 return String();
             return text.substr(size_t(a - 1), size_t(b - a));

@@ -283,6 +283,7 @@ void TfsScript::AddType(const String& typeName, TfsVarType parentType) {
 
 bool TfsScript::Compile() {
     ErrorMsg.clear();
+    ErrorUnit.clear();
     {
         TfsILParser parser(this);
         parser.SelectLanguage(SyntaxType);

@@ -207,11 +207,8 @@ TEST(ILParser, Errors) {
     }
 }
 
-TEST(ILParser, UsesClauseNamesTheUnit) {
-    const Compiled r = Compile(u"uses 'Tools.pas';\nbegin end.");
-    EXPECT_FALSE(r.Ok);
-    EXPECT_EQ(r.ErrorMsg, u"Unit 'Tools.pas' cannot be used: units are not supported");
-    EXPECT_EQ(r.ErrorPos, u"1:1");
+TEST(ILParser, UsesClauseOfAMissingUnitRaisesTheFileOpenError) {
+    EXPECT_THROW(Compile(u"uses 'no-such-unit.pas';\nbegin end."), EFOpenError);
 }
 
 TEST(ILParser, LanguagesAndDefinitions) {

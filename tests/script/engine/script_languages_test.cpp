@@ -5,6 +5,9 @@
 
 #include <cstring>
 #include <functional>
+#include <map>
+
+#include <unistd.h>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/resources.h"
@@ -363,6 +366,100 @@ TEST(ScriptLanguages, MalformedILFails) {
         stream.SetPosition(0);
         EXPECT_FALSE(s.Script.SetILCode(stream));
         EXPECT_FALSE(s.Script.ErrorMsg.empty());
+    }
+}
+
+TEST(ScriptLanguages, Units) {
+    // Units by name, given by OnGetUnit; each name is asked for once per compile.
+    const std::map<String, String> units = {
+        {u"a.pas", u"procedure A; begin Log('A') end;\r\nbegin end."},
+        {u"b.pas", u"uses 'a.pas', 'c.pas';\r\nprocedure B; begin A; Log('B') end;\r\nbegin end."},
+        {u"c.pas", u"uses 'b.pas';\r\nbegin end."},
+        {u"bad.pas", u"begin\r\n  x := ;\r\nend."},
+        {u"macro.pas", u"procedure M; begin Log(Src(1 +  2)) end;\r\nbegin end."},
+    };
+    std::map<String, int> asked;
+    const auto withUnits = [&](RunScript& s) {
+        s.Script.OnGetUnit = [&](TfsScript*, const String& name, String& text) {
+            ++asked[name];
+            const auto found = units.find(name);
+            if (found != units.end())
+                text = found->second;
+        };
+        s.Script.AddMethod(u"macrofunction Src(X: Variant): String",
+                           TfsCallMethodEvent([](TObject*, TClass, const String&, Variant& params) {
+                               return VarArrayGet(params, {0});
+                           }));
+    };
+    {
+        RunScript s(u"DoveziVorude");
+        withUnits(s);
+        EXPECT_EQ(StringToUtf8(s.Run(u"uses 'b.pas', 'a.pas', 'b.pas';\r\nbegin A; B end.")), "");
+        EXPECT_EQ(s.Logged, u"A A B");
+        EXPECT_EQ(asked, (std::map<String, int>{{u"a.pas", 1}, {u"b.pas", 1}, {u"c.pas", 1}}));
+    }
+    {
+        // A macro called in a unit receives the unit's text.
+        RunScript s(u"DoveziVorude");
+        withUnits(s);
+        EXPECT_EQ(StringToUtf8(s.Run(u"uses 'macro.pas';\r\nbegin M end.")), "");
+        EXPECT_EQ(s.Logged, u"1 +  2");
+    }
+    {
+        RunScript s(u"DoveziVorude");
+        withUnits(s);
+        EXPECT_EQ(StringToUtf8(s.Run(u"uses 'bad.pas';\r\nbegin end.")), "compile: Expression expected at 2:8");
+        EXPECT_EQ(s.Script.ErrorUnit, u"bad.pas");
+        // A later compile of the main text alone clears the unit.
+        s.Script.Clear();
+        s.Run(u"begin x end.");
+        EXPECT_EQ(s.Script.ErrorUnit, u"");
+    }
+    {
+        // Units without end nest too deep.
+        RunScript s(u"JScript");
+        int made = 0;
+        s.Script.OnGetUnit = [&](TfsScript*, const String&, String& text) {
+            text = u"import \"u" + IntToStr(++made) + u"\"; x = 1;";
+        };
+        EXPECT_EQ(StringToUtf8(s.Run(u"import \"u0\";")).substr(0, 26), "compile: Nesting too deep ");
+        EXPECT_LT(made, TfsILParser::MaxNesting);
+    }
+    {
+        // From the include path, with '/' or '\\' in the entry; a missing unit raises.
+        char dir[] = "/tmp/vgl_units_XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        const std::string file = std::string(dir) + "/tools.js";
+        FILE* f = std::fopen(file.c_str(), "wb");
+        std::fputs("function T() { Log(\"T\"); }\n", f);
+        std::fclose(f);
+        for (const String& entry : {Utf8ToString(dir), Utf8ToString(std::string(dir) + "/")}) {
+            RunScript s(u"JScript");
+            s.Script.IncludePath().Add(u"/nonexistent");
+            s.Script.IncludePath().Add(entry);
+            EXPECT_EQ(StringToUtf8(s.Run(u"import \"tools.js\"; T();")), "");
+            EXPECT_EQ(s.Logged, u"T");
+        }
+        RunScript missing(u"JScript");
+        missing.Script.IncludePath().Add(Utf8ToString(dir));
+        missing.Script.Lines().SetText(u"import \"none.js\";");
+        EXPECT_THROW(missing.Script.Compile(), EFOpenError);
+        std::remove(file.c_str());
+        rmdir(dir);
+    }
+    {
+        // OnGetILUnit gives the unit's program as IL; its Source is empty.
+        RunScript unitSource(u"VadorAvarov");
+        unitSource.Script.Lines().SetText(u"Sub U\r\nLog(\"U\")\r\nEnd Sub\r\n");
+        TMemoryStream il;
+        ASSERT_TRUE(unitSource.Script.GetILCode(il));
+        const String ilText =
+            Utf8ToString(std::string(reinterpret_cast<const char*>(il.Memory()), size_t(il.GetSize())));
+        RunScript s(u"VadorAvarov");
+        s.Script.OnGetUnit = [](TfsScript*, const String&, String& text) { text = u"x = 1\r\n"; };
+        s.Script.OnGetILUnit = [&](TfsScript*, const String&, String& text) { text = ilText; };
+        EXPECT_EQ(StringToUtf8(s.Run(u"Imports \"u.vb\"\r\nU\r\n")), "");
+        EXPECT_EQ(s.Logged, u"U");
     }
 }
 
