@@ -10,6 +10,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/list.h"
+#include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/initialization.h"
 #include "report/foundation/report_variables.h"
@@ -168,6 +169,36 @@ TEST(ReportBindings, FillCastsAndComponentLists) {
     EXPECT_EQ(static_cast<TList*>(b.Call(u"TfrxPage", u"Objects", v).AsObject())->Count(), 1);
     EXPECT_EQ(b.Call(u"TfrxShapeView", u"Page", Variant::FromObject(second)).AsObject(), &page);
     EXPECT_EQ(b.Call(u"TfrxShapeView", u"FindObject", v, {u"nothing"}), Variant(0));
+}
+
+TEST(ReportBindings, ComponentMembers) {
+    Bound b;
+    TfrxPage page(nullptr);
+    auto* view = new TfrxShapeView(&page);
+    const Variant v = Variant::FromObject(view);
+    b.Call(u"TfrxShapeView", u"SetBounds", v, {10.5, 20, 30, 40});
+    EXPECT_DOUBLE_EQ(double(view->Left()), 10.5);
+    EXPECT_DOUBLE_EQ(double(view->Height()), 40);
+    b.Member(u"TfrxShapeView", u"Parent", v)->SetValue(Variant::FromObject(&page));
+    EXPECT_EQ(view->Parent(), &page);
+    EXPECT_DOUBLE_EQ(b.Call(u"TfrxShapeView", u"AbsLeft", v).AsExtended(), double(page.Left()) + 10.5);
+    b.Member(u"TfrxShapeView", u"TagStr", v)->SetValue(u"tag");
+    EXPECT_EQ(b.Call(u"TfrxShapeView", u"TagStr", v), Variant(u"tag"));
+    TStringList notAComponent;
+    EXPECT_THROW(b.Member(u"TfrxShapeView", u"Parent", v)->SetValue(Variant::FromObject(&notAComponent)), EInvalidCast);
+}
+
+TEST(ReportBindings, FinalizeTakesTheModulesOut) {
+    StartUp();
+    const size_t with = fsRTTIModuleClasses()->size();
+    FinalizeScriptBindings();
+    EXPECT_EQ(fsRTTIModuleClasses()->size(), with - 3);
+    TfsScript bare(nullptr);
+    bare.AddRTTI();
+    EXPECT_EQ(bare.FindClass(u"TStringList"), nullptr);
+    InitializeScriptBindings();
+    InitializeScriptBindings();
+    EXPECT_EQ(fsRTTIModuleClasses()->size(), with);
 }
 
 TEST(ReportBindings, FreeRefusesTheRunningReportAndItsOwnLists) {
