@@ -10,12 +10,13 @@
 
 #include <memory>
 
+#include "report/foundation/draw_text.h"
 #include "report/model/barcode.h"
 #include "report/model/view.h"
 
 namespace vgl {
 
-enum TfrxHAlign { haLeft, haRight, haCenter, haBlock };
+// The horizontal alignment of the text layout (its type information is defined with the view).
 VGL_DECLARE_ENUM(TfrxHAlign);
 
 class TfrxBarCodeView : public TfrxView {

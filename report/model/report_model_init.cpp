@@ -9,6 +9,7 @@
 #include "report/foundation/report_variables.h"
 #include "report/foundation/resource_strings.h"
 #include "report/model/bands.h"
+#include "report/model/barcode_view.h"
 #include "report/model/data_page.h"
 #include "report/model/data_set.h"
 #include "report/model/io_transport.h"
@@ -91,6 +92,7 @@ void InitializeReportModel() {
     }
     for (TClass cls : ReportClasses())
         RegisterClass(cls);
+    RegisterBarcodeView();
     frxResourcesInstance().UpdateFSResources();
     Initialized() = true;
 }
@@ -105,6 +107,9 @@ void FinalizeReportModel() {
     for (TClass cls : ReportClasses())
         if (GetClass(cls->Name()) == cls)
             UnRegisterClass(cls);
+    UnregisterBarcodeView();
+    if (GetClass(u"TfrxBarCodeView") == &TfrxBarCodeView::StaticClassInfo())
+        UnRegisterClass(&TfrxBarCodeView::StaticClassInfo());
     Initialized() = false;
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,8 +13,12 @@
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/initialization.h"
 #include "report/foundation/resource_strings.h"
+#include "report/model/barcode_view.h"
 #include "report/model/data_page.h"
 #include "report/model/data_set.h"
+#include "report/model/memo_view.h"
+#include "report/model/object_registries.h"
+#include "report/model/picture_view.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
 #include "report/model/shape_view.h"
@@ -48,7 +54,8 @@ protected:
         InitializeScriptEngine();
         InitializeReportModel();
         for (TClass cls :
-             {&TfrxDataPage::StaticClassInfo(), &TfrxUserDataSet::StaticClassInfo(), &TfrxShapeView::StaticClassInfo()})
+             {&TfrxDataPage::StaticClassInfo(), &TfrxUserDataSet::StaticClassInfo(), &TfrxShapeView::StaticClassInfo(),
+              &TfrxMemoView::StaticClassInfo(), &TfrxPictureView::StaticClassInfo()})
             if (!GetClass(cls->Name())) {
                 RegisterClass(cls);
                 FRegistered.push_back(cls);
@@ -294,6 +301,62 @@ TEST_F(ReportStorageTest, DataSetListLookUpsAndRemoval) {
     EXPECT_EQ(report.DataSets().Items(0)->DataSet(), db);
     report.DataSets().Delete(u"DB");
     EXPECT_EQ(report.DataSets().Count(), 0);
+}
+
+// Start-up registers the data page, the user data set and one barcode view per built bar type;
+// shut-down takes them away again.
+TEST_F(ReportStorageTest, StartUpRegistersDataAndBarcodeClasses) {
+    const auto barcodeItems = [] {
+        int views = 0;
+        for (const TfrxObjectItem& item : GetObjectCollection().Items())
+            if (item.ClassRef == &TfrxBarCodeView::StaticClassInfo())
+                ++views;
+        return views;
+    };
+    FinalizeReportModel();
+    EXPECT_EQ(barcodeItems(), 0);
+    EXPECT_EQ(GetClass(u"TfrxBarCodeView"), nullptr);
+    InitializeReportModel();
+    EXPECT_EQ(barcodeItems(), 13);
+    EXPECT_EQ(GetClass(u"TfrxBarCodeView"), &TfrxBarCodeView::StaticClassInfo());
+    EXPECT_EQ(GetClass(u"TfrxDataPage"), &TfrxDataPage::StaticClassInfo());
+    EXPECT_EQ(GetClass(u"TfrxUserDataSet"), &TfrxUserDataSet::StaticClassInfo());
+}
+
+// The label templates whose classes all exist so far, read by both routes: the report's own load
+// keeps the program's ShowProgress, the stored-form route (the component base's serializer read)
+// takes the template's False; what the report loads saves and loads again unchanged.
+TEST_F(ReportStorageTest, LabelTemplatesByBothRoutes) {
+    for (const char* name : {"geo_label_fr.xml", "kombi_label.xml"}) {
+        SCOPED_TRACE(name);
+        std::ifstream in(std::string(VGL_SOURCE_DIR) + "/labels/templates/" + name, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        const std::string bytes = text.str();
+        ASSERT_FALSE(bytes.empty());
+
+        TfrxReport report;
+        report.EngineOptions()->SetNewSilentMode(simSilent);
+        LoadReport(report, bytes);
+        EXPECT_EQ(report.Errors().Text(), u"");
+        EXPECT_TRUE(report.ShowProgress());
+        ASSERT_GE(report.PagesCount(), 2);
+        EXPECT_EQ(report.Pages(0)->Name(), u"Data");
+        const std::string saved = SaveReport(report);
+        EXPECT_EQ(test::XmlLint(saved), "");
+        TfrxReport again;
+        again.EngineOptions()->SetNewSilentMode(simSilent);
+        LoadReport(again, saved);
+        EXPECT_EQ(SaveReport(again), saved);
+
+        TfrxReport asForm;
+        TMemoryStream stream;
+        stream.WriteBuffer(bytes.data(), bytes.size());
+        stream.SetPosition(0);
+        asForm.TfrxComponent::LoadFromStream(stream);
+        EXPECT_FALSE(asForm.ShowProgress());
+        EXPECT_EQ(asForm.PagesCount(), report.PagesCount());
+    }
 }
 
 } // namespace
