@@ -193,6 +193,7 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
         s.AddObject(u"frxGlobalVariables", FGlobalVariables);
     if (auto* c = s.AddClass(Cls<TfrxReport>(), u"TfrxComponent")) {
         c->AddMethod(u"function Calc(const Expr: String): Variant", method);
+        c->AddMethod(u"function GetDataset(const Alias: String): TfrxDataset", method);
         c->AddMethod(u"procedure ShowReport", method);
         c->AddMethod(u"procedure PrepareReport", method);
         c->AddMethod(u"procedure Print", method);
@@ -324,6 +325,11 @@ Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const Str
         auto* r = static_cast<TfrxReport*>(instance);
         if (name == u"CALC")
             result = r->Calc(arg(0).AsString(), true);
+        else if (name == u"GETDATASET")
+            result = fsObjectValue(r->GetDataset(arg(0).AsString()));
+        else if ((name == u"SHOWREPORT" || name == u"PREPAREREPORT") && &r->Script() == Script() && r->Preview())
+            // The report whose own script asks: its preview rebuilds instead of a second run.
+            r->RefreshActivePreviewedReport();
         else if (name == u"SHOWREPORT")
             r->ShowReport(true);
         else if (name == u"PREPAREREPORT")

@@ -188,6 +188,28 @@ TEST(ReportBindings, ComponentMembers) {
     EXPECT_THROW(b.Member(u"TfrxShapeView", u"Parent", v)->SetValue(Variant::FromObject(&notAComponent)), EInvalidCast);
 }
 
+TEST(ReportBindings, ShowReportFromItsOwnScriptRebuildsThePreview) {
+    StartUp();
+    test::TServiceDoubles doubles;
+    TfrxReport report(nullptr);
+    test::TPreviewDouble preview(nullptr);
+    report.SetPreview(&preview);
+    const int inits = preview.Inits;
+    TfsScript& s = report.Script();
+    TfsCustomHelper* show = s.FindClass(u"TfrxReport")->Find(u"ShowReport");
+    show->ParentValue = Variant::FromObject(&report);
+    show->Prog = &s;
+    show->GetValue();
+    EXPECT_EQ(preview.Refreshes, 1);
+    EXPECT_EQ(preview.Inits, inits);
+    TfsCustomHelper* get = s.FindClass(u"TfrxReport")->Find(u"GetDataset");
+    get->ParentValue = Variant::FromObject(&report);
+    get->Prog = &s;
+    get->GetParam(0)->SetValue(u"nothing");
+    EXPECT_EQ(get->GetValue(), Variant(0));
+    report.SetPreview(nullptr);
+}
+
 TEST(ReportBindings, FinalizeTakesTheModulesOut) {
     StartUp();
     const size_t with = fsRTTIModuleClasses()->size();
