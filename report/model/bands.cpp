@@ -8,6 +8,8 @@
 #include "platform/rtl/reflection_builder.h"
 #include "report/foundation/resource_strings.h"
 #include "report/foundation/xml_escaping.h"
+#include "report/model/data_set.h"
+#include "report/model/report.h"
 #include "report/model/report_page.h"
 
 namespace vgl {
@@ -312,6 +314,56 @@ bool TfrxBand::IsContain(long double x, long double y) const {
 }
 
 // ---- TfrxDataBand -----------------------------------------------------------------------------
+
+TfrxDataBand::TfrxDataBand(TComponent* owner)
+    : TfrxBand(owner), FVirtualDataSet(std::make_unique<TfrxUserDataSet>(nullptr)) {
+    FVirtualDataSet->SetRangeEnd(reCount);
+}
+
+TfrxDataBand::~TfrxDataBand() {
+    if (FDataSet)
+        RemoveFreeNotification(FDataSet);
+}
+
+void TfrxDataBand::SetDataSet(TfrxDataSet* value) {
+    if (FDataSet != value) {
+        if (FDataSet)
+            RemoveFreeNotification(FDataSet);
+        FDataSet = value;
+        if (FDataSet)
+            FreeNotification(FDataSet);
+    }
+    FDataSetName = FDataSet ? FDataSet->UserName() : String();
+}
+
+String TfrxDataBand::DataSetName() const {
+    return FDataSet ? FDataSet->UserName() : FDataSetName;
+}
+
+void TfrxDataBand::SetDataSetName(const String& value) {
+    FDataSetName = value;
+    TfrxDataSet* found = nullptr;
+    if (auto* report = dynamic_cast<TfrxReport*>(GetReport()))
+        found = report->FindDataSet(nullptr, value);
+    if (found != FDataSet) {
+        if (FDataSet)
+            RemoveFreeNotification(FDataSet);
+        FDataSet = found;
+        if (FDataSet)
+            FreeNotification(FDataSet);
+    }
+}
+
+void TfrxDataBand::SetRowCount(int value) {
+    FRowCount = value;
+    FVirtualDataSet->SetRangeEndCount(value);
+}
+
+void TfrxDataBand::Notification(TComponent* component, TOperation operation) {
+    TfrxBand::Notification(component, operation);
+    if (operation == opRemove && component == FDataSet)
+        FDataSet = nullptr;
+}
 
 String TfrxDataBand::GetDescription() const {
     return frxResourcesInstance().Get(u"obDataBand");

@@ -11,7 +11,9 @@
 namespace vgl {
 
 class TfrxChild;
+class TfrxDataSet;
 class TfrxReportPage;
+class TfrxUserDataSet;
 
 enum TfrxShiftEngine { seLinear, seTree, seDontShift };
 VGL_DECLARE_ENUM(TfrxShiftEngine);
@@ -136,13 +138,23 @@ VGL_BAND_KIND(TfrxFooter, TfrxBand)
 /// The base of the six data band kinds.
 class TfrxDataBand : public TfrxBand {
     VGL_CLASS(TfrxDataBand, TfrxBand)
-    explicit TfrxDataBand(TComponent* owner) : TfrxBand(owner) {}
+    /// The virtual data set counts its records (RangeEnd reCount).
+    explicit TfrxDataBand(TComponent* owner);
+    ~TfrxDataBand() override;
     String GetDescription() const override;
 
-    const String& DataSetName() const { return FDataSetName; }
-    void SetDataSetName(const String& v) { FDataSetName = v; }
+    TfrxDataSet* DataSet() const { return FDataSet; }
+    /// Also sets DataSetName to the set's user name (empty for none).
+    void SetDataSet(TfrxDataSet* value);
+    /// The assigned set's user name, else the stored name.
+    String DataSetName() const;
+    /// Stores the name and looks the data set up by it in the report.
+    void SetDataSetName(const String& value);
     int RowCount() const { return FRowCount; }
-    void SetRowCount(int v) { FRowCount = v; }
+    /// Also the virtual data set's record count.
+    void SetRowCount(int value);
+    /// The data set a band without DataSet walks: RowCount records.
+    TfrxUserDataSet* VirtualDataSet() const { return FVirtualDataSet.get(); }
     int Columns() const { return FColumns; }
     void SetColumns(int v) { FColumns = v; }
     long double ColumnWidth() const { return FColumnWidth; }
@@ -159,8 +171,13 @@ class TfrxDataBand : public TfrxBand {
     bool PrintIfDetailEmpty = false;
     String OnMasterDetail;
 
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+
 private:
+    TfrxDataSet* FDataSet = nullptr;
     String FDataSetName;
+    std::unique_ptr<TfrxUserDataSet> FVirtualDataSet;
     int FRowCount = 0;
     int FColumns = 0;
     long double FColumnWidth = 0, FColumnGap = 0;

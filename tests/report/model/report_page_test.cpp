@@ -3,15 +3,20 @@
 #include <gtest/gtest.h>
 
 #include "tests/report/model/model_test_support.h"
+#include "tests/report/model/service_doubles.h"
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/string_list.h"
+#include "report/foundation/initialization.h"
 #include "report/foundation/resource_strings.h"
 #include "report/model/bands.h"
+#include "report/model/data_set.h"
+#include "report/model/report.h"
 #include "report/model/report_model_init.h"
+#include "script/engine/initialization.h"
 
 namespace vgl {
 namespace {
@@ -322,6 +327,40 @@ TEST(Band, StoredBandsReadBackHorizontalWithTheirChild) {
     ASSERT_NE(master, nullptr);
     EXPECT_EQ(master->RowCount(), 1);
     EXPECT_EQ(master->Top(), 60);
+}
+
+TEST(Band, DataBandDataSets) {
+    TfrxMasterData band(nullptr);
+    EXPECT_EQ(band.VirtualDataSet()->RangeEnd(), reCount);
+    band.SetRowCount(3);
+    EXPECT_EQ(band.VirtualDataSet()->RangeEndCount(), 3);
+    {
+        TfrxUserDataSet set(nullptr);
+        set.SetUserName(u"Parcels");
+        band.SetDataSet(&set);
+        EXPECT_EQ(band.DataSetName(), u"Parcels");
+        set.SetUserName(u"Renamed");
+        EXPECT_EQ(band.DataSetName(), u"Renamed");
+    }
+    EXPECT_EQ(band.DataSet(), nullptr);
+    EXPECT_EQ(band.DataSetName(), u"Parcels");
+
+    InitializeReportFoundation();
+    InitializeScriptEngine();
+    InitializeReportModel();
+    const test::TServiceDoubles doubles;
+    TfrxReport report(nullptr);
+    auto* set = new TfrxUserDataSet(&report);
+    set->SetUserName(u"Lines");
+    auto* page = new TfrxReportPage(&report);
+    page->SetParent(&report);
+    auto* data = new TfrxMasterData(page);
+    data->SetParent(page);
+    data->SetDataSetName(u"Lines");
+    EXPECT_EQ(data->DataSet(), set);
+    data->SetDataSetName(u"Missing");
+    EXPECT_EQ(data->DataSet(), nullptr);
+    EXPECT_EQ(data->DataSetName(), u"Missing");
 }
 
 TEST(Band, HitTestWidensTheBox) {
