@@ -337,6 +337,7 @@ bool TfrxPDFExport::Start() {
     FPOH->FEmbedded = FEmbeddedFonts;
     ClearLists();
     FXObjects.Clear();
+    FDrawnImages.clear();
     FJpegEncodes = 0;
 
     FDateTime = Clock();

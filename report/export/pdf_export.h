@@ -10,6 +10,7 @@
 // views are drawn as vectors, every other view through the raster path.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -255,6 +256,7 @@ private:
     void WriteXRefAndTrailer(int catalog, int info);
     TfrxCustomIOTransport* Transport();
     void Init();
+    void PlaceImage(int index, long double left, long double top, long double width, long double height);
     void WriteGradientRun(long double x1, long double y1, long double dx, long double dy, long double extentPx,
                           TColor start, TColor end, int n);
 
@@ -302,6 +304,8 @@ private:
     TPDFColorCache FColorCache;
     long double FGradientSpan = 0;
     int FJpegEncodes = 0;
+    /// Image index of each picture drawn so far, by the digest of what its drawing depends on.
+    std::map<TfrxPDFXObjectHash, int> FDrawnImages;
 };
 
 } // namespace vgl

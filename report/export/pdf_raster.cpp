@@ -1,6 +1,7 @@
 // The raster path of the PDF export: a view that no vector writer takes is drawn into a 32-bit
 // bitmap, converted to JPEG and written once as an image XObject, then placed on the page.
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/rtl/exceptions.h"
@@ -12,6 +13,7 @@
 #include "report/export/pdf_values.h"
 #include "report/foundation/graphic_formats.h"
 #include "report/model/fills.h"
+#include "report/model/picture_view.h"
 #include "report/model/view.h"
 
 namespace vgl {
@@ -93,13 +95,71 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
     else if (barcode && !FPrintOpt)
         scale = 2;
 
-    const TColor maskColor = clWhite;
-    const bool transparent = FTransparency && view.Color() == clNone;
+    TColor maskColor = clWhite;
+    bool transparent = FTransparency && view.Color() == clNone;
+    auto* pictureView = dynamic_cast<TfrxPictureView*>(&view);
+    const TGraphic* source = pictureView ? pictureView->GetGraphic() : nullptr;
+    if (pictureView) {
+        if (!source || source->GetEmpty()) {
+            aside.Restore();
+            WriteFrame(frame, ObjectRect(view));
+            return -1;
+        }
+        if (FPictureDPI > 0) {
+            scale = FPictureDPI * scale / 96;
+        } else if (FSaveOriginalImages) {
+            // A picture with more pixels than its place keeps them.
+            const long double pixels = (long double)(source->GetWidth()) * source->GetHeight();
+            const long double area = width * height;
+            if (area > 0 && pixels > area)
+                scale = std::max(scale * std::sqrt(pixels / area), scale);
+        }
+        const TfrxGraphicFormatClass format = frxGraphicFormatsInstance().FindByGraphic(source->ClassType());
+        maskColor = format ? format->GetTransparentColor(*source) : clWhite;
+        if (maskColor == clNone)
+            maskColor = clWhite;
+        const bool masked = (pictureView->TransparentColor() != clNone && pictureView->Transparent()) ||
+                            (format && format->HasMaskColor(*source));
+        const bool alpha = FUsePNGAlpha && format && format->HasAlphaChanel(*source);
+        if (FTransparency && alpha && !masked)
+            throw ENotSupportedException(u"The PDF export cannot write the alpha channel of a picture yet");
+        transparent = FTransparency && masked;
+    }
     const int pixelWidth = int(Round(width * scale)), pixelHeight = int(Round(height * scale));
     if (pixelWidth < 1 || pixelHeight < 1) {
         aside.Restore();
         WriteFrame(frame, ObjectRect(view));
         return -1;
+    }
+
+    const bool grey = barcode || IsClass(view, u"TfrxCustomLineView") || IsClass(view, u"TfrxShapeView");
+    const int quality = grey ? FQuality + 5 : FQuality;
+    // A picture drawn the same way again gives the same JPEG: look it up before drawing and
+    // encoding, by the graphic's digest and everything else the drawing depends on.
+    TfrxPDFXObjectHash drawnKey{};
+    if (pictureView) {
+        const std::vector<std::uint8_t> data = source->SaveToBytes();
+        TfrxPDFXObjectHash graphicDigest = Digest(data.data(), data.size());
+        const AnsiString key =
+            AnsiString(reinterpret_cast<const char*>(graphicDigest.data()), graphicDigest.size()) + "|" +
+            StringToCodePage(source->ClassName(), 1252) + "|" + IntToAnsi(pixelWidth) + "x" + IntToAnsi(pixelHeight) +
+            "|" + FloatToFixedAnsi(scale, 9) + "|" + FloatToFixedAnsi(left * scale - Round(left * scale), 6) + "|" +
+            FloatToFixedAnsi(top * scale - Round(top * scale), 6) + "|" + FloatToFixedAnsi(view.Width(), 6) + "x" +
+            FloatToFixedAnsi(view.Height(), 6) + "|" + IntToAnsi(int(grey)) + "|" + IntToAnsi(quality) + "|" +
+            IntToAnsi(int(transparent)) + "|" + IntToAnsi(maskColor) + "|" + IntToAnsi(view.Color()) + "|" +
+            IntToAnsi(int(brush)) + "|" + IntToAnsi(pictureView->TransparentColor()) + "|" + [&] {
+                AnsiString flags;
+                for (int i = 0; i < 8; ++i)
+                    flags += pictureView->GetPictureProp(i) ? '1' : '0';
+                return flags;
+            }();
+        drawnKey = Digest(key.data(), key.size());
+        if (const auto found = FDrawnImages.find(drawnKey); found != FDrawnImages.end()) {
+            PlaceImage(found->second, left, top, width, height);
+            aside.Restore();
+            WriteFrame(frame, ObjectRect(view));
+            return found->second;
+        }
     }
 
     TfrxPicture picture(pfBMP32, pixelWidth, pixelHeight, transparent);
@@ -130,9 +190,7 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
     const TfrxGraphicFormatClass jpegFormat = frxGraphicFormatsInstance().FindByName(u"JPG");
     if (!jpegFormat)
         throw EInvalidGraphic(u"No picture format JPG");
-    const bool grey = barcode || IsClass(view, u"TfrxCustomLineView") || IsClass(view, u"TfrxShapeView");
-    std::unique_ptr<TGraphic> jpeg =
-        jpegFormat->ConvertFrom(*bitmap, grey ? pf8bit : pf24bit, grey ? FQuality + 5 : FQuality);
+    std::unique_ptr<TGraphic> jpeg = jpegFormat->ConvertFrom(*bitmap, grey ? pf8bit : pf24bit, quality);
     ++FJpegEncodes;
     const std::vector<std::uint8_t> bytes = jpeg->SaveToBytes();
     TMemoryStream jpegStream;
@@ -142,6 +200,16 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
     if (index < 0)
         index = FPOH->OutXObjectImage(hash, *jpeg, jpegStream, transparent, maskId);
 
+    if (pictureView)
+        FDrawnImages[drawnKey] = index;
+    PlaceImage(index, left, top, width, height);
+
+    aside.Restore();
+    WriteFrame(frame, ObjectRect(view));
+    return index;
+}
+
+void TfrxPDFExport::PlaceImage(int index, long double left, long double top, long double width, long double height) {
     TReferenceArray& pageImages = *FPOH->FPageXObjects;
     bool listed = false;
     for (int i = 0; i < pageImages.Count() && !listed; ++i)
@@ -156,10 +224,6 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
                         FloatToFixedAnsi(x, 2) + " " + FloatToFixedAnsi(y, 2) + " cm");
     PutRawLine(out, "/Im" + IntToAnsi(index) + " Do");
     PutRawLine(out, "Q");
-
-    aside.Restore();
-    WriteFrame(frame, ObjectRect(view));
-    return index;
 }
 
 int TfrxPDFExport::WriteSoftMask(const RawByteString& mask, int width, int height) {

@@ -23,6 +23,7 @@
 #include "report/model/fills.h"
 #include "report/model/line_view.h"
 #include "report/model/page_base.h"
+#include "report/model/picture_view.h"
 #include "report/model/shape_view.h"
 #include "tests/report/export/font_test_support.h"
 
@@ -548,4 +549,45 @@ TEST_F(PdfGraphics, LinesDoubleLinesAndArrows) {
         },
         &doc);
     EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
+}
+
+TEST_F(PdfGraphics, PictureKeepsItsPixelsAndIsEncodedOnceForTwoPages) {
+    // A 600 x 600 picture in a 128-pixel view at the label's options: 3 x sqrt(600² / 128²) gives
+    // an 1800 x 1800 colour JPEG.
+    TBitmap symbol(600, 600, pf24bit);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 600; ++x)
+            symbol.SetPixel(x, y, ((x / 20 + y / 20) % 2) ? clBlack : RGB(200, 30, 30));
+    TfrxPictureView picture(nullptr);
+    picture.Picture()->SetGraphic(&symbol);
+    picture.SetBounds(240, 20, 128, 128);
+    TfrxPictureView empty(nullptr);
+    empty.SetBounds(10, 10, 50, 50);
+    empty.Frame()->SetTyp({ftBottom});
+    int encodes = 0;
+    const std::string doc = LabelDocument(
+        2,
+        [&](TfrxPDFExport& pdf, int) {
+            pdf.ExportObject(&picture);
+            pdf.ExportObject(&empty);
+        },
+        false, &encodes);
+    EXPECT_EQ(encodes, 1);
+    const std::string list = Tool(doc, "pdfimages -list");
+    std::vector<std::string> rows;
+    std::istringstream lines(list);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(" image ") != std::string::npos) {
+            std::istringstream fields(line);
+            std::string f[11];
+            for (auto& x : f)
+                fields >> x;
+            rows.push_back(f[3] + " " + f[4] + " " + f[5] + " " + f[8] + " " + f[10]);
+        }
+    ASSERT_EQ(rows.size(), 2u) << list;
+    EXPECT_EQ(rows[0], rows[1]); // one object on both pages
+    EXPECT_EQ(rows[0].substr(0, rows[0].rfind(' ')), "1800 1800 rgb jpeg") << list;
+    EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
+    // The empty picture writes its frame only.
+    EXPECT_NE(doc.find("q\r\n[] 0 d\r\n0.75 w\r\n2 J\r\n0 0 0 RG\r\n7.50 387.75 m"), std::string::npos);
 }
