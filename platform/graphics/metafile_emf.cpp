@@ -65,7 +65,6 @@ enum : std::uint32_t {
 
 constexpr std::uint32_t BLACKNESS = 0x00000042, WHITENESS = 0x00FF0062;
 constexpr std::uint32_t PS_GEOMETRIC = 0x00010000;
-constexpr int StretchHalftone = 4, StretchColorOnColor = 3;
 constexpr std::size_t HeaderSize = 108;
 /// The reference device: 96 pixels per inch (960 pixels in 254 mm).
 constexpr int RefDevicePixels = 960, RefDeviceMm = 254;
@@ -254,10 +253,7 @@ private:
     }
 
     void Record(const TMetafileRecord& r) {
-        // A box given the other way round draws nothing on the canvas, while readers (and the
-        // platform) draw it in order: it is left out.
-        const bool box = r.Kind == mrRectangle || r.Kind == mrEllipse || r.Kind == mrRoundRect ||
-                         r.Kind == mrFillRect || r.Kind == mrFrameRect;
+        const bool box = IsBoxRecord(r.Kind);
         if (box && r.R.IsEmpty())
             return;
         switch (r.Kind) {
@@ -293,9 +289,7 @@ private:
             break;
         }
         case mrFillRect: { // a rectangle of the brush without an outline
-            TPenData none;
-            none.Style = psClear;
-            SelectPen(none);
+            SelectPen(NoPen());
             SelectBrush(r.Brush);
             Background(r);
             const std::size_t at = Begin(EMR_RECTANGLE);
@@ -306,12 +300,8 @@ private:
         case mrFrameRect: { // a one-pixel outline in the brush colour, nothing inside
             if (r.Brush.Style == bsClear)
                 break;
-            TPenData pen;
-            pen.Color = r.Brush.Color;
-            TBrushData none;
-            none.Style = bsClear;
-            SelectPen(pen);
-            SelectBrush(none);
+            SelectPen(FramePen(r.Brush));
+            SelectBrush(NoBrush());
             Background(r);
             const std::size_t at = Begin(EMR_RECTANGLE);
             Rect(r.R);
@@ -358,7 +348,7 @@ private:
             if (!r.Bitmap || r.Bitmap->GetEmpty())
                 break;
             const TBitmap& b = *r.Bitmap;
-            const int filter = r.Filter == sfSmooth ? StretchHalftone : StretchColorOnColor;
+            const int filter = StretchModeOf(r.Filter);
             if (filter != FStretch) {
                 Simple(EMR_SETSTRETCHBLTMODE, {std::uint32_t(filter)});
                 FStretch = filter;
@@ -457,10 +447,10 @@ private:
 
 // ---- reading ----
 
-class EmfReader {
+class EmfReader : TMetafileReaderBase {
 public:
     EmfReader(std::span<const std::uint8_t> bytes, TMetafileContent& out)
-        : FBytes(bytes), R(bytes), B(out), FOut(out) {}
+        : TMetafileReaderBase(bytes, out), FBytes(bytes) {}
 
     void Read() {
         if (!IsEmfData(FBytes))
@@ -594,20 +584,19 @@ private:
             s.Map.MapMode = int(U32(8));
             break;
         case EMR_SETBKMODE:
-            s.BkMode = U32(8) == TRANSPARENT ? TRANSPARENT : OPAQUE;
+            B.SetBkMode(U32(8));
             break;
         case EMR_SETBKCOLOR:
-            s.BkColor = FromColorref(U32(8));
-            s.BkColorSet = true;
+            B.SetBkColor(U32(8));
             break;
         case EMR_SETTEXTCOLOR:
-            s.TextColor = FromColorref(U32(8));
+            B.SetTextColor(U32(8));
             break;
         case EMR_SETSTRETCHBLTMODE:
-            s.Filter = U32(8) == StretchHalftone ? sfSmooth : sfNearest;
+            B.SetStretchMode(U32(8));
             break;
         case EMR_SETTEXTALIGN:
-            s.TextAlign = int(U32(8) & 30);
+            B.SetTextAlign(U32(8));
             break;
         case EMR_SETWORLDTRANSFORM: {
             const TXForm x = XFormAt(8);
@@ -749,20 +738,12 @@ private:
         case EMR_ELLIPSE:
             B.Emit(mrEllipse).R = BoxAt(8);
             break;
-        case EMR_ROUNDRECT: {
-            TMetafileRecord& r = B.Emit(mrRoundRect);
-            r.R = BoxAt(8);
-            r.A = X32(24);
-            r.B = X32(28);
+        case EMR_ROUNDRECT:
+            B.RoundRect(BoxAt(8), X32(24), X32(28));
             break;
-        }
-        case EMR_SETPIXELV: {
-            TMetafileRecord& r = B.Emit(mrSetPixel);
-            r.A = X32(8);
-            r.B = X32(12);
-            r.Color = FromColorref(U32(16));
+        case EMR_SETPIXELV:
+            B.SetPixel(X32(8), X32(12), U32(16));
             break;
-        }
         case EMR_EXTTEXTOUTW:
         case EMR_EXTTEXTOUTA: {
             const bool wide = type == EMR_EXTTEXTOUTW;
@@ -869,11 +850,6 @@ private:
     }
 
     std::span<const std::uint8_t> FBytes;
-    ByteReader R;
-    TMetafileBuilder B;
-    TMetafileContent& FOut;
-    std::vector<TMetafileObject> FObjects;
-    std::size_t FAt = 0, FEnd = 0;
 };
 
 } // namespace

@@ -348,6 +348,41 @@ std::vector<TPoint> TMetafileBuilder::FlattenBezier(std::span<const TPoint> p) {
     return out;
 }
 
+void TMetafileBuilder::SetBkMode(std::uint32_t mode) {
+    S.BkMode = mode == TRANSPARENT ? TRANSPARENT : OPAQUE;
+}
+
+void TMetafileBuilder::SetBkColor(std::uint32_t colorref) {
+    S.BkColor = FromColorref(colorref);
+    S.BkColorSet = true;
+}
+
+void TMetafileBuilder::SetTextColor(std::uint32_t colorref) {
+    S.TextColor = FromColorref(colorref);
+}
+
+void TMetafileBuilder::SetStretchMode(std::uint32_t mode) {
+    S.Filter = mode == StretchHalftone ? sfSmooth : sfNearest;
+}
+
+void TMetafileBuilder::SetTextAlign(std::uint32_t align) {
+    S.TextAlign = int(align & 30);
+}
+
+void TMetafileBuilder::RoundRect(const TRect& box, int cornerWidth, int cornerHeight) {
+    TMetafileRecord& r = Emit(mrRoundRect);
+    r.R = box;
+    r.A = cornerWidth;
+    r.B = cornerHeight;
+}
+
+void TMetafileBuilder::SetPixel(int x, int y, std::uint32_t colorref) {
+    TMetafileRecord& r = Emit(mrSetPixel);
+    r.A = x;
+    r.B = y;
+    r.Color = FromColorref(colorref);
+}
+
 void TMetafileBuilder::Select(const TMetafileObject& o) {
     if (o.Kind == TMetafileObject::Pen)
         S.Pen = o.PenData;

@@ -63,6 +63,12 @@ inline TColor FromColorref(std::uint32_t c) {
     return TColor(c & 0x00FFFFFF);
 }
 
+/// The stretch modes written: halftone for smoothed bitmaps, else colour-on-colour.
+constexpr int StretchHalftone = 4, StretchColorOnColor = 3;
+inline int StretchModeOf(TStretchFilter filter) {
+    return filter == sfSmooth ? StretchHalftone : StretchColorOnColor;
+}
+
 /// The pen style field: the dash style in the low four bits, then the end cap and the join.
 std::uint32_t PenStyleBits(TPenStyle style);
 std::uint32_t PenCapJoinBits(const TPenData& pen);
@@ -82,6 +88,31 @@ TFontStyles FontStylesOf(int weight, bool italic, bool underline, bool strikeOut
 /// The weight a logical font is written with.
 inline int FontWeight(const TFontData& font) {
     return font.Style.Contains(fsBold) ? 700 : 400;
+}
+
+/// Rectangle, ellipse, rounded rectangle, fill and frame: the records drawn in a box. The writers
+/// leave out one given the other way round, which draws nothing on the canvas while readers (and
+/// the platform) would draw it in order.
+inline bool IsBoxRecord(TMetafileRecordKind kind) {
+    return kind == mrRectangle || kind == mrEllipse || kind == mrRoundRect || kind == mrFillRect || kind == mrFrameRect;
+}
+/// The pen a fill is written with: none, so only the brush shows.
+inline TPenData NoPen() {
+    TPenData pen;
+    pen.Style = psClear;
+    return pen;
+}
+/// The brush a frame is written with: none, so nothing inside is painted.
+inline TBrushData NoBrush() {
+    TBrushData brush;
+    brush.Style = bsClear;
+    return brush;
+}
+/// The pen a frame is written with: one pixel in the frame brush's colour.
+inline TPenData FramePen(const TBrushData& brush) {
+    TPenData pen;
+    pen.Color = brush.Color;
+    return pen;
 }
 
 /// An entry of a file's object table.
@@ -155,10 +186,18 @@ public:
     void AlignText(TMetafileRecord& r) const;
     /// Flattens cubic Bézier segments (start, then three points per segment) into a polyline.
     static std::vector<TPoint> FlattenBezier(std::span<const TPoint> points);
+    /// The mode and attribute records, with the values as the file stores them.
+    void SetBkMode(std::uint32_t mode);
+    void SetBkColor(std::uint32_t colorref);
+    void SetTextColor(std::uint32_t colorref);
+    void SetStretchMode(std::uint32_t mode);
+    void SetTextAlign(std::uint32_t align);
     /// Makes the pen, brush or font of the object the current one; other objects change nothing.
     void Select(const TMetafileObject& object);
     /// A line from the current position to `to`, which becomes the current position.
     void LineTo(TPoint to);
+    void RoundRect(const TRect& box, int cornerWidth, int cornerHeight);
+    void SetPixel(int x, int y, std::uint32_t colorref);
     /// A bitmap record drawing `source` of the bitmap into `dest`.
     void DrawBitmap(const TRect& dest, const TRect& source, std::unique_ptr<TBitmap> bitmap);
     /// Filled polygons (alternate rule across all of them) and their outlines; none may be empty.
@@ -171,6 +210,18 @@ private:
     TMetafileRecord FDiscard;
     TMetafileContent& FOut;
     std::vector<TState> FSaved;
+};
+
+/// What a file reader works with: the bytes, the play state, the content made, the object
+/// table and the bounds of the record being read.
+struct TMetafileReaderBase {
+    TMetafileReaderBase(std::span<const std::uint8_t> bytes, TMetafileContent& out) : R(bytes), B(out), FOut(out) {}
+
+    ByteReader R;
+    TMetafileBuilder B;
+    TMetafileContent& FOut;
+    std::vector<TMetafileObject> FObjects;
+    std::size_t FAt = 0, FEnd = 0;
 };
 
 } // namespace vgl::graphics_detail

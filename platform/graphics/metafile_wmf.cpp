@@ -244,10 +244,7 @@ private:
     }
 
     void Record(const TMetafileRecord& r) {
-        // A box given the other way round draws nothing on the canvas, while readers (and the
-        // platform) draw it in order: it is left out.
-        const bool box = r.Kind == mrRectangle || r.Kind == mrEllipse || r.Kind == mrRoundRect ||
-                         r.Kind == mrFillRect || r.Kind == mrFrameRect;
+        const bool box = IsBoxRecord(r.Kind);
         if (box && (r.R.IsEmpty() || Ordered(Map(r.R)).IsEmpty())) // also when scaled to nothing
             return;
         switch (r.Kind) {
@@ -286,9 +283,7 @@ private:
             break;
         }
         case mrFillRect: {
-            TPenData none;
-            none.Style = psClear;
-            SelectPen(none);
+            SelectPen(NoPen());
             SelectBrush(r.Brush);
             Background(r);
             Shape(META_RECTANGLE, r.R);
@@ -297,12 +292,8 @@ private:
         case mrFrameRect: {
             if (r.Brush.Style == bsClear)
                 break;
-            TPenData pen;
-            pen.Color = r.Brush.Color;
-            TBrushData none;
-            none.Style = bsClear;
-            SelectPen(pen);
-            SelectBrush(none);
+            SelectPen(FramePen(r.Brush));
+            SelectBrush(NoBrush());
             Background(r);
             Shape(META_RECTANGLE, r.R);
             break;
@@ -362,7 +353,7 @@ private:
             const TBitmap& b = *r.Bitmap;
             if ((b.GetPixelFormat() == pf32bit && b.GetAlphaFormat() != afIgnored) || b.GetTransparent())
                 CannotHold(u"a bitmap with alpha or a transparent colour");
-            const int filter = r.Filter == sfSmooth ? 4 : 3;
+            const int filter = StretchModeOf(r.Filter);
             if (filter != FStretch) {
                 Simple(META_SETSTRETCHBLTMODE, {std::uint16_t(filter), 0});
                 FStretch = filter;
@@ -431,9 +422,9 @@ private:
 
 // ---- reading ----
 
-class WmfReader {
+class WmfReader : TMetafileReaderBase {
 public:
-    WmfReader(std::span<const std::uint8_t> bytes, TMetafileContent& out) : R(bytes), B(out), FOut(out) {}
+    WmfReader(std::span<const std::uint8_t> bytes, TMetafileContent& out) : TMetafileReaderBase(bytes, out) {}
 
     void Read() {
         R.Need(0, 22 + 18, "The metafile is too short");
@@ -533,20 +524,19 @@ private:
                 s.Map.WinExtY = S(0), s.Map.WinExtX = S(1);
             break;
         case META_SETBKMODE:
-            s.BkMode = P(0) == TRANSPARENT ? TRANSPARENT : OPAQUE;
+            B.SetBkMode(P(0));
             break;
         case META_SETBKCOLOR:
-            s.BkColor = FromColorref(P32(0));
-            s.BkColorSet = true;
+            B.SetBkColor(P32(0));
             break;
         case META_SETTEXTCOLOR:
-            s.TextColor = FromColorref(P32(0));
+            B.SetTextColor(P32(0));
             break;
         case META_SETSTRETCHBLTMODE:
-            s.Filter = P(0) == 4 ? sfSmooth : sfNearest;
+            B.SetStretchMode(P(0));
             break;
         case META_SETTEXTALIGN:
-            s.TextAlign = P(0) & 30;
+            B.SetTextAlign(P(0));
             break;
         case META_CREATEPENINDIRECT: {
             TMetafileObject o;
@@ -637,20 +627,12 @@ private:
         case META_ELLIPSE:
             B.Emit(mrEllipse).R = RectParams(0);
             break;
-        case META_ROUNDRECT: {
-            TMetafileRecord& r = B.Emit(mrRoundRect);
-            r.R = RectParams(2);
-            r.A = S(1);
-            r.B = S(0);
+        case META_ROUNDRECT:
+            B.RoundRect(RectParams(2), S(1), S(0));
             break;
-        }
-        case META_SETPIXEL: {
-            TMetafileRecord& r = B.Emit(mrSetPixel);
-            r.Color = FromColorref(P32(0));
-            r.B = S(2);
-            r.A = S(3);
+        case META_SETPIXEL:
+            B.SetPixel(S(3), S(2), P32(0));
             break;
-        }
         case META_TEXTOUT: {
             const std::size_t n = P(0), padded = (n + 1) / 2;
             String text = Bytes(2, n);
@@ -738,12 +720,6 @@ private:
             break;
         }
     }
-
-    ByteReader R;
-    TMetafileBuilder B;
-    TMetafileContent& FOut;
-    std::vector<TMetafileObject> FObjects;
-    std::size_t FAt = 0, FEnd = 0;
 };
 
 } // namespace
