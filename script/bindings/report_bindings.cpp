@@ -11,14 +11,20 @@
 #include "report/foundation/graphic_formats.h"
 #include "report/foundation/report_variables.h"
 #include "report/foundation/wide_strings.h"
+#include "report/model/bands.h"
+#include "report/model/data_page.h"
 #include "report/model/data_set.h"
 #include "report/model/fills.h"
 #include "report/model/hyperlink.h"
+#include "report/model/line_view.h"
+#include "report/model/memo_view.h"
 #include "report/model/page_base.h"
+#include "report/model/picture_view.h"
 #include "report/model/report.h"
 #include "report/model/report_component.h"
 #include "report/model/report_model_init.h"
 #include "report/model/report_options.h"
+#include "report/model/report_page.h"
 #include "report/model/shape_view.h"
 #include "report/model/view.h"
 
@@ -130,6 +136,7 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
     s.AddClass(Cls<TfrxBrushFill>(), u"TfrxCustomFill");
     s.AddClass(Cls<TfrxGradientFill>(), u"TfrxCustomFill");
     s.AddClass(Cls<TfrxGlassFill>(), u"TfrxCustomFill");
+    s.AddClass(Cls<TfrxFillGaps>(), u"TPersistent");
     s.AddClass(Cls<TfrxObjectProcessing>(), u"TPersistent");
     if (s.FindClass(u"TPersistent")) {
         if (auto* c = s.AddClass(Cls<TWideStrings>(), u"TPersistent")) {
@@ -174,7 +181,39 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
         c->AddMethod(u"function CalcHeight: Extended", method);
     s.AddClass(Cls<TfrxHighlight>(), u"TPersistent");
     s.AddClass(Cls<TfrxFormat>(), u"TPersistent");
+    if (auto* c = s.AddClass(Cls<TfrxCustomMemoView>(), u"TfrxStretcheable")) {
+        c->AddMethod(u"function CalcWidth: Extended", method);
+        c->AddProperty(u"Text", u"String", getter, setter);
+        c->AddProperty(u"AnsiText", u"String", getter, setter);
+        c->AddProperty(u"Lines", u"TWideStrings", getter, setter);
+        c->AddProperty(u"Value", u"Variant", getter);
+    }
+    s.AddClass(Cls<TfrxMemoView>(), u"TfrxCustomMemoView");
+    s.AddClass(Cls<TfrxSysMemoView>(), u"TfrxCustomMemoView");
+    s.AddClass(Cls<TfrxCustomLineView>(), u"TfrxStretcheable");
+    s.AddClass(Cls<TfrxLineView>(), u"TfrxCustomLineView");
+    s.AddClass(Cls<TfrxPictureView>(), u"TfrxView");
+    s.AddClass(Cls<TfrxDigitalSignatureView>(), u"TfrxPictureView");
+    s.AddClass(Cls<TfrxSubreport>(), u"TfrxView");
+    if (auto* c = s.AddClass(Cls<TfrxBand>(), u"TfrxReportComponent")) {
+        c->AddProperty(u"Overflow", u"Boolean", getter);
+        c->AddMethod(u"procedure AlignChildren", method);
+    }
+    s.AddClass(Cls<TfrxDataBand>(), u"TfrxBand");
+    s.AddClass(Cls<TfrxHeader>(), u"TfrxBand");
+    s.AddClass(Cls<TfrxFooter>(), u"TfrxBand");
+    for (TClass band : {Cls<TfrxMasterData>(), Cls<TfrxDetailData>(), Cls<TfrxSubdetailData>(), Cls<TfrxDataBand4>(),
+                        Cls<TfrxDataBand5>(), Cls<TfrxDataBand6>()})
+        s.AddClass(band, u"TfrxDataBand");
+    for (TClass band : {Cls<TfrxPageHeader>(), Cls<TfrxPageFooter>(), Cls<TfrxColumnHeader>(), Cls<TfrxColumnFooter>(),
+                        Cls<TfrxGroupHeader>(), Cls<TfrxGroupFooter>(), Cls<TfrxReportTitle>(),
+                        Cls<TfrxReportSummary>(), Cls<TfrxChild>(), Cls<TfrxOverlay>()})
+        s.AddClass(band, u"TfrxBand");
     s.AddClass(Cls<TfrxPage>(), u"TfrxComponent");
+    if (auto* c = s.AddClass(Cls<TfrxReportPage>(), u"TfrxPage"))
+        c->AddMethod(u"procedure AlignChildren", method);
+    s.AddClass(Cls<TfrxDialogPage>(), u"TfrxPage");
+    s.AddClass(Cls<TfrxDataPage>(), u"TfrxPage");
     if (auto* c = s.AddClass(Cls<TfrxEngineOptions>(), u"TPersistent"))
         c->AddProperty(u"DestroyForms", u"Boolean", getter, setter);
     s.AddClass(Cls<TfrxPrintOptions>(), u"TPersistent");
@@ -290,6 +329,12 @@ Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const Str
             c->SaveToStream(fsArgRef<TStream>(arg(0)), arg(1).AsBoolean(), false, false);
         else if (name == u"SETBOUNDS")
             c->SetBounds(arg(0).AsExtended(), arg(1).AsExtended(), arg(2).AsExtended(), arg(3).AsExtended());
+    } else if (classType == Cls<TfrxCustomMemoView>()) {
+        if (name == u"CALCWIDTH")
+            result = static_cast<double>(static_cast<TfrxCustomMemoView*>(instance)->CalcWidth());
+    } else if (classType == Cls<TfrxBand>() || classType == Cls<TfrxReportPage>()) {
+        if (name == u"ALIGNCHILDREN")
+            static_cast<TfrxComponent*>(instance)->AlignChildren();
     } else if (classType == Cls<TfrxStretcheable>()) {
         if (name == u"CALCHEIGHT")
             result = static_cast<double>(static_cast<TfrxStretcheable*>(instance)->CalcHeight());
@@ -374,6 +419,19 @@ Variant TFunctions::PropertyGetter(TObject* instance, TClass classType, const St
     } else if (classType == Cls<TfrxView>()) {
         if (name == u"TAGSTR")
             result = static_cast<TfrxView*>(instance)->TagStr();
+    } else if (classType == Cls<TfrxCustomMemoView>()) {
+        auto* m = static_cast<TfrxCustomMemoView*>(instance);
+        if (name == u"TEXT")
+            result = m->Text();
+        else if (name == u"ANSITEXT")
+            result = m->AnsiText();
+        else if (name == u"LINES")
+            result = Variant::FromObject(&m->Lines());
+        else if (name == u"VALUE")
+            result = m->Value();
+    } else if (classType == Cls<TfrxBand>()) {
+        if (name == u"OVERFLOW")
+            result = static_cast<TfrxBand*>(instance)->Overflow;
     } else if (classType == Cls<TfrxEngineOptions>()) {
         if (name == u"DESTROYFORMS")
             result = static_cast<TfrxEngineOptions*>(instance)->DestroyForms();
@@ -399,6 +457,14 @@ void TFunctions::PropertySetter(TObject* instance, TClass classType, const Strin
     } else if (classType == Cls<TfrxView>()) {
         if (name == u"TAGSTR")
             static_cast<TfrxView*>(instance)->SetTagStr(value.AsString());
+    } else if (classType == Cls<TfrxCustomMemoView>()) {
+        auto* m = static_cast<TfrxCustomMemoView*>(instance);
+        if (name == u"TEXT")
+            m->SetText(value.AsString());
+        else if (name == u"ANSITEXT")
+            m->SetAnsiText(value.AsAnsiString());
+        else if (name == u"LINES")
+            m->Lines().Assign(fsArgRef<TStrings>(value));
     } else if (classType == Cls<TfrxEngineOptions>()) {
         if (name == u"DESTROYFORMS")
             static_cast<TfrxEngineOptions*>(instance)->SetDestroyForms(value.AsBoolean());

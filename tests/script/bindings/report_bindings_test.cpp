@@ -17,6 +17,7 @@
 #include "report/foundation/wide_strings.h"
 #include "report/model/barcode_view.h"
 #include "report/model/fills.h"
+#include "report/model/memo_view.h"
 #include "report/model/page_base.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
@@ -208,6 +209,26 @@ TEST(ReportBindings, ShowReportFromItsOwnScriptRebuildsThePreview) {
     get->GetParam(0)->SetValue(u"nothing");
     EXPECT_EQ(get->GetValue(), Variant(0));
     report.SetPreview(nullptr);
+}
+
+TEST(ReportBindings, MemoTextAndLines) {
+    Bound b;
+    TfrxMemoView memo(nullptr);
+    const Variant v = Variant::FromObject(&memo);
+    b.Member(u"TfrxMemoView", u"Text", v)->SetValue(u"one\r\ntwo");
+    EXPECT_EQ(memo.Lines().Count(), 2);
+    const Variant lines = b.Call(u"TfrxMemoView", u"Lines", v);
+    EXPECT_EQ(lines.AsObject(), &memo.Lines());
+    EXPECT_EQ(b.Call(u"TWideStrings", u"Strings", lines, {1}), Variant(u"two"));
+    // The memo's own list is the host's: a script cannot free it.
+    EXPECT_ANY_THROW(b.Call(u"TWideStrings", u"Free", lines));
+    TStringList other;
+    other.SetCommaText(u"a,b,c");
+    b.Member(u"TfrxMemoView", u"Lines", v)->SetValue(Variant::FromObject(&other));
+    EXPECT_EQ(memo.Lines().Count(), 3);
+    EXPECT_EQ(&memo.Lines(), lines.AsObject());
+    EXPECT_EQ(b.Script.FindClass(u"TfrxMasterData")->Ancestor(), u"TfrxDataBand");
+    EXPECT_EQ(b.Script.FindClass(u"TfrxOverlay")->Ancestor(), u"TfrxBand");
 }
 
 TEST(ReportBindings, FinalizeTakesTheModulesOut) {
