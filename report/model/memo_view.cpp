@@ -1,6 +1,7 @@
 #include "report/model/memo_view.h"
 
 #include <cmath>
+#include <vector>
 
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/datetime.h"
@@ -68,6 +69,8 @@ VGL_DEFINE_CLASS(TfrxMemoView) {
         .Default(false);
     b.Property(u"Clipped", &TfrxCustomMemoView::Clipped, &TfrxCustomMemoView::SetClipped).Default(true);
     b.Property(u"DataField", &TfrxView::DataField, &TfrxView::SetDataField);
+    b.Property(u"DataLink", &TfrxCustomMemoView::DataLink, &TfrxCustomMemoView::SetDataLink)
+        .Stored(&TfrxCustomMemoView::IsDataLinkStored);
     b.Property(u"DataSetName", &TfrxView::DataSetName, &TfrxView::SetDataSetName);
     b.Property(u"ExpressionDelimiters", &TfrxCustomMemoView::ExpressionDelimiters,
                &TfrxCustomMemoView::SetExpressionDelimiters)
@@ -225,12 +228,50 @@ void TfrxCustomMemoView::SetAnsiText(std::string_view v) {
     SetText(AnsiTextToWide(v, Font().GetCharset()));
 }
 
+// ---- Data link ------------------------------------------------------------------------------
+
+TfrxDataLink* TfrxCustomMemoView::DataLink() const {
+    if (!FDataLink)
+        FDataLink = std::make_unique<TfrxDataLink>();
+    return FDataLink.get();
+}
+
+String TfrxCustomMemoView::GetLink(TfrxDataLinkLoadMethod method) const {
+    return TfrxDataLink::GetLink(FDataLink.get(), method);
+}
+
+String TfrxCustomMemoView::DataLinkForGetData(bool& isExpression) {
+    isExpression = IsExpressionLink();
+    return GetLink(dlmOnGetData);
+}
+
+bool TfrxCustomMemoView::LoadDataFromStream(TStream& stream, const String&) {
+    try {
+        std::string bytes;
+        constexpr std::int64_t block = 1 << 20;
+        std::vector<char> buffer(block);
+        for (;;) {
+            const std::int64_t n = stream.Read(buffer.data(), block);
+            if (n <= 0)
+                break;
+            if (std::int64_t(bytes.size()) + n > kMaxDataStreamSize)
+                return false;
+            bytes.append(buffer.data(), std::size_t(n));
+        }
+        SetText(AnsiTextToWide(bytes, Font().GetCharset()));
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
 // ---- Printing -------------------------------------------------------------------------------
 
 void TfrxCustomMemoView::BeforePrint() {
     TfrxStretcheable::BeforePrint();
     if (!IsDataField())
         FTempMemo = Text();
+    TfrxDataLink::SaveState(FDataLink.get());
 }
 
 void TfrxCustomMemoView::AfterPrint() {
@@ -238,6 +279,7 @@ void TfrxCustomMemoView::AfterPrint() {
         SetText(FTempMemo);
     if (FHighlightActivated)
         RestoreHighlightState();
+    TfrxDataLink::RestoreState(FDataLink.get());
     TfrxStretcheable::AfterPrint();
 }
 

@@ -10,8 +10,10 @@
 #include <memory>
 
 #include "platform/rtl/variant.h"
+#include "report/foundation/data_links.h"
 #include "report/foundation/draw_text.h"
 #include "report/foundation/wide_strings.h"
+#include "report/model/data_link.h"
 #include "report/model/view.h"
 
 namespace vgl {
@@ -22,7 +24,7 @@ VGL_DECLARE_ENUM(TfrxUnderlinesTextMode);
 enum TfrxDuplicateMerge { dmShow, dmHide, dmClear, dmMerge };
 VGL_DECLARE_ENUM(TfrxDuplicateMerge);
 
-class TfrxCustomMemoView : public TfrxStretcheable {
+class TfrxCustomMemoView : public TfrxStretcheable, public IfrxDataLinkObject {
     VGL_CLASS(TfrxCustomMemoView, TfrxStretcheable)
     explicit TfrxCustomMemoView(TComponent* owner);
     ~TfrxCustomMemoView() override;
@@ -124,6 +126,17 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     bool IsParagraphGapStored() const { return FParagraphGap != 0; }
     bool IsCharSpacingStored() const { return FCharSpacing != 0; }
 
+    /// The data link, created on first read.
+    TfrxDataLink* DataLink() const;
+    void SetDataLink(TfrxDataLink* v) { DataLink()->Assign(v); }
+    bool IsDataLinkStored() const { return TfrxDataLink::IsDataLinkStored(FDataLink.get(), frComponentState()); }
+    /// The whole stream (read in blocks of 1 MiB, at most kMaxDataStreamSize bytes) as 8-bit text in
+    /// the font charset's code page becomes the text; false when reading fails or the data is too big.
+    bool LoadDataFromStream(TStream& stream, const String& link) override;
+    String GetLink(TfrxDataLinkLoadMethod method) const override;
+    bool IsExpressionLink() const override { return TfrxDataLink::IsExpressionLink(FDataLink.get()); }
+    static constexpr std::int64_t kMaxDataStreamSize = 64 << 20;
+
     // ---- Working state ---------------------------------------------------------------------
     const TRect& TextRect() const { return FTextRect; }
     const TRect& ScaledRect() const { return FScaledRect; }
@@ -179,6 +192,7 @@ class TfrxCustomMemoView : public TfrxStretcheable {
     bool ReadNestedProperty(TfrxXMLItem& item) override;
 
 protected:
+    String DataLinkForGetData(bool& isExpression) override;
     /// The part of BeginDraw without a canvas: AutoWidth sizing and both text rectangles.
     void BeginDrawNoCanvas(long double scaleX, long double scaleY, long double offsetX, long double offsetY);
     void ConfigureLayout(TfrxDrawText& dt, bool forDrawing) const;
@@ -240,6 +254,7 @@ private:
     std::unique_ptr<TfrxFrame> FSavedFrame;
     bool FSavedVisible = true;
     bool FSavedParentFont = true;
+    mutable std::unique_ptr<TfrxDataLink> FDataLink;
     TRect FTextRect, FScaledRect;
     long double FPrintScale = 1;
 };

@@ -209,6 +209,18 @@ TEST_F(MemoViewTest, CharsetConversionsOnlyForASpecificCharset) {
     EXPECT_EQ(m.Text(), u"\u0416\r\n");
 }
 
+TEST_F(MemoViewTest, LoadDataFromStream) {
+    TfrxMemoView m(nullptr);
+    TMemoryStream in;
+    const std::string text = "first\r\nsecond";
+    in.WriteBuffer(text.data(), std::int64_t(text.size()));
+    in.SetPosition(0);
+    EXPECT_TRUE(m.LoadDataFromStream(in, u"file.txt"));
+    EXPECT_EQ(m.Text(), u"first\r\nsecond\r\n");
+    EXPECT_EQ(m.GetLink(dlmOnGetData), u"");
+    EXPECT_FALSE(m.IsExpressionLink());
+}
+
 TEST_F(MemoViewTest, FormatDataRules) {
     TfrxMemoView m(nullptr);
     TfrxFormat* f = m.DisplayFormat();
