@@ -4,6 +4,7 @@
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/string_list.h"
@@ -57,6 +58,21 @@ void AddPictureClasses(TfsScript& s) {
 // The day, month or year of a date as the formats "d", "m" and "yyyy" give them.
 Variant DatePart(const Variant& date, StringView format) {
     return StrToInt(FormatDateTime(format, date.AsDate()));
+}
+
+// A template file read into the report: false, without an error, when the file does not exist.
+bool LoadReportFile(TfrxReport& report, const String& fileName) {
+    if (!FileExists(fileName))
+        return false;
+    TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+    report.LoadFromStream(stream);
+    report.SetFileName(fileName);
+    return true;
+}
+
+void SaveReportFile(TfrxReport& report, const String& fileName) {
+    TFileStream stream(fileName, fmCreate);
+    report.SaveToStream(stream);
 }
 
 } // namespace
@@ -233,6 +249,8 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
     if (auto* c = s.AddClass(Cls<TfrxReport>(), u"TfrxComponent")) {
         c->AddMethod(u"function Calc(const Expr: String): Variant", method);
         c->AddMethod(u"function GetDataset(const Alias: String): TfrxDataset", method);
+        c->AddMethod(u"function LoadFromFile(const FileName: String): Boolean", method);
+        c->AddMethod(u"procedure SaveToFile(const FileName: String)", method);
         c->AddMethod(u"procedure ShowReport", method);
         c->AddMethod(u"procedure PrepareReport", method);
         c->AddMethod(u"procedure Print", method);
@@ -372,6 +390,10 @@ Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const Str
             result = r->Calc(arg(0).AsString(), true);
         else if (name == u"GETDATASET")
             result = fsObjectValue(r->GetDataset(arg(0).AsString()));
+        else if (name == u"LOADFROMFILE")
+            result = LoadReportFile(*r, arg(0).AsString());
+        else if (name == u"SAVETOFILE")
+            SaveReportFile(*r, arg(0).AsString());
         else if ((name == u"SHOWREPORT" || name == u"PREPAREREPORT") && &r->Script() == Script() && r->Preview())
             // The report whose own script asks: its preview rebuilds instead of a second run.
             r->RefreshActivePreviewedReport();

@@ -211,6 +211,28 @@ TEST(ReportBindings, ShowReportFromItsOwnScriptRebuildsThePreview) {
     report.SetPreview(nullptr);
 }
 
+TEST(ReportBindings, ReportFilesLoadAndSave) {
+    StartUp();
+    test::TServiceDoubles doubles;
+    TfrxReport report(nullptr);
+    TfsScript& s = report.Script();
+    auto call = [&](const char16_t* member, const String& file) {
+        TfsCustomHelper* h = s.FindClass(u"TfrxReport")->Find(member);
+        h->ParentValue = Variant::FromObject(&report);
+        h->Prog = &s;
+        h->GetParam(0)->SetValue(file);
+        return h->GetValue();
+    };
+    EXPECT_EQ(call(u"LoadFromFile", u"/tmp/vgl_no_such_dir/missing.fr3"), Variant(false));
+    const String path = u"/tmp/vgl_bindings_report_" + IntToStr(int(::getpid())) + u".fr3";
+    report.ScriptText().SetText(u"begin\r\nend.");
+    call(u"SaveToFile", path);
+    report.ScriptText().Clear();
+    EXPECT_EQ(call(u"LoadFromFile", path), Variant(true));
+    EXPECT_EQ(report.ScriptText().Count(), 2);
+    std::remove(StringToUtf8(path).c_str());
+}
+
 TEST(ReportBindings, MemoTextAndLines) {
     Bound b;
     TfrxMemoView memo(nullptr);
