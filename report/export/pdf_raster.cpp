@@ -196,9 +196,10 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
     TMemoryStream jpegStream;
     jpegStream.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
     const TfrxPDFXObjectHash hash = Digest(bytes.data(), bytes.size());
+    // The bitmap gives the image size without decoding the JPEG again.
     int index = FPOH->FindXObject(hash);
     if (index < 0)
-        index = FPOH->OutXObjectImage(hash, *jpeg, jpegStream, transparent, maskId);
+        index = FPOH->OutXObjectImage(hash, *bitmap, jpegStream, transparent, maskId);
 
     if (pictureView)
         FDrawnImages[drawnKey] = index;
