@@ -89,10 +89,19 @@ TEST(ReportBindings, ContentsTreeIsWellFormedAndListsTheBindings) {
           "function SUM(Band: TfrxComponent): Variant",
           "function MAX(Expr: Variant; Band: Variant = 0; Flags: Integer = 0): Variant"})
         EXPECT_NE(xml.find(expected), std::string::npos) << expected;
-    // DayOf, MonthOf and YearOf sit under ctDate, the aggregates under ctAggregate.
-    const size_t date = xml.find("ctDate"), aggregate = xml.find("ctAggregate");
-    ASSERT_NE(date, std::string::npos);
-    ASSERT_NE(aggregate, std::string::npos);
+    // DayOf, MonthOf and YearOf sit under ctDate, both forms of the aggregates under ctAggregate.
+    auto group = [&xml](const std::string& category) {
+        const size_t open = xml.find("<" + category + " ");
+        const size_t close = xml.find("</" + category + ">", open);
+        return open == std::string::npos || close == std::string::npos ? std::string() : xml.substr(open, close - open);
+    };
+    const std::string date = group("ctDate"), aggregate = group("ctAggregate");
+    for (const char* f : {"function DayOf(", "function MonthOf(", "function YearOf("})
+        EXPECT_NE(date.find(f), std::string::npos) << f;
+    for (const char* f : {"function SUM(Expr", "function SUM(Band: TfrxComponent)", "function AVG(Expr",
+                          "function AVG(Band: TfrxComponent)", "function MIN(Expr", "function MIN(Band: TfrxComponent)",
+                          "function MAX(Expr", "function MAX(Band: TfrxComponent)", "function COUNT("})
+        EXPECT_NE(aggregate.find(f), std::string::npos) << f;
 }
 
 TEST(ReportBindings, ConstantsAndEnumerationValues) {
