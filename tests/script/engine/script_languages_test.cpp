@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/resources.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
@@ -19,6 +20,20 @@
 #include "script_test_helpers.h"
 
 namespace vgl {
+
+// A host class that the scripts create with new and free with delete.
+class TLanguageProbe : public TComponent {
+    VGL_CLASS(TLanguageProbe, TComponent)
+    explicit TLanguageProbe(TComponent* owner) : TComponent(owner) { ++Live; }
+    ~TLanguageProbe() override { --Live; }
+    int Count = 0;
+    static inline int Live = 0;
+};
+
+VGL_DEFINE_CLASS(TLanguageProbe) {
+    b.Property(u"Count", &TLanguageProbe::Count);
+}
+
 namespace {
 
 void StartEngine() {
@@ -275,6 +290,42 @@ TEST(ScriptLanguages, Runs) {
     }
 }
 
+TEST(ScriptLanguages, StepZeroEndsWithTheRunLimit) {
+    RunScript s(u"VadorAvarov");
+    s.Script.RunTimeLimitMs = 50;
+    EXPECT_THROW(s.Run(u"For i = 1 To 2 Step 0\nNext\n"), EfsScriptLimit);
+}
+
+TEST(ScriptLanguages, NewAndDelete) {
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"JScript", u"var p = new TLanguageProbe(nil); p.Count = 3; Log(p.Count); delete p;"},
+        {u"D++Evuzez", u"{ TLanguageProbe p = new TLanguageProbe(nil); p.Count = 3; Log(p.Count); delete p; }"},
+        {u"VadorAvarov", u"p = new TLanguageProbe(nil)\np.Count = 3\nLog(p.Count)\ndelete p\n"},
+    };
+    for (const auto& [language, source] : cases) {
+        SCOPED_TRACE(StringToUtf8(source));
+        {
+            RunScript s(language);
+            TfsClassVariable* probe = s.Script.AddClass(&TLanguageProbe::StaticClassInfo(), u"TComponent");
+            probe->AddConstructor(u"constructor Create(AOwner: TComponent)", TfsCallMethodEvent());
+            // delete calls Free; the object stays the script's, which frees it at its end.
+            int freed = 0;
+            TfsClassVariable* object = s.Script.FindClass(u"TObject");
+            if (!object)
+                object = s.Script.AddClass(&TObject::StaticClassInfo(), u"");
+            ASSERT_NE(object, nullptr);
+            object->AddMethod(u"procedure Free", [&](TObject*, TClass, const String&, Variant&) {
+                ++freed;
+                return Variant();
+            });
+            EXPECT_EQ(StringToUtf8(s.Run(source)), "");
+            EXPECT_EQ(s.Logged, u"3");
+            EXPECT_EQ(freed, 1);
+        }
+        EXPECT_EQ(TLanguageProbe::Live, 0);
+    }
+}
+
 TEST(ScriptLanguages, UndeclaredNames) {
     RunScript vb(u"VadorAvarov");
     EXPECT_EQ(vb.Run(u"y = 4\nLog(y)\n"), u"");
@@ -377,6 +428,7 @@ TEST(ScriptLanguages, Units) {
         {u"c.pas", u"uses 'b.pas';\r\nbegin end."},
         {u"bad.pas", u"begin\r\n  x := ;\r\nend."},
         {u"macro.pas", u"procedure M; begin Log(Src(1 +  2)) end;\r\nbegin end."},
+        {u"a&b \"c\".pas", u"procedure Q; begin Log('Q') end;\r\nbegin end."},
     };
     std::map<String, int> asked;
     const auto withUnits = [&](RunScript& s) {
@@ -404,6 +456,13 @@ TEST(ScriptLanguages, Units) {
         withUnits(s);
         EXPECT_EQ(StringToUtf8(s.Run(u"uses 'macro.pas';\r\nbegin M end.")), "");
         EXPECT_EQ(s.Logged, u"1 +  2");
+    }
+    {
+        // A unit name holding & and a double quote reaches OnGetUnit as written.
+        RunScript s(u"DoveziVorude");
+        withUnits(s);
+        EXPECT_EQ(StringToUtf8(s.Run(u"uses 'a&b \"c\".pas';\r\nbegin Q end.")), "");
+        EXPECT_EQ(s.Logged, u"Q");
     }
     {
         RunScript s(u"DoveziVorude");
