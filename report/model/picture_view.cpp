@@ -4,10 +4,13 @@
 
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/resource_strings.h"
+#include "report/model/data_set.h"
+#include "report/model/report.h"
 
 namespace vgl {
 
@@ -110,6 +113,31 @@ bool TfrxPictureView::IsExpressionLink() const {
 String TfrxPictureView::DataLinkForGetData(bool& isExpression) {
     isExpression = IsExpressionLink();
     return GetLink(dlmOnGetData);
+}
+
+void TfrxPictureView::GetData() {
+    TfrxView::GetData();
+    if (!FFileLink.empty()) {
+        String fileName = FFileLink;
+        if (fileName.find(u'[') != String::npos)
+            ExpandBracketedExpressions(fileName);
+        if (FileExists(fileName)) {
+            // A file is read like any other outside data: damaged content leaves no picture.
+            TFileStream file(fileName, fmOpenRead | fmShareDenyWrite);
+            LoadPictureFromStream(file, true);
+        } else
+            FPicture->SetGraphic(nullptr);
+        return;
+    }
+    if (DataSetName().empty() || DataField().empty())
+        return;
+    auto* report = dynamic_cast<TfrxReport*>(GetReport());
+    TfrxDataSet* dataSet = report ? report->FindDataSet(nullptr, DataSetName()) : nullptr;
+    if (dataSet && dataSet->IsBlobField(DataField())) {
+        TMemoryStream stream;
+        dataSet->AssignBlobTo(DataField(), &stream);
+        LoadPictureFromStream(stream, true);
+    }
 }
 
 void TfrxPictureView::BeforePrint() {

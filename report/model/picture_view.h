@@ -71,6 +71,9 @@ class TfrxPictureView : public TfrxView, public IfrxDataLinkObject {
     String GetLink(TfrxDataLinkLoadMethod method) const override;
     bool IsExpressionLink() const override;
 
+    /// The view's step; then the file of FileLink (bracketed parts expanded) is loaded, or the
+    /// picture cleared when it does not exist; else a BLOB data field is loaded.
+    void GetData() override;
     /// The view's step, then the expression of an expression link is kept.
     void BeforePrint() override;
     /// The expression of an expression link comes back, then the view's step.

@@ -11,6 +11,8 @@
 #include "report/foundation/paper_sizes.h"
 #include "report/foundation/resource_strings.h"
 #include "report/model/bands.h"
+#include "report/model/data_set.h"
+#include "report/model/report.h"
 
 namespace vgl {
 
@@ -93,6 +95,7 @@ TfrxReportPage* TfrxReportPage::CreateInPreview(TComponent* owner, TfrxComponent
 }
 
 TfrxReportPage::~TfrxReportPage() {
+    LinkDataSet(nullptr);
     if (FSubReport && FSubReport->Page() == this)
         FSubReport->SetPage(nullptr);
 }
@@ -188,6 +191,37 @@ void TfrxReportPage::SetColumnPositions(TStringList* value) {
         FColumnPositions->Clear();
     else if (value != FColumnPositions.get())
         FColumnPositions->Assign(*value);
+}
+
+void TfrxReportPage::LinkDataSet(TfrxDataSet* value) {
+    if (FDataSet == value)
+        return;
+    if (FDataSet)
+        RemoveFreeNotification(FDataSet);
+    FDataSet = value;
+    if (FDataSet)
+        FreeNotification(FDataSet);
+}
+
+void TfrxReportPage::SetDataSet(TfrxDataSet* value) {
+    LinkDataSet(value);
+    FDataSetName = FDataSet ? FDataSet->UserName() : String();
+}
+
+String TfrxReportPage::DataSetName() const {
+    return FDataSet ? FDataSet->UserName() : FDataSetName;
+}
+
+void TfrxReportPage::SetDataSetName(const String& value) {
+    FDataSetName = value;
+    auto* report = dynamic_cast<TfrxReport*>(GetReport());
+    LinkDataSet(report ? report->FindDataSet(nullptr, value) : nullptr);
+}
+
+void TfrxReportPage::Notification(TComponent* component, TOperation operation) {
+    TfrxPage::Notification(component, operation);
+    if (operation == opRemove && component == FDataSet)
+        FDataSet = nullptr;
 }
 
 void TfrxReportPage::SetPageCount(int value) {

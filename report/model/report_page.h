@@ -16,6 +16,7 @@ namespace vgl {
 VGL_DECLARE_ENUM(TPrinterOrientation);
 
 class TfrxBand;
+class TfrxDataSet;
 class TfrxSubreport;
 
 /// Pixels per millimetre at 96 pixels per inch.
@@ -93,8 +94,13 @@ class TfrxReportPage : public TfrxPage {
     void SetBin(int v) { FBin = v; }
     int BinOtherPages() const { return FBinOtherPages; }
     void SetBinOtherPages(int v) { FBinOtherPages = v; }
-    const String& DataSetName() const { return FDataSetName; }
-    void SetDataSetName(const String& v) { FDataSetName = v; }
+    TfrxDataSet* DataSet() const { return FDataSet; }
+    /// Also sets DataSetName to the set's user name (empty for none).
+    void SetDataSet(TfrxDataSet* value);
+    /// The assigned set's user name, else the stored name.
+    String DataSetName() const;
+    /// Stores the name and looks the data set up by it in the report.
+    void SetDataSetName(const String& value);
     TfrxDuplexMode Duplex() const { return FDuplex; }
     void SetDuplex(TfrxDuplexMode v) { FDuplex = v; }
     bool EndlessHeight() const { return FEndlessHeight; }
@@ -141,7 +147,11 @@ class TfrxReportPage : public TfrxPage {
     /// The first child band of `bandClass` or a descendant class; none if none.
     TfrxBand* FindBand(TClass bandClass) const;
 
+protected:
+    void Notification(TComponent* component, TOperation operation) override;
+
 private:
+    void LinkDataSet(TfrxDataSet* value);
     TPrinterOrientation FOrientation = poPortrait;
     int FPaperSize = 9;
     long double FPaperWidth = 210, FPaperHeight = 297;
@@ -153,6 +163,7 @@ private:
     std::unique_ptr<TfrxPictureView> FBackPictureView;
     bool FBackPictureVisible = true, FBackPicturePrintable = true, FBackPictureStretched = true;
     int FBin = 7, FBinOtherPages = 7;
+    TfrxDataSet* FDataSet = nullptr;
     String FDataSetName;
     TfrxDuplexMode FDuplex = dmNone;
     bool FEndlessHeight = false, FEndlessWidth = false, FLargeDesignHeight = false;

@@ -12,8 +12,12 @@
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/streams.h"
 #include "report/foundation/initialization.h"
+#include "report/model/data_set.h"
+#include "report/model/report.h"
 #include "report/model/report_model_init.h"
 #include "report/model/report_page.h"
+#include "script/engine/initialization.h"
+#include "tests/report/model/service_doubles.h"
 
 namespace vgl {
 namespace {
@@ -174,6 +178,35 @@ TEST_F(PictureView, DrawsKeepingProportionsCentred) {
     EXPECT_EQ(canvas.GetPixel(20, 20), clBlack);
     EXPECT_EQ(canvas.GetPixel(5, 20), clWhite); // 20 wide, centred: columns 10..29
     EXPECT_EQ(canvas.GetPixel(12, 2), clBlack);
+}
+
+TEST_F(PictureView, GetDataFromAFileOrABlobField) {
+    InitializeScriptEngine();
+    const test::TServiceDoubles doubles;
+    TfrxReport report(nullptr);
+    auto* set = new TfrxUserDataSet(&report);
+    set->SetUserName(u"Parcel");
+    set->OnIsBlobField = [](TObject*, const String& field) { return field == u"Logo"; };
+    const auto png = Png();
+    set->OnGetBlobValue = [&png](TObject*, const String&, TObject* obj) {
+        if (auto* stream = dynamic_cast<TStream*>(obj))
+            stream->WriteBuffer(png.data(), std::int64_t(png.size()));
+    };
+    auto* page = new TfrxReportPage(&report);
+    page->SetParent(&report);
+    auto* view = new TfrxPictureView(page);
+    view->SetParent(page);
+    view->SetDataSetName(u"Parcel");
+    view->SetDataField(u"Logo");
+    view->GetData();
+    EXPECT_EQ(view->GraphicWidth(), 400);
+
+    view->SetFileLink(Utf8ToString(VGL_TEST_DATA_DIR "/no_such_picture.png"));
+    view->GetData();
+    EXPECT_TRUE(view->IsEmpty());
+    view->SetFileLink(Utf8ToString(VGL_TEST_DATA_DIR "/view_fixture_1.png"));
+    view->GetData();
+    EXPECT_EQ(view->GraphicWidth(), 400);
 }
 
 TEST_F(PictureView, InvisibleSignatureDrawsNothing) {

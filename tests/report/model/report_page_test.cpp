@@ -358,9 +358,16 @@ TEST(Band, DataBandDataSets) {
     data->SetParent(page);
     data->SetDataSetName(u"Lines");
     EXPECT_EQ(data->DataSet(), set);
+    page->SetDataSetName(u"Lines");
+    EXPECT_EQ(page->DataSet(), set);
+    set->SetUserName(u"Lines2");
+    EXPECT_EQ(page->DataSetName(), u"Lines2");
     data->SetDataSetName(u"Missing");
     EXPECT_EQ(data->DataSet(), nullptr);
     EXPECT_EQ(data->DataSetName(), u"Missing");
+    delete set;
+    EXPECT_EQ(page->DataSet(), nullptr);
+    EXPECT_EQ(page->DataSetName(), u"Lines");
 }
 
 TEST(Band, HitTestWidensTheBox) {
