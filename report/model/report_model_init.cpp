@@ -14,6 +14,7 @@
 #include "report/model/data_set.h"
 #include "report/model/io_transport.h"
 #include "report/model/line_view.h"
+#include "report/model/memo_view.h"
 #include "report/model/picture_view.h"
 #include "report/model/report.h"
 #include "report/model/report_page.h"
@@ -46,6 +47,8 @@ const std::vector<TClass>& ReportClasses() {
         list.push_back(&TfrxLineView::StaticClassInfo());
         list.push_back(&TfrxDataPage::StaticClassInfo());
         list.push_back(&TfrxUserDataSet::StaticClassInfo());
+        list.push_back(&TfrxMemoView::StaticClassInfo());
+        list.push_back(&TfrxSysMemoView::StaticClassInfo());
         return list;
     }();
     return classes;

@@ -34,20 +34,10 @@ protected:
         InitializeScriptEngine();
         InitializeReportModel();
         RegisterLabelFonts();
-        if (!GetClass(u"TfrxMemoView")) {
-            RegisterClass(&TfrxMemoView::StaticClassInfo());
-            FRegistered = true;
-        }
         FDoubles = std::make_unique<test::TServiceDoubles>();
     }
-    static void TearDownTestSuite() {
-        FDoubles.reset();
-        if (FRegistered)
-            UnRegisterClass(&TfrxMemoView::StaticClassInfo());
-        FRegistered = false;
-    }
+    static void TearDownTestSuite() { FDoubles.reset(); }
     static inline std::unique_ptr<test::TServiceDoubles> FDoubles;
-    static inline bool FRegistered = false;
 };
 using MemoViewLayoutTest = MemoViewTest;
 
@@ -82,6 +72,8 @@ struct MemoReport {
 };
 
 TEST_F(MemoViewTest, DefaultsAndPropertyRules) {
+    EXPECT_EQ(GetClass(u"TfrxMemoView"), &TfrxMemoView::StaticClassInfo());
+    EXPECT_EQ(GetClass(u"TfrxSysMemoView"), &TfrxSysMemoView::StaticClassInfo());
     TfrxMemoView m(nullptr);
     EXPECT_TRUE(m.AllowExpressions());
     EXPECT_EQ(m.ExpressionDelimiters(), u"[,]");
