@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 
@@ -166,6 +167,16 @@ TypeInfo AliasTypeInfo(const TypeInfo& base, String name) {
     TypeInfo t = base;
     t.Name = std::move(name);
     return t;
+}
+
+const TypeInfo& LastingAliasTypeInfo(const TypeInfo& base, const String& name) {
+    static std::mutex lock;
+    static std::map<std::pair<const TypeInfo*, String>, std::unique_ptr<TypeInfo>> aliases;
+    std::lock_guard guard(lock);
+    auto& slot = aliases[{&base, name}];
+    if (!slot)
+        slot = std::make_unique<TypeInfo>(AliasTypeInfo(base, name));
+    return *slot;
 }
 
 TypeInfo EnumTypeInfo(String name, std::vector<String> valueNames) {

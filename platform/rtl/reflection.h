@@ -140,6 +140,9 @@ const TypeInfo& Utf8StringTypeInfo(); ///< "UTF8String": an AnsiString holding U
 
 /// A new identity with the representation of `base` (for example "TColor" over Integer).
 TypeInfo AliasTypeInfo(const TypeInfo& base, String name);
+/// The alias of base under name, kept for the whole process (one per base and name), so that a
+/// property table may hold its address.
+const TypeInfo& LastingAliasTypeInfo(const TypeInfo& base, const String& name);
 /// An enumeration type of the given value names.
 TypeInfo EnumTypeInfo(String name, std::vector<String> valueNames);
 /// A set type over an enumeration type.

@@ -355,8 +355,9 @@ private:
 } // namespace reflection_detail
 
 /// A named event type ("TNotifyEvent") for the slot type F, to give event properties with Type().
-template <class F> TypeInfo EventTypeInfo(String name) {
-    return AliasTypeInfo(reflection_detail::MethodTypeOf<F>(), std::move(name));
+/// It lives as long as the process, as the property keeps its address.
+template <class F> const TypeInfo& EventTypeInfo(const String& name) {
+    return LastingAliasTypeInfo(reflection_detail::MethodTypeOf<F>(), name);
 }
 
 /// A parameter name for ClassBuilder::Method; Out() marks a reference parameter as out.
@@ -446,6 +447,8 @@ public:
     }
     /// Gives the last property a distinct type identity of the same representation
     /// (TDateTime over double, Currency over int64, TColor over Integer).
+    /// The property keeps the address of type: a temporary would leave it dangling.
+    ClassBuilder& Type(TypeInfo&&) = delete;
     ClassBuilder& Type(const TypeInfo& type) {
         PropInfo& p = Last();
         bool currency = type.Kind == tkFloat && type.FloatType == ftCurr;

@@ -316,6 +316,25 @@ TEST(Reflection, DefaultsAndStoredRules) {
     EXPECT_FALSE(isDefault(u"Allowed"));
 }
 
+class TEventSource : public TComponent {
+    VGL_CLASS(TEventSource, TComponent)
+    explicit TEventSource(TComponent* owner) : TComponent(owner) {}
+    TNotifyEvent FOnChange;
+};
+VGL_DEFINE_CLASS(TEventSource) {
+    // The named event type is made in the call: the table must not be left holding a temporary.
+    b.Property(u"OnChange", &TEventSource::FOnChange).Type(EventTypeInfo<TNotifyEvent>(u"TNotifyEvent"));
+}
+
+TEST(Reflection, NamedEventTypesLastAsLongAsTheTables) {
+    const PropInfo* p = TEventSource::StaticClassInfo().FindProperty(u"OnChange");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->PropType->Kind, tkMethod);
+    EXPECT_EQ(p->PropType->Name, u"TNotifyEvent");
+    EXPECT_EQ(&EventTypeInfo<TNotifyEvent>(u"TNotifyEvent"), p->PropType);
+    EXPECT_NE(&EventTypeInfo<TNotifyEvent>(u"TOtherEvent"), p->PropType);
+}
+
 TEST(Reflection, ObjectAndEventProperties) {
     TComponent owner(nullptr);
     auto* a = new TShape(&owner);
