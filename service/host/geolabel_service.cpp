@@ -16,7 +16,9 @@
 #include "report/export/initialization.h"
 #include "report/foundation/initialization.h"
 #include "report/model/report_model_init.h"
+#include "script/bindings/bindings.h"
 #include "script/engine/initialization.h"
+#include "service/geo_label_types.h"
 #include "service/global_logging.h"
 #include "service/host/server_data_module.h"
 #include "service/host/server_form.h"
@@ -85,10 +87,13 @@ int RunGeoLabelService(int argc, char** argv) {
     TScopeExit reportFoundation([] { FinalizeReportFoundation(); });
     InitializeScriptEngine();
     TScopeExit scriptEngine([] { FinalizeScriptEngine(); });
+    InitializeScriptBindings();
+    TScopeExit scriptBindings([] { FinalizeScriptBindings(); });
     InitializeReportModel();
     TScopeExit reportModel([] { FinalizeReportModel(); });
     InitializeReportExport();
     TScopeExit reportExport([] { FinalizeReportExport(); });
+    InitializeServiceTypes();
     SetRODLLibraryName(u"VelmoraGeoLabelServiceLib");
 
     try {
