@@ -327,26 +327,33 @@ void TROInvoker::CheckRoles(const TROServiceInstance& anInstance, const std::vec
 
 // ---- TRORemotable -------------------------------------------------------------------------
 
+void TRORetainedObjects::Add(TObject* anObject) {
+    std::lock_guard lock(fLock);
+    fObjects.push_back(anObject);
+}
+
+void TRORetainedObjects::Remove(TObject* anObject) {
+    std::lock_guard lock(fLock);
+    auto it = std::find(fObjects.begin(), fObjects.end(), anObject);
+    if (it != fObjects.end())
+        fObjects.erase(it);
+}
+
+bool TRORetainedObjects::Contains(const TObject* anObject) const {
+    std::lock_guard lock(fLock);
+    return std::find(fObjects.begin(), fObjects.end(), anObject) != fObjects.end();
+}
+
 void TRORemotable::RetainObject(TObject* anObject) {
-    std::lock_guard lock(fRetainedLock);
-    if (!fRetainedObjects)
-        fRetainedObjects = std::make_unique<std::vector<TObject*>>();
-    fRetainedObjects->push_back(anObject);
+    fRetained.Add(anObject);
 }
 
 void TRORemotable::ReleaseObject(TObject* anObject) {
-    std::lock_guard lock(fRetainedLock);
-    if (!fRetainedObjects)
-        return;
-    auto it = std::find(fRetainedObjects->begin(), fRetainedObjects->end(), anObject);
-    if (it != fRetainedObjects->end())
-        fRetainedObjects->erase(it);
+    fRetained.Remove(anObject);
 }
 
 bool TRORemotable::IsRetained(const TObject* anObject) const {
-    std::lock_guard lock(fRetainedLock);
-    return fRetainedObjects &&
-           std::find(fRetainedObjects->begin(), fRetainedObjects->end(), anObject) != fRetainedObjects->end();
+    return fRetained.Contains(anObject);
 }
 
 } // namespace vgl

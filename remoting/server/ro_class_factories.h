@@ -69,6 +69,19 @@ public:
     virtual bool IsRetained(const TObject* anObject) const = 0;
 };
 
+/// The retained objects of one service, under their own lock (services run on request threads).
+class TRORetainedObjects {
+public:
+    void Add(TObject* anObject);
+    /// Removes one entry of the object; nothing when it is not held.
+    void Remove(TObject* anObject);
+    bool Contains(const TObject* anObject) const;
+
+private:
+    mutable std::mutex fLock;
+    std::vector<TObject*> fObjects;
+};
+
 // ---- Factories and invokers ----------------------------------------------------------------
 
 class IROClassFactory;
@@ -285,8 +298,7 @@ protected:
     ~TRORemotable() override = default;
 
 private:
-    mutable std::mutex fRetainedLock;
-    std::unique_ptr<std::vector<TObject*>> fRetainedObjects;
+    TRORetainedObjects fRetained;
 };
 
 } // namespace vgl

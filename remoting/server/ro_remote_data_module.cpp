@@ -122,25 +122,15 @@ TROSession* TRORemoteDataModule::GetSession() {
 }
 
 void TRORemoteDataModule::RetainObject(TObject* anObject) {
-    std::lock_guard lock(fRetainedLock);
-    if (!fRetainedObjects)
-        fRetainedObjects = std::make_unique<std::vector<TObject*>>();
-    fRetainedObjects->push_back(anObject);
+    fRetained.Add(anObject);
 }
 
 void TRORemoteDataModule::ReleaseObject(TObject* anObject) {
-    std::lock_guard lock(fRetainedLock);
-    if (!fRetainedObjects)
-        return;
-    auto it = std::find(fRetainedObjects->begin(), fRetainedObjects->end(), anObject);
-    if (it != fRetainedObjects->end())
-        fRetainedObjects->erase(it);
+    fRetained.Remove(anObject);
 }
 
 bool TRORemoteDataModule::IsRetained(const TObject* anObject) const {
-    std::lock_guard lock(fRetainedLock);
-    return fRetainedObjects &&
-           std::find(fRetainedObjects->begin(), fRetainedObjects->end(), anObject) != fRetainedObjects->end();
+    return fRetained.Contains(anObject);
 }
 
 void RegisterServiceClass(TClass aServiceClass) {

@@ -105,8 +105,7 @@ private:
     bool fRequiresSession = false;
     bool fLegacyEvents = true;
     std::shared_ptr<IROTransport> fTransport;
-    mutable std::mutex fRetainedLock;
-    std::unique_ptr<std::vector<TObject*>> fRetainedObjects;
+    TRORetainedObjects fRetained;
 };
 
 /// Keeps a service class in the program for the service search: adds it to the RTTI context.
