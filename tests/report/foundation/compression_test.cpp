@@ -8,36 +8,14 @@
 #include <random>
 #include <sstream>
 
+#include "tests/platform/zlib/compression_test_support.h"
+
 namespace vgl {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> FileBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::vector<std::uint8_t> SampleData(size_t size) {
-    std::mt19937 random(7);
-    std::vector<std::uint8_t> data(size);
-    for (size_t i = 0; i < size; ++i)
-        data[i] = std::uint8_t(i % 7 == 0 ? random() : 'a' + i % 13); // compressible, not trivial
-    return data;
-}
-
-struct Scratch {
-    fs::path Path;
-    Scratch() {
-        std::string pattern = (fs::temp_directory_path() / "zlibXXXXXX").string();
-        Path = ::mkdtemp(pattern.data());
-    }
-    ~Scratch() { fs::remove_all(Path); }
-};
-
-int Shell(const std::string& command) {
-    return std::system(command.c_str());
-}
+using namespace test::compression;
 
 TEST(GZipResource, UnpacksMembersOfTheGzipTool) {
     Scratch dir;
