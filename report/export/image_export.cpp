@@ -16,6 +16,7 @@
 #include "report/foundation/resource_strings.h"
 #include "report/foundation/utilities.h"
 #include "report/model/io_transport.h"
+#include "report/model/picture_view.h"
 #include "report/model/report_options.h"
 #include "report/model/report_services.h"
 #include "report/model/view.h"
@@ -51,8 +52,7 @@ String ResourceText(const char16_t* key) {
 bool IsPageBackground(const TfrxComponent& obj) {
     if (obj.Name() != u"_pagebackground")
         return false;
-    const TClass pictureView = GetClass(u"TfrxPictureView");
-    return pictureView && obj.InheritsFrom(pictureView);
+    return dynamic_cast<const TfrxPictureView*>(&obj) != nullptr;
 }
 
 } // namespace

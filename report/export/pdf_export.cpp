@@ -14,6 +14,7 @@
 #include "report/foundation/resource_strings.h"
 #include "report/model/io_transport.h"
 #include "report/model/line_view.h"
+#include "report/model/picture_view.h"
 #include "report/model/shape_view.h"
 #include "report/model/view.h"
 
@@ -421,8 +422,7 @@ void TfrxPDFExport::ExportViewObject(TfrxView& view) {
     FstRect = FstLeft + " " + FstBottom + " " + FstRight + " " + FstTop;
 
     // The page background picture is left out unless the page background is written.
-    const TClass pictureView = GetClass(u"TfrxPictureView");
-    const bool background = view.Name() == u"_pagebackground" && pictureView && view.InheritsFrom(pictureView);
+    const bool background = view.Name() == u"_pagebackground" && dynamic_cast<TfrxPictureView*>(&view);
     if (background && !(FBackground && !FPages.empty() && FPages.back().BackPictureVisible))
         return;
     // A line has no width or no height; it is left out only when it has neither.

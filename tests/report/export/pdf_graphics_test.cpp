@@ -551,6 +551,24 @@ TEST_F(PdfGraphics, LinesDoubleLinesAndArrows) {
     EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
 }
 
+TEST_F(PdfGraphics, PageBackgroundPictureIsLeftOutWithoutTheBackgroundOption) {
+    TBitmap logo(40, 40, pf24bit);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            logo.SetPixel(x, y, (x + y) % 2 ? clBlack : clWhite);
+    for (const bool named : {true, false}) {
+        TfrxPictureView picture(nullptr);
+        picture.SetName(named ? u"_pagebackground" : u"Logo");
+        picture.Picture()->SetGraphic(&logo);
+        picture.SetBounds(10, 10, 40, 40);
+        int encodes = 0;
+        const std::string doc = LabelDocument(
+            1, [&](TfrxPDFExport& pdf, int) { pdf.ExportObject(&picture); }, false, &encodes);
+        EXPECT_EQ(encodes, named ? 0 : 1) << (named ? "_pagebackground" : "Logo");
+        EXPECT_EQ(doc.find("/Subtype /Image") == std::string::npos, named);
+    }
+}
+
 TEST_F(PdfGraphics, PictureKeepsItsPixelsAndIsEncodedOnceForTwoPages) {
     // A 600 x 600 picture in a 128-pixel view at the label's options: 3 x sqrt(600² / 128²) gives
     // an 1800 x 1800 colour JPEG.
