@@ -59,36 +59,28 @@ void TfsAssignmentStmt::Execute() {
     Var->SetValue(Expr->GetValue());
 }
 
-void TfsAssignPlusStmt::Execute() {
+void TfsAssignmentStmt::ExecuteCombined(Variant (*combine)(const Variant&, const Variant&)) {
     RunLine();
     if (Program->Terminated)
         return;
     const Variant v = Var->GetValue();
-    Var->SetValue(fsValueAdd(v, Expr->GetValue()));
+    Var->SetValue(combine(v, Expr->GetValue()));
+}
+
+void TfsAssignPlusStmt::Execute() {
+    ExecuteCombined(fsValueAdd);
 }
 
 void TfsAssignMinusStmt::Execute() {
-    RunLine();
-    if (Program->Terminated)
-        return;
-    const Variant v = Var->GetValue();
-    Var->SetValue(fsValueSubtract(v, Expr->GetValue()));
+    ExecuteCombined(fsValueSubtract);
 }
 
 void TfsAssignMulStmt::Execute() {
-    RunLine();
-    if (Program->Terminated)
-        return;
-    const Variant v = Var->GetValue();
-    Var->SetValue(fsValueMultiply(v, Expr->GetValue()));
+    ExecuteCombined(fsValueMultiply);
 }
 
 void TfsAssignDivStmt::Execute() {
-    RunLine();
-    if (Program->Terminated)
-        return;
-    const Variant v = Var->GetValue();
-    Var->SetValue(fsValueDivide(v, Expr->GetValue()));
+    ExecuteCombined(fsValueDivide);
 }
 
 void TfsCallStmt::Execute() {

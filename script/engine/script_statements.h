@@ -44,6 +44,10 @@ public:
     std::unique_ptr<TfsExpression> Expression;
     TfsCustomVariable* Var = nullptr;
     TfsCustomVariable* Expr = nullptr;
+
+protected:
+    /// A compound assignment: the variable takes its value combined with the expression's.
+    void ExecuteCombined(Variant (*combine)(const Variant&, const Variant&));
 };
 
 class TfsAssignPlusStmt : public TfsAssignmentStmt {
