@@ -159,6 +159,55 @@ Variant TFunctions::Construct(TClass classType, const String& registeredOn, TfsM
     return Variant::FromObject(Keep(classType->Create()));
 }
 
+Variant CallStringsMethod(TStrings& list, const String& name, TfsMethodHelper* caller) {
+    Variant result = 0;
+    auto arg = [caller](int i) { return caller->GetVParam(i); };
+    auto* l = &list;
+    if (name == u"ADD")
+        result = l->Add(arg(0).AsString());
+    else if (name == u"ADDOBJECT")
+        result = l->AddObject(arg(0).AsString(), fsScriptValueToObject(arg(1)));
+    else if (name == u"CLEAR")
+        l->Clear();
+    else if (name == u"DELETE")
+        l->Delete(arg(0).AsInteger());
+    else if (name == u"INDEXOF")
+        result = l->IndexOf(arg(0).AsString());
+    else if (name == u"INDEXOFNAME")
+        result = l->IndexOfName(arg(0).AsString());
+    else if (name == u"INDEXOFOBJECT")
+        result = l->IndexOfObject(fsScriptValueToObject(arg(0)));
+    else if (name == u"INSERT")
+        l->Insert(arg(0).AsInteger(), arg(1).AsString());
+    else if (name == u"INSERTOBJECT")
+        l->InsertObject(arg(0).AsInteger(), arg(1).AsString(), fsScriptValueToObject(arg(2)));
+    else if (name == u"LOADFROMFILE")
+        l->LoadFromFile(arg(0).AsString());
+    else if (name == u"LOADFROMSTREAM")
+        l->LoadFromStream(fsArgRef<TStream>(arg(0)));
+    else if (name == u"SAVETOFILE")
+        l->SaveToFile(arg(0).AsString());
+    else if (name == u"MOVE")
+        l->Move(arg(0).AsInteger(), arg(1).AsInteger());
+    else if (name == u"SAVETOSTREAM")
+        l->SaveToStream(fsArgRef<TStream>(arg(0)));
+    else if (name == u"NAMES.GET")
+        result = l->Names(arg(0).AsInteger());
+    else if (name == u"OBJECTS.GET")
+        result = fsObjectValue(l->GetObject(arg(0).AsInteger()));
+    else if (name == u"OBJECTS.SET")
+        l->PutObject(arg(0).AsInteger(), fsScriptValueToObject(arg(1)));
+    else if (name == u"VALUES.GET")
+        result = l->Values(arg(0).AsString());
+    else if (name == u"VALUES.SET")
+        l->SetValue(arg(0).AsString(), arg(1).AsString());
+    else if (name == u"STRINGS.GET")
+        result = l->Get(arg(0).AsInteger());
+    else if (name == u"STRINGS.SET")
+        l->Put(arg(0).AsInteger(), arg(1).AsString());
+    return result;
+}
+
 Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const String& name, TfsMethodHelper* caller) {
     Variant result = 0;
     auto arg = [caller](int i) { return caller->GetVParam(i); };
@@ -198,49 +247,7 @@ Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const Str
         else if (name == u"ITEMS.SET")
             l->Put(arg(0).AsInteger(), fsScriptValueToObject(arg(1)));
     } else if (classType == Cls(TStrings::StaticClassInfo())) {
-        auto* l = static_cast<TStrings*>(instance);
-        if (name == u"ADD")
-            result = l->Add(arg(0).AsString());
-        else if (name == u"ADDOBJECT")
-            result = l->AddObject(arg(0).AsString(), fsScriptValueToObject(arg(1)));
-        else if (name == u"CLEAR")
-            l->Clear();
-        else if (name == u"DELETE")
-            l->Delete(arg(0).AsInteger());
-        else if (name == u"INDEXOF")
-            result = l->IndexOf(arg(0).AsString());
-        else if (name == u"INDEXOFNAME")
-            result = l->IndexOfName(arg(0).AsString());
-        else if (name == u"INDEXOFOBJECT")
-            result = l->IndexOfObject(fsScriptValueToObject(arg(0)));
-        else if (name == u"INSERT")
-            l->Insert(arg(0).AsInteger(), arg(1).AsString());
-        else if (name == u"INSERTOBJECT")
-            l->InsertObject(arg(0).AsInteger(), arg(1).AsString(), fsScriptValueToObject(arg(2)));
-        else if (name == u"LOADFROMFILE")
-            l->LoadFromFile(arg(0).AsString());
-        else if (name == u"LOADFROMSTREAM")
-            l->LoadFromStream(fsArgRef<TStream>(arg(0)));
-        else if (name == u"SAVETOFILE")
-            l->SaveToFile(arg(0).AsString());
-        else if (name == u"MOVE")
-            l->Move(arg(0).AsInteger(), arg(1).AsInteger());
-        else if (name == u"SAVETOSTREAM")
-            l->SaveToStream(fsArgRef<TStream>(arg(0)));
-        else if (name == u"NAMES.GET")
-            result = l->Names(arg(0).AsInteger());
-        else if (name == u"OBJECTS.GET")
-            result = fsObjectValue(l->GetObject(arg(0).AsInteger()));
-        else if (name == u"OBJECTS.SET")
-            l->PutObject(arg(0).AsInteger(), fsScriptValueToObject(arg(1)));
-        else if (name == u"VALUES.GET")
-            result = l->Values(arg(0).AsString());
-        else if (name == u"VALUES.SET")
-            l->SetValue(arg(0).AsString(), arg(1).AsString());
-        else if (name == u"STRINGS.GET")
-            result = l->Get(arg(0).AsInteger());
-        else if (name == u"STRINGS.SET")
-            l->Put(arg(0).AsInteger(), arg(1).AsString());
+        result = CallStringsMethod(*static_cast<TStrings*>(instance), name, caller);
     } else if (classType == Cls(TStringList::StaticClassInfo())) {
         auto* l = static_cast<TStringList*>(instance);
         if (name == u"FIND") {

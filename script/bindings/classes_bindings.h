@@ -4,6 +4,10 @@
 
 #include "script/bindings/binding_module.h"
 
+namespace vgl {
+class TStrings;
+}
+
 namespace vgl::fs_classes {
 
 class TFunctions : public TfsBindingModule {
@@ -19,5 +23,9 @@ private:
 };
 
 std::unique_ptr<TfsRTTIModule> Make(TfsScript* script);
+
+/// The script methods of a string list (TStrings and the lists that share its methods): the
+/// result, or integer 0 for a name it does not know.
+Variant CallStringsMethod(TStrings& list, const String& name, TfsMethodHelper* caller);
 
 } // namespace vgl::fs_classes

@@ -28,6 +28,7 @@
 #include "report/model/report_page.h"
 #include "report/model/shape_view.h"
 #include "report/model/view.h"
+#include "script/bindings/classes_bindings.h"
 
 namespace vgl::fs_report {
 
@@ -306,35 +307,7 @@ Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const Str
     } else if (classType == Cls<TWideStrings>()) {
         if (name == u"CREATE")
             return Variant::FromObject(Keep(std::make_unique<TWideStringList>()));
-        auto* l = static_cast<TStrings*>(instance);
-        if (name == u"ADD")
-            result = l->Add(arg(0).AsString());
-        else if (name == u"ADDOBJECT")
-            result = l->AddObject(arg(0).AsString(), fsScriptValueToObject(arg(1)));
-        else if (name == u"CLEAR")
-            l->Clear();
-        else if (name == u"DELETE")
-            l->Delete(arg(0).AsInteger());
-        else if (name == u"INDEXOF")
-            result = l->IndexOf(arg(0).AsString());
-        else if (name == u"INSERT")
-            l->Insert(arg(0).AsInteger(), arg(1).AsString());
-        else if (name == u"LOADFROMFILE")
-            l->LoadFromFile(arg(0).AsString());
-        else if (name == u"LOADFROMSTREAM")
-            l->LoadFromStream(fsArgRef<TStream>(arg(0)));
-        else if (name == u"SAVETOFILE")
-            l->SaveToFile(arg(0).AsString());
-        else if (name == u"SAVETOSTREAM")
-            l->SaveToStream(fsArgRef<TStream>(arg(0)));
-        else if (name == u"OBJECTS.GET")
-            result = fsObjectValue(l->GetObject(arg(0).AsInteger()));
-        else if (name == u"OBJECTS.SET")
-            l->PutObject(arg(0).AsInteger(), fsScriptValueToObject(arg(1)));
-        else if (name == u"STRINGS.GET")
-            result = l->Get(arg(0).AsInteger());
-        else if (name == u"STRINGS.SET")
-            l->Put(arg(0).AsInteger(), arg(1).AsString());
+        result = fs_classes::CallStringsMethod(*static_cast<TStrings*>(instance), name, caller);
     } else if (classType == Cls<TfrxComponent>()) {
         auto* c = static_cast<TfrxComponent*>(instance);
         if (name == u"CLEAR")
