@@ -6,8 +6,11 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/bitmap_surface.h"
 #include "platform/graphics/font_face_native.h"
+#include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TCanvas) {}
 
 TXForm TXForm::Rotation(double degrees, double cx, double cy) {
     double a = degrees * std::numbers::pi / 180.0;

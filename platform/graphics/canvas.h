@@ -16,6 +16,7 @@
 #include "platform/graphics/font.h"
 #include "platform/graphics/pen.h"
 #include "platform/graphics/text_measure.h"
+#include "platform/rtl/persistent.h"
 
 namespace vgl {
 
@@ -55,14 +56,13 @@ struct TClipFigure {
     int CornerWidth = 0, CornerHeight = 0;
 };
 
-class TCanvas : public TObject {
-public:
+class TCanvas : public TPersistent {
+    VGL_CLASS(TCanvas, TPersistent)
     /// A canvas drawing on `target` (not owned; the bitmap outlives its canvas).
     explicit TCanvas(TBitmap* target);
     ~TCanvas() override;
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
-    String ClassName() const override { return u"TCanvas"; }
 
     TFont& Font() { return FFont; }
     TPen& Pen() { return FPen; }

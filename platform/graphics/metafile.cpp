@@ -6,6 +6,7 @@
 namespace vgl {
 
 VGL_DEFINE_CLASS(TMetafile) {}
+VGL_DEFINE_CLASS(TMetafileCanvas) {}
 
 void TMetafile::SetEnhanced(bool value) {
     if (value != FEnhanced)

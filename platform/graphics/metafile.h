@@ -102,9 +102,8 @@ private:
 
 /// A canvas that records every call into a metafile (not owned; it outlives the canvas).
 class TMetafileCanvas : public TCanvas {
-public:
+    VGL_CLASS(TMetafileCanvas, TCanvas)
     explicit TMetafileCanvas(TMetafile& metafile) : FMetafile(metafile) {}
-    String ClassName() const override { return u"TMetafileCanvas"; }
 
     void LineTo(int x, int y) override;
     void Polyline(std::span<const TPoint> points) override;
