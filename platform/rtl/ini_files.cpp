@@ -3,11 +3,16 @@
 #include <sys/stat.h>
 #include <utility>
 
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TCustomIniFile) {}
+VGL_DEFINE_CLASS(TMemIniFile) {}
+VGL_DEFINE_CLASS(TIniFile) {}
 
 namespace {
 

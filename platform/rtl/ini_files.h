@@ -11,6 +11,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/object.h"
+#include "platform/rtl/reflection.h"
 #include "platform/rtl/string_list.h"
 
 namespace vgl {
@@ -21,9 +22,8 @@ VGL_DECLARE_EXCEPTION(EIniFileException, Exception);
 
 /// The operations common to the in-memory and the file-backed ini file.
 class TCustomIniFile : public TObject {
-public:
+    VGL_CLASS(TCustomIniFile, TObject)
     explicit TCustomIniFile(String fileName) : FFileName(std::move(fileName)) {}
-    String ClassName() const override { return u"TCustomIniFile"; }
     const String& FileName() const { return FFileName; }
 
     /// The value of the key, or `defaultValue` when the section or key is missing.
@@ -75,12 +75,11 @@ private:
 /// An ini file held in memory: the constructor loads the file (a missing file reads as empty);
 /// nothing is written until UpdateFile.
 class TMemIniFile : public TCustomIniFile {
-public:
+    VGL_CLASS(TMemIniFile, TCustomIniFile)
     explicit TMemIniFile(const String& fileName);
     ~TMemIniFile() override;
     TMemIniFile(const TMemIniFile&) = delete;
     TMemIniFile& operator=(const TMemIniFile&) = delete;
-    String ClassName() const override { return u"TMemIniFile"; }
 
     String ReadString(const String& section, const String& ident, const String& defaultValue) const override;
     void WriteString(const String& section, const String& ident, const String& value) override;
@@ -113,9 +112,8 @@ private:
 
 /// An ini file read from and written to its file at every call (no contents are held).
 class TIniFile : public TCustomIniFile {
-public:
+    VGL_CLASS(TIniFile, TCustomIniFile)
     explicit TIniFile(const String& fileName) : TCustomIniFile(fileName) {}
-    String ClassName() const override { return u"TIniFile"; }
 
     String ReadString(const String& section, const String& ident, const String& defaultValue) const override;
     void WriteString(const String& section, const String& ident, const String& value) override;
