@@ -254,6 +254,9 @@ public:
     virtual TfrxPoint GetPageSize(int index) = 0;
     /// The store's picture-cache options, made on first use.
     virtual TfrxPictureCacheOptions& PictureCacheOptions();
+    /// The root item of the prepared document, under which the outline and the anchors live
+    /// (none in the base).
+    virtual TfrxXMLItem* DocumentRoot() const { return nullptr; }
     virtual void Clear() = 0;
     virtual void Initialize() = 0;
     virtual void AddObject(TfrxComponent* obj) = 0;
