@@ -12,6 +12,7 @@
 #include "platform/rtl/rounding.h"
 #include "platform/rtl/scope_guard.h"
 #include "report/foundation/resource_strings.h"
+#include "report/model/data_set.h"
 #include "report/model/fills.h"
 #include "report/model/object_registries.h"
 
@@ -304,9 +305,9 @@ void TfrxBarCodeView::RaiseError() const {
 
 void TfrxBarCodeView::GetData() {
     TfrxView::GetData();
-    if (!DataField().empty() || !DataSetName().empty())
-        return; // data sets come with the report's storage; until then the field is text only
-    if (!FExpression.empty())
+    if (IsDataField())
+        FText = VarToStr(DataSet()->GetValue(DataField()));
+    else if (!FExpression.empty())
         FText = VarToStr(Calc(FExpression));
 }
 

@@ -18,6 +18,7 @@
 #include "report/foundation/xml_item.h"
 #include "report/foundation/xml_serializer.h"
 #include "report/model/bands.h"
+#include "report/model/data_set.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
 
@@ -315,9 +316,9 @@ void TfrxCustomMemoView::GetData() {
     TfrxStretcheable::GetData();
     if (FFormats->Count() == 0)
         FFormats->Add();
-    // Data-field values come from the report's data sets, which this layer does not have yet:
-    // a data-field memo keeps its text.
-    if (!IsDataField() && FAllowExpressions)
+    if (IsDataField())
+        GetDataFieldValue();
+    else if (FAllowExpressions)
         ExpandExpressions();
 
     TfrxComponent* reportComponent = GetReport();
@@ -388,18 +389,39 @@ String TfrxCustomMemoView::CalcAndFormat(const String& exprText, TfrxFormat* for
     else
         FValue = Calc(FontCharsetToSystem(expr));
 
-    if (FHideZeros && !FValue.IsNull() && !FValue.IsEmpty() && !IsTextValue(FValue)) {
-        long double precision = 1e-17L;
-        if (auto* report = dynamic_cast<TfrxReport*>(GetReport()))
-            precision = report->EngineOptions()->ZeroPrecisionValue();
-        try {
-            if (std::fabs(FValue.AsExtended()) <= precision)
-                return {};
-        } catch (const Exception&) {
-            // not a number: formatted as it is
-        }
-    }
+    if (HidesZero(FValue))
+        return {};
     return FormatData(FValue, format);
+}
+
+bool TfrxCustomMemoView::HidesZero(const Variant& value) {
+    if (!FHideZeros || value.IsNull() || value.IsEmpty() || IsTextValue(value))
+        return false;
+    long double precision = 1e-17L;
+    if (auto* report = dynamic_cast<TfrxReport*>(GetReport()))
+        precision = report->EngineOptions()->ZeroPrecisionValue();
+    try {
+        return std::fabs(value.AsExtended()) <= precision;
+    } catch (const Exception&) {
+        return false; // not a number: formatted as it is
+    }
+}
+
+void TfrxCustomMemoView::GetDataFieldValue() {
+    TfrxDataSet* dataSet = DataSet();
+    const String& field = DataField();
+    if (dataSet->IsBlobField(field)) {
+        // The data set writes the field's content into the lines; Value stays as it was.
+        dataSet->AssignBlobTo(field, &FMemo);
+        return;
+    }
+    FValue = dataSet->GetValue(field);
+    if (DisplayFormat()->Kind != fkText)
+        SetText(FormatData(FValue));
+    else
+        SetText(SystemToFontCharset(dataSet->GetDisplayText(field)));
+    if (HidesZero(FValue))
+        SetText(String());
 }
 
 String TfrxCustomMemoView::FormatData(const Variant& value, TfrxFormat* format) {

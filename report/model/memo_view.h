@@ -199,7 +199,6 @@ protected:
     void PrepareDrawText(TfrxDrawText& dt, long double scaleX, long double scaleY, long double offsetX,
                          long double offsetY);
     void DrawMemoText();
-    bool IsDataField() const { return !DataSetName().empty() && !DataField().empty(); }
     bool IsVertical() const { return FRotation == 90 || FRotation == 270; }
 
     /// The font's charset is not DEFAULT_CHARSET and UseDefaultCharset is off.
@@ -215,6 +214,11 @@ private:
     void SaveHighlightState();
     void RestoreHighlightState();
     void ExpandExpressions();
+    /// Step 3 of GetData: the text (and Value) from the bound data field.
+    void GetDataFieldValue();
+    /// HideZeros is set and `value`, neither Null nor text, equals 0 within the report's
+    /// ZeroPrecisionValue.
+    bool HidesZero(const Variant& value);
 
     TfrxWideStrings FMemo;
     Variant FValue;

@@ -6,6 +6,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/resource_strings.h"
@@ -60,6 +61,21 @@ TfrxPictureView::TfrxPictureView(TComponent* owner)
 
 TfrxPictureView::~TfrxPictureView() {
     FPicture->OnChange = nullptr;
+    ReleaseCachedGraphic();
+}
+
+template <class F> void TfrxPictureView::WithoutChangeEvent(F&& body) const {
+    TNotifyEvent saved = std::move(FPicture->OnChange);
+    FPicture->OnChange = nullptr;
+    const TScopeExit reconnect([&] { FPicture->OnChange = std::move(saved); });
+    body();
+}
+
+TPicture* TfrxPictureView::Picture() const {
+    if (!FPicture->GetGraphic() && FCachedGraphic)
+        if (const TGraphic* original = FCachedGraphic->GetGraphic(cgOriginal))
+            WithoutChangeEvent([&] { FPicture->SetGraphic(original); });
+    return FPicture.get();
 }
 
 String TfrxPictureView::GetDescription() const {
@@ -89,7 +105,38 @@ void TfrxPictureView::SetPictureProp(int index, bool value) {
 void TfrxPictureView::PictureChange() {
     SetAutoSize(AutoSize());
     FPictureChanged = true;
+    ReleaseCachedGraphic();
     FImageIndex = 0;
+    UpdateGraphicFormat();
+}
+
+// ---- IfrxCachedView ---------------------------------------------------------------------------
+
+void TfrxPictureView::SetCachedGraphic(IfrxPictureCache& cache) {
+    if (!FPictureChanged)
+        return;
+    FImageIndex = cache.AddPicture(FPicture->GetGraphic());
+    FPictureChanged = false;
+}
+
+void TfrxPictureView::GetCachedGraphic(TfrxCachedGraphicType cacheType, IfrxPictureCache& cache) {
+    if (std::shared_ptr<IfrxCachedGraphic> shared = cache.GetCachedBitmap(cacheType, FImageIndex)) {
+        FCachedGraphic = std::move(shared);
+    } else {
+        // The picture comes from the cache as it was stored: no change of the picture.
+        WithoutChangeEvent([&] { cache.GetPicture(*FPicture, FImageIndex); });
+    }
+    UpdateGraphicFormat();
+}
+
+bool TfrxPictureView::IsUpdateRequired(TfrxCachedGraphicType cacheType) {
+    if (FCachedGraphic && FCachedGraphic->GetCacheType() != cacheType)
+        return true;
+    return FImageIndex > 0 && IsEmpty();
+}
+
+void TfrxPictureView::ReleaseCachedGraphic() {
+    FCachedGraphic.reset();
 }
 
 TfrxDataLink* TfrxPictureView::DataLink() const {
@@ -129,13 +176,9 @@ void TfrxPictureView::GetData() {
             FPicture->SetGraphic(nullptr);
         return;
     }
-    if (DataSetName().empty() || DataField().empty())
-        return;
-    auto* report = dynamic_cast<TfrxReport*>(GetReport());
-    TfrxDataSet* dataSet = report ? report->FindDataSet(nullptr, DataSetName()) : nullptr;
-    if (dataSet && dataSet->IsBlobField(DataField())) {
+    if (IsDataField() && DataSet()->IsBlobField(DataField())) {
         TMemoryStream stream;
-        dataSet->AssignBlobTo(DataField(), &stream);
+        DataSet()->AssignBlobTo(DataField(), &stream);
         LoadPictureFromStream(stream, true);
     }
 }
@@ -151,12 +194,68 @@ void TfrxPictureView::AfterPrint() {
 }
 
 bool TfrxPictureView::IsEmpty() const {
+    if (FCachedGraphic)
+        return false;
     const TGraphic* graphic = FPicture->GetGraphic();
     return !graphic || graphic->GetEmpty();
 }
 
 TGraphic* TfrxPictureView::GetGraphic() const {
-    return IsEmpty() ? nullptr : FPicture->GetGraphic();
+    if (IsEmpty())
+        return nullptr;
+    return FCachedGraphic ? FCachedGraphic->GetGraphic(cgThumbnail) : FPicture->GetGraphic();
+}
+
+TfrxGraphicFormatClass TfrxPictureView::UpdateGraphicFormat() const {
+    const TGraphic* graphic = FPicture->GetGraphic();
+    if (!graphic || graphic->GetEmpty()) {
+        graphic = FCachedGraphic ? FCachedGraphic->GetGraphic(cgThumbnail) : nullptr;
+        if (graphic && graphic->GetEmpty())
+            graphic = nullptr;
+    }
+    if (!graphic)
+        FGraphicFormat = nullptr;
+    else if (!FGraphicFormat || FGraphicFormat->GetGraphicClass() != graphic->ClassType())
+        FGraphicFormat = frxGraphicFormatsInstance().FindByGraphic(graphic->ClassType());
+    return FGraphicFormat;
+}
+
+bool TfrxPictureView::GraphicIsVector() const {
+    const TfrxGraphicFormatClass format = UpdateGraphicFormat();
+    return format && format->IsVector();
+}
+
+bool TfrxPictureView::GraphicHasAlpha() const {
+    const TGraphic* graphic = GetGraphic();
+    const TfrxGraphicFormatClass format = UpdateGraphicFormat();
+    return graphic && format && (Transparent() || !HightQuality()) && format->HasAlphaChanel(*graphic);
+}
+
+bool TfrxPictureView::GraphicHasMaskColor() const {
+    const TGraphic* graphic = GetGraphic();
+    const TfrxGraphicFormatClass format = UpdateGraphicFormat();
+    return graphic && format && format->HasMaskColor(*graphic);
+}
+
+bool TfrxPictureView::GraphicTransparency() const {
+    if (Transparent())
+        return true;
+    const TGraphic* graphic = GetGraphic();
+    if (!graphic)
+        return false;
+    const TfrxGraphicFormatClass format = UpdateGraphicFormat();
+    return graphic->GetTransparent() || (format && format->HasAlphaChanel(*graphic));
+}
+
+TColor TfrxPictureView::GraphicTransparentColor() const {
+    if (FTransparentColor == clNone && GraphicHasMaskColor())
+        return UpdateGraphicFormat()->GetTransparentColor(*GetGraphic());
+    return FTransparentColor;
+}
+
+bool TfrxPictureView::IsEMFExportable() const {
+    const TfrxGraphicFormatClass format = UpdateGraphicFormat();
+    return format && TfrxView::IsEMFExportable() && format->IsVector();
 }
 
 int TfrxPictureView::GraphicWidth() const {
@@ -208,8 +307,10 @@ void TfrxPictureView::Draw(TCanvas& canvas, long double scaleX, long double scal
         props.DrawProps = FDrawProps;
         props.TransparentColor = FTransparentColor;
         props.Quality = IsPrinting() ? gqPrint : HightQuality() ? gqHiQuality : gqDefault;
-        frxGraphicFormatsInstance().DrawExt(props, canvas, *graphic, Rect(X(), Y(), X1(), Y1()), double(scaleX),
-                                            double(scaleY));
+        TfrxGraphicFormatClass format = UpdateGraphicFormat();
+        if (!format)
+            format = TfrxGraphicFormats::GetDefault();
+        format->DrawExt(props, canvas, *graphic, Rect(X(), Y(), X1(), Y1()), double(scaleX), double(scaleY));
     }
     DrawFrame();
 }

@@ -9,6 +9,7 @@
 #include "platform/graphics/graphic.h"
 #include "report/foundation/graphic_formats.h"
 #include "report/model/data_link.h"
+#include "report/model/picture_cache.h"
 #include "report/model/view.h"
 
 namespace vgl {
@@ -16,14 +17,17 @@ namespace vgl {
 /// The failure code of LoadPictureFromStream.
 inline constexpr std::int32_t E_INVALIDARG_CODE = std::int32_t(0x80070057u);
 
-class TfrxPictureView : public TfrxView, public IfrxDataLinkObject {
+class TfrxPictureView : public TfrxView, public IfrxDataLinkObject, public IfrxCachedView {
     VGL_CLASS(TfrxPictureView, TfrxView)
     /// Draw flags KeepAspectRatio, Stretch and Clip; TransparentColor clWhite.
     explicit TfrxPictureView(TComponent* owner);
+    /// Releases the attached cached picture.
     ~TfrxPictureView() override;
 
     String GetDescription() const override;
-    TPicture* Picture() const { return FPicture.get(); }
+    /// The picture. When it holds no graphic but a cached picture is attached, a copy of the
+    /// cache's original is put into it first (without counting as a change of the picture).
+    TPicture* Picture() const;
     void SetPicture(TPicture* value) { FPicture->Assign(value); }
 
     /// The draw flag of `index` (0 AutoSize, 1 Center, 2 KeepAspectRatio, 3 Stretched,
@@ -79,10 +83,40 @@ class TfrxPictureView : public TfrxView, public IfrxDataLinkObject {
     /// The expression of an expression link comes back, then the view's step.
     void AfterPrint() override;
 
+    // ---- IfrxCachedView ---------------------------------------------------------------------
+    /// A changed picture is stored in the cache, whose index becomes ImageIndex; PictureChanged
+    /// is then cleared.
+    void SetCachedGraphic(IfrxPictureCache& cache) override;
+    /// Attaches the cache's shared copy of that kind for ImageIndex; when the cache gives none,
+    /// the cache loads the picture for ImageIndex into Picture (which keeps ImageIndex and does
+    /// not count as a change).
+    void GetCachedGraphic(TfrxCachedGraphicType cacheType, IfrxPictureCache& cache) override;
+    /// An attached copy of another kind, or an ImageIndex with nothing to show.
+    bool IsUpdateRequired(TfrxCachedGraphicType cacheType) override;
+    void ReleaseCachedGraphic() override;
+    /// The attached shared copy, or none.
+    IfrxCachedGraphic* CachedGraphic() const { return FCachedGraphic.get(); }
+
+    // ---- The graphic and its format ------------------------------------------------------------
+    /// False while a cached picture is attached; else True without a graphic or with an empty one.
     bool IsEmpty() const;
+    /// None when empty; else the attached copy's graphic or the picture's.
     TGraphic* GetGraphic() const;
     int GraphicWidth() const;
     int GraphicHeight() const;
+    /// The picture format of the current graphic (brought up to date first), or none.
+    TfrxGraphicFormatClass GraphicFormat() const { return UpdateGraphicFormat(); }
+    bool GraphicIsVector() const;
+    /// The format reports an alpha channel for the graphic, asked only when Transparent is set
+    /// or HightQuality is not.
+    bool GraphicHasAlpha() const;
+    bool GraphicHasMaskColor() const;
+    /// Transparent is set, or the graphic is transparent or has an alpha channel.
+    bool GraphicTransparency() const;
+    /// TransparentColor; for clNone with a graphic that has a mask colour, the format's colour.
+    TColor GraphicTransparentColor() const;
+    /// Only a vector format's picture is exported as a metafile (and only when the view allows it).
+    bool IsEMFExportable() const override;
 
     void Draw(TCanvas& canvas, long double scaleX, long double scaleY, long double offsetX,
               long double offsetY) override;
@@ -95,8 +129,14 @@ protected:
 
 private:
     void PictureChange();
+    // Brings FGraphicFormat up to date with the graphic's class; answers it.
+    TfrxGraphicFormatClass UpdateGraphicFormat() const;
+    // Runs `body` with the picture's change event disconnected, reconnected on every path.
+    template <class F> void WithoutChangeEvent(F&& body) const;
 
     std::unique_ptr<TPicture> FPicture;
+    std::shared_ptr<IfrxCachedGraphic> FCachedGraphic;
+    mutable TfrxGraphicFormatClass FGraphicFormat = nullptr;
     mutable std::unique_ptr<TfrxDataLink> FDataLink;
     TfrxGraphicDrawProps FDrawProps{fgdKeepAspectRatio, fgdStretch, fgdClip};
     TColor FTransparentColor;

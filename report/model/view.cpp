@@ -12,6 +12,8 @@
 #include "report/foundation/utilities.h"
 #include "report/foundation/vector_canvas.h"
 #include "report/foundation/xml_escaping.h"
+#include "report/model/data_set.h"
+#include "report/model/report.h"
 
 namespace vgl {
 
@@ -142,7 +144,50 @@ TfrxView::TfrxView(TComponent* owner)
     frComponentStyle().Include(csDefaultDiff);
 }
 
-TfrxView::~TfrxView() = default;
+TfrxView::~TfrxView() {
+    if (FDataSet)
+        RemoveFreeNotification(FDataSet);
+}
+
+void TfrxView::SetDataSet(TfrxDataSet* value) {
+    if (FDataSet != value) {
+        if (FDataSet)
+            RemoveFreeNotification(FDataSet);
+        FDataSet = value;
+        if (FDataSet)
+            FreeNotification(FDataSet);
+    }
+    FDataSetName = FDataSet ? FDataSet->UserName() : String();
+}
+
+String TfrxView::DataSetName() const {
+    return FDataSet ? FDataSet->UserName() : FDataSetName;
+}
+
+void TfrxView::SetDataSetName(const String& value) {
+    FDataSetName = value;
+    TfrxDataSet* found = nullptr;
+    if (auto* report = dynamic_cast<TfrxReport*>(GetReport()))
+        found = report->FindDataSet(nullptr, value);
+    if (found != FDataSet) {
+        if (FDataSet)
+            RemoveFreeNotification(FDataSet);
+        FDataSet = found;
+        if (FDataSet)
+            FreeNotification(FDataSet);
+    }
+}
+
+void TfrxView::BindDataSet() {
+    if (!FDataSet && !FDataSetName.empty())
+        SetDataSetName(FDataSetName);
+}
+
+void TfrxView::Notification(TComponent* component, TOperation operation) {
+    TfrxReportComponent::Notification(component, operation);
+    if (operation == opRemove && component == FDataSet)
+        FDataSet = nullptr;
+}
 
 void TfrxView::SetURL(const String& v) {
     if (v.empty())
@@ -359,6 +404,7 @@ Variant TfrxView::Calc(const String& expr) {
 }
 
 void TfrxView::BeforePrint() {
+    BindDataSet();
     TfrxReportComponent::BeforePrint();
     FTempTag = FTagStr;
     FTempHyperlink = FHyperlink->Value();
@@ -382,6 +428,7 @@ String TfrxView::HyperlinkValueText(const String& expr) {
 }
 
 void TfrxView::GetData() {
+    BindDataSet();
     if (TfrxComponent* report = GetReport())
         report->ReportSetSelfValue(this);
     if (FTagStr.find(u'[') != String::npos)

@@ -20,6 +20,7 @@ namespace vgl {
 
 class TMetafile;
 class TVectorCanvas;
+class TfrxDataSet;
 class TfrxPostProcessor;
 class TfrxMacrosItem;
 
@@ -77,8 +78,17 @@ class TfrxView : public TfrxReportComponent {
     void SetCursor(std::int16_t v) { FCursor = v; }
     const String& DataField() const { return FDataField; }
     void SetDataField(const String& v) { FDataField = v; }
-    const String& DataSetName() const { return FDataSetName; }
-    void SetDataSetName(const String& v) { FDataSetName = v; }
+    /// The bound data set (not owned; forgotten when it is freed), or none.
+    TfrxDataSet* DataSet() const { return FDataSet; }
+    /// Binds the data set; DataSetName becomes its user name (empty for none).
+    void SetDataSet(TfrxDataSet* value);
+    /// The bound data set's user name, else the name stored.
+    String DataSetName() const;
+    /// Stores the name and binds the report's data set of that name (none when the report has
+    /// none yet: printing looks again, see BindDataSet).
+    void SetDataSetName(const String& value);
+    /// A data field: a bound data set and a field name.
+    bool IsDataField() const { return FDataSet && !FDataField.empty(); }
     TfrxFrame* Frame() const { return FFrame.get(); }
     void SetFrame(TfrxFrame* v) { FFrame->Assign(v); }
     TfrxShiftMode ShiftMode() const { return FShiftMode; }
@@ -165,7 +175,11 @@ class TfrxView : public TfrxReportComponent {
     bool IsAcceptAsChild(TfrxComponent*) const override { return true; }
 
     // ---- Printing --------------------------------------------------------------------------
+    void Notification(TComponent* component, TOperation operation) override;
+    /// Binds the data set of DataSetName when none is bound yet (templates are read before the
+    /// report's data sets), then the component's step.
     void BeforePrint() override;
+    /// Binds the data set as BeforePrint does, then the view's own filling.
     void GetData() override;
     void AfterPrint() override;
     /// Replaces each bracketed expression of `expr` by the report's value of it.
@@ -187,6 +201,8 @@ protected:
     }
     /// The report's value of `expr` (Null without a report).
     Variant Calc(const String& expr);
+    /// Looks the data set of DataSetName up in the report when none is bound.
+    void BindDataSet();
 
 private:
     String HyperlinkValueText(const String& expr);
@@ -195,6 +211,7 @@ private:
     TfrxAlign FAlign = baNone;
     std::int16_t FCursor = 0;
     String FDataField, FDataSetName;
+    TfrxDataSet* FDataSet = nullptr;
     std::unique_ptr<TfrxFrame> FFrame;
     TfrxShiftMode FShiftMode = smAlways;
     String FTagStr, FTempTag, FTempHyperlink, FHint, FURL;

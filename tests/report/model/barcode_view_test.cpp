@@ -10,7 +10,13 @@
 #include "platform/graphics/font_registry.h"
 #include "platform/graphics/metafile.h"
 #include "platform/rtl/exceptions.h"
+#include "report/foundation/initialization.h"
+#include "report/model/data_set.h"
 #include "report/model/object_registries.h"
+#include "report/model/report.h"
+#include "report/model/report_model_init.h"
+#include "script/engine/initialization.h"
+#include "tests/report/model/service_doubles.h"
 
 namespace vgl {
 namespace {
@@ -189,6 +195,35 @@ TEST_F(BarcodeView, RegistrationAndSampleTexts) {
     EXPECT_EQ(view.Text(), u"12345678912345");
     view.SetSampleText(bcDeutsche_Post_Leitcode);
     EXPECT_TRUE(view.CalcCheckSum());
+}
+
+TEST_F(BarcodeView, GetDataTakesTheFieldBeforeTheExpression) {
+    InitializeReportFoundation();
+    InitializeScriptEngine();
+    InitializeReportModel();
+    const test::TServiceDoubles doubles;
+    TfrxReport report(nullptr);
+    report.OnGetValue = [](const String& name, Variant& value) {
+        if (name == u"route")
+            value = Variant(u"EXPR");
+    };
+    auto* set = new TfrxUserDataSet(&report);
+    set->SetUserName(u"Parcel");
+    set->OnGetValue = [](const String& name, Variant& value) {
+        if (name == u"Routing")
+            value = Variant(kRouting);
+    };
+    auto* view = new TfrxBarCodeView(&report);
+    view->SetParent(&report);
+    view->SetBarType(bcCode128);
+    view->SetExpression(u"route");
+    view->GetData();
+    EXPECT_EQ(view->Text(), u"EXPR");
+
+    view->SetDataSetName(u"Parcel");
+    view->SetDataField(u"Routing");
+    view->GetData();
+    EXPECT_EQ(view->Text(), kRouting);
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/initialization.h"
 #include "report/model/bands.h"
+#include "report/model/data_set.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/initialization.h"
@@ -270,6 +271,59 @@ TEST_F(MemoViewTest, HighlightsAndSuppressRepeated) {
     EXPECT_EQ(r.Print(u"other"), u"other\r\n");
     r.memo->ResetSuppress();
     EXPECT_EQ(r.Print(u"other"), u"other\r\n");
+}
+
+TEST_F(MemoViewTest, DataFieldValuesAndBlobFields) {
+    MemoReport r;
+    // Named before the data set exists, as a template is read: printing binds it.
+    r.memo->SetDataSetName(u"Parcel");
+    r.memo->SetDataField(u"Weight");
+    EXPECT_EQ(r.memo->DataSet(), nullptr);
+    auto* set = new TfrxUserDataSet(&r.report);
+    set->SetUserName(u"Parcel");
+    std::map<String, Variant> row = {
+        {u"Weight", Variant(2.5)}, {u"Zero", Variant(0)}, {u"ZeroText", Variant(u"0")}, {u"Name", Variant(u"Ann")}};
+    set->OnGetValue = [&row](const String& name, Variant& value) { value = row[name]; };
+    set->OnIsBlobField = [](TObject*, const String& name) { return name == u"Notes"; };
+    set->OnGetBlobValue = [](TObject*, const String&, TObject* obj) {
+        if (auto* lines = dynamic_cast<TWideStrings*>(obj))
+            lines->SetText(u"line 1\r\nline 2");
+    };
+
+    struct Case {
+        const char16_t* field;
+        TfrxFormatKind kind;
+        const char16_t* format;
+        bool hideZeros;
+        const char16_t* text;
+    };
+    const Case cases[] = {
+        {u"Weight", fkText, u"", false, u"2.5\r\n"}, {u"Weight", fkNumeric, u"%2.2f", false, u"2,50\r\n"},
+        {u"Name", fkText, u"", false, u"Ann\r\n"},   {u"Zero", fkText, u"", false, u"0\r\n"},
+        {u"Zero", fkText, u"", true, u""},           {u"ZeroText", fkText, u"", true, u"0\r\n"},
+    };
+    for (const Case& c : cases) {
+        r.memo->SetDataField(c.field);
+        r.memo->DisplayFormat()->Kind = c.kind;
+        r.memo->DisplayFormat()->FormatStr = c.format;
+        r.memo->DisplayFormat()->DecimalSeparator = u",";
+        r.memo->SetHideZeros(c.hideZeros);
+        EXPECT_EQ(r.Print(u"[ignored]"), c.text) << StringToUtf8(c.field);
+        EXPECT_EQ(r.memo->DataSet(), set);
+    }
+    EXPECT_EQ(r.calls, 0) << "a data field evaluates no expression";
+    EXPECT_EQ(VarToStr(r.memo->Value()), u"0");
+
+    // A BLOB field fills the lines and leaves Value alone.
+    r.memo->SetDataField(u"Notes");
+    r.memo->DisplayFormat()->Kind = fkText;
+    EXPECT_EQ(r.Print(u"x"), u"line 1\r\nline 2\r\n");
+    EXPECT_EQ(VarToStr(r.memo->Value()), u"0");
+
+    delete set;
+    EXPECT_EQ(r.memo->DataSet(), nullptr);
+    EXPECT_EQ(r.memo->DataSetName(), u"Parcel");
+    EXPECT_EQ(r.Print(u"plain"), u"plain\r\n") << "without its data set the memo prints its own text";
 }
 
 TEST_F(MemoViewTest, DiffTextAndParagraphBreaks) {

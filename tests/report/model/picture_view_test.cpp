@@ -10,9 +10,13 @@
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
+#include "platform/graphics/metafile.h"
+#include "platform/graphics/png_image.h"
 #include "platform/rtl/streams.h"
 #include "report/foundation/initialization.h"
+#include "report/foundation/png_jpeg_formats.h"
 #include "report/model/data_set.h"
+#include "report/model/picture_cache.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
 #include "report/model/report_page.h"
@@ -222,6 +226,156 @@ TEST_F(PictureView, InvisibleSignatureDrawsNothing) {
     view.SetKind(skVisible);
     view.Draw(canvas, 1, 1, 0, 0);
     EXPECT_EQ(canvas.GetPixel(10, 10), clBlack);
+}
+
+TEST_F(PictureView, CachedPictureThroughThePictureCache) {
+    TfrxPictureCache cache;
+    {
+        TfrxPictureView view(nullptr);
+        ASSERT_EQ(LoadBytes(view, Png()), 0);
+        ASSERT_TRUE(view.PictureChanged());
+        view.SetCachedGraphic(cache);
+        EXPECT_EQ(view.ImageIndex(), 1);
+        EXPECT_FALSE(view.PictureChanged());
+        view.SetCachedGraphic(cache); // unchanged: not stored again
+        EXPECT_EQ(cache.Originals().Count(), 1);
+    }
+
+    // A view read back from prepared pages knows only its index.
+    TfrxPictureView view(nullptr);
+    view.SetBounds(0, 0, 40, 10);
+    view.SetImageIndex(1);
+    EXPECT_TRUE(view.IsEmpty());
+    EXPECT_TRUE(view.IsUpdateRequired(cgThumbnail));
+    view.GetCachedGraphic(cgThumbnail, cache);
+    ASSERT_NE(view.CachedGraphic(), nullptr);
+    EXPECT_EQ(cache.CachedCopyCount(), 1);
+    EXPECT_FALSE(view.IsEmpty());
+    EXPECT_EQ(view.GraphicWidth(), 400);
+    EXPECT_FALSE(view.IsUpdateRequired(cgThumbnail));
+    EXPECT_TRUE(view.IsUpdateRequired(cgOriginal)) << "a copy of another kind";
+    EXPECT_EQ(view.GraphicFormat(), &TfrxPNGGraphicFormat::Instance());
+    TBitmap page(40, 10);
+    TCanvas canvas(&page);
+    canvas.Brush().SetData({clWhite, bsSolid});
+    canvas.FillRect(Rect(0, 0, 40, 10));
+    view.Draw(canvas, 1, 1, 0, 0);
+    EXPECT_NE(page.GetPixel(5, 5), page.GetPixel(35, 9)) << "the cached picture is drawn";
+
+    // Reading Picture copies the original in without counting as a change.
+    EXPECT_EQ(view.Picture()->GetWidth(), 400);
+    EXPECT_EQ(view.ImageIndex(), 1);
+    EXPECT_FALSE(view.PictureChanged());
+    EXPECT_NE(view.CachedGraphic(), nullptr);
+
+    // A new picture drops the copy and the index.
+    TPicture other;
+    other.SetGraphic(std::make_unique<TBitmap>(8, 8));
+    view.SetPicture(&other);
+    EXPECT_EQ(view.CachedGraphic(), nullptr);
+    EXPECT_EQ(view.ImageIndex(), 0);
+    EXPECT_TRUE(view.PictureChanged());
+    EXPECT_EQ(cache.CachedCopyCount(), 0);
+    EXPECT_EQ(view.GraphicFormat(), &TfrxBitmapGraphicFormat::Instance());
+
+    TfrxPictureView released(nullptr);
+    released.SetImageIndex(1);
+    released.GetCachedGraphic(cgOriginal, cache);
+    EXPECT_EQ(cache.CachedCopyCount(), 1);
+    released.ReleaseCachedGraphic();
+    EXPECT_EQ(cache.CachedCopyCount(), 0);
+    EXPECT_TRUE(released.IsUpdateRequired(cgOriginal));
+}
+
+// A cache that keeps no shared copies: the picture is loaded into the view.
+class TLoadingCache : public IfrxPictureCache {
+public:
+    explicit TLoadingCache(std::vector<std::uint8_t> png) : FPng(std::move(png)) {}
+    int AddPicture(const TGraphic*) override { return 0; }
+    bool GetGraphic(TGraphic&, int) override { return false; }
+    std::unique_ptr<TGraphic> GetGraphic(int) override { return nullptr; }
+    bool GetPicture(TPicture& picture, int imageIndex) override {
+        if (imageIndex != 7)
+            return false;
+        picture.LoadFromBytes(FPng);
+        return true;
+    }
+    std::shared_ptr<IfrxCachedGraphic> GetCachedBitmap(TfrxCachedGraphicType, int) override { return nullptr; }
+    bool ThumbnailsEnabled() const override { return false; }
+    TPoint GetImageSize(TfrxCachedGraphicType, int) const override { return {}; }
+
+private:
+    std::vector<std::uint8_t> FPng;
+};
+
+TEST_F(PictureView, CacheWithoutSharedCopiesLoadsThePicture) {
+    TLoadingCache cache(Png());
+    TfrxPictureView view(nullptr);
+    view.SetImageIndex(7);
+    view.GetCachedGraphic(cgOriginal, cache);
+    EXPECT_EQ(view.CachedGraphic(), nullptr);
+    EXPECT_EQ(view.GraphicWidth(), 400);
+    EXPECT_EQ(view.ImageIndex(), 7);
+    EXPECT_FALSE(view.PictureChanged());
+    EXPECT_FALSE(view.IsUpdateRequired(cgOriginal));
+}
+
+TEST_F(PictureView, FormatQueriesFollowTheGraphic) {
+    auto png = [](void (*prepare)(TPngImage&)) {
+        auto image = std::make_unique<TPngImage>();
+        image->CreateBlank(COLOR_RGB, 8, 4, 4);
+        prepare(*image);
+        return std::unique_ptr<TGraphic>(std::move(image));
+    };
+    auto metafile = [] {
+        auto m = std::make_unique<TMetafile>(10, 10);
+        {
+            TMetafileCanvas c(*m);
+            c.Rectangle(Rect(0, 0, 5, 5));
+        }
+        return std::unique_ptr<TGraphic>(std::move(m));
+    };
+    struct Case {
+        const char* name;
+        std::unique_ptr<TGraphic> graphic;
+        bool transparent;
+        bool isVector, hasAlpha, hasMask, transparency, emf;
+        TColor transparentColor;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"none", nullptr, false, false, false, false, false, false, clNone});
+    cases.push_back({"none, Transparent", nullptr, true, false, false, false, true, false, clNone});
+    cases.push_back({"png", png([](TPngImage&) {}), false, false, false, false, false, false, clNone});
+    cases.push_back({"png with a colour key", png([](TPngImage& p) { p.SetTransparentColor(clRed); }), false, false,
+                     false, true, false, false, clRed});
+    cases.push_back(
+        {"png with alpha", png([](TPngImage& p) { p.CreateAlpha(); }), false, false, true, false, true, false, clNone});
+    cases.push_back({"metafile", metafile(), false, true, false, false, false, true, clNone});
+    for (Case& c : cases) {
+        TfrxPictureView view(nullptr);
+        view.SetTransparentColor(clNone);
+        view.SetTransparent(c.transparent);
+        view.Picture()->SetGraphic(std::move(c.graphic));
+        EXPECT_EQ(view.GraphicIsVector(), c.isVector) << c.name;
+        EXPECT_EQ(view.GraphicHasAlpha(), c.hasAlpha) << c.name;
+        EXPECT_EQ(view.GraphicHasMaskColor(), c.hasMask) << c.name;
+        EXPECT_EQ(view.GraphicTransparency(), c.transparency) << c.name;
+        EXPECT_EQ(view.IsEMFExportable(), c.emf) << c.name;
+        EXPECT_EQ(view.GraphicTransparentColor(), c.transparentColor) << c.name;
+    }
+
+    // HightQuality without Transparent does not ask for an alpha channel.
+    TfrxPictureView view(nullptr);
+    view.Picture()->SetGraphic(png([](TPngImage& p) { p.CreateAlpha(); }));
+    view.SetHightQuality(true);
+    EXPECT_FALSE(view.GraphicHasAlpha());
+    view.SetTransparent(true);
+    EXPECT_TRUE(view.GraphicHasAlpha());
+    // A view that may not export vectors keeps its metafile a picture.
+    TfrxPictureView vector(nullptr);
+    vector.Picture()->SetGraphic(metafile());
+    vector.SetAllowVectorExport(false);
+    EXPECT_FALSE(vector.IsEMFExportable());
 }
 
 } // namespace
