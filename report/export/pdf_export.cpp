@@ -14,6 +14,7 @@
 #include "report/foundation/resource_strings.h"
 #include "report/model/io_transport.h"
 #include "report/model/line_view.h"
+#include "report/model/memo_view.h"
 #include "report/model/picture_view.h"
 #include "report/model/shape_view.h"
 #include "report/model/view.h"
@@ -437,10 +438,10 @@ void TfrxPDFExport::ExportViewObject(TfrxView& view) {
         WriteShape(*shape);
         return;
     }
-    // Memos have a writer of their own that is not built yet; drawn as pictures they would lose
-    // their text.
-    if (const TClass memo = GetClass(u"TfrxCustomMemoView"); memo && view.InheritsFrom(memo))
-        throw ENotSupportedException(u"The PDF export cannot write a " + view.ClassName() + u" yet");
+    if (auto* memo = dynamic_cast<TfrxCustomMemoView*>(&view)) {
+        WriteMemo(*memo);
+        return;
+    }
     WriteRasterView(view);
 }
 
@@ -567,8 +568,9 @@ void TfrxPDFExport::WriteXRefAndTrailer(int catalog, int info) {
 void TfrxPDFExport::Finish() {
     if (!pdf)
         return;
-    if (FFonts && FFonts->Count() > 0)
-        throw ENotSupportedException(u"The PDF export cannot write fonts yet");
+    if (FFonts)
+        for (int i = 0; i < FFonts->Count(); ++i)
+            WriteFontObjects(*FFonts->Get(i));
     WritePageTree();
     const int info = WriteInfo();
     const int catalog = WriteCatalog();

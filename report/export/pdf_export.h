@@ -6,8 +6,8 @@
 //
 // Still to come, and refused until then so that no document passes without what was asked
 // for: encryption (a user or owner password), PDF/A, the document outline, interactive forms
-// and the page background; the text writer, so ExportObject refuses memo views. Shape and line
-// views are drawn as vectors, every other view through the raster path.
+// and the page background. Memo views are written as text, shape and line views as vectors,
+// every other view through the raster path.
 
 #include <functional>
 #include <map>
@@ -31,6 +31,9 @@ class TfrxFrame;
 class TfrxFrameLine;
 class TfrxShapeView;
 class TfrxCustomLineView;
+class TfrxCustomMemoView;
+class TfrxExportFont;
+class TVector_ExtTextOut;
 
 enum TPDFVersion { pv14, pv15, pv16, pv17 };
 VGL_DECLARE_ENUM(TPDFVersion);
@@ -71,6 +74,16 @@ void WriteStreamObject(TStream& pdf, TStream& data, int objectNumber, bool compr
 /// The dash operator of a frame style at a line width in pixels ("[] 0 d" below 0.01, for solid
 /// and double lines); the dotted styles begin with their own line-cap line.
 AnsiString DashPattern(TfrxFrameStyle style, long double width);
+
+/// Four upper-case hexadecimal digits per glyph id (a code unit of `glyphs`).
+AnsiString GlyphHex(StringView glyphs);
+/// GlyphHex with ">" + n + "<" after every space glyph (id 3), n = Trunc(a) + Trunc(carry +
+/// Frac(a)) written only when not 0, carry := Frac(carry + Frac(a)) from 0: the fractions of the
+/// adjustment `a` add up over the line.
+AnsiString GlyphHexJustified(StringView glyphs, long double adjustment);
+/// The ToUnicode CMap program of a font (lines ending in CR LF): every used glyph with a text
+/// maps to all UTF-16 units of that text, in used order, in bfchar blocks of at most 100.
+RawByteString ToUnicodeCMap(const TfrxExportFont& font, const AnsiString& fontName);
 
 /// The lock of the text layout of every PDF export in the process; taken inside the report's
 /// text-layout lock, never the other way round.
@@ -235,6 +248,20 @@ class TfrxPDFExport : public TfrxBaseDialogExportFilter {
     int WriteRasterView(TfrxView& view);
     /// Writes (or finds) the soft mask of one byte per pixel; returns its object number.
     int WriteSoftMask(const RawByteString& mask, int width, int height);
+    // ---- Text writers, into the current page's content (objects at Finish) -----------------------
+    /// A memo: its fill, its text (rotated memos and memos with a negative gap through
+    /// WriteVectorText), its frame. `selectedLine` (-1: none) is written on a highlight bar.
+    void WriteMemo(TfrxCustomMemoView& memo, int selectedLine = -1);
+    /// The memo's recorded text output, each text record through WriteExtTextOut, inside "q" … "Q".
+    void WriteVectorText(TfrxCustomMemoView& memo);
+    /// One recorded text call between "%--Vector Begin" and "%--Vector End", turned by the
+    /// memo's angle; nothing for an empty text.
+    void WriteExtTextOut(TfrxCustomMemoView& memo, const TVector_ExtTextOut& record);
+    /// The font's objects: the packed font file with EmbeddedFonts (not for a font whose file was
+    /// never read), descriptor, ToUnicode map, CIDSystemInfo, CID font and the Type0 font at its
+    /// reserved number.
+    void WriteFontObjects(TfrxPDFFont& font);
+
     /// How many JPEG images this export has encoded (a test hook for the encode-once lookup).
     int JpegEncodeCount() const { return FJpegEncodes; }
 
@@ -250,6 +277,7 @@ private:
     };
 
     void ClearLists();
+    void WriteMemoLines(TfrxCustomMemoView& memo, int selectedLine);
     void WritePageTree();
     int WriteInfo();
     int WriteCatalog();

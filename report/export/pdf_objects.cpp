@@ -216,7 +216,11 @@ void TPDFObjectsHelper::Clear() {
 int TPDFObjectsHelper::GetObjFontNumber(const TFont& Font) {
     if (!FFonts || !FPageFonts)
         throw EInvalidOperation(u"No document font list");
-    const TFontStyles style = SimulatedStyle(Font);
+    // Underline and strike-out are lines the text writer draws; the glyphs are the same, so
+    // they share the document font of the plain style.
+    TFontStyles style = SimulatedStyle(Font);
+    style.Exclude(fsUnderline);
+    style.Exclude(fsStrikeOut);
     int index = FFonts->IndexOfFont(Font.GetName(), style);
     if (index < 0) {
         TFont face;

@@ -167,8 +167,8 @@ public:
     int OutXObjectImage(const TfrxPDFXObjectHash& XObjectHash, const TGraphic& Image, TStream& XObjectStream,
                         bool IsTransparent, int MaskId);
     /// The index in FFonts of the font for a report font (its face chosen with the simulated
-    /// style): added when missing, given an object number at first use, and recorded in
-    /// FPageFonts.
+    /// style; underline and strike-out share the plain style's font): added when missing, given
+    /// an object number at first use, and recorded in FPageFonts.
     int GetObjFontNumber(const TFont& Font);
     /// "/Font << /F0 12 0 R ... >>" and CR LF for the fonts of FPageFonts; nothing when it is empty.
     void OutPageFonts();
