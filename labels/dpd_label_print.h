@@ -1,11 +1,11 @@
 #pragma once
 // TDMDPDLabelPrint: the label data module. One module serves one service call: the caller clears
 // it, fills the parcel data of one label (flags, routing barcode text, text lists, the Aztec
-// builder) and prints; the module is freed with the call. Nothing of a module is shared.
+// builder) and prints; the module is freed with the call. Nothing of a module is shared: every
+// module loads its own copy of each label template.
 //
-// This file holds the module's state and the operations on it. The print road (the label
-// templates, the export components and the Print* operations) joins the class where marked
-// below, together with the geometry that creation reads from the templates.
+// The print road (PrintLabel) fills a template from the module's fields and exports it. Every
+// failure on it raises; a print that raises leaves no stream in StreamPrinted.
 
 #include <array>
 #include <cstdint>
@@ -14,11 +14,23 @@
 #include <utility>
 
 #include "codes/dpd_aztec.h"
+#include "labels/embedded_data.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/string_list.h"
 
 namespace vgl {
+
+class TfrxReport;
+class TfrxUserDataSet;
+class TfrxPDFExport;
+class TfrxBMPExport;
+class TfrxJPEGExport;
+class TfrxTIFFExport;
+class TfrxGIFExport;
+
+/// The targets of a print.
+enum TPrintTo { prnPrinter, prnPDF, prnBMP, prnJPEG, prnTIFF, prnGIF };
 
 /// A list of UTF-16 lines (the runtime's strings are UTF-16 already).
 using TWideStringList = TStringList;
@@ -93,13 +105,16 @@ static_assert(DPDLabelTextListCount > 0, "the label module needs its text lists"
 class TDMDPDLabelPrint : public TComponent {
     VGL_CLASS(TDMDPDLabelPrint, TComponent)
 
-    /// Creates the module and runs DataModuleCreate: an empty text list per table entry, the
-    /// Aztec builder in its cleared state, every flag false, no printed stream.
+    /// Creates the module's components (each template freshly loaded from the program's copy,
+    /// with EngineOptions.NewSilentMode simReThrow, the shortcut data set, the export components,
+    /// the option pictures) and runs DataModuleCreate. Raises when a template cannot be loaded or
+    /// lacks an object that creation reads.
     explicit TDMDPDLabelPrint(TComponent* owner = nullptr);
     ~TDMDPDLabelPrint() override;
 
-    /// Creation handler: sets StreamPrinted to none. (The print road adds here the geometry read
-    /// from the templates.)
+    /// Creation handler: no printed stream; reads the geometry of frxGeoLabelFR and
+    /// frxKombiLabel (raises EInvalidOperation naming an object a template lacks). The text
+    /// lists and the Aztec builder are members, made with the module in their first state.
     void DataModuleCreate(TObject* sender);
     /// Destruction handler: frees StreamPrinted (set to none first).
     void DataModuleDestroy(TObject* sender);
@@ -120,6 +135,12 @@ class TDMDPDLabelPrint : public TComponent {
     /// Calls `f(name, flag)` for every label flag, in declaration order.
     void ForEachFlag(const std::function<void(const String& name, bool& flag)>& f);
 
+    /// The parcel label on frxGeoLabel: the report page 152.6 mm high, every view visible, the
+    /// views tagged "ROUTING" that an earlier routing print moved up put back, then PrintLabel.
+    /// A failure raises Exception "TDMLabelPrint.PrintGeoLabel " followed by PrintLabel's
+    /// message. True when the target succeeded.
+    bool PrintGeoLabel(TPrintTo printTo);
+
     // ---- Label flags, read by the print road -------------------------------------------------
 #define VGL_DPD_LABEL_DECLARE_FLAG(Name) bool Name = false;
     VGL_DPD_LABEL_FLAGS(VGL_DPD_LABEL_DECLARE_FLAG)
@@ -137,31 +158,134 @@ class TDMDPDLabelPrint : public TComponent {
     VGL_DPD_LABEL_TEXT_LISTS(VGL_DPD_LABEL_DECLARE_LIST)
 #undef VGL_DPD_LABEL_DECLARE_LIST
 
-    /// The output of the last export; none before the first export and after a print to a
-    /// printer. The caller copies it after each print.
+    /// The output of the last export; none before the first export, after a print that failed
+    /// and after a print to a printer. The caller copies it after each print.
     std::unique_ptr<TStream> StreamPrinted;
 
-    // ---- Print road ---------------------------------------------------------------------------
-    // The templates (frxGeoLabel, frxLimitedQty, frxSWAP, frxReceipt, frxReturn, frxGeoLabelFR,
-    // frxKombiLabel, ...), the PDF and image export components and the Print* operations
-    // (PrintLabel, PrintGeoLabel, ...) belong here; they need the report classes.
+    // ---- Components (owned by the module), in creation order ----------------------------------
+    TfrxReport* frxGeoLabelFR() const {
+        return FfrxGeoLabelFR;
+    }
+    TfrxUserDataSet* frxDataSetShortCuts() const {
+        return FfrxDataSetShortCuts;
+    }
+    TDataEmbedded* picMedical() const {
+        return FpicMedical;
+    }
+    TDataEmbedded* picPickup() const {
+        return FpicPickup;
+    }
+    TDataEmbedded* picPredict() const {
+        return FpicPredict;
+    }
+    TfrxReport* frxGeoLabel() const {
+        return FfrxGeoLabel;
+    }
+    TfrxPDFExport* PDFExport() const {
+        return FPDFExport;
+    }
+    TfrxBMPExport* BMPExport() const {
+        return FBMPExport;
+    }
+    TfrxJPEGExport* JPEGExport() const {
+        return FJPEGExport;
+    }
+    TfrxTIFFExport* TIFFExport() const {
+        return FTIFFExport;
+    }
+    TfrxGIFExport* GIFExport() const {
+        return FGIFExport;
+    }
+    TfrxReport* frxLimitedQty() const {
+        return FfrxLimitedQty;
+    }
+    TfrxReport* frxSWAP() const {
+        return FfrxSWAP;
+    }
+    TfrxReport* frxReceipt() const {
+        return FfrxReceipt;
+    }
+    TfrxReport* frxReturn() const {
+        return FfrxReturn;
+    }
+    TfrxReport* frxKombiLabel() const {
+        return FfrxKombiLabel;
+    }
+
+    /// Lowest font size of the service text and lowest zoom of the routing barcode that the
+    /// fitting loops try before they give up with "... does not fit".
+    static constexpr int MinServiceTextSize = 1;
+    static constexpr long double MinBarcodeZoom = 0.01L;
+    /// Widest routing barcode, in report pixels.
+    static constexpr long double MaxBarcodeWidth = 356;
+
+protected:
+    /// The print road: fills `report` (one of the module's templates) from the module's fields,
+    /// lays out the routing part and sends it to `printTo`. Raises Exception
+    /// "TDMLabelPrint.PrintLabel " followed by the cause for every failure: bad barcode content,
+    /// Aztec content that no symbol holds, a text or barcode that does not fit at the smallest
+    /// size, a missing routing object, a preparation or export that fails (with the report's
+    /// Errors), the printer target ("printing is not supported") and the image targets. After a
+    /// failure StreamPrinted is none. True when the export succeeded; False for a value outside
+    /// TPrintTo.
+    bool PrintLabel(TfrxReport* report, TPrintTo printTo);
 
 private:
-    // Read and used by the print road only; kept here so that the module's state is complete.
+    /// Loads the template stored under `name` into a new report owned by the module.
+    TfrxReport* CreateTemplate(const String& name);
+    /// The steps of PrintLabel, unwrapped.
+    bool DoPrintLabel(TfrxReport& report, TPrintTo printTo);
+    bool ExportTo(TfrxReport& report, TPrintTo printTo);
+
+    TfrxReport* FfrxGeoLabelFR = nullptr;
+    TfrxUserDataSet* FfrxDataSetShortCuts = nullptr;
+    TDataEmbedded* FpicMedical = nullptr;
+    TDataEmbedded* FpicPickup = nullptr;
+    TDataEmbedded* FpicPredict = nullptr;
+    TfrxReport* FfrxGeoLabel = nullptr;
+    TfrxPDFExport* FPDFExport = nullptr;
+    TfrxBMPExport* FBMPExport = nullptr;
+    TfrxJPEGExport* FJPEGExport = nullptr;
+    TfrxTIFFExport* FTIFFExport = nullptr;
+    TfrxGIFExport* FGIFExport = nullptr;
+    TfrxReport* FfrxLimitedQty = nullptr;
+    TfrxReport* FfrxSWAP = nullptr;
+    TfrxReport* FfrxReceipt = nullptr;
+    TfrxReport* FfrxReturn = nullptr;
+    TfrxReport* FfrxKombiLabel = nullptr;
+
     // Geometry of the templates in report pixels, read at creation.
-    [[maybe_unused]] long double txtRoutDestText_MaxWidth = 0;
-    [[maybe_unused]] long double txtRoutDestText_MinLeft = 0;
-    [[maybe_unused]] long double txtOptParcelRef1_Top_FR = 0;
-    [[maybe_unused]] long double txtOptParcelRef2_Top_FR = 0;
+    long double txtRoutDestText_MaxWidth = 0;
+    long double txtRoutDestText_MinLeft = 0;
+    long double txtOptParcelRef1_Top_FR = 0;
+    long double txtOptParcelRef2_Top_FR = 0;
     // While PrintShortCuts runs: lines "barcode=shortcut text" (not owned) and the current line.
     [[maybe_unused]] TStrings* ShortCutList = nullptr;
     [[maybe_unused]] int ShortCutListIndex = 0;
-    // Geometry of frxKombiLabel, read at creation.
-    [[maybe_unused]] long double KombiLeftPos = 0;
-    [[maybe_unused]] long double KombiMaxWidth = 0;
-    [[maybe_unused]] long double KombiAdrWidth = 0;
-    [[maybe_unused]] long double KombiASGLeft = 0;
-    [[maybe_unused]] long double KombiASGWidth = 0;
+    // Geometry of frxKombiLabel, read at creation (for its print operation).
+    long double KombiLeftPos = 0;
+    long double KombiMaxWidth = 0;
+    long double KombiAdrWidth = 0;
+    long double KombiASGLeft = 0;
+    long double KombiASGWidth = 0;
+
+public:
+    /// The geometry read at creation, for the tests of creation.
+    struct TGeometry {
+        long double txtRoutDestText_MaxWidth, txtRoutDestText_MinLeft, txtOptParcelRef1_Top_FR, txtOptParcelRef2_Top_FR,
+            KombiLeftPos, KombiMaxWidth, KombiAdrWidth, KombiASGLeft, KombiASGWidth;
+    };
+    TGeometry Geometry() const {
+        return {txtRoutDestText_MaxWidth,
+                txtRoutDestText_MinLeft,
+                txtOptParcelRef1_Top_FR,
+                txtOptParcelRef2_Top_FR,
+                KombiLeftPos,
+                KombiMaxWidth,
+                KombiAdrWidth,
+                KombiASGLeft,
+                KombiASGWidth};
+    }
 };
 
 } // namespace vgl
