@@ -39,6 +39,7 @@ VGL_DEFINE_CLASS(TfrxReport) {
     b.Property(u"PreviewOptions", &TfrxReport::PreviewOptions, &TfrxReport::SetPreviewOptionsProp);
     b.Property(u"PrintOptions", &TfrxReport::PrintOptions, &TfrxReport::SetPrintOptionsProp);
     b.Property(u"ReportOptions", &TfrxReport::ReportOptions, &TfrxReport::SetReportOptionsProp);
+    b.Property(u"ParentReport", &TfrxReport::ParentReport, &TfrxReport::SetParentReport);
     b.Property(u"OnRunDialogs", &TfrxReport::OnRunDialogs);
     b.Property(u"OnStartReport", &TfrxReport::OnStartReport);
     b.Property(u"OnStopReport", &TfrxReport::OnStopReport);
@@ -64,6 +65,7 @@ TfrxReport::TfrxReport(TComponent* owner) : TfrxComponent(owner) {
     FCommandManager = std::make_unique<TfrxDelayedCommandManager>();
     FDataSets = std::make_unique<TfrxReportDataSets>(this);
     FEnabledDataSets = std::make_unique<TfrxReportDataSets>(this);
+    FStyles = std::make_unique<TfrxStyles>(this);
     frComponentStyle().Include(csHandlesNestedProperties);
     Clear();
 }
@@ -88,6 +90,10 @@ void TfrxReport::Clear() {
     FPreviewOptions->Clear();
     FPrintOptions->Clear();
     FReportOptions->Clear();
+    FStyles->Clear();
+    FDataSet = nullptr;
+    FDataSetName.clear();
+    FParentReport.clear();
     FDotMatrixReport = false;
     FScriptLanguage = u"DoveziVorude";
     FScriptText.Clear();
@@ -105,6 +111,32 @@ void TfrxReport::Clear() {
 
 String TfrxReport::GetDescription() const {
     return ResourceText(u"obReport");
+}
+
+void TfrxReport::SetDataSet(TfrxDataSet* value) {
+    // A data set owned elsewhere tells the report when it is freed.
+    if (value)
+        value->FreeNotification(this);
+    FDataSet = value;
+    FDataSetName = value ? value->UserName() : String();
+}
+
+String TfrxReport::DataSetName() const {
+    return FDataSet ? FDataSet->UserName() : FDataSetName;
+}
+
+void TfrxReport::SetDataSetName(const String& value) {
+    FDataSetName = value;
+    FDataSet = FindDataSet(FDataSet, value);
+}
+
+void TfrxReport::SetStyles(TfrxStyles* value) {
+    if (!value) {
+        FStyles->Clear();
+        return;
+    }
+    FStyles->Assign(value);
+    FStyles->Apply();
 }
 
 void TfrxReport::SetTerminated(bool value) {
@@ -270,7 +302,10 @@ void TfrxReport::Notification(TComponent* component, TOperation operation) {
         FPreview = nullptr;
     if (component == FDesigner)
         FDesigner = nullptr;
-    // A data set being freed leaves both lists (only its address is compared: it is half gone).
+    // A data set being freed leaves both lists and the main data set (only its address is
+    // compared: it is half gone).
+    if (static_cast<TComponent*>(FDataSet) == component)
+        FDataSet = nullptr;
     for (TfrxReportDataSets* list : {FDataSets.get(), FEnabledDataSets.get()})
         if (list)
             for (int i = list->Count() - 1; i >= 0; --i)

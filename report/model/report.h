@@ -16,10 +16,12 @@
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/variant.h"
 #include "report/foundation/report_variables.h"
+#include "report/model/io_transport.h"
 #include "report/model/report_component.h"
 #include "report/model/report_datasets.h"
 #include "report/model/report_options.h"
 #include "report/model/report_services.h"
+#include "report/model/styles.h"
 
 namespace vgl {
 
@@ -32,6 +34,7 @@ class TfrxDelayedCommandManager;
 class TfrxCustomDesigner;
 class TfrxCustomPreview;
 class TfrxDataSet;
+class TfrxCustomIOTransport;
 
 /// What a progress event reports.
 enum TfrxProgressType { ptRunning, ptExporting, ptPrinting };
@@ -123,6 +126,18 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     /// data set named by the part after the last ".".
     TComponent* FindObject(StringView name) const override;
     using TfrxComponent::FindObject;
+    /// The report's main data set; setting it also takes its user name as DataSetName.
+    TfrxDataSet* DataSet() const { return FDataSet; }
+    void SetDataSet(TfrxDataSet* value);
+    /// The main data set's user name, or the stored name without one.
+    String DataSetName() const;
+    /// Looks the data set up by that name (FindDataSet).
+    void SetDataSetName(const String& value);
+
+    // ---- Styles ----------------------------------------------------------------------------
+    TfrxStyles* Styles() const { return FStyles.get(); }
+    /// None empties the styles; otherwise they are copied and applied to the memos.
+    void SetStyles(TfrxStyles* value);
 
     // ---- Storage ---------------------------------------------------------------------------
     /// Reads a template in the report's XML storage: the report is cleared and read, a data page
@@ -145,6 +160,28 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     bool CheckPassword();
     void WriteNestedProperties(TfrxXMLItem& item, TPersistent* ancestor) override;
     bool ReadNestedProperty(TfrxXMLItem& item) override;
+
+    // ---- Files and transports --------------------------------------------------------------
+    /// Queued while an action runs (False). Else the report is cleared; when the file exists (or
+    /// `exceptionIfNotFound` is set, and then a missing file raises EFOpenError) it is read
+    /// through an unregistered file transport. True when the file exists and loaded.
+    bool LoadFromFile(const String& fileName, bool exceptionIfNotFound = false);
+    /// Writes the template through an unregistered file transport based in the file's folder;
+    /// an absolute ParentReport is first made relative to that folder.
+    void SaveToFile(const String& fileName);
+    /// Reads the template through the transport (queued while an action runs: False).
+    bool LoadFromFilter(TfrxCustomIOTransport* filter, const String& fileName);
+    bool SaveToFilter(TfrxCustomIOTransport* filter, const String& fileName);
+    /// Opens the transport for `access` with the report attached and loads or saves the report
+    /// through the stream it yields (unless the transport processes the stream itself); the
+    /// transport is closed and detached on every path. True when the transport opened and gave
+    /// a stream (and, for a load, the stream loaded). Without any file name the transport gets
+    /// the name part of the report's FileName.
+    bool ProcessIOTransport(TfrxCustomIOTransport* filter, const String& fileName, TfrxFilterAccess access);
+    /// The template this report names as its parent. Stored with the template; inheritance
+    /// itself (reading the parent) is not built, so the name is only kept and written.
+    const String& ParentReport() const { return FParentReport; }
+    void SetParentReport(const String& value) { FParentReport = value; }
 
     // ---- Options ---------------------------------------------------------------------------
     TfrxEngineOptions* EngineOptions() const override { return FEngineOptions.get(); }
@@ -344,6 +381,14 @@ private:
     std::unique_ptr<TfrxDelayedCommandManager> FCommandManager;
     std::unique_ptr<TfrxReportDataSets> FDataSets;
     std::unique_ptr<TfrxReportDataSets> FEnabledDataSets;
+    std::unique_ptr<TfrxStyles> FStyles;
+    TfrxDataSet* FDataSet = nullptr;
+    String FDataSetName;
+    String FParentReport;
+    /// Before writing through a transport: a relative ParentReport (longer than two characters)
+    /// that is not found beside the program, taken from `previousFolder` (where the report came
+    /// from), becomes relative to the folder of the report's new FileName.
+    void FixRelativeParentReport(const String& previousFolder);
     /// The data-set entries after a load: a stored name is looked up, and without the global
     /// list an enabled data set of the same name takes the entry.
     void RepairDataSets();

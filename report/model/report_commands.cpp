@@ -5,6 +5,8 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
+#include "report/model/io_transport.h"
+#include "report/model/report.h"
 #include "report/model/report_options.h"
 
 namespace vgl {
@@ -28,6 +30,33 @@ TfrxLoadFromStreamCommand::~TfrxLoadFromStreamCommand() = default;
 void TfrxLoadFromStreamCommand::Run() {
     FStream->SetPosition(0);
     FReport->LoadFromStream(*FStream);
+}
+
+// ---- TfrxLoadFromCommand and TfrxLoadFromFileCommand -------------------------------------------
+
+TfrxLoadFromCommand::TfrxLoadFromCommand(TfrxReport* report, const TfrxCustomIOTransport& transport,
+                                         const String& fileName)
+    : FReport(report), FTransport(transport.NewNoRegister()), FFileName(fileName) {
+    if (!report)
+        throw EArgumentException(u"A load command needs a report");
+    FTransport->AssignFilter(&transport);
+    FTransport->AssignSharedProperties(&transport);
+}
+
+TfrxLoadFromCommand::~TfrxLoadFromCommand() = default;
+
+void TfrxLoadFromCommand::Run() {
+    FReport->LoadFromFilter(FTransport.get(), FFileName);
+}
+
+TfrxLoadFromFileCommand::TfrxLoadFromFileCommand(TfrxReport* report, const String& fileName, bool exceptionIfNotFound)
+    : FReport(report), FFileName(fileName), FExceptionIfNotFound(exceptionIfNotFound) {
+    if (!report)
+        throw EArgumentException(u"A load command needs a report");
+}
+
+void TfrxLoadFromFileCommand::Run() {
+    FReport->LoadFromFile(FFileName, FExceptionIfNotFound);
 }
 
 // ---- Prepare, show and refresh ---------------------------------------------------------------

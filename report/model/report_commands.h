@@ -17,6 +17,8 @@ namespace vgl {
 class TMemoryStream;
 class TStream;
 class TfrxEngineOptions;
+class TfrxCustomIOTransport;
+class TfrxReport;
 
 /// Loads the report's template from a copy of a stream.
 class TfrxLoadFromStreamCommand : public TfrxBaseDelayedCommand {
@@ -32,6 +34,41 @@ public:
 private:
     TfrxComponent* FReport;
     std::unique_ptr<TMemoryStream> FStream;
+};
+
+/// Loads the report's template through a copy of a transport.
+class TfrxLoadFromCommand : public TfrxBaseDelayedCommand {
+public:
+    /// Makes an unregistered transport of `transport`'s class with its filter and shared
+    /// properties (the caller may free the original at once).
+    TfrxLoadFromCommand(TfrxReport* report, const TfrxCustomIOTransport& transport, const String& fileName);
+    ~TfrxLoadFromCommand() override;
+    String ClassName() const override { return u"TfrxLoadFromCommand"; }
+    /// The report loads from the file name through the copy.
+    void Run() override;
+    TfrxCustomIOTransport& Transport() const { return *FTransport; }
+    const String& FileName() const { return FFileName; }
+
+private:
+    TfrxReport* FReport;
+    std::unique_ptr<TfrxCustomIOTransport> FTransport;
+    String FFileName;
+};
+
+/// Loads the report's template from a file.
+class TfrxLoadFromFileCommand : public TfrxBaseDelayedCommand {
+public:
+    TfrxLoadFromFileCommand(TfrxReport* report, const String& fileName, bool exceptionIfNotFound);
+    String ClassName() const override { return u"TfrxLoadFromFileCommand"; }
+    /// The report loads the file with the stored choice for a missing file.
+    void Run() override;
+    const String& FileName() const { return FFileName; }
+    bool ExceptionIfNotFound() const { return FExceptionIfNotFound; }
+
+private:
+    TfrxReport* FReport;
+    String FFileName;
+    bool FExceptionIfNotFound;
 };
 
 /// The base of the commands that prepare or show: the clear-last flag and the report's engine

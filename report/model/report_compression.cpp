@@ -6,6 +6,7 @@
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
 #include "report/foundation/utilities.h"
+#include "report/model/io_transport.h"
 #include "report/model/report_options.h"
 #include "report/model/report_services.h"
 
@@ -61,12 +62,20 @@ TClass SetfrxCrypterClass(TClass cls) {
 // ---- TfrxCustomCompressor --------------------------------------------------------------------
 
 TfrxCustomCompressor::TfrxCustomCompressor(TComponent* owner, TClass ownClass) : TComponent(owner) {
+    FFilter = owner ? std::make_unique<TfrxSaveToCompressedFilter>(nullptr)
+                    : std::make_unique<TfrxSaveToCompressedFilter>(TfrxNoRegister{});
     FOldCompressor = SetfrxCompressorClass(ownClass);
 }
 
 TfrxCustomCompressor::~TfrxCustomCompressor() {
+    FFilter.reset();
     SetfrxCompressorClass(FOldCompressor);
     FreeStream();
+}
+
+void TfrxCustomCompressor::SetIsTemplateFile(bool value) {
+    FIsTemplateFile = value;
+    FFilter->SetIsTemplateFile(value);
 }
 
 void TfrxCustomCompressor::FreeStream() {

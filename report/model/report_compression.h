@@ -16,6 +16,7 @@ namespace vgl {
 
 class TStream;
 class TfrxComponent;
+class TfrxSaveToCompressedFilter;
 
 /// The compressor class set now (none at start).
 TClass frxCompressorClass();
@@ -30,9 +31,12 @@ TClass SetfrxCrypterClass(TClass cls);
 class TfrxCustomCompressor : public TComponent {
     VGL_CLASS(TfrxCustomCompressor, TComponent)
     /// Remembers the compressor class set now and sets `ownClass`, the class being made, instead
-    /// (a constructor cannot learn the class of the object it builds).
+    /// (a constructor cannot learn the class of the object it builds). Makes the compressor's
+    /// compressed-report transport: registered in the transport registry when an owner is
+    /// given, unregistered otherwise.
     TfrxCustomCompressor(TComponent* owner, TClass ownClass);
-    /// Puts the remembered class back, frees the working stream and deletes its temporary file.
+    /// Frees the transport, puts the remembered class back, frees the working stream and deletes
+    /// its temporary file.
     ~TfrxCustomCompressor() override;
 
     /// True when the source was compressed and its content now stands in Stream; False when the
@@ -50,7 +54,10 @@ class TfrxCustomCompressor : public TComponent {
     TStream* Stream() const { return FStream.get(); }
     /// The stream holds a report template rather than prepared pages.
     bool IsTemplateFile() const { return FIsTemplateFile; }
-    void SetIsTemplateFile(bool value) { FIsTemplateFile = value; }
+    /// Also tells the transport, which chooses its filter text by it.
+    void SetIsTemplateFile(bool value);
+    /// The transport that saves compressed reports.
+    TfrxSaveToCompressedFilter* Filter() const { return FFilter.get(); }
     TfrxComponent* Report() const { return FReport; }
     void SetReport(TfrxComponent* value) { FReport = value; }
     /// The name of the temporary file behind the working stream (empty for memory).
@@ -64,6 +71,7 @@ private:
     TfrxComponent* FReport = nullptr;
     std::unique_ptr<TStream> FStream;
     String FTempFile;
+    std::unique_ptr<TfrxSaveToCompressedFilter> FFilter;
 };
 
 /// The base of an encrypter of stored reports.

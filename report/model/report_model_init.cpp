@@ -49,6 +49,7 @@ const std::vector<TClass>& ReportClasses() {
         list.push_back(&TfrxUserDataSet::StaticClassInfo());
         list.push_back(&TfrxMemoView::StaticClassInfo());
         list.push_back(&TfrxSysMemoView::StaticClassInfo());
+        list.push_back(&TfrxStyleItem::StaticClassInfo());
         return list;
     }();
     return classes;

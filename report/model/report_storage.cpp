@@ -1,8 +1,10 @@
 // The report's XML storage, its data-set list and the checks made after loading.
 
+#include <filesystem>
 #include <memory>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
@@ -160,6 +162,11 @@ void TfrxReport::WriteNestedProperties(TfrxXMLItem& item, TPersistent*) {
     }
     if (FVariables.Count() > 0)
         FVariables.SaveToXMLItem(*item.Add(u"Variables"));
+    if (FStyles->Count() > 0) {
+        TfrxXMLItem& styles = *item.Add();
+        FStyles->SaveToXMLItem(styles);
+        styles.SetName(u"Styles");
+    }
 }
 
 bool TfrxReport::ReadNestedProperty(TfrxXMLItem& item) {
@@ -179,6 +186,10 @@ bool TfrxReport::ReadNestedProperty(TfrxXMLItem& item) {
     }
     if (SameText(item.Name(), u"Variables")) {
         FVariables.LoadFromXMLItem(item, oldFormat);
+        return true;
+    }
+    if (SameText(item.Name(), u"Styles")) {
+        FStyles->LoadFromXMLItem(item, oldFormat);
         return true;
     }
     return false;
@@ -297,6 +308,115 @@ bool TfrxReport::CheckPassword() {
     FErrors.Add(ResourceText(u"Invalid password"));
     ReportErrorMessage(FEngineOptions->NewSilentMode(), ResourceText(u"clErrors") + u"\r\n" + FErrors.Text());
     return false;
+}
+
+// ---- Files and transports ---------------------------------------------------------------------
+
+namespace {
+
+bool IsAbsoluteName(const String& name) {
+    return (!name.empty() && (name[0] == u'/' || name[0] == u'\\')) || (name.size() > 1 && name[1] == u':');
+}
+
+/// `path` relative to `folder` (both taken from the current folder when relative); `path`
+/// itself when no relative form exists.
+String RelativeTo(const String& folder, const String& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path base = fs::absolute(fs::path(StringToUtf8(folder.empty() ? String(u".") : folder)), error);
+    const fs::path target = fs::absolute(fs::path(StringToUtf8(path)), error);
+    if (error)
+        return path;
+    const fs::path relative = target.lexically_normal().lexically_relative(base.lexically_normal());
+    return relative.empty() ? path : Utf8ToString(relative.generic_string());
+}
+
+} // namespace
+
+bool TfrxReport::LoadFromFile(const String& fileName, bool exceptionIfNotFound) {
+    if (IsReportActionRunning()) {
+        FCommandManager->AddCommand(std::make_shared<TfrxLoadFromFileCommand>(this, fileName, exceptionIfNotFound));
+        return false;
+    }
+    Clear();
+    const bool exists = FileExists(fileName);
+    FFileName = exists ? fileName : String();
+    if (!exists && !exceptionIfNotFound)
+        return false;
+    TfrxIOTransportFile transport{TfrxNoRegister{}};
+    transport.SetBasePath(ExtractFilePath(fileName));
+    // A missing file raises the file stream's EFOpenError here.
+    return ProcessIOTransport(&transport, fileName, faRead) && exists;
+}
+
+void TfrxReport::SaveToFile(const String& fileName) {
+    const String folder = ExtractFilePath(fileName);
+    if (IsAbsoluteName(FParentReport))
+        FParentReport = RelativeTo(folder, FParentReport);
+    // The parent is named from the target's folder now: the report is taken as coming from there.
+    FFileName = fileName;
+    TfrxIOTransportFile transport{TfrxNoRegister{}};
+    transport.SetBasePath(folder);
+    ProcessIOTransport(&transport, fileName, faWrite);
+}
+
+bool TfrxReport::LoadFromFilter(TfrxCustomIOTransport* filter, const String& fileName) {
+    if (!filter)
+        throw EArgumentException(u"No transport to load the report from");
+    if (IsReportActionRunning()) {
+        FCommandManager->AddCommand(std::make_shared<TfrxLoadFromCommand>(this, *filter, fileName));
+        return false;
+    }
+    return ProcessIOTransport(filter, fileName, faRead);
+}
+
+bool TfrxReport::SaveToFilter(TfrxCustomIOTransport* filter, const String& fileName) {
+    if (!filter)
+        throw EArgumentException(u"No transport to save the report into");
+    return ProcessIOTransport(filter, fileName, faWrite);
+}
+
+bool TfrxReport::ProcessIOTransport(TfrxCustomIOTransport* filter, const String& fileName, TfrxFilterAccess access) {
+    if (!filter)
+        throw EArgumentException(u"No transport for the report");
+    filter->SetFilterAccess(access);
+    if (fileName.empty() && filter->FileName().empty())
+        filter->SetFileName(ExtractFileName(FFileName));
+    filter->SetReport(this);
+    const TScopeExit close([filter] {
+        filter->CloseFilter();
+        filter->SetReport(nullptr);
+    });
+    if (!filter->OpenFilter())
+        return false;
+    TStream* stream = filter->GetStream(fileName);
+    if (!stream)
+        return false;
+    const TScopeExit freeStream([filter, stream] { filter->FreeStream(stream); });
+    const String previousFolder = ExtractFilePath(FFileName);
+    FFileName = fileName.empty() ? filter->FileName() : fileName;
+    if (access == faWrite)
+        FixRelativeParentReport(previousFolder);
+    if (filter->DoFilterProcessStream(*stream, this))
+        return true;
+    if (access == faRead) {
+        LoadFromStream(*stream);
+        return FStreamLoaded;
+    }
+    SaveToStream(*stream);
+    return true;
+}
+
+void TfrxReport::FixRelativeParentReport(const String& previousFolder) {
+    // A relative parent names a file from the folder the report came from (the current folder
+    // when it came from none); written elsewhere, it is named from the new folder instead.
+    if (FParentReport.size() <= 2 || IsAbsoluteName(FParentReport) || FFileName.empty())
+        return;
+    if (FileExists(GetApplicationFolder() + FParentReport))
+        return;
+    const String parent =
+        previousFolder.empty() ? FParentReport : IncludeTrailingPathDelimiter(previousFolder) + FParentReport;
+    FParentReport = RelativeTo(ExtractFilePath(FFileName), parent);
 }
 
 } // namespace vgl

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,11 +18,15 @@
 #include "report/model/barcode_view.h"
 #include "report/model/data_page.h"
 #include "report/model/data_set.h"
+#include "report/model/io_transport.h"
+#include "report/model/line_view.h"
 #include "report/model/memo_view.h"
 #include "report/model/object_registries.h"
 #include "report/model/picture_view.h"
 #include "report/model/report.h"
+#include "report/model/report_commands.h"
 #include "report/model/report_model_init.h"
+#include "report/model/report_page.h"
 #include "report/model/shape_view.h"
 #include "script/engine/initialization.h"
 #include "tests/report/model/model_test_support.h"
@@ -38,6 +44,13 @@ std::string SaveReport(TfrxReport& report) {
     TMemoryStream stream;
     report.SaveToStream(stream);
     return Bytes(stream);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 void LoadReport(TfrxReport& report, const std::string& bytes) {
@@ -121,6 +134,246 @@ TEST_F(ReportStorageTest, SaveLoadSaveIsByteIdentical) {
     EXPECT_EQ(copy.Variables().Count(), 2);
     EXPECT_EQ(copy.GetAlias(ds), u"frxDataSetShortCuts");
     EXPECT_EQ(copy.GetDataset(u"FRXDATASETSHORTCUTS"), ds);
+}
+
+// A template with a data page holding a listed data set, a report page with a memo in a style, a
+// shape and a line, two variables and two styles is written as the committed file, and the file
+// loads and saves to the same bytes. VGL_UPDATE_EXPECTED=1 writes the file anew.
+TEST_F(ReportStorageTest, SavedTemplateEqualsTheCommittedFile) {
+    const std::string path = std::string(VGL_SOURCE_DIR) + "/tests/report/model/data/report_storage_expected.xml";
+    TfrxReport report;
+    report.EngineOptions()->SetNewSilentMode(simSilent);
+    report.ReportOptions()->SetCreateDate(46000.5);
+    report.ReportOptions()->SetLastChange(46001.25);
+    auto* data = new TfrxDataPage(&report);
+    data->SetParent(&report);
+    data->SetName(u"Data");
+    auto* ds = new TfrxUserDataSet(&report);
+    ds->SetParent(data);
+    ds->SetName(u"frxDataSetShortCuts");
+    ds->SetUserName(u"ShortCuts");
+    ds->Fields()->Add(u"Shortcut");
+    report.DataSets().Add(ds);
+    auto* page = new TfrxReportPage(&report);
+    page->SetParent(&report);
+    page->SetName(u"Page1");
+    TfrxStyleItem* header = report.Styles()->Add();
+    header->SetName(u"Header");
+    header->Font()->SetStyle(TFontStyles{fsBold});
+    header->SetColor(clYellow);
+    TfrxStyleItem* note = report.Styles()->Add();
+    note->SetName(u"Note");
+    note->SetFillType(ftGradient);
+    note->SetApplyFrame(false);
+    auto* memo = new TfrxMemoView(&report);
+    memo->SetParent(page);
+    memo->SetName(u"txtRoute");
+    memo->SetBounds(18, 30.5, 354, 22.67716535);
+    // The memo already looks as its style makes it look, so applying the style changes nothing.
+    memo->Font().SetStyle(TFontStyles{fsBold});
+    memo->SetColor(clYellow);
+    header->SetFont(&memo->Font());
+    memo->SetStyle(u"Header");
+    memo->SetText(u"[ShortCuts.\"Shortcut\"] & \u00e9");
+    auto* shape = new TfrxShapeView(&report);
+    shape->SetParent(page);
+    shape->SetName(u"Shape1");
+    shape->SetBounds(0, 60, 100, 40);
+    auto* line = new TfrxLineView(&report);
+    line->SetParent(page);
+    line->SetName(u"Line1");
+    line->SetBounds(0, 120, 300, 0);
+    report.Variables().SetVariable(u"Route", Variant(u"'R1'"));
+    report.Variables().SetVariable(u"Count", Variant(3));
+
+    const std::string saved = SaveReport(report);
+    EXPECT_TRUE(saved.starts_with("<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"no\"?>"));
+    EXPECT_EQ(test::XmlLint(saved), "");
+    if (std::getenv("VGL_UPDATE_EXPECTED"))
+        std::ofstream(path, std::ios::binary) << saved;
+    const std::string expected = ReadFile(path);
+    EXPECT_EQ(saved, expected);
+
+    TfrxReport copy;
+    copy.EngineOptions()->SetNewSilentMode(simSilent);
+    LoadReport(copy, expected);
+    EXPECT_EQ(copy.Errors().Text(), u"");
+    EXPECT_EQ(copy.Styles()->Count(), 2);
+    EXPECT_EQ(copy.DataSets().Count(), 1);
+    EXPECT_EQ(SaveReport(copy), expected);
+}
+
+/// A scratch folder removed with the object.
+struct TScratch {
+    std::filesystem::path Dir;
+    TScratch() {
+        char name[] = "/tmp/report_storage_XXXXXX";
+        Dir = mkdtemp(name);
+    }
+    ~TScratch() { std::filesystem::remove_all(Dir); }
+    String Name(const std::string& relative) const { return Utf8ToString((Dir / relative).string()); }
+};
+
+TEST_F(ReportStorageTest, FilesSaveAndLoadThroughTheFileTransport) {
+    TScratch scratch;
+    std::filesystem::create_directories(scratch.Dir / "out");
+    TfrxReport report;
+    Fill(report);
+    report.SetParentReport(scratch.Name("base/parent.fr3"));
+    const String fileName = scratch.Name("out/label.fr3");
+    report.SaveToFile(fileName);
+    // An absolute parent is named from the report's folder.
+    EXPECT_EQ(report.ParentReport(), u"../base/parent.fr3");
+    EXPECT_EQ(report.FileName(), fileName);
+    const std::string onDisk = ReadFile(StringToUtf8(fileName));
+    EXPECT_NE(onDisk.find("ParentReport=\"../base/parent.fr3\""), std::string::npos);
+    EXPECT_EQ(onDisk, SaveReport(report));
+
+    TfrxReport copy;
+    copy.EngineOptions()->SetNewSilentMode(simSilent);
+    EXPECT_TRUE(copy.LoadFromFile(fileName));
+    EXPECT_EQ(copy.FileName(), fileName);
+    EXPECT_EQ(copy.Errors().Text(), u"");
+    EXPECT_EQ(copy.ParentReport(), u"../base/parent.fr3");
+    EXPECT_EQ(SaveReport(copy), onDisk);
+
+    // A missing file empties the report and its file name, or raises when asked to.
+    const String missing = scratch.Name("out/missing.fr3");
+    EXPECT_FALSE(copy.LoadFromFile(missing));
+    EXPECT_EQ(copy.PagesCount(), 0);
+    EXPECT_EQ(copy.FileName(), u"");
+    EXPECT_THROW(copy.LoadFromFile(missing, true), Exception);
+    EXPECT_FALSE(std::filesystem::exists(StringToUtf8(missing)));
+}
+
+TEST_F(ReportStorageTest, RelativeParentIsNamedFromTheReportsFolder) {
+    TScratch scratch;
+    std::filesystem::create_directories(scratch.Dir / "out");
+    const auto saveWithParent = [&](const String& parent, const String& from = String()) {
+        TfrxReport report;
+        report.SetFileName(from);
+        report.SetParentReport(parent);
+        TfrxIOTransportFile transport{TfrxNoRegister{}};
+        transport.SetBasePath(scratch.Name("out/"));
+        EXPECT_TRUE(report.SaveToFilter(&transport, scratch.Name("out/r.fr3")));
+        return report.ParentReport();
+    };
+    // Named from the current folder, where the program ran from.
+    const std::string here = std::filesystem::current_path().string();
+    const String expected = Utf8ToString(
+        (std::filesystem::path(here) / "shared/p.fr3").lexically_relative(scratch.Dir / "out").generic_string());
+    EXPECT_EQ(saveWithParent(u"shared/p.fr3"), expected);
+    // Named from the folder the report came from.
+    EXPECT_EQ(saveWithParent(u"shared/p.fr3", scratch.Name("in/r.fr3")), u"../in/shared/p.fr3");
+    // Two characters or fewer, and rooted names, stay.
+    EXPECT_EQ(saveWithParent(u"p3"), u"p3");
+    EXPECT_EQ(saveWithParent(u"/abs/p.fr3"), u"/abs/p.fr3");
+    EXPECT_EQ(saveWithParent(u"C:\\p.fr3"), u"C:\\p.fr3");
+}
+
+// A transport that hands out a memory stream, or refuses to open, or takes the stream itself.
+class TMemoryTransport : public TfrxCustomIOTransport {
+public:
+    TMemoryTransport() : TfrxCustomIOTransport(TfrxNoRegister{}) {}
+    std::unique_ptr<TStream> DoCreateStream(String& fullName, const String& fileName) override {
+        fullName = fileName;
+        auto stream = std::make_unique<TMemoryStream>();
+        if (FilterAccess() == faRead) {
+            stream->WriteBuffer(Content.data(), Content.size());
+            stream->SetPosition(0);
+        }
+        return stream;
+    }
+    bool OpenFilter() override {
+        SeenReport = Report();
+        return Opens;
+    }
+    bool DoFilterProcessStream(TStream& stream, TObject*) override {
+        if (FilterAccess() == faWrite) {
+            Content.resize(std::size_t(stream.GetSize()));
+            stream.SetPosition(0);
+            stream.ReadBuffer(Content.data(), Content.size());
+        }
+        return ProcessesItself;
+    }
+    void CloseFilter() override {
+        ++Closes;
+        TfrxCustomIOTransport::CloseFilter();
+    }
+    std::string Content;
+    bool Opens = true, ProcessesItself = false;
+    TfrxComponent* SeenReport = nullptr;
+    int Closes = 0;
+};
+
+TEST_F(ReportStorageTest, TransportsCarryTheReportAndAreClosedOnEveryPath) {
+    TfrxReport report;
+    Fill(report);
+    report.SetFileName(u"/some/where/label.fr3");
+    TMemoryTransport transport;
+    ASSERT_TRUE(report.SaveToFilter(&transport, String()));
+    // Without any file name the transport takes the name part of the report's.
+    EXPECT_EQ(transport.FileName(), u"label.fr3");
+    EXPECT_EQ(transport.SeenReport, &report);
+    EXPECT_EQ(transport.Report(), nullptr);
+    EXPECT_EQ(transport.Closes, 1);
+    EXPECT_EQ(transport.RootNode().Count(), 0);
+
+    // The save wrote nothing: the transport only looked at the empty stream. Fill it.
+    transport.Content = SaveReport(report);
+    TfrxReport copy;
+    copy.EngineOptions()->SetNewSilentMode(simSilent);
+    EXPECT_TRUE(copy.LoadFromFilter(&transport, u"in.fr3"));
+    EXPECT_EQ(copy.FileName(), u"in.fr3");
+    EXPECT_EQ(SaveReport(copy), transport.Content);
+
+    transport.Content = "<not a report";
+    EXPECT_FALSE(copy.LoadFromFilter(&transport, u"in.fr3"));
+    EXPECT_NE(copy.Errors().Count(), 0);
+
+    transport.Opens = false;
+    EXPECT_FALSE(copy.LoadFromFilter(&transport, u"in.fr3"));
+    transport.Opens = true;
+    transport.ProcessesItself = true;
+    transport.Content = "ignored";
+    EXPECT_TRUE(copy.LoadFromFilter(&transport, u"in.fr3"));
+    EXPECT_EQ(transport.Closes, 5);
+    EXPECT_THROW(copy.LoadFromFilter(nullptr, u"x"), Exception);
+}
+
+TEST_F(ReportStorageTest, LoadCommandsLoadWhenRun) {
+    TScratch scratch;
+    TfrxReport source;
+    Fill(source);
+    const String fileName = scratch.Name("label.fr3");
+    source.SaveToFile(fileName);
+
+    TfrxReport report;
+    report.EngineOptions()->SetNewSilentMode(simSilent);
+    TfrxLoadFromFileCommand fromFile(&report, fileName, false);
+    EXPECT_EQ(fromFile.GetName(), u"TfrxLoadFromFileCommand");
+    fromFile.Run();
+    EXPECT_EQ(report.FileName(), fileName);
+    EXPECT_EQ(report.DataSets().Count(), 1);
+
+    TfrxLoadFromFileCommand missing(&report, scratch.Name("gone.fr3"), true);
+    EXPECT_THROW(missing.Run(), Exception);
+
+    report.Clear();
+    std::unique_ptr<TfrxLoadFromCommand> fromTransport;
+    {
+        TfrxIOTransportFile transport{TfrxNoRegister{}};
+        transport.SetBasePath(Utf8ToString(scratch.Dir.string()));
+        transport.SetFileName(u"label.fr3");
+        fromTransport = std::make_unique<TfrxLoadFromCommand>(&report, transport, String());
+    }
+    EXPECT_TRUE(dynamic_cast<TfrxIOTransportFile*>(&fromTransport->Transport()));
+    EXPECT_TRUE(fromTransport->Transport().NoRegister());
+    EXPECT_EQ(fromTransport->Transport().FileName(), u"label.fr3");
+    // The copy has no BasePath of its own: the file is named in full.
+    fromTransport->Transport().SetFileName(fileName);
+    fromTransport->Run();
+    EXPECT_EQ(report.DataSets().Count(), 1);
 }
 
 TEST_F(ReportStorageTest, EmptyListsAreNotWrittenAndLoadEmpty) {
