@@ -9,6 +9,7 @@
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
+#include "report/model/io_transport.h"
 #include "report/model/report_options.h"
 #include "tests/report/model/service_doubles.h"
 
@@ -68,6 +69,36 @@ TEST(ReportCompression, MakingAnInstanceSetsItsClass) {
     TComponent& made = frxCrypterClass()->CreateComponent(owner);
     EXPECT_NE(dynamic_cast<TfrxCustomCrypter*>(&made), nullptr);
     SetfrxCrypterClass(crypterBefore);
+}
+
+// The compressor's own transport saves compressed reports: it enters the transport registry only
+// when the compressor has an owner, follows IsTemplateFile and goes with the compressor.
+TEST(ReportCompression, CompressedReportTransport) {
+    const auto registered = [](const TfrxCustomIOTransport* transport) {
+        for (TfrxCustomIOTransport* t : GetIOTransportsCollection().Items())
+            if (t == transport)
+                return true;
+        return false;
+    };
+    const TClass before = frxCompressorClass();
+    TComponent owner(nullptr);
+    auto* owned = new TCopyCompressor(&owner);
+    ASSERT_NE(owned->Filter(), nullptr);
+    EXPECT_TRUE(registered(owned->Filter()));
+    TfrxCustomIOTransport* transport = owned->Filter();
+    owned->SetIsTemplateFile(true);
+    EXPECT_TRUE(owned->IsTemplateFile());
+    EXPECT_TRUE(owned->Filter()->IsTemplateFile());
+    owned->SetIsTemplateFile(false);
+    EXPECT_FALSE(owned->Filter()->IsTemplateFile());
+    delete owned;
+    EXPECT_FALSE(registered(transport));
+    {
+        TCopyCompressor alone(nullptr);
+        EXPECT_TRUE(alone.Filter()->NoRegister());
+        EXPECT_FALSE(registered(alone.Filter()));
+    }
+    EXPECT_EQ(frxCompressorClass(), before);
 }
 
 TEST(ReportCompression, WorkingStreamInMemoryOrATemporaryFile) {

@@ -6,11 +6,13 @@
 #include <thread>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/format.h"
 #include "platform/rtl/reflection_builder.h"
 #include "report/foundation/initialization.h"
 #include "report/foundation/printers.h"
 #include "report/foundation/resource_strings.h"
 #include "report/foundation/utilities.h"
+#include "report/model/io_transport.h"
 #include "report/model/report_commands.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/initialization.h"
@@ -233,6 +235,55 @@ TEST_F(ReportPrepare, RequestsDuringARunWaitForItsEnd) {
     EXPECT_EQ(Engine(report).Runs, 3);
     EXPECT_EQ(Store(report).Clears, clearsBefore);
     EXPECT_EQ(report.CommandManager().Count(), 0);
+    EXPECT_FALSE(report.IsReportActionRunning());
+}
+
+// A load asked for during a run (from a file or through a transport that the caller frees at
+// once) waits for the run's end, then replaces the template.
+TEST_F(ReportPrepare, LoadsDuringARunWaitForItsEnd) {
+    const std::filesystem::path file = std::filesystem::temp_directory_path() / "report_prepare_load.fr3";
+    const String fileName = Utf8ToString(file.string());
+    {
+        TfrxReport source;
+        View(&source, u"Loaded");
+        source.SaveToFile(fileName);
+    }
+    for (const bool throughTransport : {false, true}) {
+        SCOPED_TRACE(throughTransport);
+        TfrxReport report;
+        View(&report, u"Memo1", u"before");
+        tRun = [&](TEngineDouble&) {
+            if (throughTransport) {
+                TfrxIOTransportFile transport{TfrxNoRegister{}};
+                EXPECT_FALSE(report.LoadFromFilter(&transport, fileName));
+            } else {
+                EXPECT_FALSE(report.LoadFromFile(fileName));
+            }
+            EXPECT_EQ(report.CommandManager().Count(), 1);
+            EXPECT_TRUE(report.FindObject(String(u"Memo1")));
+            return true;
+        };
+        ASSERT_TRUE(report.PrepareReport());
+        EXPECT_EQ(report.FindObject(String(u"Memo1")), nullptr);
+        EXPECT_NE(report.FindObject(String(u"Loaded")), nullptr);
+        EXPECT_EQ(report.FileName(), fileName);
+    }
+    std::filesystem::remove(file);
+}
+
+// An entry naming a data set that does not exist stops the preparation before the engine runs:
+// the formatted line in Errors, and "clErrors" with it in the message log.
+TEST_F(ReportPrepare, AMissingDataSetStopsBeforeTheRun) {
+    TfrxReport report;
+    View(&report, u"Memo1", u"before");
+    report.EngineOptions()->SetUseGlobalDataSetList(false);
+    static_cast<TfrxDataSetItem*>(report.DataSets().TCollection::Add())->SetDataSetName(u"Nowhere");
+    EXPECT_FALSE(report.PrepareReport(true));
+    EXPECT_EQ(Engine(report).Runs, 0);
+    const String line = Format(Text(u"clDSNotExist"), {String(u"Nowhere")});
+    EXPECT_EQ(report.Errors().Text(), line + u"\r\n");
+    ASSERT_EQ(Log.size(), 1u);
+    EXPECT_EQ(Log[0], Text(u"mbError") + u"|" + Text(u"clErrors") + u"\r\n" + line + u"\r\n");
     EXPECT_FALSE(report.IsReportActionRunning());
 }
 
