@@ -485,3 +485,55 @@ TEST_F(PdfText, ConcurrentExportsWriteTheSameBytes) {
     for (const std::string& r : results)
         EXPECT_TRUE(r == expected);
 }
+
+TEST_F(PdfText, FillBeforeAndFrameAfterTheText) {
+    Memos memos;
+    TfrxMemoView& memo = AddMemo(memos, u"Boxed", 10, 10, 100, 20);
+    memo.SetColor(clYellow);
+    memo.Frame()->SetTyp({ftLeft, ftRight, ftTop, ftBottom});
+    AddMemo(memos, u"", 10, 40, 100, 20); // no text: its clip and nothing else
+    const std::string content = Content(memos);
+    const std::size_t fill = content.find("1 1 0 rg\r\n"), text = content.find("BT\r\n"),
+                      frame = content.find("0.75 w\r\n2 J\r\n");
+    ASSERT_NE(fill, std::string::npos) << content;
+    ASSERT_NE(frame, std::string::npos) << content;
+    EXPECT_LT(fill, text);
+    EXPECT_LT(text, frame);
+    // The clip of the framed memo reaches half a line beyond its box.
+    EXPECT_NE(content.find("q\r\n7.125 409.875 75.75 15.75 re\r\nW\r\nn\r\n"), std::string::npos) << content;
+    EXPECT_NE(content.find("q\r\n7.5 387.75 75 15 re\r\nW\r\nn\r\nQ\r\n"), std::string::npos) << content;
+    EXPECT_EQ(Count(content, "BT\r\n"), 1u);
+}
+
+TEST_F(PdfText, FontsWithoutEmbeddingAndTheDescriptor) {
+    Memos memos;
+    AddMemo(memos, u"Plain", 10, 10, 100, 20);
+    TfrxPDFExport pdf(nullptr);
+    pdf.SetCompressed(false);
+    pdf.SetTransparency(false);
+    TMemoryStream stream;
+    pdf.SetStream(&stream);
+    ASSERT_TRUE(pdf.DoStart());
+    TfrxPage page(nullptr);
+    page.SetBounds(0, 0, 393, 577);
+    pdf.StartPage(&page, 0);
+    pdf.ExportObject(memos[0].get());
+    pdf.FinishPage(&page, 0);
+    pdf.DoFinish();
+    const std::string doc(reinterpret_cast<const char*>(stream.Memory()), std::size_t(stream.GetSize()));
+    ExpectQpdfClean(doc);
+    EXPECT_EQ(doc.find("/FontFile2"), std::string::npos);
+    EXPECT_NE(doc.find("/BaseFont /Liberation#20Sans#20Narrow\r\n"), std::string::npos); // no subset tag
+    const std::string fonts = Tool(doc, "pdffonts");
+    EXPECT_TRUE(std::regex_search(fonts, std::regex("Liberation Sans Narrow +CID TrueType +Identity-H +no +no +yes")))
+        << fonts;
+    // Descriptor values of the face at 1000 units per em; the cap height is the face's (this
+    // face has none of its own, so its ascender), not the height of the whole cell.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(doc, m,
+                                  std::regex("/Ascent ([0-9]+)\r\n/Descent (-[0-9]+)\r\n/Leading [0-9]+\r\n"
+                                             "/CapHeight ([0-9]+)\r\n/StemV ([0-9]+)\r\n")));
+    EXPECT_GT(std::stoi(m[3]), 600);
+    EXPECT_LT(std::stoi(m[3]), std::stoi(m[1]) - std::stoi(m[2]));
+    EXPECT_EQ(m[4], "88"); // 50 + Round((400 / 65)²)
+}
