@@ -32,3 +32,21 @@ void FillLabelPage(benchmark::State& state) {
 BENCHMARK(FillLabelPage);
 
 } // namespace
+
+// The GIF export's reduction of a drawn label page to the 8-bit default palette.
+void LabelPageTo8Bit(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        vgl::TBitmap page(1228, 1803, vgl::pf24bit);
+        vgl::TCanvas& canvas = page.Canvas();
+        canvas.Brush().SetColor(vgl::clWhite);
+        canvas.FillRect(vgl::Rect(0, 0, 1228, 1803));
+        canvas.Brush().SetColor(vgl::clBlack);
+        for (int x = 40; x < 1180; x += 12)
+            canvas.FillRect(vgl::Rect(x, 900, x + 5 + x % 7, 1100));
+        state.ResumeTiming();
+        page.SetPixelFormat(vgl::pf8bit);
+        benchmark::DoNotOptimize(page.ScanLine(0));
+    }
+}
+BENCHMARK(LabelPageTo8Bit)->Unit(benchmark::kMillisecond);

@@ -125,8 +125,15 @@ void TBitmap::Allocate(int width, int height, TPixelFormat format) {
     FPixelFormat = format;
     int bits = BitsPerPixel(format);
     FPalette = bits <= 8 ? DefaultPalette(bits) : std::vector<TColor>();
-    FPixels.assign(std::size_t(RowBytesFor(width, bits)) * std::size_t(height), 0);
+    // The rows are made when first needed, so a bitmap that is only drawn on and read through
+    // its surface never has them.
+    std::vector<std::uint8_t>().swap(FPixels);
     FSurface.reset();
+}
+
+void TBitmap::EnsureRows() const {
+    if (RowsPending())
+        FPixels.assign(std::size_t(RowBytes()) * std::size_t(FHeight), 0);
 }
 
 int TBitmap::RowBytes() const {
@@ -140,6 +147,7 @@ TBitmap::Surface& TBitmap::GetSurface() const {
 }
 
 void TBitmap::SurfaceToPixels() const {
+    EnsureRows();
     if (!FSurface || FSurface->PixelsValid)
         return;
     cairo_surface_t* s = FSurface->Cairo;
@@ -152,11 +160,16 @@ void TBitmap::SurfaceToPixels() const {
     for (int y = 0; y < FHeight; ++y) {
         const std::uint8_t* src = data + std::ptrdiff_t(y) * stride;
         std::uint8_t* dst = FPixels.data() + std::ptrdiff_t(y) * rowBytes;
+        if (bits == 32) { // blue, green and red from the surface; the alpha byte stays
+            auto* out = reinterpret_cast<std::uint32_t*>(dst);
+            const auto* in = reinterpret_cast<const std::uint32_t*>(src);
+            for (int x = 0; x < FWidth; ++x)
+                out[x] = (out[x] & 0xFF000000u) | (in[x] & 0x00FFFFFFu);
+            continue;
+        }
         for (int x = 0; x < FWidth; ++x) {
             const std::uint8_t* px = src + x * 4; // B G R x
-            if (bits == 32) {
-                std::memcpy(dst + x * 4, px, 3); // the alpha byte stays
-            } else if (bits == 24) {
+            if (bits == 24) {
                 std::memcpy(dst + x * 3, px, 3);
             } else {
                 int index = matcher.Index(RGB(px[2], px[1], px[0]));
@@ -177,15 +190,16 @@ void TBitmap::SurfaceToPixels() const {
 
 cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
     TBitmap::Surface& s = bitmap.GetSurface();
+    const int bits = BitsPerPixel(bitmap.FPixelFormat);
     if (!s.Cairo) {
         s.Cairo = NewImageSurface(CAIRO_FORMAT_RGB24, bitmap.FWidth, bitmap.FHeight);
-        s.SurfaceValid = false;
+        // A new surface is black, as the rows of a new bitmap of 24 or 32 bits are: nothing to copy.
+        s.SurfaceValid = bitmap.RowsPending() && bits >= 24;
     }
     if (!s.SurfaceValid) {
         cairo_surface_flush(s.Cairo);
         std::uint8_t* data = cairo_image_surface_get_data(s.Cairo);
         int stride = cairo_image_surface_get_stride(s.Cairo);
-        const int bits = BitsPerPixel(bitmap.FPixelFormat);
         bitmap.SurfaceToPixels();
         for (int y = 0; y < bitmap.FHeight; ++y) {
             auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
@@ -206,6 +220,14 @@ cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
         s.SurfaceValid = true;
     }
     return s.Cairo;
+}
+
+TBitmapSurfaceAccess::BgrxRows TBitmapSurfaceAccess::CurrentBgrxRows(const TBitmap& bitmap) {
+    const TBitmap::Surface* s = bitmap.FSurface.get();
+    if (!s || !s->Cairo || !s->SurfaceValid || s->PixelsValid)
+        return {};
+    cairo_surface_flush(s->Cairo);
+    return {cairo_image_surface_get_data(s->Cairo), cairo_image_surface_get_stride(s->Cairo)};
 }
 
 cairo_surface_t* TBitmapSurfaceAccess::ForDrawing(const TBitmap& bitmap) {
@@ -274,27 +296,35 @@ const std::uint8_t* TBitmap::ScanLine(int y) const {
     return FPixels.data() + std::ptrdiff_t(y) * RowBytes();
 }
 
-TColor TBitmap::GetPixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight)
-        return clNone;
-    SurfaceToPixels();
-    const std::uint8_t* row = FPixels.data() + std::ptrdiff_t(y) * RowBytes();
-    switch (BitsPerPixel(FPixelFormat)) {
+namespace {
+
+// The colour of pixel x of a row of `bits` per pixel (palette entries beyond the palette are black).
+TColor RowPixel(const std::uint8_t* row, int x, int bits, const std::vector<TColor>& palette) {
+    switch (bits) {
     case 1: {
         int index = (row[x / 8] >> (7 - (x & 7))) & 1;
-        return size_t(index) < FPalette.size() ? FPalette[size_t(index)] : clBlack;
+        return size_t(index) < palette.size() ? palette[size_t(index)] : clBlack;
     }
     case 4: {
         int index = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
-        return size_t(index) < FPalette.size() ? FPalette[size_t(index)] : clBlack;
+        return size_t(index) < palette.size() ? palette[size_t(index)] : clBlack;
     }
     case 8:
-        return row[x] < FPalette.size() ? FPalette[row[x]] : clBlack;
+        return row[x] < palette.size() ? palette[row[x]] : clBlack;
     case 32:
         return RGB(row[x * 4 + 2], row[x * 4 + 1], row[x * 4]);
     default:
         return RGB(row[x * 3 + 2], row[x * 3 + 1], row[x * 3]);
     }
+}
+
+} // namespace
+
+TColor TBitmap::GetPixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight)
+        return clNone;
+    SurfaceToPixels();
+    return RowPixel(FPixels.data() + std::ptrdiff_t(y) * RowBytes(), x, BitsPerPixel(FPixelFormat), FPalette);
 }
 
 void TBitmap::SetPixel(int x, int y, TColor color) {
@@ -344,19 +374,45 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
     if (format == FPixelFormat)
         return;
     SurfaceToPixels();
-    std::vector<TColor> colors(std::size_t(FWidth) * std::size_t(FHeight));
-    std::vector<std::uint8_t> alpha;
-    for (int y = 0; y < FHeight; ++y)
-        for (int x = 0; x < FWidth; ++x)
-            colors[std::size_t(y) * std::size_t(FWidth) + std::size_t(x)] = GetPixel(x, y);
+    // Every pixel keeps its colour, or takes the nearest entry of the new format's palette, as
+    // SetPixel would give it; the rows are converted in one pass with one palette matcher.
+    const std::vector<TColor> oldPalette = FPalette;
+    const int oldBits = BitsPerPixel(FPixelFormat), oldRowBytes = RowBytes();
+    std::vector<std::uint8_t> old = std::move(FPixels);
     Allocate(FWidth, FHeight, format);
-    for (int y = 0; y < FHeight; ++y)
-        for (int x = 0; x < FWidth; ++x)
-            SetPixel(x, y, colors[std::size_t(y) * std::size_t(FWidth) + std::size_t(x)]);
-    if (format == pf32bit)
-        for (int y = 0; y < FHeight; ++y)
-            for (int x = 0; x < FWidth; ++x)
-                FPixels[std::size_t(y) * std::size_t(RowBytes()) + std::size_t(x) * 4 + 3] = 0xFF;
+    EnsureRows();
+    const int bits = BitsPerPixel(format), rowBytes = RowBytes();
+    PaletteMatcher matcher(FPalette);
+    TColor lastColor = clNone;
+    int lastIndex = 0;
+    for (int y = 0; y < FHeight; ++y) {
+        const std::uint8_t* src = old.data() + std::ptrdiff_t(y) * oldRowBytes;
+        std::uint8_t* dst = FPixels.data() + std::ptrdiff_t(y) * rowBytes;
+        for (int x = 0; x < FWidth; ++x) {
+            const TColor color = ColorToRGB(RowPixel(src, x, oldBits, oldPalette));
+            if (bits == 32 || bits == 24) {
+                std::uint8_t* px = dst + x * (bits / 8);
+                px[0] = std::uint8_t(GetBValue(color));
+                px[1] = std::uint8_t(GetGValue(color));
+                px[2] = std::uint8_t(GetRValue(color));
+                if (bits == 32)
+                    px[3] = 0xFF;
+                continue;
+            }
+            if (color != lastColor) {
+                lastColor = color;
+                lastIndex = matcher.Index(color);
+            }
+            const int index = lastIndex;
+            if (bits == 8)
+                dst[x] = std::uint8_t(index);
+            else if (bits == 4)
+                dst[x / 2] = (x & 1) ? std::uint8_t((dst[x / 2] & 0xF0) | index)
+                                     : std::uint8_t((dst[x / 2] & 0x0F) | (index << 4));
+            else if (index)
+                dst[x / 8] = std::uint8_t(dst[x / 8] | (0x80 >> (x & 7)));
+        }
+    }
     Changed();
 }
 
@@ -456,6 +512,7 @@ void TBitmap::LoadFromBytes(std::span<const std::uint8_t> bytes) {
     if (offBits < 14 + infoSize || std::uint64_t(offBits) + rowBytes * std::uint64_t(rows) > bytes.size())
         throw EInvalidGraphic(invalid);
     Allocate(width, rows, format);
+    EnsureRows();
     if (!palette.empty()) {
         palette.resize(std::size_t(1) << bits, clBlack);
         FPalette = std::move(palette);

@@ -80,6 +80,9 @@ class TBitmap : public TGraphic {
     Surface& GetSurface() const;
 
 private:
+    /// The pixel rows are made when first needed: until then they are all 0.
+    bool RowsPending() const { return FPixels.empty() && FWidth > 0 && FHeight > 0; }
+    void EnsureRows() const;
     void SurfaceToPixels() const;
     void Allocate(int width, int height, TPixelFormat format);
     int FWidth = 0, FHeight = 0;

@@ -29,6 +29,14 @@ public:
     /// with an alpha format) or its transparent colour cut out (Transparent bitmaps); none for
     /// an opaque bitmap. The caller destroys it.
     static cairo_surface_t* AlphaSurface(const TBitmap& bitmap);
+    /// The surface's rows (blue-green-red-x words) when the canvas drew last, so that a reader
+    /// of 24- or 32-bit pixels takes them without copying them into the bitmap's rows first;
+    /// null data when the bitmap's rows hold the current picture.
+    struct BgrxRows {
+        const std::uint8_t* Data = nullptr;
+        std::ptrdiff_t Stride = 0;
+    };
+    static BgrxRows CurrentBgrxRows(const TBitmap& bitmap);
 };
 
 } // namespace vgl

@@ -8,6 +8,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "platform/graphics/bitmap_surface.h"
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
@@ -223,19 +224,27 @@ void TJPEGImage::Assign(const TGraphic& source) {
     const bool grey = FPixelFormat == jf8Bit;
     const TPixelFormat format = bmp->GetPixelFormat();
     const bool direct = format == pf24bit || format == pf32bit;
+    // After drawing, the canvas's surface holds the picture as blue-green-red-x rows: they are
+    // read from there instead of being copied into the bitmap's rows first.
+    const TBitmapSurfaceAccess::BgrxRows surface =
+        direct ? TBitmapSurfaceAccess::CurrentBgrxRows(*bmp) : TBitmapSurfaceAccess::BgrxRows{};
+    const auto rowAt = [&](int y) -> const std::uint8_t* {
+        return surface.Data ? surface.Data + std::ptrdiff_t(y) * surface.Stride : bmp->ScanLine(y);
+    };
+    const bool bgrx = surface.Data || format == pf32bit;
     std::vector<std::uint8_t> encoded;
     char message[JMSG_LENGTH_MAX] = {};
     bool done = false;
     if (direct && !grey) {
         // 24- and 32-bit rows are blue-green-red(-x) already: the library takes them as they are.
-        done = EncodeJpeg([&](int y) { return bmp->ScanLine(y); }, width, height, format == pf32bit ? 4 : 3,
-                          format == pf32bit ? JCS_EXT_BGRX : JCS_EXT_BGR, FQuality, encoded, message);
+        done = EncodeJpeg(rowAt, width, height, bgrx ? 4 : 3, bgrx ? JCS_EXT_BGRX : JCS_EXT_BGR, FQuality, encoded,
+                          message);
     } else if (direct) {
-        const std::size_t step = format == pf32bit ? 4 : 3;
+        const std::size_t step = bgrx ? 4 : 3;
         std::vector<std::uint8_t> line(static_cast<std::size_t>(width));
         done = EncodeJpeg(
             [&](int y) {
-                const std::uint8_t* p = bmp->ScanLine(y);
+                const std::uint8_t* p = rowAt(y);
                 for (int x = 0; x < width; ++x, p += step)
                     line[std::size_t(x)] = Luma(p[2], p[1], p[0]);
                 return line.data();

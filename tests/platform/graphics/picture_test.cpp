@@ -106,6 +106,50 @@ TEST(Bmp, OneEntryPaletteGivesBlackForTheMissingIndex) {
     EXPECT_EQ(bmp.GetPixel(1, 0), clBlack);
 }
 
+TEST(Bitmap, PixelFormatConversionGivesWhatSetPixelGives) {
+    // The one-pass conversion against its definition: every pixel's colour set one at a time
+    // into a new bitmap of the target format (nearest palette entry, opaque alpha for 32 bits).
+    for (TPixelFormat from : {pf1bit, pf4bit, pf8bit, pf24bit, pf32bit})
+        for (TPixelFormat to : {pf1bit, pf4bit, pf8bit, pf24bit, pf32bit}) {
+            if (from == to)
+                continue;
+            std::unique_ptr<TBitmap> source = Pattern(37, 5, from);
+            TBitmap expected(37, 5, to);
+            for (int y = 0; y < 5; ++y)
+                for (int x = 0; x < 37; ++x)
+                    expected.SetPixel(x, y, source->GetPixel(x, y));
+            if (to == pf32bit)
+                for (int y = 0; y < 5; ++y)
+                    for (int x = 0; x < 37; ++x)
+                        expected.ScanLine(y)[x * 4 + 3] = 0xFF;
+            source->SetPixelFormat(to);
+            EXPECT_EQ(source->SaveToBytes(), expected.SaveToBytes()) << int(from) << " -> " << int(to);
+        }
+}
+
+TEST(Bitmap, RowsAndSurfaceStayInStep) {
+    // A new bitmap reads as black everywhere, drawn on or not; drawing reaches the rows and keeps
+    // a 32-bit bitmap's alpha bytes; rows written after drawing reach the canvas again.
+    for (TPixelFormat format : {pf8bit, pf24bit, pf32bit}) {
+        TBitmap untouched(5, 3, format), drawn(5, 3, format);
+        EXPECT_EQ(untouched.GetPixel(4, 2), clBlack);
+        EXPECT_EQ(drawn.Canvas().GetPixel(4, 2), clBlack) << int(format);
+        drawn.Canvas().Brush().SetColor(clWhite);
+        drawn.Canvas().FillRect(Rect(1, 1, 3, 2));
+        EXPECT_EQ(drawn.GetPixel(1, 1), clWhite) << int(format);
+        EXPECT_EQ(drawn.GetPixel(0, 0), clBlack) << int(format);
+        EXPECT_EQ(untouched.SaveToBytes().size(), drawn.SaveToBytes().size());
+        drawn.SetPixel(0, 0, clWhite);
+        EXPECT_EQ(drawn.Canvas().GetPixel(0, 0), clWhite) << int(format);
+    }
+    TBitmap alpha(2, 1, pf32bit);
+    alpha.ScanLine(0)[3] = 0x40;
+    alpha.Canvas().Brush().SetColor(clRed);
+    alpha.Canvas().FillRect(Rect(0, 0, 2, 1));
+    EXPECT_EQ(alpha.ScanLine(0)[3], 0x40);
+    EXPECT_EQ(alpha.GetPixel(0, 0), clRed);
+}
+
 TEST(Bitmap, LargestSideCanBeDrawn) {
     // The drawing surfaces take at most MaxGraphicSide pixels on a side.
     TBitmap wide(MaxGraphicSide, 1, pf24bit);

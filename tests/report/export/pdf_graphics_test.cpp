@@ -336,6 +336,12 @@ TEST_F(PdfGraphics, JpegFromRowsEqualsTheJpegFromPixelColours) {
             ASSERT_GT(reference.size(), 100u);
             EXPECT_EQ(encode(b32), reference) << int(format) << " " << quality;
             EXPECT_EQ(encode(b24), reference) << int(format) << " " << quality;
+            // Bitmaps the canvas drew last are read from the drawing surface.
+            for (TPixelFormat drawnFormat : {pf32bit, pf24bit}) {
+                TBitmap drawn(w, h, drawnFormat);
+                drawn.Canvas().Draw(0, 0, b8);
+                EXPECT_EQ(encode(drawn), reference) << int(format) << " " << quality << " drawn " << drawnFormat;
+            }
         }
 }
 
