@@ -19,6 +19,7 @@
 #include "report/model/data_set.h"
 #include "report/model/report.h"
 #include "report/model/report_commands.h"
+#include "report/model/report_compression.h"
 
 namespace vgl {
 
@@ -45,6 +46,18 @@ String LowerPassword(const String& password) {
             throw Exception(u"The report password cannot be stored: one of its characters has no stored form");
     }
     return result;
+}
+
+/// An instance of the registered compressor or crypter class, or none while none is registered.
+template <class T> std::unique_ptr<T> MakeCodec(TClass cls) {
+    if (!cls || !cls->CanCreate())
+        return nullptr;
+    std::unique_ptr<TObject> made = cls->Create();
+    auto* codec = dynamic_cast<T*>(made.get());
+    if (!codec)
+        return nullptr;
+    made.release();
+    return std::unique_ptr<T>(codec);
 }
 
 String RaisePassword(const String& stored) {
@@ -203,7 +216,44 @@ void TfrxReport::LoadFromStream(TStream& stream) {
         return;
     }
     FErrors.Clear();
+    const auto reportErrors = [this] {
+        ReportErrorMessage(FEngineOptions->NewSilentMode(), ResourceText(u"clErrors") + u"\r\n" + FErrors.Text());
+    };
+
+    // A registered compressor or crypter reads the stream first; each says whether the stream
+    // was compressed or encrypted at all.
+    TStream* source = &stream;
+    std::unique_ptr<TfrxCustomCompressor> compressor = MakeCodec<TfrxCustomCompressor>(frxCompressorClass());
+    if (compressor) {
+        compressor->SetReport(this);
+        compressor->SetIsTemplateFile(true);
+        try {
+            if (compressor->Decompress(*source)) {
+                source = compressor->Stream();
+                source->SetPosition(0);
+            }
+        } catch (const Exception&) {
+            FErrors.Add(ResourceText(u"clDecompressError"));
+            reportErrors();
+            return;
+        }
+    }
     FReportOptions->SetPassword(FReportOptions->HiddenPassword());
+    bool decrypted = false;
+    std::unique_ptr<TfrxCustomCrypter> crypter = MakeCodec<TfrxCustomCrypter>(frxCrypterClass());
+    if (crypter) {
+        try {
+            decrypted = crypter->Decrypt(*source, StringToAnsi(FReportOptions->Password()));
+        } catch (const Exception&) {
+            FErrors.Add(ResourceText(u"clDecryptError"));
+            reportErrors();
+            return;
+        }
+        if (decrypted) {
+            source = crypter->Stream();
+            source->SetPosition(0);
+        }
+    }
 
     // What belongs to the program rather than to the template.
     TfrxEngineOptions engine;
@@ -245,19 +295,24 @@ void TfrxReport::LoadFromStream(TStream& stream) {
 
     FStreamLoaded = true;
     try {
-        TfrxComponent::LoadFromStream(stream);
+        TfrxComponent::LoadFromStream(*source);
     } catch (const Exception& e) {
         FStreamLoaded = false;
-        FErrors.Add(e.Message());
+        // Text that is no XML after a decryption means the key was wrong.
+        FErrors.Add(decrypted && dynamic_cast<const TfrxInvalidXMLException*>(&e) ? ResourceText(u"Invalid password")
+                                                                                  : e.Message());
     }
+    crypter.reset();
+    compressor.reset();
     CheckDataPage();
     RepairDataSets();
     restoreOptions();
-    FReportOptions->SetPassword(RaisePassword(FReportOptions->Password()));
+    if (!decrypted)
+        FReportOptions->SetPassword(RaisePassword(FReportOptions->Password()));
 
-    if (!FReportOptions->Info() && (FReloading || FEngineOptions->EnableThreadSafe() || CheckPassword())) {
+    if (!FReportOptions->Info() && (FReloading || FEngineOptions->EnableThreadSafe() || decrypted || CheckPassword())) {
         if (FErrors.Count() > 0)
-            ReportErrorMessage(FEngineOptions->NewSilentMode(), ResourceText(u"clErrors") + u"\r\n" + FErrors.Text());
+            reportErrors();
     } else {
         Clear();
     }
@@ -265,13 +320,43 @@ void TfrxReport::LoadFromStream(TStream& stream) {
 
 void TfrxReport::SaveToStream(TStream& stream, bool saveChildren, bool saveDefaultValues, bool streaming) {
     const String password = FReportOptions->Password();
+    std::unique_ptr<TfrxCustomCompressor> compressor;
+    if (FReportOptions->Compressed())
+        compressor = MakeCodec<TfrxCustomCompressor>(frxCompressorClass());
+    std::unique_ptr<TfrxCustomCrypter> crypter;
+    if (!password.empty())
+        crypter = MakeCodec<TfrxCustomCrypter>(frxCrypterClass());
+    TStream* target = &stream;
+    if (compressor) {
+        compressor->SetReport(this);
+        compressor->SetIsTemplateFile(true);
+        compressor->CreateStream();
+        target = compressor->Stream();
+    }
+    if (crypter) {
+        crypter->CreateStream();
+        target = crypter->Stream();
+    }
+
     FReportOptions->SetPrevPassword(password);
-    FReportOptions->SetPassword(LowerPassword(password));
-    const TScopeExit restorePassword([&] { FReportOptions->SetPassword(password); });
-    TfrxCustomPreview* attached = FPreview;
-    FPreview = nullptr;
-    const TScopeExit reattach([&] { FPreview = attached; });
-    TfrxComponent::SaveToStream(stream, saveChildren, saveDefaultValues, streaming);
+    // Without a crypter the password is kept in the template in its lowered form.
+    if (!crypter)
+        FReportOptions->SetPassword(LowerPassword(password));
+    {
+        const TScopeExit restorePassword([&] { FReportOptions->SetPassword(password); });
+        TfrxCustomPreview* attached = FPreview;
+        FPreview = nullptr;
+        const TScopeExit reattach([&] { FPreview = attached; });
+        TfrxComponent::SaveToStream(*target, saveChildren, saveDefaultValues, streaming);
+    }
+    if (crypter) {
+        crypter->Stream()->SetPosition(0);
+        crypter->Encrypt(compressor ? *compressor->Stream() : stream, StringToAnsi(password));
+    }
+    if (compressor) {
+        compressor->Stream()->SetPosition(0);
+        compressor->Compress(stream);
+    }
 }
 
 void TfrxReport::CheckDataPage() {

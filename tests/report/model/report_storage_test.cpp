@@ -10,6 +10,8 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/reflection.h"
+#include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
@@ -25,6 +27,7 @@
 #include "report/model/picture_view.h"
 #include "report/model/report.h"
 #include "report/model/report_commands.h"
+#include "report/model/report_compression.h"
 #include "report/model/report_model_init.h"
 #include "report/model/report_page.h"
 #include "report/model/shape_view.h"
@@ -33,6 +36,63 @@
 #include "tests/report/model/service_doubles.h"
 
 namespace vgl {
+
+// A compressor that marks what it "compresses" with a prefix, and a crypter that adds the key's
+// bytes: enough to see the report use them in the right order.
+class TPrefixCompressor : public TfrxCustomCompressor {
+    VGL_CLASS(TPrefixCompressor, TfrxCustomCompressor)
+    explicit TPrefixCompressor(TComponent* owner) : TfrxCustomCompressor(owner, &StaticClassInfo()) {}
+    static inline bool Fails = false;
+    bool Decompress(TStream& source) override {
+        if (Fails)
+            throw EReadError(u"broken");
+        char mark[3] = {};
+        const std::int64_t start = source.GetPosition();
+        if (source.Read(mark, 3) != 3 || std::string(mark, 3) != "CMP") {
+            source.SetPosition(start);
+            return false;
+        }
+        CreateStream();
+        Stream()->CopyFrom(source, source.GetSize() - source.GetPosition());
+        Stream()->SetPosition(0);
+        return true;
+    }
+    void Compress(TStream& dest) override {
+        dest.WriteBuffer("CMP", 3);
+        dest.CopyFrom(*Stream(), 0);
+    }
+};
+VGL_DEFINE_CLASS(TPrefixCompressor) {}
+
+class TAddCrypter : public TfrxCustomCrypter {
+    VGL_CLASS(TAddCrypter, TfrxCustomCrypter)
+    explicit TAddCrypter(TComponent* owner) : TfrxCustomCrypter(owner, &StaticClassInfo()) {}
+    bool Decrypt(TStream& source, const AnsiString& key) override {
+        char mark[3] = {};
+        const std::int64_t start = source.GetPosition();
+        if (source.Read(mark, 3) != 3 || std::string(mark, 3) != "ENC") {
+            source.SetPosition(start);
+            return false;
+        }
+        CreateStream();
+        Shift(source, *Stream(), key, -1);
+        return true;
+    }
+    void Encrypt(TStream& dest, const AnsiString& key) override {
+        dest.WriteBuffer("ENC", 3);
+        Stream()->SetPosition(0);
+        Shift(*Stream(), dest, key, 1);
+    }
+    static void Shift(TStream& from, TStream& to, const AnsiString& key, int sign) {
+        std::size_t i = 0;
+        for (char c; from.Read(&c, 1) == 1; ++i) {
+            const char out = char(c + sign * (key.empty() ? 0 : key[i % key.size()]));
+            to.WriteBuffer(&out, 1);
+        }
+    }
+};
+VGL_DEFINE_CLASS(TAddCrypter) {}
+
 namespace {
 
 std::string Bytes(TMemoryStream& stream) {
@@ -374,6 +434,60 @@ TEST_F(ReportStorageTest, LoadCommandsLoadWhenRun) {
     fromTransport->Transport().SetFileName(fileName);
     fromTransport->Run();
     EXPECT_EQ(report.DataSets().Count(), 1);
+}
+
+// With a compressor or crypter class registered, loading and saving go through instances of it;
+// without, the steps are skipped (every other test).
+TEST_F(ReportStorageTest, RegisteredCompressorAndCrypterAreUsed) {
+    const TClass compressorBefore = SetfrxCompressorClass(&TPrefixCompressor::StaticClassInfo());
+    const TClass crypterBefore = SetfrxCrypterClass(nullptr);
+    const TScopeExit restore([&] {
+        SetfrxCompressorClass(compressorBefore);
+        SetfrxCrypterClass(crypterBefore);
+        TPrefixCompressor::Fails = false;
+    });
+    TfrxReport report;
+    Fill(report);
+    const std::string plain = SaveReport(report);
+    report.ReportOptions()->SetCompressed(true);
+    const std::string compressed = SaveReport(report);
+    ASSERT_TRUE(compressed.starts_with("CMP<?xml")) << compressed.substr(0, 20);
+    EXPECT_EQ(frxCompressorClass(), &TPrefixCompressor::StaticClassInfo());
+    for (const std::string& bytes : {compressed, plain}) {
+        TfrxReport copy;
+        copy.EngineOptions()->SetNewSilentMode(simSilent);
+        LoadReport(copy, bytes);
+        EXPECT_EQ(copy.Errors().Text(), u"");
+        EXPECT_EQ(copy.DataSets().Count(), 1);
+    }
+    TPrefixCompressor::Fails = true;
+    TfrxReport failed;
+    failed.EngineOptions()->SetNewSilentMode(simSilent);
+    LoadReport(failed, compressed);
+    EXPECT_EQ(failed.Errors().Text(), frxResourcesInstance().Get(u"clDecompressError") + u"\r\n");
+    EXPECT_EQ(failed.PagesCount(), 0);
+    TPrefixCompressor::Fails = false;
+
+    // The crypter takes the password as it is (not lowered) and encrypts inside the compression.
+    SetfrxCrypterClass(&TAddCrypter::StaticClassInfo());
+    report.ReportOptions()->SetPassword(u"key");
+    const std::string sealed = SaveReport(report);
+    ASSERT_TRUE(sealed.starts_with("CMPENC")) << sealed.substr(0, 20);
+    EXPECT_EQ(report.ReportOptions()->Password(), u"key");
+    TfrxReport opened;
+    opened.EngineOptions()->SetNewSilentMode(simSilent);
+    opened.ReportOptions()->SetHiddenPassword(u"key");
+    LoadReport(opened, sealed);
+    EXPECT_EQ(opened.Errors().Text(), u"");
+    EXPECT_EQ(opened.ReportOptions()->Password(), u"key");
+    EXPECT_EQ(opened.DataSets().Count(), 1);
+    // A wrong key gives text that is no XML: the error says the password is wrong.
+    TfrxReport wrong;
+    wrong.EngineOptions()->SetNewSilentMode(simSilent);
+    wrong.ReportOptions()->SetHiddenPassword(u"other");
+    LoadReport(wrong, sealed);
+    EXPECT_NE(wrong.Errors().IndexOf(frxResourcesInstance().Get(u"Invalid password")), -1);
+    EXPECT_EQ(wrong.DataSets().Count(), 0);
 }
 
 TEST_F(ReportStorageTest, EmptyListsAreNotWrittenAndLoadEmpty) {
