@@ -12,6 +12,7 @@
 #include "report/foundation/xml_serializer.h"
 #include "report/model/bands.h"
 #include "report/model/memo_view.h"
+#include "report/model/outline.h"
 #include "report/model/picture_view.h"
 #include "report/model/report.h"
 #include "report/model/report_page.h"
@@ -145,7 +146,7 @@ void TfrxPreviewPages::Clear() {
     FFirstPageIndex = -1;
     FFirstObjectIndex = 0;
     FFirstOutlineIndex = 0;
-    FLogicalPageN = 0;
+    FLogicalPageNumbers = {};
 }
 
 void TfrxPreviewPages::Initialize() {
@@ -554,6 +555,7 @@ TfrxPoint TfrxPreviewPages::GetPageSize(int index) {
 // ---- Passes, cutting and pasting -------------------------------------------------------------
 
 void TfrxPreviewPages::BeginPass() {
+    PagesItem(); // the document's items come in the order of first use: the pages first
     FFirstPageIndex = Count() - 1;
     if (FFirstPageIndex >= 0) {
         TfrxXMLItem* page = PagesItem()->Items(FFirstPageIndex);
@@ -723,92 +725,48 @@ void TfrxPreviewPages::GetLastColumnPos(int& column, long double& columnPos) {
 // ---- Anchors and logical page numbers --------------------------------------------------------
 
 TfrxXMLItem* TfrxPreviewPages::FindAnchorRoot() {
-    return FXMLDoc->Root()->FindItem(u"anchors");
+    return frxAnchorRoot(*FXMLDoc->Root());
 }
 
 void TfrxPreviewPages::AddAnchor(const String& text) {
-    TfrxXMLItem* item = FindAnchorRoot()->Add(u"item");
-    item->SetProp(u"text", text);
-    item->SetProp(u"page", IntToStr(CurPage()));
-    item->SetProp(u"top", IntToStr(Engine() ? std::int64_t(RoundHalfEven(Engine()->CurY())) : 0));
+    frxAddAnchor(*FXMLDoc->Root(), text, CurPage(), Engine() ? int(RoundHalfEven(Engine()->CurY())) : 0);
 }
 
 TfrxXMLItem* TfrxPreviewPages::FindAnchor(const String& text) {
-    TfrxXMLItem* anchors = FindAnchorRoot();
-    for (int i = anchors->Count() - 1; i >= 0; --i)
-        if (AnsiSameText(anchors->Items(i)->GetProp(u"text"), text))
-            return anchors->Items(i);
-    return nullptr;
+    return frxFindAnchor(*FXMLDoc->Root(), text);
 }
 
 int TfrxPreviewPages::GetAnchorPage(const String& text) {
-    TfrxXMLItem* anchor = FindAnchor(text);
-    return anchor ? StrToIntDef(anchor->GetProp(u"page"), 0) + 1 : 1;
+    return frxGetAnchorPage(*FXMLDoc->Root(), text);
 }
 
 int TfrxPreviewPages::GetAnchorCurPosition() {
-    return FindAnchorRoot()->Count() - 1;
+    return frxGetAnchorCurPosition(*FXMLDoc->Root());
 }
 
 void TfrxPreviewPages::ShiftAnchors(int from, int newTop) {
-    TfrxXMLItem* anchors = FindAnchorRoot();
-    const int first = from + 1;
-    if (first < 0 || first >= anchors->Count())
-        return;
-    const int base = StrToIntDef(anchors->Items(first)->GetProp(u"top"), 0);
-    for (int i = first; i < anchors->Count(); ++i) {
-        TfrxXMLItem* item = anchors->Items(i);
-        item->SetProp(u"page", IntToStr(StrToIntDef(item->GetProp(u"page"), 0) + 1));
-        item->SetProp(u"top", IntToStr(newTop + StrToIntDef(item->GetProp(u"top"), 0) - base));
-    }
+    frxShiftAnchors(*FXMLDoc->Root(), from, newTop);
 }
 
 void TfrxPreviewPages::DeleteAnchors(int from) {
-    TfrxXMLItem* anchors = FindAnchorRoot();
-    const int first = from + 1;
-    if (first >= 0 && first < anchors->Count())
-        FreeItemsFrom(*anchors, first);
+    frxDeleteAnchors(*FXMLDoc->Root(), from);
 }
 
 void TfrxPreviewPages::IncLogicalPageNumber() {
-    TfrxCustomEngine* engine = Engine();
-    if (engine && engine->DoublePass() && engine->FinalPass())
-        return;
-    ++FLogicalPageN;
-    FXMLDoc->Root()->FindItem(u"logicalpagenumbers")->Add(u"page")->SetProp(u"n", IntToStr(FLogicalPageN));
+    FLogicalPageNumbers.Increment(*FXMLDoc->Root(), Engine());
 }
 
 void TfrxPreviewPages::ResetLogicalPageNumber() {
-    TfrxCustomEngine* engine = Engine();
-    if (engine && engine->DoublePass() && engine->FinalPass())
-        return;
-    const int at = FXMLDoc->Root()->Find(u"logicalpagenumbers");
-    TfrxXMLItem* numbers = at < 0 ? nullptr : FXMLDoc->Root()->Items(at);
-    for (int i = CurPage(); numbers && i > FFirstPageIndex; --i) {
-        if (i < 0 || i >= numbers->Count())
-            continue;
-        TfrxXMLItem* item = numbers->Items(i);
-        item->SetProp(u"t", IntToStr(FLogicalPageN));
-        if (item->GetProp(u"n") == u"1")
-            break;
-    }
-    FLogicalPageN = 0;
+    FLogicalPageNumbers.Reset(*FXMLDoc->Root(), Engine(), CurPage(), FFirstPageIndex);
 }
 
 int TfrxPreviewPages::GetLogicalPageNo() {
-    TfrxXMLItem* root = FXMLDoc->Root();
-    const int at = root->Find(u"logicalpagenumbers");
-    if (at >= 0 && CurPage() >= 0 && CurPage() < root->Items(at)->Count())
-        return StrToIntDef(root->Items(at)->Items(CurPage())->GetProp(u"n"), 0);
-    return CurPage() - FirstPage() + 1;
+    return TfrxLogicalPageNumbers::PageNo(*FXMLDoc->Root(), CurPage(), FirstPage());
 }
 
 int TfrxPreviewPages::GetLogicalTotalPages() {
-    TfrxXMLItem* root = FXMLDoc->Root();
-    const int at = root->Find(u"logicalpagenumbers");
-    if (at >= 0 && CurPage() >= 0 && CurPage() < root->Items(at)->Count())
-        return StrToIntDef(root->Items(at)->Items(CurPage())->GetProp(u"t"), 0);
-    return (Engine() ? Engine()->TotalPages() : 0) - FirstPage();
+    return TfrxLogicalPageNumbers::TotalPages(*FXMLDoc->Root(), CurPage(), FirstPage(),
+                                              Engine() ? Engine()->TotalPages() : 0);
 }
 
 // ---- Page cache ------------------------------------------------------------------------------

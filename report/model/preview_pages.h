@@ -22,6 +22,7 @@
 #include "report/foundation/picture_cache_options.h"
 #include "report/foundation/xml_document.h"
 #include "report/model/dictionary.h"
+#include "report/model/outline.h"
 #include "report/model/picture_cache.h"
 #include "report/model/report_services.h"
 
@@ -70,6 +71,7 @@ public:
     /// invalid index.
     TfrxPoint GetPageSize(int index) override;
     TfrxPictureCacheOptions& PictureCacheOptions() override;
+    TfrxXMLItem* DocumentRoot() const override { return FXMLDoc->Root(); }
 
     // ---- Life cycle ------------------------------------------------------------------------
     void Clear() override;
@@ -199,7 +201,6 @@ private:
     /// Unloads the page item of `index` when UseFileCache is on and it is unloadable.
     void UnloadPageItem(int index);
     bool UseFileCache() const;
-    void AddLogicalPageItem();
     // Export steps (preview_pages_export.cpp).
     void ExportPage(TfrxCustomExportFilter& filter, int index, const std::vector<int>& pageList, int pageCount);
     void ExportObject(TfrxCustomExportFilter& filter, TfrxComponent* c, int pageCount);
@@ -208,7 +209,7 @@ private:
     int FFirstObjectIndex = 0;
     int FFirstPageIndex = -1;
     int FFirstOutlineIndex = 0;
-    int FLogicalPageN = 0;
+    TfrxLogicalPageNumbers FLogicalPageNumbers;
     /// Page index with the page read back; most recently used first.
     std::vector<std::pair<int, std::unique_ptr<TfrxComponent>>> FPageCache;
     TfrxXMLItem* FPagesItem = nullptr;

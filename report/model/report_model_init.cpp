@@ -15,9 +15,12 @@
 #include "report/model/io_transport.h"
 #include "report/model/line_view.h"
 #include "report/model/memo_view.h"
+#include "report/model/outline.h"
 #include "report/model/picture_view.h"
+#include "report/model/preview_pages.h"
 #include "report/model/report.h"
 #include "report/model/report_page.h"
+#include "report/model/shape_view.h"
 
 namespace vgl {
 
@@ -49,6 +52,7 @@ const std::vector<TClass>& ReportClasses() {
         list.push_back(&TfrxUserDataSet::StaticClassInfo());
         list.push_back(&TfrxMemoView::StaticClassInfo());
         list.push_back(&TfrxSysMemoView::StaticClassInfo());
+        list.push_back(&TfrxShapeView::StaticClassInfo());
         list.push_back(&TfrxStyleItem::StaticClassInfo());
         return list;
     }();
@@ -90,6 +94,13 @@ void InitializeReportModel() {
     SetMainGuiThread();
     // Exports write files unless another unit chose a transport before.
     SetTransportClassesAtStartUp();
+    // Reports keep their prepared pages in the store and its outline unless another unit chose.
+    if (auto previous = SetPreviewPagesClass(CreateTfrxPreviewPages))
+        SetPreviewPagesClass(std::move(previous));
+    if (auto previous = SetOutlineClass([](TfrxCustomPreviewPages* pages) -> std::unique_ptr<TfrxCustomOutline> {
+            return std::make_unique<TfrxOutline>(pages);
+        }))
+        SetOutlineClass(std::move(previous));
     {
         std::unique_lock lock(frxGlobalVariablesMutex());
         GlobalVariables() = std::make_unique<TfrxVariables>();

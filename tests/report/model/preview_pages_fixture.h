@@ -1,6 +1,6 @@
 #pragma once
 // The prepared-pages store tests share a report whose current store is a real TfrxPreviewPages
-// (engine and outline are doubles), a fixture page with a page header and a data band holding a
+// (the engine is a double), a fixture page with a page header and a data band holding a
 // memo, a line, a shape and a picture, and a few checks.
 
 #include <gtest/gtest.h>
@@ -15,12 +15,14 @@
 #include "tests/report/model/service_doubles.h"
 
 #include "platform/graphics/bitmap.h"
+#include "platform/graphics/font_registry.h"
 #include "platform/graphics/graphic.h"
 #include "platform/rtl/reflection.h"
 #include "report/foundation/initialization.h"
 #include "report/model/bands.h"
 #include "report/model/line_view.h"
 #include "report/model/memo_view.h"
+#include "report/model/outline.h"
 #include "report/model/picture_view.h"
 #include "report/model/preview_pages.h"
 #include "report/model/report.h"
@@ -31,7 +33,7 @@
 
 namespace vgl::test {
 
-/// The engine and outline doubles with the real store, for the scope's lifetime.
+/// The engine double with the real store and outline, for the scope's lifetime.
 class TStoreServices {
 public:
     TStoreServices() {
@@ -40,7 +42,7 @@ public:
         });
         FPreviewPages = SetPreviewPagesClass(CreateTfrxPreviewPages);
         FOutline = SetOutlineClass([](TfrxCustomPreviewPages* pages) -> std::unique_ptr<TfrxCustomOutline> {
-            return std::make_unique<TOutlineDouble>(pages);
+            return std::make_unique<TfrxOutline>(pages);
         });
     }
     ~TStoreServices() {
@@ -63,9 +65,7 @@ protected:
         InitializeReportFoundation();
         InitializeScriptEngine();
         InitializeReportModel();
-        // Shapes are read back by class name.
-        if (!GetClass(u"TfrxShapeView"))
-            RegisterClass(&TfrxShapeView::StaticClassInfo());
+        RegisterLabelFonts(); // memos measure and draw their text
     }
     void SetUp() override {
         FServices = std::make_unique<TStoreServices>();

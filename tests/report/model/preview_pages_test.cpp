@@ -409,3 +409,19 @@ TEST_F(PreviewPagesTest, LogicalPageNumbersRestartAndLearnTheirTotals) {
 
 } // namespace
 } // namespace vgl
+
+namespace vgl {
+namespace {
+
+TEST(PreviewPagesStartUp, ReportsGetTheStoreAndItsOutline) {
+    InitializeReportFoundation();
+    InitializeScriptEngine();
+    InitializeReportModel();
+    std::unique_ptr<TfrxCustomPreviewPages> pages = CreatePreviewPages(nullptr);
+    ASSERT_NE(dynamic_cast<TfrxPreviewPages*>(pages.get()), nullptr);
+    EXPECT_NE(dynamic_cast<TfrxOutline*>(pages->Outline()), nullptr);
+    EXPECT_EQ(pages->DocumentRoot()->Name(), u"preparedreport");
+}
+
+} // namespace
+} // namespace vgl
