@@ -334,6 +334,9 @@ class TfrxComponent : public TComponent, public IfrxSerializableComponent {
 protected:
     /// Keeps the name index current as children come and go.
     virtual void ChildListChanged(TfrxComponent* child, TfrxListNotification action);
+    /// The child list itself, for a container that lists objects of another parent for a while
+    /// (the layout engine's page band); such a container empties it before it is freed.
+    TfrxObjectsNotifyList& ObjectsList() { return FObjects; }
 
 private:
     TfrxNameIndex* OwnIndex() const { return FSortedObjects.get(); }
