@@ -28,6 +28,7 @@ constexpr int kSpaceGlyph = 3;
 constexpr int kClippedOption = 4;         // the recorded call clips to its rectangle
 constexpr int kRightToLeftOption = 128;   // the recorded call reads right to left
 constexpr std::size_t kBfCharBlock = 100; // entries a CMap allows in one bfchar block
+constexpr long double kMaxUnderlineRows = 10000;
 constexpr long double kUnderlineOffset = -0.12L, kUnderlineWidth = 0.08L;
 constexpr long double kStrikeOffset = 0.28L, kStrikeWidth = 0.0565690849950502L;
 
@@ -186,9 +187,13 @@ void TfrxPDFExport::WriteMemoLines(TfrxCustomMemoView& memo, int selectedLine) {
     const long double lineHeight = dt.LineHeight();
     const long double lineSpacing = memo.LineSpacing();
 
-    // Ruled lines under the text area; a line height of 0 or less has no rows.
+    // Ruled lines under the text area; a line height of 0 or less has no rows, and a height so
+    // small that the rows would flood the page is refused.
     if (memo.Underlines() && lineHeight > 0) {
         const long double rows = std::trunc(boxHeight / lineHeight);
+        if (rows > kMaxUnderlineRows)
+            throw EInvalidOperation(u"The memo " + memo.Name() + u" has too many underline rows (line height " +
+                                    FloatToStr(lineHeight) + u")");
         for (long double k = 1; k <= rows; ++k) {
             const AnsiString y = Fixed(pageY(memo.AbsTop() + memo.GapY() + 1 + k * lineHeight - lineSpacing), 2);
             PutRaw(out, ColorText(frame.Color(), FColorCache) + " RG" + kCRLF + Fixed(frame.Width() * kPoints, 2) +

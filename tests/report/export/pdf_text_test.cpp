@@ -19,6 +19,7 @@
 #include "platform/rtl/streams.h"
 #include "report/export/initialization.h"
 #include "report/export/pdf_export.h"
+#include "report/foundation/draw_text.h"
 #include "report/foundation/initialization.h"
 #include "report/model/memo_view.h"
 #include "report/model/page_base.h"
@@ -304,6 +305,26 @@ TEST_F(PdfText, UnderlineRowsAndAZeroLineHeight) {
     const std::string none = Content(flat);
     EXPECT_EQ(none.find("1.00 0.00 0.00 RG"), std::string::npos) << none;
     ExpectQpdfClean(Document(flat));
+
+    // A line height of a thousandth of a pixel would write 50000 rows: refused.
+    long double fontHeight = 0;
+    {
+        TfrxDrawTextLock lock(frxDrawText());
+        frxDrawText().SetFont(memo.Font());
+        frxDrawText().SetGaps(0, 0, 0);
+        fontHeight = frxDrawText().LineHeight();
+    }
+    Memos dense;
+    TfrxMemoView& tiny = AddMemo(dense, u"Dense", 10, 10, 100, 50);
+    tiny.SetName(u"Dense");
+    tiny.SetUnderlines(true);
+    tiny.SetLineSpacing(0.001L - fontHeight);
+    try {
+        Document(dense);
+        ADD_FAILURE() << "no exception";
+    } catch (const EInvalidOperation& e) {
+        EXPECT_NE(e.Message().find(u"The memo Dense has too many underline rows"), String::npos);
+    }
 }
 
 TEST_F(PdfText, HighlightedLine) {
