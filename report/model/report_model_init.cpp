@@ -12,6 +12,7 @@
 #include "report/model/barcode_view.h"
 #include "report/model/data_page.h"
 #include "report/model/data_set.h"
+#include "report/model/engine.h"
 #include "report/model/io_transport.h"
 #include "report/model/line_view.h"
 #include "report/model/memo_view.h"
@@ -101,6 +102,11 @@ void InitializeReportModel() {
             return std::make_unique<TfrxOutline>(pages);
         }))
         SetOutlineClass(std::move(previous));
+    // Reports lay out their pages with the layout engine unless another unit chose.
+    if (auto previous = SetEngineClass([](TfrxComponent* report) -> std::unique_ptr<TfrxCustomEngine> {
+            return std::make_unique<TfrxEngine>(report);
+        }))
+        SetEngineClass(std::move(previous));
     {
         std::unique_lock lock(frxGlobalVariablesMutex());
         GlobalVariables() = std::make_unique<TfrxVariables>();
