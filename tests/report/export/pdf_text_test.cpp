@@ -215,6 +215,20 @@ TEST_F(PdfText, FontSizeSpacingAndAlignment) {
     EXPECT_DOUBLE_EQ(left, 9.0); // (10 + 2) × 0.75
     EXPECT_NEAR(centre - left, (right - left) / 2, 0.006);
     EXPECT_GT(right, centre);
+
+    // Top, centre and bottom of one line in a box of 100 pixels: the centre halfway.
+    auto placed = [](TfrxVAlign align) {
+        Memos m;
+        AddMemo(m, u"Place", 10, 10, 200, 100).SetVAlign(align);
+        const std::string content = Content(m);
+        const std::string line = content.substr(0, content.find(" Td\r\n"));
+        return std::stod(line.substr(line.rfind(' ') + 1));
+    };
+    const double top = placed(vaTop), middle = placed(vaCenter), bottom = placed(vaBottom);
+    EXPECT_GT(top, middle);
+    EXPECT_GT(middle, bottom);
+    EXPECT_NEAR(top - middle, middle - bottom, 0.02);
+    EXPECT_GT(bottom, 432.75 - 110 * 0.75); // above the box's bottom
 }
 
 TEST_F(PdfText, JustifiedParagraphs) {
