@@ -8,6 +8,7 @@
 #include "platform/rtl/sysutils.h"
 #include "report/model/bands.h"
 #include "report/model/memo_view.h"
+#include "report/model/preview_pages.h"
 #include "report/model/report.h"
 #include "report/model/report_datasets.h"
 #include "report/model/report_options.h"
@@ -768,6 +769,9 @@ void TfrxEngine::EndPage() {
     if (!FIsLastPage) {
         SetCurX(FPageCurX);
         SetCurColumn(1);
+        if (FPage->Columns() > 1)
+            if (auto* store = dynamic_cast<TfrxPreviewPages*>(PreviewPages()))
+                store->UpdatePageLastColumn(CurColumn(), CurX(), false);
     }
     if (FIsLastPage && !FCallFromEndPage) {
         FCallFromEndPage = true;
@@ -852,8 +856,10 @@ void TfrxEngine::AddPageOutline() {
     outline->AddItem(VarToStr(Rep()->Calc(FPage->OutlineText())), 0);
 }
 
-void TfrxEngine::UpdatePageDimensions(long double, long double) {
-    NotBuilt(u"lay out pages of endless height or width");
+void TfrxEngine::UpdatePageDimensions(long double width, long double height) {
+    // Only the prepared-pages store keeps sizes of endless pages; another store keeps the paper.
+    if (auto* store = dynamic_cast<TfrxPreviewPages*>(PreviewPages()))
+        store->UpdatePageDimensions(FPage, width, height);
 }
 
 } // namespace vgl

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -237,6 +238,20 @@ TEST_F(EngineTest, PageCountCopiesAndReadingBackGivesTheTemplate) {
         }
         EXPECT_EQ(views, 4);
     }
+}
+
+// An endless page takes its real size: the page's width, and as height the content below the
+// last band (none on a page of views only) with both margins.
+TEST_F(EngineTest, AnEndlessPageTakesItsRealSize) {
+    TLabel label(Report());
+    label.Page->SetTopMargin(5);
+    label.Page->SetBottomMargin(7);
+    label.Page->SetEndlessHeight(true);
+    label.Page->SetEndlessWidth(true);
+    ASSERT_TRUE(Report().PrepareReport()) << StringToUtf8(Report().Errors().Text());
+    const TfrxPoint size = Pages().GetPageSize(0);
+    EXPECT_NEAR((double)size.X, std::round(100 * (double)fr01cm), 1e-6);
+    EXPECT_NEAR((double)size.Y, std::round(12 * (double)fr01cm), 1e-6);
 }
 
 TEST_F(EngineTest, AGrowingViewMovesTheViewBelowAndTheTemplateComesBack) {
