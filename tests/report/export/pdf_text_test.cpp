@@ -572,3 +572,19 @@ TEST_F(PdfText, FontsWithoutEmbeddingAndTheDescriptor) {
     EXPECT_LT(std::stoi(m[3]), std::stoi(m[1]) - std::stoi(m[2]));
     EXPECT_EQ(m[4], "88"); // 50 + Round((400 / 65)²)
 }
+
+TEST_F(PdfText, AnActiveHighlightGivesItsFont) {
+    Memos memos;
+    TfrxMemoView& memo = AddMemo(memos, u"Alert", 10, 10, 100, 20);
+    TfrxHighlight& highlight = *memo.Highlight();
+    highlight.Font()->SetName(u"Arial Narrow");
+    highlight.Font()->SetStyle({fsBold});
+    highlight.Font()->SetSize(12);
+    const std::string plain = Document(memos);
+    EXPECT_EQ(plain.find(",Bold"), std::string::npos); // not active yet
+    highlight.SetActive(true);
+    const std::string doc = Document(memos);
+    EXPECT_NE(doc.find("Liberation#20Sans#20Narrow,Bold\r\n"), std::string::npos);
+    EXPECT_NE(Content(doc).find("/F0 11.900 Tf"), std::string::npos) << Content(doc);
+    EXPECT_EQ(memo.Font().GetStyle(), TFontStyles()); // the memo keeps its own font
+}
