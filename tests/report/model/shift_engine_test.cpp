@@ -80,6 +80,8 @@ TEST(ShiftEngineTest, ObjectsBelowMoveByTheirShiftMode) {
          300,
          {{"L", 0, 0, 50, 20, smAlways, 10}, {"R", 60, 0, 50, 20, smAlways, 30}, {"X", 0, 40, 110, 10, smAlways, 0}},
          {{"X", 70}}},
+        // The bands of these cases lie at the page top and the first objects at the band's top: the
+        // tree's root still lies above them, so their growth moves what is below.
         {"tree: below the gap between two columns an object moves only with its own column",
          seTree,
          300,
@@ -124,6 +126,36 @@ TEST(ShiftEngineTest, ObjectsBelowMoveByTheirShiftMode) {
             EXPECT_NEAR((double)fixture.Views[name]->Top(), (double)top, 1e-6) << name;
         EXPECT_EQ(fixture.Band->ShiftObject() != nullptr, c.Kind != seDontShift);
     }
+}
+
+// A container that is not a band always gets a tree, and only a grown object pushes an
+// overlapped one: the container itself never does (its bottom is not in its children's
+// coordinates).
+TEST(ShiftEngineTest, AContainerThatIsNotABandGetsATree) {
+    TfrxShiftEngineObject engine;
+    TfrxShapeView container(nullptr);
+    container.SetBounds(0, 100, 300, 200);
+    auto* memo = new TfrxShapeView(&container);
+    memo->SetParent(&container);
+    memo->SetBounds(0, 0, 100, 20);
+    auto* overlapped = new TfrxShapeView(&container);
+    overlapped->SetParent(&container);
+    overlapped->SetBounds(0, 30, 100, 10);
+    overlapped->SetShiftMode(smWhenOverlapped);
+    auto* top = new TfrxShapeView(&container);
+    top->SetParent(&container);
+    top->SetBounds(150, 5, 100, 10);
+    top->SetShiftMode(smWhenOverlapped);
+    engine.PrepareShiftTree(&container);
+    ASSERT_NE(dynamic_cast<TfrxShiftRootItem*>(container.ShiftObject()), nullptr);
+    memo->SetHeight(45);
+    engine.InitShiftAmount(memo, 25);
+    engine.InitShiftAmount(overlapped, 0);
+    engine.InitShiftAmount(top, 0);
+    engine.ShiftObjects(&container);
+    EXPECT_NEAR((double)overlapped->Top(), 45, 1e-6); // pushed just below the grown memo
+    EXPECT_NEAR((double)top->Top(), 5, 1e-6);         // under the container only: stays
+    engine.Clear();
 }
 
 TEST(ShiftEngineTest, StructuresLastTheRunAndAreClearedWithIt) {
