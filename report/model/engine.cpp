@@ -336,6 +336,7 @@ void TfrxEngine::ShowPageObjects() {
     // engine is forgotten.
     TScopeExit release([&] {
         FShiftEngine->ClearContainer(&band);
+        FStretchedHeight.erase(&band);
         band.Release();
     });
     band.AlignChildren();
