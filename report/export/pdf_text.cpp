@@ -11,6 +11,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/rounding.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "report/export/pdf_export.h"
 #include "report/export/pdf_values.h"
@@ -319,7 +320,14 @@ void TfrxPDFExport::WriteVectorText(TfrxCustomMemoView& memo) {
     TfrxDrawText& dt = memo.GetDrawTextObject();
     TfrxDrawTextLock layoutLock(dt);
     std::lock_guard writerLock(PDFExportTextLock());
-    const std::unique_ptr<TVectorCanvas> canvas = memo.GetVectorCanvas();
+    // The layout records its text calls only while Wysiwyg is on; without the recording a
+    // rotated memo would lose its text, so the recording is made with it on.
+    std::unique_ptr<TVectorCanvas> canvas;
+    {
+        const TScopeExit restore([&memo, wysiwyg = memo.Wysiwyg()] { memo.SetWysiwyg(wysiwyg); });
+        memo.SetWysiwyg(true);
+        canvas = memo.GetVectorCanvas();
+    }
     PutRawLine(*OutStream, "q");
     for (int i = 0; i < canvas->Count(); ++i)
         if (const TObject& record = canvas->Items(i); IsExtTextOutRecord(&record))

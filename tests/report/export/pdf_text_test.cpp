@@ -270,6 +270,17 @@ TEST_F(PdfText, RotatedAndNegativeGapMemosTakeTheVectorPath) {
     EXPECT_TRUE(std::regex_search(block, std::regex("\r\n0 -1 1 0 [-0-9.]+ [-0-9.]+ cm\r\n"))) << block;
     EXPECT_NE(block.find("BT\r\n/F0 9.900 Tf\r\n"), std::string::npos);
 
+    // Without Wysiwyg the layout records nothing: the recording is made with it on, so the
+    // text is not lost, and the memo keeps its setting.
+    Memos plain;
+    TfrxMemoView& free = AddMemo(plain, u"Free layout", 10, 10, 20, 150);
+    free.SetRotation(90);
+    free.SetWysiwyg(false);
+    const std::string freeDoc = Document(plain);
+    EXPECT_NE(Content(freeDoc).find("%--Vector Begin"), std::string::npos);
+    EXPECT_NE(Tool(freeDoc, "pdftotext", " -").find("Free layout"), std::string::npos);
+    EXPECT_FALSE(free.Wysiwyg());
+
     Memos gap;
     AddMemo(gap, u"ROUT", 10, 10, 100, 20).SetGapY(-3);
     const std::string negative = Content(gap);
