@@ -1,0 +1,265 @@
+// The parcel label as the service prints it, to PDF through the real engine, store and export,
+// checked by tools no one here wrote: qpdf, pdfinfo, pdffonts, pdfimages, pdftotext, and the
+// codes read back with zxing from a 600 dpi rendering by pdftoppm. Then the same on eight threads.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include <ZXing/ReadBarcode.h>
+#include <gtest/gtest.h>
+
+#include "labels/dpd_label_print.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/streams.h"
+#include "report/model/report.h"
+#include "report/model/report_page.h"
+#include "report/model/view.h"
+#include "tests/labels/label_module_support.h"
+
+namespace vgl {
+namespace {
+
+std::string RunCommand(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+/// A folder of its own for one test's files, removed with it.
+class TScratch {
+public:
+    TScratch() {
+        char name[] = "/tmp/vgl_label_pdf_XXXXXX";
+        if (mkdtemp(name))
+            FPath = name;
+    }
+    ~TScratch() {
+        if (!FPath.empty())
+            RunCommand("rm -rf '" + FPath + "'");
+    }
+    std::string File(const std::string& name) const { return FPath + "/" + name; }
+
+private:
+    std::string FPath;
+};
+
+std::string Printed(const TDMDPDLabelPrint& module) {
+    auto* stream = dynamic_cast<TMemoryStream*>(module.StreamPrinted.get());
+    if (!stream)
+        return {};
+    return std::string(stream->Bytes().begin(), stream->Bytes().end());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string QpdfCheck(const std::string& path) {
+    return RunCommand("qpdf --check '" + path + "' 2>&1");
+}
+
+struct TPgm {
+    int Width = 0, Height = 0;
+    std::vector<std::uint8_t> Pixels;
+};
+
+/// Reads a binary grey map (P5, 8 bits) as pdftoppm writes it.
+TPgm ReadPgm(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maxValue = 0;
+    TPgm pgm;
+    in >> magic >> pgm.Width >> pgm.Height >> maxValue;
+    in.get();
+    if (magic != "P5" || maxValue != 255 || pgm.Width <= 0 || pgm.Height <= 0)
+        return {};
+    pgm.Pixels.resize(std::size_t(pgm.Width) * std::size_t(pgm.Height));
+    in.read(reinterpret_cast<char*>(pgm.Pixels.data()), std::streamsize(pgm.Pixels.size()));
+    return pgm;
+}
+
+/// The rectangle of the page that lies inside it.
+TPgm Crop(const TPgm& pgm, int left, int top, int width, int height) {
+    left = std::clamp(left, 0, pgm.Width);
+    top = std::clamp(top, 0, pgm.Height);
+    width = std::clamp(width, 0, pgm.Width - left);
+    height = std::clamp(height, 0, pgm.Height - top);
+    TPgm part;
+    part.Width = width;
+    part.Height = height;
+    for (int y = top; y < top + height; ++y) {
+        const auto row =
+            pgm.Pixels.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(pgm.Width) + std::size_t(left));
+        part.Pixels.insert(part.Pixels.end(), row, row + width);
+    }
+    return part;
+}
+
+std::string Decode(const TPgm& pgm, ZXing::BarcodeFormat format) {
+    const ZXing::ImageView view(pgm.Pixels.data(), pgm.Width, pgm.Height, ZXing::ImageFormat::Lum);
+    const ZXing::Result result = ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(format).setTryHarder(true));
+    if (!result.isValid())
+        return "<no " + std::string(ZXing::ToString(format)) + ">";
+    return std::string(result.bytes().begin(), result.bytes().end());
+}
+
+class LabelPdf : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { test::StartLabelLibraries(); }
+
+    test::TLabelFonts FFonts;
+};
+
+TEST_F(LabelPdf, TheServiceLabel) {
+    struct Variant {
+        const char* name;
+        String special; // added to a name line, a text line and an Aztec field
+    };
+    const Variant variants[] = {{"plain", u""}, {"backslash and bytes 0x80-0xFF", u" \\ Æøå ÿ \\"}};
+    for (const Variant& variant : variants) {
+        SCOPED_TRACE(variant.name);
+        TDMDPDLabelPrint module;
+        test::FillFixtureParcel(module);
+        if (!variant.special.empty()) {
+            module.txtDestAddress.Put(0, module.txtDestAddress[0] + variant.special);
+            module.Aztec.ISO_RecCompName1()->SetFieldValue(u"Marie Lefèvre" + variant.special);
+            module.Aztec.STD_RecContact()->SetFieldValue(u"\\ Mme Lefèvre" + variant.special);
+        }
+        ASSERT_TRUE(module.PrintGeoLabel(prnPDF));
+        const std::string doc = Printed(module);
+        if (std::getenv("VGL_KEEP_LABEL"))
+            WriteFile(std::getenv("VGL_KEEP_LABEL"), doc);
+        ASSERT_FALSE(doc.empty());
+        TScratch scratch;
+        const std::string pdf = scratch.File("label.pdf");
+        WriteFile(pdf, doc);
+
+        const std::string check = QpdfCheck(pdf);
+        EXPECT_NE(check.find("No syntax or stream encoding errors found"), std::string::npos) << check;
+        EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+
+        const std::string info = RunCommand("pdfinfo '" + pdf + "' 2>&1");
+        EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("PDF version:     1.7\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("Author:          DudeZirare\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("Creator:         DudeZirare\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("Subject:         DudeZirare PDF export\n"), std::string::npos) << info;
+        std::smatch size;
+        const std::regex sizePattern(R"(Page size:\s+([0-9.]+) x ([0-9.]+) pts)");
+        ASSERT_TRUE(std::regex_search(info, size, sizePattern)) << info;
+        // 104 x 152.6 mm within one pixel (0.75 point).
+        EXPECT_NEAR(std::stod(size[1]), 104 / 25.4 * 72, 0.75);
+        EXPECT_NEAR(std::stod(size[2]), 152.6 / 25.4 * 72, 0.75);
+
+        // Two fonts, embedded subsets of the label faces, named by their family name record (the
+        // faces stand in for the family the templates ask for), the bold one with ",Bold".
+        std::istringstream fonts(RunCommand("pdffonts '" + pdf + "' 2>&1"));
+        std::vector<std::string> fontLines;
+        for (std::string line; std::getline(fonts, line);)
+            fontLines.push_back(line);
+        ASSERT_EQ(fontLines.size(), 4u) << RunCommand("pdffonts '" + pdf + "'");
+        std::vector<std::string> names;
+        for (std::size_t i = 2; i < fontLines.size(); ++i) {
+            const std::string& line = fontLines[i];
+            EXPECT_TRUE(std::regex_search(line, std::regex(R"(\s+yes\s+yes\s+yes\s+)"))) << line;
+            std::smatch name;
+            ASSERT_TRUE(std::regex_match(line, name, std::regex(R"([A-Z]{6}\+(Liberation Sans Narrow(,Bold)?)\s.*)")))
+                << line;
+            names.push_back(name[1]);
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"Liberation Sans Narrow", "Liberation Sans Narrow,Bold"}));
+
+        // The Aztec symbol as a JPEG of about 1800 x 1800.
+        const std::string images = RunCommand("pdfimages -list '" + pdf + "' 2>&1");
+        std::smatch jpeg;
+        ASSERT_TRUE(std::regex_search(images, jpeg, std::regex(R"(image\s+(\d+)\s+(\d+)\s+\w+\s+\d+\s+\d+\s+jpeg)")))
+            << images;
+        EXPECT_NEAR(std::stoi(jpeg[1]), 1800, 60) << images;
+        EXPECT_NEAR(std::stoi(jpeg[2]), 1800, 60) << images;
+
+        const std::string text = RunCommand("pdftotext '" + pdf + "' - 2>&1");
+        for (const char* expected : {"0123", "4567 8901 23", "3", "0075 0010 1234 5678 9012 3101 2507"})
+            EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+        for (const test::TFixtureLines& entry : test::FixtureLines())
+            if (module.frxGeoLabel()->FindObject(StringView(entry.List)))
+                for (int i = 0; i < int(entry.Lines.size()); ++i) {
+                    const String line = entry.List == StringView(u"txtDestAddress") && i == 0
+                                            ? entry.Lines[0] + variant.special
+                                            : entry.Lines[std::size_t(i)];
+                    EXPECT_NE(text.find(StringToUtf8(line)), std::string::npos)
+                        << StringToUtf8(entry.List) << ": " << StringToUtf8(line) << "\n"
+                        << text;
+                }
+
+        // Both codes read back from a 600 dpi rendering.
+        RunCommand("pdftoppm -r 600 -gray '" + pdf + "' '" + scratch.File("page") + "' 2>&1");
+        const TPgm page = ReadPgm(scratch.File("page-1.pgm"));
+        ASSERT_GT(page.Width, 2000);
+        // The reader looks for the Aztec symbol in the part of the page that holds its view.
+        const auto* picAztec = dynamic_cast<TfrxView*>(module.frxGeoLabel()->FindObject(StringView(u"picAztec")));
+        ASSERT_NE(picAztec, nullptr);
+        const auto* reportPage = dynamic_cast<TfrxReportPage*>(module.frxGeoLabel()->Pages(1));
+        const double scale = 600.0 / 96;
+        const int margin = 120;
+        const TPgm aztecPart = Crop(
+            page, int(reportPage->LeftMargin() * 600 / 25.4 + double(picAztec->AbsLeft()) * scale) - margin,
+            int(reportPage->TopMargin() * 600 / 25.4 + double(picAztec->AbsTop()) * scale) - margin,
+            int(double(picAztec->Width()) * scale) + 2 * margin, int(double(picAztec->Height()) * scale) + 2 * margin);
+        const Latin1String content = module.Aztec.AsString();
+        EXPECT_NE(content.find("01234567890123"), std::string::npos);
+        EXPECT_EQ(Decode(aztecPart, ZXing::BarcodeFormat::Aztec), std::string(content.begin(), content.end()));
+        EXPECT_EQ(Decode(page, ZXing::BarcodeFormat::Code128), "%007500101234567890123101250");
+    }
+}
+
+// Modules of concurrent calls share only the locked process-wide lists (export filters, data
+// sets, text layout): each thread makes, prints and frees its own modules.
+TEST_F(LabelPdf, ModulesOnEightThreads) {
+    constexpr int threads = 8, labelsPerThread = 2;
+    std::vector<std::string> documents(threads * labelsPerThread);
+    std::vector<std::string> failures(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([t, &documents, &failures] {
+            try {
+                for (int i = 0; i < labelsPerThread; ++i) {
+                    TDMDPDLabelPrint module;
+                    test::FillFixtureParcel(module);
+                    module.PrintGeoLabel(prnPDF);
+                    documents[std::size_t(t * labelsPerThread + i)] = Printed(module);
+                }
+            } catch (const Exception& e) {
+                failures[std::size_t(t)] = StringToUtf8(e.Message());
+            }
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    TScratch scratch;
+    for (std::size_t i = 0; i < documents.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(failures[i / labelsPerThread], "");
+        ASSERT_FALSE(documents[i].empty());
+        const std::string path = scratch.File("label" + std::to_string(i) + ".pdf");
+        WriteFile(path, documents[i]);
+        const std::string check = QpdfCheck(path);
+        EXPECT_NE(check.find("No syntax or stream encoding errors found"), std::string::npos) << check;
+    }
+}
+
+} // namespace
+} // namespace vgl
