@@ -432,14 +432,15 @@ void TfrxPDFExport::ExportViewObject(TfrxView& view) {
             WriteLine(*line);
         return;
     }
+    // A memo is written whatever its size: unclipped text may reach beyond an empty box.
+    if (auto* memo = dynamic_cast<TfrxCustomMemoView*>(&view)) {
+        WriteMemo(*memo);
+        return;
+    }
     if (view.Width() == 0 || view.Height() == 0)
         return;
     if (auto* shape = dynamic_cast<TfrxShapeView*>(&view)) {
         WriteShape(*shape);
-        return;
-    }
-    if (auto* memo = dynamic_cast<TfrxCustomMemoView*>(&view)) {
-        WriteMemo(*memo);
         return;
     }
     WriteRasterView(view);

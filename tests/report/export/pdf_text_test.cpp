@@ -552,6 +552,11 @@ TEST_F(PdfText, FillBeforeAndFrameAfterTheText) {
     EXPECT_NE(content.find("q\r\n7.125 409.875 75.75 15.75 re\r\nW\r\nn\r\n"), std::string::npos) << content;
     EXPECT_NE(content.find("q\r\n7.5 387.75 75 15 re\r\nW\r\nn\r\nQ\r\n"), std::string::npos) << content;
     EXPECT_EQ(Count(content, "BT\r\n"), 1u);
+
+    // A memo without height is still written.
+    Memos flat;
+    AddMemo(flat, u"Zero", 10, 10, 100, 0).SetClipped(false);
+    EXPECT_NE(Content(flat).find("BT\r\n"), std::string::npos);
 }
 
 TEST_F(PdfText, FontsWithoutEmbeddingAndTheDescriptor) {
