@@ -102,9 +102,9 @@ bool DecodeJpeg(std::span<const std::uint8_t> data, std::unique_ptr<TBitmap>& bi
 }
 
 // Encodes rows handed out one at a time by `row` (y from the top) with `components` samples
-// per pixel in `space`; libjpeg converts them to its own colour space itself.
+// per pixel in `space`; libjpeg converts them to its own colour space itself, to grey when `grey`.
 template <class RowFn>
-bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPACE space, int quality,
+bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPACE space, bool grey, int quality,
                 std::vector<std::uint8_t>& out, char* message) {
     jpeg_compress_struct info;
     ErrorManager err;
@@ -126,6 +126,8 @@ bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPAC
     info.input_components = components;
     info.in_color_space = space;
     jpeg_set_defaults(&info);
+    if (grey && space != JCS_GRAYSCALE)
+        jpeg_set_colorspace(&info, JCS_GRAYSCALE);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
@@ -235,21 +237,11 @@ void TJPEGImage::Assign(const TGraphic& source) {
     std::vector<std::uint8_t> encoded;
     char message[JMSG_LENGTH_MAX] = {};
     bool done = false;
-    if (direct && !grey) {
-        // 24- and 32-bit rows are blue-green-red(-x) already: the library takes them as they are.
-        done = EncodeJpeg(rowAt, width, height, bgrx ? 4 : 3, bgrx ? JCS_EXT_BGRX : JCS_EXT_BGR, FQuality, encoded,
-                          message);
-    } else if (direct) {
-        const std::size_t step = bgrx ? 4 : 3;
-        std::vector<std::uint8_t> line(static_cast<std::size_t>(width));
-        done = EncodeJpeg(
-            [&](int y) {
-                const std::uint8_t* p = rowAt(y);
-                for (int x = 0; x < width; ++x, p += step)
-                    line[std::size_t(x)] = Luma(p[2], p[1], p[0]);
-                return line.data();
-            },
-            width, height, 1, JCS_GRAYSCALE, FQuality, encoded, message);
+    if (direct) {
+        // 24- and 32-bit rows are blue-green-red(-x) already: the library takes them as they are
+        // and makes grey itself.
+        done = EncodeJpeg(rowAt, width, height, bgrx ? 4 : 3, bgrx ? JCS_EXT_BGRX : JCS_EXT_BGR, grey, FQuality,
+                          encoded, message);
     } else {
         // Palette and packed formats go through their colours one pixel at a time.
         const int components = grey ? 1 : 3;
@@ -269,7 +261,7 @@ void TJPEGImage::Assign(const TGraphic& source) {
                 }
                 return line.data();
             },
-            width, height, components, grey ? JCS_GRAYSCALE : JCS_RGB, FQuality, encoded, message);
+            width, height, components, grey ? JCS_GRAYSCALE : JCS_RGB, grey, FQuality, encoded, message);
     }
     if (!done)
         throw EInvalidGraphic(u"JPEG error: " + Utf8ToString(message));

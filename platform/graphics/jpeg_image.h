@@ -35,6 +35,8 @@ class TJPEGImage : public TGraphic {
     /// Raises EInvalidGraphic with the library's message for data that does not decode.
     void LoadFromBytes(std::span<const std::uint8_t> bytes) override;
     std::vector<std::uint8_t> SaveToBytes() const override { return FData; }
+    /// The JPEG file's bytes, without a copy (valid until the picture changes).
+    std::span<const std::uint8_t> Bytes() const { return FData; }
     /// From another JPEG (a copy) or a bitmap (encoded with the quality and pixel format).
     using TGraphic::Assign;
     void Assign(const TGraphic& source) override;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
@@ -31,45 +32,47 @@ std::array<std::uint32_t, 4> MD5InitialState() {
     return {0x67452301u, 0xEFCDAB89u, 0x98BADCFEu, 0x10325476u};
 }
 
+namespace {
+
+// One of the 64 steps, with everything that depends on the step number known when compiling:
+// step I updates the word that plays `a` in it, and the roles move one word on per step.
+template <int I> inline void MD5Step(std::uint32_t (&v)[4], const std::uint32_t* m, const std::uint32_t* k) {
+    constexpr int round = I / 16;
+    constexpr int shifts[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+    constexpr int g = round == 0 ? I : round == 1 ? (5 * I + 1) % 16 : round == 2 ? (3 * I + 5) % 16 : (7 * I) % 16;
+    std::uint32_t& a = v[(4 - I % 4) % 4];
+    const std::uint32_t b = v[(5 - I % 4) % 4], c = v[(6 - I % 4) % 4], d = v[(7 - I % 4) % 4];
+    std::uint32_t f;
+    if constexpr (round == 0)
+        f = (b & c) | (~b & d);
+    else if constexpr (round == 1)
+        f = (d & b) | (~d & c);
+    else if constexpr (round == 2)
+        f = b ^ c ^ d;
+    else
+        f = c ^ (b | ~d);
+    a = b + Rotl(a + f + k[I] + m[g], shifts[round][I % 4]);
+}
+
+template <std::size_t... I>
+inline void MD5Steps(std::uint32_t (&v)[4], const std::uint32_t* m, const std::uint32_t* k, std::index_sequence<I...>) {
+    (MD5Step<int(I)>(v, m, k), ...);
+}
+
+} // namespace
+
 void MD5Compress(std::array<std::uint32_t, 4>& state, const std::uint8_t* block) {
-    static constexpr int shifts[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
     const auto& k = SineTable();
     std::uint32_t m[16];
     for (int i = 0; i < 16; ++i)
         m[i] = std::uint32_t(block[4 * i]) | (std::uint32_t(block[4 * i + 1]) << 8) |
                (std::uint32_t(block[4 * i + 2]) << 16) | (std::uint32_t(block[4 * i + 3]) << 24);
-    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    for (int i = 0; i < 64; ++i) {
-        std::uint32_t f;
-        int g;
-        switch (i / 16) {
-        case 0:
-            f = (b & c) | (~b & d);
-            g = i;
-            break;
-        case 1:
-            f = (d & b) | (~d & c);
-            g = (5 * i + 1) % 16;
-            break;
-        case 2:
-            f = b ^ c ^ d;
-            g = (3 * i + 5) % 16;
-            break;
-        default:
-            f = c ^ (b | ~d);
-            g = (7 * i) % 16;
-            break;
-        }
-        const std::uint32_t next = b + Rotl(a + f + k[i] + m[g], shifts[i / 16][i % 4]);
-        a = d;
-        d = c;
-        c = b;
-        b = next;
-    }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
+    std::uint32_t v[4] = {state[0], state[1], state[2], state[3]};
+    MD5Steps(v, m, k.data(), std::make_index_sequence<64>{});
+    state[0] += v[0];
+    state[1] += v[1];
+    state[2] += v[2];
+    state[3] += v[3];
 }
 
 void TCryptoHash::Push(std::uint8_t b) {

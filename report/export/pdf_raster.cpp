@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/graphics/jpeg_image.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/rounding.h"
 #include "platform/rtl/streams.h"
+#include "platform/zlib/compression.h"
 #include "report/export/export_picture.h"
 #include "report/export/md5.h"
 #include "report/export/pdf_export.h"
@@ -135,15 +137,16 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
     const bool grey = barcode || IsClass(view, u"TfrxCustomLineView") || IsClass(view, u"TfrxShapeView");
     const int quality = grey ? FQuality + 5 : FQuality;
     // A picture drawn the same way again gives the same JPEG: look it up before drawing and
-    // encoding, by the graphic's digest and everything else the drawing depends on.
-    TfrxPDFXObjectHash drawnKey{};
+    // encoding, by the graphic's bytes and everything else the drawing depends on. The key is
+    // found by its CRC-32 and compared in full, which costs far less than a digest of it.
+    std::vector<std::uint8_t> drawnKey;
+    std::uint32_t drawnCrc = 0;
     if (pictureView) {
-        const std::vector<std::uint8_t> data = source->SaveToBytes();
-        TfrxPDFXObjectHash graphicDigest = Digest(data.data(), data.size());
-        const AnsiString key =
-            AnsiString(reinterpret_cast<const char*>(graphicDigest.data()), graphicDigest.size()) + "|" +
-            StringToCodePage(source->ClassName(), 1252) + "|" + IntToAnsi(pixelWidth) + "x" + IntToAnsi(pixelHeight) +
-            "|" + FloatToFixedAnsi(scale, 9) + "|" + FloatToFixedAnsi(left * scale - Round(left * scale), 6) + "|" +
+        drawnKey = source->SaveToBytes();
+        const AnsiString parameters =
+            "|" + StringToCodePage(source->ClassName(), 1252) + "|" + IntToAnsi(pixelWidth) + "x" +
+            IntToAnsi(pixelHeight) + "|" + FloatToFixedAnsi(scale, 9) + "|" +
+            FloatToFixedAnsi(left * scale - Round(left * scale), 6) + "|" +
             FloatToFixedAnsi(top * scale - Round(top * scale), 6) + "|" + FloatToFixedAnsi(view.Width(), 6) + "x" +
             FloatToFixedAnsi(view.Height(), 6) + "|" + IntToAnsi(int(grey)) + "|" + IntToAnsi(quality) + "|" +
             IntToAnsi(int(transparent)) + "|" + IntToAnsi(maskColor) + "|" + IntToAnsi(view.Color()) + "|" +
@@ -153,13 +156,16 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
                     flags += pictureView->GetPictureProp(i) ? '1' : '0';
                 return flags;
             }();
-        drawnKey = Digest(key.data(), key.size());
-        if (const auto found = FDrawnImages.find(drawnKey); found != FDrawnImages.end()) {
-            PlaceImage(found->second, left, top, width, height);
-            aside.Restore();
-            WriteFrame(frame, ObjectRect(view));
-            return found->second;
-        }
+        drawnKey.insert(drawnKey.end(), parameters.begin(), parameters.end());
+        drawnCrc = Crc32(drawnKey);
+        for (auto [at, end] = FDrawnImages.equal_range(drawnCrc); at != end; ++at)
+            if (at->second.first == drawnKey) {
+                const int found = at->second.second;
+                PlaceImage(found, left, top, width, height);
+                aside.Restore();
+                WriteFrame(frame, ObjectRect(view));
+                return found;
+            }
     }
 
     TfrxPicture picture(pfBMP32, pixelWidth, pixelHeight, transparent);
@@ -192,7 +198,12 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
         throw EInvalidGraphic(u"No picture format JPG");
     std::unique_ptr<TGraphic> jpeg = jpegFormat->ConvertFrom(*bitmap, grey ? pf8bit : pf24bit, quality);
     ++FJpegEncodes;
-    const std::vector<std::uint8_t> bytes = jpeg->SaveToBytes();
+    std::vector<std::uint8_t> copy;
+    std::span<const std::uint8_t> bytes;
+    if (const auto* jpegImage = dynamic_cast<const TJPEGImage*>(jpeg.get()))
+        bytes = jpegImage->Bytes();
+    else
+        bytes = copy = jpeg->SaveToBytes();
     TMemoryStream jpegStream;
     jpegStream.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
     const TfrxPDFXObjectHash hash = Digest(bytes.data(), bytes.size());
@@ -202,7 +213,7 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
         index = FPOH->OutXObjectImage(hash, *bitmap, jpegStream, transparent, maskId);
 
     if (pictureView)
-        FDrawnImages[drawnKey] = index;
+        FDrawnImages.emplace(drawnCrc, std::make_pair(std::move(drawnKey), index));
     PlaceImage(index, left, top, width, height);
 
     aside.Restore();

@@ -614,4 +614,17 @@ TEST_F(PdfGraphics, PictureKeepsItsPixelsAndIsEncodedOnceForTwoPages) {
     EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
     // The empty picture writes its frame only.
     EXPECT_NE(doc.find("q\r\n[] 0 d\r\n0.75 w\r\n2 J\r\n0 0 0 RG\r\n7.50 387.75 m"), std::string::npos);
+
+    // One pixel changed between the pages: the same view is drawn and encoded again.
+    LabelDocument(
+        2,
+        [&](TfrxPDFExport& pdf, int page) {
+            if (page == 1) {
+                symbol.SetPixel(599, 599, clWhite);
+                picture.Picture()->SetGraphic(&symbol);
+            }
+            pdf.ExportObject(&picture);
+        },
+        false, &encodes);
+    EXPECT_EQ(encodes, 2);
 }
