@@ -169,18 +169,19 @@ void TfrxPDFExport::WriteMemoLines(TfrxCustomMemoView& memo, int selectedLine) {
     dt.SetGaps(memo.ParagraphGap(), memo.CharSpacing(), memo.LineSpacing());
     dt.SetUseDefaultCharset(memo.UseDefaultCharset());
     dt.SetUseMonoFont(memo.DrawAsMask());
-    int left = int(Round(memo.AbsLeft())), top = int(Round(memo.AbsTop()));
-    int right = left + int(std::ceil(memo.Width())), bottom = top + int(std::ceil(memo.Height()));
+    // Device coordinates are rounded half to even and kept within the drawing range.
+    int left = DeviceInt(memo.AbsLeft()), top = DeviceInt(memo.AbsTop());
+    int right = left + DeviceInt(std::ceil(memo.Width())), bottom = top + DeviceInt(std::ceil(memo.Height()));
     const TfrxFrameTypes sides = frame.Typ();
     if (sides.Contains(ftLeft))
-        left += int(Round((frame.Width() - 1) / 2));
+        left += DeviceInt((frame.Width() - 1) / 2);
     if (sides.Contains(ftTop))
-        top += int(Round((frame.Width() - 1) / 2));
+        top += DeviceInt((frame.Width() - 1) / 2);
     if (sides.Contains(ftRight))
-        right -= int(Round(frame.Width() / 2));
+        right -= DeviceInt(frame.Width() / 2);
     if (sides.Contains(ftBottom))
-        bottom -= int(Round(frame.Width() / 2));
-    const int gapX = int(Round(memo.GapX())), gapY = int(Round(memo.GapY()));
+        bottom -= DeviceInt(frame.Width() / 2);
+    const int gapX = DeviceInt(memo.GapX()), gapY = DeviceInt(memo.GapY());
     const TRect rect{left + gapX, top + gapY, right - gapX + 1, bottom - gapY + 1};
     dt.SetDimensions(1, 1, 1, rect, rect);
     dt.SetText(memo.Memo(), memo.FirstParaBreak());

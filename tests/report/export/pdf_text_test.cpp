@@ -553,6 +553,11 @@ TEST_F(PdfText, FillBeforeAndFrameAfterTheText) {
     EXPECT_NE(content.find("q\r\n7.5 387.75 75 15 re\r\nW\r\nn\r\nQ\r\n"), std::string::npos) << content;
     EXPECT_EQ(Count(content, "BT\r\n"), 1u);
 
+    // A memo far outside any page is written without overflowing the layout's coordinates.
+    Memos far;
+    AddMemo(far, u"Far", 1e30L, 10, 100, 20);
+    EXPECT_NE(Content(Document(far, false, false)).find("BT\r\n"), std::string::npos);
+
     // A memo without height is still written.
     Memos flat;
     AddMemo(flat, u"Zero", 10, 10, 100, 0).SetClipped(false);
