@@ -79,7 +79,7 @@ AnsiString DashPattern(TfrxFrameStyle style, long double width);
 AnsiString GlyphHex(StringView glyphs);
 /// GlyphHex with ">" + n + "<" after every space glyph (id 3), n = Trunc(a) + Trunc(carry +
 /// Frac(a)) written only when not 0, carry := Frac(carry + Frac(a)) from 0: the fractions of the
-/// adjustment `a` add up over the line.
+/// adjustment `a` add up over the line. `a` is kept within ±10⁹; EConvertError when not finite.
 AnsiString GlyphHexJustified(StringView glyphs, long double adjustment);
 /// The ToUnicode CMap program of a font (lines ending in CR LF): every used glyph with a text
 /// maps to all UTF-16 units of that text, in used order, in bfchar blocks of at most 100.

@@ -30,6 +30,7 @@ constexpr int kClippedOption = 4;         // the recorded call clips to its rect
 constexpr int kRightToLeftOption = 128;   // the recorded call reads right to left
 constexpr std::size_t kBfCharBlock = 100; // entries a CMap allows in one bfchar block
 constexpr long double kMaxUnderlineRows = 10000;
+constexpr long double kMaxAdjustment = 1e9L; // thousandths of an em
 constexpr long double kUnderlineOffset = -0.12L, kUnderlineWidth = 0.08L;
 constexpr long double kStrikeOffset = 0.28L, kStrikeWidth = 0.0565690849950502L;
 
@@ -78,6 +79,11 @@ AnsiString GlyphHex(StringView glyphs) {
 }
 
 AnsiString GlyphHexJustified(StringView glyphs, long double adjustment) {
+    if (!std::isfinite(adjustment))
+        throw EConvertError(FloatToStr(adjustment) + u" is not a finite word-space adjustment");
+    // Beyond a million ems per space the text lies off any page; the bound keeps the numbers
+    // within the integer range of the operands.
+    adjustment = std::clamp(adjustment, -kMaxAdjustment, kMaxAdjustment);
     AnsiString s;
     s.reserve(glyphs.size() * 4);
     long double carry = 0;

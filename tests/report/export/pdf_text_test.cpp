@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -181,6 +182,8 @@ TEST(PdfGlyphText, GlyphHexAndJustifiedCarries) {
         std::erase(expected, ' ');
         EXPECT_EQ(GlyphHexJustified(glyphs, c.adjustment), expected) << double(c.adjustment);
     }
+    EXPECT_EQ(GlyphHexJustified(String{0x0003}, -1e30L), "0003>-1000000000<");
+    EXPECT_THROW(GlyphHexJustified(glyphs, std::numeric_limits<long double>::quiet_NaN()), EConvertError);
 }
 
 TEST_F(PdfText, FontSizeSpacingAndAlignment) {
