@@ -48,42 +48,10 @@ bool IsOf(const TfrxComponent* c, StringView className) {
     return c && InheritsFromClassName(c, className);
 }
 
-// The picture view takes its picture from the cache through this adapter until the view offers
-// the cached-view interface itself: the picture is stored once and the view keeps its index.
-class TPictureViewCache : public IfrxCachedView {
-public:
-    explicit TPictureViewCache(TfrxPictureView& view) : FView(view) {}
-    void SetCachedGraphic(IfrxPictureCache& cache) override {
-        if ((FView.ImageIndex() == 0 || FView.PictureChanged()) && !FView.IsEmpty()) {
-            const int index = cache.AddPicture(FView.GetGraphic());
-            FView.SetImageIndex(index);
-            FView.SetPictureChanged(false);
-        }
-    }
-    void GetCachedGraphic(TfrxCachedGraphicType, IfrxPictureCache& cache) override {
-        const int index = FView.ImageIndex();
-        if (index <= 0)
-            return;
-        cache.GetPicture(*FView.Picture(), index);
-        // Loading the picture marks it changed and forgets the index: it came from the cache.
-        FView.SetImageIndex(index);
-        FView.SetPictureChanged(false);
-    }
-    bool IsUpdateRequired(TfrxCachedGraphicType) override { return FView.ImageIndex() > 0 && FView.IsEmpty(); }
-    void ReleaseCachedGraphic() override {}
-
-private:
-    TfrxPictureView& FView;
-};
-
 // Runs `body` with the object's cached-view interface, when it has one.
 void WithCachedView(TfrxComponent* c, const std::function<void(IfrxCachedView&)>& body) {
-    if (auto* view = dynamic_cast<IfrxCachedView*>(c)) {
+    if (auto* view = dynamic_cast<IfrxCachedView*>(c))
         body(*view);
-    } else if (auto* picture = dynamic_cast<TfrxPictureView*>(c)) {
-        TPictureViewCache adapter(*picture);
-        body(adapter);
-    }
 }
 
 } // namespace

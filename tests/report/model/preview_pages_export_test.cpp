@@ -15,6 +15,7 @@
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/utilities.h"
+#include "report/model/engine.h"
 #include "report/model/export_filter.h"
 #include "report/model/io_transport_list.h"
 
@@ -42,7 +43,7 @@ public:
     }
     void StartPage(TfrxComponent*, int index) override { FLog.push_back("StartPage " + std::to_string(index)); }
     void ExportObject(TfrxComponent* obj) override {
-        FLog.push_back(StringToUtf8(obj->Name()));
+        FLog.push_back(InheritsFromClassName(obj, u"TfrxNullBand") ? "TfrxNullBand" : StringToUtf8(obj->Name()));
         if (OnObject)
             OnObject(obj);
     }
@@ -267,6 +268,29 @@ TEST_F(PreviewPagesExportTest, EightThreadsExportAtOnce) {
     // Only this fixture's filter and transport are left.
     EXPECT_EQ(GetExportFilterCollection().Count(), 1);
     EXPECT_EQ(GetIOTransportsCollection().Count(), 1);
+}
+
+TEST_F(PreviewPagesExportTest, ABandLessPagePreparedByTheEngineExportsItsViewsInTemplateOrder) {
+    const auto previous = SetEngineClass([](TfrxComponent* report) -> std::unique_ptr<TfrxCustomEngine> {
+        return std::make_unique<TfrxEngine>(report);
+    });
+    const TScopeExit restore([&] { SetEngineClass(previous); });
+    TfrxReport report;
+    auto* page = Fixture::Make<TfrxReportPage>(&report, &report, u"Page1");
+    page->SetPaperWidth(100);
+    page->SetPaperHeight(150);
+    Fixture::Make<TfrxMemoView>(page, page, u"Memo1")->SetBounds(10, 10, 200, 20);
+    Fixture::Make<TfrxLineView>(page, page, u"Line1")->SetBounds(10, 40, 300, 0);
+    Fixture::Make<TfrxShapeView>(page, page, u"Shape1")->SetBounds(220, 10, 100, 50);
+    Fixture::Make<TfrxMemoView>(page, page, u"Memo2")->SetBounds(10, 100, 200, 20);
+    ASSERT_TRUE(report.PrepareReport()) << StringToUtf8(report.Errors().Text());
+    ASSERT_EQ(report.PreviewPages()->Count(), 1);
+    filter.SetIOTransport(&transport);
+    EXPECT_TRUE(report.Export(&filter));
+    EXPECT_EQ(log, Concat({kOpening,
+                           {"StartPage 0", "_pagebackground", "TfrxNullBand", "Memo1", "Line1", "Shape1", "Memo2",
+                            "FinishPage 0"},
+                           kClosing}));
 }
 
 // ---- Drawing -----------------------------------------------------------------------------------
