@@ -5,9 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
 #include <mutex>
 #include <numbers>
+#include <vector>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/rounding.h"
@@ -42,10 +43,15 @@ AnsiString Trim3(long double v) {
     return FloatToTrimmedText(v, 3);
 }
 
-AnsiString Hex4(unsigned v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X", v & 0xFFFFu);
-    return buf;
+/// Four upper-case hexadecimal digits per 16-bit unit, high byte first.
+AnsiString Hex16(StringView units) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(units.size() * 2);
+    for (Char u : units) {
+        bytes.push_back(std::uint8_t(u >> 8));
+        bytes.push_back(std::uint8_t(u & 0xFF));
+    }
+    return BytesToHex(bytes, true);
 }
 
 /// The font the memo's text is written in: the highlight's when an active highlight brings one.
@@ -71,11 +77,7 @@ bool ItalicSimulated(const TFont& font) {
 } // namespace
 
 AnsiString GlyphHex(StringView glyphs) {
-    AnsiString s;
-    s.reserve(glyphs.size() * 4);
-    for (Char g : glyphs)
-        s += Hex4(g);
-    return s;
+    return Hex16(glyphs);
 }
 
 AnsiString GlyphHexJustified(StringView glyphs, long double adjustment) {
@@ -88,9 +90,9 @@ AnsiString GlyphHexJustified(StringView glyphs, long double adjustment) {
     s.reserve(glyphs.size() * 4);
     long double carry = 0;
     const long double whole = std::trunc(adjustment), part = Frac(adjustment);
-    for (Char g : glyphs) {
-        s += Hex4(g);
-        if (g != kSpaceGlyph)
+    for (std::size_t i = 0; i < glyphs.size(); ++i) {
+        s += Hex16(glyphs.substr(i, 1));
+        if (glyphs[i] != kSpaceGlyph)
             continue;
         // The fractions of the adjustment add up over the line instead of being lost per space.
         const long double number = whole + std::trunc(carry + part);
@@ -122,10 +124,8 @@ RawByteString ToUnicodeCMap(const TfrxExportFont& font, const AnsiString& fontNa
         const String& text = font.UsedAlphabetUnicode[i];
         if (text.empty())
             continue;
-        AnsiString destination;
-        for (Char c : text)
-            destination += Hex4(c);
-        entries.push_back("<" + Hex4(font.UsedAlphabet[i]) + "> <" + destination + ">");
+        const String glyph(1, Char(font.UsedAlphabet[i]));
+        entries.push_back("<" + Hex16(glyph) + "> <" + Hex16(text) + ">");
     }
     for (std::size_t from = 0; from < entries.size(); from += kBfCharBlock) {
         const std::size_t to = std::min(entries.size(), from + kBfCharBlock);
