@@ -115,7 +115,17 @@ bool TfrxEngine::Run(bool runDialogs, bool, TfrxComponent* page) {
         throw EInvalidOperation(u"The layout engine runs only for a report");
     if (!PreviewPages())
         throw EInvalidOperation(u"The layout engine has no prepared-pages store");
-    if (!Initialize()) {
+    bool initialized = false;
+    try {
+        initialized = Initialize();
+    } catch (...) {
+        try {
+            Finalize();
+        } catch (...) {
+        }
+        throw;
+    }
+    if (!initialized) {
         Finalize();
         return false;
     }
