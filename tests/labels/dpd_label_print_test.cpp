@@ -3,6 +3,7 @@
 // up to the target (filled with the report-model tests' engine and store doubles, so the filled
 // template itself is checked).
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "codes/typed_barcode.h"
 #include "labels/dpd_label_print.h"
 #include "platform/graphics/color.h"
+#include "platform/graphics/graphic.h"
 #include "platform/rtl/streams.h"
 #include "report/export/image_export.h"
 #include "report/export/pdf_export.h"
@@ -363,6 +365,13 @@ TEST_F(DPDLabelPrint, TheServiceParcelFillsTheLabel) {
     EXPECT_EQ(picAztec->Picture()->GetWidth(), 600);
 }
 
+/// The parcel label has no option picture; the tests that need one add it to its page.
+void AddOptionPicture(TDMDPDLabelPrint& m) {
+    auto* picture = new TfrxPictureView(m.frxGeoLabel()->Pages(1));
+    picture->SetName(u"picOpt");
+    picture->SetBounds(300, 10, 40, 40);
+}
+
 // The cases of the road's list, on one module each.
 TEST_F(DPDLabelPrint, RoadCases) {
     struct Case {
@@ -448,6 +457,43 @@ TEST_F(DPDLabelPrint, RoadCases) {
                  EXPECT_EQ(Memo(label, name).Font().GetColor(), clWhite);
              }
              EXPECT_EQ(Memo(label, u"txtRoutDSort").Font().GetSize(), 26);
+         }},
+        {"the option picture comes from the embedded predict picture",
+         [](TDMDPDLabelPrint& m) {
+             AddOptionPicture(m);
+             m.IsDestExport = false;
+             m.IsPredict = true;
+         },
+         [](TDMDPDLabelPrint& m, TfrxReport* label) {
+             auto* picOpt = dynamic_cast<TfrxPictureView*>(Find(label, u"picOpt"));
+             ASSERT_NE(picOpt, nullptr);
+             EXPECT_TRUE(picOpt->Visible());
+             EXPECT_EQ(picOpt->Picture()->GetWidth(), 64);
+             TMemoryStream shown, embedded;
+             picOpt->Picture()->SaveToStream(shown);
+             TPicture predict;
+             m.picPredict()->Data().SetPosition(0);
+             predict.LoadFromStream(m.picPredict()->Data());
+             predict.SaveToStream(embedded);
+             EXPECT_TRUE(std::ranges::equal(shown.Bytes(), embedded.Bytes()));
+             EXPECT_EQ(m.Aztec.ParcelInfo().IsPredict(), u'1');
+         }},
+        {"a special operation hides the option picture",
+         [](TDMDPDLabelPrint& m) {
+             AddOptionPicture(m);
+             m.IsSpecialOperation = true;
+             m.IsPUDODelivery = true;
+         },
+         [](TDMDPDLabelPrint&, TfrxReport* label) {
+             EXPECT_FALSE(dynamic_cast<TfrxView*>(Find(label, u"picOpt"))->Visible());
+         }},
+        {"with the destination export flag a medical parcel shows no option picture",
+         [](TDMDPDLabelPrint& m) {
+             AddOptionPicture(m);
+             m.IsMedical = true;
+         },
+         [](TDMDPDLabelPrint&, TfrxReport* label) {
+             EXPECT_FALSE(dynamic_cast<TfrxView*>(Find(label, u"picOpt"))->Visible());
          }},
         {"a routing barcode of 356 pixels or less keeps its zoom",
          [](TDMDPDLabelPrint& m) { RoutingBarcode(m.frxGeoLabel()).SetZoom(1.0L); },
