@@ -1,6 +1,7 @@
 #include "platform/graphics/bitmap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
@@ -220,6 +221,41 @@ cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
         s.SurfaceValid = true;
     }
     return s.Cairo;
+}
+
+bool TBitmapSurfaceAccess::CreateFilled(const TBitmap& bitmap, TColor color) {
+    TBitmap::Surface& s = bitmap.GetSurface();
+    if (s.Cairo || !bitmap.RowsPending() || BitsPerPixel(bitmap.FPixelFormat) < 24)
+        return false;
+    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, bitmap.FWidth);
+    if (stride <= 0)
+        throw EOutOfMemory(u"Out of memory for a drawing surface");
+    const std::size_t words = std::size_t(stride / 4) * std::size_t(bitmap.FHeight);
+    constexpr cairo_destroy_func_t release = [](void* p) { std::free(p); };
+    std::unique_ptr<std::uint32_t, cairo_destroy_func_t> data(
+        static_cast<std::uint32_t*>(std::malloc(words * sizeof(std::uint32_t))), release);
+    if (!data)
+        throw EOutOfMemory(u"Out of memory for a drawing surface");
+    const TColor c = ColorToRGB(color);
+    if (GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c)) // greys (white): the unused byte may match
+        std::memset(data.get(), GetRValue(c), words * sizeof(std::uint32_t));
+    else
+        std::fill_n(data.get(), words,
+                    0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
+                        std::uint32_t(GetBValue(c)));
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(data.get()), CAIRO_FORMAT_RGB24, bitmap.FWidth, bitmap.FHeight, stride);
+    static cairo_user_data_key_t ownedPixels;
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_set_user_data(surface, &ownedPixels, data.get(), release) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        throw EOutOfMemory(u"Out of memory for a drawing surface");
+    }
+    data.release(); // the surface frees it
+    s.Cairo = surface;
+    s.SurfaceValid = true;
+    s.PixelsValid = false;
+    return true;
 }
 
 TBitmapSurfaceAccess::BgrxRows TBitmapSurfaceAccess::CurrentBgrxRows(const TBitmap& bitmap) {

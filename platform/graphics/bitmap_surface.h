@@ -32,6 +32,10 @@ public:
     /// The surface's rows (blue-green-red-x words) when the canvas drew last, so that a reader
     /// of 24- or 32-bit pixels takes them without copying them into the bitmap's rows first;
     /// null data when the bitmap's rows hold the current picture.
+    /// For a bitmap of 24 or 32 bits that has neither a surface nor pixel rows yet: makes its
+    /// surface in `color` at once (instead of clearing it and filling it then) and answers true;
+    /// false for any other bitmap.
+    static bool CreateFilled(const TBitmap& bitmap, TColor color);
     struct BgrxRows {
         const std::uint8_t* Data = nullptr;
         std::ptrdiff_t Stride = 0;

@@ -326,6 +326,12 @@ void TCanvas::Ellipse(const TRect& r) {
 }
 
 void TCanvas::FillRect(const TRect& r) {
+    // A solid fill over the whole of a new bitmap is its first picture: the surface is made in
+    // that colour at once instead of being cleared first and filled then.
+    if (FTarget && FBrush.GetStyle() == bsSolid && !FHasClip && FClipFigures.empty() && FXForm == TXForm{} &&
+        r.Left <= 0 && r.Top <= 0 && r.Right >= FTarget->GetWidth() && r.Bottom >= FTarget->GetHeight() &&
+        TBitmapSurfaceAccess::CreateFilled(*FTarget, FBrush.GetColor()))
+        return;
     CanvasDraw d(*this);
     if (!d.Cr || r.IsEmpty() || !d.SetBrush())
         return;

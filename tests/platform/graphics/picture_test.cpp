@@ -142,6 +142,19 @@ TEST(Bitmap, RowsAndSurfaceStayInStep) {
         drawn.SetPixel(0, 0, clWhite);
         EXPECT_EQ(drawn.Canvas().GetPixel(0, 0), clWhite) << int(format);
     }
+    // A solid fill of a whole new bitmap gives what the same fill gives through a clip.
+    for (TPixelFormat format : {pf24bit, pf32bit}) {
+        TBitmap whole(6, 4, format), clipped(6, 4, format);
+        whole.Canvas().Brush().SetColor(RGB(12, 34, 56));
+        whole.Canvas().FillRect(Rect(-2, -2, 9, 9));
+        clipped.Canvas().Brush().SetColor(RGB(12, 34, 56));
+        clipped.Canvas().IntersectClipRect(Rect(0, 0, 6, 4));
+        clipped.Canvas().FillRect(Rect(-2, -2, 9, 9));
+        EXPECT_EQ(whole.SaveToBytes(), clipped.SaveToBytes()) << int(format);
+        whole.Canvas().Brush().SetColor(clWhite);
+        whole.Canvas().FillRect(Rect(0, 0, 6, 4)); // the surface exists now: an ordinary fill
+        EXPECT_EQ(whole.GetPixel(5, 3), clWhite);
+    }
     TBitmap alpha(2, 1, pf32bit);
     alpha.ScanLine(0)[3] = 0x40;
     alpha.Canvas().Brush().SetColor(clRed);
