@@ -633,20 +633,29 @@ TEST_F(DPDLabelPrint, TargetFailuresRaiseWithTheReportErrors) {
     }
 }
 
-TEST_F(DPDLabelPrint, APreparationThatFailsRaises) {
-    // The engine's run ends without success: the report's errors name the cause.
-    test::TServiceDoubles failing([](test::TEngineDouble& engine) {
-        engine.OnRun = [](test::TEngineDouble&, bool, bool, TfrxComponent*) { return false; };
-    });
-    TDMDPDLabelPrint module;
-    test::FillFixtureParcel(module);
-    try {
-        module.PrintGeoLabel(prnPDF);
-        ADD_FAILURE() << "no exception";
-    } catch (const Exception& e) {
-        EXPECT_EQ(StringToUtf8(e.Message()).rfind("TDMLabelPrint.PrintGeoLabel TDMLabelPrint.PrintLabel ", 0), 0u);
+TEST_F(DPDLabelPrint, APreparationThatFailsRaisesWithTheReportErrors) {
+    // The engine's run ends without success and leaves its reason in the report's errors; then a
+    // run that ends without success and without a reason.
+    for (const char16_t* reason : {u"Page PageGeoLabel holds nothing to print", u""}) {
+        test::TServiceDoubles failing([reason](test::TEngineDouble& engine) {
+            engine.OnRun = [reason](test::TEngineDouble& e, bool, bool, TfrxComponent*) {
+                if (*reason)
+                    dynamic_cast<TfrxReport*>(e.Report())->Errors().Add(reason);
+                return false;
+            };
+        });
+        TDMDPDLabelPrint module;
+        test::FillFixtureParcel(module);
+        try {
+            module.PrintGeoLabel(prnPDF);
+            ADD_FAILURE() << "no exception";
+        } catch (const Exception& e) {
+            const std::string message = StringToUtf8(e.Message());
+            EXPECT_EQ(message.rfind("TDMLabelPrint.PrintGeoLabel TDMLabelPrint.PrintLabel ", 0), 0u) << message;
+            EXPECT_NE(message.find(StringToUtf8(reason)), std::string::npos) << message;
+        }
+        EXPECT_EQ(module.StreamPrinted, nullptr);
     }
-    EXPECT_EQ(module.StreamPrinted, nullptr);
 }
 
 TEST_F(DPDLabelPrint, TheFrenchLabelWithoutRoutingObjectsStopsNamingTheFirstOne) {
