@@ -17,9 +17,18 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
 #include "service/geo_label_mapping.h"
+#include "tests/labels/label_module_support.h"
 
 namespace vgl {
 namespace {
+
+// The label module loads its templates into reports: the report libraries start first.
+class TReportLibraries : public ::testing::Environment {
+public:
+    void SetUp() override { test::StartLabelLibraries(); }
+};
+[[maybe_unused]] ::testing::Environment* const ReportLibraries =
+    ::testing::AddGlobalTestEnvironment(new TReportLibraries);
 
 using Lines = std::vector<String>;
 
