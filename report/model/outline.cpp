@@ -1,5 +1,7 @@
 #include "report/model/outline.h"
 
+#include <vector>
+
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/xml_item.h"
@@ -48,8 +50,34 @@ TfrxXMLItem* TfrxOutline::Root() const {
     return documentRoot ? documentRoot->FindItem(u"outline") : nullptr;
 }
 
+namespace {
+
+// Whether `item` is `root` or one of its descendants, found without reading `item` (it may be
+// an item of a document the store has since cleared). The last-child path, where entries are
+// added, is tried first.
+bool InTree(TfrxXMLItem* root, const TfrxXMLItem* item) {
+    for (TfrxXMLItem* node = root; node; node = node->Count() > 0 ? node->Items(node->Count() - 1) : nullptr)
+        if (node == item)
+            return true;
+    std::vector<TfrxXMLItem*> stack{root};
+    while (!stack.empty()) {
+        TfrxXMLItem* node = stack.back();
+        stack.pop_back();
+        if (node == item)
+            return true;
+        for (int i = 0; i < node->Count(); ++i)
+            stack.push_back(node->Items(i));
+    }
+    return false;
+}
+
+} // namespace
+
 TfrxXMLItem* TfrxOutline::Current() const {
-    return CurItem() ? CurItem() : Root();
+    TfrxXMLItem* root = Root();
+    TfrxXMLItem* current = CurItem();
+    // A current item the store's document no longer holds falls back to the root.
+    return root && current && InTree(root, current) ? current : root;
 }
 
 int TfrxOutline::Count() const {
@@ -73,7 +101,7 @@ void TfrxOutline::DeleteItems(TfrxXMLItem* from) {
         return;
     TfrxXMLItem* parent = from->Parent();
     // The current item may be among the freed ones: it falls back to the parent.
-    for (TfrxXMLItem* item = CurItem(); item; item = item->Parent())
+    for (TfrxXMLItem* item = Current(); item; item = item->Parent())
         if (item->Parent() == parent && parent->IndexOf(item) > parent->IndexOf(from)) {
             SetCurItem(parent);
             break;

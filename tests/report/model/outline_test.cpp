@@ -107,6 +107,16 @@ TEST_F(OutlineTest, ShiftAndDeleteFromAPosition) {
     EXPECT_EQ(Outline.Count(), 1);
 }
 
+TEST_F(OutlineTest, ACurrentItemOfAClearedDocumentFallsBackToTheRoot) {
+    Outline.LevelRoot();
+    Outline.AddItem(u"A", 10);
+    Outline.AddItem(u"A.1", 20);
+    Pages.Root.Clear(); // the store empties its document; the current item is gone
+    Outline.AddItem(u"B", 30);
+    Outline.LevelRoot();
+    EXPECT_EQ(Entries(Outline), (std::vector<TEntry>{{u"B", 0, 30}}));
+}
+
 TEST(OutlineWithoutDocumentTest, AnswersNothingAndRefusesAdditions) {
     test::TServiceDoubles doubles;
     test::TPreviewPagesDouble pages(nullptr);
