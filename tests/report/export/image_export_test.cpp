@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include <ZXing/ReadBarcode.h>
 #include <vector>
 
+#include "codes/dpd_aztec.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/label_fonts.h"
 #include "platform/rtl/streams.h"
@@ -18,8 +20,11 @@
 #include "report/foundation/utilities.h"
 #include "report/model/barcode_view.h"
 #include "report/model/io_transport.h"
+#include "report/model/memo_view.h"
 #include "report/model/page_base.h"
+#include "report/model/picture_view.h"
 #include "report/model/report_options.h"
+#include "report/model/report_page.h"
 #include "report/model/report_services.h"
 #include "report/model/shape_view.h"
 #include "tests/report/export/font_test_support.h"
@@ -31,9 +36,14 @@ using vgl::test::RunCommand;
 
 namespace {
 
-/// A page of the given size in report pixels with its views (not owned by the page).
+/// A report page of the given size in report pixels (its paper in millimetres) with its views
+/// (not owned by the page).
 struct TTestPage {
-    TTestPage(long double width, long double height) : Page(nullptr) { Page.SetBounds(0, 0, width, height); }
+    TTestPage(long double width, long double height) : Page(nullptr) {
+        Page.SetPaperWidth(width * 25.4L / 96);
+        Page.SetPaperHeight(height * 25.4L / 96);
+        Page.UpdateDimensions();
+    }
     /// Adds a black rectangle at report pixels (left, top) of that size.
     TfrxShapeView& Box(long double left, long double top, long double width, long double height) {
         Views.push_back(std::make_unique<TfrxShapeView>(nullptr));
@@ -41,7 +51,7 @@ struct TTestPage {
         Views.back()->SetColor(clBlack);
         return *Views.back();
     }
-    TfrxPage Page;
+    TfrxReportPage Page;
     std::vector<std::unique_ptr<TfrxShapeView>> Views;
 };
 
@@ -384,16 +394,20 @@ TEST_F(ImageExport, StartRefusesAMissingPictureFormat) {
 
 namespace {
 
-/// The Code 128 text zxing-cpp reads in ImageMagick's grey pixels of the file.
-std::string DecodeCode128(const std::string& path, int width, int height) {
+/// The text zxing-cpp reads in ImageMagick's grey pixels of the file, within `area` (image
+/// pixels) when given, as a scanner aimed at one symbol sees it.
+std::string Decode(const std::string& path, int width, int height, ZXing::BarcodeFormat format,
+                   std::optional<TRect> area = std::nullopt) {
     const std::string raw = path + ".gray";
     RunCommand("/usr/bin/convert '" + path + "' -colorspace Gray -depth 8 'gray:" + raw + "' 2>&1");
     Bytes gray = ReadFile(raw);
     std::remove(raw.c_str());
     if (gray.size() != std::size_t(width) * std::size_t(height))
         return "<" + std::to_string(gray.size()) + " grey bytes>";
-    const ZXing::ImageView image(gray.data(), width, height, ZXing::ImageFormat::Lum);
-    const ZXing::Result r = ZXing::ReadBarcode(image, ZXing::DecodeHints().setFormats(ZXing::BarcodeFormat::Code128));
+    ZXing::ImageView image(gray.data(), width, height, ZXing::ImageFormat::Lum);
+    if (area)
+        image = image.cropped(area->Left, area->Top, area->Width(), area->Height());
+    const ZXing::Result r = ZXing::ReadBarcode(image, ZXing::DecodeHints().setFormats(format));
     return r.isValid() ? std::string(r.bytes().begin(), r.bytes().end()) : "<no decode>";
 }
 
@@ -411,6 +425,21 @@ TEST_F(ImageExport, LabelPageAtThreeHundredDpiInEveryFormat) {
     barcode.SetZoom(1.0L);
     barcode.SetBounds(20, 300, 100, 60);
     page.Box(5, 5, 383, 2);
+    page.Box(5, 200, 383, 1);
+    TDPDAztec aztec;
+    aztec.ISO_DestZipCode()->SetFieldValue(u"01067");
+    aztec.ISO_DestCountryCode()->SetFieldValue(u"276");
+    aztec.ISO_ParcelNumber()->SetFieldValue(u"01905002345615");
+    aztec.ISO_RecTown()->SetFieldValue(u"Dresden");
+    TfrxPictureView picture(nullptr);
+    picture.Picture()->Assign(aztec.AsImage().Picture());
+    picture.SetBounds(240, 20, 128, 128);
+    TfrxMemoView memo(nullptr);
+    memo.SetBounds(12, 20, 200, 40);
+    memo.Font().SetName(u"Arial Narrow");
+    memo.Font().SetSize(12);
+    memo.SetText(u"Muster GmbH\r\nD-01067 Dresden");
+    const Latin1String content = aztec.AsString();
     TfrxBMPExport bmp(nullptr);
     TfrxJPEGExport jpeg(nullptr);
     TfrxTIFFExport tiff(nullptr);
@@ -426,13 +455,20 @@ TEST_F(ImageExport, LabelPageAtThreeHundredDpiInEveryFormat) {
         for (auto& view : page.Views)
             filter->ExportObject(view.get());
         filter->ExportObject(&barcode);
+        filter->ExportObject(&picture);
+        filter->ExportObject(&memo);
         filter->FinishPage(&page.Page, 0);
         filter->DoFinish();
         const std::string path = WriteTemp(StreamBytes(stream), suffix);
         EXPECT_EQ(Identify(path, "%w %h;"), "1228 1803;") << suffix; // Round(393 x 3.125), Round(577 x 3.125)
         if (suffix == ".tif")
             EXPECT_EQ(Identify(path, "%x %y %U %[tiff:software]"), "300 300 PixelsPerInch DudeZirare");
-        EXPECT_EQ(DecodeCode128(path, 1228, 1803), "%007110601632015376002000000") << suffix;
+        EXPECT_EQ(Identify(path, "%w").find("arning"), std::string::npos) << suffix;
+        EXPECT_EQ(Decode(path, 1228, 1803, ZXing::BarcodeFormat::Code128), "%007110601632015376002000000") << suffix;
+        // The picture's place at 300 dpi (240..368 × 20..148 report pixels) with some margin.
+        EXPECT_EQ(Decode(path, 1228, 1803, ZXing::BarcodeFormat::Aztec, Rect(700, 20, 1180, 500)),
+                  std::string(content.begin(), content.end()))
+            << suffix;
         std::remove(path.c_str());
     }
 }

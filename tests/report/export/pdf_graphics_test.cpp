@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 
+#include "codes/dpd_aztec.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/font_registry.h"
 #include "platform/graphics/jpeg_image.h"
@@ -22,6 +24,7 @@
 #include "report/model/barcode_view.h"
 #include "report/model/fills.h"
 #include "report/model/line_view.h"
+#include "report/model/memo_view.h"
 #include "report/model/page_base.h"
 #include "report/model/picture_view.h"
 #include "report/model/shape_view.h"
@@ -362,8 +365,10 @@ VGL_DEFINE_CLASS(TFailingView) {}
 
 namespace {
 
-/// The text zxing-cpp reads in a page rendered by pdftoppm at 300 dpi in grey.
-std::string DecodePage(const std::string& document, ZXing::BarcodeFormat format) {
+/// The text zxing-cpp reads in a page rendered by pdftoppm at 300 dpi in grey; within `area`
+/// (report pixels) when given, as a scanner aimed at one symbol sees it.
+std::string DecodePage(const std::string& document, ZXing::BarcodeFormat format,
+                       std::optional<TRect> area = std::nullopt) {
     const std::string out = "/tmp/vgl_pdf_graphics_page_" + std::to_string(getpid());
     Tool(document, "pdftoppm -r 300 -gray -singlefile -f 1 -l 1 -o", ".pdf", " '" + out + "'");
     const vgl::test::Bytes bytes = vgl::test::ReadFile(out + ".pgm");
@@ -376,8 +381,12 @@ std::string DecodePage(const std::string& document, ZXing::BarcodeFormat format)
     const std::size_t start = std::size_t(used) + 1;
     if (pgm.size() < start + std::size_t(width) * std::size_t(height))
         return "<short image>";
-    const ZXing::ImageView image(reinterpret_cast<const std::uint8_t*>(pgm.data() + start), width, height,
-                                 ZXing::ImageFormat::Lum);
+    ZXing::ImageView image(reinterpret_cast<const std::uint8_t*>(pgm.data() + start), width, height,
+                           ZXing::ImageFormat::Lum);
+    if (area) {
+        const auto px = [](int v) { return int(Round(v * 300.0L / 96)); };
+        image = image.cropped(px(area->Left), px(area->Top), px(area->Width()), px(area->Height()));
+    }
     const ZXing::Result r = ZXing::ReadBarcode(image, ZXing::DecodeHints().setFormats(format));
     return r.isValid() ? std::string(r.bytes().begin(), r.bytes().end()) : "<no decode>";
 }
@@ -450,6 +459,60 @@ TEST_F(PdfGraphics, RoutingBarcodeIsAGreyJpegAtThreeTimesItsRealBoundsAndReadsBa
               std::string::npos)
         << doc.substr(doc.find(" cm\r\n") - 40, 120);
     EXPECT_EQ(barcode->Frame()->BottomLine()->Width(), 1);
+    EXPECT_EQ(DecodePage(doc, ZXing::BarcodeFormat::Code128), "%007110601632015376002000000");
+}
+
+/// The rows of `pdfimages -list` that list images: width, height, colour and encoding.
+std::vector<std::string> ImageRows(const std::string& doc) {
+    std::vector<std::string> rows;
+    std::istringstream lines(Tool(doc, "pdfimages -list"));
+    for (std::string line; std::getline(lines, line);)
+        if (line.find(" image ") != std::string::npos) {
+            std::istringstream fields(line);
+            std::string f[9];
+            for (auto& x : f)
+                fields >> x;
+            rows.push_back(f[3] + " " + f[4] + " " + f[5] + " " + f[8]);
+        }
+    return rows;
+}
+
+TEST_F(PdfGraphics, GeoLabelPageWithAztecPictureAndRoutingBarcodeReadsBack) {
+    RegisterLabelFonts();
+    // The label's picture: the 600 x 600 Aztec symbol in a 128-pixel view; the routing barcode,
+    // a memo, lines and a frame around the page.
+    TDPDAztec aztec;
+    aztec.ISO_DestZipCode()->SetFieldValue(u"01067");
+    aztec.ISO_DestCountryCode()->SetFieldValue(u"276");
+    aztec.ISO_ParcelNumber()->SetFieldValue(u"01905002345615");
+    aztec.ISO_RecTown()->SetFieldValue(u"Dresden");
+    TfrxPictureView picture(nullptr);
+    picture.Picture()->Assign(aztec.AsImage().Picture());
+    picture.SetBounds(240, 20, 128, 128);
+    auto barcode = RoutingBarcode();
+    TfrxMemoView memo(nullptr);
+    memo.SetBounds(12, 20, 200, 40);
+    memo.Font().SetName(u"Arial Narrow");
+    memo.Font().SetSize(12);
+    memo.SetText(u"Muster GmbH\r\nD-01067 Dresden");
+    TfrxLineView line(nullptr);
+    line.SetBounds(5, 200, 383, 0);
+    TfrxShapeView box(nullptr);
+    box.SetBounds(5, 5, 383, 567);
+    box.Frame()->SetTyp({ftLeft, ftRight, ftTop, ftBottom});
+    const TfrxRect bounds = barcode->GetRealBounds();
+    const std::string doc = LabelDocument(1, [&](TfrxPDFExport& pdf, int) {
+        for (TfrxView* view : std::initializer_list<TfrxView*>{&box, &line, &memo, &picture, barcode.get()})
+            pdf.ExportObject(view);
+    });
+    const std::string check = Tool(doc, "qpdf --check");
+    EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+    const std::string barcodeSize = std::to_string(Round((bounds.Right - bounds.Left) * 3)) + " " +
+                                    std::to_string(Round((bounds.Bottom - bounds.Top) * 3));
+    EXPECT_EQ(ImageRows(doc), (std::vector<std::string>{"1800 1800 rgb jpeg", barcodeSize + " gray jpeg"}));
+    const Latin1String content = aztec.AsString();
+    EXPECT_EQ(DecodePage(doc, ZXing::BarcodeFormat::Aztec, Rect(220, 8, 388, 168)),
+              std::string(content.begin(), content.end()));
     EXPECT_EQ(DecodePage(doc, ZXing::BarcodeFormat::Code128), "%007110601632015376002000000");
 }
 
