@@ -16,6 +16,7 @@
 #include "report/model/line_view.h"
 #include "report/model/memo_view.h"
 #include "report/model/picture_view.h"
+#include "report/model/report_page.h"
 #include "report/model/shape_view.h"
 #include "report/model/view.h"
 
@@ -320,8 +321,6 @@ bool TfrxPDFExport::Start() {
         refuse(u"Outline");
     if (FInteractiveForms)
         refuse(u"InteractiveForms");
-    if (FBackground)
-        refuse(u"Background");
 
     FProtection = false;
     FPOH->FProtection = FProtection;
@@ -386,6 +385,36 @@ void TfrxPDFExport::StartPage(TfrxComponent* page, int index) {
     FPageRect.Right = FWidth - (mirror ? left : right) * MillimetresToPoints + 0.5L;
     FPageRect.Bottom = bottom * MillimetresToPoints;
     OutStream = std::make_unique<TMemoryStream>();
+
+    // The page colour (with Background) as a filled and stroked rectangle of line width 0 over
+    // the printable area, then the page's frame around it.
+    if (auto* reportPage = dynamic_cast<TfrxReportPage*>(page)) {
+        TStream& out = *OutStream;
+        if (FBackground && reportPage->Color() != clNone) {
+            const AnsiString color = ColorTextShort(reportPage->Color());
+            for (const AnsiString& line : {AnsiString("q"), color + " rg", color + " RG", AnsiString("0 w"),
+                                           RectText(FPageRect, 2) + " re", AnsiString("B"), AnsiString("Q")})
+                PutRawLine(out, line);
+        }
+        if (reportPage->Frame())
+            WriteFrame(*reportPage->Frame(), FPageRect);
+    }
+}
+
+void TfrxPDFExport::BeginClip(TfrxComponent* obj) {
+    auto* view = dynamic_cast<TfrxView*>(obj);
+    if (!view || !OutStream)
+        return;
+    TStream& out = *OutStream;
+    PutRawLine(out, "q");
+    PutRawLine(out, RectText(ObjectRectWithFrame(*view, false), 2) + " re");
+    PutRawLine(out, "W");
+    PutRawLine(out, "n");
+}
+
+void TfrxPDFExport::EndClip() {
+    if (OutStream)
+        PutRawLine(*OutStream, "Q");
 }
 
 void TfrxPDFExport::ExportObject(TfrxComponent* obj) {

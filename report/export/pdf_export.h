@@ -5,8 +5,8 @@
 // dictionary, catalog, cross-reference table and trailer).
 //
 // Still to come, and refused until then so that no document passes without what was asked
-// for: encryption (a user or owner password), PDF/A, the document outline, interactive forms
-// and the page background. Memo views are written as text, shape and line views as vectors,
+// for: encryption (a user or owner password), PDF/A, the document outline and interactive
+// forms. Memo views are written as text, shape and line views as vectors,
 // every other view through the raster path.
 
 #include <functional>
@@ -107,6 +107,10 @@ class TfrxPDFExport : public TfrxBaseDialogExportFilter {
     /// writer of their kind with the exporting state bits set for the time of the call.
     void ExportObject(TfrxComponent* obj) override;
     void FinishPage(TfrxComponent* page, int index) override;
+    /// "q", the view's rectangle with its frame lines as a path, "W", "n": later output is clipped
+    /// to it until EndClip writes "Q".
+    void BeginClip(TfrxComponent* obj) override;
+    void EndClip() override;
     /// Page tree, information dictionary, catalog, cross-reference table and trailer; then the
     /// per-export lists are cleared and a transport's stream is handed back.
     void Finish() override;

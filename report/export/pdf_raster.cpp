@@ -7,6 +7,7 @@
 #include "platform/graphics/jpeg_image.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/rounding.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
 #include "platform/zlib/compression.h"
 #include "report/export/export_picture.h"
@@ -100,6 +101,16 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
     TColor maskColor = clWhite;
     bool transparent = FTransparency && view.Color() == clNone;
     auto* pictureView = dynamic_cast<TfrxPictureView*>(&view);
+    // The page background picture is stretched only when its page says so; the view gets its
+    // own setting back on every path.
+    const bool unstretch = pictureView && view.Name() == u"_pagebackground" && !FPages.empty() &&
+                           !FPages.back().BackPictureStretched && pictureView->Stretched();
+    const TScopeExit restretch([&] {
+        if (unstretch)
+            pictureView->SetStretched(true);
+    });
+    if (unstretch)
+        pictureView->SetStretched(false);
     const TGraphic* source = pictureView ? pictureView->GetGraphic() : nullptr;
     if (pictureView) {
         if (!source || source->GetEmpty()) {

@@ -341,7 +341,6 @@ TEST_F(PdfExport, OptionsWithoutTheirWritersAreRefusedAtStart) {
         {u"PDFStandard", [](TfrxPDFExport& p) { p.SetPdfA(true); }},
         {u"Outline", [](TfrxPDFExport& p) { p.SetOutline(true); }},
         {u"InteractiveForms", [](TfrxPDFExport& p) { p.SetInteractiveForms(true); }},
-        {u"Background", [](TfrxPDFExport& p) { p.SetBackground(true); }},
     };
     for (const Case& c : cases) {
         TfrxPDFExport pdf(nullptr);

@@ -27,6 +27,7 @@
 #include "report/model/memo_view.h"
 #include "report/model/page_base.h"
 #include "report/model/picture_view.h"
+#include "report/model/report_page.h"
 #include "report/model/shape_view.h"
 #include "tests/report/export/font_test_support.h"
 
@@ -635,6 +636,63 @@ TEST_F(PdfGraphics, PageBackgroundPictureIsLeftOutWithoutTheBackgroundOption) {
             1, [&](TfrxPDFExport& pdf, int) { pdf.ExportObject(&picture); }, false, &encodes);
         EXPECT_EQ(encodes, named ? 0 : 1) << (named ? "_pagebackground" : "Logo");
         EXPECT_EQ(doc.find("/Subtype /Image") == std::string::npos, named);
+    }
+}
+
+TEST_F(PdfGraphics, PageColourFrameBackgroundPictureAndClip) {
+    // A report page of 200 x 100 pixels with margins of 10 mm and 5 mm, a yellow colour, a
+    // bottom frame line and a visible, unstretched background picture.
+    TBitmap logo(40, 40, pf24bit);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            logo.SetPixel(x, y, (x / 4 + y / 4) % 2 ? clBlack : clWhite);
+    for (const bool background : {false, true}) {
+        TfrxReportPage page(nullptr);
+        page.SetPaperWidth(200 * 25.4L / 96);
+        page.SetPaperHeight(100 * 25.4L / 96);
+        page.UpdateDimensions();
+        page.SetLeftMargin(10);
+        page.SetTopMargin(5);
+        page.SetColor(clYellow);
+        page.Frame()->SetTyp({ftBottom});
+        page.SetBackPictureVisible(true);
+        page.SetBackPictureStretched(false);
+        TfrxPictureView picture(nullptr);
+        picture.SetName(u"_pagebackground");
+        picture.Picture()->SetGraphic(&logo);
+        picture.SetBounds(0, 0, 150, 75);
+        TfrxShapeView box(nullptr);
+        box.SetBounds(10, 20, 40, 8);
+        box.Frame()->SetTyp({ftLeft});
+        box.Frame()->SetWidth(2);
+        TfrxPDFExport pdf(nullptr);
+        pdf.SetCompressed(false);
+        pdf.SetTransparency(false);
+        pdf.SetBackground(background);
+        TMemoryStream stream;
+        pdf.SetStream(&stream);
+        ASSERT_TRUE(pdf.DoStart());
+        pdf.StartPage(&page, 0);
+        pdf.ExportObject(&picture);
+        pdf.BeginClip(&box);
+        pdf.EndClip();
+        pdf.FinishPage(&page, 0);
+        pdf.DoFinish();
+        pdf.SetStream(nullptr);
+        const std::string doc(reinterpret_cast<const char*>(stream.Memory()), std::size_t(stream.GetSize()));
+        EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
+        // FPageRect: left 10 mm = 28.85 points (with the 0.5), top 75 - 5 mm = 60.83, right 150.5,
+        // bottom 0; the colour only with Background, the frame always.
+        const std::string fill = "q\r\n1 1 0 rg\r\n1 1 0 RG\r\n0 w\r\n28.85 0 121.65 60.83 re\r\nB\r\nQ\r\n";
+        EXPECT_EQ(doc.find(fill) != std::string::npos, background) << doc.substr(doc.find("stream\r\n"), 200);
+        EXPECT_NE(doc.find("28.85 0.00 m\r\n150.50 0.00 l\r\nS"), std::string::npos)
+            << doc.substr(doc.find("stream\r\n"), 300);
+        // The background picture only with Background, unstretched (its own 40 x 40 pixels).
+        EXPECT_EQ(doc.find("/Subtype /Image") != std::string::npos, background);
+        EXPECT_TRUE(picture.Stretched());
+        // The clip: the box (left margin 10 x 0.05 points) with its 2-pixel left line.
+        EXPECT_NE(doc.find("q\r\n7.25 53.75 30.75 6 re\r\nW\r\nn\r\nQ\r\n"), std::string::npos)
+            << doc.substr(doc.find("stream\r\n"), 600);
     }
 }
 
