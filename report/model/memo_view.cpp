@@ -21,6 +21,7 @@
 #include "report/model/data_set.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
+#include "report/model/styles.h"
 
 namespace vgl {
 
@@ -515,6 +516,23 @@ void TfrxCustomMemoView::ApplyHighlight(TfrxHighlight* highlight) {
     if (highlight->ApplyFrame())
         SetFrame(highlight->Frame());
     SetVisible(highlight->Visible());
+}
+
+void TfrxCustomMemoView::SetStyle(const String& v) {
+    FStyle = v;
+    if (auto* report = dynamic_cast<TfrxReport*>(GetReport()); report && report->Styles())
+        ApplyStyle(report->Styles()->Find(v));
+}
+
+void TfrxCustomMemoView::ApplyStyle(const TfrxStyleItem* style) {
+    if (!style)
+        return;
+    if (style->ApplyFill())
+        SetFill(style->Fill());
+    if (style->ApplyFont())
+        SetFont(*style->Font());
+    if (style->ApplyFrame())
+        SetFrame(style->Frame());
 }
 
 void TfrxCustomMemoView::ApplyPreviewHighlight() {

@@ -18,6 +18,8 @@
 
 namespace vgl {
 
+class TfrxStyleItem;
+
 VGL_DECLARE_ENUM(TfrxHAlign);
 VGL_DECLARE_ENUM(TfrxVAlign);
 VGL_DECLARE_ENUM(TfrxUnderlinesTextMode);
@@ -98,7 +100,8 @@ class TfrxCustomMemoView : public TfrxStretcheable, public IfrxDataLinkObject {
     bool RTLReading() const { return FRTLReading; }
     void SetRTLReading(bool v) { FRTLReading = v; }
     const String& Style() const { return FStyle; }
-    void SetStyle(const String& v) { FStyle = v; }
+    /// Stores the name; in a report, the report's style of that name (if any) is applied at once.
+    void SetStyle(const String& v);
     bool SuppressRepeated() const { return FSuppressRepeated; }
     void SetSuppressRepeated(bool v) { FSuppressRepeated = v; }
     TfrxDuplicateMerge Duplicates() const { return FDuplicates; }
@@ -156,6 +159,8 @@ class TfrxCustomMemoView : public TfrxStretcheable, public IfrxDataLinkObject {
     /// `value` as text by `format` (none: DisplayFormat); a failure gives the plain text.
     String FormatData(const Variant& value, TfrxFormat* format = nullptr);
     void ApplyHighlight(TfrxHighlight* highlight);
+    /// The style's fill, font and frame, each when its Apply flag is set; none does nothing.
+    void ApplyStyle(const TfrxStyleItem* style);
     void ApplyPreviewHighlight();
     void ResetSuppress() { FLastValue = Variant(String()); }
     /// Fills the output-time placeholders "[TOTALPAGES#]" and "[COPYNAME#]".

@@ -21,6 +21,7 @@
 #include "report/model/data_set.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
+#include "report/model/styles.h"
 #include "script/engine/initialization.h"
 #include "tests/report/model/model_test_support.h"
 #include "tests/report/model/service_doubles.h"
@@ -324,6 +325,53 @@ TEST_F(MemoViewTest, DataFieldValuesAndBlobFields) {
     EXPECT_EQ(r.memo->DataSet(), nullptr);
     EXPECT_EQ(r.memo->DataSetName(), u"Parcel");
     EXPECT_EQ(r.Print(u"plain"), u"plain\r\n") << "without its data set the memo prints its own text";
+}
+
+TEST_F(MemoViewTest, StylesApplyByName) {
+    MemoReport r;
+    TfrxStyleItem* header = r.report.Styles()->Add();
+    header->SetName(u"Header");
+    header->SetColor(clYellow);
+    header->Font()->SetStyle(TFontStyles{fsBold});
+    header->Frame()->SetTyp(TfrxFrameTypes{ftTop});
+    TfrxStyleItem* fontOnly = r.report.Styles()->Add();
+    fontOnly->SetName(u"FontOnly");
+    fontOnly->Font()->SetColor(clRed);
+    fontOnly->SetColor(clBlue);
+    fontOnly->SetApplyFill(false);
+    fontOnly->SetApplyFrame(false);
+
+    TfrxMemoView* memo = r.memo;
+    memo->SetStyle(u"header"); // names compare without case
+    EXPECT_EQ(memo->Color(), clYellow);
+    EXPECT_EQ(memo->Font().GetStyle(), TFontStyles{fsBold});
+    EXPECT_EQ(memo->Frame()->Typ(), TfrxFrameTypes{ftTop});
+
+    memo->SetStyle(u"FontOnly");
+    EXPECT_EQ(memo->Font().GetColor(), clRed);
+    EXPECT_EQ(memo->Color(), clYellow) << "ApplyFill False keeps the fill";
+    EXPECT_EQ(memo->Frame()->Typ(), TfrxFrameTypes{ftTop});
+
+    memo->SetStyle(u"Missing");
+    EXPECT_EQ(memo->Style(), u"Missing");
+    EXPECT_EQ(memo->Font().GetColor(), clRed) << "an unknown name changes nothing";
+    memo->ApplyStyle(nullptr);
+
+    TfrxMemoView loose(nullptr);
+    loose.SetStyle(u"Header");
+    EXPECT_EQ(loose.Style(), u"Header");
+    EXPECT_NE(loose.Color(), clYellow) << "no report, no style";
+
+    // Apply: memos naming a style take it again, the others lose their style name.
+    auto* second = new TfrxMemoView(&r.report);
+    second->SetParent(&r.report);
+    second->SetStyle(u"Header");
+    second->SetColor(clWhite);
+    memo->SetStyle(u"Missing");
+    r.report.Styles()->Apply();
+    EXPECT_EQ(second->Style(), u"Header");
+    EXPECT_EQ(second->Color(), clYellow);
+    EXPECT_EQ(memo->Style(), u"");
 }
 
 TEST_F(MemoViewTest, DiffTextAndParagraphBreaks) {
