@@ -100,6 +100,7 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
 
     TColor maskColor = clWhite;
     bool transparent = FTransparency && view.Color() == clNone;
+    bool alphaMask = false; // the mask comes from the picture's alpha channel
     auto* pictureView = dynamic_cast<TfrxPictureView*>(&view);
     // The page background picture is stretched only when its page says so; the view gets its
     // own setting back on every path.
@@ -134,9 +135,8 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
         const bool masked = (pictureView->TransparentColor() != clNone && pictureView->Transparent()) ||
                             (format && format->HasMaskColor(*source));
         const bool alpha = FUsePNGAlpha && format && format->HasAlphaChanel(*source);
-        if (FTransparency && alpha && !masked)
-            throw ENotSupportedException(u"The PDF export cannot write the alpha channel of a picture yet");
-        transparent = FTransparency && masked;
+        transparent = FTransparency && (masked || alpha);
+        alphaMask = transparent && !masked;
     }
     const int pixelWidth = int(Round(width * scale)), pixelHeight = int(Round(height * scale));
     if (pixelWidth < 1 || pixelHeight < 1) {
@@ -160,8 +160,9 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
             FloatToFixedAnsi(left * scale - Round(left * scale), 6) + "|" +
             FloatToFixedAnsi(top * scale - Round(top * scale), 6) + "|" + FloatToFixedAnsi(view.Width(), 6) + "x" +
             FloatToFixedAnsi(view.Height(), 6) + "|" + IntToAnsi(int(grey)) + "|" + IntToAnsi(quality) + "|" +
-            IntToAnsi(int(transparent)) + "|" + IntToAnsi(maskColor) + "|" + IntToAnsi(view.Color()) + "|" +
-            IntToAnsi(int(brush)) + "|" + IntToAnsi(pictureView->TransparentColor()) + "|" + [&] {
+            IntToAnsi(int(transparent)) + IntToAnsi(int(alphaMask)) + "|" + IntToAnsi(maskColor) + "|" +
+            IntToAnsi(view.Color()) + "|" + IntToAnsi(int(brush)) + "|" + IntToAnsi(pictureView->TransparentColor()) +
+            "|" + [&] {
                 AnsiString flags;
                 for (int i = 0; i < 8; ++i)
                     flags += pictureView->GetPictureProp(i) ? '1' : '0';
@@ -179,27 +180,50 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
             }
     }
 
+    // Draws the view into a new 32-bit picture filled with `background` first. An exception
+    // while the view draws ends the export: a label must not go out with a blank barcode or
+    // picture.
+    const auto drawOn = [&](TfrxPicture& target, TColor background) -> const TBitmap& {
+        target.FillColor(background, background);
+        view.DrawClipped(target.GetCanvas(), scale, scale, -Round(left * scale), -Round(top * scale));
+        const auto* drawn = dynamic_cast<const TBitmap*>(&target.Release());
+        if (!drawn)
+            throw EInvalidGraphic(u"The raster picture of a view is not a bitmap");
+        return *drawn;
+    };
+    // Pixels the view leaves unpainted stay white like the page under them, or become the mask
+    // colour. For an alpha mask the picture is drawn over black: the colours then come
+    // premultiplied, as the mask's /Matte of black says.
     TfrxPicture picture(pfBMP32, pixelWidth, pixelHeight, transparent);
-    // Pixels the view leaves unpainted stay white like the page under them (or become the mask
-    // colour, which is white too).
-    picture.FillColor(maskColor, maskColor);
-    // An exception while the view draws ends the export: a label must not go out with a blank
-    // barcode or picture.
-    view.DrawClipped(picture.GetCanvas(), scale, scale, -Round(left * scale), -Round(top * scale));
-    TGraphic& graphic = picture.Release();
-    const auto* bitmap = dynamic_cast<const TBitmap*>(&graphic);
-    if (!bitmap)
-        throw EInvalidGraphic(u"The raster picture of a view is not a bitmap");
+    const TBitmap* bitmap = &drawOn(picture, alphaMask ? clBlack : maskColor);
 
     int maskId = 0;
     RawByteString mask;
     if (transparent) {
         mask.resize(std::size_t(pixelWidth) * std::size_t(pixelHeight));
         std::size_t at = 0;
-        for (int y = 0; y < pixelHeight; ++y) {
-            const std::uint8_t* row = bitmap->ScanLine(y);
-            for (int x = 0; x < pixelWidth; ++x, row += 4)
-                mask[at++] = char(row[0] == 0xFF && row[1] == 0xFF && row[2] == 0xFF ? 0 : 0xFF);
+        if (alphaMask) {
+            // The canvas has no alpha of its own: the view is drawn once more, over white, and
+            // each pixel's coverage is what the white shows through: alpha = 255 - (white - black).
+            TfrxPicture overWhite(pfBMP32, pixelWidth, pixelHeight, transparent);
+            const TBitmap& white = drawOn(overWhite, clWhite);
+            for (int y = 0; y < pixelHeight; ++y) {
+                const std::uint8_t* b = bitmap->ScanLine(y);
+                const std::uint8_t* w = white.ScanLine(y);
+                for (int x = 0; x < pixelWidth; ++x, b += 4, w += 4) {
+                    int through = 0;
+                    for (int c = 0; c < 3; ++c)
+                        through = std::max(through, int(w[c]) - int(b[c]));
+                    mask[at++] = char(255 - through);
+                }
+            }
+        } else {
+            const TColor key = ColorToRGB(maskColor);
+            for (int y = 0; y < pixelHeight; ++y) {
+                const std::uint8_t* row = bitmap->ScanLine(y);
+                for (int x = 0; x < pixelWidth; ++x, row += 4)
+                    mask[at++] = char(RGB(row[2], row[1], row[0]) == key ? 0 : 0xFF);
+            }
         }
         maskId = WriteSoftMask(mask, pixelWidth, pixelHeight);
     }

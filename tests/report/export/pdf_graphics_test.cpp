@@ -555,6 +555,62 @@ TEST_F(PdfGraphics, ATransparentViewGetsASoftMask) {
     EXPECT_EQ(DecodePage(doc, ZXing::BarcodeFormat::Code128), "%007110601632015376002000000");
 }
 
+TEST_F(PdfGraphics, APictureWithAlphaGetsItsAlphaAsSoftMask) {
+    // A 40 x 40 picture of straight alpha: the left half opaque red, the right half clear with a
+    // half-covered column between; drawn at scale 3.
+    TBitmap logo(40, 40, pf32bit);
+    logo.SetAlphaFormat(afDefined);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            std::uint8_t* px = logo.ScanLine(y) + x * 4;
+            px[0] = 0, px[1] = 0, px[2] = 255;
+            px[3] = x < 20 ? 255 : x == 20 ? 128 : 0;
+        }
+    TfrxPictureView picture(nullptr);
+    picture.Picture()->SetGraphic(&logo);
+    picture.SetBounds(10, 10, 40, 40);
+    const std::string doc = LabelDocument(
+        1, [&](TfrxPDFExport& pdf, int) { pdf.ExportObject(&picture); }, true);
+    EXPECT_EQ(Tool(doc, "qpdf --check").find("WARNING"), std::string::npos);
+    const std::size_t mask = doc.find("/ColorSpace /DeviceGray/Matte[ 0 0 0] ");
+    ASSERT_NE(mask, std::string::npos);
+    EXPECT_NE(doc.find("/SMask "), std::string::npos);
+    EXPECT_NE(doc.find("/Width 120", mask - 60), std::string::npos);
+    const std::size_t data = doc.find("stream\r\n", mask) + 8;
+    ASSERT_LT(data + 120 * 120, doc.size());
+    const auto at = [&](int x, int y) { return int(std::uint8_t(doc[data + std::size_t(y) * 120 + x])); };
+    EXPECT_EQ(at(0, 0), 255);
+    EXPECT_EQ(at(59, 119), 255);
+    EXPECT_NEAR(at(61, 60), 128, 2);
+    EXPECT_EQ(at(63, 0), 0);
+    EXPECT_EQ(at(119, 119), 0);
+    // Without Transparency the picture is opaque and has no mask.
+    const std::string opaque = LabelDocument(1, [&](TfrxPDFExport& pdf, int) { pdf.ExportObject(&picture); });
+    EXPECT_EQ(opaque.find("/SMask "), std::string::npos);
+
+    // A bitmap with a red transparent colour: the mask leaves out the red pixels, not white ones.
+    TBitmap keyed(40, 40, pf24bit);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x)
+            keyed.SetPixel(x, y, x < 20 ? clRed : x < 30 ? clWhite : clBlue);
+    keyed.SetTransparentColor(clRed);
+    keyed.SetTransparent(true);
+    TfrxPictureView keyedView(nullptr);
+    keyedView.Picture()->SetGraphic(&keyed);
+    keyedView.SetBounds(10, 10, 40, 40);
+    keyedView.SetTransparent(true);
+    keyedView.SetTransparentColor(clRed);
+    const std::string keyedDoc = LabelDocument(
+        1, [&](TfrxPDFExport& pdf, int) { pdf.ExportObject(&keyedView); }, true);
+    const std::size_t keyedMask = keyedDoc.find("/ColorSpace /DeviceGray/Matte[ 0 0 0] ");
+    ASSERT_NE(keyedMask, std::string::npos);
+    const std::size_t keyedData = keyedDoc.find("stream\r\n", keyedMask) + 8;
+    const auto keyedAt = [&](int x) { return int(std::uint8_t(keyedDoc[keyedData + 60 * 120 + std::size_t(x)])); };
+    EXPECT_EQ(keyedAt(10), 0);
+    EXPECT_EQ(keyedAt(75), 255);
+    EXPECT_EQ(keyedAt(110), 255);
+}
+
 TEST_F(PdfGraphics, AViewWhoseDrawingFailsFailsTheExport) {
     TFailingView view(nullptr);
     view.SetBounds(10, 10, 50, 50);
