@@ -425,3 +425,55 @@ TEST(PreviewPagesStartUp, ReportsGetTheStoreAndItsOutline) {
 
 } // namespace
 } // namespace vgl
+
+namespace vgl {
+namespace {
+
+using test::PreviewPagesTest;
+
+TEST_F(PreviewPagesTest, ColumnPositionsAndEndlessPaperOfTheCurrentPage) {
+    Fixture f(Report());
+    f.Run(Pages(), 1);
+    int column = -7;
+    long double position = -7;
+    Pages().GetLastColumnPos(column, position);
+    EXPECT_EQ(column, -7); // absent attributes leave the values
+    EXPECT_EQ(double(position), -7);
+    Pages().UpdatePageLastColumn(2, 120.5L, false);
+    Pages().UpdatePageLastColumn(0, 0, false); // nothing to write
+    Pages().GetLastColumnPos(column, position);
+    EXPECT_EQ(column, 2);
+    EXPECT_EQ(double(position), 120.5);
+    Pages().UpdatePageLastColumn(0, 0, true);
+    Pages().GetLastColumnPos(column, position);
+    EXPECT_EQ(column, 0);
+    EXPECT_EQ(double(position), 0);
+
+    Pages().UpdatePageDimensions(f.Page, 378, 567);
+    auto* source = dynamic_cast<TfrxReportPage*>(Pages().SourcePages(0));
+    EXPECT_EQ(source->PaperSize(), 256);
+    EXPECT_NEAR(double(source->PaperWidth()), 378 / 3.77953, 1e-6);
+    EXPECT_NEAR(double(source->PaperHeight()), 567 / 3.77953, 1e-6);
+    TfrxReportPage other(nullptr);
+    EXPECT_THROW(Pages().UpdatePageDimensions(&other, 1, 1), EInvalidOperation);
+}
+
+TEST_F(PreviewPagesTest, PicturesGoToTheCacheByIndex) {
+    Fixture f(Report());
+    Pages().AddPicture(f.Picture);
+    EXPECT_EQ(f.Picture->ImageIndex(), 1);
+    TfrxPictureView empty(nullptr);
+    Pages().AddPicture(&empty);
+    EXPECT_EQ(empty.ImageIndex(), 0);
+    EXPECT_EQ(Pages().AddGraphic(f.Picture->GetGraphic()), 2);
+    TGraphic* graphic = Pages().GetPicture(cgOriginal, 2);
+    ASSERT_NE(graphic, nullptr);
+    EXPECT_TRUE(test::SamePixels(*graphic, *f.Picture->GetGraphic()));
+    EXPECT_EQ(Pages().GetPicture(cgOriginal, 9), nullptr);
+    Pages().Clear();
+    EXPECT_EQ(Pages().PictureCache().Originals().Count(), 0);
+    EXPECT_EQ(Pages().CurPage(), -1);
+}
+
+} // namespace
+} // namespace vgl
