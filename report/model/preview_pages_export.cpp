@@ -169,10 +169,15 @@ bool TfrxPreviewPages::Export(TfrxCustomExportFilter* filter) {
             filter->OnBeginExport(filter);
         if (!filter->DoStart())
             return result;
+        // An attached preview does not redraw while its pages are read.
+        TfrxCustomPreview* preview = report ? report->Preview() : nullptr;
+        const bool previewLocked = preview && preview->Lock();
         const bool progress = report && (filter->ShowProgress() || !report->EngineOptions()->EnableThreadSafe());
         if (progress)
             report->InternalOnProgressStart(ptExporting);
         const auto finishLoop = [&] {
+            if (previewLocked)
+                preview->Unlock(true);
             if (progress)
                 report->InternalOnProgressStop(ptExporting);
             filter->DoFinish();

@@ -204,6 +204,23 @@ TEST_F(PreviewPagesExportTest, TerminationEndsTheExportQuietly) {
     EXPECT_EQ(log, expected);
     EXPECT_EQ(Pages().PageCacheCount(), 0); // unlocked, then trimmed
     EXPECT_FALSE(filter.Terminated());
+
+    // A filter or report that says it is terminated stops after the current object the same way.
+    for (bool byReport : {false, true}) {
+        SCOPED_TRACE(byReport);
+        log.clear();
+        filter.OnObject = [&](TfrxComponent* obj) {
+            if (obj->Name() == u"Memo1") {
+                if (byReport)
+                    Report().SetTerminated(true);
+                else
+                    filter.SetTerminated(true);
+            }
+        };
+        EXPECT_TRUE(Export());
+        EXPECT_EQ(log, expected);
+        EXPECT_FALSE(filter.Terminated());
+    }
 }
 
 TEST_F(PreviewPagesExportTest, AnErrorRunsTheSameStepsAndIsReported) {
