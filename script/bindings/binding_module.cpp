@@ -5,6 +5,7 @@
 
 #include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/sysutils.h"
 
 namespace vgl {
 
@@ -91,6 +92,61 @@ void fsScriptFree(TfsScript* script, TObject* obj) {
         return;
     }
     throw Exception(u"Cannot free %s: the script did not create it and no owner holds it", {obj->ClassName()});
+}
+
+void fsNotBuilt(TClass classType, StringView name) {
+    const String member(name.substr(0, name.find(u'.')));
+    if (classType)
+        throw ENotSupportedException(u"%s.%s is not available in this system yet",
+                                     {ClassNameOf(classType), member});
+    throw ENotSupportedException(u"%s is not available in this system yet", {member});
+}
+
+const TfsCustomVariable* fsRegisteredMember(const TfsScript* script, TClass classType, StringView name) {
+    StringView member = name;
+    if (member.ends_with(u".GET") || member.ends_with(u".SET"))
+        member.remove_suffix(4);
+    if (!script)
+        return nullptr;
+    if (!classType)
+        return dynamic_cast<const TfsMethodHelper*>(script->Find(member));
+    const TfsClassVariable* c = script->FindClass(ClassNameOf(classType));
+    if (!c)
+        return nullptr;
+    for (int i = 0; i < c->MembersCount(); ++i) {
+        if (SameText(c->GetMembers(i)->Name, member))
+            return c->GetMembers(i);
+    }
+    return nullptr;
+}
+
+Variant TfsPendingModule::MethodHandler(TObject*, TClass classType, const String& name, TfsMethodHelper*) {
+    if (const TfsCustomVariable* member = fsRegisteredMember(Script(), classType, name))
+        fsNotBuilt(classType, member->Name);
+    return 0;
+}
+
+Variant TfsPendingModule::PropertyGetter(TObject*, TClass classType, const String& name) {
+    if (const TfsCustomVariable* member = fsRegisteredMember(Script(), classType, name))
+        fsNotBuilt(classType, member->Name);
+    return 0;
+}
+
+void TfsPendingModule::PropertySetter(TObject*, TClass classType, const String& name, const Variant&) {
+    if (const TfsCustomVariable* member = fsRegisteredMember(Script(), classType, name))
+        fsNotBuilt(classType, member->Name);
+}
+
+TfsCallMethodNewEvent TfsPendingModule::Method() {
+    return [this](TObject* i, TClass c, const String& n, TfsMethodHelper* h) { return MethodHandler(i, c, n, h); };
+}
+
+TfsGetValueEvent TfsPendingModule::Getter() {
+    return [this](TObject* i, TClass c, const String& n) { return PropertyGetter(i, c, n); };
+}
+
+TfsSetValueEvent TfsPendingModule::Setter() {
+    return [this](TObject* i, TClass c, const String& n, const Variant& v) { PropertySetter(i, c, n, v); };
 }
 
 } // namespace vgl

@@ -68,6 +68,36 @@ template <class T> T& fsArgRef(const Variant& value) {
     return *obj;
 }
 
+/// Raises ENotSupportedException "<class>.<member> is not available in this system yet" for a
+/// registered member whose handler branch is not built (so a script never takes a call that did
+/// nothing for one that worked); the class part is left out for a global function. `name` is the
+/// member's name as registered (an upper-case handler name also serves; ".GET"/".SET" are cut).
+[[noreturn]] void fsNotBuilt(TClass classType, StringView name);
+
+/// The member registered under the upper-case `name` in the class item of `classType` in `script`
+/// (its own members, not its ancestors') or, for no class, the script's global function of that
+/// name; none when there is no such member. ".GET" and ".SET" of an indexed property count as its
+/// name.
+const TfsCustomVariable* fsRegisteredMember(const TfsScript* script, TClass classType, StringView name);
+
+/// A module that registers members before their handler branches are built: each of its three
+/// handlers raises fsNotBuilt for a member fsRegisteredMember finds, and gives integer 0 and does
+/// nothing for any other name.
+class TfsPendingModule : public TfsBindingModule {
+public:
+    using TfsBindingModule::TfsBindingModule;
+
+    Variant MethodHandler(TObject* instance, TClass classType, const String& methodName, TfsMethodHelper* caller);
+    Variant PropertyGetter(TObject* instance, TClass classType, const String& propName);
+    void PropertySetter(TObject* instance, TClass classType, const String& propName, const Variant& value);
+
+protected:
+    /// The handlers bound to this module, for registration.
+    TfsCallMethodNewEvent Method();
+    TfsGetValueEvent Getter();
+    TfsSetValueEvent Setter();
+};
+
 /// An object as a script value (nil for none).
 inline Variant fsObjectValue(const TObject* obj) {
     return obj ? Variant::FromObject(obj) : Variant(0);

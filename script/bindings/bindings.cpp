@@ -4,6 +4,10 @@
 
 #include "script/bindings/barcode_bindings.h"
 #include "script/bindings/classes_bindings.h"
+#include "script/bindings/dialogs_bindings.h"
+#include "script/bindings/forms_bindings.h"
+#include "script/bindings/graphics_bindings.h"
+#include "script/bindings/ini_bindings.h"
 #include "script/bindings/report_bindings.h"
 
 namespace vgl {
@@ -13,7 +17,11 @@ namespace {
 // The binding modules in the order scripts register them.
 constexpr TfsRTTIModuleFactory Modules[] = {
     &fs_classes::Make,
+    &fs_graphics::Make,
+    &fs_forms::Make,
     &fs_report::Make,
+    &fs_dialogs::Make,
+    &fs_ini::Make,
     &fs_barcode::Make,
 };
 

@@ -4,7 +4,7 @@
 namespace vgl {
 
 /// Appends the binding modules to the script engine's module list, after the built-in functions:
-/// the runtime classes first. Call once at start-up, after InitializeScriptEngine; a second call
+/// runtime classes, graphics, forms, report classes, dialogs, ini files, barcode view. Call once at start-up, after InitializeScriptEngine; a second call
 /// adds nothing.
 void InitializeScriptBindings();
 /// Removes the binding modules from the module list when it still exists.

@@ -13,6 +13,7 @@
 #include "report/foundation/report_variables.h"
 #include "report/foundation/wide_strings.h"
 #include "report/model/bands.h"
+#include "report/model/data_link.h"
 #include "report/model/data_page.h"
 #include "report/model/data_set.h"
 #include "report/model/fills.h"
@@ -69,6 +70,54 @@ bool LoadReportFile(TfrxReport& report, const String& fileName) {
     report.LoadFromStream(stream);
     report.SetFileName(fileName);
     return true;
+}
+
+// A picture file read into a picture view; a file that holds no picture this system reads raises.
+void LoadPictureFile(TfrxPictureView& view, const String& fileName) {
+    TFileStream stream(fileName, fmOpenRead | fmShareDenyWrite);
+    if (view.LoadPictureFromStream(stream, true) != 0)
+        throw EInvalidGraphic(u"%s holds no picture that can be read", {fileName});
+}
+
+// The members of a data set that act on its current record or list its fields.
+Variant CallDataSetMethod(TfrxDataSet& ds, const String& name, TfsMethodHelper* caller) {
+    auto arg = [caller](int i) { return caller->GetVParam(i); };
+    Variant result = 0;
+    if (name == u"OPEN")
+        ds.Open();
+    else if (name == u"CLOSE")
+        ds.Close();
+    else if (name == u"FIRST")
+        ds.First();
+    else if (name == u"NEXT")
+        ds.Next();
+    else if (name == u"PRIOR")
+        ds.Prior();
+    else if (name == u"EOF")
+        result = ds.Eof();
+    else if (name == u"FIELDSCOUNT")
+        result = ds.FieldsCount();
+    else if (name == u"HASFIELD")
+        result = ds.HasField(arg(0).AsString());
+    else if (name == u"ISBLOBFIELD")
+        result = ds.IsBlobField(arg(0).AsString());
+    else if (name == u"RECORDCOUNT")
+        result = ds.RecordCount();
+    else if (name == u"GETFIELDLIST") {
+        // The data set fills a string list; the script may pass any list of strings.
+        TStrings& target = fsArgRef<TStrings>(arg(0));
+        TStringList fields;
+        ds.GetFieldList(fields);
+        target.Assign(&fields);
+    } else if (name == u"DISPLAYTEXT.GET")
+        result = ds.GetDisplayText(arg(0).AsString());
+    else if (name == u"DISPLAYWIDTH.GET")
+        result = ds.GetDisplayWidth(arg(0).AsString());
+    else if (name == u"FIELDTYPE.GET")
+        result = int(ds.GetFieldType(arg(0).AsString()));
+    else if (name == u"VALUE.GET")
+        result = ds.GetValue(arg(0).AsString());
+    return result;
 }
 
 void SaveReportFile(TfrxReport& report, const String& fileName) {
@@ -144,6 +193,7 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
 
     AddPictureClasses(s);
 
+    s.AddClass(Cls<TfrxDataLink>(), u"TPersistent");
     s.AddClass(Cls<TfrxHyperlink>(), u"TPersistent");
     if (auto* c = s.AddClass(Cls<TfrxCustomFill>(), u"TPersistent")) {
         c->AddMethod(u"function AsBrushFill: TfrxBrushFill", method);
@@ -189,6 +239,25 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
     }
     s.AddClass(Cls<TfrxReportComponent>(), u"TfrxComponent");
     s.AddClass(Cls<TfrxDialogComponent>(), u"TfrxReportComponent");
+    if (auto* c = s.AddClass(Cls<TfrxDataSet>(), u"TfrxDialogComponent")) {
+        c->AddMethod(u"procedure Open", method);
+        c->AddMethod(u"procedure Close", method);
+        c->AddMethod(u"procedure First", method);
+        c->AddMethod(u"procedure Next", method);
+        c->AddMethod(u"procedure Prior", method);
+        c->AddMethod(u"function Eof: Boolean", method);
+        c->AddMethod(u"function FieldsCount: Integer", method);
+        c->AddMethod(u"function HasField(const fName: String): Boolean", method);
+        c->AddMethod(u"function IsBlobField(const fName: String): Boolean", method);
+        c->AddMethod(u"function RecordCount: Integer", method);
+        c->AddMethod(u"procedure GetFieldList(List: TStrings)", method);
+        c->AddProperty(u"RecNo", u"Integer", getter);
+        c->AddIndexProperty(u"DisplayText", u"String", u"String", method, true);
+        c->AddIndexProperty(u"DisplayWidth", u"String", u"Integer", method, true);
+        c->AddIndexProperty(u"FieldType", u"String", u"TfrxFieldType", method, true);
+        c->AddIndexProperty(u"Value", u"String", u"Variant", method, true);
+    }
+    s.AddClass(Cls<TfrxUserDataSet>(), u"TfrxDataSet");
     s.AddClass(Cls<TfrxFrameLine>(), u"TPersistent");
     s.AddClass(Cls<TfrxFrame>(), u"TPersistent");
     if (auto* c = s.AddClass(Cls<TfrxView>(), u"TfrxReportComponent"))
@@ -209,7 +278,8 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
     s.AddClass(Cls<TfrxSysMemoView>(), u"TfrxCustomMemoView");
     s.AddClass(Cls<TfrxCustomLineView>(), u"TfrxStretcheable");
     s.AddClass(Cls<TfrxLineView>(), u"TfrxCustomLineView");
-    s.AddClass(Cls<TfrxPictureView>(), u"TfrxView");
+    if (auto* c = s.AddClass(Cls<TfrxPictureView>(), u"TfrxView"))
+        c->AddMethod(u"procedure LoadFromFile(filename: String)", method);
     s.AddClass(Cls<TfrxDigitalSignatureView>(), u"TfrxPictureView");
     s.AddClass(Cls<TfrxSubreport>(), u"TfrxView");
     if (auto* c = s.AddClass(Cls<TfrxBand>(), u"TfrxReportComponent")) {
@@ -229,7 +299,10 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
     s.AddClass(Cls<TfrxPage>(), u"TfrxComponent");
     if (auto* c = s.AddClass(Cls<TfrxReportPage>(), u"TfrxPage"))
         c->AddMethod(u"procedure AlignChildren", method);
-    s.AddClass(Cls<TfrxDialogPage>(), u"TfrxPage");
+    if (auto* c = s.AddClass(Cls<TfrxDialogPage>(), u"TfrxPage")) {
+        c->AddMethod(u"function ShowModal: Integer", method);
+        c->AddProperty(u"ModalResult", u"Integer", getter, setter);
+    }
     s.AddClass(Cls<TfrxDataPage>(), u"TfrxPage");
     if (auto* c = s.AddClass(Cls<TfrxEngineOptions>(), u"TPersistent"))
         c->AddProperty(u"DestroyForms", u"Boolean", getter, setter);
@@ -320,6 +393,14 @@ Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const Str
             c->SaveToStream(fsArgRef<TStream>(arg(0)), arg(1).AsBoolean(), false, false);
         else if (name == u"SETBOUNDS")
             c->SetBounds(arg(0).AsExtended(), arg(1).AsExtended(), arg(2).AsExtended(), arg(3).AsExtended());
+    } else if (classType == Cls<TfrxDataSet>()) {
+        result = CallDataSetMethod(*static_cast<TfrxDataSet*>(instance), name, caller);
+    } else if (classType == Cls<TfrxPictureView>()) {
+        if (name == u"LOADFROMFILE")
+            LoadPictureFile(*static_cast<TfrxPictureView*>(instance), arg(0).AsString());
+    } else if (classType == Cls<TfrxDialogPage>()) {
+        if (name == u"SHOWMODAL")
+            result = static_cast<TfrxDialogPage*>(instance)->ShowModal();
     } else if (classType == Cls<TfrxCustomMemoView>()) {
         if (name == u"CALCWIDTH")
             result = static_cast<double>(static_cast<TfrxCustomMemoView*>(instance)->CalcWidth());
@@ -411,6 +492,12 @@ Variant TFunctions::PropertyGetter(TObject* instance, TClass classType, const St
         } else if (name == u"ABSTOP") {
             result = static_cast<double>(c->AbsTop());
         }
+    } else if (classType == Cls<TfrxDataSet>()) {
+        if (name == u"RECNO")
+            result = static_cast<TfrxDataSet*>(instance)->RecNo();
+    } else if (classType == Cls<TfrxDialogPage>()) {
+        if (name == u"MODALRESULT")
+            result = static_cast<TfrxDialogPage*>(instance)->ModalResult();
     } else if (classType == Cls<TfrxView>()) {
         if (name == u"TAGSTR")
             result = static_cast<TfrxView*>(instance)->TagStr();
@@ -449,6 +536,10 @@ void TFunctions::PropertySetter(TObject* instance, TClass classType, const Strin
     } else if (classType == Cls<TfrxComponent>()) {
         if (name == u"PARENT")
             static_cast<TfrxComponent*>(instance)->SetParent(fsArgObject<TfrxComponent>(value));
+    } else if (classType == Cls<TfrxDialogPage>()) {
+        // The page keeps its modal result to itself until dialogs can be shown.
+        if (name == u"MODALRESULT")
+            fsNotBuilt(classType, name);
     } else if (classType == Cls<TfrxView>()) {
         if (name == u"TAGSTR")
             static_cast<TfrxView*>(instance)->SetTagStr(value.AsString());

@@ -16,13 +16,22 @@
 #include "report/foundation/report_variables.h"
 #include "report/foundation/wide_strings.h"
 #include "report/model/barcode_view.h"
+#include "report/model/data_set.h"
+#include "report/model/picture_view.h"
+#include "report/model/report_page.h"
 #include "report/model/fills.h"
 #include "report/model/memo_view.h"
 #include "report/model/page_base.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
 #include "report/model/shape_view.h"
+#include "script/bindings/barcode_bindings.h"
 #include "script/bindings/bindings.h"
+#include "script/bindings/classes_bindings.h"
+#include "script/bindings/dialogs_bindings.h"
+#include "script/bindings/forms_bindings.h"
+#include "script/bindings/graphics_bindings.h"
+#include "script/bindings/ini_bindings.h"
 #include "script/engine/initialization.h"
 #include "script/engine/script_tools.h"
 #include "script/engine/script_xml.h"
@@ -262,11 +271,17 @@ TEST(ReportBindings, MemoTextAndLines) {
     EXPECT_EQ(b.Script.FindClass(u"TfrxOverlay")->Ancestor(), u"TfrxBand");
 }
 
-TEST(ReportBindings, FinalizeTakesTheModulesOut) {
+TEST(ReportBindings, ModulesInRegistryOrderAndFinalizeTakesThemOut) {
     StartUp();
+    const std::vector<TfsRTTIModuleFactory> order{&fs_classes::Make, &fs_graphics::Make, &fs_forms::Make,
+                                                  &fs_report::Make,  &fs_dialogs::Make,  &fs_ini::Make,
+                                                  &fs_barcode::Make};
+    // The built-in functions first, then the bindings.
+    ASSERT_EQ(fsRTTIModuleClasses()->size(), order.size() + 1);
+    EXPECT_TRUE(std::equal(order.begin(), order.end(), fsRTTIModuleClasses()->begin() + 1));
     const size_t with = fsRTTIModuleClasses()->size();
     FinalizeScriptBindings();
-    EXPECT_EQ(fsRTTIModuleClasses()->size(), with - 3);
+    EXPECT_EQ(fsRTTIModuleClasses()->size(), with - order.size());
     TfsScript bare(nullptr);
     bare.AddRTTI();
     EXPECT_EQ(bare.FindClass(u"TStringList"), nullptr);
@@ -317,6 +332,58 @@ TEST(ReportBindings, GlobalVariablesGoThroughTheirLock) {
     ASSERT_TRUE(frxGetGlobalVariable(u"script", value));
     EXPECT_EQ(value.AsInteger(), 199);
     EXPECT_EQ(b.Call(u"TfrxVariables", u"Variables", globals, {u"missing"}).IsNull(), true);
+}
+
+TEST(ReportBindings, DataSetMembersActOnTheCurrentRecord) {
+    Bound b;
+    TfrxUserDataSet ds(nullptr);
+    ds.Fields()->SetCommaText(u"Name,Weight");
+    ds.SetRangeEnd(reCount);
+    ds.SetRangeEndCount(2);
+    ds.OnGetValue = [&ds](const String& field, Variant& value) {
+        value = field == u"Name" ? Variant(u"parcel " + IntToStr(ds.RecNo())) : Variant(1.5);
+    };
+    const Variant v = Variant::FromObject(&ds);
+    b.Call(u"TfrxUserDataSet", u"First", v);
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"RecordCount", v), Variant(2));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"FieldsCount", v), Variant(2));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"HasField", v, {u"weight"}), Variant(true));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"HasField", v, {u"Height"}), Variant(false));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"IsBlobField", v, {u"Name"}), Variant(false));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"Value", v, {u"Name"}), Variant(u"parcel 0"));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"DisplayText", v, {u"Name"}), Variant(u"parcel 0"));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"DisplayWidth", v, {u"Name"}), Variant(10));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"FieldType", v, {u"Name"}), Variant(int(fftNumeric)));
+    b.Call(u"TfrxUserDataSet", u"Next", v);
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"RecNo", v), Variant(1));
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"Eof", v), Variant(false));
+    b.Call(u"TfrxUserDataSet", u"Next", v);
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"Eof", v), Variant(true));
+    b.Call(u"TfrxUserDataSet", u"Prior", v);
+    EXPECT_EQ(b.Call(u"TfrxUserDataSet", u"RecNo", v), Variant(0));
+    // The field list goes into any list of strings the script passes, replacing its lines.
+    TStringList list;
+    list.Add(u"old");
+    b.Call(u"TfrxUserDataSet", u"GetFieldList", v, {Variant::FromObject(&list)});
+    EXPECT_EQ(list.CommaText(), u"Name,Weight");
+    EXPECT_THROW(b.Call(u"TfrxUserDataSet", u"GetFieldList", v, {0}), Exception);
+}
+
+TEST(ReportBindings, PictureFilesAndDialogPages) {
+    Bound b;
+    TfrxPictureView view(nullptr);
+    const Variant v = Variant::FromObject(&view);
+    EXPECT_THROW(b.Call(u"TfrxPictureView", u"LoadFromFile", v, {u"/nonexistent/picture.png"}), EFOpenError);
+    const std::string path = "/tmp/vgl_bindings_not_a_picture_" + std::to_string(::getpid()) + ".png";
+    std::ofstream(path) << "no picture here";
+    EXPECT_THROW(b.Call(u"TfrxPictureView", u"LoadFromFile", v, {String(path.begin(), path.end())}), Exception);
+    std::remove(path.c_str());
+
+    TfrxDialogPage page(nullptr);
+    const Variant p = Variant::FromObject(&page);
+    EXPECT_THROW(b.Call(u"TfrxDialogPage", u"ShowModal", p), EInvalidOperation);
+    EXPECT_EQ(b.Call(u"TfrxDialogPage", u"ModalResult", p), Variant(0));
+    EXPECT_THROW(b.Member(u"TfrxDialogPage", u"ModalResult", p)->SetValue(1), ENotSupportedException);
 }
 
 } // namespace vgl
