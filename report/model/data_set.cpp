@@ -71,7 +71,8 @@ TfrxDialogComponent::~TfrxDialogComponent() = default;
 
 // ---- TfrxDataSet ------------------------------------------------------------------------------
 
-TfrxDataSet::TfrxDataSet(TComponent* owner) : TfrxDialogComponent(owner) {
+TfrxDataSet::TfrxDataSet(TComponent* owner)
+    : TfrxDialogComponent(owner), FListOwner(owner), FListOwnerIsReport(InheritsFromClassName(owner, u"TfrxReport")) {
     TGlobalDataSetList& list = GlobalList();
     std::unique_lock lock(list.Mutex);
     list.Items.push_back(this);
@@ -237,8 +238,7 @@ TfrxDataSet* FindGlobalDataSet(TfrxDataSet* dataSet, const String& name, TCompon
     for (TfrxDataSet* item : list.Items) {
         if (!AnsiSameText(item->UserName(), name))
             continue;
-        if (ownerIsReport && item->Owner() != owner && item->Owner() &&
-            InheritsFromClassName(item->Owner(), u"TfrxReport"))
+        if (ownerIsReport && item->FListOwnerIsReport && item->FListOwner != owner)
             continue;
         return item;
     }

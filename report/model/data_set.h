@@ -129,6 +129,13 @@ private:
     TfrxComponent* FReportRef = nullptr;
     String FUserName;
     bool FInitialized = false;
+    // The owner the data set was made with, and whether it is a report: look-ups on other threads
+    // read these instead of the owner itself, which may be in the middle of its own destruction
+    // (its type changing, the data set already released from it) while the data set is listed.
+    TComponent* FListOwner = nullptr;
+    bool FListOwnerIsReport = false;
+
+    friend TfrxDataSet* FindGlobalDataSet(TfrxDataSet*, const String&, TComponent*);
 };
 
 /// A data set whose field names are a list and whose values come from its events.
@@ -161,7 +168,8 @@ private:
 
 /// The data set a report uses for `name`: none for an empty name; `dataSet` without `owner`;
 /// else the first data set of the global list whose user name equals `name` (case-insensitive),
-/// skipping those owned by another report when `owner` is a report; `dataSet` when none matches.
+/// skipping, when `owner` is a report, those made with another report as their owner; `dataSet`
+/// when none matches.
 TfrxDataSet* FindGlobalDataSet(TfrxDataSet* dataSet, const String& name, TComponent* owner);
 /// Fills `list` with the user names of the enabled data sets of the global list that have one,
 /// in list order, each with its data set as object.

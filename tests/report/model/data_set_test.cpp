@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -223,6 +224,57 @@ TEST_F(DataSetTest, ThreadsCreateFreeAndLookUp) {
     stop = true;
     for (int t = 8; t < 12; ++t)
         threads[t].join();
+    EXPECT_EQ(GlobalDataSetCount(), start);
+}
+
+// A data set that runs a probe while it is destroyed, still listed and already let go of by its
+// owner: the moment another thread's look-up may meet it.
+class TProbeDataSet : public TfrxUserDataSet {
+public:
+    using TfrxUserDataSet::TfrxUserDataSet;
+    ~TProbeDataSet() override {
+        if (Probe)
+            Probe();
+    }
+    std::function<void()> Probe;
+};
+
+// A report's look-up never reaches the data set of another report, also not while that report is
+// being freed; shown once at the moment itself, then by threads freeing their reports while they
+// look up their own data sets of the same name.
+TEST_F(DataSetTest, ReportsBeingFreedKeepTheirDataSets) {
+    auto dying = std::make_unique<TfrxReport>();
+    auto* probe = new TProbeDataSet(dying.get());
+    probe->SetUserName(u"Shared");
+    // Outside the report's tree it is freed with the report's owned components, the last step.
+    probe->SetParent(nullptr);
+    TfrxReport living;
+    auto* own = new TfrxUserDataSet(&living);
+    own->SetUserName(u"Shared");
+    TfrxDataSet* seen = probe;
+    probe->Probe = [&] { seen = FindGlobalDataSet(nullptr, u"Shared", &living); };
+    dying.reset();
+    EXPECT_EQ(seen, own);
+
+    const int start = GlobalDataSetCount();
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&wrong] {
+            for (int i = 0; i < 60; ++i) {
+                TfrxReport report;
+                auto* mine = new TfrxUserDataSet(&report);
+                mine->SetUserName(u"Shared");
+                if (i % 2)
+                    mine->SetParent(nullptr);
+                for (int k = 0; k < 20; ++k)
+                    if (FindGlobalDataSet(nullptr, u"shared", &report) != mine)
+                        ++wrong;
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
     EXPECT_EQ(GlobalDataSetCount(), start);
 }
 
