@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
 #include <thread>
 
 #include "platform/rtl/exceptions.h"
@@ -60,7 +61,11 @@ protected:
     }
     void SetUp() override {
         tRun = nullptr;
-        SetErrorMessageLog([this](const String& caption, const String& text) { Log.push_back(caption + u"|" + text); });
+        // Reports of several threads may report at once (EightThreadsPrepareTheirOwnReports).
+        SetErrorMessageLog([this](const String& caption, const String& text) {
+            std::lock_guard guard(LogLock);
+            Log.push_back(caption + u"|" + text);
+        });
     }
     void TearDown() override {
         tRun = nullptr;
@@ -80,6 +85,7 @@ protected:
     static String Text(const String& name) { return frxResourcesInstance().Get(name); }
 
     static inline std::unique_ptr<test::TServiceDoubles> FDoubles;
+    std::mutex LogLock;
     std::vector<String> Log;
 };
 
