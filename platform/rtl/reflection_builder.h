@@ -338,7 +338,8 @@ private:
     template <size_t I> using Arg = std::tuple_element_t<I, Args>;
     template <size_t I> using Value = std::remove_cvref_t<Arg<I>>;
 
-    template <size_t... I> Variant Call(T& self, std::span<Variant> args, std::index_sequence<I...>) const {
+    template <size_t... I>
+    Variant Call(T& self, [[maybe_unused]] std::span<Variant> args, std::index_sequence<I...>) const {
         std::tuple<Value<I>...> values{FromVariant<Value<I>>(args[I])...};
         Variant result;
         if constexpr (std::is_void_v<Result>)
