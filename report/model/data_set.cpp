@@ -42,6 +42,15 @@ VGL_DEFINE_CLASS(TfrxUserDataSet) {
     b.Property(u"OnIsBlobField", &T::OnIsBlobField).Type(EventTypeInfo<TfrxIsBlobFieldEvent>(u"TfrxIsBlobFieldEvent"));
 }
 
+VGL_DEFINE_CLASS(TfrxCustomDBDataSet) {
+    using T = TfrxCustomDBDataSet;
+    b.Property(u"CloseDataSource", &T::CloseDataSource, &T::SetCloseDataSource).Stored(true);
+    b.Property(u"FieldAliases", &T::FieldAliases, &T::SetFieldAliases);
+    b.Property(u"OpenDataSource", &T::OpenDataSource, &T::SetOpenDataSource).Default(true);
+    b.Property(u"OnClose", &T::OnClose).Type(EventTypeInfo<TfrxDataSetNotifyEvent>(u"TNotifyEvent"));
+    b.Property(u"OnOpen", &T::OnOpen).Type(EventTypeInfo<TfrxDataSetNotifyEvent>(u"TNotifyEvent"));
+}
+
 namespace {
 
 // The global data-set list. Data sets are created and freed by label modules on their own request
@@ -223,6 +232,57 @@ void TfrxUserDataSet::AssignBlobTo(const String& fieldName, TObject* obj) {
 
 void TfrxUserDataSet::GetFieldList(TStringList& list) {
     list.Assign(*FFields);
+}
+
+// ---- TfrxCustomDBDataSet ----------------------------------------------------------------------
+
+namespace {
+
+std::unique_ptr<TStringList> SortedFieldList() {
+    auto list = std::make_unique<TStringList>();
+    list->Duplicates = dupIgnore;
+    list->SetSorted(true);
+    return list;
+}
+
+} // namespace
+
+TfrxCustomDBDataSet::TfrxCustomDBDataSet(TComponent* owner)
+    : TfrxDataSet(owner), FAliases(std::make_unique<TStringList>()), FFields(SortedFieldList()) {}
+
+TfrxCustomDBDataSet::~TfrxCustomDBDataSet() = default;
+
+void TfrxCustomDBDataSet::SetFieldAliases(TStringList* value) {
+    if (!value)
+        FAliases->Clear();
+    else if (value != FAliases.get())
+        FAliases->Assign(*value);
+}
+
+String TfrxCustomDBDataSet::ConvertAlias(const String& fName) const {
+    for (int i = 0; i < FAliases->Count(); ++i) {
+        const String line = FAliases->Get(i);
+        const size_t eq = line.find(u'=');
+        if (eq != String::npos && AnsiSameText(line.substr(eq + 1), fName))
+            return line.substr(0, eq);
+    }
+    return fName;
+}
+
+String TfrxCustomDBDataSet::GetAlias(const String& fName) const {
+    for (int i = 0; i < FAliases->Count(); ++i) {
+        const String line = FAliases->Get(i);
+        const size_t eq = line.find(u'=');
+        if (eq != String::npos && AnsiSameText(line.substr(0, eq), fName))
+            return line.substr(eq + 1);
+    }
+    return fName;
+}
+
+int TfrxCustomDBDataSet::FieldsCount() {
+    TStringList names;
+    GetFieldList(names);
+    return names.Count();
 }
 
 // ---- The global list --------------------------------------------------------------------------

@@ -166,6 +166,32 @@ private:
     std::unique_ptr<TStringList> FFields;
 };
 
+/// The base of data sets bound to a database table: field aliases, and a sorted field list for
+/// the subclasses to fill. No concrete database data set exists.
+class TfrxCustomDBDataSet : public TfrxDataSet {
+    VGL_CLASS(TfrxCustomDBDataSet, TfrxDataSet)
+    explicit TfrxCustomDBDataSet(TComponent* owner);
+    ~TfrxCustomDBDataSet() override;
+
+    /// Lines "field=alias" (published as FieldAliases).
+    TStringList* FieldAliases() const { return FAliases.get(); }
+    /// Copies the lines (none empties the list).
+    void SetFieldAliases(TStringList* value);
+    /// Sorted, duplicates ignored.
+    TStringList* Fields() const { return FFields.get(); }
+
+    /// The field whose alias is `fName` (case-insensitive); `fName` itself when no line has it.
+    String ConvertAlias(const String& fName) const;
+    /// The alias of the field `fName` (case-insensitive); `fName` itself when no line names it.
+    String GetAlias(const String& fName) const;
+    /// The number of names GetFieldList gives.
+    int FieldsCount() override;
+
+private:
+    std::unique_ptr<TStringList> FAliases;
+    std::unique_ptr<TStringList> FFields;
+};
+
 /// The data set a report uses for `name`: none for an empty name; `dataSet` without `owner`;
 /// else the first data set of the global list whose user name equals `name` (case-insensitive),
 /// skipping, when `owner` is a report, those made with another report as their owner; `dataSet`

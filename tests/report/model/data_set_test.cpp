@@ -14,6 +14,7 @@
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
 #include "script/engine/initialization.h"
+#include "tests/report/model/model_test_support.h"
 #include "tests/report/model/service_doubles.h"
 
 namespace vgl {
@@ -156,6 +157,31 @@ TEST_F(DataSetTest, UserDataSetValuesFromHandlers) {
     EXPECT_FALSE(ds.IsBlobField(u"Barcode"));
     ds.OnIsBlobField = [](TObject*, const String& name) { return name == u"Barcode"; };
     EXPECT_TRUE(ds.IsBlobField(u"Barcode"));
+}
+
+TEST_F(DataSetTest, DatabaseBaseAliases) {
+    TfrxCustomDBDataSet ds(nullptr);
+    ds.FieldAliases()->Add(u"CUST_NO=Customer");
+    ds.FieldAliases()->Add(u"NAME=Name=Full");
+    ds.FieldAliases()->Add(u"Loose");
+    EXPECT_EQ(ds.ConvertAlias(u"customer"), u"CUST_NO");
+    EXPECT_EQ(ds.GetAlias(u"cust_no"), u"Customer");
+    EXPECT_EQ(ds.GetAlias(u"Name"), u"Name=Full");
+    EXPECT_EQ(ds.ConvertAlias(u"name=full"), u"NAME");
+    // Unknown names, and a line without "=", give the name itself.
+    EXPECT_EQ(ds.ConvertAlias(u"Loose"), u"Loose");
+    EXPECT_EQ(ds.GetAlias(u"Other"), u"Other");
+    EXPECT_EQ(ds.FieldsCount(), 0);
+    ds.Fields()->Add(u"b");
+    ds.Fields()->Add(u"a");
+    ds.Fields()->Add(u"b");
+    EXPECT_EQ(ds.Fields()->Text(), u"a\r\nb\r\n");
+
+    // The published lists and flags: CloseDataSource is always written.
+    const std::string saved = test::Saved(ds);
+    EXPECT_NE(saved.find("CloseDataSource=\"False\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("FieldAliases.Text=\"CUST_NO=Customer&#13;&#10;"), std::string::npos) << saved;
+    EXPECT_EQ(saved.find("OpenDataSource"), std::string::npos) << saved;
 }
 
 TEST_F(DataSetTest, GlobalLookUps) {
