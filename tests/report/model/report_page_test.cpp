@@ -268,6 +268,10 @@ TEST(Band, CircularChildChainsAreRefused) {
         EXPECT_EQ(e.Message(), message);
     }
     EXPECT_EQ(c.Child(), nullptr);
+    TfrxChild d(nullptr), e(nullptr);
+    d.SetChild(&e);
+    EXPECT_THROW(e.SetChild(&d), Exception);
+    EXPECT_EQ(e.Child(), nullptr);
     // A band as its own child would be printed for ever.
     EXPECT_THROW(b.SetChild(&b), Exception);
     EXPECT_EQ(b.Child(), &c);

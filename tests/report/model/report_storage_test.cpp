@@ -508,6 +508,15 @@ TEST_F(ReportStorageTest, EmptyListsAreNotWrittenAndLoadEmpty) {
     LoadReport(copy, saved);
     EXPECT_EQ(copy.Variables().Count(), 0);
     EXPECT_EQ(copy.DataSets().Count(), 0);
+
+    // Empty lists written out load as nothing, also into a report that had styles.
+    copy.Styles()->Add()->SetName(u"Old");
+    LoadReport(copy, R"(<?xml version="1.0" encoding="utf-8"?><TfrxReport><Variables/><Styles Name=""/>)"
+                     R"(<Datasets/></TfrxReport>)");
+    EXPECT_EQ(copy.Errors().Text(), u"");
+    EXPECT_EQ(copy.Variables().Count(), 0);
+    EXPECT_EQ(copy.Styles()->Count(), 0);
+    EXPECT_EQ(copy.DataSets().Count(), 0);
 }
 
 TEST_F(ReportStorageTest, DataPageIsAddedAndDataSetsMoveOntoIt) {
