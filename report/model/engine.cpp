@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
@@ -16,6 +17,8 @@
 #include "report/model/view.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TfrxEngine) {}
 
 namespace {
 

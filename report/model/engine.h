@@ -75,7 +75,7 @@ public:
     ~TfrxEngine() override;
     TfrxEngine(const TfrxEngine&) = delete;
     TfrxEngine& operator=(const TfrxEngine&) = delete;
-    String ClassName() const override { return u"TfrxEngine"; }
+    VGL_CLASS(TfrxEngine, TfrxCustomEngine)
 
     TfrxCustomAggregateList* Aggregates() override { return FAggregates.get(); }
     /// On a page with EndlessHeight FooterHeight + CurY (there is always room).

@@ -3,10 +3,13 @@
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/xml_item.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TfrxOutline) {}
 
 namespace {
 

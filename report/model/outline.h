@@ -18,7 +18,7 @@ class TfrxXMLItem;
 class TfrxOutline : public TfrxCustomOutline {
 public:
     explicit TfrxOutline(TfrxCustomPreviewPages* previewPages) : TfrxCustomOutline(previewPages) {}
-    String ClassName() const override { return u"TfrxOutline"; }
+    VGL_CLASS(TfrxOutline, TfrxCustomOutline)
 
     /// The "outline" item of the store's document root (made when missing); none without one.
     TfrxXMLItem* Root() const;

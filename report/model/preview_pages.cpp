@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
@@ -18,6 +19,8 @@
 #include "report/model/report_page.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TfrxPreviewPages) {}
 
 namespace {
 

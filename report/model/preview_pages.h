@@ -58,7 +58,7 @@ public:
     ~TfrxPreviewPages() override;
     TfrxPreviewPages(const TfrxPreviewPages&) = delete;
     TfrxPreviewPages& operator=(const TfrxPreviewPages&) = delete;
-    String ClassName() const override { return u"TfrxPreviewPages"; }
+    VGL_CLASS(TfrxPreviewPages, TfrxCustomPreviewPages)
 
     // ---- Reading pages ---------------------------------------------------------------------
     /// Number of prepared pages.

@@ -6,12 +6,18 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/reflection_builder.h"
 #include "report/foundation/picture_cache_options.h"
 #include "report/model/report_component.h"
 #include "report/model/report_options.h"
 #include "report/model/selected_objects.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TfrxCustomEngine) {}
+VGL_DEFINE_CLASS(TfrxCustomOutline) {}
+VGL_DEFINE_CLASS(TfrxCustomPreviewPages) {}
+VGL_DEFINE_CLASS(TfrxCustomPreview) {}
 
 IfrxReportServices* ReportServicesOf(TfrxComponent* report) {
     return dynamic_cast<IfrxReportServices*>(report);

@@ -95,7 +95,7 @@ class TfrxCustomEngine : public TPersistent {
 public:
     /// Stores the report (its notify list starts empty).
     explicit TfrxCustomEngine(TfrxComponent* report) : FReport(report) {}
-    String ClassName() const override { return u"TfrxCustomEngine"; }
+    VGL_CLASS(TfrxCustomEngine, TPersistent)
 
     virtual TfrxCustomAggregateList* Aggregates() = 0;
     virtual long double PageHeight() const { return FPageHeight; }
@@ -197,7 +197,7 @@ class TfrxCustomOutline : public TPersistent {
 public:
     /// Stores the store it belongs to.
     explicit TfrxCustomOutline(TfrxCustomPreviewPages* previewPages) : FPreviewPages(previewPages) {}
-    String ClassName() const override { return u"TfrxCustomOutline"; }
+    VGL_CLASS(TfrxCustomOutline, TPersistent)
     TfrxCustomPreviewPages* PreviewPages() const { return FPreviewPages; }
     /// The engine of its store (none without one).
     TfrxCustomEngine* Engine() const;
@@ -231,7 +231,7 @@ public:
     /// Stores the report and creates the outline (of the outline implementation class).
     explicit TfrxCustomPreviewPages(TfrxComponent* report);
     ~TfrxCustomPreviewPages() override;
-    String ClassName() const override { return u"TfrxCustomPreviewPages"; }
+    VGL_CLASS(TfrxCustomPreviewPages, TObject)
     TfrxComponent* Report() const { return FReport; }
     TfrxCustomOutline* Outline() const { return FOutline.get(); }
     /// The engine filling this store (set by the engine's SetPreviewPages).
@@ -411,7 +411,7 @@ public:
     /// Makes the selection list.
     explicit TfrxCustomPreview(TComponent* owner);
     ~TfrxCustomPreview() override;
-    String ClassName() const override { return u"TfrxCustomPreview"; }
+    VGL_CLASS(TfrxCustomPreview, TComponent)
     /// The report shown; none in the base.
     virtual TfrxComponent* Report() const { return nullptr; }
     /// The current store of the report's prepared-pages list; none without a report.

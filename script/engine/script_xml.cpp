@@ -3,10 +3,14 @@
 #include <algorithm>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 
 namespace vgl {
+
+VGL_DEFINE_CLASS(TfsXMLItem) {}
+VGL_DEFINE_CLASS(TfsXMLDocument) {}
 
 namespace {
 

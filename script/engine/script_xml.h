@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/rtl/object.h"
 #include "platform/rtl/ustring.h"
 
 namespace vgl {
@@ -18,12 +19,14 @@ String fsXMLEscapeText(StringView text);
 /// Raises EConvertError when the digits of a reference are not an integer.
 String fsXMLUnescapeText(StringView text);
 
-/// One element: a name, the raw attribute text and the owned children.
-class TfsXMLItem {
-public:
+/// One element: a name, the raw attribute text and the owned children. Scripts reach it as a
+/// class of their own, hence the class table.
+class TfsXMLItem : public TObject {
+    VGL_CLASS(TfsXMLItem, TObject)
+
     TfsXMLItem() = default;
     /// Clears the subtree and removes the item from its parent's child list.
-    ~TfsXMLItem();
+    ~TfsXMLItem() override;
     TfsXMLItem(const TfsXMLItem&) = delete;
     TfsXMLItem& operator=(const TfsXMLItem&) = delete;
 
@@ -78,10 +81,11 @@ private:
     String FText;
 };
 
-class TfsXMLDocument {
-public:
+class TfsXMLDocument : public TObject {
+    VGL_CLASS(TfsXMLDocument, TObject)
+
     TfsXMLDocument();
-    ~TfsXMLDocument();
+    ~TfsXMLDocument() override;
     TfsXMLDocument(const TfsXMLDocument&) = delete;
     TfsXMLDocument& operator=(const TfsXMLDocument&) = delete;
 
