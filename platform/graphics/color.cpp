@@ -111,6 +111,11 @@ std::optional<TColor> IdentToColor(StringView ident) {
     return std::nullopt;
 }
 
+void GetColorValues(const std::function<void(const String& name)>& proc) {
+    for (const auto& entry : ColorNames)
+        proc(ToString(entry.Name));
+}
+
 std::optional<String> ColorToIdent(TColor color) {
     for (const auto& entry : ColorNames)
         if (entry.Value == color)

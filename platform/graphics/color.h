@@ -4,6 +4,7 @@
 // means "no colour".
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "platform/rtl/ustring.h"
@@ -91,6 +92,8 @@ TColor ColorToRGB(TColor color);
 
 /// The colour of a name ("clNavy", "clBtnFace"; ASCII case-insensitive), or nothing.
 std::optional<TColor> IdentToColor(StringView ident);
+/// Calls `proc` with each name of the colour table ("clBlack" ... "clWindowText"), in table order.
+void GetColorValues(const std::function<void(const String& name)>& proc);
 /// The name of a colour of the table ("clNavy"), or nothing for other values.
 std::optional<String> ColorToIdent(TColor color);
 /// A colour name, or "$" and eight upper-case hex digits for other values.

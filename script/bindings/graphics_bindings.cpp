@@ -16,62 +16,6 @@ template <class T> TClass Cls() {
     return &T::StaticClassInfo();
 }
 
-// The platform's colour names in the order scripts register them.
-constexpr const char16_t* ColorNames[] = {
-    u"clBlack",
-    u"clMaroon",
-    u"clGreen",
-    u"clOlive",
-    u"clNavy",
-    u"clPurple",
-    u"clTeal",
-    u"clGray",
-    u"clSilver",
-    u"clRed",
-    u"clLime",
-    u"clYellow",
-    u"clBlue",
-    u"clFuchsia",
-    u"clAqua",
-    u"clWhite",
-    u"clMoneyGreen",
-    u"clSkyBlue",
-    u"clCream",
-    u"clMedGray",
-    u"clActiveBorder",
-    u"clActiveCaption",
-    u"clAppWorkSpace",
-    u"clBackground",
-    u"clBtnFace",
-    u"clBtnHighlight",
-    u"clBtnShadow",
-    u"clBtnText",
-    u"clCaptionText",
-    u"clDefault",
-    u"clGradientActiveCaption",
-    u"clGradientInactiveCaption",
-    u"clGrayText",
-    u"clHighlight",
-    u"clHighlightText",
-    u"clHotLight",
-    u"clInactiveBorder",
-    u"clInactiveCaption",
-    u"clInactiveCaptionText",
-    u"clInfoBk",
-    u"clInfoText",
-    u"clMenu",
-    u"clMenuBar",
-    u"clMenuHighlight",
-    u"clMenuText",
-    u"clNone",
-    u"clScrollBar",
-    u"cl3DDkShadow",
-    u"cl3DLight",
-    u"clWindow",
-    u"clWindowFrame",
-    u"clWindowText",
-};
-
 } // namespace
 
 TColor ScriptColor(TColor color) {
@@ -86,10 +30,11 @@ TFunctions::TFunctions(TfsScript* script) : TfsPendingModule(script) {
     const auto getter = Getter();
     const auto setter = Setter();
 
-    for (const char16_t* name : ColorNames) {
+    // One constant per name of the platform's colour table, in its order.
+    GetColorValues([&s](const String& name) {
         if (const std::optional<TColor> color = IdentToColor(name))
             s.AddConst(name, u"Integer", ScriptColor(*color));
-    }
+    });
 
     s.AddEnumSet(u"TFontStyles", u"fsBold, fsItalic, fsUnderline, fsStrikeout");
     s.AddEnum(u"TFontPitch", u"fpDefault, fpVariable, fpFixed");
