@@ -1,5 +1,6 @@
 #include "report/model/engine.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "platform/rtl/exceptions.h"
@@ -259,6 +260,7 @@ void TfrxEngine::Finalize() {
     FLastBandOnPage = nullptr;
     FKeepBand = nullptr;
     FKeepOutline = nullptr;
+    FPartialStretch.clear();
     if (first)
         std::rethrow_exception(first);
 }
@@ -475,10 +477,17 @@ void TfrxEngine::Stretch(TfrxComponent* component, bool skipGetData) {
     auto* band = dynamic_cast<TfrxBand*>(container);
     if (band)
         FCurBand = band;
+    // When the stretch raises, UnStretch learns how far it got.
+    TPartialStretch progress;
+    progress.ContainerPrepared = !band;
+    FPartialStretch.erase(container);
+    const TScopeFail remember([&] { FPartialStretch[container] = progress; });
     PrepareShiftTree(container);
     SetCurObject(container->Name());
-    if (band)
+    if (band) {
         band->BeforePrint();
+        progress.ContainerPrepared = true;
+    }
     if (report)
         report->DoBeforePrint(container);
 
@@ -486,11 +495,14 @@ void TfrxEngine::Stretch(TfrxComponent* component, bool skipGetData) {
     const std::vector<TfrxComponent*> children = container->Objects().Items();
     for (TfrxComponent* child : children) {
         auto* object = dynamic_cast<TfrxReportComponent*>(child);
+        if (object && !skipGetData) {
+            SetCurObject(object->Name());
+            object->BeforePrint();
+        }
+        ++progress.Reached;
         if (!object)
             continue;
         if (!skipGetData) {
-            SetCurObject(object->Name());
-            object->BeforePrint();
             if (container->Visible()) {
                 TfrxBand* saved = FCurBand;
                 if (report)
@@ -549,7 +561,14 @@ void TfrxEngine::UnStretch(TfrxComponent* component) {
     if (!container)
         return;
     TfrxReport* report = Rep();
-    const std::vector<TfrxComponent*> children = container->Objects().Items();
+    std::vector<TfrxComponent*> children = container->Objects().Items();
+    // After a stretch that raised, only what it prepared is restored.
+    bool containerPrepared = true;
+    if (auto it = FPartialStretch.find(container); it != FPartialStretch.end()) {
+        containerPrepared = it->second.ContainerPrepared;
+        children.resize(std::min(children.size(), it->second.Reached));
+        FPartialStretch.erase(it);
+    }
     if (container->Visible() && report)
         for (TfrxComponent* child : children)
             if (auto* object = dynamic_cast<TfrxReportComponent*>(child)) {
@@ -561,11 +580,14 @@ void TfrxEngine::UnStretch(TfrxComponent* component) {
     for (TfrxComponent* child : children)
         if (auto* object = dynamic_cast<TfrxReportComponent*>(child))
             object->AfterPrint();
-    SetCurObject(container->Name());
-    if (report)
-        report->DoAfterPrint(container);
+    if (containerPrepared) {
+        SetCurObject(container->Name());
+        if (report)
+            report->DoAfterPrint(container);
+    }
     if (auto* band = dynamic_cast<TfrxBand*>(container)) {
-        band->AfterPrint();
+        if (containerPrepared)
+            band->AfterPrint();
         if (FinalPass())
             DisposeFillMemo(band);
     }

@@ -181,6 +181,14 @@ private:
     std::unique_ptr<TfrxShiftEngineObject> FShiftEngine;
     /// Height of each band after its last stretch.
     std::map<const TfrxBand*, long double> FStretchedHeight;
+    /// How far a stretch got that raised part-way: whether the container's own BeforePrint ran
+    /// and how many of its children were reached. UnStretch restores only those, since restoring
+    /// an object that saved nothing would put back stale bounds and text.
+    struct TPartialStretch {
+        bool ContainerPrepared = false;
+        std::size_t Reached = 0;
+    };
+    std::map<const TfrxComponent*, TPartialStretch> FPartialStretch;
 };
 
 } // namespace vgl

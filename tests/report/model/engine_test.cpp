@@ -76,6 +76,13 @@ public:
     void GetData() override { throw Exception(u"no data for the shape"); }
 };
 
+// A shape that stops the report when its data is read.
+class TStoppingShape : public TfrxShapeView {
+public:
+    using TfrxShapeView::TfrxShapeView;
+    void GetData() override { dynamic_cast<TfrxReport*>(GetReport())->Engine()->StopReport(); }
+};
+
 template <class T>
 T* Make(TfrxComponent* parent, const String& name, long double l, long double t, long double w, long double h) {
     auto* c = new T(parent);
@@ -278,9 +285,17 @@ TEST_F(EngineTest, AFailingViewEndsTheRunCleanly) {
     TLabel label(Report());
     Report().EngineOptions()->SetDestroyForms(false);
     Make<TFailingShape>(label.Page, u"Failing", 10, 200, 50, 50);
+    // A view the failed stretch never reached keeps its text and place.
+    auto* after = Make<TfrxMemoView>(label.Page, u"After", 10, 260, 120, 20);
+    after->SetText(u"after the failing view");
+    const String afterText = after->Text();
+    std::vector<TfrxProgressType> stopped;
+    Report().OnProgressStop = [&](TfrxComponent*, TfrxProgressType type, int) { stopped.push_back(type); };
     const int views = label.Page->Objects().Count();
     EXPECT_THROW(Engine().Run(true, false, nullptr), Exception);
     EXPECT_FALSE(Engine().Running());
+    EXPECT_EQ(stopped, std::vector<TfrxProgressType>{ptRunning}); // the store finished
+    EXPECT_EQ(Pages().SourcePages(0)->OriginalComponent(), nullptr);
     EXPECT_EQ(Engine().ShiftEngine().ContainerCount(), 0);
     EXPECT_EQ(Engine().ShiftEngine().DestroyQueueCount(), 0);
     ASSERT_EQ(label.Page->Objects().Count(), views);
@@ -288,9 +303,23 @@ TEST_F(EngineTest, AFailingViewEndsTheRunCleanly) {
         EXPECT_EQ(view->Parent(), label.Page);
     EXPECT_EQ(label.Page->FindObject(String(u"Memo1")), label.Memo);
     EXPECT_NEAR((double)label.Memo->Top(), 10, 1e-6);
+    EXPECT_EQ(after->Text(), afterText);
+    EXPECT_NEAR((double)after->Top(), 260, 1e-6);
+    EXPECT_NEAR((double)after->Width(), 120, 1e-6);
+    Report().OnProgressStop = nullptr;
     // Through the report: the message in the error list, no success.
     EXPECT_FALSE(Report().PrepareReport());
     EXPECT_NE(Report().Errors().Text().find(u"no data for the shape"), String::npos);
+}
+
+TEST_F(EngineTest, StoppingTheReportEndsThePageCopies) {
+    TLabel label(Report());
+    label.Page->SetPageCount(3);
+    Make<TStoppingShape>(label.Page, u"Stop", 10, 200, 50, 50);
+    EXPECT_TRUE(Engine().Run(true, false, nullptr));
+    EXPECT_EQ(Pages().Count(), 1);
+    EXPECT_TRUE(Report().Terminated());
+    EXPECT_FALSE(Engine().Running());
 }
 
 TEST_F(EngineTest, WhatIsNotLaidOutYetIsRefusedWithAnErrorLine) {

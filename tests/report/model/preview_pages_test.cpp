@@ -11,6 +11,7 @@
 #include "platform/rtl/streams.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/xml_serializer.h"
+#include "report/model/engine.h"
 #include "report/model/report_page.h"
 
 namespace vgl {
@@ -413,7 +414,7 @@ TEST_F(PreviewPagesTest, LogicalPageNumbersRestartAndLearnTheirTotals) {
 namespace vgl {
 namespace {
 
-TEST(PreviewPagesStartUp, ReportsGetTheStoreAndItsOutline) {
+TEST(PreviewPagesStartUp, ReportsGetTheStoreItsOutlineAndTheLayoutEngine) {
     InitializeReportFoundation();
     InitializeScriptEngine();
     InitializeReportModel();
@@ -421,6 +422,7 @@ TEST(PreviewPagesStartUp, ReportsGetTheStoreAndItsOutline) {
     ASSERT_NE(dynamic_cast<TfrxPreviewPages*>(pages.get()), nullptr);
     EXPECT_NE(dynamic_cast<TfrxOutline*>(pages->Outline()), nullptr);
     EXPECT_EQ(pages->DocumentRoot()->Name(), u"preparedreport");
+    EXPECT_NE(dynamic_cast<TfrxEngine*>(CreateEngine(nullptr).get()), nullptr);
 }
 
 } // namespace
