@@ -6,6 +6,7 @@
 #include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
+#include "script/engine/script_xml.h"
 
 namespace vgl {
 
@@ -57,6 +58,15 @@ bool TfsBindingModule::Release(TObject* obj) {
     return true;
 }
 
+bool TfsBindingModule::Disown(const TObject* obj) {
+    auto it = std::find_if(FMade.begin(), FMade.end(), [obj](const auto& p) { return p.get() == obj; });
+    if (it == FMade.end())
+        return false;
+    (void)it->release();
+    FMade.erase(it);
+    return true;
+}
+
 TfsBindingModule* fsModuleKeeping(TfsScript* script, TObject* obj) {
     for (TfsScript* s = script; s; s = s->Parent) {
         for (int i = 0; i < s->Count(); ++i) {
@@ -91,14 +101,25 @@ void fsScriptFree(TfsScript* script, TObject* obj) {
         gone.reset();
         return;
     }
+    // An XML item inside another one leaves its parent's list as it goes.
+    auto* item = dynamic_cast<TfsXMLItem*>(obj);
+    if (!isProtected && item && item->Parent()) {
+        std::unique_ptr<TfsXMLItem> gone(item);
+        gone.reset();
+        return;
+    }
     throw Exception(u"Cannot free %s: the script did not create it and no owner holds it", {obj->ClassName()});
+}
+
+void fsCheckInstance(const TObject* instance, TClass classType) {
+    if (instance && classType && !instance->InheritsFrom(classType))
+        throw EInvalidCast(u"Invalid class typecast");
 }
 
 void fsNotBuilt(TClass classType, StringView name) {
     const String member(name.substr(0, name.find(u'.')));
     if (classType)
-        throw ENotSupportedException(u"%s.%s is not available in this system yet",
-                                     {ClassNameOf(classType), member});
+        throw ENotSupportedException(u"%s.%s is not available in this system yet", {ClassNameOf(classType), member});
     throw ENotSupportedException(u"%s is not available in this system yet", {member});
 }
 

@@ -24,6 +24,9 @@ public:
     bool Keeps(const TObject* obj) const;
     /// Frees `obj` when this module keeps it; false when it does not.
     bool Release(TObject* obj);
+    /// Stops keeping `obj` without freeing it, because another owner took it over; false when
+    /// this module did not keep it.
+    bool Disown(const TObject* obj);
     /// Whether a script must not free `obj` although an owner holds it (the object that runs the
     /// script, for instance). None by default.
     virtual bool Protects(const TObject* obj) const;
@@ -35,10 +38,11 @@ private:
 /// The module of `script` (or of a parent script) that keeps `obj`; none when no module does.
 TfsBindingModule* fsModuleKeeping(TfsScript* script, TObject* obj);
 
-/// Frees an object on a script's behalf: an object one of the script's binding modules made, or
-/// a component that has an owner (the owner lets go of it first) unless a module protects it or it
-/// owns the script. Any other object - one the host
-/// owns or runs, such as the running report or a report's variable list - raises a script error.
+/// Frees an object on a script's behalf: an object one of the script's binding modules made, a
+/// component that has an owner (the owner lets go of it first) unless a module protects it or it
+/// owns the script, or a script XML item inside another item (it leaves its parent's list). Any
+/// other object - one the host owns or runs, such as the running report or a report's variable
+/// list - raises a script error.
 void fsScriptFree(TfsScript* script, TObject* obj);
 
 /// Objects that every script of the process shares (the global report variables) are used only
@@ -59,6 +63,12 @@ template <class T> T* fsArgObject(const Variant& value) {
         throw EInvalidCast(u"Invalid class typecast");
     return typed;
 }
+
+/// Checks that the object a member was reached through is of the class the member was registered
+/// on (or a descendant), before a handler treats it as one: a typecast or a variant can hand a
+/// script member any object. Raises EInvalidCast "Invalid class typecast" otherwise; no object or
+/// no class passes.
+void fsCheckInstance(const TObject* instance, TClass classType);
 
 /// As fsArgObject, raising "Object expected" for nil too.
 template <class T> T& fsArgRef(const Variant& value) {

@@ -16,13 +16,8 @@ namespace {
 
 // The binding modules in the order scripts register them.
 constexpr TfsRTTIModuleFactory Modules[] = {
-    &fs_classes::Make,
-    &fs_graphics::Make,
-    &fs_forms::Make,
-    &fs_report::Make,
-    &fs_dialogs::Make,
-    &fs_ini::Make,
-    &fs_barcode::Make,
+    &fs_classes::Make, &fs_graphics::Make, &fs_forms::Make,   &fs_report::Make,
+    &fs_dialogs::Make, &fs_ini::Make,      &fs_barcode::Make,
 };
 
 } // namespace

@@ -4,8 +4,8 @@
 namespace vgl {
 
 /// Appends the binding modules to the script engine's module list, after the built-in functions:
-/// runtime classes, graphics, forms, report classes, dialogs, ini files, barcode view. Call once at start-up, after InitializeScriptEngine; a second call
-/// adds nothing.
+/// runtime classes, graphics, forms, report classes, dialogs, ini files, barcode view. Call once at start-up, after
+/// InitializeScriptEngine; a second call adds nothing.
 void InitializeScriptBindings();
 /// Removes the binding modules from the module list when it still exists.
 void FinalizeScriptBindings();

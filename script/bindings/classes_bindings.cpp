@@ -1,6 +1,7 @@
 #include "script/bindings/classes_bindings.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <shared_mutex>
@@ -11,6 +12,7 @@
 #include "platform/rtl/list.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/string_list.h"
+#include "script/engine/script_xml.h"
 
 namespace vgl::fs_classes {
 
@@ -36,6 +38,27 @@ TSeekOrigin Origin(const Variant& v) {
 
 // Stream copies go through a buffer of at most this many bytes.
 constexpr std::int64_t CopyBufferSize = 1048576;
+
+// The item a script hands to AddItem or InsertItem of `parent`, which takes it over: one the
+// script made (its module lets go of it) or one inside another item (it moves). A root that a
+// document or the host holds cannot move, and neither can `parent` itself or one of its ancestors,
+// which would make the tree a cycle.
+TfsXMLItem& MovableItem(TfsScript* script, TfsXMLItem& parent, const Variant& value) {
+    TfsXMLItem& item = fsArgRef<TfsXMLItem>(value);
+    for (const TfsXMLItem* p = &parent; p; p = p->Parent()) {
+        if (p == &item)
+            throw EInvalidOperation(u"An XML item cannot be put inside itself or its own children");
+    }
+    if (!item.Parent() && !fsModuleKeeping(script, &item))
+        throw EInvalidOperation(u"This XML item belongs to its document and cannot be moved");
+    return item;
+}
+
+// Hands `item` over to its new parent: a module that kept it keeps it no longer.
+void ItemMoved(TfsScript* script, TfsXMLItem& item) {
+    if (TfsBindingModule* module = fsModuleKeeping(script, &item))
+        module->Disown(&item);
+}
 
 } // namespace
 
@@ -137,6 +160,31 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
         c->AddConstructor(u"constructor Create(AOwner: TComponent)", ctor(u"TComponent"));
         c->AddProperty(u"Owner", u"TComponent", getter);
     }
+    if (auto* c = s.AddClass(Cls(TfsXMLItem::StaticClassInfo()), u"TObject")) {
+        c->AddConstructor(u"constructor Create", ctor(u"TfsXMLItem"));
+        c->AddMethod(u"procedure AddItem(Item: TfsXMLItem)", method);
+        c->AddMethod(u"procedure Clear", method);
+        c->AddMethod(u"procedure InsertItem(Index: Integer; Item: TfsXMLItem)", method);
+        c->AddMethod(u"function Add: TfsXMLItem", method);
+        c->AddMethod(u"function Find(const Name: String): Integer", method);
+        c->AddMethod(u"function FindItem(const Name: String): TfsXMLItem", method);
+        c->AddMethod(u"function Root: TfsXMLItem", method);
+        c->AddProperty(u"Data", u"Integer", getter, setter);
+        c->AddProperty(u"Count", u"Integer", getter);
+        c->AddDefaultProperty(u"Items", u"Integer", u"TfsXMLItem", method, true);
+        c->AddIndexProperty(u"Prop", u"String", u"String", method);
+        c->AddProperty(u"Name", u"String", getter, setter);
+        c->AddProperty(u"Parent", u"TfsXMLItem", getter);
+        c->AddProperty(u"Text", u"String", getter, setter);
+    }
+    if (auto* c = s.AddClass(Cls(TfsXMLDocument::StaticClassInfo()), u"TObject")) {
+        c->AddConstructor(u"constructor Create", ctor(u"TfsXMLDocument"));
+        c->AddMethod(u"procedure SaveToStream(Stream: TStream)", method);
+        c->AddMethod(u"procedure LoadFromStream(Stream: TStream)", method);
+        c->AddMethod(u"procedure SaveToFile(const FileName: String)", method);
+        c->AddMethod(u"procedure LoadFromFile(const FileName: String)", method);
+        c->AddProperty(u"Root", u"TfsXMLItem", getter);
+    }
 }
 
 Variant TFunctions::Construct(TClass classType, const String& registeredOn, TfsMethodHelper* caller) {
@@ -210,6 +258,7 @@ Variant CallStringsMethod(TStrings& list, const String& name, TfsMethodHelper* c
 
 Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const String& name, TfsMethodHelper* caller) {
     Variant result = 0;
+    fsCheckInstance(instance, classType);
     auto arg = [caller](int i) { return caller->GetVParam(i); };
     if (classType == Cls(TObject::StaticClassInfo())) {
         if (name == u"FREE")
@@ -308,12 +357,50 @@ Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const Str
             m->SaveToStream(fsArgRef<TStream>(arg(0)));
         else if (name == u"SAVETOFILE")
             m->SaveToFile(arg(0).AsString());
+    } else if (classType == Cls(TfsXMLItem::StaticClassInfo())) {
+        auto* x = static_cast<TfsXMLItem*>(instance);
+        if (name == u"ADDITEM") {
+            TfsXMLItem& item = MovableItem(Script(), *x, arg(0));
+            x->AddItem(&item);
+            ItemMoved(Script(), item);
+        } else if (name == u"CLEAR") {
+            x->Clear();
+        } else if (name == u"INSERTITEM") {
+            TfsXMLItem& item = MovableItem(Script(), *x, arg(1));
+            x->InsertItem(arg(0).AsInteger(), &item);
+            ItemMoved(Script(), item);
+        } else if (name == u"ADD") {
+            result = Variant::FromObject(x->Add());
+        } else if (name == u"FIND") {
+            result = x->Find(arg(0).AsString());
+        } else if (name == u"FINDITEM") {
+            result = Variant::FromObject(x->FindItem(arg(0).AsString()));
+        } else if (name == u"ROOT") {
+            result = Variant::FromObject(x->Root());
+        } else if (name == u"ITEMS.GET") {
+            result = Variant::FromObject(x->Items(arg(0).AsInteger()));
+        } else if (name == u"PROP.GET") {
+            result = x->GetProp(arg(0).AsString());
+        } else if (name == u"PROP.SET") {
+            x->SetProp(arg(0).AsString(), arg(1).AsString());
+        }
+    } else if (classType == Cls(TfsXMLDocument::StaticClassInfo())) {
+        auto* d = static_cast<TfsXMLDocument*>(instance);
+        if (name == u"SAVETOSTREAM")
+            d->SaveToStream(fsArgRef<TStream>(arg(0)));
+        else if (name == u"LOADFROMSTREAM")
+            d->LoadFromStream(fsArgRef<TStream>(arg(0)));
+        else if (name == u"SAVETOFILE")
+            d->SaveToFile(arg(0).AsString());
+        else if (name == u"LOADFROMFILE")
+            d->LoadFromFile(arg(0).AsString());
     }
     return result;
 }
 
 Variant TFunctions::PropertyGetter(TObject* instance, TClass classType, const String& name) {
     Variant result = 0;
+    fsCheckInstance(instance, classType);
     if (classType == Cls(TCollection::StaticClassInfo())) {
         std::shared_lock<std::shared_mutex> lock;
         if (std::shared_mutex* m = fsSharedObjectLock(instance))
@@ -346,11 +433,27 @@ Variant TFunctions::PropertyGetter(TObject* instance, TClass classType, const St
     } else if (classType == Cls(TComponent::StaticClassInfo())) {
         if (name == u"OWNER")
             result = fsObjectValue(static_cast<TComponent*>(instance)->Owner());
+    } else if (classType == Cls(TfsXMLItem::StaticClassInfo())) {
+        auto* x = static_cast<TfsXMLItem*>(instance);
+        if (name == u"DATA")
+            result = int(reinterpret_cast<std::intptr_t>(x->Data()));
+        else if (name == u"COUNT")
+            result = x->Count();
+        else if (name == u"NAME")
+            result = x->Name();
+        else if (name == u"PARENT")
+            result = fsObjectValue(x->Parent());
+        else if (name == u"TEXT")
+            result = x->Text();
+    } else if (classType == Cls(TfsXMLDocument::StaticClassInfo())) {
+        if (name == u"ROOT")
+            result = Variant::FromObject(static_cast<TfsXMLDocument*>(instance)->Root());
     }
     return result;
 }
 
 void TFunctions::PropertySetter(TObject* instance, TClass classType, const String& name, const Variant& value) {
+    fsCheckInstance(instance, classType);
     if (classType == Cls(TStrings::StaticClassInfo())) {
         auto* l = static_cast<TStrings*>(instance);
         if (name == u"COMMATEXT")
@@ -370,6 +473,15 @@ void TFunctions::PropertySetter(TObject* instance, TClass classType, const Strin
     } else if (classType == Cls(TStream::StaticClassInfo())) {
         if (name == u"POSITION")
             static_cast<TStream*>(instance)->SetPosition(value.AsInt64());
+    } else if (classType == Cls(TfsXMLItem::StaticClassInfo())) {
+        auto* x = static_cast<TfsXMLItem*>(instance);
+        // Data holds the script's integer in the item's untyped slot.
+        if (name == u"DATA")
+            x->SetData(reinterpret_cast<void*>(std::intptr_t(value.AsInteger())));
+        else if (name == u"NAME")
+            x->SetName(value.AsString());
+        else if (name == u"TEXT")
+            x->SetText(value.AsString());
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The runtime-class bindings: objects, persistent objects, collections, lists, string lists,
-// streams and components, with the file-mode and seek-origin constants.
+// streams and components, the script engine's XML item and document, with the file-mode and
+// seek-origin constants.
 
 #include "script/bindings/binding_module.h"
 

@@ -17,17 +17,17 @@ struct NamedValue {
 };
 
 constexpr NamedValue ModalResults[] = {
-    {u"mrNone", 0},  {u"mrOk", 1}, {u"mrCancel", 2}, {u"mrAbort", 3},    {u"mrRetry", 4},     {u"mrIgnore", 5},
-    {u"mrYes", 6},   {u"mrNo", 7}, {u"mrAll", 12},   {u"mrNoToAll", 13}, {u"mrYesToAll", 14},
+    {u"mrNone", 0}, {u"mrOk", 1}, {u"mrCancel", 2}, {u"mrAbort", 3},    {u"mrRetry", 4},     {u"mrIgnore", 5},
+    {u"mrYes", 6},  {u"mrNo", 7}, {u"mrAll", 12},   {u"mrNoToAll", 13}, {u"mrYesToAll", 14},
 };
 
 // crSize shares crSizeAll's value.
 constexpr NamedValue Cursors[] = {
-    {u"crDefault", 0},    {u"crNone", -1},      {u"crArrow", -2},      {u"crCross", -3},    {u"crIBeam", -4},
-    {u"crSize", -22},     {u"crSizeNESW", -6},  {u"crSizeNS", -7},     {u"crSizeNWSE", -8}, {u"crSizeWE", -9},
-    {u"crUpArrow", -10},  {u"crHourGlass", -11}, {u"crDrag", -12},     {u"crNoDrop", -13},  {u"crHSplit", -14},
-    {u"crVSplit", -15},   {u"crMultiDrag", -16}, {u"crSQLWait", -17},  {u"crNo", -18},      {u"crAppStart", -19},
-    {u"crHelp", -20},     {u"crHandPoint", -21}, {u"crSizeAll", -22},
+    {u"crDefault", 0},   {u"crNone", -1},       {u"crArrow", -2},    {u"crCross", -3},    {u"crIBeam", -4},
+    {u"crSize", -22},    {u"crSizeNESW", -6},   {u"crSizeNS", -7},   {u"crSizeNWSE", -8}, {u"crSizeWE", -9},
+    {u"crUpArrow", -10}, {u"crHourGlass", -11}, {u"crDrag", -12},    {u"crNoDrop", -13},  {u"crHSplit", -14},
+    {u"crVSplit", -15},  {u"crMultiDrag", -16}, {u"crSQLWait", -17}, {u"crNo", -18},      {u"crAppStart", -19},
+    {u"crHelp", -20},    {u"crHandPoint", -21}, {u"crSizeAll", -22},
 };
 
 constexpr NamedValue BorderStyles[] = {
@@ -36,17 +36,17 @@ constexpr NamedValue BorderStyles[] = {
 
 // The platform's virtual-key codes of these names, in registration order.
 constexpr NamedValue VirtualKeys[] = {
-    {u"VK_RBUTTON", 2},    {u"VK_CANCEL", 3},     {u"VK_MBUTTON", 4},   {u"VK_BACK", 8},       {u"VK_TAB", 9},
-    {u"VK_RETURN", 13},    {u"VK_SHIFT", 16},     {u"VK_CONTROL", 17},  {u"VK_MENU", 18},      {u"VK_PAUSE", 19},
-    {u"VK_CAPITAL", 20},   {u"VK_ESCAPE", 27},    {u"VK_SPACE", 32},    {u"VK_PRIOR", 33},     {u"VK_NEXT", 34},
-    {u"VK_END", 35},       {u"VK_HOME", 36},      {u"VK_LEFT", 37},     {u"VK_UP", 38},        {u"VK_RIGHT", 39},
-    {u"VK_DOWN", 40},      {u"VK_INSERT", 45},    {u"VK_DELETE", 46},   {u"VK_HELP", 47},      {u"VK_LWIN", 91},
-    {u"VK_RWIN", 92},      {u"VK_APPS", 93},      {u"VK_NUMPAD0", 96},  {u"VK_NUMPAD1", 97},   {u"VK_NUMPAD2", 98},
-    {u"VK_NUMPAD3", 99},   {u"VK_NUMPAD4", 100},  {u"VK_NUMPAD5", 101}, {u"VK_NUMPAD6", 102},  {u"VK_NUMPAD7", 103},
-    {u"VK_NUMPAD8", 104},  {u"VK_NUMPAD9", 105},  {u"VK_MULTIPLY", 106}, {u"VK_ADD", 107},     {u"VK_SEPARATOR", 108},
-    {u"VK_SUBTRACT", 109}, {u"VK_DECIMAL", 110},  {u"VK_DIVIDE", 111},  {u"VK_F1", 112},       {u"VK_F2", 113},
-    {u"VK_F3", 114},       {u"VK_F4", 115},       {u"VK_F5", 116},      {u"VK_F6", 117},       {u"VK_F7", 118},
-    {u"VK_F8", 119},       {u"VK_F9", 120},       {u"VK_F10", 121},     {u"VK_F11", 122},      {u"VK_F12", 123},
+    {u"VK_RBUTTON", 2},    {u"VK_CANCEL", 3},    {u"VK_MBUTTON", 4},    {u"VK_BACK", 8},      {u"VK_TAB", 9},
+    {u"VK_RETURN", 13},    {u"VK_SHIFT", 16},    {u"VK_CONTROL", 17},   {u"VK_MENU", 18},     {u"VK_PAUSE", 19},
+    {u"VK_CAPITAL", 20},   {u"VK_ESCAPE", 27},   {u"VK_SPACE", 32},     {u"VK_PRIOR", 33},    {u"VK_NEXT", 34},
+    {u"VK_END", 35},       {u"VK_HOME", 36},     {u"VK_LEFT", 37},      {u"VK_UP", 38},       {u"VK_RIGHT", 39},
+    {u"VK_DOWN", 40},      {u"VK_INSERT", 45},   {u"VK_DELETE", 46},    {u"VK_HELP", 47},     {u"VK_LWIN", 91},
+    {u"VK_RWIN", 92},      {u"VK_APPS", 93},     {u"VK_NUMPAD0", 96},   {u"VK_NUMPAD1", 97},  {u"VK_NUMPAD2", 98},
+    {u"VK_NUMPAD3", 99},   {u"VK_NUMPAD4", 100}, {u"VK_NUMPAD5", 101},  {u"VK_NUMPAD6", 102}, {u"VK_NUMPAD7", 103},
+    {u"VK_NUMPAD8", 104},  {u"VK_NUMPAD9", 105}, {u"VK_MULTIPLY", 106}, {u"VK_ADD", 107},     {u"VK_SEPARATOR", 108},
+    {u"VK_SUBTRACT", 109}, {u"VK_DECIMAL", 110}, {u"VK_DIVIDE", 111},   {u"VK_F1", 112},      {u"VK_F2", 113},
+    {u"VK_F3", 114},       {u"VK_F4", 115},      {u"VK_F5", 116},       {u"VK_F6", 117},      {u"VK_F7", 118},
+    {u"VK_F8", 119},       {u"VK_F9", 120},      {u"VK_F10", 121},      {u"VK_F11", 122},     {u"VK_F12", 123},
     {u"VK_NUMLOCK", 144},  {u"VK_SCROLL", 145},
 };
 static_assert(std::size(VirtualKeys) == 57);

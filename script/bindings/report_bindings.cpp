@@ -1,5 +1,6 @@
 #include "script/bindings/report_bindings.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "platform/rtl/datetime.h"
@@ -16,20 +17,26 @@
 #include "report/model/data_link.h"
 #include "report/model/data_page.h"
 #include "report/model/data_set.h"
+#include "report/model/engine.h"
 #include "report/model/fills.h"
 #include "report/model/hyperlink.h"
 #include "report/model/line_view.h"
 #include "report/model/memo_view.h"
+#include "report/model/outline.h"
 #include "report/model/page_base.h"
 #include "report/model/picture_view.h"
+#include "report/model/preview_pages.h"
 #include "report/model/report.h"
 #include "report/model/report_component.h"
 #include "report/model/report_model_init.h"
 #include "report/model/report_options.h"
 #include "report/model/report_page.h"
+#include "report/model/report_services.h"
 #include "report/model/shape_view.h"
+#include "report/model/styles.h"
 #include "report/model/view.h"
 #include "script/bindings/classes_bindings.h"
+#include "script/engine/script_tools.h"
 
 namespace vgl::fs_report {
 
@@ -39,6 +46,23 @@ namespace {
 
 template <class T> TClass Cls() {
     return &T::StaticClassInfo();
+}
+
+// A constant that keeps the kind of the value it was given: the report engine's integer
+// measurement constants reach scripts as integers although their type name is "Extended".
+class TExactConstant : public TfsVariable {
+public:
+    using TfsVariable::TfsVariable;
+    void SetValue(const Variant& value) override { TfsCustomVariable::SetValue(value); }
+};
+
+void AddIntegerConstant(TfsScript& s, const String& name, const String& typeName, int value) {
+    if (s.Find(name))
+        return;
+    auto constant = std::make_unique<TExactConstant>(name, fsTypeOfName(typeName, &s), typeName);
+    constant->SetValue(value);
+    constant->IsReadOnly = true;
+    s.Add(name, std::move(constant));
 }
 
 // The classes of the picture formats known to the format registry; a format that names no class
@@ -125,6 +149,16 @@ void SaveReportFile(TfrxReport& report, const String& fileName) {
     report.SaveToStream(stream);
 }
 
+// The object check of the handlers; the members of TWideStrings serve any list of strings.
+void CheckInstance(const TObject* instance, TClass classType) {
+    fsCheckInstance(instance, classType == Cls<TWideStrings>() ? Cls<TStrings>() : classType);
+}
+
+// The engine's prepared pages, where anchors live; none when the engine has no such store.
+TfrxPreviewPages* EngineStore(const TfrxCustomEngine& engine) {
+    return dynamic_cast<TfrxPreviewPages*>(engine.PreviewPages());
+}
+
 } // namespace
 
 TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
@@ -144,9 +178,9 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
     s.AddConst(u"fr01cm", u"Extended", 3.77953);
     s.AddConst(u"fr1cm", u"Extended", 37.7953);
     s.AddConst(u"fr01in", u"Extended", 9.6);
-    s.AddConst(u"fr1in", u"Extended", 96);
+    AddIntegerConstant(s, u"fr1in", u"Extended", 96);
     s.AddConst(u"fr1CharX", u"Extended", 9.6);
-    s.AddConst(u"fr1CharY", u"Extended", 17);
+    AddIntegerConstant(s, u"fr1CharY", u"Extended", 17);
     s.AddConst(u"clTransparent", u"Integer", 536870911);
     s.AddConst(u"crHand", u"Integer", 150);
     s.AddConst(u"crZoom", u"Integer", 151);
@@ -299,6 +333,17 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
     s.AddClass(Cls<TfrxPage>(), u"TfrxComponent");
     if (auto* c = s.AddClass(Cls<TfrxReportPage>(), u"TfrxPage"))
         c->AddMethod(u"procedure AlignChildren", method);
+    // Scripts know the preview as a control; here it is a window-less component.
+    s.AddClass(Cls<TfrxCustomPreview>(), u"TCustomControl");
+    s.AddClass(Cls<TfrxCustomPreviewPages>(), u"TObject");
+    if (auto* c = s.AddClass(Cls<TfrxPreviewPages>(), u"TfrxCustomPreviewPages")) {
+        c->AddMethod(u"procedure ModifyObject(Component: TfrxComponent)", method);
+        c->AddProperty(u"Count", u"Integer", getter);
+        c->AddProperty(u"CurPage", u"Integer", getter, setter);
+        // Read-only: a prepared page is read back from the store, and nothing would take a page
+        // written here, so the compiler refuses the assignment instead.
+        c->AddIndexProperty(u"Page", u"Integer", u"TfrxReportPage", method, true);
+    }
     if (auto* c = s.AddClass(Cls<TfrxDialogPage>(), u"TfrxPage")) {
         c->AddMethod(u"function ShowModal: Integer", method);
         c->AddProperty(u"ModalResult", u"Integer", getter, setter);
@@ -313,6 +358,20 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
     if (auto* c = s.AddClass(Cls<TfrxVariables>(), u"TCollection")) {
         c->AddConstructor(u"constructor Create", method);
         c->AddDefaultProperty(u"Variables", u"String", u"Variant", method);
+    }
+    s.AddClass(Cls<TfrxStyleItem>(), u"TCollectionItem");
+    if (auto* c = s.AddClass(Cls<TfrxStyles>(), u"TCollection")) {
+        c->AddConstructor(u"constructor Create(AReport: TfrxReport)", method);
+        // Read-only, as Page above: styles are added with Add.
+        c->AddDefaultProperty(u"Items", u"Integer", u"TfrxStyleItem", method, true);
+        c->AddMethod(u"function Add: TfrxStyleItem", method);
+        c->AddMethod(u"function Find(const Name: String): TfrxStyleItem", method);
+        c->AddMethod(u"procedure Apply", method);
+        c->AddMethod(u"procedure GetList(List: TStrings)", method);
+        c->AddMethod(u"procedure LoadFromFile(const FileName: String)", method);
+        c->AddMethod(u"procedure LoadFromStream(Stream: TStream)", method);
+        c->AddMethod(u"procedure SaveToFile(const FileName: String)", method);
+        c->AddMethod(u"procedure SaveToStream(Stream: TStream)", method);
     }
     if (auto* c = s.AddClass(Cls<TfrxArray>(), u"TCollection")) {
         c->AddConstructor(u"constructor Create", method);
@@ -330,8 +389,27 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
         c->AddMethod(u"procedure Print", method);
         c->AddProperty(u"Terminated", u"Boolean", getter, setter);
         c->AddProperty(u"Variables", u"TfrxVariables", getter);
+        c->AddProperty(u"Styles", u"TfrxStyles", getter);
         c->AddProperty(u"DrillState", u"TStrings", getter);
     }
+    if (auto* c = s.AddClass(Cls<TfrxCustomEngine>(), u"TPersistent")) {
+        c->AddMethod(u"procedure AddAnchor(const Text: String)", method);
+        c->AddMethod(u"procedure NewPage", method);
+        c->AddMethod(u"procedure NewColumn", method);
+        c->AddMethod(u"procedure ShowBand(Band: TfrxBand)", method);
+        c->AddMethod(u"procedure StopReport", method);
+        c->AddMethod(u"function FreeSpace: Extended", method);
+        c->AddMethod(u"function GetAnchorPage(const Text: String): Integer", method);
+        c->AddMethod(u"function GetPostProcessor: TfrxPostProcessor", method);
+        c->AddMethod(u"procedure ProcessObject(ReportObject: TfrxView)", method);
+    }
+    s.AddClass(Cls<TfrxEngine>(), u"TfrxCustomEngine");
+    if (auto* c = s.AddClass(Cls<TfrxCustomOutline>(), u"TPersistent")) {
+        c->AddMethod(u"procedure AddItem(const Text: String)", method);
+        c->AddMethod(u"procedure LevelRoot", method);
+        c->AddMethod(u"procedure LevelUp", method);
+    }
+    s.AddClass(Cls<TfrxOutline>(), u"TfrxCustomOutline");
 
     s.AddMethod(u"function DayOf(Date: TDateTime): Integer", method, u"ctDate");
     s.AddMethod(u"function MonthOf(Date: TDateTime): Integer", method, u"ctDate");
@@ -362,6 +440,7 @@ TList& TFunctions::ListFor(const TfrxComponent* component, bool all) {
 
 Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const String& name, TfsMethodHelper* caller) {
     Variant result = 0;
+    CheckInstance(instance, classType);
     auto arg = [caller](int i) { return caller->GetVParam(i); };
     if (!classType) {
         if (name == u"DAYOF")
@@ -457,12 +536,85 @@ Variant TFunctions::MethodHandler(TObject* instance, TClass classType, const Str
             r->PrepareReport(true);
         else if (name == u"PRINT")
             r->Print();
+    } else if (classType == Cls<TfrxPreviewPages>()) {
+        auto* pp = static_cast<TfrxPreviewPages*>(instance);
+        if (name == u"MODIFYOBJECT")
+            pp->ModifyObject(&fsArgRef<TfrxComponent>(arg(0)));
+        else if (name == u"PAGE.GET")
+            result = fsObjectValue(pp->GetPage(arg(0).AsInteger()));
+    } else if (classType == Cls<TfrxStyles>()) {
+        if (name == u"CREATE") {
+            TfrxReport* report = fsArgObject<TfrxReport>(arg(0));
+            auto* styles = static_cast<TfrxStyles*>(Keep(std::make_unique<TfrxStyles>(report)));
+            FStyleReports[styles] = fsObjectValue(report);
+            return Variant::FromObject(styles);
+        }
+        auto* st = static_cast<TfrxStyles*>(instance);
+        if (name == u"ITEMS.GET") {
+            result = Variant::FromObject(st->Items(arg(0).AsInteger()));
+        } else if (name == u"ADD") {
+            result = Variant::FromObject(st->Add());
+        } else if (name == u"FIND") {
+            result = fsObjectValue(st->Find(arg(0).AsString()));
+        } else if (name == u"APPLY") {
+            // A list the script made for a report that is gone has no report to apply to.
+            if (auto it = FStyleReports.find(st); it != FStyleReports.end() && Keeps(st))
+                fsScriptValueToObject(it->second);
+            st->Apply();
+        } else if (name == u"GETLIST") {
+            st->GetList(fsArgRef<TStrings>(arg(0)));
+        } else if (name == u"LOADFROMFILE") {
+            st->LoadFromFile(arg(0).AsString());
+        } else if (name == u"LOADFROMSTREAM") {
+            st->LoadFromStream(fsArgRef<TStream>(arg(0)));
+        } else if (name == u"SAVETOFILE") {
+            st->SaveToFile(arg(0).AsString());
+        } else if (name == u"SAVETOSTREAM") {
+            st->SaveToStream(fsArgRef<TStream>(arg(0)));
+        }
+    } else if (classType == Cls<TfrxCustomEngine>()) {
+        auto* e = static_cast<TfrxCustomEngine*>(instance);
+        if (name == u"ADDANCHOR") {
+            TfrxPreviewPages* store = EngineStore(*e);
+            if (!store)
+                throw EInvalidOperation(u"The engine has no prepared pages to add an anchor to");
+            store->AddAnchor(arg(0).AsString());
+        } else if (name == u"NEWPAGE") {
+            e->NewPage();
+        } else if (name == u"NEWCOLUMN") {
+            e->NewColumn();
+        } else if (name == u"SHOWBAND") {
+            e->ShowBand(static_cast<TfrxComponent*>(&fsArgRef<TfrxBand>(arg(0))));
+        } else if (name == u"STOPREPORT") {
+            e->StopReport();
+        } else if (name == u"FREESPACE") {
+            result = static_cast<double>(e->FreeSpace());
+        } else if (name == u"GETANCHORPAGE") {
+            TfrxPreviewPages* store = EngineStore(*e);
+            result = store ? store->GetAnchorPage(arg(0).AsString()) : 1;
+        } else if (name == u"GETPOSTPROCESSOR") {
+            fsNotBuilt(classType, u"GetPostProcessor");
+        } else if (name == u"PROCESSOBJECT") {
+            e->ProcessObject(&fsArgRef<TfrxView>(arg(0)));
+        }
+    } else if (classType == Cls<TfrxCustomOutline>()) {
+        auto* o = static_cast<TfrxCustomOutline*>(instance);
+        if (name == u"ADDITEM") {
+            // At the engine's current vertical position, in whole pixels.
+            const TfrxCustomEngine* e = o->Engine();
+            o->AddItem(arg(0).AsString(), e ? int(RoundHalfEven(e->CurY())) : 0);
+        } else if (name == u"LEVELROOT") {
+            o->LevelRoot();
+        } else if (name == u"LEVELUP") {
+            o->LevelUp();
+        }
     }
     return result;
 }
 
 Variant TFunctions::PropertyGetter(TObject* instance, TClass classType, const String& name) {
     Variant result = 0;
+    CheckInstance(instance, classType);
     if (classType == Cls<TWideStrings>()) {
         auto* l = static_cast<TStrings*>(instance);
         if (name == u"COUNT")
@@ -517,12 +669,20 @@ Variant TFunctions::PropertyGetter(TObject* instance, TClass classType, const St
     } else if (classType == Cls<TfrxEngineOptions>()) {
         if (name == u"DESTROYFORMS")
             result = static_cast<TfrxEngineOptions*>(instance)->DestroyForms();
+    } else if (classType == Cls<TfrxPreviewPages>()) {
+        auto* pp = static_cast<TfrxPreviewPages*>(instance);
+        if (name == u"COUNT")
+            result = pp->Count();
+        else if (name == u"CURPAGE")
+            result = pp->CurPage();
     } else if (classType == Cls<TfrxReport>()) {
         auto* r = static_cast<TfrxReport*>(instance);
         if (name == u"TERMINATED")
             result = r->Terminated();
         else if (name == u"VARIABLES")
             result = Variant::FromObject(&r->Variables());
+        else if (name == u"STYLES")
+            result = fsObjectValue(r->Styles());
         else if (name == u"DRILLSTATE")
             result = Variant::FromObject(&r->DrillState());
     }
@@ -530,6 +690,7 @@ Variant TFunctions::PropertyGetter(TObject* instance, TClass classType, const St
 }
 
 void TFunctions::PropertySetter(TObject* instance, TClass classType, const String& name, const Variant& value) {
+    CheckInstance(instance, classType);
     if (classType == Cls<TWideStrings>()) {
         if (name == u"TEXT")
             static_cast<TStrings*>(instance)->SetText(value.AsString());
@@ -557,6 +718,17 @@ void TFunctions::PropertySetter(TObject* instance, TClass classType, const Strin
     } else if (classType == Cls<TfrxReport>()) {
         if (name == u"TERMINATED")
             static_cast<TfrxReport*>(instance)->SetTerminated(value.AsBoolean());
+    } else if (classType == Cls<TfrxPreviewPages>()) {
+        if (name == u"CURPAGE") {
+            // A page of the store (0 while it is empty): the store and its page numbering take
+            // the current page as an index.
+            auto* pp = static_cast<TfrxPreviewPages*>(instance);
+            const int page = value.AsInteger();
+            const int last = std::max(pp->Count() - 1, 0);
+            if (page < 0 || page > last)
+                throw ERangeError(u"Page %d is not a prepared page (0..%d)", {page, last});
+            pp->SetCurPage(page);
+        }
     }
 }
 

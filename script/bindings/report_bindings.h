@@ -40,6 +40,9 @@ private:
     // here, refilled on every read.
     TList& ListFor(const TfrxComponent* component, bool all);
     std::map<std::pair<const TfrxComponent*, bool>, std::unique_ptr<TList>> FLists;
+    // The report each style list a script made was made for, as a script value (which no longer
+    // converts once that report is freed).
+    std::map<const TObject*, Variant> FStyleReports;
     // The process-wide report variables when this module was made; reached only under their lock.
     TfrxVariables* FGlobalVariables = nullptr;
 };

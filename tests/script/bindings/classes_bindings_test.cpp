@@ -12,6 +12,7 @@
 #include "report/foundation/initialization.h"
 #include "script/bindings/bindings.h"
 #include "script/engine/initialization.h"
+#include "script/engine/script_xml.h"
 
 namespace vgl {
 
@@ -205,12 +206,40 @@ TEST(ClassesBindings, FreeReleasesOnlyWhatTheScriptMayFree) {
     EXPECT_EQ(host.Count(), 1);
 }
 
+TEST(ClassesBindings, XmlItemsMoveOnlyWhereTheTreeStaysSound) {
+    Bound b;
+    const Variant doc = Variant::FromObject(b.Create(u"TfsXMLDocument"));
+    const Variant root = b.Call(u"TfsXMLDocument", u"Root", doc);
+    const Variant child = b.Call(u"TfsXMLItem", u"Add", root);
+    // No item goes inside itself or its own subtree.
+    EXPECT_THROW(b.Call(u"TfsXMLItem", u"AddItem", root, {root}), EInvalidOperation);
+    EXPECT_THROW(b.Call(u"TfsXMLItem", u"InsertItem", child, {0, root}), EInvalidOperation);
+    // Another document's root stays with its document.
+    TfsXMLDocument other;
+    EXPECT_THROW(b.Call(u"TfsXMLItem", u"AddItem", child, {Variant::FromObject(other.Root())}), EInvalidOperation);
+    EXPECT_EQ(other.Root()->Parent(), nullptr);
+
+    // A made item moves into the tree, which owns it from then on.
+    TObject* made = b.Create(u"TfsXMLItem");
+    const Variant madeValue = Variant::FromObject(made);
+    b.Call(u"TfsXMLItem", u"InsertItem", root, {0, madeValue});
+    EXPECT_EQ(b.Call(u"TfsXMLItem", u"Items", root, {0}).AsObject(), made);
+    EXPECT_EQ(fsModuleKeeping(&b.Script, made), nullptr);
+    // An item inside another one leaves its parent's list when freed; a document's root does not go.
+    b.Call(u"TfsXMLItem", u"Free", child);
+    EXPECT_EQ(b.Call(u"TfsXMLItem", u"Count", root), Variant(1));
+    EXPECT_ANY_THROW(b.Call(u"TfsXMLItem", u"Free", root));
+    b.Call(u"TfsXMLDocument", u"Free", doc);
+    EXPECT_ANY_THROW(fsScriptValueToObject(madeValue));
+}
+
 TEST(ClassesBindings, UnknownNamesAndClassesGiveZero) {
     Bound b;
     fs_classes::TFunctions module(&b.Script);
     TStringList list;
     EXPECT_EQ(module.MethodHandler(&list, &TStrings::StaticClassInfo(), u"NOSUCH", nullptr), Variant(0));
-    EXPECT_EQ(module.MethodHandler(&list, &TComponent::StaticClassInfo(), u"ADD", nullptr), Variant(0));
+    TComponent component(nullptr);
+    EXPECT_EQ(module.MethodHandler(&component, &TComponent::StaticClassInfo(), u"ADD", nullptr), Variant(0));
     EXPECT_EQ(module.PropertyGetter(&list, &TStrings::StaticClassInfo(), u"NOSUCH"), Variant(0));
     module.PropertySetter(&list, &TStrings::StaticClassInfo(), u"NOSUCH", 5);
     EXPECT_EQ(list.Count(), 0);

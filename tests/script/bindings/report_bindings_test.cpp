@@ -15,16 +15,21 @@
 #include "report/foundation/initialization.h"
 #include "report/foundation/report_variables.h"
 #include "report/foundation/wide_strings.h"
+#include "report/model/bands.h"
 #include "report/model/barcode_view.h"
 #include "report/model/data_set.h"
-#include "report/model/picture_view.h"
-#include "report/model/report_page.h"
+#include "report/model/engine.h"
 #include "report/model/fills.h"
 #include "report/model/memo_view.h"
+#include "report/model/outline.h"
 #include "report/model/page_base.h"
+#include "report/model/picture_view.h"
+#include "report/model/preview_pages.h"
 #include "report/model/report.h"
 #include "report/model/report_model_init.h"
+#include "report/model/report_page.h"
 #include "report/model/shape_view.h"
+#include "report/model/styles.h"
 #include "script/bindings/barcode_bindings.h"
 #include "script/bindings/bindings.h"
 #include "script/bindings/classes_bindings.h"
@@ -93,7 +98,11 @@ TEST(ReportBindings, ContentsTreeIsWellFormedAndListsTheBindings) {
     std::remove(path.c_str());
     const std::string xml = text.str();
     for (const char* expected :
-         {"TStringList = class(TStrings)", "TfrxReport = class(TfrxComponent)",
+         {"TStringList = class(TStrings)", "TfrxReport = class(TfrxComponent)", "TfsXMLItem = class(TObject)",
+          "TfsXMLDocument = class(TObject)", "TfrxCustomPreview = class(TCustomControl)",
+          "TfrxPreviewPages = class(TfrxCustomPreviewPages)", "TfrxStyles = class(TCollection)",
+          "TfrxEngine = class(TfrxCustomEngine)", "TfrxOutline = class(TfrxCustomOutline)",
+          "function GetPostProcessor: TfrxPostProcessor", "property Styles: TfrxStyles",
           "function Calc(const Expr: String): Variant", "function DayOf(Date: TDateTime): Integer",
           "function SUM(Band: TfrxComponent): Variant",
           "function MAX(Expr: Variant; Band: Variant = 0; Flags: Integer = 0): Variant"})
@@ -117,7 +126,11 @@ TEST(ReportBindings, ConstantsAndEnumerationValues) {
     Bound b;
     EXPECT_DOUBLE_EQ(b.Script.GetVariables(u"fr1cm").AsExtended(), 37.7953);
     const Variant in = b.Script.GetVariables(u"fr1in");
+    EXPECT_EQ(in.VType(), varInteger);
     EXPECT_EQ(in.AsInteger(), 96);
+    EXPECT_EQ(b.Script.GetVariables(u"fr1CharY").VType(), varInteger);
+    EXPECT_EQ(b.Script.FindLocal(u"fr1in")->TypeName, u"Extended");
+    EXPECT_EQ(b.Script.GetVariables(u"fr01in").VType(), varDouble);
     EXPECT_EQ(b.Script.GetVariables(u"clTransparent"), Variant(536870911));
     EXPECT_EQ(b.Script.GetVariables(u"baClient").AsInteger(), 6);
     EXPECT_EQ(b.Script.GetVariables(u"ftLeft").AsInteger() + b.Script.GetVariables(u"ftTop").AsInteger(), 5);
@@ -384,6 +397,92 @@ TEST(ReportBindings, PictureFilesAndDialogPages) {
     EXPECT_THROW(b.Call(u"TfrxDialogPage", u"ShowModal", p), EInvalidOperation);
     EXPECT_EQ(b.Call(u"TfrxDialogPage", u"ModalResult", p), Variant(0));
     EXPECT_THROW(b.Member(u"TfrxDialogPage", u"ModalResult", p)->SetValue(1), ENotSupportedException);
+}
+
+} // namespace vgl
+
+namespace vgl {
+
+TEST(ReportBindings, PreviewPagesEngineAndOutline) {
+    Bound b;
+    TfrxReport report(nullptr);
+    auto* engine = dynamic_cast<TfrxEngine*>(report.Engine());
+    auto* store = dynamic_cast<TfrxPreviewPages*>(report.PreviewPages());
+    ASSERT_NE(engine, nullptr);
+    ASSERT_NE(store, nullptr);
+    const Variant e = Variant::FromObject(engine), pp = Variant::FromObject(store);
+    const Variant o = Variant::FromObject(store->Outline());
+
+    EXPECT_EQ(b.Call(u"TfrxPreviewPages", u"Count", pp), Variant(0));
+    EXPECT_EQ(b.Call(u"TfrxPreviewPages", u"Page", pp, {0}), Variant(0));
+    // The current page is a page of the store (0 while it is empty).
+    TfsCustomHelper* curPage = b.Member(u"TfrxPreviewPages", u"CurPage", pp);
+    curPage->SetValue(0);
+    EXPECT_THROW(curPage->SetValue(3), ERangeError);
+    EXPECT_THROW(curPage->SetValue(-1), ERangeError);
+    EXPECT_EQ(b.Call(u"TfrxPreviewPages", u"CurPage", pp), Variant(0));
+
+    // Anchors live in the engine's store; a missing one is on page 1.
+    b.Call(u"TfrxEngine", u"AddAnchor", e, {u"here"});
+    EXPECT_NE(store->FindAnchor(u"HERE"), nullptr);
+    EXPECT_EQ(b.Call(u"TfrxEngine", u"GetAnchorPage", e, {u"here"}), Variant(1));
+    EXPECT_EQ(b.Call(u"TfrxEngine", u"GetAnchorPage", e, {u"elsewhere"}), Variant(1));
+    EXPECT_EQ(b.Call(u"TfrxEngine", u"FreeSpace", e).VType(), varDouble);
+    try {
+        b.Call(u"TfrxEngine", u"GetPostProcessor", e);
+        ADD_FAILURE() << "GetPostProcessor answered";
+    } catch (const ENotSupportedException& x) {
+        EXPECT_EQ(x.Message(), u"TfrxCustomEngine.GetPostProcessor is not available in this system yet");
+    }
+    TfrxMemoView memo(nullptr);
+    EXPECT_THROW(b.Call(u"TfrxEngine", u"ShowBand", e, {Variant::FromObject(&memo)}), EInvalidCast);
+    auto* reportPage = new TfrxReportPage(&report);
+    auto* band = new TfrxMasterData(reportPage);
+    band->SetBounds(0, 100, 300, 40);
+    // Out of a run the engine refuses the band and leaves it as it was.
+    EXPECT_THROW(b.Call(u"TfrxEngine", u"ShowBand", e, {Variant::FromObject(band)}), EInvalidOperation);
+    EXPECT_EQ(store->Count(), 0);
+    EXPECT_EQ(double(band->Top()), 100.0);
+    b.Call(u"TfrxEngine", u"StopReport", e);
+    EXPECT_TRUE(report.Terminated());
+
+    // Outline entries are made at the engine's current position, in whole pixels.
+    engine->SetCurY(12.6L);
+    b.Call(u"TfrxOutline", u"AddItem", o, {u"first"});
+    b.Call(u"TfrxOutline", u"LevelUp", o);
+    b.Call(u"TfrxOutline", u"AddItem", o, {u"second"});
+    b.Call(u"TfrxOutline", u"LevelRoot", o);
+    ASSERT_EQ(store->Outline()->Count(), 2);
+    String text;
+    int page = -1, top = -1;
+    store->Outline()->GetItem(1, text, page, top);
+    EXPECT_EQ(text, u"second");
+    EXPECT_EQ(top, 13);
+}
+
+TEST(ReportBindings, StylesMembers) {
+    Bound b;
+    TfrxReport report(nullptr);
+    const Variant styles = b.Call(u"TfrxReport", u"Styles", Variant::FromObject(&report));
+    ASSERT_EQ(styles.AsObject(), report.Styles());
+    const Variant item = b.Call(u"TfrxStyles", u"Add", styles);
+    b.Member(u"TfrxStyleItem", u"Name", item)->SetValue(u"Heading");
+    EXPECT_EQ(b.Call(u"TfrxStyles", u"Find", styles, {u"heading"}).AsObject(), item.AsObject());
+    EXPECT_EQ(b.Call(u"TfrxStyles", u"Find", styles, {u"none"}), Variant(0));
+    EXPECT_EQ(b.Call(u"TfrxStyles", u"Items", styles, {0}).AsObject(), item.AsObject());
+    TStringList names;
+    b.Call(u"TfrxStyles", u"GetList", styles, {Variant::FromObject(&names)});
+    EXPECT_EQ(names.CommaText(), u"Heading");
+
+    // A style list made for a report the script freed has nothing to apply to.
+    TfsClassVariable* reportClass = b.Script.FindClass(u"TfrxReport");
+    const Variant made = b.Call(u"TfrxReport", u"Create", reportClass->GetValue(), {0});
+    TfsClassVariable* stylesClass = b.Script.FindClass(u"TfrxStyles");
+    const Variant own = b.Call(u"TfrxStyles", u"Create", stylesClass->GetValue(), {made});
+    b.Call(u"TfrxStyles", u"Apply", own);
+    b.Call(u"TfrxReport", u"Free", made);
+    EXPECT_ANY_THROW(b.Call(u"TfrxStyles", u"Apply", own));
+    b.Call(u"TfrxStyles", u"Free", own);
 }
 
 } // namespace vgl
