@@ -292,6 +292,7 @@ TFunctions::TFunctions(TfsScript* script) : TfsBindingModule(script) {
         c->AddIndexProperty(u"Value", u"String", u"Variant", method, true);
     }
     s.AddClass(Cls<TfrxUserDataSet>(), u"TfrxDataSet");
+    s.AddClass(Cls<TfrxCustomDBDataSet>(), u"TfrxDataSet");
     s.AddClass(Cls<TfrxFrameLine>(), u"TPersistent");
     s.AddClass(Cls<TfrxFrame>(), u"TPersistent");
     if (auto* c = s.AddClass(Cls<TfrxView>(), u"TfrxReportComponent"))

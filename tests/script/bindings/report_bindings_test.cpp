@@ -102,9 +102,9 @@ TEST(ReportBindings, ContentsTreeIsWellFormedAndListsTheBindings) {
           "TfsXMLDocument = class(TObject)", "TfrxCustomPreview = class(TCustomControl)",
           "TfrxPreviewPages = class(TfrxCustomPreviewPages)", "TfrxStyles = class(TCollection)",
           "TfrxEngine = class(TfrxCustomEngine)", "TfrxOutline = class(TfrxCustomOutline)",
-          "function GetPostProcessor: TfrxPostProcessor", "property Styles: TfrxStyles",
-          "function Calc(const Expr: String): Variant", "function DayOf(Date: TDateTime): Integer",
-          "function SUM(Band: TfrxComponent): Variant",
+          "TfrxCustomDBDataSet = class(TfrxDataSet)", "function GetPostProcessor: TfrxPostProcessor",
+          "property Styles: TfrxStyles", "function Calc(const Expr: String): Variant",
+          "function DayOf(Date: TDateTime): Integer", "function SUM(Band: TfrxComponent): Variant",
           "function MAX(Expr: Variant; Band: Variant = 0; Flags: Integer = 0): Variant"})
         EXPECT_NE(xml.find(expected), std::string::npos) << expected;
     // DayOf, MonthOf and YearOf sit under ctDate, both forms of the aggregates under ctAggregate.
