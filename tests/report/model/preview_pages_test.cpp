@@ -217,6 +217,14 @@ TEST_F(PreviewPagesTest, FileCacheUnloadsEarlierPagesAndReadsThemBack) {
     auto* memo = dynamic_cast<TfrxMemoView*>(Child(page, u"Memo1"));
     ASSERT_NE(memo, nullptr);
     EXPECT_EQ(memo->GetText(), f.Memo->GetText());
+    // Letting the cached pages go unloads their items again; a locked page stays with its item.
+    Pages().GetPage(3);
+    Pages().LockPage();
+    Pages().ClearPageCache();
+    EXPECT_FALSE(pages->Items(2)->Loaded());
+    EXPECT_TRUE(pages->Items(3)->Loaded());
+    ASSERT_EQ(Pages().PageCacheCount(), 1);
+    EXPECT_EQ(Pages().PageCacheKey(0), 3);
 }
 
 TEST_F(PreviewPagesTest, PagesInCacheOneKeepsOnlyTheLastPageRead) {
