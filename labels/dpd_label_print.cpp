@@ -26,13 +26,6 @@ VGL_DEFINE_CLASS(TDMDPDLabelPrint) {}
 
 namespace {
 
-/// Delphi's Copy: `count` characters from the 1-based position `index`, clamped to the text.
-String Copy(const String& s, std::size_t index, std::size_t count) {
-    if (index < 1 || index > s.size())
-        return {};
-    return s.substr(index - 1, count);
-}
-
 String RemoveLineBreaks(const String& s) {
     String result;
     result.reserve(s.size());
@@ -51,6 +44,32 @@ String GroupByFour(const String& raw) {
             result += u' ';
     }
     return result;
+}
+
+/// The tracking number in the three parts the labels print it in: the first 4 characters; 5 to
+/// 8, 9 to 12 and 13 to 14 separated by blanks; the last character. An empty number gives three
+/// empty parts.
+struct TTrackingParts {
+    String First, Middle, Last;
+};
+
+TTrackingParts SplitTrackingNumber(const String& number) {
+    if (number.empty())
+        return {};
+    return {Copy(number, 1, 4), Copy(number, 5, 4) + u" " + Copy(number, 9, 4) + u" " + Copy(number, 13, 2),
+            Copy(number, int(number.size()), 1)};
+}
+
+/// Runs one print operation. A failure of the runtime's exception family leaves as Exception
+/// "TDMLabelPrint.<operation> <cause>", and without a printed stream: callers copy StreamPrinted
+/// whatever the result, so no half-written document may stay there.
+bool Wrapped(const char16_t* operation, std::unique_ptr<TStream>& printed, const std::function<bool()>& body) {
+    try {
+        return body();
+    } catch (const Exception& e) {
+        printed.reset();
+        throw Exception(u"TDMLabelPrint." + String(operation) + u" " + e.Message());
+    }
 }
 
 TDataEmbedded* MakePicture(TComponent* owner, const String& name) {
@@ -231,15 +250,11 @@ void TDMDPDLabelPrint::ForEachFlag(const std::function<void(const String& name, 
 // ---- Print road ------------------------------------------------------------------------------
 
 bool TDMDPDLabelPrint::PrintLabel(TfrxReport* report, TPrintTo printTo) {
-    try {
+    return Wrapped(u"PrintLabel", StreamPrinted, [&] {
         if (!report)
             throw EInvalidOperation(u"No label template");
         return DoPrintLabel(*report, printTo);
-    } catch (const Exception& e) {
-        // The service copies StreamPrinted whatever the result: a failed print leaves none.
-        StreamPrinted.reset();
-        throw Exception(u"TDMLabelPrint.PrintLabel " + e.Message());
-    }
+    });
 }
 
 bool TDMDPDLabelPrint::DoPrintLabel(TfrxReport& report, TPrintTo printTo) {
@@ -362,10 +377,10 @@ bool TDMDPDLabelPrint::DoPrintLabel(TfrxReport& report, TPrintTo printTo) {
             memo->SetLeft(right);
         right = memo->Left() + memo->CalcWidth();
     };
-    trackingPart(u"txtRoutTrackingNumber1", IsDestExport ? 22 : 20, Copy(trackingText, 1, 4), false);
-    trackingPart(u"txtRoutTrackingNumber2", IsDestExport ? 18 : 16,
-                 Copy(trackingText, 5, 4) + u" " + Copy(trackingText, 9, 4) + u" " + Copy(trackingText, 13, 2), true);
-    trackingPart(u"txtRoutTrackingNumber3", IsDestExport ? 18 : 16, Copy(trackingText, trackingText.size(), 1), true);
+    const TTrackingParts parts = SplitTrackingNumber(trackingText);
+    trackingPart(u"txtRoutTrackingNumber1", IsDestExport ? 22 : 20, parts.First, false);
+    trackingPart(u"txtRoutTrackingNumber2", IsDestExport ? 18 : 16, parts.Middle, true);
+    trackingPart(u"txtRoutTrackingNumber3", IsDestExport ? 18 : 16, parts.Last, true);
 
     // 10. The service text shrinks until it fits between the tracking number and its right edge.
     if (auto* memo = Find<TfrxCustomMemoView>(report, u"txtRoutServiceText"); Shown(memo)) {
@@ -412,7 +427,7 @@ bool TDMDPDLabelPrint::DoPrintLabel(TfrxReport& report, TPrintTo printTo) {
         lines.SetText(Trim(lines.Text()));
         if (lines.Count() > 0 && lines[0].size() > 20) {
             const String text = lines.Text();
-            lines.SetText(Copy(text, 1, 20) + u"\r\n" + Trim(Copy(text, 21, text.size())));
+            lines.SetText(Copy(text, 1, 20) + u"\r\n" + Trim(Copy(text, 21, int(text.size()))));
         }
         if (lines.Count() > 1 && lines[1].size() > 20)
             lines.Put(1, Copy(lines[1], 1, 20));
@@ -480,11 +495,16 @@ bool TDMDPDLabelPrint::DoPrintLabel(TfrxReport& report, TPrintTo printTo) {
     }
 
     // 18. The target.
-    return ExportTo(report, printTo);
+    return PrintToTarget(report, printTo);
 }
 
-bool TDMDPDLabelPrint::ExportTo(TfrxReport& report, TPrintTo printTo) {
+std::unique_ptr<TStream> TDMDPDLabelPrint::NewPrintStream() {
+    return std::make_unique<TMemoryStream>();
+}
+
+bool TDMDPDLabelPrint::PrintToTarget(TfrxReport& report, TPrintTo printTo) {
     TfrxCustomExportFilter* filter = nullptr;
+    TfrxCustomImageExport* image = nullptr;
     switch (printTo) {
     case prnPrinter:
         throw ENotSupportedException(u"printing is not supported");
@@ -492,10 +512,17 @@ bool TDMDPDLabelPrint::ExportTo(TfrxReport& report, TPrintTo printTo) {
         filter = FPDFExport;
         break;
     case prnBMP:
+        filter = image = FBMPExport;
+        break;
     case prnJPEG:
+        filter = image = FJPEGExport;
+        break;
     case prnTIFF:
+        filter = image = FTIFFExport;
+        break;
     case prnGIF:
-        throw ENotSupportedException(u"label images are not supported");
+        filter = image = FGIFExport;
+        break;
     default:
         return false;
     }
@@ -504,7 +531,9 @@ bool TDMDPDLabelPrint::ExportTo(TfrxReport& report, TPrintTo printTo) {
     if (!report.PrepareReport(true))
         throw Exception(u"The label could not be prepared" +
                         (report.Errors().Count() > 0 ? u": " + Trim(report.Errors().Text()) : String()));
-    StreamPrinted = std::make_unique<TMemoryStream>();
+    if (image)
+        image->SetResolution(300);
+    StreamPrinted = NewPrintStream();
     filter->SetStream(StreamPrinted.get());
     const TScopeExit forgetStream([filter] { filter->SetStream(nullptr); });
     if (!report.Export(filter))
@@ -513,8 +542,52 @@ bool TDMDPDLabelPrint::ExportTo(TfrxReport& report, TPrintTo printTo) {
     return true;
 }
 
+bool TDMDPDLabelPrint::PrintLimitedQtyLabel(const String& trackingNumber, TPrintTo printTo) {
+    return Wrapped(u"PrintLimitedQtyLabel", StreamPrinted, [&] {
+        StreamPrinted.reset();
+        TfrxReport& report = *FfrxLimitedQty;
+        report.ReportOptions()->SetName(Copy(trackingNumber, 1, 14) + u"_LimitedQty");
+        // Each part starts at the right edge of the one before; the template's fonts stay.
+        const TTrackingParts parts = SplitTrackingNumber(trackingNumber);
+        auto& first = Need<TfrxCustomMemoView>(report, u"txtRoutTrackingNumber1");
+        auto& middle = Need<TfrxCustomMemoView>(report, u"txtRoutTrackingNumber2");
+        auto& last = Need<TfrxCustomMemoView>(report, u"txtRoutTrackingNumber3");
+        first.SetText(parts.First);
+        middle.SetText(parts.Middle);
+        middle.SetLeft(first.Left() + first.CalcWidth());
+        last.SetText(parts.Last);
+        last.SetLeft(middle.Left() + middle.CalcWidth());
+        return PrintToTarget(report, printTo);
+    });
+}
+
+bool TDMDPDLabelPrint::PrintFilledLabel(TfrxReport& report, const char16_t* suffix, TPrintTo printTo) {
+    StreamPrinted.reset();
+    report.ReportOptions()->SetName(RemoveLineBreaks(txtParcelNumber.Text()) + suffix);
+    // Every list that has an object of its name in the template fills it; nothing is hidden.
+    ForEachTextList([&report](const String& name, TWideStringList& list) {
+        if (auto* memo = Find<TfrxCustomMemoView>(report, name))
+            memo->Lines().Assign(list);
+    });
+    return PrintToTarget(report, printTo);
+}
+
+bool TDMDPDLabelPrint::PrintSWAPLabel(TPrintTo printTo) {
+    return Wrapped(u"PrintSWAPLabel", StreamPrinted, [&] { return PrintFilledLabel(*FfrxSWAP, u"_SWAP", printTo); });
+}
+
+bool TDMDPDLabelPrint::PrintReceiptLabel(TPrintTo printTo) {
+    return Wrapped(u"PrintReceiptLabel", StreamPrinted,
+                   [&] { return PrintFilledLabel(*FfrxReceipt, u"_Receipt", printTo); });
+}
+
+bool TDMDPDLabelPrint::PrintReturnLabel(TPrintTo printTo) {
+    return Wrapped(u"PrintReturnLabel", StreamPrinted,
+                   [&] { return PrintFilledLabel(*FfrxReturn, u"_Return", printTo); });
+}
+
 bool TDMDPDLabelPrint::PrintGeoLabel(TPrintTo printTo) {
-    try {
+    return Wrapped(u"PrintGeoLabel", StreamPrinted, [&] {
         // 1. The label's own page length (page 0 is the data page).
         auto* page = dynamic_cast<TfrxReportPage*>(FfrxGeoLabel->Pages(1));
         if (!page)
@@ -540,9 +613,7 @@ bool TDMDPDLabelPrint::PrintGeoLabel(TPrintTo printTo) {
         }
         // 3. The print road.
         return PrintLabel(FfrxGeoLabel, printTo);
-    } catch (const Exception& e) {
-        throw Exception(u"TDMLabelPrint.PrintGeoLabel " + e.Message());
-    }
+    });
 }
 
 } // namespace vgl

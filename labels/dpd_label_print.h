@@ -141,6 +141,22 @@ class TDMDPDLabelPrint : public TComponent {
     /// message. True when the target succeeded.
     bool PrintGeoLabel(TPrintTo printTo);
 
+    /// The limited-quantity label on frxLimitedQty: report name the first 14 characters of
+    /// `trackingNumber` followed by "_LimitedQty", the tracking number split onto the template's
+    /// three tracking-number memos (fonts unchanged), then the target. An empty tracking number
+    /// prints three empty memos. A failure raises Exception "TDMLabelPrint.PrintLimitedQtyLabel "
+    /// followed by the cause (also when a tracking-number memo is missing); StreamPrinted is then
+    /// none.
+    bool PrintLimitedQtyLabel(const String& trackingNumber, TPrintTo printTo);
+    /// The SWAP, receipt and return labels on frxSWAP, frxReceipt and frxReturn: report name the
+    /// text of txtParcelNumber without line breaks followed by "_SWAP", "_Receipt" or "_Return";
+    /// every text list that names an object of the template gives it its lines (nothing is
+    /// hidden); then the target. A failure raises Exception "TDMLabelPrint.PrintSWAPLabel " (or
+    /// PrintReceiptLabel, PrintReturnLabel) followed by the cause; StreamPrinted is then none.
+    bool PrintSWAPLabel(TPrintTo printTo);
+    bool PrintReceiptLabel(TPrintTo printTo);
+    bool PrintReturnLabel(TPrintTo printTo);
+
     // ---- Label flags, read by the print road -------------------------------------------------
 #define VGL_DPD_LABEL_DECLARE_FLAG(Name) bool Name = false;
     VGL_DPD_LABEL_FLAGS(VGL_DPD_LABEL_DECLARE_FLAG)
@@ -225,17 +241,26 @@ protected:
     /// "TDMLabelPrint.PrintLabel " followed by the cause for every failure: bad barcode content,
     /// Aztec content that no symbol holds, a text or barcode that does not fit at the smallest
     /// size, a missing routing object, a preparation or export that fails (with the report's
-    /// Errors), the printer target ("printing is not supported") and the image targets. After a
-    /// failure StreamPrinted is none. True when the export succeeded; False for a value outside
+    /// Errors) and the printer target ("printing is not supported"). After a failure
+    /// StreamPrinted is none. True when the export succeeded; False for a value outside
     /// TPrintTo.
     bool PrintLabel(TfrxReport* report, TPrintTo printTo);
+
+    /// The stream a print to PDF or an image writes into; a new memory stream.
+    virtual std::unique_ptr<TStream> NewPrintStream();
 
 private:
     /// Loads the template stored under `name` into a new report owned by the module.
     TfrxReport* CreateTemplate(const String& name);
     /// The steps of PrintLabel, unwrapped.
     bool DoPrintLabel(TfrxReport& report, TPrintTo printTo);
-    bool ExportTo(TfrxReport& report, TPrintTo printTo);
+    /// The target switch that every print operation ends with: prepares `report` and exports it
+    /// to PDF or, at 300 dpi, to an image, into a new stream left in StreamPrinted. Raises for the
+    /// printer, for a preparation or export that fails (with the report's Errors); False for a
+    /// value outside TPrintTo.
+    bool PrintToTarget(TfrxReport& report, TPrintTo printTo);
+    /// The SWAP, receipt and return labels: name, simple fill, target.
+    bool PrintFilledLabel(TfrxReport& report, const char16_t* suffix, TPrintTo printTo);
 
     TfrxReport* FfrxGeoLabelFR = nullptr;
     TfrxUserDataSet* FfrxDataSetShortCuts = nullptr;

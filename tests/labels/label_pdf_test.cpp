@@ -24,98 +24,19 @@
 #include "report/model/report_page.h"
 #include "report/model/view.h"
 #include "tests/labels/label_module_support.h"
+#include "tests/labels/label_output_support.h"
 
 namespace vgl {
 namespace {
 
-std::string RunCommand(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[512];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    return out;
-}
-
-/// A folder of its own for one test's files, removed with it.
-class TScratch {
-public:
-    TScratch() {
-        char name[] = "/tmp/vgl_label_pdf_XXXXXX";
-        if (mkdtemp(name))
-            FPath = name;
-    }
-    ~TScratch() {
-        if (!FPath.empty())
-            RunCommand("rm -rf '" + FPath + "'");
-    }
-    std::string File(const std::string& name) const { return FPath + "/" + name; }
-
-private:
-    std::string FPath;
-};
-
-std::string Printed(const TDMDPDLabelPrint& module) {
-    auto* stream = dynamic_cast<TMemoryStream*>(module.StreamPrinted.get());
-    if (!stream)
-        return {};
-    return std::string(stream->Bytes().begin(), stream->Bytes().end());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string QpdfCheck(const std::string& path) {
-    return RunCommand("qpdf --check '" + path + "' 2>&1");
-}
-
-struct TPgm {
-    int Width = 0, Height = 0;
-    std::vector<std::uint8_t> Pixels;
-};
-
-/// Reads a binary grey map (P5, 8 bits) as pdftoppm writes it.
-TPgm ReadPgm(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string magic;
-    int maxValue = 0;
-    TPgm pgm;
-    in >> magic >> pgm.Width >> pgm.Height >> maxValue;
-    in.get();
-    if (magic != "P5" || maxValue != 255 || pgm.Width <= 0 || pgm.Height <= 0)
-        return {};
-    pgm.Pixels.resize(std::size_t(pgm.Width) * std::size_t(pgm.Height));
-    in.read(reinterpret_cast<char*>(pgm.Pixels.data()), std::streamsize(pgm.Pixels.size()));
-    return pgm;
-}
-
-/// The rectangle of the page that lies inside it.
-TPgm Crop(const TPgm& pgm, int left, int top, int width, int height) {
-    left = std::clamp(left, 0, pgm.Width);
-    top = std::clamp(top, 0, pgm.Height);
-    width = std::clamp(width, 0, pgm.Width - left);
-    height = std::clamp(height, 0, pgm.Height - top);
-    TPgm part;
-    part.Width = width;
-    part.Height = height;
-    for (int y = top; y < top + height; ++y) {
-        const auto row =
-            pgm.Pixels.begin() + std::ptrdiff_t(std::size_t(y) * std::size_t(pgm.Width) + std::size_t(left));
-        part.Pixels.insert(part.Pixels.end(), row, row + width);
-    }
-    return part;
-}
-
-std::string Decode(const TPgm& pgm, ZXing::BarcodeFormat format) {
-    const ZXing::ImageView view(pgm.Pixels.data(), pgm.Width, pgm.Height, ZXing::ImageFormat::Lum);
-    const ZXing::Result result = ZXing::ReadBarcode(view, ZXing::DecodeHints().setFormats(format).setTryHarder(true));
-    if (!result.isValid())
-        return "<no " + std::string(ZXing::ToString(format)) + ">";
-    return std::string(result.bytes().begin(), result.bytes().end());
-}
+using test::Decode;
+using test::Printed;
+using test::QpdfCheck;
+using test::ReadPgm;
+using test::RunCommand;
+using test::TGrey;
+using test::TScratch;
+using test::WriteFile;
 
 class LabelPdf : public ::testing::Test {
 protected:
@@ -208,7 +129,7 @@ TEST_F(LabelPdf, TheServiceLabel) {
 
         // Both codes read back from a 600 dpi rendering.
         RunCommand("pdftoppm -r 600 -gray '" + pdf + "' '" + scratch.File("page") + "' 2>&1");
-        const TPgm page = ReadPgm(scratch.File("page-1.pgm"));
+        const TGrey page = ReadPgm(scratch.File("page-1.pgm"));
         ASSERT_GT(page.Width, 2000);
         // The reader looks for the Aztec symbol in the part of the page that holds its view.
         const auto* picAztec = dynamic_cast<TfrxView*>(module.frxGeoLabel()->FindObject(StringView(u"picAztec")));
@@ -216,8 +137,8 @@ TEST_F(LabelPdf, TheServiceLabel) {
         const auto* reportPage = dynamic_cast<TfrxReportPage*>(module.frxGeoLabel()->Pages(1));
         const double scale = 600.0 / 96;
         const int margin = 120;
-        const TPgm aztecPart = Crop(
-            page, int(reportPage->LeftMargin() * 600 / 25.4 + double(picAztec->AbsLeft()) * scale) - margin,
+        const TGrey aztecPart = page.Crop(
+            int(reportPage->LeftMargin() * 600 / 25.4 + double(picAztec->AbsLeft()) * scale) - margin,
             int(reportPage->TopMargin() * 600 / 25.4 + double(picAztec->AbsTop()) * scale) - margin,
             int(double(picAztec->Width()) * scale) + 2 * margin, int(double(picAztec->Height()) * scale) + 2 * margin);
         const Latin1String content = module.Aztec.AsString();
