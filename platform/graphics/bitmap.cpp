@@ -147,10 +147,31 @@ TBitmap::Surface& TBitmap::GetSurface() const {
     return *FSurface;
 }
 
+namespace {
+
+// Gives a surface its pending fill.
+void FillPending(TBitmap::Surface& s) {
+    if (!s.PendingFill)
+        return;
+    const std::uint32_t word = *s.PendingFill;
+    s.PendingFill.reset();
+    std::uint8_t* data = cairo_image_surface_get_data(s.Cairo);
+    const std::size_t bytes =
+        std::size_t(cairo_image_surface_get_stride(s.Cairo)) * std::size_t(cairo_image_surface_get_height(s.Cairo));
+    if ((word & 0xFF) * 0x01010101u == word)
+        std::memset(data, int(word & 0xFF), bytes);
+    else
+        std::fill_n(reinterpret_cast<std::uint32_t*>(data), bytes / 4, word);
+    cairo_surface_mark_dirty(s.Cairo);
+}
+
+} // namespace
+
 void TBitmap::SurfaceToPixels() const {
     EnsureRows();
     if (!FSurface || FSurface->PixelsValid)
         return;
+    FillPending(*FSurface);
     cairo_surface_t* s = FSurface->Cairo;
     cairo_surface_flush(s);
     const std::uint8_t* data = cairo_image_surface_get_data(s);
@@ -197,6 +218,7 @@ cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
         // A new surface is black, as the rows of a new bitmap of 24 or 32 bits are: nothing to copy.
         s.SurfaceValid = bitmap.RowsPending() && bits >= 24;
     }
+    FillPending(s);
     if (!s.SurfaceValid) {
         cairo_surface_flush(s.Cairo);
         std::uint8_t* data = cairo_image_surface_get_data(s.Cairo);
@@ -237,12 +259,11 @@ bool TBitmapSurfaceAccess::CreateFilled(const TBitmap& bitmap, TColor color) {
     if (!data)
         throw EOutOfMemory(u"Out of memory for a drawing surface");
     const TColor c = ColorToRGB(color);
-    if (GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c)) // greys (white): the unused byte may match
-        std::memset(data.get(), GetRValue(c), words * sizeof(std::uint32_t));
-    else
-        std::fill_n(data.get(), words,
-                    0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
-                        std::uint32_t(GetBValue(c)));
+    // Greys (white) fill every byte alike, the unused one too.
+    const bool grey = GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c);
+    const std::uint32_t word = grey ? std::uint32_t(GetRValue(c)) * 0x01010101u
+                                    : 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) |
+                                          (std::uint32_t(GetGValue(c)) << 8) | std::uint32_t(GetBValue(c));
     cairo_surface_t* surface = cairo_image_surface_create_for_data(
         reinterpret_cast<unsigned char*>(data.get()), CAIRO_FORMAT_RGB24, bitmap.FWidth, bitmap.FHeight, stride);
     static cairo_user_data_key_t ownedPixels;
@@ -253,15 +274,17 @@ bool TBitmapSurfaceAccess::CreateFilled(const TBitmap& bitmap, TColor color) {
     }
     data.release(); // the surface frees it
     s.Cairo = surface;
+    s.PendingFill = word;
     s.SurfaceValid = true;
     s.PixelsValid = false;
     return true;
 }
 
 TBitmapSurfaceAccess::BgrxRows TBitmapSurfaceAccess::CurrentBgrxRows(const TBitmap& bitmap) {
-    const TBitmap::Surface* s = bitmap.FSurface.get();
+    TBitmap::Surface* s = bitmap.FSurface.get();
     if (!s || !s->Cairo || !s->SurfaceValid || s->PixelsValid)
         return {};
+    FillPending(*s);
     cairo_surface_flush(s->Cairo);
     return {cairo_image_surface_get_data(s->Cairo), cairo_image_surface_get_stride(s->Cairo)};
 }
@@ -270,6 +293,13 @@ cairo_surface_t* TBitmapSurfaceAccess::ForDrawing(const TBitmap& bitmap) {
     cairo_surface_t* surface = ForReading(bitmap);
     bitmap.FSurface->PixelsValid = false;
     return surface;
+}
+
+cairo_surface_t* TBitmapSurfaceAccess::ForOverwriting(const TBitmap& bitmap, const TRect& area) {
+    if (bitmap.FSurface && area.Left <= 0 && area.Top <= 0 && area.Right >= bitmap.FWidth &&
+        area.Bottom >= bitmap.FHeight)
+        bitmap.FSurface->PendingFill.reset();
+    return ForDrawing(bitmap);
 }
 
 cairo_surface_t* TBitmapSurfaceAccess::AlphaSurface(const TBitmap& bitmap) {

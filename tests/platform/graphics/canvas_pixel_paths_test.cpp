@@ -1,0 +1,157 @@
+// Solid rectangles and pictures enlarged by whole factors are set on the surface's rows directly.
+// Each case is drawn twice: once plainly, once under a clip figure that covers the whole bitmap,
+// which leaves the drawing to cairo; both must give the same pixels.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+
+#include "platform/graphics/bitmap.h"
+#include "platform/graphics/canvas.h"
+
+namespace vgl {
+namespace {
+
+/// The number of pixels whose colours differ when `draw` runs on a plain canvas and on one that
+/// cairo draws on (a clip figure around the whole bitmap).
+long CompareWithCairo(int width, int height, TPixelFormat format, const std::function<void(TCanvas&)>& draw) {
+    TBitmap direct(width, height, format), cairo(width, height, format);
+    TClipFigure all;
+    all.Points = {Point(-1, -1), Point(width + 1, -1), Point(width + 1, height + 1), Point(-1, height + 1)};
+    cairo.Canvas().IntersectClipFigure(all);
+    draw(direct.Canvas());
+    draw(cairo.Canvas());
+    const int bytes = format == pf32bit ? 4 : 3;
+    long differing = 0;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t *a = direct.ScanLine(y), *b = cairo.ScanLine(y);
+        for (int x = 0; x < width; ++x)
+            differing += std::memcmp(a + x * bytes, b + x * bytes, 3) != 0;
+    }
+    return differing;
+}
+
+std::unique_ptr<TBitmap> RandomBitmap(int width, int height, unsigned seed) {
+    std::mt19937 random(seed);
+    auto bitmap = std::make_unique<TBitmap>(width, height, pf24bit);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = bitmap->ScanLine(y);
+        for (int x = 0; x < width * 3; ++x)
+            row[x] = std::uint8_t(random());
+    }
+    return bitmap;
+}
+
+TEST(CanvasPixelPaths, SolidRectanglesUnderClipsAndShiftsAreCairos) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 400; ++round) {
+        const int width = 1 + int(random() % 50), height = 1 + int(random() % 50);
+        const TRect clip{int(random() % 40) - 5, int(random() % 40) - 5, int(random() % 60), int(random() % 60)};
+        TXForm shift;
+        shift.eDx = int(random() % 21) - 10;
+        shift.eDy = int(random() % 21) - 10;
+        const int mode = int(random() % 4);
+        std::vector<std::pair<TRect, TColor>> fills;
+        for (int k = 0; k < 4; ++k) // some of them empty or the wrong way round
+            fills.push_back({TRect{int(random() % 80) - 15, int(random() % 80) - 15, int(random() % 80) - 15,
+                                   int(random() % 80) - 15},
+                             TColor(random() & 0xFFFFFF)});
+        const long differing = CompareWithCairo(width, height, round % 2 ? pf32bit : pf24bit, [&](TCanvas& c) {
+            c.Brush().SetColor(clWhite);
+            c.FillRect(Rect(0, 0, width, height)); // the whole of a new bitmap
+            if (mode & 1)
+                c.IntersectClipRect(clip);
+            if (mode & 2)
+                c.SetWorldTransform(shift);
+            for (const auto& [r, colour] : fills) {
+                c.Brush().SetColor(colour);
+                c.FillRect(r);
+            }
+        });
+        ASSERT_EQ(differing, 0) << "round " << round;
+    }
+}
+
+TEST(CanvasPixelPaths, WholeFactorEnlargementsAreCairos) {
+    const auto source = RandomBitmap(23, 17, 1);
+    struct Case {
+        int Factor;
+        TRect Clip; // none when empty
+        int Shift;  // world transform, whole pixels
+        int Left;   // of the enlarged picture
+    } cases[] = {
+        {1, {}, 0, 0},
+        {2, {}, 0, 0},
+        {3, {}, 0, -7},
+        {3, {5, 4, 50, 33}, 0, 2},
+        {4, {}, 3, 1},
+        {5, {0, 0, 1, 1}, 0, 0},
+        {7, {11, 9, 90, 60}, -4, -20},
+        {9, {}, 0, -100},
+        {3, {100, 0, 120, 5}, 0, 0}, // clipped away
+    };
+    for (const Case& c : cases) {
+        const long differing = CompareWithCairo(120, 80, pf32bit, [&](TCanvas& canvas) {
+            canvas.Brush().SetColor(clWhite);
+            canvas.FillRect(Rect(0, 0, 120, 80));
+            if (!c.Clip.IsEmpty())
+                canvas.IntersectClipRect(c.Clip);
+            TXForm shift;
+            shift.eDx = shift.eDy = c.Shift;
+            canvas.SetWorldTransform(shift);
+            canvas.DrawBitmap(TRect{c.Left, c.Left / 2, c.Left + 23 * c.Factor, c.Left / 2 + 17 * c.Factor}, *source,
+                              Rect(0, 0, 23, 17));
+            // A part of the source, enlarged.
+            canvas.DrawBitmap(TRect{60, 50, 60 + 5 * c.Factor, 50 + 4 * c.Factor}, *source, Rect(3, 2, 8, 6));
+        });
+        EXPECT_EQ(differing, 0) << "factor " << c.Factor << " left " << c.Left;
+    }
+
+    // Far from the picture's corner, where cairo's samples would drift for larger factors: a row
+    // and a column of the longest source taken, the last 16383 pixels compared.
+    for (const int factor : {3, 9}) {
+        const int n = 32766 / factor;
+        const auto row = RandomBitmap(n, 1, 2), column = RandomBitmap(1, n, 3);
+        const int left = -(factor * n - 16383);
+        EXPECT_EQ(
+            CompareWithCairo(16383, factor, pf32bit,
+                             [&](TCanvas& canvas) {
+                                 canvas.DrawBitmap(TRect{left, 0, left + factor * n, factor}, *row, Rect(0, 0, n, 1));
+                             }),
+            0)
+            << factor;
+        EXPECT_EQ(CompareWithCairo(
+                      factor, 16383, pf32bit,
+                      [&](TCanvas& canvas) {
+                          canvas.DrawBitmap(TRect{0, left, factor, left + factor * n}, *column, Rect(0, 0, 1, n));
+                      }),
+                  0)
+            << factor;
+    }
+}
+
+TEST(CanvasPixelPaths, AFillLeftPendingShowsWhereNothingCoversIt) {
+    const auto source = RandomBitmap(10, 10, 4);
+    // All of a white bitmap covered by the enlarged picture: no white is left.
+    TBitmap covered(30, 30, pf32bit);
+    covered.Canvas().Brush().SetColor(clWhite);
+    covered.Canvas().FillRect(Rect(0, 0, 30, 30));
+    covered.Canvas().DrawBitmap(Rect(0, 0, 30, 30), *source, Rect(0, 0, 10, 10));
+    EXPECT_EQ(covered.GetPixel(29, 29), source->GetPixel(9, 9));
+    EXPECT_EQ(covered.GetPixel(0, 2), source->GetPixel(0, 0));
+    // Half of it covered: the other half keeps the fill, also when read as scan lines.
+    TBitmap half(30, 30, pf24bit);
+    half.Canvas().Brush().SetColor(clYellow);
+    half.Canvas().FillRect(Rect(0, 0, 30, 30));
+    half.Canvas().DrawBitmap(Rect(0, 0, 30, 15), *source, Rect(0, 0, 10, 5));
+    EXPECT_EQ(half.GetPixel(5, 20), clYellow);
+    EXPECT_EQ(half.GetPixel(3, 3), source->GetPixel(1, 1));
+    const std::uint8_t* row = half.ScanLine(29);
+    EXPECT_EQ(RGB(row[2], row[1], row[0]), clYellow);
+}
+
+} // namespace
+} // namespace vgl
