@@ -432,8 +432,8 @@ TfrxBand* TfrxEngine::FindBand(const char16_t* className) const {
     if (!FPage)
         return nullptr;
     for (TfrxComponent* child : FPage->Objects().Items())
-        if (child->ClassName() == className)
-            return static_cast<TfrxBand*>(child);
+        if (IsA(child, className))
+            return dynamic_cast<TfrxBand*>(child);
     return nullptr;
 }
 
