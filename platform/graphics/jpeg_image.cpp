@@ -1,5 +1,6 @@
 #include "platform/graphics/jpeg_image.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -101,6 +102,42 @@ bool DecodeJpeg(std::span<const std::uint8_t> data, std::unique_ptr<TBitmap>& bi
     return true;
 }
 
+// The library's output written straight into a byte vector, which grows by doubling; the
+// vector holds exactly the file when the encoding ends.
+struct VectorDestination {
+    jpeg_destination_mgr Base;
+    std::vector<std::uint8_t>* Out;
+    std::size_t Initial;
+
+    static void Init(j_compress_ptr info) {
+        auto* d = reinterpret_cast<VectorDestination*>(info->dest);
+        d->Grow(info, d->Initial);
+    }
+    static boolean Empty(j_compress_ptr info) {
+        auto* d = reinterpret_cast<VectorDestination*>(info->dest);
+        d->Grow(info, d->Out->size() * 2);
+        return TRUE;
+    }
+    static void Term(j_compress_ptr info) {
+        auto* d = reinterpret_cast<VectorDestination*>(info->dest);
+        d->Out->resize(d->Out->size() - d->Base.free_in_buffer);
+    }
+    // The whole of the current vector is written when this is called.
+    void Grow(j_compress_ptr info, std::size_t size) {
+        const std::size_t used = Out->size();
+        bool failed = false;
+        try {
+            Out->resize(size);
+        } catch (const std::exception&) {
+            failed = true;
+        }
+        if (failed) // outside the handler: the error exit jumps away
+            ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+        Base.next_output_byte = Out->data() + used;
+        Base.free_in_buffer = Out->size() - used;
+    }
+};
+
 // Encodes rows handed out one at a time by `row` (y from the top) with `components` samples
 // per pixel in `space`; libjpeg converts them to its own colour space itself, to grey when `grey`.
 template <class RowFn>
@@ -108,19 +145,25 @@ bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPAC
                 std::vector<std::uint8_t>& out, char* message) {
     jpeg_compress_struct info;
     ErrorManager err;
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
     info.err = jpeg_std_error(&err.Base);
     err.Base.error_exit = OnError;
     err.Base.emit_message = OnMessage;
     if (setjmp(err.Jump)) {
         std::strcpy(message, err.Message);
         jpeg_destroy_compress(&info);
-        std::free(buffer);
+        out.clear();
         return false;
     }
     jpeg_create_compress(&info);
-    jpeg_mem_dest(&info, &buffer, &size);
+    // A first guess of the file's size: a tenth of the picture's samples, at least 16 KiB.
+    VectorDestination destination{
+        {},
+        &out,
+        std::max<std::size_t>(std::size_t(16) << 10, std::size_t(width) * std::size_t(height) * (grey ? 1 : 3) / 10)};
+    destination.Base.init_destination = &VectorDestination::Init;
+    destination.Base.empty_output_buffer = &VectorDestination::Empty;
+    destination.Base.term_destination = &VectorDestination::Term;
+    info.dest = &destination.Base;
     info.image_width = JDIMENSION(width);
     info.image_height = JDIMENSION(height);
     info.input_components = components;
@@ -135,9 +178,7 @@ bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPAC
         jpeg_write_scanlines(&info, &sample, 1);
     }
     jpeg_finish_compress(&info);
-    out.assign(buffer, buffer + size);
     jpeg_destroy_compress(&info);
-    std::free(buffer);
     return true;
 }
 
