@@ -336,9 +336,9 @@ private:
     TPDFColorCache FColorCache;
     long double FGradientSpan = 0;
     int FJpegEncodes = 0;
-    /// Image index of each picture drawn so far, with what its drawing depends on (the graphic's
-    /// bytes and the drawing's parameters), found by that key's CRC-32.
-    std::multimap<std::uint32_t, std::pair<std::vector<std::uint8_t>, int>> FDrawnImages;
+    /// Image index of each picture drawn so far, by the drawing's parameters, with the graphic's
+    /// bytes it was drawn from.
+    std::multimap<AnsiString, std::pair<std::vector<std::uint8_t>, int>> FDrawnImages;
 };
 
 } // namespace vgl

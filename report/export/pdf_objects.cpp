@@ -4,6 +4,7 @@
 
 #include "platform/graphics/graphic.h"
 #include "platform/rtl/streams.h"
+#include "report/export/md5.h"
 
 namespace vgl {
 
@@ -134,19 +135,60 @@ void TPageByPageReferenceArray::SetContents(int Index, int Value) {
 // ---- Image XObjects ------------------------------------------------------------------------
 
 int TfrxPDFXObjectArray::Add(int AId, const TfrxPDFXObjectHash& Hash) {
-    FObjId.push_back(AId);
-    FHash.push_back(Hash);
-    return int(FObjId.size()) - 1;
+    FEntries.push_back(TEntry{AId, Hash, kUnknownLength, {}});
+    return int(FEntries.size()) - 1;
 }
 
-int TfrxPDFXObjectArray::Find(const TfrxPDFXObjectHash& Hash) const {
-    const auto it = std::find(FHash.begin(), FHash.end(), Hash);
-    return it == FHash.end() ? -1 : int(it - FHash.begin());
+int TfrxPDFXObjectArray::AddData(int AId, std::span<const std::uint8_t> Data) {
+    FEntries.push_back(TEntry{AId, std::nullopt, Data.size(), {Data.begin(), Data.end()}});
+    FPendingBytes += Data.size();
+    // Beyond the budget the oldest kept data are digested and let go.
+    while (FPendingBytes > kPendingBytes && FOldestPending < FEntries.size())
+        Digest(FEntries[FOldestPending++]);
+    return int(FEntries.size()) - 1;
+}
+
+TfrxPDFXObjectHash TfrxPDFXObjectArray::DigestOf(std::span<const std::uint8_t> Data) {
+    TfrxPDFXObjectHash hash{};
+    MD5Buf(Data.data(), Data.size(), hash.data());
+    ++FDigests;
+    return hash;
+}
+
+const TfrxPDFXObjectHash& TfrxPDFXObjectArray::Digest(TEntry& Entry) {
+    if (!Entry.Hash) {
+        Entry.Hash = DigestOf(Entry.Data);
+        FPendingBytes -= Entry.Data.size();
+        std::vector<std::uint8_t>().swap(Entry.Data);
+    }
+    return *Entry.Hash;
+}
+
+int TfrxPDFXObjectArray::Find(const TfrxPDFXObjectHash& Hash) {
+    for (std::size_t i = 0; i < FEntries.size(); ++i)
+        if (Digest(FEntries[i]) == Hash)
+            return int(i);
+    return -1;
+}
+
+int TfrxPDFXObjectArray::FindData(std::span<const std::uint8_t> Data) {
+    std::optional<TfrxPDFXObjectHash> hash;
+    for (std::size_t i = 0; i < FEntries.size(); ++i) {
+        TEntry& entry = FEntries[i];
+        if (entry.Length != kUnknownLength && entry.Length != Data.size())
+            continue;
+        if (!hash)
+            hash = DigestOf(Data);
+        if (Digest(entry) == *hash)
+            return int(i);
+    }
+    return -1;
 }
 
 void TfrxPDFXObjectArray::Clear() {
-    FObjId.clear();
-    FHash.clear();
+    FEntries.clear();
+    FPendingBytes = 0;
+    FOldestPending = 0;
 }
 
 int JpegComponentCount(std::span<const std::uint8_t> jpeg) {
@@ -253,39 +295,63 @@ int TPDFObjectsHelper::FindXObject(const TfrxPDFXObjectHash& Hash) {
     return FLastRequestedXRef;
 }
 
+int TPDFObjectsHelper::FindXObjectData(std::span<const std::uint8_t> Data) {
+    FLastRequestedXRef = FXObjects ? FXObjects->FindData(Data) : -1;
+    return FLastRequestedXRef;
+}
+
 int TPDFObjectsHelper::OutXObjectImage(const TfrxPDFXObjectHash& XObjectHash, const TGraphic& Image,
                                        TStream& XObjectStream, bool IsTransparent, int MaskId) {
     if (!FXObjects)
         throw EInvalidOperation(u"No XObject list");
-    RawByteString data(std::size_t(XObjectStream.GetSize()), '\0');
-    XObjectStream.SetPosition(0);
-    XObjectStream.ReadBuffer(data.data(), std::int64_t(data.size()));
     if (FProtection && !FStreamEncryption)
         throw EInvalidOperation(u"No stream encryption for a protected document");
-    const bool gray = JpegComponentCount({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()}) == 1;
+    std::vector<std::uint8_t> data(std::size_t(XObjectStream.GetSize()));
+    XObjectStream.SetPosition(0);
+    XObjectStream.ReadBuffer(data.data(), std::int64_t(data.size()));
     const int id = UpdateXRef();
-    const int index = FXObjects->Add(id, XObjectHash);
-    const RawByteString written = FProtection ? FStreamEncryption(data, id) : data;
+    WriteImageObject(id, data, Image.GetWidth(), Image.GetHeight(), IsTransparent, MaskId);
+    return FXObjects->Add(id, XObjectHash);
+}
+
+int TPDFObjectsHelper::OutXObjectImageData(std::span<const std::uint8_t> Jpeg, int Width, int Height,
+                                           bool IsTransparent, int MaskId) {
+    if (!FXObjects)
+        throw EInvalidOperation(u"No XObject list");
+    if (FProtection && !FStreamEncryption)
+        throw EInvalidOperation(u"No stream encryption for a protected document");
+    const int id = UpdateXRef();
+    WriteImageObject(id, Jpeg, Width, Height, IsTransparent, MaskId);
+    return FXObjects->AddData(id, Jpeg);
+}
+
+void TPDFObjectsHelper::WriteImageObject(int Id, std::span<const std::uint8_t> Jpeg, int Width, int Height,
+                                         bool IsTransparent, int MaskId) {
+    const bool gray = JpegComponentCount(Jpeg) == 1;
+    RawByteString encrypted;
+    if (FProtection)
+        encrypted = FStreamEncryption(RawByteString(Jpeg.begin(), Jpeg.end()), Id);
+    const std::span<const std::uint8_t> written =
+        FProtection ? std::span(reinterpret_cast<const std::uint8_t*>(encrypted.data()), encrypted.size()) : Jpeg;
     TStream& out = *FpdfStream;
-    PutRawLine(out, ObjectLine(id));
+    PutRawLine(out, ObjectLine(Id));
     PutRawLine(out, "<<");
     PutRawLine(out, "/Type /XObject");
     PutRawLine(out, "/Subtype /Image");
     PutRawLine(out, gray ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
     PutRawLine(out, "/BitsPerComponent 8");
     PutRawLine(out, "/Filter /DCTDecode");
-    PutRawLine(out, "/Width " + IntToAnsi(Image.GetWidth()));
-    PutRawLine(out, "/Height " + IntToAnsi(Image.GetHeight()));
+    PutRawLine(out, "/Width " + IntToAnsi(Width));
+    PutRawLine(out, "/Height " + IntToAnsi(Height));
     if (IsTransparent)
         PutRawLine(out, "/SMask " + ObjectRef(MaskId));
     PutRawLine(out, "/Length " + IntToAnsi(std::int64_t(written.size())));
     PutRawLine(out, ">>");
     PutRawLine(out, "stream");
-    PutRaw(out, written);
+    out.WriteBuffer(written.data(), std::int64_t(written.size()));
     PutRawLine(out, "");
     PutRawLine(out, "endstream");
     PutRawLine(out, "endobj");
-    return index;
 }
 
 } // namespace vgl

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/rtl/ustring.h"
@@ -115,19 +117,45 @@ private:
 /// The MD5 digest of an XObject's image data.
 using TfrxPDFXObjectHash = std::array<std::uint8_t, 16>;
 
-/// The document's image XObjects: object number and digest; an index is the "/Im" number.
+/// The document's image XObjects: object number and the MD5 digest of the image's data; an index
+/// is the "/Im" number. An image added with its data (AddData) is digested only when a lookup
+/// needs its digest, which a lookup by data does only for images of the data's length: until then
+/// the image keeps its data (kPendingBytes in all at most; beyond that the oldest are digested and
+/// let go). So a document whose images all differ in length digests none of them, and a lookup
+/// finds what a lookup by every image's digest finds.
 class TfrxPDFXObjectArray {
 public:
+    static constexpr std::size_t kPendingBytes = std::size_t(16) << 20;
+
     int Add(int AId, const TfrxPDFXObjectHash& Hash);
+    /// Adds an image by its data, to be digested when a lookup needs it.
+    int AddData(int AId, std::span<const std::uint8_t> Data);
     /// The index of the first entry with that digest, or -1.
-    int Find(const TfrxPDFXObjectHash& Hash) const;
-    int GetId(int Index) const { return FObjId.at(std::size_t(Index)); }
+    int Find(const TfrxPDFXObjectHash& Hash);
+    /// The index of the first entry whose digest is the data's, or -1. Entries of another length
+    /// are passed over (equal digests of different lengths are MD5 collisions), so the data and
+    /// the entries are digested only when an entry of the data's length is there.
+    int FindData(std::span<const std::uint8_t> Data);
+    int GetId(int Index) const { return FEntries.at(std::size_t(Index)).Id; }
     void Clear();
-    int Count() const { return int(FObjId.size()); }
+    int Count() const { return int(FEntries.size()); }
+    /// How many images have been digested so far (a test hook for the lookup's laziness).
+    int DigestCount() const { return FDigests; }
 
 private:
-    std::vector<int> FObjId;
-    std::vector<TfrxPDFXObjectHash> FHash;
+    static constexpr std::size_t kUnknownLength = std::size_t(-1);
+    struct TEntry {
+        int Id = 0;
+        std::optional<TfrxPDFXObjectHash> Hash;
+        std::size_t Length = kUnknownLength; ///< of the data; unknown for an entry added by digest
+        std::vector<std::uint8_t> Data;      ///< kept until the entry is digested
+    };
+    const TfrxPDFXObjectHash& Digest(TEntry& Entry);
+    TfrxPDFXObjectHash DigestOf(std::span<const std::uint8_t> Data);
+    std::vector<TEntry> FEntries;
+    std::size_t FPendingBytes = 0;
+    std::size_t FOldestPending = 0; ///< no entry before it keeps data
+    int FDigests = 0;
 };
 
 /// The number of colour components a JPEG stream's frame header names (1 for greyscale, 3 for
@@ -161,11 +189,16 @@ public:
     void Clear();
     /// The index of the stored image with that digest, or -1 (also kept as FLastRequestedXRef).
     int FindXObject(const TfrxPDFXObjectHash& Hash);
+    /// The same for an image of that data (TfrxPDFXObjectArray::FindData).
+    int FindXObjectData(std::span<const std::uint8_t> Data);
     /// Writes a JPEG image XObject (its bytes are XObjectStream's, from the start) and returns its
     /// index. The colour space is /DeviceGray for a one-component JPEG and /DeviceRGB otherwise.
     /// With FProtection the data goes through FStreamEncryption (EInvalidOperation without one).
     int OutXObjectImage(const TfrxPDFXObjectHash& XObjectHash, const TGraphic& Image, TStream& XObjectStream,
                         bool IsTransparent, int MaskId);
+    /// The same for a JPEG of that size given by its bytes, stored by its data
+    /// (TfrxPDFXObjectArray::AddData): written straight from the bytes, digested when needed.
+    int OutXObjectImageData(std::span<const std::uint8_t> Jpeg, int Width, int Height, bool IsTransparent, int MaskId);
     /// The index in FFonts of the font for a report font (its face chosen with the simulated
     /// style; underline and strike-out share the plain style's font): added when missing, given
     /// an object number at first use, and recorded in FPageFonts.
@@ -188,6 +221,9 @@ public:
     TPDFStringEncryption FStreamEncryption;
 
 private:
+    /// Writes the image object of a JPEG with the number `Id`.
+    void WriteImageObject(int Id, std::span<const std::uint8_t> Jpeg, int Width, int Height, bool IsTransparent,
+                          int MaskId);
     std::unique_ptr<TCrossReferenceSection> FCRS;
     int FLastRequestedXRef = 0;
 };

@@ -9,9 +9,7 @@
 #include "platform/rtl/rounding.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
-#include "platform/zlib/compression.h"
 #include "report/export/export_picture.h"
-#include "report/export/md5.h"
 #include "report/export/pdf_export.h"
 #include "report/export/pdf_values.h"
 #include "report/foundation/graphic_formats.h"
@@ -60,12 +58,6 @@ private:
 bool IsClass(const TfrxView& view, const char16_t* name) {
     const TClass cls = GetClass(name);
     return cls && view.InheritsFrom(cls);
-}
-
-TfrxPDFXObjectHash Digest(const void* data, std::size_t size) {
-    TfrxPDFXObjectHash hash{};
-    MD5Buf(data, size, hash.data());
-    return hash;
 }
 
 } // namespace
@@ -148,30 +140,27 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
     const bool grey = barcode || IsClass(view, u"TfrxCustomLineView") || IsClass(view, u"TfrxShapeView");
     const int quality = grey ? FQuality + 5 : FQuality;
     // A picture drawn the same way again gives the same JPEG: look it up before drawing and
-    // encoding, by the graphic's bytes and everything else the drawing depends on. The key is
-    // found by its CRC-32 and compared in full, which costs far less than a digest of it.
-    std::vector<std::uint8_t> drawnKey;
-    std::uint32_t drawnCrc = 0;
+    // encoding, by everything the drawing depends on, and then by the graphic's bytes, compared in
+    // full with those of the pictures drawn with the same parameters (cheaper than digesting them).
+    AnsiString drawing;
+    std::vector<std::uint8_t> graphicBytes;
     if (pictureView) {
-        drawnKey = source->SaveToBytes();
-        const AnsiString parameters =
-            "|" + StringToCodePage(source->ClassName(), 1252) + "|" + IntToAnsi(pixelWidth) + "x" +
-            IntToAnsi(pixelHeight) + "|" + FloatToFixedAnsi(scale, 9) + "|" +
-            FloatToFixedAnsi(left * scale - Round(left * scale), 6) + "|" +
-            FloatToFixedAnsi(top * scale - Round(top * scale), 6) + "|" + FloatToFixedAnsi(view.Width(), 6) + "x" +
-            FloatToFixedAnsi(view.Height(), 6) + "|" + IntToAnsi(int(grey)) + "|" + IntToAnsi(quality) + "|" +
-            IntToAnsi(int(transparent)) + IntToAnsi(int(alphaMask)) + "|" + IntToAnsi(maskColor) + "|" +
-            IntToAnsi(view.Color()) + "|" + IntToAnsi(int(brush)) + "|" + IntToAnsi(pictureView->TransparentColor()) +
-            "|" + [&] {
-                AnsiString flags;
-                for (int i = 0; i < 8; ++i)
-                    flags += pictureView->GetPictureProp(i) ? '1' : '0';
-                return flags;
-            }();
-        drawnKey.insert(drawnKey.end(), parameters.begin(), parameters.end());
-        drawnCrc = Crc32(drawnKey);
-        for (auto [at, end] = FDrawnImages.equal_range(drawnCrc); at != end; ++at)
-            if (at->second.first == drawnKey) {
+        drawing = StringToCodePage(source->ClassName(), 1252) + "|" + IntToAnsi(pixelWidth) + "x" +
+                  IntToAnsi(pixelHeight) + "|" + FloatToFixedAnsi(scale, 9) + "|" +
+                  FloatToFixedAnsi(left * scale - Round(left * scale), 6) + "|" +
+                  FloatToFixedAnsi(top * scale - Round(top * scale), 6) + "|" + FloatToFixedAnsi(view.Width(), 6) +
+                  "x" + FloatToFixedAnsi(view.Height(), 6) + "|" + IntToAnsi(int(grey)) + "|" + IntToAnsi(quality) +
+                  "|" + IntToAnsi(int(transparent)) + IntToAnsi(int(alphaMask)) + "|" + IntToAnsi(maskColor) + "|" +
+                  IntToAnsi(view.Color()) + "|" + IntToAnsi(int(brush)) + "|" +
+                  IntToAnsi(pictureView->TransparentColor()) + "|" + [&] {
+                      AnsiString flags;
+                      for (int i = 0; i < 8; ++i)
+                          flags += pictureView->GetPictureProp(i) ? '1' : '0';
+                      return flags;
+                  }();
+        graphicBytes = source->SaveToBytes();
+        for (auto [at, end] = FDrawnImages.equal_range(drawing); at != end; ++at)
+            if (at->second.first == graphicBytes) {
                 const int found = at->second.second;
                 PlaceImage(found, left, top, width, height);
                 aside.Restore();
@@ -239,16 +228,14 @@ int TfrxPDFExport::WriteRasterView(TfrxView& view) {
         bytes = jpegImage->Bytes();
     else
         bytes = copy = jpeg->SaveToBytes();
-    TMemoryStream jpegStream;
-    jpegStream.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
-    const TfrxPDFXObjectHash hash = Digest(bytes.data(), bytes.size());
-    // The bitmap gives the image size without decoding the JPEG again.
-    int index = FPOH->FindXObject(hash);
+    // An identical JPEG written before is used again. The lookup digests the JPEG only when an
+    // image of its length is there; the bitmap gives the image size without decoding the JPEG.
+    int index = FPOH->FindXObjectData(bytes);
     if (index < 0)
-        index = FPOH->OutXObjectImage(hash, *bitmap, jpegStream, transparent, maskId);
+        index = FPOH->OutXObjectImageData(bytes, bitmap->GetWidth(), bitmap->GetHeight(), transparent, maskId);
 
     if (pictureView)
-        FDrawnImages.emplace(drawnCrc, std::make_pair(std::move(drawnKey), index));
+        FDrawnImages.emplace(std::move(drawing), std::make_pair(std::move(graphicBytes), index));
     PlaceImage(index, left, top, width, height);
 
     aside.Restore();
@@ -274,14 +261,14 @@ void TfrxPDFExport::PlaceImage(int index, long double left, long double top, lon
 }
 
 int TfrxPDFExport::WriteSoftMask(const RawByteString& mask, int width, int height) {
-    const TfrxPDFXObjectHash hash = Digest(mask.data(), mask.size());
-    const int found = FXObjects.Find(hash);
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(mask.data()), mask.size());
+    const int found = FXObjects.FindData(bytes);
     if (found >= 0)
         return FXObjects.GetId(found);
     if (FProtection)
         throw ENotSupportedException(u"Soft masks of protected documents are not supported");
     const int id = FPOH->UpdateXRef();
-    FXObjects.Add(id, hash);
+    FXObjects.AddData(id, bytes);
     TStream& out = *pdf;
     PutRawLine(out, ObjectLine(id));
     PutRawLine(out, "<< /Type /XObject");

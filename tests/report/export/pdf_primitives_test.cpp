@@ -384,6 +384,45 @@ TEST(PdfObjects, ImageXObjectsAreWrittenOnceAndReadByQpdf) {
     EXPECT_EQ(std::string::npos, check.find("WARNING")) << check;
 }
 
+TEST(PdfObjects, ImagesAreDigestedOnlyWhenALookupMeetsTheirLength) {
+    const auto bytes = [](const std::string& text) { return std::vector<std::uint8_t>(text.begin(), text.end()); };
+    const auto digest = [](const std::vector<std::uint8_t>& data) {
+        TfrxPDFXObjectHash hash{};
+        MD5Buf(data.data(), data.size(), hash.data());
+        return hash;
+    };
+    TfrxPDFXObjectArray images;
+    EXPECT_EQ(images.AddData(10, bytes("abc")), 0);
+    EXPECT_EQ(images.AddData(11, bytes("abcd")), 1);
+    const struct {
+        const char* Data;
+        int Found, Digests; // digests made so far
+    } lookups[] = {
+        {"ab", -1, 0},   // no image of two bytes: nothing digested
+        {"abcd", 1, 2},  // the data and the image of its length
+        {"abce", -1, 3}, // the image keeps its digest
+        {"abc", 0, 5},
+    };
+    for (const auto& l : lookups) {
+        EXPECT_EQ(images.FindData(bytes(l.Data)), l.Found) << l.Data;
+        EXPECT_EQ(images.DigestCount(), l.Digests) << l.Data;
+    }
+    EXPECT_EQ(images.Find(digest(bytes("abcd"))), 1);
+    // An image known by its digest alone is compared with data of any length.
+    images.Add(12, digest(bytes("xyzzy")));
+    EXPECT_EQ(images.FindData(bytes("xyzzy")), 2);
+    EXPECT_EQ(images.GetId(2), 12);
+
+    // Data kept beyond the budget is digested, the oldest first.
+    TfrxPDFXObjectArray large;
+    const std::size_t third = TfrxPDFXObjectArray::kPendingBytes / 3 + 1;
+    for (int i = 0; i < 3; ++i)
+        large.AddData(i, std::vector<std::uint8_t>(third, std::uint8_t(i)));
+    EXPECT_EQ(large.DigestCount(), 1);
+    EXPECT_EQ(large.Find(digest(std::vector<std::uint8_t>(third, 0))), 0);
+    EXPECT_EQ(large.FindData(std::vector<std::uint8_t>(third, 2)), 2);
+}
+
 TEST(ReportExport, StartUpAddsTheExportTexts) {
     InitializeReportFoundation();
     InitializeReportExport();
