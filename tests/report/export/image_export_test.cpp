@@ -171,8 +171,9 @@ TEST_F(ImageExport, EveryFormatWritesThePageAtItsResolution) {
         EXPECT_EQ(Identify(path), format + " 312 156;") << suffix;
         EXPECT_LT(GreyAt(path, 125, 62), 40) << suffix; // inside the box (report 40, 20)
         EXPECT_GT(GreyAt(path, 20, 20), 215) << suffix; // white outside it
-        if (suffix == ".tif")
+        if (suffix == ".tif") {
             EXPECT_EQ(Identify(path, "%x %y %U %[tiff:software]"), "300 300 PixelsPerInch DudeZirare");
+        }
         std::remove(path.c_str());
     }
     EXPECT_TRUE(Log.empty());
@@ -461,8 +462,9 @@ TEST_F(ImageExport, LabelPageAtThreeHundredDpiInEveryFormat) {
         filter->DoFinish();
         const std::string path = WriteTemp(StreamBytes(stream), suffix);
         EXPECT_EQ(Identify(path, "%w %h;"), "1228 1803;") << suffix; // Round(393 x 3.125), Round(577 x 3.125)
-        if (suffix == ".tif")
+        if (suffix == ".tif") {
             EXPECT_EQ(Identify(path, "%x %y %U %[tiff:software]"), "300 300 PixelsPerInch DudeZirare");
+        }
         EXPECT_EQ(Identify(path, "%w").find("arning"), std::string::npos) << suffix;
         EXPECT_EQ(Decode(path, 1228, 1803, ZXing::BarcodeFormat::Code128), "%007110601632015376002000000") << suffix;
         // The picture's place at 300 dpi (240..368 × 20..148 report pixels) with some margin.
