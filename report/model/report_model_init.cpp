@@ -13,6 +13,7 @@
 #include "report/model/data_page.h"
 #include "report/model/data_set.h"
 #include "report/model/engine.h"
+#include "report/model/fills.h"
 #include "report/model/io_transport.h"
 #include "report/model/line_view.h"
 #include "report/model/memo_view.h"
@@ -22,6 +23,8 @@
 #include "report/model/report.h"
 #include "report/model/report_page.h"
 #include "report/model/shape_view.h"
+#include "report/model/styles.h"
+#include "report/model/view.h"
 
 namespace vgl {
 
@@ -48,13 +51,17 @@ const std::vector<TClass>& ReportClasses() {
         list.push_back(&TfrxSubreport::StaticClassInfo());
         list.push_back(&TfrxPictureView::StaticClassInfo());
         list.push_back(&TfrxDigitalSignatureView::StaticClassInfo());
+        list.push_back(&TfrxCustomLineView::StaticClassInfo());
         list.push_back(&TfrxLineView::StaticClassInfo());
         list.push_back(&TfrxDataPage::StaticClassInfo());
         list.push_back(&TfrxUserDataSet::StaticClassInfo());
+        list.push_back(&TfrxCustomMemoView::StaticClassInfo());
         list.push_back(&TfrxMemoView::StaticClassInfo());
         list.push_back(&TfrxSysMemoView::StaticClassInfo());
         list.push_back(&TfrxShapeView::StaticClassInfo());
         list.push_back(&TfrxStyleItem::StaticClassInfo());
+        list.push_back(&TfrxFrame::StaticClassInfo());
+        list.push_back(&TfrxHighlight::StaticClassInfo());
         return list;
     }();
     return classes;
