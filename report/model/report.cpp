@@ -81,8 +81,9 @@ TfrxReport::~TfrxReport() {
 }
 
 void TfrxReport::Clear() {
+    // The enabled data sets are the program's choice, not the template's: they stay across a
+    // load, which repairs the listed data sets and resolves references by them.
     FDataSets->Clear();
-    FEnabledDataSets->Clear();
     TfrxComponent::Clear();
     FIsScriptObjectsAdded = false;
     FVariables.Clear();

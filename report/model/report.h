@@ -103,12 +103,13 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     void SetCurObject(const String& value) { FCurObject = value; }
 
     // ---- Data sets -------------------------------------------------------------------------
-    /// The data sets the template lists, and those enabled for a run.
+    /// The data sets the template lists, and those the program enables for the report (kept by
+    /// Clear and across loads). A listed data set that is freed leaves both lists.
     TfrxReportDataSets& DataSets() const { return *FDataSets; }
     TfrxReportDataSets& EnabledDataSets() const { return *FEnabledDataSets; }
     /// The data set named `name`: with UseGlobalDataSetList from the global list (see
-    /// FindGlobalDataSet), else the first data set of the report's tree with that user name
-    /// (case-insensitive); `dataSet` when none matches, none for an empty name.
+    /// FindGlobalDataSet; `dataSet` when none matches), else the enabled data set of that user or
+    /// component name (case-insensitive) or none; none for an empty name.
     TfrxDataSet* FindDataSet(TfrxDataSet* dataSet, const String& name) const;
     /// The data set of DataSets().Find(alias), or none.
     TfrxDataSet* GetDataset(const String& alias) const;

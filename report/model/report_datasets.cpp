@@ -15,9 +15,20 @@ VGL_DEFINE_CLASS(TfrxReportDataSets) {}
 
 TfrxDataSetItem::TfrxDataSetItem(TCollection* collection) : TCollectionItem(collection) {}
 
+namespace {
+
+/// The report learns when a listed data set owned elsewhere is freed, and forgets it then.
+void Watch(TCollection* collection, TfrxDataSet* dataSet) {
+    if (auto* list = dynamic_cast<TfrxReportDataSets*>(collection); list && list->Report() && dataSet)
+        dataSet->FreeNotification(list->Report());
+}
+
+} // namespace
+
 void TfrxDataSetItem::SetDataSet(TfrxDataSet* value) {
     FDataSet = value;
     FDataSetName = value ? value->UserName() : String();
+    Watch(Collection(), value);
 }
 
 String TfrxDataSetItem::DataSetName() const {
@@ -31,6 +42,7 @@ void TfrxDataSetItem::SetDataSetName(const String& value) {
         return;
     if (auto* list = dynamic_cast<TfrxReportDataSets*>(Collection()); list && list->Report())
         FDataSet = list->Report()->FindDataSet(nullptr, value);
+    Watch(Collection(), FDataSet);
 }
 
 TfrxReportDataSets::TfrxReportDataSets(TfrxReport* report)

@@ -76,10 +76,8 @@ TfrxDataSet* TfrxReport::FindDataSet(TfrxDataSet* dataSet, const String& name) c
         return nullptr;
     if (FEngineOptions->UseGlobalDataSetList())
         return FindGlobalDataSet(dataSet, name, const_cast<TfrxReport*>(this));
-    for (TfrxComponent* object : const_cast<TfrxReport*>(this)->AllObjects())
-        if (auto* ds = dynamic_cast<TfrxDataSet*>(object); ds && AnsiSameText(ds->UserName(), name))
-            return ds;
-    return dataSet;
+    const TfrxDataSetItem* item = FEnabledDataSets->Find(name);
+    return item ? item->DataSet() : nullptr;
 }
 
 TfrxDataSet* TfrxReport::GetDataset(const String& alias) const {
@@ -140,11 +138,23 @@ TComponent* TfrxReport::FindObject(StringView name) const {
 }
 
 void TfrxReport::RepairDataSets() {
-    // The stored entries hold names: they take their data sets now that the tree is read.
+    // The stored entries name their data sets like references: now that the tree is read, a data
+    // set of the template itself answers first, then the one the report looks up by that name.
     for (int i = 0; i < FDataSets->Count(); ++i) {
         TfrxDataSetItem* item = FDataSets->Items(i);
-        if (!item->DataSet() && !item->DataSetName().empty())
-            item->SetDataSetName(item->DataSetName());
+        const String name = item->DataSetName();
+        if (name.empty())
+            continue;
+        TfrxDataSet* found = nullptr;
+        for (TfrxComponent* object : AllObjects())
+            if (auto* ds = dynamic_cast<TfrxDataSet*>(object); ds && AnsiSameText(ds->UserName(), name)) {
+                found = ds;
+                break;
+            }
+        if (!found)
+            found = FindDataSet(nullptr, name);
+        if (found)
+            item->SetDataSet(found);
     }
     if (FEngineOptions->UseGlobalDataSetList())
         return;

@@ -679,8 +679,58 @@ TEST_F(ReportStorageTest, DataSetListLookUpsAndRemoval) {
     EXPECT_EQ(report.DataSets().Count(), 0);
 }
 
-// Start-up registers the data page, the user data set and one barcode view per built bar type;
-// shut-down takes them away again.
+// Without the global list, the data sets the program enables for the report are the ones names
+// find. A template's listed data set gives way to an enabled one of the same name when the
+// template is loaded, its other listed data sets stay, and an entry naming only an enabled data
+// set takes that one. The enabled list stays across loads; a listed data set owned elsewhere leaves
+// both lists when it is freed.
+TEST_F(ReportStorageTest, EnabledDataSetsStayAcrossLoadsAndReplaceListedOnes) {
+    TfrxReport source;
+    auto* data = new TfrxDataPage(&source);
+    data->SetName(u"Data");
+    for (const char16_t* name : {u"SetA", u"Local"}) {
+        auto* ds = new TfrxUserDataSet(&source);
+        ds->SetParent(data);
+        ds->SetName(name);
+        source.DataSets().Add(ds);
+    }
+    static_cast<TfrxDataSet*>(source.FindObject(String(u"SetA")))->SetUserName(u"Shared");
+    static_cast<TfrxDataSetItem*>(source.DataSets().TCollection::Add())->SetDataSetName(u"Outside");
+    const std::string saved = SaveReport(source);
+
+    TfrxReport report;
+    report.EngineOptions()->SetNewSilentMode(simSilent);
+    report.EngineOptions()->SetUseGlobalDataSetList(false);
+    auto shared = std::make_unique<TfrxUserDataSet>(nullptr);
+    shared->SetUserName(u"Shared");
+    auto outside = std::make_unique<TfrxUserDataSet>(nullptr);
+    outside->SetUserName(u"Outside");
+    report.EnabledDataSets().Add(shared.get());
+    report.EnabledDataSets().Add(outside.get());
+    for (int load = 0; load < 2; ++load) {
+        LoadReport(report, saved);
+        EXPECT_EQ(report.Errors().Text(), u"");
+        ASSERT_EQ(report.EnabledDataSets().Count(), 2);
+        ASSERT_EQ(report.DataSets().Count(), 3);
+        EXPECT_EQ(report.DataSets().Items(0)->DataSet(), shared.get());
+        EXPECT_EQ(report.DataSets().Items(1)->DataSet(), report.FindObject(String(u"Local")));
+        EXPECT_EQ(report.DataSets().Items(2)->DataSet(), outside.get());
+    }
+    // Names find enabled data sets only.
+    EXPECT_EQ(report.FindDataSet(nullptr, u"outside"), outside.get());
+    EXPECT_EQ(report.FindDataSet(nullptr, u"Local"), nullptr);
+    TStringList active;
+    report.GetActiveDataSetList(active);
+    EXPECT_EQ(active.Text(), u"Shared\r\nOutside\r\n");
+
+    shared.reset();
+    EXPECT_EQ(report.EnabledDataSets().Count(), 1);
+    ASSERT_EQ(report.DataSets().Count(), 2);
+    EXPECT_EQ(report.DataSets().Items(0)->DataSetName(), u"Local");
+}
+
+// Start-up registers the report classes, the data classes and one barcode view per built bar
+// type; shut-down takes them away again.
 TEST_F(ReportStorageTest, StartUpRegistersDataAndBarcodeClasses) {
     const auto barcodeItems = [] {
         int views = 0;
@@ -697,6 +747,43 @@ TEST_F(ReportStorageTest, StartUpRegistersDataAndBarcodeClasses) {
     EXPECT_EQ(GetClass(u"TfrxBarCodeView"), &TfrxBarCodeView::StaticClassInfo());
     EXPECT_EQ(GetClass(u"TfrxDataPage"), &TfrxDataPage::StaticClassInfo());
     EXPECT_EQ(GetClass(u"TfrxUserDataSet"), &TfrxUserDataSet::StaticClassInfo());
+    // Every report class a stored template may name.
+    for (const char16_t* name : {u"TfrxChild",
+                                 u"TfrxColumnFooter",
+                                 u"TfrxColumnHeader",
+                                 u"TfrxCustomMemoView",
+                                 u"TfrxMasterData",
+                                 u"TfrxDetailData",
+                                 u"TfrxSubdetailData",
+                                 u"TfrxDataBand4",
+                                 u"TfrxDataBand5",
+                                 u"TfrxDataBand6",
+                                 u"TfrxDialogPage",
+                                 u"TfrxFooter",
+                                 u"TfrxFrame",
+                                 u"TfrxGroupFooter",
+                                 u"TfrxGroupHeader",
+                                 u"TfrxHeader",
+                                 u"TfrxHighlight",
+                                 u"TfrxLineView",
+                                 u"TfrxMemoView",
+                                 u"TfrxOverlay",
+                                 u"TfrxPageFooter",
+                                 u"TfrxPageHeader",
+                                 u"TfrxPictureView",
+                                 u"TfrxReport",
+                                 u"TfrxReportPage",
+                                 u"TfrxReportSummary",
+                                 u"TfrxReportTitle",
+                                 u"TfrxShapeView",
+                                 u"TfrxSubreport",
+                                 u"TfrxSysMemoView",
+                                 u"TfrxStyleItem",
+                                 u"TfrxNullBand",
+                                 u"TfrxCustomLineView",
+                                 u"TfrxDataPage",
+                                 u"TfrxDigitalSignatureView"})
+        EXPECT_NE(GetClass(name), nullptr) << StringToUtf8(name);
 }
 
 // The label templates whose classes all exist so far, read by both routes: the report's own load
