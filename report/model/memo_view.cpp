@@ -520,8 +520,17 @@ void TfrxCustomMemoView::ApplyHighlight(TfrxHighlight* highlight) {
 
 void TfrxCustomMemoView::SetStyle(const String& v) {
     FStyle = v;
+    if (IsLoading())
+        return;
     if (auto* report = dynamic_cast<TfrxReport*>(GetReport()); report && report->Styles())
         ApplyStyle(report->Styles()->Find(v));
+}
+
+void TfrxCustomMemoView::Loaded() {
+    TfrxStretcheable::Loaded();
+    if (!FStyle.empty())
+        if (auto* report = dynamic_cast<TfrxReport*>(GetReport()); report && report->Styles())
+            ApplyStyle(report->Styles()->Find(FStyle));
 }
 
 void TfrxCustomMemoView::ApplyStyle(const TfrxStyleItem* style) {

@@ -100,8 +100,11 @@ class TfrxCustomMemoView : public TfrxStretcheable, public IfrxDataLinkObject {
     bool RTLReading() const { return FRTLReading; }
     void SetRTLReading(bool v) { FRTLReading = v; }
     const String& Style() const { return FStyle; }
-    /// Stores the name; in a report, the report's style of that name (if any) is applied at once.
+    /// Stores the name; in a report, the report's style of that name (if any) is applied at once,
+    /// or, while the memo is being read, when the read ends (Loaded), so that what a template
+    /// loads as does not depend on the order of the memo's stored properties.
     void SetStyle(const String& v);
+    void Loaded() override;
     bool SuppressRepeated() const { return FSuppressRepeated; }
     void SetSuppressRepeated(bool v) { FSuppressRepeated = v; }
     TfrxDuplicateMerge Duplicates() const { return FDuplicates; }

@@ -372,6 +372,30 @@ TEST_F(MemoViewTest, StylesApplyByName) {
     EXPECT_EQ(second->Style(), u"Header");
     EXPECT_EQ(second->Color(), clYellow);
     EXPECT_EQ(memo->Style(), u"");
+
+    // A memo being read takes its style when the read ends, wherever its Style attribute stands,
+    // so what a template loads as saves and loads again unchanged.
+    const std::string stored =
+        R"(<?xml version="1.0" encoding="utf-8"?><TfrxReport><Styles Name=""><item Name="Header" Color="65535"/>)"
+        R"(</Styles><TfrxReportPage Name="Page1"><TfrxMemoView Name="Memo1" Style="Header" Color="255"/>)"
+        R"(</TfrxReportPage></TfrxReport>)";
+    TfrxReport loaded;
+    loaded.EngineOptions()->SetNewSilentMode(simSilent);
+    TMemoryStream in;
+    in.WriteBuffer(stored.data(), std::int64_t(stored.size()));
+    in.SetPosition(0);
+    loaded.LoadFromStream(in);
+    auto* styled = dynamic_cast<TfrxMemoView*>(loaded.FindObject(String(u"Memo1")));
+    ASSERT_NE(styled, nullptr);
+    EXPECT_EQ(styled->Color(), clYellow);
+    const std::string saved = test::Saved(loaded);
+    TfrxReport again;
+    again.EngineOptions()->SetNewSilentMode(simSilent);
+    TMemoryStream in2;
+    in2.WriteBuffer(saved.data(), std::int64_t(saved.size()));
+    in2.SetPosition(0);
+    again.LoadFromStream(in2);
+    EXPECT_EQ(test::Saved(again), saved);
 }
 
 TEST_F(MemoViewTest, DiffTextAndParagraphBreaks) {
