@@ -193,6 +193,11 @@ TfrxReport* TDMDPDLabelPrint::CreateTemplate(const String& name) {
     report->SetName(name);
     // No one is there to see a message box: engine errors raise and end the print.
     report->EngineOptions()->SetNewSilentMode(simReThrow);
+    // The templates carry no script and no events, so a preparation leaves their objects as the
+    // print filled them; saving the whole template before each run and reading it back after
+    // (pictures as hex text included) would only cost the time of both.
+    report->EngineOptions()->SetDestroyForms(false);
+    report->EngineOptions()->SetDestroyForms(false);
     return report;
 }
 

@@ -106,7 +106,8 @@ class TDMDPDLabelPrint : public TComponent {
     VGL_CLASS(TDMDPDLabelPrint, TComponent)
 
     /// Creates the module's components (each template freshly loaded from the program's copy,
-    /// with EngineOptions.NewSilentMode simReThrow, the shortcut data set, the export components,
+    /// with EngineOptions.NewSilentMode simReThrow and DestroyForms off, so a preparation does not
+    /// save and reload the template; the shortcut data set, the export components,
     /// the option pictures) and runs DataModuleCreate. Raises when a template cannot be loaded or
     /// lacks an object that creation reads.
     explicit TDMDPDLabelPrint(TComponent* owner = nullptr);

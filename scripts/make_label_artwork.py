@@ -11,7 +11,9 @@ Every picture is this project's own, drawn here from simple shapes:
                               a tray, a clock)
 
 Only the Python standard library is used (zlib for PNG). The output is deterministic, so running
-the script again gives the committed bytes. Usage: scripts/make_label_artwork.py [output folder]
+the script again gives the committed bytes. Usage: scripts/make_label_artwork.py [output folder];
+without a folder it writes labels/artwork/ and puts the PNG marks into the stored pictures of the
+templates in labels/templates/.
 """
 
 import math
@@ -46,12 +48,23 @@ class Image:
             left + width <= x < right - width and top + width <= y < bottom - width), colour)
 
     def png(self):
-        raw = b"".join(b"\x00" + bytes(c for p in row for c in p) for row in self.pixels)
+        """A one-bit greyscale PNG: the marks are black and white only, and a reader inflates an
+        eighth of a byte a pixel instead of three bytes."""
+        def row_bits(row):
+            out = bytearray((self.width + 7) // 8)
+            for x, p in enumerate(row):
+                if p not in (BLACK, WHITE):
+                    raise ValueError("a PNG mark is black and white only")
+                if p == WHITE:
+                    out[x // 8] |= 0x80 >> (x % 8)
+            return bytes(out)
+
+        raw = b"".join(b"\x00" + row_bits(row) for row in self.pixels)
 
         def chunk(kind, data):
             return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-        header = struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)  # 8-bit RGB
+        header = struct.pack(">IIBBBBB", self.width, self.height, 1, 0, 0, 0, 0)  # 1-bit greyscale
         return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) +
                 chunk(b"IEND", b""))
 
@@ -138,6 +151,39 @@ def option_predict(size):
     return image
 
 
+# Which artwork each stored picture of the templates holds: (template file, picture) -> file.
+TEMPLATE_PICTURES = {
+    ("geo_label.xml", "picDPD"): "logo_placeholder_small.png",
+    ("limited_qty.xml", "picDPD"): "logo_placeholder.png",
+    ("limited_qty.xml", "picLimitedQty"): "limited_quantity.png",
+    ("swap.xml", "picDPD"): "logo_placeholder.png",
+    ("receipt.xml", "picDPD"): "logo_placeholder.png",
+    ("return.xml", "picDPD"): "logo_placeholder.png",
+}
+
+
+def picture_prop_data(png):
+    """The stored form of a picture holding a PNG file: the property "Data" as a byte block of
+    the graphic's class name and the file, written as hexadecimal text."""
+    block = bytes([len(b"TPngImage")]) + b"TPngImage" + png
+    data = bytes([4]) + b"Data" + bytes([0x0A]) + struct.pack("<I", len(block)) + block
+    return data.hex().upper()
+
+
+def update_templates(templates, files):
+    """Puts the artwork into the templates' stored pictures."""
+    for (template, picture), name in TEMPLATE_PICTURES.items():
+        path = os.path.join(templates, template)
+        with open(path, encoding="utf-8", newline="") as f:
+            text = f.read()
+        start = text.index('<TfrxPictureView Name="%s"' % picture)
+        attribute = text.index('Picture.PropData="', start) + len('Picture.PropData="')
+        end = text.index('"', attribute)
+        text = text[:attribute] + picture_prop_data(files[name]) + text[end:]
+        with open(path, "w", encoding="utf-8", newline="") as f:
+            f.write(text)
+
+
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "labels", "artwork")
@@ -155,6 +201,9 @@ def main():
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:
             f.write(data)
+    # Run on the project itself (no output folder given), the templates get the same pictures.
+    if len(sys.argv) <= 1:
+        update_templates(os.path.join(root, "labels", "templates"), files)
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -145,6 +146,43 @@ TEST_F(LabelPdf, TheServiceLabel) {
         EXPECT_NE(content.find("01234567890123"), std::string::npos);
         EXPECT_EQ(Decode(aztecPart, ZXing::BarcodeFormat::Aztec), std::string(content.begin(), content.end()));
         EXPECT_EQ(Decode(page, ZXing::BarcodeFormat::Code128), "%007500101234567890123101250");
+    }
+}
+
+// The templates are prepared without being saved and read back around the run, which is sound
+// only while the run leaves them as the print filled them: the template written just before the
+// engine starts equals the one written after every print operation.
+TEST_F(LabelPdf, PreparingLeavesTheTemplatesAsFilled) {
+    const auto save = [](TfrxReport& report) {
+        TMemoryStream stream;
+        report.SaveToStream(stream);
+        return std::string(stream.Bytes().begin(), stream.Bytes().end());
+    };
+    struct Operation {
+        const char* name;
+        TfrxReport* (TDMDPDLabelPrint::*report)() const;
+        std::function<bool(TDMDPDLabelPrint&)> print;
+    };
+    const Operation operations[] = {
+        {"parcel label", &TDMDPDLabelPrint::frxGeoLabel, [](TDMDPDLabelPrint& m) { return m.PrintGeoLabel(prnPDF); }},
+        {"limited quantity", &TDMDPDLabelPrint::frxLimitedQty,
+         [](TDMDPDLabelPrint& m) { return m.PrintLimitedQtyLabel(u"012345678901233", prnBMP); }},
+        {"SWAP", &TDMDPDLabelPrint::frxSWAP, [](TDMDPDLabelPrint& m) { return m.PrintSWAPLabel(prnPDF); }},
+        {"receipt", &TDMDPDLabelPrint::frxReceipt, [](TDMDPDLabelPrint& m) { return m.PrintReceiptLabel(prnPDF); }},
+        {"return", &TDMDPDLabelPrint::frxReturn, [](TDMDPDLabelPrint& m) { return m.PrintReturnLabel(prnGIF); }},
+    };
+    TDMDPDLabelPrint module;
+    test::FillFixtureParcel(module);
+    for (const Operation& op : operations) {
+        SCOPED_TRACE(op.name);
+        TfrxReport& report = *(module.*op.report)();
+        EXPECT_FALSE(report.EngineOptions()->DestroyForms());
+        std::string beforeRun;
+        report.OnBeginDoc = [&](TObject*) { beforeRun = save(report); };
+        ASSERT_TRUE(op.print(module));
+        report.OnBeginDoc = nullptr;
+        ASSERT_FALSE(beforeRun.empty());
+        EXPECT_TRUE(save(report) == beforeRun);
     }
 }
 
