@@ -1,5 +1,6 @@
 #include "report/export/export_helpers.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/rtl/sysutils.h"
@@ -9,6 +10,10 @@ namespace vgl {
 AnsiString FloatToFixedAnsi(long double value, int decimals) {
     if (!std::isfinite(value))
         throw EConvertError(FloatToStr(value) + u" is not a finite number");
+    // Readers take operands up to the 32-bit integer range; a value beyond it (content far off
+    // any page) is written as that bound, which keeps it as far off the page.
+    constexpr long double kLargest = 2147483647.0L;
+    value = std::clamp(value, -kLargest, kLargest);
     return StringToAnsi(FloatToFixedText(value, decimals, u'.'));
 }
 

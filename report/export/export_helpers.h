@@ -22,7 +22,8 @@ namespace vgl {
 /// is NaN or infinite raises EConvertError: no PDF reader parses such an operand.
 AnsiString FloatToTrimmedText(long double value, int decimals);
 /// The value with exactly `decimals` decimals and "." (the fixed form of PDF operands); the same
-/// EConvertError for a value that is not finite.
+/// EConvertError for a value that is not finite. Values beyond ±2147483647, the integer range PDF
+/// readers take, are written as that bound (both functions).
 AnsiString FloatToFixedAnsi(long double value, int decimals);
 /// The trimmed x, a blank and the trimmed y.
 AnsiString PointText(long double x, long double y, int decimals);

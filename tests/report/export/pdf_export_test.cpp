@@ -57,7 +57,9 @@ std::string Text(TMemoryStream& s) {
     return std::string(reinterpret_cast<const char*>(s.Memory()), std::size_t(s.GetSize()));
 }
 
-/// Runs the export road over pages of the given sizes in report pixels.
+void ExpectQpdfClean(const std::string& doc);
+
+/// Runs the export road over pages of the given sizes in report pixels; qpdf checks the document.
 std::string Export(TfrxPDFExport& pdf, std::vector<std::pair<long double, long double>> sizes = {{100, 50}}) {
     TMemoryStream stream;
     pdf.SetStream(&stream);
@@ -70,6 +72,7 @@ std::string Export(TfrxPDFExport& pdf, std::vector<std::pair<long double, long d
     }
     pdf.DoFinish();
     pdf.SetStream(nullptr);
+    ExpectQpdfClean(Text(stream));
     return Text(stream);
 }
 
@@ -82,6 +85,12 @@ std::string Tool(const std::string& document, const std::string& command) {
     const std::string out = RunCommand(command + " '" + path + "' 2>&1");
     std::remove(path.c_str());
     return out;
+}
+
+void ExpectQpdfClean(const std::string& doc) {
+    const std::string check = Tool(doc, "qpdf --check");
+    EXPECT_NE(check.find("No syntax or stream encoding errors found"), std::string::npos) << check;
+    EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
 }
 
 void Fixed(TfrxPDFExport& pdf) {
@@ -305,6 +314,7 @@ TEST_F(PdfExport, PageGeometryWithMargins) {
         pdf.FinishPage(&page, index);
     }
     pdf.DoFinish();
+    ExpectQpdfClean(Text(stream));
 }
 
 TEST_F(PdfExport, ViewsAreFilteredAndTheirRectanglesComputed) {
@@ -329,6 +339,7 @@ TEST_F(PdfExport, ViewsAreFilteredAndTheirRectanglesComputed) {
     EXPECT_NO_THROW(pdf.ExportObject(&shape)); // nothing to draw
     pdf.FinishPage(&page, 0);
     pdf.DoFinish();
+    ExpectQpdfClean(Text(stream));
 }
 
 TEST_F(PdfExport, OptionsWithoutTheirWritersAreRefusedAtStart) {

@@ -53,7 +53,10 @@ protected:
     }
 };
 
-/// The content stream of one uncompressed 200 × 100 pixel page on which `draw` writes.
+void ExpectQpdfClean(const std::string& doc);
+
+/// The content stream of one uncompressed 200 × 100 pixel page on which `draw` writes; the
+/// document is checked by qpdf.
 std::string Content(const std::function<void(TfrxPDFExport&)>& draw, std::string* document = nullptr) {
     TfrxPDFExport pdf(nullptr);
     pdf.SetCompressed(false);
@@ -71,6 +74,7 @@ std::string Content(const std::function<void(TfrxPDFExport&)>& draw, std::string
     pdf.DoFinish();
     pdf.SetStream(nullptr);
     const std::string doc(reinterpret_cast<const char*>(stream.Memory()), std::size_t(stream.GetSize()));
+    ExpectQpdfClean(doc);
     if (document)
         *document = doc;
     const std::size_t begin = doc.find("stream\r\n") + 8;
@@ -86,6 +90,12 @@ std::string Tool(const std::string& document, const std::string& command, const 
     const std::string out = RunCommand(command + " '" + path + "'" + after + " 2>&1");
     std::remove(path.c_str());
     return out;
+}
+
+void ExpectQpdfClean(const std::string& doc) {
+    const std::string check = Tool(doc, "qpdf --check");
+    EXPECT_NE(check.find("No syntax or stream encoding errors"), std::string::npos) << check;
+    EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
 }
 
 /// The rectangle of a 40 × 8 view at (10, 20) on the test page: 7.5, 60, 37.5, 54 points.
@@ -273,7 +283,7 @@ TEST_F(PdfGraphics, BrushGradientGlassAndHatchFills) {
     EXPECT_NE(text.find(" rg\r\n22.5 54 15 6 re\r\nf\r\n[] 0 d\r\n"), std::string::npos) << text;
 }
 
-TEST_F(PdfGraphics, PageWithEveryShapeAndFillPassesQpdfAndRenders) {
+TEST_F(PdfGraphics, PageWithEveryShapeFillFrameAndArrowPassesQpdfAndRenders) {
     std::string doc;
     Content(
         [&](TfrxPDFExport& pdf) {
@@ -299,6 +309,16 @@ TEST_F(PdfGraphics, PageWithEveryShapeAndFillPassesQpdfAndRenders) {
             frame.SetStyle(fsDouble);
             frame.SetWidth(2);
             pdf.WriteFrame(frame, MakeFrxRect(10, 70, 140, 5));
+            // Lines of every frame style, with solid and open arrows at both ends.
+            for (int style = 0; style < 8; ++style) {
+                TfrxLineView line(nullptr);
+                line.SetBounds(5 + 24 * style, 95, 20, style % 2 ? 0 : 4);
+                line.Diagonal = style % 2 == 0;
+                line.Frame()->SetStyle(TfrxFrameStyle(style));
+                line.ArrowStart = line.ArrowEnd = true;
+                line.ArrowSolid = style < 4;
+                pdf.ExportObject(&line);
+            }
         },
         &doc);
     const std::string check = Tool(doc, "qpdf --check");
@@ -430,7 +450,9 @@ std::string LabelDocument(int pages, const std::function<void(TfrxPDFExport&, in
     pdf.SetStream(nullptr);
     if (encodes)
         *encodes = pdf.JpegEncodeCount();
-    return std::string(reinterpret_cast<const char*>(stream.Memory()), std::size_t(stream.GetSize()));
+    std::string doc(reinterpret_cast<const char*>(stream.Memory()), std::size_t(stream.GetSize()));
+    ExpectQpdfClean(doc);
+    return doc;
 }
 
 } // namespace

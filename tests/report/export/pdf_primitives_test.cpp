@@ -43,6 +43,9 @@ TEST(PdfValues, NumberColourAndStringTexts) {
         {FloatToTrimmedText(3.0, 2), "3"},
         {FloatToTrimmedText(-0.0001, 2), "0"},
         {FloatToTrimmedText(120, 2), "120"},
+        // Beyond the integer range readers take: the bound.
+        {FloatToTrimmedText(7.5e29L, 3), "2147483647"},
+        {FloatToFixedAnsi(-3e12L, 2), "-2147483647.00"},
         {PointText(1.25, -2, 2), "1.25 -2"},
         {RectText(TfrxRect{10, 100, 60.5, 20}, 2), "10 20 50.5 80"},
         {ColorComponentText(10), "0.03"},

@@ -559,7 +559,7 @@ TEST_F(PdfText, FillBeforeAndFrameAfterTheText) {
     // A memo far outside any page is written without overflowing the layout's coordinates.
     Memos far;
     AddMemo(far, u"Far", 1e30L, 10, 100, 20);
-    EXPECT_NE(Content(Document(far, false, false)).find("BT\r\n"), std::string::npos);
+    EXPECT_NE(Content(Document(far)).find("BT\r\n"), std::string::npos);
 
     // A memo without height is still written.
     Memos flat;
