@@ -20,6 +20,7 @@
 #include "report/foundation/utilities.h"
 #include "report/model/barcode_view.h"
 #include "report/model/io_transport.h"
+#include "report/model/line_view.h"
 #include "report/model/memo_view.h"
 #include "report/model/page_base.h"
 #include "report/model/picture_view.h"
@@ -207,6 +208,36 @@ TEST_F(ImageExport, CropBoundsAndSkippedViews) {
         EXPECT_EQ(Identify(path), c.Expected);
         std::remove(path.c_str());
     }
+
+    // The page background picture is drawn but does not widen the bounds; a picture of another
+    // name in its place does (10..70 × 5..50).
+    TBitmap grey(4, 4, pf24bit);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            grey.SetPixel(x, y, RGB(128, 128, 128));
+    for (const bool background : {true, false}) {
+        TfrxPictureView picture(nullptr);
+        picture.SetName(background ? u"_pagebackground" : u"Logo");
+        picture.Picture()->SetGraphic(&grey);
+        picture.SetBounds(30, 30, 40, 20);
+        TMemoryStream stream;
+        bmp.SetStream(&stream);
+        bmp.SetExportNotPrintable(false);
+        ASSERT_TRUE(bmp.DoStart());
+        bmp.StartPage(&page.Page, 0);
+        bmp.ExportObject(&picture);
+        bmp.ExportObject(page.Views[0].get());
+        bmp.FinishPage(&page.Page, 0);
+        bmp.DoFinish();
+        const std::string path = WriteTemp(StreamBytes(stream), ".bmp");
+        EXPECT_EQ(Identify(path), background ? "BMP3 11 21;" : "BMP3 61 46;");
+        if (background) {
+            EXPECT_LT(GreyAt(path, 5, 5), 40); // the box
+        } else {
+            EXPECT_NEAR(GreyAt(path, 25, 30), 128, 3); // the picture (kept square at its left)
+        }
+        std::remove(path.c_str());
+    }
 }
 
 TEST_F(ImageExport, PagesStackIntoOneImageWithoutSeparateFiles) {
@@ -255,14 +286,15 @@ TEST_F(ImageExport, FileNamesCarryThePageNumber) {
         std::filesystem::temp_directory_path() / ("vgl_image_names_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     SetTransportClassesAtStartUp(); // files go through the file transport
-    TTestPage p1(20, 10), p2(30, 10);
+    TTestPage p1(20, 10), p2(30, 10), p3(40, 10);
     {
         TfrxBMPExport bmp(nullptr);
         bmp.SetFileName(Utf8ToString((dir / "label.pdf").string()));
-        ASSERT_TRUE(RunExport(bmp, {&p1, &p2}));
+        ASSERT_TRUE(RunExport(bmp, {&p1, &p2, &p3}));
     }
     EXPECT_EQ(Identify((dir / "label.1.bmp").string()), "BMP3 20 10;");
     EXPECT_EQ(Identify((dir / "label.2.bmp").string()), "BMP3 30 10;");
+    EXPECT_EQ(Identify((dir / "label.3.bmp").string()), "BMP3 40 10;");
     {
         TfrxBMPExport bmp(nullptr);
         bmp.SetSeparateFiles(false);
@@ -313,6 +345,9 @@ TEST_F(ImageExport, TiffPagesInOneStream) {
     ASSERT_GT(all.size(), first.size());
     path = WriteTemp(Bytes(all.begin() + std::ptrdiff_t(first.size()), all.end()), ".tif");
     EXPECT_EQ(Identify(path), "TIFF 30 15;");
+    std::remove(path.c_str());
+    path = WriteTemp(Bytes(all.begin(), all.begin() + std::ptrdiff_t(first.size())), ".tif");
+    EXPECT_EQ(Identify(path), "TIFF 20 10;");
     std::remove(path.c_str());
     EXPECT_EQ(Bytes(all.begin(), all.begin() + std::ptrdiff_t(first.size())), first);
 }
@@ -416,7 +451,7 @@ std::string Decode(const std::string& path, int width, int height, ZXing::Barcod
 
 TEST_F(ImageExport, LabelPageAtThreeHundredDpiInEveryFormat) {
     RegisterLabelFonts();
-    // A page of the label's size with its routing barcode and a frame.
+    // A page of the label's size with its routing barcode, picture, memo, line and frame.
     TTestPage page(393, 577);
     TfrxBarCodeView barcode(nullptr);
     barcode.SetBarType(bcCode128);
@@ -440,6 +475,8 @@ TEST_F(ImageExport, LabelPageAtThreeHundredDpiInEveryFormat) {
     memo.Font().SetName(u"Arial Narrow");
     memo.Font().SetSize(12);
     memo.SetText(u"Muster GmbH\r\nD-01067 Dresden");
+    TfrxLineView line(nullptr);
+    line.SetBounds(5, 250, 383, 0);
     const Latin1String content = aztec.AsString();
     TfrxBMPExport bmp(nullptr);
     TfrxJPEGExport jpeg(nullptr);
@@ -458,6 +495,7 @@ TEST_F(ImageExport, LabelPageAtThreeHundredDpiInEveryFormat) {
         filter->ExportObject(&barcode);
         filter->ExportObject(&picture);
         filter->ExportObject(&memo);
+        filter->ExportObject(&line);
         filter->FinishPage(&page.Page, 0);
         filter->DoFinish();
         const std::string path = WriteTemp(StreamBytes(stream), suffix);
