@@ -2,12 +2,9 @@
 // (text lists, Aztec fields and flags, the record afterwards), the Aztec content read back by the
 // parser, and records of random content.
 
-#include <cmath>
 #include <functional>
-#include <limits>
 #include <map>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -18,6 +15,7 @@
 #include "platform/rtl/exceptions.h"
 #include "service/geo_label_mapping.h"
 #include "tests/labels/label_module_support.h"
+#include "tests/service/geo_label_fixture.h"
 
 namespace vgl {
 namespace {
@@ -31,81 +29,11 @@ public:
     ::testing::AddGlobalTestEnvironment(new TReportLibraries);
 
 using Lines = std::vector<String>;
+using test::Country;
+using test::FixtureRequest;
 
 const String Absent = u"<absent>";     // the field's block is off
 const String Untouched = u"<default>"; // the field keeps the value clearing gave it
-
-std::unique_ptr<TCountryInfo> Country(std::int32_t numeric, const String& alpha2, const String& name, bool eu) {
-    auto country = std::make_unique<TCountryInfo>();
-    country->Fiso_3166n = numeric;
-    country->Fiso_3166a2 = alpha2;
-    country->Fcountryname = name;
-    country->FIsEU = eu;
-    return country;
-}
-
-/// The fixture request: receiver in France, sender and depot in Germany, cash on delivery.
-std::unique_ptr<TGeoLabelData> FixtureRequest() {
-    auto r = std::make_unique<TGeoLabelData>();
-    r->FParcelNumber = u"01234567890123";
-    r->FServiceCode = u"101";
-    r->FProductName = u"CLASSIC";
-    r->FSendParcelRef1 = u"REF-1";
-    r->FSendParcelRef2 = u"REF-2";
-    r->FSendParcelRef3 = u"REF-3";
-    r->FSendParcelRef4 = u"REF-4";
-    r->FParcelRank = 1;
-    r->FMPSCount = 2;
-    r->FMPSID = u"MPS0001";
-    r->FDeclaredWeight_dg = 1250;
-    r->FRName1 = u"Jeanne Martin";
-    r->FRName2 = u"Atelier Martin";
-    r->FRStreet = u"Rue de Rivoli";
-    r->FRPropNum = u"12";
-    r->FRStreet2 = u"B\u00E2timent B";
-    r->FRZipCode = u"75001";
-    r->FRTown = u"Paris";
-    r->FRCountry = Country(250, u"FR", u"France", true);
-    r->FRContact = u"J. Martin";
-    r->FRContactPho1 = u"+33 1 23 45 67 89";
-    r->FRCustID = u"C-77";
-    r->FSCustAccNumber = u"12345678";
-    r->FSName1 = u"Sender GmbH";
-    r->FSName2 = u"Versand";
-    r->FSStreet = u"Hauptstra\u00DFe";
-    r->FSPropNum = u"5";
-    r->FSZipCode = u"10115";
-    r->FSTown = u"Berlin";
-    r->FSCountry = Country(276, u"DE", u"Germany", true);
-    r->FSPhone = u"+49 30 1234";
-    r->FSDepot = u"0163";
-    r->FSDepotName = u"Depot Berlin";
-    r->FSDepotStreet = u"Depotweg";
-    r->FSDepotPropNum = u"1";
-    r->FSDepotZipCode = u"12345";
-    r->FSDepotTown = u"Berlin";
-    r->FSDepotCountry = Country(276, u"DE", u"Germany", true);
-    r->FSDepotPhone = u"+49 30 9999";
-    r->FCODType = codCash;
-    r->FCODCurrency = u"EUR";
-    r->FCODAmount = 12.5;
-    r->FCODPurpose = u"Invoice 42";
-    r->FRoutBarcodeId = u"%";
-    r->FRoutBarcodePostcode = u"0075001";
-    r->FRoutNetworkcode = u"250";
-    r->FRoutServiceText = u"D";
-    r->FRoutDDepotCountry = u"FR";
-    r->FRoutBUAlphaStr = u"PAR";
-    r->FRoutDDepotStr = u"0751";
-    r->FRoutSSort = u"11";
-    r->FRoutOSort = u"22";
-    r->FRoutDSort = u"33";
-    r->FRoutCSort = u"C4";
-    r->FRoutDCountry = u"FR";
-    r->FRoutVersion = u"20260301";
-    r->FActDepotNumber = u"0163";
-    return r;
-}
 
 TDateTime FixedClock() {
     return EncodeDateTime(2026, 3, 4, 5, 6, 7, 0);
@@ -597,108 +525,14 @@ TEST(GeoLabelMapping, ReadsTheSystemClockWithoutAnInjectedOne) {
 // beyond U+00FF, absent countries, extreme numbers, NaN and infinite amounts. The mapping raises
 // nothing; the Aztec content is built or refused with the builder's own exception.
 TEST(GeoLabelMapping, RandomRecordsMapWithoutAnException) {
-    std::mt19937 random(20260304);
-    const std::vector<String> alphabet = {u"a",          u"Z",    u"0",    u" ",      u"\\",     u"\r",     u"\n",
-                                          u"\t",         u"\x01", u"\x1F", u"\u00FF", u"\u0100", u"\u20AC", u"\uFFFD",
-                                          u"\U0001F600", u"\"",   u"<",    u"&",      u"%",      u"/"};
-    const auto text = [&]() {
-        const int kind = int(random() % 8);
-        const size_t length = kind == 0 ? 0 : kind == 1 ? 5000 + random() % 5000 : random() % 40;
-        String s;
-        for (size_t i = 0; i < length; ++i)
-            s += alphabet[random() % alphabet.size()];
-        return s;
-    };
-    const std::vector<std::int32_t> integers = {
-        0, 1, -1, 3, 250, std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min()};
-    const std::vector<double> amounts = {0,
-                                         12.5,
-                                         -0.0005,
-                                         1e300,
-                                         -1e300,
-                                         5e-324,
-                                         std::numeric_limits<double>::quiet_NaN(),
-                                         std::numeric_limits<double>::infinity(),
-                                         -std::numeric_limits<double>::infinity()};
-    const auto country = [&]() -> std::unique_ptr<TCountryInfo> {
-        if (random() % 3 == 0)
-            return nullptr;
-        return Country(integers[random() % integers.size()], text(), text(), random() % 2 == 0);
-    };
-
+    test::TRandomRecords records(20260304);
     for (int round = 0; round < 200; ++round) {
-        TGeoLabelData r;
-        for (String* field : {&r.FParcelNumber,
-                              &r.FServiceCode,
-                              &r.FASCode,
-                              &r.FProductName,
-                              &r.FSendParcelRef1,
-                              &r.FSendParcelRef2,
-                              &r.FSendParcelRef3,
-                              &r.FSendParcelRef4,
-                              &r.FMPSID,
-                              &r.FRName1,
-                              &r.FRName2,
-                              &r.FRStreet,
-                              &r.FRPropNum,
-                              &r.FRStreet2,
-                              &r.FRZipCode,
-                              &r.FRTown,
-                              &r.FRContact,
-                              &r.FRContactPho1,
-                              &r.FRCustID,
-                              &r.FSCustAccNumber,
-                              &r.FSName1,
-                              &r.FSName2,
-                              &r.FSStreet,
-                              &r.FSPropNum,
-                              &r.FSZipCode,
-                              &r.FSTown,
-                              &r.FSPhone,
-                              &r.FSDepot,
-                              &r.FSDepotName,
-                              &r.FSDepotStreet,
-                              &r.FSDepotPropNum,
-                              &r.FSDepotZipCode,
-                              &r.FSDepotTown,
-                              &r.FSDepotPhone,
-                              &r.FCODCurrency,
-                              &r.FCODPurpose,
-                              &r.FRoutBarcodeId,
-                              &r.FRoutBarcodePostcode,
-                              &r.FRoutNetworkcode,
-                              &r.FRoutServiceText,
-                              &r.FRoutServiceMark,
-                              &r.FRoutDDepotCountry,
-                              &r.FRoutBUAlphaStr,
-                              &r.FRoutDDepotStr,
-                              &r.FRoutSSort,
-                              &r.FRoutOSort,
-                              &r.FRoutDSort,
-                              &r.FRoutCSort,
-                              &r.FRoutDCountry,
-                              &r.FRoutVersion,
-                              &r.FBarcodeString,
-                              &r.FActDepotNumber,
-                              &r.FActWorkStationID,
-                              &r.FMiscDisclaimerText,
-                              &r.FMiscSoftwareInfoText})
-            *field = text();
-        r.FParcelRank = integers[random() % integers.size()];
-        r.FMPSCount = integers[random() % integers.size()];
-        r.FDeclaredWeight_dg = integers[random() % integers.size()];
-        r.FHazLQ = random() % 2 == 0;
-        r.FCODType = TCODType(random() % 5);
-        r.FCODAmount = amounts[random() % amounts.size()];
-        r.FRCountry = country();
-        r.FSCountry = country();
-        r.FSDepotCountry = country();
-
+        const std::unique_ptr<TGeoLabelData> r = records.Next();
         TDMDPDLabelPrint module;
         module.Clear();
-        ASSERT_NO_THROW(MapGeoLabelData(r, module, FixedClock)) << "round " << round;
-        EXPECT_GE(r.FMPSCount, 1);
-        EXPECT_FALSE(r.FActWorkStationID.empty());
+        ASSERT_NO_THROW(MapGeoLabelData(*r, module, FixedClock)) << "round " << round;
+        EXPECT_GE(r->FMPSCount, 1);
+        EXPECT_FALSE(r->FActWorkStationID.empty());
         try {
             (void)module.Aztec.AsString();
         } catch (const Exception&) {
