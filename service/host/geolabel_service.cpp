@@ -23,6 +23,7 @@
 #include "service/host/server_data_module.h"
 #include "service/host/server_form.h"
 #include "service/host/service_start.h"
+#include "service/host/velmora_geo_label_service.h"
 
 namespace vgl {
 
@@ -42,7 +43,7 @@ String FailureText(const std::exception& e) {
     return Utf8ToString(e.what());
 }
 
-/// Serves until a stop: the fonts, the server module, in window mode the server form, and the
+/// Serves until a stop: the fonts, in window mode the server form, the server module, and the
 /// loop. Everything made here is freed on the way out, the server module (close banner) after
 /// the loop has ended.
 int Serve(bool asService, const std::vector<String>& args) {
@@ -54,6 +55,11 @@ int Serve(bool asService, const std::vector<String>& args) {
         loop.Terminate();
     });
     TDMFonts fonts(nullptr);
+    // The form (its close timer) is there before the server listens, so that a CloseApplication
+    // of the very first request finds it.
+    std::optional<TServerForm> form;
+    if (!asService)
+        form.emplace(loop);
     std::unique_ptr<TServerDataModule> server;
     try {
         server = std::make_unique<TServerDataModule>(nullptr, args);
@@ -61,9 +67,6 @@ int Serve(bool asService, const std::vector<String>& args) {
         ReportStartFailure(FailureText(e));
         return 1;
     }
-    std::optional<TServerForm> form;
-    if (!asService)
-        form.emplace(loop);
     loop.Run();
     form.reset();
     server.reset();
@@ -72,6 +75,43 @@ int Serve(bool asService, const std::vector<String>& args) {
 
 } // namespace
 
+TServiceLibraries::TServiceLibraries() {
+    // Each library that started is finished again, also when a later one fails to start.
+    const auto start = [this](void (*initialize)(), void (*finalize)()) {
+        initialize();
+        if (finalize)
+            FFinalizers.push_back(finalize);
+    };
+    try {
+        start(InitializeRemotingCore, FinalizeRemotingCore);
+        start(InitializeRemotingServer, FinalizeRemotingServer);
+        start(InitializeReportFoundation, FinalizeReportFoundation);
+        start(InitializeScriptEngine, FinalizeScriptEngine);
+        start(InitializeScriptBindings, FinalizeScriptBindings);
+        start(InitializeReportModel, FinalizeReportModel);
+        start(InitializeReportExport, FinalizeReportExport);
+        // The wire types and the service class stay registered until the server library goes.
+        start(InitializeServiceTypes, nullptr);
+        start(InitializeGeoLabelService, nullptr);
+        SetRODLLibraryName(u"VelmoraGeoLabelServiceLib");
+    } catch (...) {
+        Finish();
+        throw;
+    }
+}
+
+TServiceLibraries::~TServiceLibraries() {
+    Finish();
+}
+
+void TServiceLibraries::Finish() {
+    while (!FFinalizers.empty()) {
+        void (*finalize)() = FFinalizers.back();
+        FFinalizers.pop_back();
+        finalize();
+    }
+}
+
 int RunGeoLabelService(int argc, char** argv) {
     std::vector<String> args;
     for (int i = 1; i < argc; ++i)
@@ -79,22 +119,7 @@ int RunGeoLabelService(int argc, char** argv) {
 
     InitializeLogging();
     TScopeExit logging([] { FinalizeLogging(); });
-    InitializeRemotingCore();
-    TScopeExit remotingCore([] { FinalizeRemotingCore(); });
-    InitializeRemotingServer();
-    TScopeExit remotingServer([] { FinalizeRemotingServer(); });
-    InitializeReportFoundation();
-    TScopeExit reportFoundation([] { FinalizeReportFoundation(); });
-    InitializeScriptEngine();
-    TScopeExit scriptEngine([] { FinalizeScriptEngine(); });
-    InitializeScriptBindings();
-    TScopeExit scriptBindings([] { FinalizeScriptBindings(); });
-    InitializeReportModel();
-    TScopeExit reportModel([] { FinalizeReportModel(); });
-    InitializeReportExport();
-    TScopeExit reportExport([] { FinalizeReportExport(); });
-    InitializeServiceTypes();
-    SetRODLLibraryName(u"VelmoraGeoLabelServiceLib");
+    TServiceLibraries libraries;
 
     try {
         const TStartComboValues values = GeoLabelStartValues(ReadServiceDependencies());
