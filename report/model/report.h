@@ -89,7 +89,9 @@ class TfrxReport : public TfrxComponent, public IfrxReportServices {
     void SetSelfValue(TfrxComponent* value);
     TfsScript& Script() const { return *FScript; }
     const String& ScriptLanguage() const { return FScriptLanguage; }
-    void SetScriptLanguage(const String& value) { FScriptLanguage = value; }
+    /// An empty name is the default language, as a template without one has (an empty name is
+    /// not stored, so it could not load back as itself).
+    void SetScriptLanguage(const String& value) { FScriptLanguage = value.empty() ? String(u"DoveziVorude") : value; }
     TStringList& ScriptText() { return FScriptText; }
     /// Copies the lines.
     void SetScriptText(const TStrings& value) { FScriptText.Assign(value); }

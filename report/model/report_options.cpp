@@ -177,6 +177,10 @@ TfrxPrintOptions::TfrxPrintOptions() {
     Clear();
 }
 
+void TfrxPrintOptions::SetPrinter(const String& value) {
+    FPrinter = value.empty() ? frxResourcesInstance().Get(u"prDefault") : value;
+}
+
 void TfrxPrintOptions::Clear() {
     FCopies = 1;
     FCollate = true;

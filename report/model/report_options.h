@@ -220,7 +220,9 @@ class TfrxPrintOptions : public TPersistent {
     int PagesOnSheet() const { return FPagesOnSheet; }
     void SetPagesOnSheet(int value) { FPagesOnSheet = value; }
     const String& Printer() const { return FPrinter; }
-    void SetPrinter(const String& value) { FPrinter = value; }
+    /// An empty name is the default printer, as a template without one has (an empty name is
+    /// not stored, so it could not load back as itself).
+    void SetPrinter(const String& value);
     TfrxPrintMode PrintMode() const { return FPrintMode; }
     void SetPrintMode(TfrxPrintMode value) { FPrintMode = value; }
     /// The paper code of the sheet in the split and join modes.

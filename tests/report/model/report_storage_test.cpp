@@ -583,6 +583,14 @@ TEST_F(ReportStorageTest, LoadKeepsTheProgramsOptions) {
     asForm.TfrxComponent::LoadFromStream(stream);
     EXPECT_FALSE(asForm.ShowProgress());
     EXPECT_EQ(asForm.IniFile(), u"other.ini");
+
+    // An empty printer or script language is not stored: it reads as the default, as the saved
+    // template then loads.
+    TfrxReport empty;
+    empty.EngineOptions()->SetNewSilentMode(simSilent);
+    LoadReport(empty, R"(<?xml version="1.0"?><TfrxReport ScriptLanguage="" PrintOptions.Printer=""/>)");
+    EXPECT_EQ(empty.ScriptLanguage(), u"DoveziVorude");
+    EXPECT_EQ(empty.PrintOptions()->Printer(), frxResourcesInstance().Get(u"prDefault"));
 }
 
 TEST_F(ReportStorageTest, PasswordIsStoredLoweredAndRefusedWithoutStoredForm) {
