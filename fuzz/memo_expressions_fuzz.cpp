@@ -30,11 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
         memo.BeforePrint();
         memo.GetData();
         // Every expression is replaced by the empty text of its Null value: never longer than
-        // the text with each lone line break made CR LF and a final CR LF.
+        // the text with each line end (CR, LF or U+2028) made CR LF and a final CR LF.
         const String text = all.substr(cut);
-        const size_t breaks =
-            size_t(std::count(text.begin(), text.end(), u'\n') + std::count(text.begin(), text.end(), u'\r'));
-        fuzz::Require(memo.Text().size() <= text.size() + breaks + 2);
+        const auto breaks =
+            std::count_if(text.begin(), text.end(), [](Char c) { return c == u'\r' || c == u'\n' || c == u'\u2028'; });
+        fuzz::Require(memo.Text().size() <= text.size() + size_t(breaks) + 2);
         memo.AfterPrint();
     });
     return 0;
