@@ -20,8 +20,9 @@ TEST_PACKAGES=(libgtest-dev libgmock-dev libbenchmark-dev libzxing-dev libssl-de
 # needs no separate package.
 command -v npm >/dev/null 2>&1 || TEST_PACKAGES+=(npm)
 # What only the benchmarks need (./test.sh adds these unless VGL_BUILD_BENCH=OFF): the peer
-# barcode library the encoder is timed against.
-BENCH_PACKAGES=(libzint-dev)
+# barcode library the encoder is timed against, and the HTTP load generator of
+# bench/service_load.sh.
+BENCH_PACKAGES=(libzint-dev wrk)
 
 install_missing() {
     local missing=()
