@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "codes/dpd_aztec.h"
 #include "labels/dpd_label_print.h"
 #include "platform/rtl/exceptions.h"
 #include "remoting/core/ro_exceptions.h"
@@ -114,6 +115,10 @@ TEST(GeoLabelService, AztecStringIsTheContentsOwnBytes) {
     EXPECT_NE(bytes.find("Caf\xE9 \x85 \x9F ?"), std::string::npos);
     EXPECT_EQ(bytes.rfind("[)>\x1E", 0), 0u);
     EXPECT_EQ(bytes.back(), '\x04');
+    // Only a label print fills the parcel-number field: here it keeps its cleared value.
+    TDPDAztec parsed;
+    parsed.SetAsString(bytes);
+    EXPECT_EQ(parsed.ISO_ParcelNumber()->FieldValue(), TDPDAztec().ISO_ParcelNumber()->FieldValue());
     // The mapping's defaults went into the caller's record.
     EXPECT_EQ(request->FActWorkStationID, u"999");
     EXPECT_EQ(request->FMPSCount, 1);
@@ -126,6 +131,24 @@ TEST(GeoLabelService, UnknownImageTypeGivesAnEmptyArrayAfterMapping) {
     ASSERT_NE(results, nullptr);
     EXPECT_EQ(results->Count(), 0);
     EXPECT_EQ(request->FMiscSoftwareInfoText, u"VELMORA Labelprint");
+}
+
+// Offline (a barcode given by the caller) the limited-quantity label gets no tracking number, so
+// a parcel number that is none does not stop the call.
+TEST(GeoLabelService, LimitedQuantityLabelOfflineNeedsNoTrackingNumber) {
+    auto request = Request();
+    request->FHazLQ = true;
+    request->FParcelNumber = u"not a number";
+    request->FBarcodeString = u"%007500101234567890123101250";
+    TVelmoraGeoLabelService service;
+    std::unique_ptr<TResultArray> results(service.PrintGeoLabelAsPDF(request.get()));
+    ASSERT_EQ(results->Count(), 2);
+    EXPECT_EQ(results->GetItems(0)->FResultType, resGeoLabel);
+    EXPECT_EQ(results->GetItems(1)->FResultType, resHazlqLabel);
+    EXPECT_EQ(results->GetItems(1)->FResultBase64->ToString().substr(0, 5), u"%PDF-");
+
+    request->FBarcodeString.clear(); // online the tracking number is built, and refused
+    EXPECT_THROW(delete service.PrintGeoLabelAsPDF(request.get()), Exception);
 }
 
 TEST(GeoLabelService, CallWithoutARecordIsRefused) {
