@@ -7,8 +7,8 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/property_encoding.h"
-#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/reflection_visitor.h"
+#include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/variant.h"
 #include "report/foundation/report_collections.h"
@@ -48,9 +48,15 @@ bool IsUnsigned64(const PropInfo& prop) {
 }
 
 // The list text with one final line end removed (lists store a line end after every line).
+/// A list's text without the line end of its last line, which reading implies; a last line that
+/// is empty keeps it, since without it that line would be lost.
 String WithoutFinalLineEnd(String text) {
-    if (text.size() >= 2 && text[text.size() - 2] == u'\r' && text.back() == u'\n')
-        text.resize(text.size() - 2);
+    const size_t n = text.size();
+    if (n >= 2 && text[n - 2] == u'\r' && text[n - 1] == u'\n') {
+        const bool lastLineEmpty = n == 2 || text[n - 3] == u'\n' || text[n - 3] == u'\r' || text[n - 3] == u'\u2028';
+        if (!lastLineEmpty)
+            text.resize(n - 2);
+    }
     return text;
 }
 

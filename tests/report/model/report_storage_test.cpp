@@ -593,6 +593,31 @@ TEST_F(ReportStorageTest, LoadKeepsTheProgramsOptions) {
     EXPECT_EQ(empty.PrintOptions()->Printer(), frxResourcesInstance().Get(u"prDefault"));
 }
 
+// Lists and memo texts whose last line is empty keep it through a save and a load.
+TEST_F(ReportStorageTest, TrailingEmptyLinesSurvive) {
+    for (const char16_t* text : {u"a\r\n\r\n", u"\r\n", u"a\r\nb\r\n", u"a\r\n\r\n\r\n"}) {
+        SCOPED_TRACE(StringToUtf8(text));
+        TfrxReport report;
+        report.EngineOptions()->SetNewSilentMode(simSilent);
+        report.ScriptText().SetText(text);
+        auto* page = new TfrxReportPage(&report);
+        page->SetName(u"Page1");
+        auto* memo = new TfrxMemoView(page);
+        memo->SetName(u"Memo1");
+        memo->SetText(text);
+        report.CheckDataPage();
+        const std::string saved = SaveReport(report);
+        TfrxReport copy;
+        copy.EngineOptions()->SetNewSilentMode(simSilent);
+        LoadReport(copy, saved);
+        EXPECT_EQ(copy.ScriptText().Text(), report.ScriptText().Text());
+        auto* back = dynamic_cast<TfrxMemoView*>(copy.FindObject(String(u"Memo1")));
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->Text(), memo->Text());
+        EXPECT_EQ(SaveReport(copy), saved);
+    }
+}
+
 TEST_F(ReportStorageTest, PasswordIsStoredLoweredAndRefusedWithoutStoredForm) {
     const std::vector<String> good = {u"secret", u"A b+*", String(u"\u00e9\u4e2d"), String(u"\U0001F600"),
                                       String(1, Char(u'\x14'))};
