@@ -149,29 +149,91 @@ TBitmap::Surface& TBitmap::GetSurface() const {
 
 namespace {
 
-// Gives a surface its pending fill.
-void FillPending(TBitmap::Surface& s) {
-    if (!s.PendingFill)
+// Writes `count` pixels of a row enlarged `factor` times, from source pixel `from` on, of whose
+// block the first `skip` pixels are cut off.
+template <int Factor> void ExpandRowBy(const std::uint32_t* in, std::uint32_t* out, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i, out += Factor)
+        for (int k = 0; k < Factor; ++k)
+            out[k] = in[i];
+}
+
+void ExpandRow(const std::uint32_t* in, std::int64_t from, int factor, int skip, std::uint32_t* out,
+               std::size_t count) {
+    in += from;
+    if (skip > 0) { // the first block, cut by the clip
+        const std::size_t first = std::min<std::size_t>(std::size_t(factor - skip), count);
+        std::fill_n(out, first, *in++);
+        out += first;
+        count -= first;
+    }
+    const std::size_t whole = count / std::size_t(factor);
+    switch (factor) {
+    case 1:
+        std::memcpy(out, in, whole * 4);
+        break;
+    case 2:
+        ExpandRowBy<2>(in, out, whole);
+        break;
+    case 3:
+        ExpandRowBy<3>(in, out, whole);
+        break;
+    case 4:
+        ExpandRowBy<4>(in, out, whole);
+        break;
+    default:
+        for (std::size_t i = 0; i < whole; ++i)
+            std::fill_n(out + i * std::size_t(factor), factor, in[i]);
+        break;
+    }
+    if (const std::size_t rest = count % std::size_t(factor); rest > 0) // the last block, cut
+        std::fill_n(out + whole * std::size_t(factor), rest, in[whole]);
+}
+
+// Writes a surface's pending fill and enlargement into its memory.
+void WritePending(TBitmap::Surface& s) {
+    if (!s.PendingFill && !s.PendingBlocks)
         return;
-    const std::uint32_t word = *s.PendingFill;
-    s.PendingFill.reset();
     std::uint8_t* data = cairo_image_surface_get_data(s.Cairo);
-    const std::size_t bytes =
-        std::size_t(cairo_image_surface_get_stride(s.Cairo)) * std::size_t(cairo_image_surface_get_height(s.Cairo));
-    if ((word & 0xFF) * 0x01010101u == word)
-        std::memset(data, int(word & 0xFF), bytes);
-    else
-        std::fill_n(reinterpret_cast<std::uint32_t*>(data), bytes / 4, word);
+    const std::ptrdiff_t stride = cairo_image_surface_get_stride(s.Cairo);
+    if (s.PendingFill) {
+        const std::uint32_t word = *s.PendingFill;
+        const std::size_t bytes = std::size_t(stride) * std::size_t(cairo_image_surface_get_height(s.Cairo));
+        if ((word & 0xFF) * 0x01010101u == word)
+            std::memset(data, int(word & 0xFF), bytes);
+        else
+            std::fill_n(reinterpret_cast<std::uint32_t*>(data), bytes / 4, word);
+        s.PendingFill.reset();
+    }
+    if (s.PendingBlocks) {
+        // Each block row is made once and copied into the block's further rows.
+        const TBitmap::Surface::Blocks& b = *s.PendingBlocks;
+        const TRect& v = b.Visible;
+        for (int y = v.Top; y < v.Bottom;) {
+            auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
+            b.ExpandRow(y, row);
+            const std::int64_t blockEnd =
+                std::min<std::int64_t>(v.Bottom, b.Top + ((y - b.Top) / b.FactorY + 1) * b.FactorY);
+            for (++y; y < blockEnd; ++y)
+                std::memcpy(data + y * stride + std::ptrdiff_t(v.Left) * 4, row + v.Left, std::size_t(v.Width()) * 4);
+        }
+        s.PendingBlocks.reset();
+    }
     cairo_surface_mark_dirty(s.Cairo);
 }
 
 } // namespace
 
+void TBitmap::Surface::Blocks::ExpandRow(int y, std::uint32_t* row) const {
+    const std::int64_t dx = Visible.Left - Left;
+    ::vgl::ExpandRow(Source.data() + std::size_t((y - Top) / FactorY) * std::size_t(SourceWidth), dx / FactorX, FactorX,
+                     int(dx % FactorX), row + Visible.Left, std::size_t(Visible.Width()));
+}
+
 void TBitmap::SurfaceToPixels() const {
     EnsureRows();
     if (!FSurface || FSurface->PixelsValid)
         return;
-    FillPending(*FSurface);
+    WritePending(*FSurface);
     cairo_surface_t* s = FSurface->Cairo;
     cairo_surface_flush(s);
     const std::uint8_t* data = cairo_image_surface_get_data(s);
@@ -218,7 +280,7 @@ cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
         // A new surface is black, as the rows of a new bitmap of 24 or 32 bits are: nothing to copy.
         s.SurfaceValid = bitmap.RowsPending() && bits >= 24;
     }
-    FillPending(s);
+    WritePending(s);
     if (!s.SurfaceValid) {
         cairo_surface_flush(s.Cairo);
         std::uint8_t* data = cairo_image_surface_get_data(s.Cairo);
@@ -280,13 +342,67 @@ bool TBitmapSurfaceAccess::CreateFilled(const TBitmap& bitmap, TColor color) {
     return true;
 }
 
-TBitmapSurfaceAccess::BgrxRows TBitmapSurfaceAccess::CurrentBgrxRows(const TBitmap& bitmap) {
+TBitmapSurfaceAccess::BgrxRowReader::BgrxRowReader(const TBitmap& bitmap) {
     TBitmap::Surface* s = bitmap.FSurface.get();
     if (!s || !s->Cairo || !s->SurfaceValid || s->PixelsValid)
-        return {};
-    FillPending(*s);
+        return;
+    FSurface = s;
+    if (!s->PendingBlocks || s->PendingFill)
+        WritePending(*s);
     cairo_surface_flush(s->Cairo);
-    return {cairo_image_surface_get_data(s->Cairo), cairo_image_surface_get_stride(s->Cairo)};
+    FData = cairo_image_surface_get_data(s->Cairo);
+    FStride = cairo_image_surface_get_stride(s->Cairo);
+    if (s->PendingBlocks)
+        FRow.resize(std::size_t(bitmap.FWidth));
+}
+
+const std::uint8_t* TBitmapSurfaceAccess::BgrxRowReader::Row(int y) {
+    const std::uint8_t* memory = FData + y * FStride;
+    if (!FSurface->PendingBlocks)
+        return memory;
+    const TBitmap::Surface::Blocks& b = *FSurface->PendingBlocks;
+    const TRect& v = b.Visible;
+    if (y < v.Top || y >= v.Bottom)
+        return memory;
+    // A row the picture covers from side to side is the same for the whole block row; other rows
+    // take the memory around the picture.
+    const std::int64_t block = (y - b.Top) / b.FactorY;
+    const bool wholeRow = v.Left == 0 && v.Right == int(FRow.size());
+    if (wholeRow && FBlock == block)
+        return reinterpret_cast<const std::uint8_t*>(FRow.data());
+    if (!wholeRow)
+        std::memcpy(FRow.data(), memory, FRow.size() * 4);
+    FBlock = block;
+    b.ExpandRow(y, FRow.data());
+    return reinterpret_cast<const std::uint8_t*>(FRow.data());
+}
+
+void TBitmapSurfaceAccess::EnlargeInBlocks(const TBitmap& target, const TBitmap& source, const TRect& sourceRect,
+                                           int factorX, int factorY, std::int64_t left, std::int64_t top,
+                                           const TRect& visible) {
+    cairo_surface_t* from = ForReading(source);
+    // What is pending is written first; a fill that the picture covers completely never is.
+    ForOverwriting(target, visible);
+    TBitmap::Surface& s = target.GetSurface();
+    TBitmap::Surface::Blocks b;
+    b.SourceWidth = sourceRect.Width();
+    b.SourceHeight = sourceRect.Height();
+    b.Source.resize(std::size_t(b.SourceWidth) * std::size_t(b.SourceHeight));
+    cairo_surface_flush(from);
+    const std::uint8_t* data = cairo_image_surface_get_data(from);
+    const std::ptrdiff_t stride = cairo_image_surface_get_stride(from);
+    for (int y = 0; y < b.SourceHeight; ++y)
+        std::memcpy(b.Source.data() + std::size_t(y) * std::size_t(b.SourceWidth),
+                    data + (sourceRect.Top + y) * stride + std::ptrdiff_t(sourceRect.Left) * 4,
+                    std::size_t(b.SourceWidth) * 4);
+    b.FactorX = factorX;
+    b.FactorY = factorY;
+    b.Left = left;
+    b.Top = top;
+    b.Visible = visible;
+    s.PendingBlocks = std::move(b);
+    s.SurfaceValid = true;
+    s.PixelsValid = false;
 }
 
 cairo_surface_t* TBitmapSurfaceAccess::ForDrawing(const TBitmap& bitmap) {
@@ -297,8 +413,10 @@ cairo_surface_t* TBitmapSurfaceAccess::ForDrawing(const TBitmap& bitmap) {
 
 cairo_surface_t* TBitmapSurfaceAccess::ForOverwriting(const TBitmap& bitmap, const TRect& area) {
     if (bitmap.FSurface && area.Left <= 0 && area.Top <= 0 && area.Right >= bitmap.FWidth &&
-        area.Bottom >= bitmap.FHeight)
+        area.Bottom >= bitmap.FHeight) {
         bitmap.FSurface->PendingFill.reset();
+        bitmap.FSurface->PendingBlocks.reset();
+    }
     return ForDrawing(bitmap);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "platform/graphics/bitmap.h"
 
@@ -19,6 +20,19 @@ struct TBitmap::Surface {
     // A surface made in one colour gets that word in every pixel when it is first read or drawn
     // on, or never when a drawing covers all of it first.
     std::optional<std::uint32_t> PendingFill;
+    // An opaque picture enlarged in blocks (after the pending fill), not written into the memory
+    // yet: a copy of the source's words, the factors, the enlarged picture's corner on the surface
+    // and the pixels it covers. A row reader takes rows from it without writing them.
+    struct Blocks {
+        std::vector<std::uint32_t> Source;
+        int SourceWidth = 0, SourceHeight = 0;
+        int FactorX = 1, FactorY = 1;
+        std::int64_t Left = 0, Top = 0;
+        TRect Visible;
+        /// The Visible part of surface row `y` (inside Visible's rows), from row[Visible.Left] on.
+        void ExpandRow(int y, std::uint32_t* row) const;
+    };
+    std::optional<Blocks> PendingBlocks;
     ~Surface() {
         if (Cairo)
             cairo_surface_destroy(Cairo);
@@ -30,7 +44,7 @@ public:
     /// The surface, up to date, for drawing on it: the pixel rows become stale.
     static cairo_surface_t* ForDrawing(const TBitmap& bitmap);
     /// ForDrawing for a drawing that puts opaque pixels on all of `area`: when that is the whole
-    /// bitmap, a fill still pending is left out.
+    /// bitmap, a fill or enlargement still pending is left out.
     static cairo_surface_t* ForOverwriting(const TBitmap& bitmap, const TRect& area);
     /// The surface, up to date, for reading.
     static cairo_surface_t* ForReading(const TBitmap& bitmap);
@@ -38,18 +52,34 @@ public:
     /// with an alpha format) or its transparent colour cut out (Transparent bitmaps); none for
     /// an opaque bitmap. The caller destroys it.
     static cairo_surface_t* AlphaSurface(const TBitmap& bitmap);
-    /// The surface's rows (blue-green-red-x words) when the canvas drew last, so that a reader
-    /// of 24- or 32-bit pixels takes them without copying them into the bitmap's rows first;
-    /// null data when the bitmap's rows hold the current picture.
+    /// Draws `sourceRect` of the opaque 24- or 32-bit `source` enlarged factorX × factorY times,
+    /// its corner at (left, top) of `target`'s surface, onto the pixels of `visible` (which the
+    /// enlarged picture covers; whole factors, at most 9). The drawing is kept and written into
+    /// the surface when that is next used, so that a row reader takes its rows without their
+    /// being written first.
+    static void EnlargeInBlocks(const TBitmap& target, const TBitmap& source, const TRect& sourceRect, int factorX,
+                                int factorY, std::int64_t left, std::int64_t top, const TRect& visible);
     /// For a bitmap of 24 or 32 bits that has neither a surface nor pixel rows yet: makes its
     /// surface in `color` (instead of clearing it and filling it then; the memory is filled when
     /// first used) and answers true; false for any other bitmap.
     static bool CreateFilled(const TBitmap& bitmap, TColor color);
-    struct BgrxRows {
-        const std::uint8_t* Data = nullptr;
-        std::ptrdiff_t Stride = 0;
+    /// Reads the picture the canvas drew last as blue-green-red-x rows, so that a reader of 24- or
+    /// 32-bit pixels takes them without their being copied into the bitmap's rows, nor a pending
+    /// enlargement written into the surface. Not Active when the bitmap's rows hold the picture.
+    class BgrxRowReader {
+    public:
+        explicit BgrxRowReader(const TBitmap& bitmap);
+        bool Active() const { return FSurface != nullptr; }
+        /// Row y from the top; valid until the next call.
+        const std::uint8_t* Row(int y);
+
+    private:
+        const TBitmap::Surface* FSurface = nullptr;
+        const std::uint8_t* FData = nullptr;
+        std::ptrdiff_t FStride = 0;
+        std::vector<std::uint32_t> FRow; // a row with the pending enlargement
+        std::int64_t FBlock = -1;        // the block row FRow holds
     };
-    static BgrxRows CurrentBgrxRows(const TBitmap& bitmap);
 };
 
 } // namespace vgl

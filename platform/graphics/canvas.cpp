@@ -120,52 +120,12 @@ bool FillPixels(const TCanvas& canvas, const TRect& r, TColor color) {
     return true;
 }
 
-// Writes `count` pixels of a row enlarged `factor` times, from source pixel `from` on, of whose
-// block the first `skip` pixels are cut off.
-template <int Factor> void ExpandRowBy(const std::uint32_t* in, std::uint32_t* out, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i, out += Factor)
-        for (int k = 0; k < Factor; ++k)
-            out[k] = in[i];
-}
-
-void ExpandRow(const std::uint32_t* in, std::int64_t from, int factor, int skip, std::uint32_t* out,
-               std::size_t count) {
-    in += from;
-    if (skip > 0) { // the first block, cut by the clip
-        const std::size_t first = std::min<std::size_t>(std::size_t(factor - skip), count);
-        std::fill_n(out, first, *in++);
-        out += first;
-        count -= first;
-    }
-    const std::size_t whole = count / std::size_t(factor);
-    switch (factor) {
-    case 1:
-        std::memcpy(out, in, whole * 4);
-        break;
-    case 2:
-        ExpandRowBy<2>(in, out, whole);
-        break;
-    case 3:
-        ExpandRowBy<3>(in, out, whole);
-        break;
-    case 4:
-        ExpandRowBy<4>(in, out, whole);
-        break;
-    default:
-        for (std::size_t i = 0; i < whole; ++i)
-            std::fill_n(out + i * std::size_t(factor), factor, in[i]);
-        break;
-    }
-    if (const std::size_t rest = count % std::size_t(factor); rest > 0) // the last block, cut
-        std::fill_n(out + whole * std::size_t(factor), rest, in[whole]);
-}
-
 // An opaque bitmap enlarged by whole factors with the nearest-pixel filter, under a world
 // transform that only moves by whole pixels and a clip that is a rectangle at most, gives every
-// source pixel a block of factor × factor pixels. Such a drawing is made here on the surface's
-// rows: each block row is written once and copied for the block's further rows, which gives
-// cairo's pixels at a fraction of its time (an 1800 × 1800 picture in a PDF export). False, and
-// nothing drawn, for every other drawing.
+// source pixel a block of factor × factor pixels. Such a drawing is made by the bitmap on its
+// surface's rows (when the surface is next used, or row by row for a reader that takes them),
+// which gives cairo's pixels at a fraction of its time (an 1800 × 1800 picture in a PDF export).
+// False, and nothing drawn, for every other drawing.
 bool CopyInBlocks(const TCanvas& canvas, const TRect& dest, const TBitmap& source, const TRect& sourceRect) {
     if (canvas.Target() == &source || canvas.GetStretchFilter() != sfNearest)
         return false;
@@ -193,32 +153,7 @@ bool CopyInBlocks(const TCanvas& canvas, const TRect& dest, const TBitmap& sourc
     const std::int64_t left = area->OriginLeft, top = area->OriginTop;
     if (visible.Right - left > kMaxBlockExtent || visible.Bottom - top > kMaxBlockExtent)
         return false;
-    const std::int64_t clipLeft = visible.Left, clipTop = visible.Top, clipRight = visible.Right,
-                       clipBottom = visible.Bottom;
-    const TBitmap& target = *canvas.Target();
-
-    cairo_surface_t* from = TBitmapSurfaceAccess::ForReading(source);
-    // Every visible pixel is written: a fill of the whole surface still pending can be left out.
-    cairo_surface_t* to = TBitmapSurfaceAccess::ForOverwriting(target, visible);
-    cairo_surface_flush(from);
-    cairo_surface_flush(to);
-    const std::uint8_t* fromData = cairo_image_surface_get_data(from);
-    std::uint8_t* toData = cairo_image_surface_get_data(to);
-    const std::ptrdiff_t fromStride = cairo_image_surface_get_stride(from);
-    const std::ptrdiff_t toStride = cairo_image_surface_get_stride(to);
-    // One block row is built once and copied into each of the block's rows.
-    const std::size_t width = std::size_t(clipRight - clipLeft);
-    std::vector<std::uint32_t> blockRow(width);
-    for (std::int64_t y = clipTop; y < clipBottom;) {
-        const std::int64_t block = (y - top) / fy;
-        const auto* in =
-            reinterpret_cast<const std::uint32_t*>(fromData + (sourceRect.Top + block) * fromStride) + sourceRect.Left;
-        ExpandRow(in, (clipLeft - left) / fx, int(fx), int((clipLeft - left) % fx), blockRow.data(), width);
-        const std::int64_t blockEnd = std::min(clipBottom, top + (block + 1) * fy);
-        for (; y < blockEnd; ++y)
-            std::memcpy(toData + y * toStride + clipLeft * 4, blockRow.data(), width * 4);
-    }
-    cairo_surface_mark_dirty(to);
+    TBitmapSurfaceAccess::EnlargeInBlocks(*canvas.Target(), source, sourceRect, int(fx), int(fy), left, top, visible);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -269,12 +270,12 @@ void TJPEGImage::Assign(const TGraphic& source) {
     const bool direct = format == pf24bit || format == pf32bit;
     // After drawing, the canvas's surface holds the picture as blue-green-red-x rows: they are
     // read from there instead of being copied into the bitmap's rows first.
-    const TBitmapSurfaceAccess::BgrxRows surface =
-        direct ? TBitmapSurfaceAccess::CurrentBgrxRows(*bmp) : TBitmapSurfaceAccess::BgrxRows{};
-    const auto rowAt = [&](int y) -> const std::uint8_t* {
-        return surface.Data ? surface.Data + std::ptrdiff_t(y) * surface.Stride : bmp->ScanLine(y);
-    };
-    const bool bgrx = surface.Data || format == pf32bit;
+    std::optional<TBitmapSurfaceAccess::BgrxRowReader> surface;
+    if (direct)
+        surface.emplace(*bmp);
+    const bool fromSurface = surface && surface->Active();
+    const auto rowAt = [&](int y) -> const std::uint8_t* { return fromSurface ? surface->Row(y) : bmp->ScanLine(y); };
+    const bool bgrx = fromSurface || format == pf32bit;
     std::vector<std::uint8_t> encoded;
     char message[JMSG_LENGTH_MAX] = {};
     bool done = false;

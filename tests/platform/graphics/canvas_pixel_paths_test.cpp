@@ -11,6 +11,7 @@
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/canvas.h"
+#include "platform/graphics/jpeg_image.h"
 
 namespace vgl {
 namespace {
@@ -151,6 +152,41 @@ TEST(CanvasPixelPaths, AFillLeftPendingShowsWhereNothingCoversIt) {
     EXPECT_EQ(half.GetPixel(3, 3), source->GetPixel(1, 1));
     const std::uint8_t* row = half.ScanLine(29);
     EXPECT_EQ(RGB(row[2], row[1], row[0]), clYellow);
+}
+
+TEST(CanvasPixelPaths, AJpegOfAnEnlargementNotYetWrittenEqualsOneOfItsWrittenPixels) {
+    // The encoder takes the rows of an enlargement the surface has not written yet: over a whole
+    // white bitmap, and over part of one drawn on before (a clip, a partial first block).
+    const auto source = RandomBitmap(40, 30, 5);
+    const std::function<void(TCanvas&)> drawings[] = {
+        [&](TCanvas& c) {
+            c.Brush().SetColor(clWhite);
+            c.FillRect(Rect(0, 0, 120, 90));
+            c.DrawBitmap(Rect(0, 0, 120, 90), *source, Rect(0, 0, 40, 30));
+        },
+        [&](TCanvas& c) {
+            c.Brush().SetColor(clWhite);
+            c.FillRect(Rect(0, 0, 120, 90));
+            c.Brush().SetColor(clBlue);
+            c.FillRect(Rect(10, 10, 110, 80));
+            c.IntersectClipRect(Rect(7, 5, 100, 70));
+            c.DrawBitmap(Rect(-2, 0, 118, 90), *source, Rect(0, 0, 40, 30));
+        },
+    };
+    for (const auto& draw : drawings) {
+        for (const TJPEGPixelFormat format : {jf24Bit, jf8Bit}) {
+            TBitmap bitmap(120, 90, pf32bit);
+            draw(bitmap.Canvas());
+            TJPEGImage pending, written;
+            pending.SetPixelFormat(format);
+            written.SetPixelFormat(format);
+            pending.Assign(bitmap);
+            bitmap.ScanLine(0); // the pixels are written and read from the bitmap's rows now
+            written.Assign(bitmap);
+            EXPECT_TRUE(pending.SaveToBytes() == written.SaveToBytes());
+        }
+        EXPECT_EQ(CompareWithCairo(120, 90, pf32bit, draw), 0);
+    }
 }
 
 } // namespace
