@@ -1,11 +1,12 @@
-// links: vgl_labels vgl_report_export vgl_report_model JPEG::JPEG
+// links: vgl_labels vgl_report_export vgl_report_model vgl_script_bindings JPEG::JPEG
 // One parcel label to PDF as the service makes it: the label module created, filled with a
 // realistic parcel, printed by PrintGeoLabel(prnPDF) and freed, per iteration. The floor is the
 // raster path alone: libjpeg encoding that label's images (the Aztec symbol of about 1800 x 1800,
 // the routing barcode, the logo) at their raster sizes and colour spaces, quality 100 as the
 // module's PDF export uses, from 32-bit rows. The pixels come from the images of a label printed
 // in the set-up, so both sides encode the same pictures. Target: the label at most 1.25 times the
-// encodes.
+// encodes. The libraries start as the service starts them, the script bindings among them, so
+// every report of the module registers the same script classes as in the service.
 //
 // The Ratio benchmark times both alternately in one run, in wall time, and compares their means
 // (the medians are reported beside them). Alternating matters: between two labels the encodes
@@ -32,6 +33,7 @@
 #include "report/export/initialization.h"
 #include "report/foundation/initialization.h"
 #include "report/model/report_model_init.h"
+#include "script/bindings/bindings.h"
 #include "script/engine/initialization.h"
 
 namespace {
@@ -42,6 +44,7 @@ void Start() {
     static const std::unique_ptr<TDMFonts> fonts = [] {
         InitializeReportFoundation();
         InitializeScriptEngine();
+        InitializeScriptBindings();
         InitializeReportModel();
         InitializeReportExport();
         return std::make_unique<TDMFonts>(nullptr);
