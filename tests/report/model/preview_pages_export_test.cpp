@@ -261,7 +261,9 @@ TEST_F(PreviewPagesExportTest, AnErrorRunsTheSameStepsAndIsReported) {
 TEST_F(PreviewPagesExportTest, EightThreadsExportAtOnce) {
     constexpr int kThreads = 8;
     std::vector<TLog> logs(kThreads);
-    std::vector<bool> results(kThreads);
+    // One char per thread: the elements of a std::vector<bool> share their bytes, so writing them from
+    // several threads would race.
+    std::vector<char> results(kThreads);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
         threads.emplace_back([&, t] {
