@@ -2,6 +2,9 @@
 
 #include <climits>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <utility>
 
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -51,6 +54,21 @@ bool IsDocument(xmlNodePtr n) {
 /// A namespace URI that stands for "no namespace" (the URI of xmlns="").
 bool IsNoNamespace(xmlNsPtr ns) {
     return !ns || !ns->href || !*ns->href;
+}
+
+/// True when no byte has its high bit set; eight bytes at a time, since the texts checked here
+/// may be large.
+bool IsAscii(std::string_view text) {
+    std::uint64_t high = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        high |= word;
+    }
+    for (; i < text.size(); ++i)
+        high |= std::uint8_t(text[i]);
+    return (high & 0x8080808080808080ull) == 0;
 }
 
 /// Splits "p:local" into prefix and local name (no prefix: empty).
@@ -167,16 +185,76 @@ void OnParseError(void* userData, xmlErrorPtr error) {
 
 void IgnoreStructuredError(void*, xmlErrorPtr) {}
 
+using TTextSink = std::function<void(std::string_view)>;
+
+/// An output buffer of the XML library that hands every chunk it fills to a caller's function,
+/// so that a large document is never held as a whole a second time. An exception of the
+/// function is kept and raised again by Close, after the library has let go of the buffer.
+/// The library reports a failed write on this thread's error handler, which prints it unless
+/// one is set: the failure is raised to the caller instead.
+class TSinkOutput {
+public:
+    explicit TSinkOutput(const TTextSink& sink)
+        : FSink(sink), FPreviousHandler(xmlStructuredError), FPreviousContext(xmlStructuredErrorContext) {
+        xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
+        FOut = xmlOutputBufferCreateIO(&TSinkOutput::Write, nullptr, this, nullptr);
+        if (!FOut) {
+            xmlSetStructuredErrorFunc(FPreviousContext, FPreviousHandler);
+            throw EOutOfMemory(u"Out of memory");
+        }
+    }
+    ~TSinkOutput() {
+        if (FOut)
+            xmlOutputBufferClose(FOut);
+        xmlSetStructuredErrorFunc(FPreviousContext, FPreviousHandler);
+    }
+    TSinkOutput(const TSinkOutput&) = delete;
+    TSinkOutput& operator=(const TSinkOutput&) = delete;
+
+    xmlOutputBufferPtr Buffer() const { return FOut; }
+
+    /// Flushes what is left and frees the buffer; raises the sink's exception or, for a failure
+    /// of the library, EXmlDomError.
+    void Close() {
+        xmlOutputBufferPtr out = std::exchange(FOut, nullptr);
+        const bool failed = xmlOutputBufferClose(out) < 0 || FError;
+        if (FError)
+            std::rethrow_exception(FError);
+        if (failed)
+            throw EXmlDomError(u"The document cannot be written");
+    }
+
+private:
+    static int Write(void* context, const char* buffer, int length) {
+        auto* self = static_cast<TSinkOutput*>(context);
+        try {
+            self->FSink(std::string_view(buffer, size_t(length)));
+            return length;
+        } catch (...) {
+            self->FError = std::current_exception();
+            return -1;
+        }
+    }
+
+    const TTextSink& FSink;
+    xmlStructuredErrorFunc FPreviousHandler;
+    void* FPreviousContext;
+    xmlOutputBufferPtr FOut = nullptr;
+    std::exception_ptr FError;
+};
+
+/// Writes the XML text of one node as written into a document, without indentation.
+void DumpNodeTo(xmlOutputBufferPtr out, xmlDocPtr doc, xmlNodePtr node) {
+    xmlNodeDumpOutput(out, doc, node, 0, 0, "UTF-8");
+}
+
 /// The XML text of one node as written into a document.
 std::string DumpNode(xmlDocPtr doc, xmlNodePtr node) {
-    xmlOutputBufferPtr out = Check(xmlAllocOutputBuffer(nullptr));
-    xmlNodeDumpOutput(out, doc, node, 0, 0, "UTF-8");
-    xmlOutputBufferFlush(out);
-    std::string text(reinterpret_cast<const char*>(xmlOutputBufferGetContent(out)), xmlOutputBufferGetSize(out));
-    const int error = out->error;
-    xmlOutputBufferClose(out);
-    if (error)
-        throw EXmlDomError(u"The document cannot be written");
+    std::string text;
+    const TTextSink append = [&](std::string_view chunk) { text.append(chunk); };
+    TSinkOutput out(append);
+    DumpNodeTo(out.Buffer(), doc, node);
+    out.Close();
     return text;
 }
 
@@ -239,10 +317,22 @@ struct TXmlDom::Impl {
         return text + "?>\r\n";
     }
 
+    /// The declaration, then every child of the document node followed by CR LF, handed to
+    /// `sink` piece by piece.
+    void WriteDocument(bool forSaving, const TTextSink& sink) const {
+        if (const std::string declaration = Declaration(forSaving); !declaration.empty())
+            sink(declaration);
+        TSinkOutput out(sink);
+        for (xmlNodePtr n = Doc->children; n; n = n->next) {
+            DumpNodeTo(out.Buffer(), Doc, n);
+            xmlOutputBufferWrite(out.Buffer(), 2, "\r\n");
+        }
+        out.Close();
+    }
+
     std::string DocumentText(bool forSaving) const {
-        std::string text = Declaration(forSaving);
-        for (xmlNodePtr n = Doc->children; n; n = n->next)
-            text += DumpNode(Doc, n) + "\r\n";
+        std::string text;
+        WriteDocument(forSaving, [&](std::string_view chunk) { text.append(chunk); });
         return text;
     }
 };
@@ -347,10 +437,10 @@ std::optional<TXmlParseError> TXmlDom::ParseText(StringView text, const TXmlPars
     return ParseBytes(utf8.data(), utf8.size(), true, options);
 }
 
-std::vector<std::uint8_t> TXmlDom::Save() const {
-    const std::string text = FImpl->DocumentText(true);
-    if (!DeclaresUtf16())
-        return {text.begin(), text.end()};
+namespace {
+
+/// UTF-8 text as UTF-16 LE with a byte-order mark.
+std::vector<std::uint8_t> Utf16Bytes(const std::string& text) {
     const String wide = Utf8ToString(text);
     std::vector<std::uint8_t> bytes{0xFF, 0xFE};
     bytes.reserve(2 + wide.size() * 2);
@@ -359,6 +449,26 @@ std::vector<std::uint8_t> TXmlDom::Save() const {
         bytes.push_back(std::uint8_t(c >> 8));
     }
     return bytes;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> TXmlDom::Save() const {
+    if (!DeclaresUtf16()) {
+        std::vector<std::uint8_t> bytes;
+        SaveTo([&](std::string_view chunk) { bytes.insert(bytes.end(), chunk.begin(), chunk.end()); });
+        return bytes;
+    }
+    return Utf16Bytes(FImpl->DocumentText(true));
+}
+
+void TXmlDom::SaveTo(const std::function<void(std::string_view)>& write) const {
+    if (!DeclaresUtf16()) {
+        FImpl->WriteDocument(true, write);
+        return;
+    }
+    const std::vector<std::uint8_t> bytes = Utf16Bytes(FImpl->DocumentText(true));
+    write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 String TXmlDom::GetXML(TXmlNodeRef node) const {
@@ -735,16 +845,32 @@ TXmlNodeRef TXmlDom::AppendProcessingInstruction(TXmlNodeRef parent, StringView 
 }
 
 void TXmlDom::SetText(TXmlNodeRef node, StringView text) {
+    ReplaceText(node, StringToUtf8(text));
+}
+
+void TXmlDom::SetTextUtf8(TXmlNodeRef node, std::string_view text) {
+    if (!IsAscii(text) && !IsValidUtf8(text))
+        throw EXmlDomError(u"The text is not valid UTF-8");
+    ReplaceText(node, text);
+}
+
+void TXmlDom::ReplaceText(TXmlNodeRef node, std::string_view utf8) {
     if (node.FElement)
         throw EXmlDomError(u"A namespace declaration cannot be changed");
     xmlNodePtr n = N(node);
-    const std::string utf8 = StringToUtf8(text);
+    if (utf8.size() > size_t(INT_MAX))
+        throw EXmlDomError(u"The text is too long");
+    // The library's strings end at their first 0 character, so the text does too (a text that
+    // starts with one still gives an empty text node).
+    const bool empty = utf8.empty();
+    utf8 = utf8.substr(0, utf8.find('\0'));
+    const auto* content = reinterpret_cast<const xmlChar*>(utf8.data());
     switch (n->type) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE: {
         FImpl->DetachChildren(n);
-        if (!utf8.empty()) {
-            xmlNodePtr t = Check(xmlNewDocText(FImpl->Doc, X(utf8)));
+        if (!empty) {
+            xmlNodePtr t = Check(xmlNewDocTextLen(FImpl->Doc, content, int(utf8.size())));
             xmlAddChild(n, t);
         }
         return;
@@ -754,7 +880,7 @@ void TXmlDom::SetText(TXmlNodeRef node, StringView text) {
     case XML_COMMENT_NODE:
     case XML_PI_NODE:
         // These hold their text as a string, not as child nodes.
-        xmlNodeSetContent(n, X(utf8));
+        xmlNodeSetContentLen(n, content, int(utf8.size()));
         return;
     default:
         throw EXmlDomError(u"The text of this node cannot be set");

@@ -12,10 +12,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
@@ -101,6 +103,9 @@ public:
     /// then every child of the document node, each followed by CR LF; UTF-8 unless the
     /// declaration names UTF-16. No indentation is added.
     std::vector<std::uint8_t> Save() const;
+    /// The bytes of Save handed to `write` in pieces as they are made, so that a large document
+    /// is not held a second time. An exception of `write` ends the save and leaves this call.
+    void SaveTo(const std::function<void(std::string_view)>& write) const;
     /// The document (`node` empty or the document node: the declaration as declared, then the
     /// children each followed by CR LF) or one node with its subtree as XML text. An attribute
     /// reads name="value".
@@ -169,6 +174,9 @@ public:
     /// `text` (none for empty text). Text, CDATA, comment and processing-instruction nodes: the
     /// content. Namespace declarations cannot be changed (EXmlDomError).
     void SetText(TXmlNodeRef node, StringView text);
+    /// SetText with the text in UTF-8, which spares a large text the conversions. Bytes that are
+    /// not well-formed UTF-8 raise EXmlDomError and leave the node as it was.
+    void SetTextUtf8(TXmlNodeRef node, std::string_view text);
     /// Takes `child` out of `parent`'s children; EXmlDomError when it is not one of them.
     void RemoveChild(TXmlNodeRef parent, TXmlNodeRef child);
 
@@ -178,6 +186,7 @@ public:
     void Adopt(void* document);
 
 private:
+    void ReplaceText(TXmlNodeRef node, std::string_view utf8);
     std::optional<TXmlParseError> ParseBytes(const char* data, std::size_t size, bool ignoreEncoding,
                                              const TXmlParseOptions& options);
 

@@ -1,6 +1,8 @@
 #include "platform/xml/xml_dom.h"
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 #include <string>
 
 namespace vgl {
@@ -130,6 +132,40 @@ TEST(XmlDomSave, Utf16DeclarationWritesUtf16WithByteOrderMark) {
     EXPECT_EQ(again.Name(again.DocumentElement()), u"\u00E4");
 }
 
+// Saving in pieces: the pieces make exactly the bytes of Save (declaration, markup, escaped text
+// of a size that fills many of the writer's buffers, UTF-16 too), and an exception of the
+// receiver ends the save at once and comes out of it.
+TEST(XmlDomSave, SaveToHandsOverTheSavedBytesInPieces) {
+    for (const char16_t* encoding : {u"utf-8", u"utf-16"}) {
+        TXmlDom dom;
+        dom.SetDeclaration(u"1.0", encoding);
+        TXmlNodeRef root = dom.AppendElement(dom.DocumentNode(), u"r", std::nullopt);
+        String text;
+        for (int i = 0; i < 20000; ++i)
+            text += u"a&b<\r\n\u20AC";
+        dom.SetText(dom.AppendElement(root, u"t", std::nullopt), text);
+        std::string pieces;
+        int calls = 0;
+        dom.SaveTo([&](std::string_view piece) {
+            pieces.append(piece);
+            ++calls;
+        });
+        EXPECT_EQ(pieces, Saved(dom));
+        if (std::u16string_view(encoding) == u"utf-8")
+            EXPECT_GT(calls, 10);
+
+        // UTF-16 is handed over in one piece.
+        const int failing = std::u16string_view(encoding) == u"utf-8" ? 2 : 1;
+        calls = 0;
+        EXPECT_THROW(dom.SaveTo([&](std::string_view) {
+            if (++calls == failing)
+                throw std::runtime_error("disk full");
+        }),
+                     std::runtime_error);
+        EXPECT_EQ(calls, failing);
+    }
+}
+
 TEST(XmlDomBuild, NamespacesAreDeclaredWhereTheOutputNeedsThem) {
     TXmlDom dom;
     TXmlNodeRef root = dom.AppendElement(dom.DocumentNode(), u"s:Envelope", u"urn:s");
@@ -182,6 +218,23 @@ TEST(XmlDomBuild, TextAndAttributeValuesAreNeverMarkup) {
     EXPECT_EQ(again.Text(again.DocumentElement()), tricky);
     EXPECT_EQ(again.Text(again.AttributeByName(again.DocumentElement(), u"v")), tricky);
     EXPECT_EQ(again.ChildCount(again.DocumentElement()), 1);
+}
+
+// Text given as UTF-8 is stored as the same text SetText stores; bytes that are not UTF-8
+// (a stray continuation byte, a cut sequence, an overlong form, an encoded surrogate) are refused
+// and the node keeps its text.
+TEST(XmlDomBuild, Utf8TextEqualsTheTextAndBadBytesAreRefused) {
+    const String tricky = u"<![CDATA[x]]> &amp; <b/> \"'\r\n\t \u20AC \U0001F600";
+    TXmlDom wide, narrow;
+    TXmlNodeRef a = wide.AppendElement(wide.DocumentNode(), u"r", std::nullopt);
+    TXmlNodeRef b = narrow.AppendElement(narrow.DocumentNode(), u"r", std::nullopt);
+    wide.SetText(a, tricky);
+    narrow.SetTextUtf8(b, StringToUtf8(tricky));
+    EXPECT_EQ(Saved(narrow), Saved(wide));
+    for (const std::string bad : {"\x80", "ab\xE2\x82", "\xC0\xAF", "\xED\xA0\x80"}) {
+        EXPECT_THROW(narrow.SetTextUtf8(b, bad), EXmlDomError);
+        EXPECT_EQ(narrow.Text(b), tricky);
+    }
 }
 
 TEST(XmlDomBuild, CDataHoldingTheEndMarkerIsSplitAndReadsBack) {
