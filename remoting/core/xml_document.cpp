@@ -56,8 +56,7 @@ void TROMSXMLDocument::New(const String& rootName, bool utf16, const String& nam
 }
 
 void TROMSXMLDocument::SaveToStream(TStream& stream) {
-    const std::vector<std::uint8_t> bytes = fDocument.Save();
-    stream.WriteBuffer(bytes);
+    fDocument.SaveTo([&](std::string_view chunk) { stream.WriteBuffer(chunk.data(), std::int64_t(chunk.size())); });
 }
 
 void TROMSXMLDocument::SaveToFile(const String& fileName) {
@@ -180,6 +179,10 @@ Variant TROMSXMLNode::GetValue() const {
 
 void TROMSXMLNode::SetValue(const Variant& value) {
     Dom().SetText(fNode, VarToStr(value));
+}
+
+void TROMSXMLNode::SetValueUtf8(std::string_view text) {
+    Dom().SetTextUtf8(fNode, text);
 }
 
 String TROMSXMLNode::GetXML() const {

@@ -73,6 +73,7 @@ public:
     IXMLNodePtr GetParent() const override;
     Variant GetValue() const override;
     void SetValue(const Variant& value) override;
+    void SetValueUtf8(std::string_view text) override;
     String GetXML() const override;
     IXMLNodePtr GetAttributes(int index) const override;
     int GetAttributeCount() const override;

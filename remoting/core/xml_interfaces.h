@@ -12,6 +12,7 @@
 // that is not an XPath expression) raise EXmlDomError.
 
 #include <memory>
+#include <string_view>
 
 #include "platform/rtl/guid.h"
 #include "platform/rtl/ustring.h"
@@ -54,6 +55,10 @@ public:
     /// always plain text: a text that looks like "<![CDATA[...]]>" is stored as it stands (use
     /// AddCData for a CDATA section).
     virtual void SetValue(const Variant& value) = 0;
+    /// SetValue with a text given in UTF-8, for large values (an encoded document) that would
+    /// otherwise be converted to UTF-16 and back. Bytes that are not well-formed UTF-8 raise
+    /// EXmlDomError.
+    virtual void SetValueUtf8(std::string_view text) = 0;
     /// The node and its subtree as XML text.
     virtual String GetXML() const = 0;
     /// The attribute at `index` (namespace declarations first); "DOMElement is nil" out of range.

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -258,6 +259,57 @@ constexpr std::array<char, 8192> MakePairTable() {
 }
 constexpr auto kBase64Pairs = MakePairTable();
 
+/// Encodes `groups` whole groups of three bytes; returns the end of the text written.
+char* EncodeGroups(const std::uint8_t* in, std::size_t groups, char* p) {
+    for (const std::uint8_t* end = in + 3 * groups; in != end; in += 3, p += 4) {
+        const std::uint32_t v = std::uint32_t(in[0]) << 16 | std::uint32_t(in[1]) << 8 | in[2];
+        std::memcpy(p, &kBase64Pairs[2 * (v >> 12)], 2);
+        std::memcpy(p + 2, &kBase64Pairs[2 * (v & 0xFFF)], 2);
+    }
+    return p;
+}
+
+/// Encodes `count` bytes at `in` to `p` and returns the end of what was written. Every full line
+/// of 76 characters is followed by CR LF when `lineBreaks` is set; `lineLength` carries the length
+/// of the open line from one call to the next. Only the last call may pass a count that is no
+/// multiple of three (its tail is padded).
+char* EncodeBase64(const std::uint8_t* in, std::size_t count, char* p, bool lineBreaks, int& lineLength) {
+    constexpr int kLine = 76;
+    std::size_t groups = count / 3;
+    if (!lineBreaks) {
+        p = EncodeGroups(in, groups, p);
+        in += 3 * groups;
+    }
+    while (lineBreaks && groups > 0) {
+        // The groups that still fit on the open line, then its line end.
+        const std::size_t n = std::min(groups, std::size_t(kLine - lineLength) / 4);
+        p = EncodeGroups(in, n, p);
+        in += 3 * n;
+        groups -= n;
+        lineLength += int(4 * n);
+        if (lineLength == kLine) {
+            *p++ = '\r';
+            *p++ = '\n';
+            lineLength = 0;
+        }
+    }
+    if (const std::size_t tail = count % 3; tail > 0) {
+        const std::uint32_t v = std::uint32_t(in[0]) << 16 | (tail > 1 ? std::uint32_t(in[1]) << 8 : 0);
+        p[0] = kBase64Alphabet[v >> 18];
+        p[1] = kBase64Alphabet[(v >> 12) & 63];
+        p[2] = tail > 1 ? kBase64Alphabet[(v >> 6) & 63] : '=';
+        p[3] = '=';
+        p += 4;
+        lineLength += 4;
+        if (lineBreaks && lineLength == kLine) {
+            *p++ = '\r';
+            *p++ = '\n';
+            lineLength = 0;
+        }
+    }
+    return p;
+}
+
 } // namespace
 
 void Base64EncodeStream(TStream& input, TStream& output, bool lineBreaks) {
@@ -267,34 +319,18 @@ void Base64EncodeStream(TStream& input, TStream& output, bool lineBreaks) {
     char out[680 + 2 * 10];
     int lineLength = 0;
     for (std::int64_t got; (got = input.Read(in, kInChunk)) > 0;) {
-        char* p = out;
-        std::int64_t i = 0;
-        auto lineBreak = [&] {
-            lineLength += 4;
-            if (lineBreaks && lineLength == 76) {
-                *p++ = '\r';
-                *p++ = '\n';
-                lineLength = 0;
-            }
-        };
-        for (; i + 3 <= got; i += 3) {
-            std::uint32_t v = std::uint32_t(in[i]) << 16 | std::uint32_t(in[i + 1]) << 8 | in[i + 2];
-            std::memcpy(p, &kBase64Pairs[2 * (v >> 12)], 2);
-            std::memcpy(p + 2, &kBase64Pairs[2 * (v & 0xFFF)], 2);
-            p += 4;
-            lineBreak();
-        }
-        if (i < got) {
-            std::uint32_t v = std::uint32_t(in[i]) << 16 | (i + 1 < got ? std::uint32_t(in[i + 1]) << 8 : 0);
-            p[0] = kBase64Alphabet[v >> 18];
-            p[1] = kBase64Alphabet[(v >> 12) & 63];
-            p[2] = i + 1 < got ? kBase64Alphabet[(v >> 6) & 63] : '=';
-            p[3] = '=';
-            p += 4;
-            lineBreak();
-        }
-        output.WriteBuffer(out, p - out);
+        const char* end = EncodeBase64(in, std::size_t(got), out, lineBreaks, lineLength);
+        output.WriteBuffer(out, end - out);
     }
+}
+
+std::string Base64Encode(std::span<const std::uint8_t> bytes, bool lineBreaks) {
+    const std::size_t groups = (bytes.size() + 2) / 3;
+    std::string text(4 * groups + (lineBreaks ? 2 * (groups / 19) : 0), '\0');
+    int lineLength = 0;
+    char* end = EncodeBase64(bytes.data(), bytes.size(), text.data(), lineBreaks, lineLength);
+    text.resize(std::size_t(end - text.data()));
+    return text;
 }
 
 void Base64DecodeStream(TStream& input, TStream& output) {

@@ -5,6 +5,8 @@
 // buffers; the gzip readers stop at an output limit.
 
 #include <cstdint>
+#include <span>
+#include <string>
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/streams.h"
@@ -51,6 +53,8 @@ void GzipDecompressStream(TStream& input, TStream& output, std::int64_t maxOutpu
 /// Appends the base64 text of `input` (from its position to its end) to `output`; with
 /// `lineBreaks`, every full line of 76 characters is followed by CR LF.
 void Base64EncodeStream(TStream& input, TStream& output, bool lineBreaks);
+/// The text Base64EncodeStream writes for `bytes`, made in one piece of the exact size.
+std::string Base64Encode(std::span<const std::uint8_t> bytes, bool lineBreaks);
 /// Decodes base64 text from the position of `input` to its end and appends the bytes to
 /// `output`. Bytes outside the alphabet and "=" are skipped; padded groups may stand anywhere,
 /// so texts written one after another decode as one. Raises EROInvalidStream for a group with

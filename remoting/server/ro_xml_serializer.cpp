@@ -683,17 +683,14 @@ void TROXMLSerializer::WriteBinary(const String& aName, const TObject* Ref, int 
     if (Typed())
         element->AddAttribute(u"xsi:type", Variant(String(hex ? u"xsd:hexBinary" : u"xsd:base64Binary")));
     auto& source = const_cast<TROBinaryMemoryStream&>(*stream);
-    String text;
     if (hex) {
-        text = source.ToHexString();
-    } else {
-        source.SetPosition(0);
-        TMemoryStream encoded;
-        Base64EncodeStream(source, encoded, true);
-        for (std::uint8_t b : encoded.Bytes())
-            text.push_back(Char(b));
+        element->SetValue(Variant(source.ToHexString()));
+        return;
     }
-    element->SetValue(Variant(text));
+    // The text is ASCII: it goes into the tree as it is made, never through UTF-16 (a label
+    // document is several hundred kilobytes). The stream is left at its end, as a read leaves it.
+    element->SetValueUtf8(Base64Encode(source.Bytes(), true));
+    source.SetPosition(source.GetSize());
 }
 
 void TROXMLSerializer::ReadBinary(const String& aName, std::unique_ptr<TObject>& Ref, int ArrayElementId) {

@@ -159,6 +159,17 @@ TEST_F(SoapMessageTest, WorkedResponseMatchesTheCommittedEnvelope) {
     EXPECT_EQ(a.Transport->Headers[u"SOAPAction"], u"\"\"");
 }
 
+// Documents longer than one base64 line: the line ends (CR LF, the CR written as a character
+// reference) and the text around them stay byte for byte as committed.
+TEST_F(SoapMessageTest, MultiLineDocumentsMatchTheCommittedEnvelope) {
+    String number;
+    for (int i = 0; i < 40; ++i)
+        number += u"N\u00E9-\u20AC" + IntToStr(i);
+    Answer a = Process(Request(u"MakeLabels", Record(number)), u"\"urn:TestServiceLib-TestService#MakeLabels\"");
+    ASSERT_TRUE(a.Ok) << a.Body;
+    EXPECT_EQ(a.Body, ReadFile(VGL_TEST_DATA_DIR "/soap_response_multiline.xml"));
+}
+
 TEST_F(SoapMessageTest, WorkedFaultMatchesTheCommittedEnvelope) {
     const int calls = TTestService::Calls;
     Answer a = Process(Request(u"Fail", u"<v1:aText>broken &amp; &lt;gone&gt;</v1:aText>"),

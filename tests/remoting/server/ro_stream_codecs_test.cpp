@@ -334,6 +334,16 @@ TEST(Base64Codec, LinesOfSeventySixCharacters) {
     EXPECT_EQ(Decode(text), data);
 }
 
+// The one-piece encoder sizes its text exactly and writes what the stream encoder writes: every
+// tail length, a last group that ends a line or starts one, many lines, both line modes.
+TEST(Base64Codec, OnePieceEncodingEqualsTheStreamEncoding) {
+    for (const std::size_t size : {0, 1, 2, 3, 56, 57, 58, 59, 113, 114, 115, 1140, 1141, 100000})
+        for (const bool lineBreaks : {true, false}) {
+            const Bytes data = MixedData(size);
+            EXPECT_EQ(Base64Encode(data, lineBreaks), Encode(data, lineBreaks)) << size << " " << lineBreaks;
+        }
+}
+
 TEST(Base64Codec, DecodingSkipsOtherBytesAndJoinsPaddedTexts) {
     const Bytes data = MixedData(200);
     std::string text = Encode(data, false);
