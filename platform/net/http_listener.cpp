@@ -2,6 +2,13 @@
 // state lives in a context made when the request line arrives (the URI callback, which also
 // keeps the raw URI for the query text) and freed when the library reports the request done,
 // which is also where a request leaves the count of requests in work.
+//
+// The limit of connections per address is the listener's own: the library counts a connection
+// until its main thread has cleaned it up, some time after the answer went out and the socket
+// closed, so a client that reconnects as soon as it has read its answer found its new connection
+// closed although it never had more connections open than allowed. Here a connection counts from
+// its start until its answer is queued (or it closes without one); the library's own per-address
+// limit stays, at twice the setting, as the bound for connections still sending or closing.
 
 #include "platform/net/http_listener.h"
 
@@ -19,6 +26,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <unordered_map>
 
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/ustring.h"
@@ -73,9 +81,26 @@ struct TRequestContext {
     bool Counted = false;
     bool Answered = false;
     bool TooLarge = false;
+    /// Refused past the work cap: the body is read and dropped, then the 503 goes out.
+    bool Refused = false;
     std::uint64_t Received = 0;
     std::string Body;
 };
+
+/// The state of one connection, from its start to its close: the address it counts for while
+/// it has not been answered.
+struct TConnectionContext {
+    std::string Address;
+    std::atomic<bool> Counted{false};
+};
+
+/// True when the request announces a body: a declared length above 0, or a chunked one.
+bool HasBody(MHD_Connection* connection) {
+    if (MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) != nullptr)
+        return true;
+    const char* length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+    return length != nullptr && std::string_view(length).find_first_not_of("0") != std::string_view::npos;
+}
 
 } // namespace
 
@@ -131,6 +156,38 @@ struct THttpListener::TImpl {
     std::uint16_t BoundPort = 0;
     std::atomic<unsigned> InWork{0};
     mutable std::mutex Lock;
+    /// Connections not yet answered, by client address.
+    std::mutex AddressLock;
+    std::unordered_map<std::string, unsigned> Unanswered;
+
+    static MHD_Result AcceptPolicy(void* cls, const sockaddr* address, socklen_t) {
+        auto* self = static_cast<TImpl*>(cls);
+        std::lock_guard guard(self->AddressLock);
+        const auto found = self->Unanswered.find(AddressText(address));
+        return found != self->Unanswered.end() && found->second >= self->Settings.MaxConnectionsPerIP ? MHD_NO
+                                                                                                      : MHD_YES;
+    }
+
+    /// The connection no longer counts against its address (once).
+    void Release(TConnectionContext* connection) {
+        if (connection == nullptr || !connection->Counted.exchange(false))
+            return;
+        std::lock_guard guard(AddressLock);
+        const auto found = Unanswered.find(connection->Address);
+        if (found != Unanswered.end() && --found->second == 0)
+            Unanswered.erase(found);
+    }
+
+    static TConnectionContext* ConnectionOf(MHD_Connection* connection) {
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        return info != nullptr ? static_cast<TConnectionContext*>(info->socket_context) : nullptr;
+    }
+
+    /// Queues an answer: from here on the connection only sends, and leaves its address's count.
+    MHD_Result Queue(MHD_Connection* connection, unsigned status, MHD_Response* response) {
+        Release(ConnectionOf(connection));
+        return MHD_queue_response(connection, status, response);
+    }
 
     static void* UriLog(void* cls, const char* uri, MHD_Connection*) {
         (void)cls;
@@ -147,9 +204,25 @@ struct THttpListener::TImpl {
             self->InWork.fetch_sub(1);
     }
 
-    static void ConnectionNotice(void* cls, MHD_Connection* connection, void**, MHD_ConnectionNotificationCode code) {
+    static void ConnectionNotice(void* cls, MHD_Connection* connection, void** socketContext,
+                                 MHD_ConnectionNotificationCode code) {
         auto* self = static_cast<TImpl*>(cls);
-        if (code != MHD_CONNECTION_NOTIFY_STARTED || !self->Settings.DisableNagle)
+        if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+            std::unique_ptr<TConnectionContext> context(static_cast<TConnectionContext*>(*socketContext));
+            *socketContext = nullptr;
+            self->Release(context.get());
+            return;
+        }
+        auto context = std::make_unique<TConnectionContext>();
+        if (const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS))
+            context->Address = AddressText(info->client_addr);
+        {
+            std::lock_guard guard(self->AddressLock);
+            ++self->Unanswered[context->Address];
+        }
+        context->Counted = true;
+        *socketContext = context.release();
+        if (!self->Settings.DisableNagle)
             return;
         const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
         if (info != nullptr) {
@@ -159,14 +232,14 @@ struct THttpListener::TImpl {
     }
 
     /// Queues a short plain-text answer of the listener's own.
-    static MHD_Result QueuePlain(MHD_Connection* connection, unsigned status, std::string_view text) {
+    MHD_Result QueuePlain(MHD_Connection* connection, unsigned status, std::string_view text) {
         MHD_Response* response =
             MHD_create_response_from_buffer(text.size(), const_cast<char*>(text.data()), MHD_RESPMEM_MUST_COPY);
         if (response == nullptr)
             return MHD_NO;
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8");
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
-        MHD_Result result = MHD_queue_response(connection, status, response);
+        MHD_Result result = Queue(connection, status, response);
         MHD_destroy_response(response);
         return result;
     }
@@ -180,24 +253,35 @@ struct THttpListener::TImpl {
             return MHD_NO; // the URI callback always makes one
         if (!context->Started) {
             context->Started = true;
-            // Requests beyond the cap are turned away before their body is read.
-            if (self->InWork.fetch_add(1) >= self->Settings.MaxRequestsInWork) {
-                self->InWork.fetch_sub(1);
-                context->Answered = true;
-                return QueuePlain(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "Server busy\n");
-            }
-            context->Counted = true;
+            bool declaredTooLarge = false;
             const char* length =
                 MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
             if (length != nullptr) {
                 std::uint64_t declared = 0;
                 const char* end = length + std::strlen(length);
                 auto parsed = std::from_chars(length, end, declared);
-                if (parsed.ec == std::errc::result_out_of_range ||
-                    (parsed.ec == std::errc() && declared > self->Settings.MaxBodySize)) {
+                declaredTooLarge = parsed.ec == std::errc::result_out_of_range ||
+                                   (parsed.ec == std::errc() && declared > self->Settings.MaxBodySize);
+            }
+            // Requests beyond the cap get no work. A body on its way is read and dropped before
+            // the 503 goes out: closing on unread bytes resets the connection, and a client
+            // stack that drops what it received on a reset never shows the answer. Answered at
+            // once: a request without a body, one that waits for "100 Continue" before sending
+            // its body, and one whose declared body is over the cap anyway.
+            if (self->InWork.fetch_add(1) >= self->Settings.MaxRequestsInWork) {
+                self->InWork.fetch_sub(1);
+                const char* expect = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_EXPECT);
+                if (!HasBody(connection) || declaredTooLarge || expect != nullptr) {
                     context->Answered = true;
-                    return QueuePlain(connection, MHD_HTTP_CONTENT_TOO_LARGE, "Request body too large\n");
+                    return self->QueuePlain(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "Server busy\n");
                 }
+                context->Refused = true;
+                return MHD_YES;
+            }
+            context->Counted = true;
+            if (declaredTooLarge) {
+                context->Answered = true;
+                return self->QueuePlain(connection, MHD_HTTP_CONTENT_TOO_LARGE, "Request body too large\n");
             }
             return MHD_YES;
         }
@@ -206,10 +290,11 @@ struct THttpListener::TImpl {
         if (*uploadDataSize != 0) {
             // A body without a declared length (chunked) may pass the cap while it streams in.
             // The library answers only once the body has ended, so the rest is read and
-            // dropped for a 413; a body that goes on past twice the cap closes the connection.
+            // dropped for a 413 (or a refused request's 503); a body that goes on past twice
+            // the cap closes the connection. A refused request keeps nothing of its body.
             context->Received += *uploadDataSize;
-            if (context->Received > self->Settings.MaxBodySize) {
-                if (!context->TooLarge) {
+            if (context->Received > self->Settings.MaxBodySize || context->Refused) {
+                if (!context->TooLarge && !context->Refused) {
                     context->TooLarge = true;
                     std::string().swap(context->Body);
                 }
@@ -220,11 +305,11 @@ struct THttpListener::TImpl {
             *uploadDataSize = 0;
             return MHD_YES;
         }
-        if (context->TooLarge) {
-            context->Answered = true;
-            return QueuePlain(connection, MHD_HTTP_CONTENT_TOO_LARGE, "Request body too large\n");
-        }
         context->Answered = true;
+        if (context->Refused)
+            return self->QueuePlain(connection, MHD_HTTP_SERVICE_UNAVAILABLE, "Server busy\n");
+        if (context->TooLarge)
+            return self->QueuePlain(connection, MHD_HTTP_CONTENT_TOO_LARGE, "Request body too large\n");
         return self->Answer(connection, url, method, version, *context);
     }
 
@@ -271,10 +356,13 @@ struct THttpListener::TImpl {
             if (!IsValidHttpHeaderName(header.Name) || !IsValidHttpHeaderValue(header.Value))
                 return QueuePlain(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "Internal Server Error\n");
 
-        MHD_Response* response =
-            MHD_create_response_from_buffer(answer.Body.size(), answer.Body.data(), MHD_RESPMEM_MUST_COPY);
+        // The library sends the body from the answer's own string, which it frees when done.
+        auto body = std::make_unique<std::string>(std::move(answer.Body));
+        MHD_Response* response = MHD_create_response_from_buffer_with_free_callback_cls(
+            body->size(), body->data(), [](void* owned) { delete static_cast<std::string*>(owned); }, body.get());
         if (response == nullptr)
             return MHD_NO;
+        body.release();
         for (const auto& header : answer.Headers) {
             if (IsListenerHeader(header.Name))
                 continue;
@@ -284,7 +372,7 @@ struct THttpListener::TImpl {
             }
         }
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
-        MHD_Result result = MHD_queue_response(connection, static_cast<unsigned>(answer.Status), response);
+        MHD_Result result = Queue(connection, static_cast<unsigned>(answer.Status), response);
         MHD_destroy_response(response);
         return result;
     }
@@ -335,12 +423,12 @@ void THttpListener::Start() {
     MHD_OptionItem options[] = {
         {MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<intptr_t>(s.MaxHeaderSize), nullptr},
         {MHD_OPTION_CONNECTION_LIMIT, static_cast<intptr_t>(s.MaxConnections), nullptr},
-        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<intptr_t>(s.MaxConnectionsPerIP), nullptr},
+        {MHD_OPTION_PER_IP_CONNECTION_LIMIT, static_cast<intptr_t>(2 * std::uint64_t(s.MaxConnectionsPerIP)), nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, static_cast<intptr_t>(s.ReadTimeoutSeconds), nullptr},
         {MHD_OPTION_END, 0, nullptr},
     };
     FImpl->Daemon = MHD_start_daemon(
-        flags, s.Port, nullptr, nullptr, &TImpl::Access, FImpl.get(), MHD_OPTION_ARRAY, options,
+        flags, s.Port, &TImpl::AcceptPolicy, FImpl.get(), &TImpl::Access, FImpl.get(), MHD_OPTION_ARRAY, options,
         MHD_OPTION_URI_LOG_CALLBACK, &TImpl::UriLog, FImpl.get(), MHD_OPTION_NOTIFY_COMPLETED, &TImpl::Completed,
         FImpl.get(), MHD_OPTION_NOTIFY_CONNECTION, &TImpl::ConnectionNotice, FImpl.get(), MHD_OPTION_SOCK_ADDR,
         useAddress ? reinterpret_cast<sockaddr*>(&address) : nullptr, MHD_OPTION_END);

@@ -75,10 +75,13 @@ struct THttpListenerSettings {
     bool DisableNagle = false;                         ///< set TCP_NODELAY on every accepted connection
     std::size_t MaxBodySize = std::size_t(4) << 20;    ///< larger bodies get 413
     std::size_t MaxHeaderSize = std::size_t(32) << 10; ///< request line and headers; over: 431
-    unsigned MaxRequestsInWork = 32;                   ///< further requests get 503 before their body is read
-    unsigned MaxConnections = 256;                     ///< connections beyond are closed at once
-    unsigned MaxConnectionsPerIP = 64;                 ///< connections from one address beyond are closed
-    unsigned ReadTimeoutSeconds = 30;                  ///< a connection idle this long is closed
+    /// Further requests get 503 and no work; a body on its way is read and dropped first.
+    unsigned MaxRequestsInWork = 32;
+    unsigned MaxConnections = 256; ///< connections beyond are closed at once
+    /// Connections from one address not yet answered; beyond, a new one is closed at once (with
+    /// those still sending their answers, at most twice as many).
+    unsigned MaxConnectionsPerIP = 64;
+    unsigned ReadTimeoutSeconds = 30; ///< a connection idle this long is closed
 };
 
 /// The listener. Start binds and serves on threads of its own; Stop (and the destructor) closes
