@@ -318,6 +318,7 @@ ClassInfo::ClassInfo(String name, TClass parent, TFiller filler)
             const auto sorted = parent->SortedProperties();
             FSortedProps.assign(sorted.begin(), sorted.end());
         }
+        IndexProperties();
         FBuilt.store(true, std::memory_order_release);
     }
 }
@@ -355,14 +356,42 @@ bool ClassInfo::InheritsFrom(TClass cls) const {
     return false;
 }
 
+namespace {
+// A hash of the name as ComparePropNames sees it (ASCII letters folded), so names that compare
+// equal hash alike.
+std::size_t PropNameHash(StringView name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (Char c : name) {
+        h ^= std::uint64_t(AsciiUpperChar(c));
+        h *= 1099511628211ull;
+    }
+    return std::size_t(h ^ (h >> 29));
+}
+} // namespace
+
+void ClassInfo::IndexProperties() {
+    std::size_t size = 8;
+    while (size < FProps.size() * 2)
+        size *= 2;
+    FPropIndex.assign(size, nullptr);
+    for (const PropInfo* p : FProps) {
+        std::size_t i = PropNameHash(p->Name) & (size - 1);
+        while (FPropIndex[i])
+            i = (i + 1) & (size - 1);
+        FPropIndex[i] = p;
+    }
+}
+
 const PropInfo* ClassInfo::FindProperty(StringView name) const {
     EnsureBuilt();
-    // The sorted list folds ASCII case exactly as SameText does, so equal names sit together.
-    auto it = std::lower_bound(FSortedProps.begin(), FSortedProps.end(), name,
-                               [](const PropInfo* p, StringView n) { return ComparePropNames(p->Name, n) < 0; });
-    if (it != FSortedProps.end() && ComparePropNames((*it)->Name, name) == 0)
-        return *it;
-    return nullptr;
+    if (FPropIndex.empty())
+        return nullptr; // a table whose filling has not finished
+    const std::size_t mask = FPropIndex.size() - 1;
+    for (std::size_t i = PropNameHash(name) & mask;; i = (i + 1) & mask) {
+        const PropInfo* p = FPropIndex[i];
+        if (!p || ComparePropNames(p->Name, name) == 0)
+            return p;
+    }
 }
 
 const MethodInfo* ClassInfo::FindMethod(StringView name) const {
@@ -428,6 +457,7 @@ void ClassInfoWriter::Finish() {
     FInfo.FSortedProps = FInfo.FProps;
     std::stable_sort(FInfo.FSortedProps.begin(), FInfo.FSortedProps.end(),
                      [](const PropInfo* a, const PropInfo* b) { return ComparePropNames(a->Name, b->Name) < 0; });
+    FInfo.IndexProperties();
 }
 
 int ComparePropNames(StringView a, StringView b) {

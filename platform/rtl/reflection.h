@@ -382,6 +382,7 @@ public:
 private:
     friend class ClassInfoWriter;
     void Build() const;
+    void IndexProperties();
 
     String FName;
     TClass FParent;
@@ -395,6 +396,10 @@ private:
     std::vector<std::unique_ptr<PropInfo>> FOwnProps;
     std::vector<const PropInfo*> FProps;
     std::vector<const PropInfo*> FSortedProps;
+    /// FProps by name: an open-addressing table (a power of two in size, at most half full)
+    /// keyed by the name with ASCII letters folded, so a look-up hashes the name once and
+    /// compares about one entry.
+    std::vector<const PropInfo*> FPropIndex;
     std::vector<std::unique_ptr<MethodInfo>> FMethods;
     std::vector<const MethodInfo*> FMethodView;
 };

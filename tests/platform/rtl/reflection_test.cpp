@@ -139,6 +139,22 @@ TEST(Reflection, PropertyListsInDeclarationAndNameOrder) {
     EXPECT_LT(ComparePropNames(u"Z9", u"z_"), 0);
 }
 
+// Every published property is found under its name in any ASCII case, a redeclaration as the
+// redeclaring class's entry; names that only share a prefix or differ beyond ASCII case are not.
+TEST(Reflection, FindPropertyByNameInAnyAsciiCase) {
+    for (const ClassInfo* c :
+         {&TObject::StaticClassInfo(), &TShape::StaticClassInfo(), &TLabelShape::StaticClassInfo()}) {
+        for (const PropInfo* p : c->Properties()) {
+            EXPECT_EQ(c->FindProperty(p->Name), p) << StringToUtf8(p->Name);
+            EXPECT_EQ(c->FindProperty(AnsiUpperCase(p->Name)), p) << StringToUtf8(p->Name);
+            EXPECT_EQ(c->FindProperty(AnsiLowerCase(p->Name)), p) << StringToUtf8(p->Name);
+        }
+        for (const char16_t* missing : {u"", u"Lef", u"Lefts", u"L\u00C9ft", u"Pen.Color", u"Nothing"})
+            EXPECT_EQ(c->FindProperty(missing), nullptr) << StringToUtf8(missing);
+    }
+    EXPECT_EQ(TLabelShape::StaticClassInfo().FindProperty(u"VISIBLE")->Declarer, &TLabelShape::StaticClassInfo());
+}
+
 TEST(Reflection, TypeDescriptions) {
     const ClassInfo& c = TShape::StaticClassInfo();
     struct Case {
