@@ -14,6 +14,7 @@
 #include "report/foundation/draw_text.h"
 #include "report/foundation/resource_strings.h"
 #include "report/foundation/xml_escaping.h"
+#include "report/foundation/xml_item.h"
 
 namespace vgl {
 
@@ -752,10 +753,14 @@ TfrxDrawText& TfrxComponent::GetDrawTextObject() const {
 // ---- Loading, saving, copying ---------------------------------------------------------------
 
 void TfrxComponent::LoadFromStream(TStream& stream) {
+    LoadFrom(&stream, nullptr);
+}
+
+void TfrxComponent::LoadFrom(TStream* stream, TfrxXMLItem* item) {
     if (!FAncestorOnlyStream)
         Clear();
     TfrxComponent* report = GetReport();
-    TfrxXMLSerializer serializer(&stream);
+    TfrxXMLSerializer serializer(stream);
     serializer.HandleNestedProperties = true;
     serializer.SetOwner(report);
     if (report) {
@@ -766,19 +771,20 @@ void TfrxComponent::LoadFromStream(TStream& stream) {
         if (report)
             report->SetReportSerializer(nullptr);
     });
-    serializer.ReadRootComponent(this);
+    serializer.ReadRootComponent(this, item);
     if (report)
         if (TStringList* errors = report->ReportErrors())
             errors->AddStrings(serializer.Errors());
 }
 
 void TfrxComponent::SaveToStream(TStream& stream, bool saveChildren, bool saveDefaultValues, bool streaming) {
-    SaveTo(stream, saveChildren, saveDefaultValues, streaming);
+    SaveTo(&stream, nullptr, saveChildren, saveDefaultValues, streaming);
 }
 
-void TfrxComponent::SaveTo(TStream& stream, bool saveChildren, bool saveDefaultValues, bool streaming) {
+void TfrxComponent::SaveTo(TStream* stream, TfrxXMLItem* item, bool saveChildren, bool saveDefaultValues,
+                           bool streaming) {
     TfrxComponent* report = GetReport();
-    TfrxXMLSerializer serializer(&stream);
+    TfrxXMLSerializer serializer(stream);
     serializer.HandleNestedProperties = true;
     serializer.SaveAncestorOnly = FAncestorOnlyStream;
     serializer.SetOwner(report);
@@ -790,7 +796,39 @@ void TfrxComponent::SaveTo(TStream& stream, bool saveChildren, bool saveDefaultV
         if (!streaming)
             serializer.OnGetAncestor = report->ReportGetAncestor();
     }
-    serializer.WriteRootComponent(this, saveChildren);
+    serializer.WriteRootComponent(this, saveChildren, item);
+}
+
+namespace {
+
+// The stored form is UTF-8, in which a lone surrogate cannot be written: it reads back as
+// U+FFFD. A copy made through an item tree gets the same, so it equals what saving and loading
+// would give.
+void ReplaceLoneSurrogates(TfrxXMLItem& item) {
+    const String& text = item.Text();
+    if (std::any_of(text.begin(), text.end(), [](Char c) { return IsSurrogate(c); }))
+        item.SetText(Utf8ToString(StringToUtf8(text)));
+    for (int i = 0; i < item.Count(); ++i)
+        ReplaceLoneSurrogates(*item.Items(i));
+}
+
+} // namespace
+
+void TfrxComponent::CopyFrom(TfrxComponent& source, bool saveChildren, bool streaming) {
+    if (IsReport() || source.IsReport()) {
+        // A report reads and writes its whole storage format (codecs, options it keeps).
+        TMemoryStream stream;
+        source.SaveToStream(stream, saveChildren, true, streaming);
+        stream.SetPosition(0);
+        LoadFromStream(stream);
+        return;
+    }
+    // Other components go through the serializer's item tree alone: the same attribute texts
+    // as in the stored form, without writing and parsing the document text.
+    TfrxXMLItem item;
+    source.SaveTo(nullptr, &item, saveChildren, true, streaming);
+    ReplaceLoneSurrogates(item);
+    LoadFrom(nullptr, &item);
 }
 
 void TfrxComponent::Assign(const TPersistent* source) {
@@ -799,19 +837,13 @@ void TfrxComponent::Assign(const TPersistent* source) {
         TComponent::Assign(source);
         return;
     }
-    TMemoryStream stream;
-    from->SaveToStream(stream, false, true, false);
-    stream.SetPosition(0);
-    LoadFromStream(stream);
+    CopyFrom(*from, false, false);
 }
 
 void TfrxComponent::AssignAll(TfrxComponent* source, bool streaming) {
     if (!source)
         return;
-    TMemoryStream stream;
-    source->SaveToStream(stream, true, true, streaming);
-    stream.SetPosition(0);
-    LoadFromStream(stream);
+    CopyFrom(*source, true, streaming);
 }
 
 void TfrxComponent::AssignOriginals(TfrxComponent* source) {

@@ -345,7 +345,12 @@ private:
     void AddToIndex(TfrxNameIndex& index, TfrxComponent* object);
     void RemoveFromIndex(TfrxNameIndex& index, TfrxComponent* object);
     void CollectAll(std::vector<TfrxComponent*>& out) const;
-    void SaveTo(TStream& stream, bool saveChildren, bool saveDefaultValues, bool streaming);
+    /// Writes into `item` when given, else as a document into `stream`.
+    void SaveTo(TStream* stream, TfrxXMLItem* item, bool saveChildren, bool saveDefaultValues, bool streaming);
+    /// Reads from `item` when given, else the document in `stream`.
+    void LoadFrom(TStream* stream, TfrxXMLItem* item);
+    /// Assign and AssignAll: the source's stored form (default values included) read into this.
+    void CopyFrom(TfrxComponent& source, bool saveChildren, bool streaming);
 
     std::unique_ptr<TFont> FFont;
     TfrxObjectsNotifyList FObjects;

@@ -618,6 +618,66 @@ TEST_F(ReportStorageTest, TrailingEmptyLinesSurvive) {
     }
 }
 
+// Assign and AssignAll copy what saving and loading the stored form gives: floats as written,
+// escaped characters, nested collections, children, and a lone surrogate as U+FFFD (UTF-8 cannot
+// hold it) beside a surrogate pair that stays.
+TEST_F(ReportStorageTest, CopiesEqualWhatSavingAndLoadingGives) {
+    TfrxReport report;
+    report.EngineOptions()->SetNewSilentMode(simSilent);
+    auto* page = new TfrxReportPage(&report);
+    page->SetName(u"Page1");
+    auto* memo = new TfrxMemoView(page);
+    memo->SetName(u"Memo1");
+    memo->SetBounds(1.0L / 3, 2.0L / 7, 100.123456789123L, 18);
+    const String text = String(u"\"A&B\" <c>\r\nline 2 ") + Char(0xD800) + u" x " + Char(0xD83D) + Char(0xDE00);
+    memo->SetText(text);
+    memo->Formats()->Add();
+    memo->Formats()->Add();
+    auto* shape = new TfrxShapeView(page);
+    shape->SetName(u"Shape1");
+    shape->SetBounds(5, 6, 7, 8);
+
+    // The stored-form route, by hand.
+    const auto throughStream = [](TfrxComponent& from, TfrxComponent& to, bool children) {
+        TMemoryStream stream;
+        from.SaveToStream(stream, children, true);
+        stream.SetPosition(0);
+        to.LoadFromStream(stream);
+    };
+    const auto saved = [](TfrxComponent& c) {
+        TMemoryStream stream;
+        c.SaveToStream(stream, true, true);
+        return Bytes(stream);
+    };
+
+    // The copies live in another report, so reading a tree finds none of the originals by name.
+    TfrxReport other;
+    other.EngineOptions()->SetNewSilentMode(simSilent);
+    auto* viaStream = new TfrxMemoView(&other);
+    throughStream(*memo, *viaStream, false);
+    auto* copy = new TfrxMemoView(&other);
+    copy->Assign(memo);
+    EXPECT_EQ(saved(*copy), saved(*viaStream));
+    EXPECT_EQ(copy->Left(), viaStream->Left());
+    EXPECT_EQ(copy->Width(), viaStream->Width());
+    EXPECT_EQ(copy->Formats()->Count(), 2);
+    const String expected =
+        String(u"\"A&B\" <c>\r\nline 2 ") + Char(0xFFFD) + u" x " + Char(0xD83D) + Char(0xDE00) + u"\r\n";
+    EXPECT_EQ(copy->Text(), viaStream->Text());
+    EXPECT_EQ(copy->Text(), expected);
+
+    TfrxReport otherForStream;
+    otherForStream.EngineOptions()->SetNewSilentMode(simSilent);
+    auto* pageViaStream = new TfrxReportPage(&otherForStream);
+    throughStream(*page, *pageViaStream, true);
+    auto* pageCopy = new TfrxReportPage(&other);
+    pageCopy->AssignAll(page);
+    EXPECT_EQ(pageCopy->Objects().Count(), 2);
+    EXPECT_EQ(saved(*pageCopy), saved(*pageViaStream));
+    EXPECT_EQ(other.Errors().Count(), 0);
+    EXPECT_EQ(otherForStream.Errors().Count(), 0);
+}
+
 TEST_F(ReportStorageTest, PasswordIsStoredLoweredAndRefusedWithoutStoredForm) {
     const std::vector<String> good = {u"secret", u"A b+*", String(u"\u00e9\u4e2d"), String(u"\U0001F600"),
                                       String(1, Char(u'\x14'))};
