@@ -60,8 +60,20 @@ String WithoutFinalLineEnd(String text) {
     return text;
 }
 
-String Attribute(const String& add, StringView name, const String& value) {
-    return u" " + add + String(name) + u"=\"" + value + u"\"";
+/// Appends ` <add><name>="<value>"` to `out`.
+void AppendAttribute(String& out, StringView add, StringView name, StringView value) {
+    out += u' ';
+    out += add;
+    out += name;
+    out += u"=\"";
+    out += value;
+    out += u'"';
+}
+
+String Attribute(StringView add, StringView name, StringView value) {
+    String result;
+    AppendAttribute(result, add, name, value);
+    return result;
 }
 
 // Old documents held attribute text in the ANSI code page; a memo text written there as UTF-8 is
@@ -154,12 +166,15 @@ void TfrxXMLSerializer::AddError(const String& message) {
 }
 
 String TfrxXMLSerializer::ObjToXML(TPersistent* obj, const String& add, TPersistent* ancestor) {
-    return ObjToXMLAt(obj, add, ancestor, 0);
+    String result;
+    ObjToXMLAt(obj, add, ancestor, 0, result);
+    return result;
 }
 
-String TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth) {
+void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth,
+                                   String& result) {
     if (!obj)
-        return {};
+        return;
     if (depth > MaxSubObjectDepth)
         throw EWriteError(u"Sub-objects of %s nest deeper than %d levels", {add, MaxSubObjectDepth});
     WritingGuard objWriting(obj);
@@ -173,7 +188,6 @@ String TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersi
     IfrxSerializableComponent* serializable = AsSerializable(obj);
 
     namespace k = valuekind;
-    String result;
     for (const PropInfo* prop : obj->ClassType()->Properties()) {
         const TTypeKind kind = prop->Kind();
         if (!prop->Readable() || (kind != tkClass && !prop->Writable()))
@@ -257,19 +271,19 @@ String TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersi
                         auto* ancestorList = dynamic_cast<TStrings*>(ancestorValue);
                         if (ancestorList && !SaveAncestorOnly && list->Text() == ancestorList->Text())
                             return false;
-                        result +=
-                            Attribute(add, prop->Name + u".Text", XMLEscapeText(WithoutFinalLineEnd(list->Text())));
+                        AppendAttribute(result, add, prop->Name + u".Text",
+                                        XMLEscapeText(WithoutFinalLineEnd(list->Text())));
                         return false;
                     }
                     if (auto* sub = dynamic_cast<TPersistent*>(value))
-                        result += ObjToXMLAt(sub, add + prop->Name + u".", dynamic_cast<TPersistent*>(ancestorValue),
-                                             depth + 1);
+                        ObjToXMLAt(sub, add + prop->Name + u".", dynamic_cast<TPersistent*>(ancestorValue), depth + 1,
+                                   result);
                     return false;
                 },
                 [](k::AnyValue) { return false; }, // methods, interfaces, arrays and records are never written
             });
         if (write && !text.empty())
-            result += Attribute(add, prop->Name, text);
+            AppendAttribute(result, add, prop->Name, text);
     }
 
     if (serializable && serializable->IsMemoView()) {
@@ -278,7 +292,7 @@ String TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersi
         const bool same = ancestor && !SaveAncestorOnly && ancestorMemo && ancestorMemo->IsMemoView() &&
                           ancestorMemo->GetMemoText() == text;
         if (!same)
-            result += Attribute({}, u"Text", XMLEscapeText(WithoutFinalLineEnd(text)));
+            AppendAttribute(result, {}, u"Text", XMLEscapeText(WithoutFinalLineEnd(text)));
     }
 
     if (!(serializable && HandleNestedProperties && serializable->HandlesNestedProperties())) {
@@ -292,10 +306,9 @@ String TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersi
                 same = StreamCRC32(data) == StreamCRC32(ancestorData);
             }
             if (!same)
-                result += Attribute(add, u"PropData", StreamToHexText(data));
+                AppendAttribute(result, add, u"PropData", StreamToHexText(data));
         }
     }
-    return result;
 }
 
 void TfrxXMLSerializer::XMLToObj(const String& s, TPersistent& obj) {
@@ -518,9 +531,13 @@ void TfrxXMLSerializer::WriteItem(TComponent* c, TfrxXMLItem& item, bool isRoot,
     if (inherited)
         OnGetAncestor(c->Name(), ancestor);
     item.SetName(inherited ? String(u"inherited") : c->ClassName());
-    String text = ObjToXML(c, {}, nullptr);
-    if (!isRoot && !IgnoreName)
-        text = u"Name=\"" + c->Name() + u"\"" + text;
+    String text;
+    if (!isRoot && !IgnoreName) {
+        text = u"Name=\"";
+        text += c->Name();
+        text += u'"';
+    }
+    ObjToXMLAt(c, {}, nullptr, 0, text);
     item.SetText(text);
     if (s && HandleNestedProperties && s->HandlesNestedProperties())
         s->WriteNestedProperties(item, ancestor);
@@ -628,7 +645,9 @@ void TfrxXMLSerializer::ReadItem(TfrxXMLItem& item, TComponent* root, TComponent
 String TfrxXMLSerializer::WriteComponentStr(TComponent* c, TPersistent* ancestor) {
     if (!c)
         throw EArgumentException(u"No component to write");
-    return c->ClassName() + ObjToXML(c, {}, ancestor);
+    String text = c->ClassName();
+    ObjToXMLAt(c, {}, ancestor, 0, text);
+    return text;
 }
 
 TComponent* TfrxXMLSerializer::ReadComponentStr(TComponent* root, const String& s, bool dontFixup) {

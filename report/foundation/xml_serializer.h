@@ -138,7 +138,8 @@ public:
     static constexpr int MaxSubObjectDepth = 32;
 
 private:
-    String ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth);
+    /// ObjToXML appending to `result`.
+    void ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth, String& result);
     void AssignAttribute(TObject* obj, const String& name, const String& value);
     void AssignProperty(TObject& obj, const String& name, const String& value);
     void ReplayPropData(TPersistent& obj, const String& hex);
