@@ -125,7 +125,8 @@ void SetLoading(TComponent* c, bool value) {
 // component keep it set until the outermost ends).
 class WritingGuard {
 public:
-    explicit WritingGuard(TObject* obj) : FComp(AsSerializable(obj)) {
+    explicit WritingGuard(TObject* obj) : WritingGuard(AsSerializable(obj)) {}
+    explicit WritingGuard(IfrxSerializableComponent* comp) : FComp(comp) {
         if (FComp) {
             FWasWriting = FComp->IsWriting();
             FComp->SetIsWriting(true);
@@ -177,15 +178,17 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
         return;
     if (depth > MaxSubObjectDepth)
         throw EWriteError(u"Sub-objects of %s nest deeper than %d levels", {add, MaxSubObjectDepth});
-    WritingGuard objWriting(obj);
+    IfrxSerializableComponent* serializable = AsSerializable(obj);
+    WritingGuard objWriting(serializable);
     auto* component = dynamic_cast<TComponent*>(obj);
     if (component && !ancestor && OnGetAncestor)
         OnGetAncestor(component->Name(), ancestor);
-    WritingGuard ancestorWriting(ancestor != obj ? ancestor : nullptr);
-    if (SaveAncestorOnly && ancestor)
+    WritingGuard ancestorWriting(ancestor && ancestor != obj ? AsSerializable(ancestor) : nullptr);
+    if (SaveAncestorOnly && ancestor) {
         obj = ancestor;
-    component = dynamic_cast<TComponent*>(obj);
-    IfrxSerializableComponent* serializable = AsSerializable(obj);
+        component = dynamic_cast<TComponent*>(obj);
+        serializable = AsSerializable(obj);
+    }
 
     namespace k = valuekind;
     for (const PropInfo* prop : obj->ClassType()->Properties()) {
@@ -343,21 +346,30 @@ void TfrxXMLSerializer::AssignAttribute(TObject* obj, const String& fullName, co
     // A dotted name walks the sub-objects; a part that is no property ends the walk and the rest
     // is taken as the name.
     TObject* target = obj;
-    String name = fullName;
-    for (size_t dot; (dot = name.find(u'.')) != String::npos;) {
-        const String part = name.substr(0, dot);
+    StringView name = fullName;
+    for (size_t dot; (dot = name.find(u'.')) != StringView::npos;) {
+        const StringView part = name.substr(0, dot);
         const PropInfo* prop = target->ClassType()->FindProperty(part);
         if (!prop)
             break;
         TObject* sub = prop->Kind() == tkClass && prop->Readable() ? GetObjectProp(*target, *prop) : nullptr;
         if (!sub)
-            throw EPropertyError(u"Cannot assign %s: %s holds no object", {fullName, part});
+            throw EPropertyError(u"Cannot assign %s: %s holds no object", {fullName, String(part)});
         target = sub;
-        name.erase(0, dot + 1);
+        name.remove_prefix(dot + 1);
     }
 
-    IfrxSerializableComponent* serializable = AsSerializable(target);
-    if (name.size() == 1 && serializable) {
+    // The cross-cast is looked up only for the attributes that need it.
+    IfrxSerializableComponent* serializable = nullptr;
+    bool serializableKnown = false;
+    const auto asSerializable = [&] {
+        if (!serializableKnown) {
+            serializable = AsSerializable(target);
+            serializableKnown = true;
+        }
+        return serializable;
+    };
+    if (name.size() == 1 && asSerializable()) {
         const Char letter = name[0];
         const char16_t* bound = letter == u'l'   ? u"Left"
                                 : letter == u't' ? u"Top"
@@ -385,18 +397,18 @@ void TfrxXMLSerializer::AssignAttribute(TObject* obj, const String& fullName, co
             list->SetText(XMLUnescapeText(value));
             return;
         }
-        if (serializable && serializable->IsMemoView()) {
+        if (asSerializable() && serializable->IsMemoView()) {
             const String text = XMLUnescapeText(value);
             serializable->SetMemoText(OldFormat ? DecodeOldFormatUtf8(text) : text);
             return;
         }
     }
-    if (SameText(name, u"Name") && serializable && serializable->IsReport())
+    if (SameText(name, u"Name") && asSerializable() && serializable->IsReport())
         return;
     AssignProperty(*target, name, value);
 }
 
-void TfrxXMLSerializer::AssignProperty(TObject& obj, const String& name, const String& value) {
+void TfrxXMLSerializer::AssignProperty(TObject& obj, StringView name, const String& value) {
     namespace k = valuekind;
     const PropInfo* prop = obj.ClassType()->FindProperty(name);
     if (!prop)

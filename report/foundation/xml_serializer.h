@@ -141,7 +141,7 @@ private:
     /// ObjToXML appending to `result`.
     void ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth, String& result);
     void AssignAttribute(TObject* obj, const String& name, const String& value);
-    void AssignProperty(TObject& obj, const String& name, const String& value);
+    void AssignProperty(TObject& obj, StringView name, const String& value);
     void ReplayPropData(TPersistent& obj, const String& hex);
     void WriteItem(TComponent* c, TfrxXMLItem& item, bool isRoot, bool saveChildren);
     void ReadItem(TfrxXMLItem& item, TComponent* root, TComponent* parent);
