@@ -419,19 +419,30 @@ Latin1String TDPDAztec::AsString() {
 TImage& TDPDAztec::AsImage() {
     const Latin1String content = AsString();
     const String text = Latin1ToString(content);
+    const bool changed = FAztecCode->GetBarcode() != text;
+    FImageFailed = false;
+    bool drawn = false;
     // The picture is made when first asked for, so that an object only built or parsed never
-    // pays for filling 600 x 600 pixels.
+    // pays for filling 600 x 600 pixels. New content goes in before the picture is attached
+    // (without a picture nothing is drawn), so attaching it draws the symbol once, with that
+    // content; failures come through the events.
     if (!FAztecImage) {
         FAztecImage = std::make_unique<TImage>();
         FAztecImage->Width = kImageSide;
         FAztecImage->Height = kImageSide;
+        if (changed)
+            FAztecCode->SetBarcode(text);
         FAztecCode->SetImage(FAztecImage.get());
+        drawn = changed;
+        if (!drawn)
+            FImageFailed = false;
     }
-    FImageFailed = false;
-    if (FAztecCode->GetBarcode() != text)
-        FAztecCode->SetBarcode(text); // redraws; failures come through the events
-    else if (!FAztecCode->Draw())
-        FImageFailed = true;
+    if (!drawn) {
+        if (changed)
+            FAztecCode->SetBarcode(text); // redraws; failures come through the events
+        else if (!FAztecCode->Draw())
+            FImageFailed = true;
+    }
     if (FImageFailed)
         throw EBarcodeException(u"The Aztec content of " + IntToStr(static_cast<std::int64_t>(content.size())) +
                                 u" bytes cannot be encoded in an Aztec symbol");

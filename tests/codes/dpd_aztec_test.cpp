@@ -262,6 +262,30 @@ TEST(DPDAztecImage, SymbolCarriesTheContentLiterally) {
     EXPECT_EQ(DecodeImage(image), aztec.AsString());
 }
 
+// The first read draws the symbol once; the picture is the same, pixel for pixel, as one that
+// drew another content first and was then redrawn over it.
+TEST(DPDAztecImage, FirstDrawingEqualsARedrawing) {
+    const auto pixels = [](TImage& image) {
+        auto* bitmap = dynamic_cast<TBitmap*>(image.Picture().GetGraphic());
+        std::vector<std::uint32_t> out;
+        for (int y = 0; bitmap && y < bitmap->GetHeight(); ++y)
+            for (int x = 0; x < bitmap->GetWidth(); ++x)
+                out.push_back(std::uint32_t(bitmap->GetPixel(x, y)));
+        return out;
+    };
+    TDPDAztec first, redrawn;
+    Set(redrawn.ISO_RecTown(), u"A much longer town name that makes a larger symbol, Stadt");
+    redrawn.AsImage();
+    for (TDPDAztec* aztec : {&first, &redrawn}) {
+        Set(aztec->ISO_RecTown(), u"Paris");
+        Set(aztec->ISO_ParcelNumber(), u"01905002345615");
+    }
+    const std::vector<std::uint32_t> drawnOnce = pixels(first.AsImage());
+    ASSERT_EQ(drawnOnce.size(), 600u * 600u);
+    EXPECT_EQ(drawnOnce, pixels(redrawn.AsImage()));
+    EXPECT_EQ(DecodeImage(first.AsImage()), first.AsString());
+}
+
 TEST(DPDAztecImage, ContentTooLargeForAnySymbolRaises) {
     TDPDAztec aztec;
     String street;
