@@ -575,17 +575,27 @@ void TfrxComponent::AlignChildren(bool ignoreInvisible, TfrxMirrorControlModes m
     };
     std::vector<Entry> entries;
     std::vector<TfrxComponent*> parts;
+    const auto takesPart = [&](TfrxComponent* child) {
+        return InheritsFromClassName(child, u"TfrxView") && child->GetAlign() != baHidden &&
+               (!ignoreInvisible || child->Visible());
+    };
+    // The order by Left matters only to views aligned to the left, the right or the width; without
+    // them the sort keys are not made.
+    const bool ordered = std::any_of(FObjects.Items().begin(), FObjects.Items().end(), [&](TfrxComponent* child) {
+        const TfrxAlign align = child->GetAlign();
+        return (align == baLeft || align == baRight || align == baWidth) && takesPart(child);
+    });
     for (TfrxComponent* child : FObjects.Items()) {
-        if (!InheritsFromClassName(child, u"TfrxView") || child->GetAlign() == baHidden)
-            continue;
-        if (ignoreInvisible && !child->Visible())
+        if (!takesPart(child))
             continue;
         child->MirrorPosition(mirrorModes);
+        parts.push_back(child);
+        if (!ordered)
+            continue;
         const long double left = child->Left();
         const String key =
             left >= 0 ? u"1" + Format(u"%9.2f", {double(left)}) : u"0" + Format(u"%9.2f", {double(-left)});
         entries.push_back({key, child});
-        parts.push_back(child);
     }
     // A stable sort keeps children with equal keys in their list order (duplicates accepted).
     std::stable_sort(entries.begin(), entries.end(),
