@@ -13,6 +13,7 @@
 #include "platform/rtl/sysutils.h"
 #include "report/export/image_export.h"
 #include "report/export/pdf_export.h"
+#include "report/foundation/xml_document.h"
 #include "report/model/barcode_view.h"
 #include "report/model/data_set.h"
 #include "report/model/memo_view.h"
@@ -187,16 +188,16 @@ TDMDPDLabelPrint::~TDMDPDLabelPrint() {
 
 TfrxReport* TDMDPDLabelPrint::CreateTemplate(const String& name) {
     auto* report = new TfrxReport(this);
-    // The stored-form route: every published value as the template stores it.
-    TBytesStream stream(LabelTemplate(name));
-    report->TfrxComponent::LoadFromStream(stream);
+    // The stored-form route: every published value as the template stores it, read from the
+    // document the process parsed once.
+    const TfrxXMLDocument& stored = LabelTemplateDocument(name);
+    report->LoadFromXMLItem(*stored.Root(), stored.OldVersion());
     report->SetName(name);
     // No one is there to see a message box: engine errors raise and end the print.
     report->EngineOptions()->SetNewSilentMode(simReThrow);
     // The templates carry no script and no events, so a preparation leaves their objects as the
     // print filled them; saving the whole template before each run and reading it back after
     // (pictures as hex text included) would only cost the time of both.
-    report->EngineOptions()->SetDestroyForms(false);
     report->EngineOptions()->SetDestroyForms(false);
     return report;
 }

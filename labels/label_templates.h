@@ -10,6 +10,8 @@
 
 namespace vgl {
 
+class TfrxXMLDocument;
+
 /// Component names of the embedded templates: the five templates the service prints object by
 /// object (frxGeoLabel, frxLimitedQty, frxSWAP, frxReceipt, frxReturn), then the two read when
 /// the label module is created (frxGeoLabelFR, frxKombiLabel).
@@ -18,5 +20,9 @@ const std::vector<String>& LabelTemplateNames();
 /// The report XML of a template by component name (ASCII case-insensitive). Raises
 /// EResNotFound "Label template %s not found" for an unknown name.
 std::span<const std::uint8_t> LabelTemplate(StringView name);
+
+/// The template's document as read once in the process (on first use) and never changed after:
+/// what every module's own copy of the template is read from. Raises like LabelTemplate.
+const TfrxXMLDocument& LabelTemplateDocument(StringView name);
 
 } // namespace vgl

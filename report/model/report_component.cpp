@@ -766,11 +766,16 @@ void TfrxComponent::LoadFromStream(TStream& stream) {
     LoadFrom(&stream, nullptr);
 }
 
-void TfrxComponent::LoadFrom(TStream* stream, TfrxXMLItem* item) {
+void TfrxComponent::LoadFromXMLItem(TfrxXMLItem& item, bool oldFormat) {
+    LoadFrom(nullptr, &item, oldFormat);
+}
+
+void TfrxComponent::LoadFrom(TStream* stream, TfrxXMLItem* item, bool oldFormat) {
     if (!FAncestorOnlyStream)
         Clear();
     TfrxComponent* report = GetReport();
     TfrxXMLSerializer serializer(stream);
+    serializer.OldFormat = oldFormat;
     serializer.HandleNestedProperties = true;
     serializer.SetOwner(report);
     if (report) {

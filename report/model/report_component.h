@@ -275,6 +275,10 @@ class TfrxComponent : public TComponent, public IfrxSerializableComponent {
 
     // ---- Loading, saving and copying -------------------------------------------------------
     virtual void LoadFromStream(TStream& stream);
+    /// Reads the component from an item tree as LoadFromStream reads the root of a document
+    /// (`oldFormat`: the document's attribute text is ANSI). The tree is only read, so several
+    /// components may read one tree at the same time.
+    void LoadFromXMLItem(TfrxXMLItem& item, bool oldFormat = false);
     virtual void SaveToStream(TStream& stream, bool saveChildren = true, bool saveDefaultValues = false,
                               bool streaming = false);
     /// Copies the published properties of another report component (through the serializer).
@@ -347,8 +351,9 @@ private:
     void CollectAll(std::vector<TfrxComponent*>& out) const;
     /// Writes into `item` when given, else as a document into `stream`.
     void SaveTo(TStream* stream, TfrxXMLItem* item, bool saveChildren, bool saveDefaultValues, bool streaming);
-    /// Reads from `item` when given, else the document in `stream`.
-    void LoadFrom(TStream* stream, TfrxXMLItem* item);
+    /// Reads from `item` when given (its attribute text ANSI with `oldFormat`), else the document
+    /// in `stream`.
+    void LoadFrom(TStream* stream, TfrxXMLItem* item, bool oldFormat = false);
     /// Assign and AssignAll: the source's stored form (default values included) read into this.
     void CopyFrom(TfrxComponent& source, bool saveChildren, bool streaming);
 
