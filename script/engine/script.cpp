@@ -1,5 +1,7 @@
 #include "script/engine/script.h"
 
+#include <limits>
+
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/sysutils.h"
@@ -24,13 +26,9 @@ TfsScript::~TfsScript() {
         FMadeObjects.pop_back();
         obj.reset();
     }
-    // Free from the last entry, so that items registered later (which may refer to earlier
-    // ones) go first.
-    while (!FItems.empty()) {
-        std::unique_ptr<TObject> owned = std::move(FItems.back().Owned);
-        FItems.pop_back();
-        owned.reset();
-    }
+    // Free from the last entry of the index to the first.
+    while (!FIndex.empty())
+        Erase(FIndex.size() - 1).reset();
 }
 
 // ---- The item index --------------------------------------------------------------------------
@@ -62,10 +60,10 @@ int CompareNames(StringView a, StringView b) {
 } // namespace
 
 size_t TfsScript::LowerBound(StringView name) const {
-    size_t lo = 0, hi = FItems.size();
+    size_t lo = 0, hi = FIndex.size();
     while (lo < hi) {
         const size_t mid = lo + (hi - lo) / 2;
-        if (CompareNames(FItems[mid].Name, name) < 0)
+        if (CompareNames(At(mid).Name, name) < 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -78,7 +76,32 @@ void TfsScript::Insert(const String& name, TObject* item, std::unique_ptr<TObjec
         v->AddedBy = AddedBy;
     // In front of every entry of an equal name: the newest of a name shadows the older ones.
     const size_t at = LowerBound(name);
-    FItems.insert(FItems.begin() + std::ptrdiff_t(at), Entry{name, item, std::move(owned)});
+    // Room in the index first, so that nothing can fail once the slot holds the item.
+    if (FIndex.size() == FIndex.capacity())
+        FIndex.reserve(std::max<size_t>(16, FIndex.capacity() * 2));
+    std::uint32_t slot;
+    if (FFreeSlots.empty()) {
+        if (FEntries.size() >= std::numeric_limits<std::uint32_t>::max())
+            throw EListError(u"Too many script items");
+        slot = std::uint32_t(FEntries.size());
+        FEntries.push_back(Entry{name, item, std::move(owned)});
+    } else {
+        slot = FFreeSlots.back();
+        FEntries[slot] = Entry{name, item, std::move(owned)};
+        FFreeSlots.pop_back();
+    }
+    FIndex.insert(FIndex.begin() + std::ptrdiff_t(at), slot);
+}
+
+std::unique_ptr<TObject> TfsScript::Erase(size_t index) {
+    const std::uint32_t slot = FIndex[index];
+    FIndex.erase(FIndex.begin() + std::ptrdiff_t(index));
+    Entry& e = FEntries[slot];
+    std::unique_ptr<TObject> owned = std::move(e.Owned);
+    e.Item = nullptr;
+    e.Name.clear();
+    FFreeSlots.push_back(slot);
+    return owned;
 }
 
 TObject* TfsScript::Add(const String& name, std::unique_ptr<TObject> item) {
@@ -96,12 +119,9 @@ void TfsScript::AddReference(const String& name, TObject* item) {
 }
 
 std::unique_ptr<TObject> TfsScript::Remove(const TObject* item) {
-    for (auto it = FItems.begin(); it != FItems.end(); ++it) {
-        if (it->Item == item) {
-            std::unique_ptr<TObject> owned = std::move(it->Owned);
-            FItems.erase(it);
-            return owned;
-        }
+    for (size_t i = 0; i < FIndex.size(); ++i) {
+        if (At(i).Item == item)
+            return Erase(i);
     }
     throw EListError(u"List index out of bounds (%d)", {-1});
 }
@@ -109,19 +129,19 @@ std::unique_ptr<TObject> TfsScript::Remove(const TObject* item) {
 TObject* TfsScript::GetItem(int index) const {
     if (index < 0 || index >= Count())
         throw EListError(u"List index out of bounds (%d)", {index});
-    return FItems[size_t(index)].Item;
+    return At(size_t(index)).Item;
 }
 
 const String& TfsScript::GetItemName(int index) const {
     if (index < 0 || index >= Count())
         throw EListError(u"List index out of bounds (%d)", {index});
-    return FItems[size_t(index)].Name;
+    return At(size_t(index)).Name;
 }
 
 TfsCustomVariable* TfsScript::FindLocal(StringView name) const {
     const size_t at = LowerBound(name);
-    if (at < FItems.size() && CompareNames(FItems[at].Name, name) == 0)
-        return dynamic_cast<TfsCustomVariable*>(FItems[at].Item);
+    if (at < FIndex.size() && CompareNames(At(at).Name, name) == 0)
+        return dynamic_cast<TfsCustomVariable*>(At(at).Item);
     return nullptr;
 }
 
@@ -143,16 +163,14 @@ void TfsScript::ClearProgram() {
 }
 
 void TfsScript::Clear() {
-    for (size_t i = 0; i < FItems.size();) {
-        TObject* item = FItems[i].Item;
+    for (size_t i = 0; i < FIndex.size();) {
+        TObject* item = At(i).Item;
         const auto* v = dynamic_cast<const TfsCustomVariable*>(item);
         if (dynamic_cast<const TfsRTTIModule*>(item) || (v && v->AddedBy == fsRTTIOwner)) {
             ++i;
             continue;
         }
-        std::unique_ptr<TObject> owned = std::move(FItems[i].Owned);
-        FItems.erase(FItems.begin() + std::ptrdiff_t(i));
-        owned.reset();
+        Erase(i).reset();
     }
     ClearProgram();
     ErrorPos.clear();
@@ -166,15 +184,13 @@ void TfsScript::ClearItems(TfsOwnerTag owner) {
 }
 
 void TfsScript::RemoveItems(TfsOwnerTag owner) {
-    for (size_t i = FItems.size(); i-- > 0;) {
-        if (i >= FItems.size())
+    for (size_t i = FIndex.size(); i-- > 0;) {
+        if (i >= FIndex.size())
             continue; // freeing an item may have taken later entries with it
-        const auto* v = dynamic_cast<const TfsCustomVariable*>(FItems[i].Item);
+        const auto* v = dynamic_cast<const TfsCustomVariable*>(At(i).Item);
         if (!v || v->AddedBy != owner)
             continue;
-        std::unique_ptr<TObject> owned = std::move(FItems[i].Owned);
-        FItems.erase(FItems.begin() + std::ptrdiff_t(i));
-        owned.reset();
+        Erase(i).reset();
     }
 }
 
@@ -450,8 +466,8 @@ Variant TfsScript::CallFunction2(TfsProcVariable* func, const Variant& params) {
 void TfsScript::Terminate() {
     ExitCalled = true;
     Terminated = true;
-    for (const Entry& e : FItems) {
-        if (auto* proc = dynamic_cast<TfsProcVariable*>(e.Item))
+    for (size_t i = 0; i < FIndex.size(); ++i) {
+        if (auto* proc = dynamic_cast<TfsProcVariable*>(At(i).Item))
             proc->Prog().Terminate();
     }
 }
@@ -565,13 +581,11 @@ void TfsScript::AddRTTI() {
 void TfsScript::ClearRTTI() {
     if (!RTTIAdded)
         return;
-    for (size_t i = 0; i < FItems.size();) {
-        TObject* item = FItems[i].Item;
+    for (size_t i = 0; i < FIndex.size();) {
+        TObject* item = At(i).Item;
         const auto* v = dynamic_cast<const TfsCustomVariable*>(item);
         if (dynamic_cast<const TfsRTTIModule*>(item) || (v && v->AddedBy == fsRTTIOwner)) {
-            std::unique_ptr<TObject> owned = std::move(FItems[i].Owned);
-            FItems.erase(FItems.begin() + std::ptrdiff_t(i));
-            owned.reset();
+            Erase(i).reset();
             continue;
         }
         ++i;

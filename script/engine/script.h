@@ -2,6 +2,7 @@
 // TfsScript: the unit of compilation and execution, and a namespace of named items. A name the
 // script does not hold is looked up in its Parent, then the parent's parent, and so on.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <vector>
@@ -64,7 +65,7 @@ class TfsScript : public TComponent {
     /// Deletes the entry holding `item` and hands the item back when the script owned it.
     /// Raises EListError "List index out of bounds (-1)" when the script does not hold it.
     std::unique_ptr<TObject> Remove(const TObject* item);
-    int Count() const { return int(FItems.size()); }
+    int Count() const { return int(FIndex.size()); }
     /// The item of the index-th entry (index order); EListError outside the range.
     TObject* GetItem(int index) const;
     /// The name of the index-th entry.
@@ -219,16 +220,23 @@ class TfsScript : public TComponent {
 private:
     struct Entry {
         String Name;
-        TObject* Item;
+        TObject* Item = nullptr;        // none: a free slot
         std::unique_ptr<TObject> Owned; // empty for references
     };
+    const Entry& At(size_t index) const { return FEntries[FIndex[index]]; }
     void Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned);
+    // Takes the index-th entry out of the index and frees its slot; the item it owned.
+    std::unique_ptr<TObject> Erase(size_t index);
     // Index of the first entry whose name is not less than `name`.
     size_t LowerBound(StringView name) const;
     void AddEnumValues(const String& typ, const String& names, bool bitMask);
     void ClearProgram();
 
-    std::vector<Entry> FItems;
+    // The entries stay in their slots; the index orders the slot numbers by name (equal names
+    // newest first), so that entering a name moves four bytes per later entry, not an entry.
+    std::vector<Entry> FEntries;
+    std::vector<std::uint32_t> FFreeSlots;
+    std::vector<std::uint32_t> FIndex;
     std::vector<std::unique_ptr<TObject>> FMadeObjects;
     TStringList FLines;
     TStringList FIncludePath;

@@ -44,8 +44,25 @@ TObject* TfsItemList::Items(int index) const {
 
 // ---- TfsCustomVariable -----------------------------------------------------------------------
 
+namespace {
+
+// AnsiUpperCase, with ASCII names (nearly all) upper-cased in place: every registered item and
+// member computes its upper-case name.
+String UpperName(const String& name) {
+    String upper = name;
+    for (Char& c : upper) {
+        if (c >= 0x80)
+            return AnsiUpperCase(name);
+        if (c >= u'a' && c <= u'z')
+            c = Char(c - 32);
+    }
+    return upper;
+}
+
+} // namespace
+
 TfsCustomVariable::TfsCustomVariable(const String& name, TfsVarType typ, const String& typeName)
-    : Name(name), Typ(typ), TypeName(typeName), UppercaseName(AnsiUpperCase(name)), FValue(Null()) {}
+    : Name(name), Typ(typ), TypeName(typeName), UppercaseName(UpperName(name)), FValue(Null()) {}
 
 Variant TfsCustomVariable::GetValue() {
     return FValue;

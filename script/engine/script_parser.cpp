@@ -58,8 +58,14 @@ void TfsParser::Clear() {
     FKeywords->Clear();
     SpecStrChar = false;
     CommentLine1 = u"//";
-    SetCommentBlock1(u"{,}");
-    SetCommentBlock2(u"(*,*)");
+    // SetCommentBlock1(u"{,}") and SetCommentBlock2(u"(*,*)") with their halves written out: a
+    // parser is made for every prototype a script registers.
+    FCommentBlock1 = u"{,}";
+    FCommentBlock11 = u"{";
+    FCommentBlock12 = u"}";
+    FCommentBlock2 = u"(*,*)";
+    FCommentBlock21 = u"(*";
+    FCommentBlock22 = u"*)";
     HexSequence = u"$";
     IdentifierCharset = DefaultIdentifierCharset();
     SkiPChar.clear();

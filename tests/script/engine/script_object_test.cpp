@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <random>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
@@ -197,6 +199,57 @@ TEST(ScriptObjectModel, ContainerCases) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
         c.Run();
+    }
+}
+
+TEST(ScriptObjectModel, IndexAfterMixedAddsAndRemovalsMatchesASortedList) {
+    // The index keeps entries in reused slots and orders slot numbers; after every step it must
+    // read like a plain list kept sorted by name (ASCII case folded), equal names newest first.
+    struct Ref {
+        String Name;
+        TObject* Item;
+        TfsOwnerTag Owner;
+    };
+    const auto folded = [](StringView n) {
+        String f(n);
+        for (Char& c : f)
+            if (c >= u'A' && c <= u'Z')
+                c = Char(c + 32);
+        return f;
+    };
+    std::vector<Ref> ref;
+    TfsScript s(nullptr);
+    const TfsOwnerTag owners[] = {fsOwnerTag(&ref), fsOwnerTag(&s)};
+    const char16_t* names[] = {u"", u"a", u"A", u"ab", u"aB", u"b", u"B", u"ba", u"_x", u"c"};
+    std::mt19937 random(53);
+    for (int step = 0; step < 600; ++step) {
+        const unsigned op = random() % 10;
+        if (op < 6 || ref.empty()) {
+            const String name = names[random() % std::size(names)];
+            s.AddedBy = owners[random() % 2];
+            TObject* item = s.Add(name, std::make_unique<TfsVariable>(name, fvtInt, u"Integer"));
+            const auto at =
+                std::find_if(ref.begin(), ref.end(), [&](const Ref& r) { return folded(r.Name) >= folded(name); });
+            ref.insert(at, Ref{name, item, s.AddedBy});
+        } else if (op < 9) {
+            const size_t i = random() % ref.size();
+            s.Remove(ref[i].Item).reset();
+            ref.erase(ref.begin() + std::ptrdiff_t(i));
+        } else {
+            const TfsOwnerTag owner = owners[random() % 2];
+            s.RemoveItems(owner);
+            std::erase_if(ref, [&](const Ref& r) { return r.Owner == owner; });
+        }
+        ASSERT_EQ(s.Count(), int(ref.size())) << "step " << step;
+        for (size_t i = 0; i < ref.size(); ++i) {
+            ASSERT_EQ(s.GetItem(int(i)), ref[i].Item) << "step " << step << ", entry " << i;
+            ASSERT_EQ(s.GetItemName(int(i)), ref[i].Name);
+        }
+        for (const char16_t* name : names) {
+            const auto first =
+                std::find_if(ref.begin(), ref.end(), [&](const Ref& r) { return folded(r.Name) == folded(name); });
+            EXPECT_EQ(s.FindLocal(name), first == ref.end() ? nullptr : first->Item) << "step " << step;
+        }
     }
 }
 
