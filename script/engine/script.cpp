@@ -72,6 +72,7 @@ size_t TfsScript::LowerBound(StringView name) const {
 }
 
 void TfsScript::Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned) {
+    Realize();
     if (auto* v = dynamic_cast<TfsCustomVariable*>(item))
         v->AddedBy = AddedBy;
     // In front of every entry of an equal name: the newest of a name shadows the older ones.
@@ -119,6 +120,7 @@ void TfsScript::AddReference(const String& name, TObject* item) {
 }
 
 std::unique_ptr<TObject> TfsScript::Remove(const TObject* item) {
+    Realize();
     for (size_t i = 0; i < FIndex.size(); ++i) {
         if (At(i).Item == item)
             return Erase(i);
@@ -127,18 +129,21 @@ std::unique_ptr<TObject> TfsScript::Remove(const TObject* item) {
 }
 
 TObject* TfsScript::GetItem(int index) const {
+    Realize();
     if (index < 0 || index >= Count())
         throw EListError(u"List index out of bounds (%d)", {index});
     return At(size_t(index)).Item;
 }
 
 const String& TfsScript::GetItemName(int index) const {
+    Realize();
     if (index < 0 || index >= Count())
         throw EListError(u"List index out of bounds (%d)", {index});
     return At(size_t(index)).Name;
 }
 
 TfsCustomVariable* TfsScript::FindLocal(StringView name) const {
+    Realize();
     const size_t at = LowerBound(name);
     if (at < FIndex.size() && CompareNames(At(at).Name, name) == 0)
         return dynamic_cast<TfsCustomVariable*>(At(at).Item);
@@ -184,6 +189,8 @@ void TfsScript::ClearItems(TfsOwnerTag owner) {
 }
 
 void TfsScript::RemoveItems(TfsOwnerTag owner) {
+    if (owner == fsRTTIOwner)
+        Realize(); // every entry the modules would make is the registration's own
     for (size_t i = FIndex.size(); i-- > 0;) {
         if (i >= FIndex.size())
             continue; // freeing an item may have taken later entries with it
@@ -561,26 +568,35 @@ void fsInitializeRTTIModuleClasses() {
 void TfsScript::AddRTTI() {
     if (RTTIAdded)
         return;
+    if (auto* list = fsRTTIModuleClasses())
+        FPendingModules = *list;
+    RTTIAdded = true;
+    // With no entry yet there is nothing to order the modules' entries against: the first use of
+    // the entries makes the modules. Otherwise they are made now, in front of what is there.
+    if (!FIndex.empty())
+        RegisterModules();
+}
+
+void TfsScript::RegisterModules() {
+    const std::vector<TfsRTTIModuleFactory> factories = std::move(FPendingModules);
+    FPendingModules.clear();
     const TfsOwnerTag saved = AddedBy;
     AddedBy = fsRTTIOwner;
     try {
-        if (auto* list = fsRTTIModuleClasses()) {
-            for (TfsRTTIModuleFactory factory : *list)
-                Add(String(), std::unique_ptr<TObject>(factory(this)));
-        }
+        for (TfsRTTIModuleFactory factory : factories)
+            Add(String(), std::unique_ptr<TObject>(factory(this)));
     } catch (...) {
         AddedBy = saved;
-        RTTIAdded = true; // so that ClearRTTI removes what the modules registered before the error
-        ClearRTTI();
+        ClearRTTI(); // removes what the modules registered before the error
         throw;
     }
     AddedBy = saved;
-    RTTIAdded = true;
 }
 
 void TfsScript::ClearRTTI() {
     if (!RTTIAdded)
         return;
+    FPendingModules.clear();
     for (size_t i = 0; i < FIndex.size();) {
         TObject* item = At(i).Item;
         const auto* v = dynamic_cast<const TfsCustomVariable*>(item);

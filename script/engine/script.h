@@ -65,7 +65,10 @@ class TfsScript : public TComponent {
     /// Deletes the entry holding `item` and hands the item back when the script owned it.
     /// Raises EListError "List index out of bounds (-1)" when the script does not hold it.
     std::unique_ptr<TObject> Remove(const TObject* item);
-    int Count() const { return int(FIndex.size()); }
+    int Count() const {
+        Realize();
+        return int(FIndex.size());
+    }
     /// The item of the index-th entry (index order); EListError outside the range.
     TObject* GetItem(int index) const;
     /// The name of the index-th entry.
@@ -224,6 +227,12 @@ private:
         std::unique_ptr<TObject> Owned; // empty for references
     };
     const Entry& At(size_t index) const { return FEntries[FIndex[index]]; }
+    // Registers the modules AddRTTI deferred, before anything reads or changes the entries.
+    void Realize() const {
+        if (!FPendingModules.empty())
+            const_cast<TfsScript*>(this)->RegisterModules();
+    }
+    void RegisterModules();
     void Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned);
     // Takes the index-th entry out of the index and frees its slot; the item it owned.
     std::unique_ptr<TObject> Erase(size_t index);
@@ -238,6 +247,9 @@ private:
     std::vector<std::uint32_t> FFreeSlots;
     std::vector<std::uint32_t> FIndex;
     std::vector<std::unique_ptr<TObject>> FMadeObjects;
+    // The module factories AddRTTI took while the script held no entry: they run when the
+    // entries are first used, so a report whose script never runs never makes its modules.
+    std::vector<TfsRTTIModuleFactory> FPendingModules;
     TStringList FLines;
     TStringList FIncludePath;
     std::unique_ptr<TfsStatement> FStatement;

@@ -30,6 +30,20 @@ void StartUp() {
     (void)done;
 }
 
+// The script's contents tree as XML text, checked by xmllint.
+std::string ContentsOf(const TfsScript& script) {
+    TfsXMLDocument doc;
+    doc.Root()->SetName(u"contents");
+    fsBuildContentsTree(script, *doc.Root(), false);
+    const std::string path = "/tmp/vgl_registration_contents_" + std::to_string(::getpid()) + ".xml";
+    doc.SaveToFile(String(path.begin(), path.end()));
+    EXPECT_EQ(std::system(("xmllint --noout " + path).c_str()), 0);
+    std::stringstream text;
+    text << std::ifstream(path).rdbuf();
+    std::remove(path.c_str());
+    return text.str();
+}
+
 struct Bound {
     Bound() : Script(nullptr) {
         StartUp();
@@ -45,18 +59,7 @@ struct Bound {
         return h;
     }
     Variant Value(const char16_t* name) { return Script.GetVariables(name); }
-    std::string Contents() {
-        TfsXMLDocument doc;
-        doc.Root()->SetName(u"contents");
-        fsBuildContentsTree(Script, *doc.Root(), false);
-        const std::string path = "/tmp/vgl_registration_contents_" + std::to_string(::getpid()) + ".xml";
-        doc.SaveToFile(String(path.begin(), path.end()));
-        EXPECT_EQ(std::system(("xmllint --noout " + path).c_str()), 0);
-        std::stringstream text;
-        text << std::ifstream(path).rdbuf();
-        std::remove(path.c_str());
-        return text.str();
-    }
+    std::string Contents() { return ContentsOf(Script); }
     TfsScript Script;
 };
 
@@ -242,6 +245,30 @@ TEST(RegistrationBindings, ContentsTreeListsTheClassesWithTheirMembersInOrder) {
     for (const char* f : {"function MessageDlg(", "function InputBox(", "function InputQuery("})
         EXPECT_NE(xml.find(f), std::string::npos) << f;
     EXPECT_EQ(Occurrences(xml, "text=\"cl"), 53u); // the 52 colours and the report module's clTransparent
+}
+
+TEST(RegistrationBindings, RegisteringOnFirstUseGivesWhatRegisteringAtOnceGives) {
+    // A fresh script registers every module when it is first used; one that holds an item at
+    // AddRTTI registers at once. Both show the same entries in the same order, with the same
+    // members, and the same contents tree.
+    Bound later;
+    TfsScript atOnce(nullptr);
+    atOnce.AddVariable(u"zzOwn", u"Integer", 0);
+    atOnce.AddRTTI();
+    atOnce.Remove(atOnce.FindLocal(u"zzOwn")).reset();
+    ASSERT_GT(atOnce.Count(), 800);
+    ASSERT_EQ(later.Script.Count(), atOnce.Count());
+    for (int i = 0; i < atOnce.Count(); ++i) {
+        ASSERT_EQ(later.Script.GetItemName(i), atOnce.GetItemName(i)) << i;
+        ASSERT_EQ(later.Script.GetItem(i)->ClassName(), atOnce.GetItem(i)->ClassName()) << i;
+        if (const auto* a = dynamic_cast<const TfsClassVariable*>(atOnce.GetItem(i))) {
+            const auto* b = static_cast<const TfsClassVariable*>(later.Script.GetItem(i));
+            EXPECT_EQ(b->Ancestor(), a->Ancestor()) << i;
+            EXPECT_EQ(b->MembersCount(), a->MembersCount()) << i;
+            EXPECT_EQ(b->Program, &later.Script);
+        }
+    }
+    EXPECT_EQ(later.Contents(), ContentsOf(atOnce));
 }
 
 TEST(RegistrationBindings, EventsNameTheirAdapterKinds) {

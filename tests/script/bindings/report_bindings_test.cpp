@@ -347,6 +347,36 @@ TEST(ReportBindings, GlobalVariablesGoThroughTheirLock) {
     EXPECT_EQ(b.Call(u"TfrxVariables", u"Variables", globals, {u"missing"}).IsNull(), true);
 }
 
+TEST(ReportBindings, ReportsOnEightThreadsRegisterTheirScriptsWhenUsed) {
+    // As the service's requests do: each thread makes reports, runs the script of every other one
+    // (its modules are made then) and leaves the rest unused.
+    StartUp();
+    std::vector<std::thread> threads;
+    std::vector<int> counts(8, -1);
+    std::vector<int> runs(8, 0);
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&counts, &runs, t] {
+            for (int i = 0; i < 6; ++i) {
+                TfrxReport report(nullptr);
+                if (i % 2)
+                    continue;
+                TfsScript& s = report.Script();
+                s.Lines().SetText(u"var l: TStringList; begin l := TStringList.Create; l.Add('x'); l.Free; end.");
+                if (s.Run())
+                    ++runs[size_t(t)];
+                counts[size_t(t)] = s.Count();
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    for (int t = 0; t < 8; ++t) {
+        EXPECT_EQ(runs[size_t(t)], 3) << t;
+        EXPECT_EQ(counts[size_t(t)], counts[0]) << t;
+    }
+    EXPECT_GT(counts[0], 800);
+}
+
 TEST(ReportBindings, DataSetMembersActOnTheCurrentRecord) {
     Bound b;
     TfrxUserDataSet ds(nullptr);

@@ -225,8 +225,9 @@ TEST(ScriptLanguages, LeftoverText) {
         EXPECT_EQ(r.Ok, c.ErrorMsg[0] == 0);
         EXPECT_EQ(StringToUtf8(r.ErrorMsg), StringToUtf8(c.ErrorMsg));
         EXPECT_EQ(StringToUtf8(r.ErrorPos), StringToUtf8(c.ErrorPos));
-        if (r.Ok)
+        if (r.Ok) {
             EXPECT_TRUE(test::XmllintAccepts(r.IL));
+        }
     }
     // An empty program runs.
     for (const char16_t* language : {u"VadorAvarov", u"JScript"}) {
