@@ -329,13 +329,18 @@ TROCustomRODLReader* TROServer::GetRODLReader() {
     TROCustomRODLReader* reader = nullptr;
     if (OnGetRODLReader)
         OnGetRODLReader(this, reader);
+    // Requests for the RODL or the WSDL come on several threads at once: the readers are made
+    // once under the lock, and their settings written only when they change, so that a thread
+    // reading with a reader never sees it being set up.
+    const std::lock_guard<std::mutex> lock(fRodlReaderLock);
     if (TClass readerClass = GetRttiRODLReaderClass()) {
         if (!fRTTIReader) {
             TComponent& made = readerClass->CreateComponent(*this);
             fRTTIReader = dynamic_cast<TROCustomRODLReader*>(&made);
         }
         if (auto* rtti = dynamic_cast<TROBaseRTTIRODLReader*>(fRTTIReader)) {
-            rtti->SetBaseRODLReader(reader);
+            if (rtti->BaseRODLReader() != reader)
+                rtti->SetBaseRODLReader(reader);
             reader = rtti;
         }
     }
@@ -344,7 +349,7 @@ TROCustomRODLReader* TROServer::GetRODLReader() {
             fDefaultRodlReader = std::make_unique<TRODefaultRODLReader>();
         reader = fDefaultRodlReader.get();
     }
-    if (!fServiceGroup.empty())
+    if (!fServiceGroup.empty() && reader->DefaultServiceGroup() != fServiceGroup)
         reader->SetDefaultServiceGroup(fServiceGroup);
     return reader;
 }

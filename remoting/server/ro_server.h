@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/rtl/collection.h"
@@ -181,6 +182,7 @@ private:
     String fServiceGroup;
     bool fServeRodl = true;
     std::unique_ptr<TRODefaultRODLReader> fDefaultRodlReader;
+    std::mutex fRodlReaderLock; // making and setting up the RODL readers
     TStringList fCachedServices;
     TStringList fCachedZeroServices;
     TROCustomRODLReader* fRTTIReader = nullptr; // owned as a component of this server

@@ -62,7 +62,8 @@ TEST_F(HTTPPagesTest, InformationPageListsTheDispatchersAndEscapesWhatItInserts)
     ASSERT_EQ(page.Status, 200);
     EXPECT_EQ(page.Header("Content-Type"), "text/html");
     const std::string base = "http://127.0.0.1:" + std::to_string(Server->GetPort()) + "/";
-    EXPECT_NE(page.Body.find("<title>TestServiceLib - remoting server v0.0.0.0</title>"), std::string::npos);
+    EXPECT_NE(page.Body.find("<title>TestServiceLib - remoting server " + StringToUtf8(ProgramVersionText()) + "</title>"),
+              std::string::npos);
     EXPECT_NE(page.Body.find("<img src=\"" + base + "favicon.ico\""), std::string::npos);
     EXPECT_NE(page.Body.find("<a href=\"" + base + "rodl\">View RODL</a>"), std::string::npos);
     EXPECT_NE(page.Body.find("<li><a href=\"" + base +

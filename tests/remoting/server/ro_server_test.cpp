@@ -263,8 +263,8 @@ TEST_F(ServerTest, RaisingOperationGivesItsFaultAndFreesRequestAndService) {
 }
 
 TEST_F(ServerTest, NamesMatchInAnyLetterCaseAndByClassName) {
-    for (const String service : {String(u"TestService"), String(u"testservice"), String(u"TTESTSERVICE")})
-        for (const String method : {String(u"GetCode"), String(u"getcode")}) {
+    for (const String& service : {String(u"TestService"), String(u"testservice"), String(u"TTESTSERVICE")})
+        for (const String& method : {String(u"GetCode"), String(u"getcode")}) {
             Answer a = Process(Call(service, method, u"<aGeoLabelData>" + Record(u"A") + u"</aGeoLabelData>"));
             EXPECT_TRUE(a.Ok) << StringToUtf8(service + u"." + method + u": " + a.Body);
         }
@@ -400,7 +400,7 @@ TEST_F(ServerTest, BodySizesSelectMetadataDefinitionAndProbe) {
     EXPECT_FALSE(a.Ok);
     EXPECT_EQ(Fault(a).second, u"Invalid request stream (4 bytes)");
 
-    for (const String& five : {u"abcde", u"\u00e4bcd"}) {
+    for (const char16_t* five : {u"abcde", u"\u00e4bcd"}) {
         a = Process(five);
         EXPECT_TRUE(a.Ok);
         EXPECT_EQ(a.Body, u"PROBEDOK");
@@ -737,6 +737,22 @@ TEST_F(ServerTest, ConcurrentFirstCallsShareOneFactoryAndOneTable) {
     // At most one each: none when an earlier test of this process made them already.
     EXPECT_LE(ClassFactoryList().Count() - factories, 1);
     EXPECT_LE(RTTIServerCache().TableBuildCount() - builds, 1);
+}
+
+TEST_F(ServerTest, ConcurrentFirstRodlRequestsShareOneReader) {
+    // Two clients fetching the WSDL of a fresh server at once: one reader is made and set up,
+    // and both get it (a race here shows in the tsan build).
+    TTestServer server;
+    server.SetServiceGroup(u"G1");
+    std::vector<TROCustomRODLReader*> got(8, nullptr);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] { got[size_t(t)] = server.GetRODLReader(); });
+    for (std::thread& t : threads)
+        t.join();
+    ASSERT_NE(got[0], nullptr);
+    EXPECT_EQ(got, std::vector<TROCustomRODLReader*>(8, got[0]));
+    EXPECT_EQ(got[0]->DefaultServiceGroup(), u"G1");
 }
 
 // ---- Remote data module and disposer ------------------------------------------------------
