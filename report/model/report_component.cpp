@@ -754,7 +754,10 @@ bool TfrxComponent::IsLoading() const {
 }
 
 TfrxDrawText& TfrxComponent::GetDrawTextObject() const {
-    if (TfrxComponent* report = GetReport())
+    // A page read back from the prepared pages has no parent but knows its report: its views lay
+    // their text out with that report's object, so exports on several threads do not all queue
+    // for the process-wide one.
+    if (TfrxComponent* report = GetGlobalReport())
         if (TfrxDrawText* own = report->ReportDrawText())
             return *own;
     return frxDrawText();

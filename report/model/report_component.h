@@ -307,7 +307,8 @@ class TfrxComponent : public TComponent, public IfrxSerializableComponent {
     virtual TfrxComponent* PageReport() const { return nullptr; }
     /// A text view sizing itself to its text (memos answer; false otherwise).
     virtual bool AutoWidth() const { return false; }
-    /// The report's text-layout object, or the process-wide one.
+    /// The text-layout object of the report (for a prepared page read back, the report it refers
+    /// to), or the process-wide one.
     TfrxDrawText& GetDrawTextObject() const;
     /// The report's value of a script expression (Null without a report).
     virtual Variant ReportCalc(const String&) { return Variant(); }

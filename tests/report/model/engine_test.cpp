@@ -274,6 +274,8 @@ TEST_F(EngineTest, AGrowingViewMovesTheViewBelowAndTheTemplateComesBack) {
     EXPECT_NEAR((double)prepared->FindObject(String(u"Memo1"))->Height(), 50, 1e-6);
     EXPECT_NEAR((double)prepared->FindObject(String(u"Below"))->AbsTop(), 70, 1e-6);
     EXPECT_NEAR((double)prepared->FindObject(String(u"Beside"))->AbsTop(), 40, 1e-6);
+    // The page read back lays its text out with its report's object, not the process-wide one.
+    EXPECT_EQ(&prepared->FindObject(String(u"Memo1"))->GetDrawTextObject(), &Report().DrawText());
     // The template as it was.
     EXPECT_NEAR((double)memo->Height(), 20, 1e-6);
     EXPECT_NEAR((double)page->FindObject(String(u"Below"))->Top(), 40, 1e-6);

@@ -767,16 +767,21 @@ TEST_F(MemoViewLayoutTest, FixturePageEqualsItsExpectedPictureAndTextSitsInItsRe
             continue;
         // 8 pt measured at 67 pixels per em at 600 dpi: about 35 device pixels at scale 3.125.
         const int slack = 12;
-        if (m.HAlign() == haLeft)
+        if (m.HAlign() == haLeft) {
             EXPECT_LE(ink.Left - r.Left, slack) << i;
-        if (m.HAlign() == haRight)
+        }
+        if (m.HAlign() == haRight) {
             EXPECT_LE(r.Right - 1 - ink.Right, slack) << i;
-        if (m.HAlign() == haCenter)
+        }
+        if (m.HAlign() == haCenter) {
             EXPECT_LE(std::abs((ink.Left + ink.Right) - (r.Left + r.Right - 1)), 2 * slack) << i;
-        if (m.VAlign() == vaCenter)
+        }
+        if (m.VAlign() == vaCenter) {
             EXPECT_LE(std::abs((ink.Top + ink.Bottom) - (r.Top + r.Bottom - 1)), 2 * 20) << i;
-        if (m.VAlign() == vaTop)
+        }
+        if (m.VAlign() == vaTop) {
             EXPECT_LE(ink.Top - r.Top, 20) << i;
+        }
         if (m.AutoWidth()) {
             // AutoWidth hugs the text: the rectangle is barely wider than the ink
             EXPECT_LE((r.Right - r.Left) - (ink.Right - ink.Left), 2 * slack) << i;
