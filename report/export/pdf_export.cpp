@@ -158,11 +158,6 @@ bool IsPDFA_1(TPDFStandard standard) {
     return standard == psPDFA_1a || standard == psPDFA_1b;
 }
 
-std::mutex& PDFExportTextLock() {
-    static std::mutex lock;
-    return lock;
-}
-
 // ---- Stream objects ---------------------------------------------------------------------------
 
 void WriteStreamObject(TStream& pdf, TStream& data, int objectNumber, bool compress, bool encrypt, bool open,

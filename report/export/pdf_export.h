@@ -12,7 +12,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 #include "platform/graphics/brush.h"
@@ -84,10 +83,6 @@ AnsiString GlyphHexJustified(StringView glyphs, long double adjustment);
 /// The ToUnicode CMap program of a font (lines ending in CR LF): every used glyph with a text
 /// maps to all UTF-16 units of that text, in used order, in bfchar blocks of at most 100.
 RawByteString ToUnicodeCMap(const TfrxExportFont& font, const AnsiString& fontName);
-
-/// The lock of the text layout of every PDF export in the process; taken inside the report's
-/// text-layout lock, never the other way round.
-std::mutex& PDFExportTextLock();
 
 class TfrxPDFExport : public TfrxBaseDialogExportFilter {
     VGL_CLASS(TfrxPDFExport, TfrxBaseDialogExportFilter)

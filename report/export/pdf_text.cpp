@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -161,11 +160,11 @@ void TfrxPDFExport::WriteMemoLines(TfrxCustomMemoView& memo, int selectedLine) {
     const long double shadow = frame.DropShadow() ? frame.ShadowWidth() : 0;
     const long double boxWidth = memo.Width() - shadow, boxHeight = memo.Height() - shadow;
 
-    // The report's layout object first, then the writers' own lock, so that no two exports
-    // lay out memo text at once; both are let go on every path.
+    // The memo's layout object (its report's) for the whole layout and output, let go on every
+    // path. The writer keeps no state of its own between exports, so exports on other threads
+    // lay out their memos at the same time.
     TfrxDrawText& dt = memo.GetDrawTextObject();
     TfrxDrawTextLock layoutLock(dt);
-    std::lock_guard writerLock(PDFExportTextLock());
 
     const TFont font = TextFont(memo);
     const int size = font.GetSize();
@@ -326,7 +325,6 @@ void TfrxPDFExport::WriteMemoLines(TfrxCustomMemoView& memo, int selectedLine) {
 void TfrxPDFExport::WriteVectorText(TfrxCustomMemoView& memo) {
     TfrxDrawText& dt = memo.GetDrawTextObject();
     TfrxDrawTextLock layoutLock(dt);
-    std::lock_guard writerLock(PDFExportTextLock());
     // The layout records its text calls only while Wysiwyg is on; without the recording a
     // rotated memo would lose its text, so the recording is made with it on.
     std::unique_ptr<TVectorCanvas> canvas;
