@@ -1,4 +1,4 @@
-// links: vgl_labels vgl_report_export vgl_report_model vgl_script_bindings JPEG::JPEG
+// links: vgl_labels vgl_report_export vgl_report_model vgl_script_bindings vgl_service_types JPEG::JPEG
 // One parcel label to PDF as the service makes it: the label module created, filled with a
 // realistic parcel, printed by PrintGeoLabel(prnPDF) and freed, per iteration. The floor is the
 // raster path alone: libjpeg encoding that label's images (the Aztec symbol of about 1800 x 1800,
@@ -7,6 +7,10 @@
 // in the set-up, so both sides encode the same pictures. Target: the label at most 1.25 times the
 // encodes. The libraries start as the service starts them, the script bindings among them, so
 // every report of the module registers the same script classes as in the service.
+//
+// ServiceFixtureToPdf is the same road for the request bench/service_load.sh posts: the service
+// tests' fixture record mapped onto a new module as the service maps it, printed and freed; the
+// service's time per label at one connection is held against it.
 //
 // The Ratio benchmark times both alternately in one run, in wall time, and compares their means
 // (the medians are reported beside them). Alternating matters: between two labels the encodes
@@ -35,6 +39,9 @@
 #include "report/model/report_model_init.h"
 #include "script/bindings/bindings.h"
 #include "script/engine/initialization.h"
+#include "service/geo_label_mapping.h"
+#include "service/geo_label_types.h"
+#include "tests/service/geo_label_fixture.h"
 
 namespace {
 
@@ -47,6 +54,7 @@ void Start() {
         InitializeScriptBindings();
         InitializeReportModel();
         InitializeReportExport();
+        InitializeServiceTypes();
         return std::make_unique<TDMFonts>(nullptr);
     }();
 }
@@ -216,6 +224,30 @@ void LabelToPdf(benchmark::State& state) {
     state.counters["pdf_bytes"] = double(bytes);
 }
 BENCHMARK(LabelToPdf)->Unit(benchmark::kMillisecond);
+
+/// The service's PrintGeoLabelAsPDF without the wire: the fixture request mapped onto a new
+/// module, the parcel label printed to PDF, the module freed. The document's size.
+std::size_t PrintServiceFixture() {
+    const std::unique_ptr<TGeoLabelData> request = test::FixtureRequest();
+    TDMDPDLabelPrint module;
+    module.Clear();
+    MapGeoLabelData(*request, module);
+    if (!module.PrintGeoLabel(prnPDF))
+        return 0;
+    auto* stream = dynamic_cast<TMemoryStream*>(module.StreamPrinted.get());
+    return stream ? stream->Bytes().size() : 0;
+}
+
+void ServiceFixtureToPdf(benchmark::State& state) {
+    Start();
+    std::size_t bytes = 0;
+    for (auto _ : state)
+        bytes = PrintServiceFixture();
+    if (bytes == 0)
+        state.SkipWithError("no document");
+    state.counters["pdf_bytes"] = double(bytes);
+}
+BENCHMARK(ServiceFixtureToPdf)->Unit(benchmark::kMillisecond);
 
 void LabelJpegEncodes(benchmark::State& state) {
     Start();
