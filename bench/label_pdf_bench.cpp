@@ -31,6 +31,7 @@
 
 #include <jpeglib.h>
 
+#include "bench/bench_timing.h"
 #include "labels/dpd_label_print.h"
 #include "labels/fonts_module.h"
 #include "platform/rtl/streams.h"
@@ -264,20 +265,8 @@ void LabelJpegEncodes(benchmark::State& state) {
 }
 BENCHMARK(LabelJpegEncodes)->Unit(benchmark::kMillisecond);
 
-/// Wall time in milliseconds. The thread's CPU time would be steadier on a busy machine, but the
-/// time the system spends faulting pages in is not always charged to the thread, and that time is
-/// part of what a label costs.
-double NowMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
+using bench::Median;
+using bench::NowMs;
 
 void Ratio(benchmark::State& state) {
     Start();

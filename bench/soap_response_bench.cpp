@@ -19,6 +19,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_timing.h"
 #include "remoting/core/initialization.h"
 #include "remoting/core/ro_binary_memory_stream.h"
 #include "remoting/server/ro_server.h"
@@ -134,17 +135,8 @@ void AnswerZlib(benchmark::State& state) {
 }
 BENCHMARK(AnswerZlib)->Unit(benchmark::kMillisecond);
 
-double NowMs() {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
+using bench::Median;
+using bench::NowMs;
 
 void Ratio(benchmark::State& state) {
     Start();

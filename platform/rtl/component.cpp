@@ -95,15 +95,9 @@ TComponent* TComponent::Components(int index) const {
 
 namespace {
 
-/// The key of a name in an owner's index: a hash of the name with ASCII letters upper-cased
-/// (FNV-1a over the code units), so that names equal by SameText share it.
+/// The key of a name in an owner's index: names equal by SameText share it.
 std::uint64_t NameKey(StringView name) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (Char c : name) {
-        h ^= std::uint64_t(AsciiUpperChar(c));
-        h *= 1099511628211ull;
-    }
-    return h;
+    return AsciiFoldedHash(name);
 }
 
 } // namespace

@@ -360,12 +360,8 @@ namespace {
 // A hash of the name as ComparePropNames sees it (ASCII letters folded), so names that compare
 // equal hash alike.
 std::size_t PropNameHash(StringView name) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (Char c : name) {
-        h ^= std::uint64_t(AsciiUpperChar(c));
-        h *= 1099511628211ull;
-    }
-    return std::size_t(h ^ (h >> 29));
+    const std::uint64_t h = AsciiFoldedHash(name);
+    return std::size_t(h ^ (h >> 29)); // the table takes the low bits: fold the high ones in
 }
 } // namespace
 

@@ -55,6 +55,15 @@ int Sign(int v) {
 
 } // namespace
 
+std::uint64_t AsciiFoldedHash(StringView s) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (Char c : s) {
+        h ^= std::uint64_t(AsciiUpperChar(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
 String UpperCase(StringView s) {
     return MapChars(s, [](Char c) { return AsciiUpperChar(c); });
 }

@@ -35,6 +35,9 @@ constexpr char AsciiUpperChar(char c) {
 constexpr char AsciiLowerChar(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c + ('a' - 'A')) : c;
 }
+/// A 64-bit hash (FNV-1a over the code units) of the text with ASCII letters upper-cased, so that
+/// texts equal by SameText hash alike: the key of name indexes that compare names that way.
+std::uint64_t AsciiFoldedHash(StringView s);
 /// Unicode simple (1:1) case mapping: the length never changes, so positions stay valid.
 String AnsiUpperCase(StringView s);
 String AnsiLowerCase(StringView s);

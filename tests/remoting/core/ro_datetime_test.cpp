@@ -112,8 +112,9 @@ private:
 
 TEST(RODateTimeTest, FormatsWithoutTheLocalesSeparators) {
     DecimalCommaLocale locale;
-    if (locale.CActive())
+    if (locale.CActive()) {
         EXPECT_EQ(*std::localeconv()->decimal_point, ',');
+    }
     EXPECT_EQ(DateTimeToISO8601(At(2023, 4, 11, 13, 5, 9, 0)), u"2023-04-11T13:05:09");
     EXPECT_EQ(DateTimeToISO8601(At(2023, 4, 11, 13, 5, 9, 250)), u"2023-04-11T13:05:09.250");
     EXPECT_EQ(DateTimeToISO8601(At(1, 1, 1, 0, 0, 0, 7)), u"0001-01-01T00:00:00.007");

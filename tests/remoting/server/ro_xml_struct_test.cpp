@@ -190,9 +190,10 @@ TEST_F(XmlStructTest, FixtureTypesRoundTripTypedAndUntyped) {
         writer.SetSerializationOptions(options);
         writer.WriteStruct(u"Request", &request, &TGeoLabelData::StaticClassInfo(), -1);
         writer.WriteArray(u"Result", results.get(), &TResultArray::StaticClassInfo(), -1);
-        if (typed)
+        if (typed) {
             EXPECT_EQ(VarToStr(root->GetChildren(1)->GetAttributeValue(u"SOAP-ENC:arrayType", Variant(String()))),
                       u"ro:TResultInfo[2]");
+        }
 
         TROXMLSerializer reader(root);
         reader.SetSerializationOptions(options);
