@@ -9,6 +9,12 @@
 // closed although it never had more connections open than allowed. Here a connection counts from
 // its start until its answer is queued (or it closes without one); the library's own per-address
 // limit stays, at twice the setting, as the bound for connections still sending or closing.
+//
+// The handler does not run on the connection's thread, which the library starts for each
+// connection and ends with it, but on one of the listener's workers, which stay from request to
+// request: a label request allocates and frees some 20 MB, and on a new thread that work starts
+// with an empty allocator cache and cold processor caches each time. There are never more
+// workers than requests in work at once, so the work cap bounds them too.
 
 #include "platform/net/http_listener.h"
 
@@ -23,7 +29,11 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -102,6 +112,100 @@ bool HasBody(MHD_Connection* connection) {
     return length != nullptr && std::string_view(length).find_first_not_of("0") != std::string_view::npos;
 }
 
+/// Threads that run handlers, started as they are needed and kept until Stop.
+class TWorkers {
+public:
+    explicit TWorkers(unsigned limit) : FLimit(std::max(1u, limit)) {}
+    TWorkers(const TWorkers&) = delete;
+    TWorkers& operator=(const TWorkers&) = delete;
+    ~TWorkers() { Stop(); }
+
+    /// Runs the work on a worker and waits for it; what it throws is thrown here. When no
+    /// worker can be started the work runs on the calling thread.
+    void Run(const std::function<void()>& work) {
+        TJob job;
+        job.Work = &work;
+        std::unique_lock guard(FLock);
+        if (FStopping) {
+            guard.unlock();
+            work();
+            return;
+        }
+        // Idle workers may already be woken for work queued before this one.
+        if (FQueue.size() >= FIdle && FThreads.size() < FLimit) {
+            try {
+                FThreads.emplace_back([this] { Serve(); });
+            } catch (const std::system_error&) {
+                if (FThreads.empty()) {
+                    guard.unlock();
+                    work();
+                    return;
+                }
+            }
+        }
+        FQueue.push_back(&job);
+        FWake.notify_one();
+        job.Finished.wait(guard, [&] { return job.Done; });
+        guard.unlock();
+        if (job.Error)
+            std::rethrow_exception(job.Error);
+    }
+
+    /// Ends the workers once the work queued has run; later work starts new ones.
+    void Stop() {
+        std::vector<std::thread> threads;
+        {
+            std::lock_guard guard(FLock);
+            FStopping = true;
+            FWake.notify_all();
+            threads.swap(FThreads);
+        }
+        for (std::thread& thread : threads)
+            thread.join();
+        std::lock_guard guard(FLock);
+        FStopping = false;
+        FIdle = 0;
+    }
+
+private:
+    struct TJob {
+        const std::function<void()>* Work = nullptr;
+        bool Done = false;
+        std::exception_ptr Error;
+        std::condition_variable Finished;
+    };
+
+    void Serve() {
+        std::unique_lock guard(FLock);
+        for (;;) {
+            ++FIdle;
+            FWake.wait(guard, [&] { return FStopping || !FQueue.empty(); });
+            --FIdle;
+            if (FQueue.empty())
+                return; // stopping, nothing left to run
+            TJob* job = FQueue.front();
+            FQueue.pop_front();
+            guard.unlock();
+            try {
+                (*job->Work)();
+            } catch (...) {
+                job->Error = std::current_exception();
+            }
+            guard.lock();
+            job->Done = true;
+            job->Finished.notify_one();
+        }
+    }
+
+    const unsigned FLimit;
+    std::mutex FLock;
+    std::condition_variable FWake;
+    std::deque<TJob*> FQueue;
+    std::vector<std::thread> FThreads;
+    unsigned FIdle = 0;
+    bool FStopping = false;
+};
+
 } // namespace
 
 bool IsValidHttpHeaderName(std::string_view name) {
@@ -159,6 +263,8 @@ struct THttpListener::TImpl {
     /// Connections not yet answered, by client address.
     std::mutex AddressLock;
     std::unordered_map<std::string, unsigned> Unanswered;
+    /// Made at Start with the work cap as its size.
+    std::unique_ptr<TWorkers> Workers;
 
     static MHD_Result AcceptPolicy(void* cls, const sockaddr* address, socklen_t) {
         auto* self = static_cast<TImpl*>(cls);
@@ -345,7 +451,7 @@ struct THttpListener::TImpl {
 
         THttpAnswer answer;
         try {
-            Handler(request, answer);
+            Workers->Run([&] { Handler(request, answer); });
         } catch (...) {
             return QueuePlain(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "Internal Server Error\n");
         }
@@ -399,6 +505,7 @@ void THttpListener::Start() {
     if (s.MaxRequestsInWork == 0 || s.MaxConnections == 0 || s.MaxConnectionsPerIP == 0 || s.MaxHeaderSize < 1024)
         throw EHttpListenerError(u"The HTTP listener's limits are too small");
 
+    FImpl->Workers = std::make_unique<TWorkers>(s.MaxRequestsInWork);
     unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC;
     sockaddr_storage address{};
     bool useAddress = false;
@@ -458,6 +565,8 @@ void THttpListener::Stop() {
     MHD_stop_daemon(daemon);
     if (listening != MHD_INVALID_SOCKET)
         ::close(listening);
+    // Every connection thread has ended, so no work is waiting for a worker.
+    FImpl->Workers->Stop();
 }
 
 bool THttpListener::Active() const {

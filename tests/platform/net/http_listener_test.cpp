@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <set>
@@ -355,6 +356,60 @@ TEST(HttpListener, SixtyFourParallelCallsAgainstACapOfFourGetOnly200Or503) {
     // Still up, and every request has left the count.
     EXPECT_EQ(Curl({Url(listener, "/")}).Status, 200);
     EXPECT_EQ(listener.RequestsInWork(), 0u);
+}
+
+TEST(HttpListener, HandlersRunOnWorkersThatStayAndRunSideBySide) {
+    THttpListenerSettings settings = LoopbackSettings();
+    settings.MaxRequestsInWork = 4;
+    std::mutex lock;
+    std::condition_variable allIn;
+    int waiting = 0;
+    std::vector<std::thread::id> threads;
+    THttpListener listener(settings, [&](const THttpRequest& request, THttpAnswer& answer) {
+        std::unique_lock guard(lock);
+        threads.push_back(std::this_thread::get_id());
+        if (request.Path == "/together") {
+            // Four handlers wait for each other: answered only when none waits for another.
+            ++waiting;
+            allIn.notify_all();
+            answer.Body = allIn.wait_for(guard, std::chrono::seconds(10), [&] { return waiting >= 4; }) ? "all" : "alone";
+            return;
+        }
+        answer.Body = "ok";
+    });
+    listener.Start();
+    // One request after another: one worker, kept.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Curl({Url(listener, "/one")}).Body, "ok");
+    {
+        std::lock_guard guard(lock);
+        ASSERT_EQ(threads.size(), 3u);
+        EXPECT_EQ(threads[0], threads[1]);
+        EXPECT_EQ(threads[1], threads[2]);
+        threads.clear();
+    }
+    // As many at once as the cap allows: each on a worker of its own, no more workers than that.
+    std::string command = "curl -s --max-time 30 --parallel --parallel-immediate --parallel-max 4";
+    for (int i = 0; i < 4; ++i)
+        command += " -w '%{http_code}\\n' " + test::ShellQuote(Url(listener, "/together"));
+    auto [exit, output] = test::RunCommand(command);
+    EXPECT_EQ(exit, 0);
+    const auto count = [&](const std::string& text) {
+        int n = 0;
+        for (std::size_t at = output.find(text); at != std::string::npos; at = output.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(count("all"), 4) << output;
+    EXPECT_EQ(count("200"), 4) << output;
+    {
+        std::lock_guard guard(lock);
+        EXPECT_EQ(std::set<std::thread::id>(threads.begin(), threads.end()).size(), 4u);
+    }
+    // Stopped and started again, the listener makes new workers.
+    listener.Stop();
+    listener.Start();
+    EXPECT_EQ(Curl({Url(listener, "/one")}).Body, "ok");
 }
 
 TEST(HttpListener, ConnectionsBeyondThePerAddressLimitAreClosed) {
