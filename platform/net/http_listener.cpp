@@ -13,8 +13,10 @@
 // The handler does not run on the connection's thread, which the library starts for each
 // connection and ends with it, but on one of the listener's workers, which stay from request to
 // request: a label request allocates and frees some 20 MB, and on a new thread that work starts
-// with an empty allocator cache and cold processor caches each time. There are never more
-// workers than requests in work at once, so the work cap bounds them too.
+// with an empty allocator cache and cold processor caches each time. There are at most twice as
+// many workers as cores (at least four) and never more than requests may be in work; requests in
+// work beyond that wait for a worker. The work is bound by the processor, so more threads would
+// only share the cores, and each worker keeps a heap of its own in memory.
 
 #include "platform/net/http_listener.h"
 
@@ -505,7 +507,8 @@ void THttpListener::Start() {
     if (s.MaxRequestsInWork == 0 || s.MaxConnections == 0 || s.MaxConnectionsPerIP == 0 || s.MaxHeaderSize < 1024)
         throw EHttpListenerError(u"The HTTP listener's limits are too small");
 
-    FImpl->Workers = std::make_unique<TWorkers>(s.MaxRequestsInWork);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    FImpl->Workers = std::make_unique<TWorkers>(std::min(s.MaxRequestsInWork, std::max(4u, 2 * cores)));
     unsigned flags = MHD_USE_THREAD_PER_CONNECTION | MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL | MHD_USE_ITC;
     sockaddr_storage address{};
     bool useAddress = false;
