@@ -265,7 +265,7 @@ struct THttpListener::TImpl {
     /// Connections not yet answered, by client address.
     std::mutex AddressLock;
     std::unordered_map<std::string, unsigned> Unanswered;
-    /// Made at Start with the work cap as its size.
+    /// Made at Start; its size is said at the top of this file.
     std::unique_ptr<TWorkers> Workers;
 
     static MHD_Result AcceptPolicy(void* cls, const sockaddr* address, socklen_t) {
