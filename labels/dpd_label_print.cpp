@@ -1,5 +1,6 @@
 #include "labels/dpd_label_print.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "codes/typed_barcode.h"
@@ -173,10 +174,10 @@ TDMDPDLabelPrint::TDMDPDLabelPrint(TComponent* owner) : TComponent(owner) {
     imageExport(FTIFFExport = new TfrxTIFFExport(this), u"TIFFExport");
     imageExport(FGIFExport = new TfrxGIFExport(this), u"GIFExport");
 
-    FfrxLimitedQty = CreateTemplate(u"frxLimitedQty");
-    FfrxSWAP = CreateTemplate(u"frxSWAP");
-    FfrxReceipt = CreateTemplate(u"frxReceipt");
-    FfrxReturn = CreateTemplate(u"frxReturn");
+    FfrxLimitedQty = CreateTemplate(u"frxLimitedQty", true);
+    FfrxSWAP = CreateTemplate(u"frxSWAP", true);
+    FfrxReceipt = CreateTemplate(u"frxReceipt", true);
+    FfrxReturn = CreateTemplate(u"frxReturn", true);
     FfrxKombiLabel = CreateTemplate(u"frxKombiLabel");
 
     DataModuleCreate(this);
@@ -186,19 +187,38 @@ TDMDPDLabelPrint::~TDMDPDLabelPrint() {
     DataModuleDestroy(this);
 }
 
-TfrxReport* TDMDPDLabelPrint::CreateTemplate(const String& name) {
+TfrxReport* TDMDPDLabelPrint::CreateTemplate(const String& name, bool deferred) {
     auto* report = new TfrxReport(this);
+    if (deferred) {
+        report->SetName(name);
+        FUnreadTemplates.emplace_back(report, name);
+        return report;
+    }
+    LoadTemplate(*report, name);
+    return report;
+}
+
+void TDMDPDLabelPrint::LoadTemplate(TfrxReport& report, const String& name) {
     // The stored-form route: every published value as the template stores it, read from the
     // document the process parsed once.
     const TfrxXMLDocument& stored = LabelTemplateDocument(name);
-    report->LoadFromXMLItem(*stored.Root(), stored.OldVersion());
-    report->SetName(name);
+    report.LoadFromXMLItem(*stored.Root(), stored.OldVersion());
+    report.SetName(name);
     // No one is there to see a message box: engine errors raise and end the print.
-    report->EngineOptions()->SetNewSilentMode(simReThrow);
+    report.EngineOptions()->SetNewSilentMode(simReThrow);
     // The templates carry no script and no events, so a preparation leaves their objects as the
     // print filled them; saving the whole template before each run and reading it back after
     // (pictures as hex text included) would only cost the time of both.
-    report->EngineOptions()->SetDestroyForms(false);
+    report.EngineOptions()->SetDestroyForms(false);
+}
+
+TfrxReport* TDMDPDLabelPrint::Used(TfrxReport* report) const {
+    const auto unread = std::find_if(FUnreadTemplates.begin(), FUnreadTemplates.end(),
+                                     [&](const auto& t) { return t.first == report; });
+    if (unread != FUnreadTemplates.end()) {
+        LoadTemplate(*report, unread->second);
+        FUnreadTemplates.erase(unread);
+    }
     return report;
 }
 
@@ -551,7 +571,7 @@ bool TDMDPDLabelPrint::PrintToTarget(TfrxReport& report, TPrintTo printTo) {
 bool TDMDPDLabelPrint::PrintLimitedQtyLabel(const String& trackingNumber, TPrintTo printTo) {
     return Wrapped(u"PrintLimitedQtyLabel", StreamPrinted, [&] {
         StreamPrinted.reset();
-        TfrxReport& report = *FfrxLimitedQty;
+        TfrxReport& report = *Used(FfrxLimitedQty);
         report.ReportOptions()->SetName(Copy(trackingNumber, 1, 14) + u"_LimitedQty");
         // Each part starts at the right edge of the one before; the template's fonts stay.
         const TTrackingParts parts = SplitTrackingNumber(trackingNumber);
@@ -579,17 +599,18 @@ bool TDMDPDLabelPrint::PrintFilledLabel(TfrxReport& report, const char16_t* suff
 }
 
 bool TDMDPDLabelPrint::PrintSWAPLabel(TPrintTo printTo) {
-    return Wrapped(u"PrintSWAPLabel", StreamPrinted, [&] { return PrintFilledLabel(*FfrxSWAP, u"_SWAP", printTo); });
+    return Wrapped(u"PrintSWAPLabel", StreamPrinted,
+                   [&] { return PrintFilledLabel(*Used(FfrxSWAP), u"_SWAP", printTo); });
 }
 
 bool TDMDPDLabelPrint::PrintReceiptLabel(TPrintTo printTo) {
     return Wrapped(u"PrintReceiptLabel", StreamPrinted,
-                   [&] { return PrintFilledLabel(*FfrxReceipt, u"_Receipt", printTo); });
+                   [&] { return PrintFilledLabel(*Used(FfrxReceipt), u"_Receipt", printTo); });
 }
 
 bool TDMDPDLabelPrint::PrintReturnLabel(TPrintTo printTo) {
     return Wrapped(u"PrintReturnLabel", StreamPrinted,
-                   [&] { return PrintFilledLabel(*FfrxReturn, u"_Return", printTo); });
+                   [&] { return PrintFilledLabel(*Used(FfrxReturn), u"_Return", printTo); });
 }
 
 bool TDMDPDLabelPrint::PrintGeoLabel(TPrintTo printTo) {

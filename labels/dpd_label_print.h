@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "codes/dpd_aztec.h"
 #include "labels/embedded_data.h"
@@ -214,16 +215,16 @@ class TDMDPDLabelPrint : public TComponent {
         return FGIFExport;
     }
     TfrxReport* frxLimitedQty() const {
-        return FfrxLimitedQty;
+        return Used(FfrxLimitedQty);
     }
     TfrxReport* frxSWAP() const {
-        return FfrxSWAP;
+        return Used(FfrxSWAP);
     }
     TfrxReport* frxReceipt() const {
-        return FfrxReceipt;
+        return Used(FfrxReceipt);
     }
     TfrxReport* frxReturn() const {
-        return FfrxReturn;
+        return Used(FfrxReturn);
     }
     TfrxReport* frxKombiLabel() const {
         return FfrxKombiLabel;
@@ -252,7 +253,14 @@ protected:
 
 private:
     /// Loads the template stored under `name` into a new report owned by the module.
-    TfrxReport* CreateTemplate(const String& name);
+    /// A template report named `name`; read from its document now, or on first use (`Used`)
+    /// when `deferred`.
+    TfrxReport* CreateTemplate(const String& name, bool deferred = false);
+    /// Reads the stored template `name` into `report` and sets the options every template runs
+    /// with.
+    static void LoadTemplate(TfrxReport& report, const String& name);
+    /// `report`, read from its document first when it was made deferred and not read yet.
+    TfrxReport* Used(TfrxReport* report) const;
     /// The steps of PrintLabel, unwrapped.
     bool DoPrintLabel(TfrxReport& report, TPrintTo printTo);
     /// The target switch that every print operation ends with: prepares `report` and exports it
@@ -279,6 +287,10 @@ private:
     TfrxReport* FfrxReceipt = nullptr;
     TfrxReport* FfrxReturn = nullptr;
     TfrxReport* FfrxKombiLabel = nullptr;
+    // The additional labels' templates are read when a print (or a caller) first uses them: a
+    // request asks for few of them, and reading one costs about as much as freeing it again.
+    // These are the ones not read yet, with their template names.
+    mutable std::vector<std::pair<TfrxReport*, String>> FUnreadTemplates;
 
     // Geometry of the templates in report pixels, read at creation.
     long double txtRoutDestText_MaxWidth = 0;
