@@ -64,6 +64,35 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     Put16(out, v >> 16);
 }
 
+// Surface words (x-red-green-blue, x = 0xFF) of `count` blue-green-red pixels `step` (3 or 4)
+// bytes apart. A pixel is loaded as one word, so the last one, whose word could reach past the
+// buffer, is read byte by byte.
+void BgrToWords(const std::uint8_t* in, int step, std::uint32_t* out, int count) {
+    if (count <= 0)
+        return;
+    for (int x = 0; x < count - 1; ++x, in += step) {
+        std::uint32_t word;
+        std::memcpy(&word, in, 4);
+        out[x] = 0xFF000000u | word;
+    }
+    out[count - 1] = 0xFF000000u | (std::uint32_t(in[2]) << 16) | (std::uint32_t(in[1]) << 8) | in[0];
+}
+
+// The blue-green-red bytes of `count` surface words, four pixels as three words at a time.
+void WordsToBgr(const std::uint32_t* in, std::uint8_t* out, int count) {
+    int x = 0;
+    for (; x + 4 <= count; x += 4, in += 4, out += 12) {
+        const std::uint32_t p0 = in[0] & 0xFFFFFFu, p1 = in[1] & 0xFFFFFFu, p2 = in[2] & 0xFFFFFFu,
+                            p3 = in[3] & 0xFFFFFFu;
+        const std::uint32_t w0 = p0 | (p1 << 24), w1 = (p1 >> 8) | (p2 << 16), w2 = (p2 >> 16) | (p3 << 8);
+        std::memcpy(out, &w0, 4);
+        std::memcpy(out + 4, &w1, 4);
+        std::memcpy(out + 8, &w2, 4);
+    }
+    for (; x < count; ++x, ++in, out += 3)
+        std::memcpy(out, in, 3);
+}
+
 // Nearest palette entry by squared RGB distance, with a cache for repeated colours.
 class PaletteMatcher {
 public:
@@ -149,10 +178,34 @@ TBitmap::Surface& TBitmap::GetSurface() const {
 
 namespace {
 
+// Four words in one vector register (the compiler's vector extension, plain SSE2 on x86-64).
+using Words4 = std::uint32_t __attribute__((vector_size(16)));
+
 // Writes `count` pixels of a row enlarged `factor` times, from source pixel `from` on, of whose
 // block the first `skip` pixels are cut off.
 template <int Factor> void ExpandRowBy(const std::uint32_t* in, std::uint32_t* out, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i, out += Factor)
+    std::size_t i = 0;
+    // Four source pixels give Factor vectors of four words each, made by shuffles.
+    const auto store = [](std::uint32_t* to, Words4 words) { std::memcpy(to, &words, sizeof words); };
+    for (; i + 4 <= count; i += 4, out += 4 * Factor) {
+        Words4 v;
+        std::memcpy(&v, in + i, sizeof v);
+        if constexpr (Factor == 2) {
+            store(out, __builtin_shufflevector(v, v, 0, 0, 1, 1));
+            store(out + 4, __builtin_shufflevector(v, v, 2, 2, 3, 3));
+        } else if constexpr (Factor == 3) {
+            store(out, __builtin_shufflevector(v, v, 0, 0, 0, 1));
+            store(out + 4, __builtin_shufflevector(v, v, 1, 1, 2, 2));
+            store(out + 8, __builtin_shufflevector(v, v, 2, 3, 3, 3));
+        } else {
+            static_assert(Factor == 4);
+            store(out, __builtin_shufflevector(v, v, 0, 0, 0, 0));
+            store(out + 4, __builtin_shufflevector(v, v, 1, 1, 1, 1));
+            store(out + 8, __builtin_shufflevector(v, v, 2, 2, 2, 2));
+            store(out + 12, __builtin_shufflevector(v, v, 3, 3, 3, 3));
+        }
+    }
+    for (; i < count; ++i, out += Factor)
         for (int k = 0; k < Factor; ++k)
             out[k] = in[i];
 }
@@ -225,7 +278,7 @@ void WritePending(TBitmap::Surface& s) {
 
 void TBitmap::Surface::Blocks::ExpandRow(int y, std::uint32_t* row) const {
     const std::int64_t dx = Visible.Left - Left;
-    ::vgl::ExpandRow(Source.data() + std::size_t((y - Top) / FactorY) * std::size_t(SourceWidth), dx / FactorX, FactorX,
+    ::vgl::ExpandRow(Source.get() + std::size_t((y - Top) / FactorY) * std::size_t(SourceWidth), dx / FactorX, FactorX,
                      int(dx % FactorX), row + Visible.Left, std::size_t(Visible.Width()));
 }
 
@@ -233,6 +286,11 @@ void TBitmap::SurfaceToPixels() const {
     EnsureRows();
     if (!FSurface || FSurface->PixelsValid)
         return;
+    SurfaceToRows(FPixels);
+    FSurface->PixelsValid = true;
+}
+
+void TBitmap::SurfaceToRows(std::vector<std::uint8_t>& rows) const {
     WritePending(*FSurface);
     cairo_surface_t* s = FSurface->Cairo;
     cairo_surface_flush(s);
@@ -243,7 +301,7 @@ void TBitmap::SurfaceToPixels() const {
     PaletteMatcher matcher(FPalette);
     for (int y = 0; y < FHeight; ++y) {
         const std::uint8_t* src = data + std::ptrdiff_t(y) * stride;
-        std::uint8_t* dst = FPixels.data() + std::ptrdiff_t(y) * rowBytes;
+        std::uint8_t* dst = rows.data() + std::ptrdiff_t(y) * rowBytes;
         if (bits == 32) { // blue, green and red from the surface; the alpha byte stays
             auto* out = reinterpret_cast<std::uint32_t*>(dst);
             const auto* in = reinterpret_cast<const std::uint32_t*>(src);
@@ -251,25 +309,24 @@ void TBitmap::SurfaceToPixels() const {
                 out[x] = (out[x] & 0xFF000000u) | (in[x] & 0x00FFFFFFu);
             continue;
         }
+        if (bits == 24) {
+            WordsToBgr(reinterpret_cast<const std::uint32_t*>(src), dst, FWidth);
+            continue;
+        }
         for (int x = 0; x < FWidth; ++x) {
             const std::uint8_t* px = src + x * 4; // B G R x
-            if (bits == 24) {
-                std::memcpy(dst + x * 3, px, 3);
+            int index = matcher.Index(RGB(px[2], px[1], px[0]));
+            if (bits == 8) {
+                dst[x] = std::uint8_t(index);
+            } else if (bits == 4) {
+                std::uint8_t& b = dst[x / 2];
+                b = (x & 1) ? std::uint8_t((b & 0xF0) | index) : std::uint8_t((b & 0x0F) | (index << 4));
             } else {
-                int index = matcher.Index(RGB(px[2], px[1], px[0]));
-                if (bits == 8) {
-                    dst[x] = std::uint8_t(index);
-                } else if (bits == 4) {
-                    std::uint8_t& b = dst[x / 2];
-                    b = (x & 1) ? std::uint8_t((b & 0xF0) | index) : std::uint8_t((b & 0x0F) | (index << 4));
-                } else {
-                    std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
-                    dst[x / 8] = index ? std::uint8_t(dst[x / 8] | mask) : std::uint8_t(dst[x / 8] & ~mask);
-                }
+                std::uint8_t mask = std::uint8_t(0x80 >> (x & 7));
+                dst[x / 8] = index ? std::uint8_t(dst[x / 8] | mask) : std::uint8_t(dst[x / 8] & ~mask);
             }
         }
     }
-    FSurface->PixelsValid = true;
 }
 
 cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
@@ -289,10 +346,7 @@ cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
         for (int y = 0; y < bitmap.FHeight; ++y) {
             auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
             if (bits == 24 || bits == 32) { // straight from the scan line, without a call per pixel
-                const std::uint8_t* src = bitmap.FPixels.data() + std::ptrdiff_t(y) * bitmap.RowBytes();
-                const int step = bits / 8;
-                for (int x = 0; x < bitmap.FWidth; ++x, src += step)
-                    row[x] = 0xFF000000u | (std::uint32_t(src[2]) << 16) | (std::uint32_t(src[1]) << 8) | src[0];
+                BgrToWords(bitmap.FPixels.data() + std::ptrdiff_t(y) * bitmap.RowBytes(), bits / 8, row, bitmap.FWidth);
                 continue;
             }
             for (int x = 0; x < bitmap.FWidth; ++x) {
@@ -380,21 +434,33 @@ const std::uint8_t* TBitmapSurfaceAccess::BgrxRowReader::Row(int y) {
 void TBitmapSurfaceAccess::EnlargeInBlocks(const TBitmap& target, const TBitmap& source, const TRect& sourceRect,
                                            int factorX, int factorY, std::int64_t left, std::int64_t top,
                                            const TRect& visible) {
-    cairo_surface_t* from = ForReading(source);
-    // What is pending is written first; a fill that the picture covers completely never is.
-    ForOverwriting(target, visible);
-    TBitmap::Surface& s = target.GetSurface();
     TBitmap::Surface::Blocks b;
     b.SourceWidth = sourceRect.Width();
     b.SourceHeight = sourceRect.Height();
-    b.Source.resize(std::size_t(b.SourceWidth) * std::size_t(b.SourceHeight));
-    cairo_surface_flush(from);
-    const std::uint8_t* data = cairo_image_surface_get_data(from);
-    const std::ptrdiff_t stride = cairo_image_surface_get_stride(from);
-    for (int y = 0; y < b.SourceHeight; ++y)
-        std::memcpy(b.Source.data() + std::size_t(y) * std::size_t(b.SourceWidth),
-                    data + (sourceRect.Top + y) * stride + std::ptrdiff_t(sourceRect.Left) * 4,
-                    std::size_t(b.SourceWidth) * 4);
+    b.Source =
+        std::make_unique_for_overwrite<std::uint32_t[]>(std::size_t(b.SourceWidth) * std::size_t(b.SourceHeight));
+    const TBitmap::Surface* sourceSurface = source.FSurface.get();
+    if (!source.RowsPending() && (!sourceSurface || !sourceSurface->SurfaceValid)) {
+        // The source's rows hold its picture (a bitmap just loaded, say): its words are taken
+        // from them as ForReading would make them, without a surface for the source.
+        const int step = BitsPerPixel(source.FPixelFormat) / 8;
+        for (int y = 0; y < b.SourceHeight; ++y)
+            BgrToWords(source.FPixels.data() + std::ptrdiff_t(sourceRect.Top + y) * source.RowBytes() +
+                           std::ptrdiff_t(sourceRect.Left) * step,
+                       step, b.Source.get() + std::size_t(y) * std::size_t(b.SourceWidth), b.SourceWidth);
+    } else {
+        cairo_surface_t* from = ForReading(source);
+        cairo_surface_flush(from);
+        const std::uint8_t* data = cairo_image_surface_get_data(from);
+        const std::ptrdiff_t stride = cairo_image_surface_get_stride(from);
+        for (int y = 0; y < b.SourceHeight; ++y)
+            std::memcpy(b.Source.get() + std::size_t(y) * std::size_t(b.SourceWidth),
+                        data + (sourceRect.Top + y) * stride + std::ptrdiff_t(sourceRect.Left) * 4,
+                        std::size_t(b.SourceWidth) * 4);
+    }
+    // What is pending is written first; a fill that the picture covers completely never is.
+    ForOverwriting(target, visible);
+    TBitmap::Surface& s = target.GetSurface();
     b.FactorX = factorX;
     b.FactorY = factorY;
     b.Left = left;
@@ -412,12 +478,23 @@ cairo_surface_t* TBitmapSurfaceAccess::ForDrawing(const TBitmap& bitmap) {
 }
 
 cairo_surface_t* TBitmapSurfaceAccess::ForOverwriting(const TBitmap& bitmap, const TRect& area) {
-    if (bitmap.FSurface && area.Left <= 0 && area.Top <= 0 && area.Right >= bitmap.FWidth &&
-        area.Bottom >= bitmap.FHeight) {
-        bitmap.FSurface->PendingFill.reset();
-        bitmap.FSurface->PendingBlocks.reset();
+    if (area.Left <= 0 && area.Top <= 0 && area.Right >= bitmap.FWidth && area.Bottom >= bitmap.FHeight) {
+        // Nothing of the picture before shows through: neither what is pending nor the rows are
+        // put on the surface, which only has to exist. The rows keep what the surface does not
+        // hold (the alpha bytes of 32 bits).
+        TBitmap::Surface& s = bitmap.GetSurface();
+        s.PendingFill.reset();
+        s.PendingBlocks.reset();
+        if (!s.Cairo)
+            s.Cairo = NewImageSurface(CAIRO_FORMAT_RGB24, bitmap.FWidth, bitmap.FHeight);
+        s.SurfaceValid = true;
     }
     return ForDrawing(bitmap);
+}
+
+void TBitmapSurfaceAccess::FillWhole(const TBitmap& bitmap, std::uint32_t word) {
+    ForOverwriting(bitmap, TRect{0, 0, bitmap.FWidth, bitmap.FHeight});
+    bitmap.FSurface->PendingFill = word;
 }
 
 cairo_surface_t* TBitmapSurfaceAccess::AlphaSurface(const TBitmap& bitmap) {
@@ -539,6 +616,15 @@ void TBitmap::SetSize(int width, int height) {
     if (width == FWidth && height == FHeight)
         return;
     CheckGraphicSize(width, height);
+    if (GetEmpty() || (RowsPending() && (!FSurface || FSurface->PixelsValid))) {
+        // Every pixel is 0 before and after: the new rows are made when first needed.
+        FWidth = width;
+        FHeight = height;
+        std::vector<std::uint8_t>().swap(FPixels);
+        FSurface.reset();
+        Changed();
+        return;
+    }
     SurfaceToPixels();
     std::vector<std::uint8_t> old = std::move(FPixels);
     int oldRow = RowBytes(), oldH = FHeight, oldW = FWidth;
@@ -696,15 +782,15 @@ void TBitmap::LoadFromBytes(std::span<const std::uint8_t> bytes) {
     if (offBits < 14 + infoSize || std::uint64_t(offBits) + rowBytes * std::uint64_t(rows) > bytes.size())
         throw EInvalidGraphic(invalid);
     Allocate(width, rows, format);
-    EnsureRows();
     if (!palette.empty()) {
         palette.resize(std::size_t(1) << bits, clBlack);
         FPalette = std::move(palette);
     }
+    // The rows are appended as they are read, top row first, without being cleared before.
+    FPixels.reserve(std::size_t(rowBytes) * std::size_t(rows));
     for (int y = 0; y < rows; ++y) {
-        int fileRow = topDown ? y : rows - 1 - y;
-        std::memcpy(FPixels.data() + std::ptrdiff_t(y) * std::ptrdiff_t(rowBytes),
-                    h + offBits + std::uint64_t(fileRow) * rowBytes, rowBytes);
+        const std::uint8_t* fileRow = h + offBits + std::uint64_t(topDown ? y : rows - 1 - y) * rowBytes;
+        FPixels.insert(FPixels.end(), fileRow, fileRow + rowBytes);
     }
     FAlphaFormat = afIgnored;
     Changed();
@@ -752,7 +838,20 @@ void TBitmap::Assign(const TGraphic& source) {
     if (&source == this)
         return;
     if (auto* bmp = dynamic_cast<const TBitmap*>(&source)) {
-        bmp->SurfaceToPixels();
+        if (bmp->FSurface && !bmp->FSurface->PixelsValid && BitsPerPixel(bmp->FPixelFormat) >= 24) {
+            // The source's picture is on its surface: it is written into the copy's rows only
+            // (over the source's rows, which keep what the surface does not hold), and the
+            // source's own rows are left as they are. (Palette formats, whose rows are slow to
+            // make, make their own once.)
+            FPixels = bmp->RowsPending()
+                          ? std::vector<std::uint8_t>(std::size_t(bmp->RowBytes()) * std::size_t(bmp->FHeight), 0)
+                          : bmp->FPixels;
+            bmp->SurfaceToRows(FPixels);
+        } else {
+            if (bmp->FSurface && !bmp->FSurface->PixelsValid)
+                bmp->SurfaceToPixels();
+            FPixels = bmp->FPixels; // none when the source's are not made yet: all 0 as well
+        }
         FWidth = bmp->FWidth;
         FHeight = bmp->FHeight;
         FPixelFormat = bmp->FPixelFormat;
@@ -760,7 +859,6 @@ void TBitmap::Assign(const TGraphic& source) {
         FTransparentMode = bmp->FTransparentMode;
         FTransparentColor = bmp->FTransparentColor;
         FTransparent = bmp->FTransparent;
-        FPixels = bmp->FPixels;
         FPalette = bmp->FPalette;
         FSurface.reset();
         Changed();

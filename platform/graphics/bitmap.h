@@ -84,6 +84,9 @@ private:
     bool RowsPending() const { return FPixels.empty() && FWidth > 0 && FHeight > 0; }
     void EnsureRows() const;
     void SurfaceToPixels() const;
+    /// Writes the surface's picture (what is pending first) over `rows`, laid out as this
+    /// bitmap's rows; the bytes the surface does not hold (alpha, padding) stay.
+    void SurfaceToRows(std::vector<std::uint8_t>& rows) const;
     void Allocate(int width, int height, TPixelFormat format);
     int FWidth = 0, FHeight = 0;
     TPixelFormat FPixelFormat = pf24bit;

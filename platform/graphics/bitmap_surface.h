@@ -6,6 +6,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -24,7 +25,7 @@ struct TBitmap::Surface {
     // yet: a copy of the source's words, the factors, the enlarged picture's corner on the surface
     // and the pixels it covers. A row reader takes rows from it without writing them.
     struct Blocks {
-        std::vector<std::uint32_t> Source;
+        std::unique_ptr<std::uint32_t[]> Source;
         int SourceWidth = 0, SourceHeight = 0;
         int FactorX = 1, FactorY = 1;
         std::int64_t Left = 0, Top = 0;
@@ -44,8 +45,12 @@ public:
     /// The surface, up to date, for drawing on it: the pixel rows become stale.
     static cairo_surface_t* ForDrawing(const TBitmap& bitmap);
     /// ForDrawing for a drawing that puts opaque pixels on all of `area`: when that is the whole
-    /// bitmap, a fill or enlargement still pending is left out.
+    /// bitmap, a fill or enlargement still pending is left out, and the rows are not copied onto
+    /// the surface (which is only made when missing).
     static cairo_surface_t* ForOverwriting(const TBitmap& bitmap, const TRect& area);
+    /// Fills the whole bitmap with the surface word `word`; the memory is written when the
+    /// surface is next used, or never when a drawing covers all of it first.
+    static void FillWhole(const TBitmap& bitmap, std::uint32_t word);
     /// The surface, up to date, for reading.
     static cairo_surface_t* ForReading(const TBitmap& bitmap);
     /// A new premultiplied ARGB32 surface of the bitmap's picture with its alpha (32-bit bitmaps
@@ -56,7 +61,8 @@ public:
     /// its corner at (left, top) of `target`'s surface, onto the pixels of `visible` (which the
     /// enlarged picture covers; whole factors, at most 9). The drawing is kept and written into
     /// the surface when that is next used, so that a row reader takes its rows without their
-    /// being written first.
+    /// being written first. A source whose rows hold its picture is read from them and gets no
+    /// surface.
     static void EnlargeInBlocks(const TBitmap& target, const TBitmap& source, const TRect& sourceRect, int factorX,
                                 int factorY, std::int64_t left, std::int64_t top, const TRect& visible);
     /// For a bitmap of 24 or 32 bits that has neither a surface nor pixel rows yet: makes its

@@ -107,13 +107,20 @@ bool FillPixels(const TCanvas& canvas, const TRect& r, TColor color) {
     const TRect& v = area->Visible;
     if (v.IsEmpty())
         return true;
-    cairo_surface_t* surface = TBitmapSurfaceAccess::ForOverwriting(*canvas.Target(), v);
-    cairo_surface_flush(surface);
-    std::uint8_t* data = cairo_image_surface_get_data(surface);
-    const std::ptrdiff_t stride = cairo_image_surface_get_stride(surface);
     const TColor c = ColorToRGB(color);
     const std::uint32_t word = 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
                                std::uint32_t(GetBValue(c));
+    const TBitmap& target = *canvas.Target();
+    if (v.Left == 0 && v.Top == 0 && v.Right == target.GetWidth() && v.Bottom == target.GetHeight()) {
+        // The whole bitmap in one colour (a background, an erased picture): written when the
+        // surface is next used, never when it is not.
+        TBitmapSurfaceAccess::FillWhole(target, word);
+        return true;
+    }
+    cairo_surface_t* surface = TBitmapSurfaceAccess::ForOverwriting(target, v);
+    cairo_surface_flush(surface);
+    std::uint8_t* data = cairo_image_surface_get_data(surface);
+    const std::ptrdiff_t stride = cairo_image_surface_get_stride(surface);
     for (int y = v.Top; y < v.Bottom; ++y)
         std::fill_n(reinterpret_cast<std::uint32_t*>(data + y * stride) + v.Left, v.Width(), word);
     cairo_surface_mark_dirty(surface);

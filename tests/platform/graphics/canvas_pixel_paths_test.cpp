@@ -189,5 +189,156 @@ TEST(CanvasPixelPaths, AJpegOfAnEnlargementNotYetWrittenEqualsOneOfItsWrittenPix
     }
 }
 
+// Where a bitmap's picture is before a drawing: in its rows, on its surface, or not made yet.
+enum TPictureHeld { phNew, phRows, phSurface, phRowsAfterSurface, phFilledNew };
+
+const char* Name(TPictureHeld held) {
+    const char* names[] = {"new", "rows", "surface", "rows after surface", "filled new"};
+    return names[held];
+}
+
+// Puts a picture of random bytes (alpha bytes and row padding too) where `held` says.
+void HoldPicture(TBitmap& bitmap, TPictureHeld held, unsigned seed) {
+    std::mt19937 random(seed);
+    if (held == phFilledNew) {
+        bitmap.Canvas().Brush().SetColor(RGB(10, 200, 30));
+        bitmap.Canvas().FillRect(Rect(0, 0, bitmap.GetWidth(), bitmap.GetHeight()));
+        return;
+    }
+    if (held == phNew)
+        return;
+    for (int y = 0; y < bitmap.GetHeight(); ++y) {
+        std::uint8_t* row = bitmap.ScanLine(y);
+        for (int x = 0; x < bitmap.RowBytes(); ++x)
+            row[x] = std::uint8_t(random());
+    }
+    if (held == phRows)
+        return;
+    bitmap.Canvas().Brush().SetColor(clNavy);
+    bitmap.Canvas().FillRect(Rect(1, 1, bitmap.GetWidth() / 2 + 1, bitmap.GetHeight()));
+    if (held == phRowsAfterSurface)
+        bitmap.ScanLine(0)[0] ^= 0x5A;
+}
+
+// A bitmap's picture as the JPEG encoder reads it (24 and 32 bits) and then as its file form
+// (every byte of the rows, alpha and padding included).
+std::vector<std::uint8_t> ReadBack(const TBitmap& bitmap) {
+    std::vector<std::uint8_t> bytes;
+    if (bitmap.GetPixelFormat() == pf24bit || bitmap.GetPixelFormat() == pf32bit) {
+        TJPEGImage jpeg;
+        jpeg.Assign(bitmap);
+        bytes = jpeg.SaveToBytes();
+    }
+    const std::vector<std::uint8_t> file = bitmap.SaveToBytes();
+    bytes.insert(bytes.end(), file.begin(), file.end());
+    return bytes;
+}
+
+// `draw` on a bitmap holding a picture where `held` says, plainly and under a clip figure that
+// leaves the drawing to cairo: true when both read back alike.
+bool SameAsCairo(int width, int height, TPixelFormat format, TPictureHeld held,
+                 const std::function<void(TCanvas&)>& draw) {
+    TBitmap direct(width, height, format), cairo(width, height, format);
+    TClipFigure all;
+    all.Points = {Point(-1, -1), Point(width + 1, -1), Point(width + 1, height + 1), Point(-1, height + 1)};
+    cairo.Canvas().IntersectClipFigure(all);
+    HoldPicture(direct, held, 11);
+    HoldPicture(cairo, held, 11);
+    draw(direct.Canvas());
+    draw(cairo.Canvas());
+    return ReadBack(direct) == ReadBack(cairo);
+}
+
+TEST(CanvasPixelPaths, AWholeBitmapOverwrittenReadsBackAsCairoDrawsIt) {
+    // Nothing of the picture before shows through a drawing that covers the whole bitmap, but
+    // the rows keep what the surface does not hold: alpha bytes and row padding.
+    const auto source = RandomBitmap(7, 5, 6);
+    const struct {
+        const char* Name;
+        std::function<void(TCanvas&)> Draw;
+    } overwrites[] = {
+        {"fill", [](TCanvas& c) { c.FillRect(Rect(0, 0, 14, 10)); }},
+        {"fill beyond the sides", [](TCanvas& c) { c.FillRect(Rect(-3, -2, 20, 12)); }},
+        {"fill, then a part",
+         [](TCanvas& c) {
+             c.FillRect(Rect(0, 0, 14, 10));
+             c.Brush().SetColor(clYellow);
+             c.FillRect(Rect(2, 3, 9, 5));
+         }},
+        {"enlargement", [&](TCanvas& c) { c.DrawBitmap(Rect(0, 0, 14, 10), *source, Rect(0, 0, 7, 5)); }},
+    };
+    for (const TPixelFormat format : {pf1bit, pf8bit, pf24bit, pf32bit})
+        for (const TPictureHeld held : {phNew, phRows, phSurface, phRowsAfterSurface, phFilledNew})
+            for (const auto& overwrite : overwrites)
+                EXPECT_TRUE(SameAsCairo(14, 10, format, held,
+                                        [&](TCanvas& c) {
+                                            c.Brush().SetColor(RGB(200, 40, 90));
+                                            overwrite.Draw(c);
+                                        }))
+                    << overwrite.Name << ", " << BitsPerPixel(format) << " bits, " << Name(held);
+    // And the fill's colour is every pixel's.
+    for (const TPixelFormat format : {pf24bit, pf32bit})
+        for (const TPictureHeld held : {phNew, phRows, phSurface, phRowsAfterSurface, phFilledNew}) {
+            TBitmap bitmap(14, 10, format);
+            HoldPicture(bitmap, held, 12);
+            bitmap.Canvas().Brush().SetColor(RGB(200, 40, 90));
+            bitmap.Canvas().FillRect(Rect(0, 0, 14, 10));
+            for (int y = 0; y < 10; ++y)
+                for (int x = 0; x < 14; ++x)
+                    ASSERT_EQ(bitmap.GetPixel(x, y), RGB(200, 40, 90)) << x << "," << y << " " << Name(held);
+        }
+}
+
+TEST(CanvasPixelPaths, AnEnlargementTakesItsSourceWhereverItsPictureIs) {
+    // The source's picture in its rows (written, loaded from a file, or rewritten after drawing)
+    // or on its surface; all of it or a part away from its corner; rows with and without padding.
+    const struct {
+        const char* Name;
+        std::function<void(TBitmap&)> Hold;
+    } sources[] = {
+        {"rows", [](TBitmap&) {}},
+        {"loaded",
+         [](TBitmap& b) {
+             const std::vector<std::uint8_t> file = b.SaveToBytes();
+             b.LoadFromBytes(file);
+         }},
+        {"surface",
+         [](TBitmap& b) {
+             b.Canvas().Brush().SetColor(clTeal);
+             b.Canvas().FillRect(Rect(2, 1, 6, 4));
+         }},
+        {"rows after surface",
+         [](TBitmap& b) {
+             b.Canvas().Brush().SetColor(clTeal);
+             b.Canvas().FillRect(Rect(2, 1, 6, 4));
+             b.ScanLine(3)[4] ^= 0xFF;
+         }},
+    };
+    const TRect parts[] = {Rect(0, 0, 11, 6), Rect(3, 2, 10, 5), Rect(10, 5, 11, 6)};
+    for (const TPixelFormat format : {pf24bit, pf32bit})
+        for (const auto& source : sources)
+            for (const TRect& part : parts) {
+                const auto make = [&] {
+                    std::unique_ptr<TBitmap> bitmap = RandomBitmap(11, 6, 8);
+                    bitmap->SetPixelFormat(format);
+                    source.Hold(*bitmap);
+                    return bitmap;
+                };
+                const TRect dest = Rect(1, 2, 1 + 3 * part.Width(), 2 + 3 * part.Height());
+                EXPECT_TRUE(
+                    SameAsCairo(40, 30, pf32bit, phRows, [&](TCanvas& c) { c.DrawBitmap(dest, *make(), part); }))
+                    << BitsPerPixel(format) << " bits, " << source.Name << ", part at " << part.Left;
+                // Each block has its source pixel's colour.
+                const auto bitmap = make();
+                TBitmap target(40, 30, pf32bit);
+                target.Canvas().DrawBitmap(dest, *bitmap, part);
+                for (int y = 0; y < part.Height(); ++y)
+                    for (int x = 0; x < part.Width(); ++x)
+                        ASSERT_EQ(target.GetPixel(dest.Left + 3 * x + 2, dest.Top + 3 * y + 1),
+                                  bitmap->GetPixel(part.Left + x, part.Top + y))
+                            << BitsPerPixel(format) << " bits, " << source.Name << " " << x << "," << y;
+            }
+}
+
 } // namespace
 } // namespace vgl

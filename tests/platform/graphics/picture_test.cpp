@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include <zlib.h>
@@ -63,6 +65,23 @@ TEST(Bmp, RoundTripIsIdenticalAndIdentifyAgrees) {
             for (int x = 0; x < 13; ++x)
                 ASSERT_EQ(back.GetPixel(x, y), bmp.GetPixel(x, y)) << c.Bits << " " << x << "," << y;
         EXPECT_EQ(Identify(bytes, "bmp"), "13 7 " + std::to_string(c.Bits <= 4 ? c.Bits : 8)) << c.Bits;
+    }
+}
+
+TEST(Bmp, TopDownRowsLoadAsTheirBottomUpForm) {
+    for (TPixelFormat format : {pf1bit, pf24bit, pf32bit}) {
+        const std::vector<std::uint8_t> bottomUp = Pattern(13, 7, format)->SaveToBytes();
+        // The same picture with its rows the other way round and a negative height.
+        std::vector<std::uint8_t> topDown = bottomUp;
+        const std::size_t offBits = bottomUp[10] | bottomUp[11] << 8, rowBytes = (bottomUp.size() - offBits) / 7;
+        for (std::size_t y = 0; y < 7; ++y)
+            std::copy_n(bottomUp.begin() + std::ptrdiff_t(offBits + (6 - y) * rowBytes), rowBytes,
+                        topDown.begin() + std::ptrdiff_t(offBits + y * rowBytes));
+        const std::int32_t height = -7;
+        std::memcpy(topDown.data() + 22, &height, 4);
+        TBitmap back;
+        back.LoadFromBytes(topDown);
+        EXPECT_EQ(back.SaveToBytes(), bottomUp) << int(format);
     }
 }
 
@@ -161,6 +180,108 @@ TEST(Bitmap, RowsAndSurfaceStayInStep) {
     alpha.Canvas().FillRect(Rect(0, 0, 2, 1));
     EXPECT_EQ(alpha.ScanLine(0)[3], 0x40);
     EXPECT_EQ(alpha.GetPixel(0, 0), clRed);
+}
+
+TEST(Bitmap, ResizingKeepsThePictureWhereverItIs) {
+    // The kept area keeps its pixels, whether they are in the rows, on the surface, still to be
+    // filled in there, or not made yet; new pixels are 0.
+    const struct {
+        const char* Name;
+        std::function<void(TBitmap&)> Draw;
+        TColor Kept;
+    } cases[] = {
+        {"new", [](TBitmap&) {}, clBlack},
+        {"rows", [](TBitmap& b) { b.SetPixel(2, 1, clRed); }, clRed},
+        {"filled new",
+         [](TBitmap& b) {
+             b.Canvas().Brush().SetColor(clRed);
+             b.Canvas().FillRect(Rect(0, 0, 4, 3));
+         },
+         clRed},
+        {"filled again",
+         [](TBitmap& b) {
+             b.Canvas().Brush().SetColor(clBlue);
+             b.Canvas().FillRect(Rect(0, 0, 4, 3));
+             b.Canvas().Brush().SetColor(clRed);
+             b.Canvas().FillRect(Rect(0, 0, 4, 3));
+         },
+         clRed},
+        {"drawn", [](TBitmap& b) { b.Canvas().SetPixel(2, 1, clRed); }, clRed},
+    };
+    for (TPixelFormat format : {pf8bit, pf24bit, pf32bit})
+        for (const auto& c : cases) {
+            TBitmap bitmap(4, 3, format);
+            c.Draw(bitmap);
+            bitmap.SetSize(6, 5);
+            EXPECT_EQ(bitmap.GetPixel(2, 1), c.Kept) << c.Name << " " << int(format);
+            EXPECT_EQ(bitmap.GetPixel(5, 4), clBlack) << c.Name << " " << int(format);
+            EXPECT_EQ(bitmap.ScanLine(4)[0], 0) << c.Name << " " << int(format);
+        }
+    TBitmap empty;
+    empty.SetPixelFormat(pf8bit);
+    empty.SetSize(3, 2);
+    EXPECT_EQ(empty.GetPixel(2, 1), empty.GetPalette()[0]);
+    EXPECT_EQ(empty.SaveToBytes().size(), 14 + 40 + 256 * 4 + 2 * 4u);
+}
+
+TEST(Bitmap, ACopyHoldsThePictureWhereverTheOriginalHasIt) {
+    // The copy reads back as the original does, every byte of the rows (alpha, padding) alike,
+    // and the original is left as it was; drawing on the original afterwards does not reach it.
+    const auto rows = [](TBitmap& b) {
+        for (int y = 0; y < b.GetHeight(); ++y)
+            for (int x = 0; x < b.RowBytes(); ++x)
+                b.ScanLine(y)[x] = std::uint8_t(x * 37 + y * 91);
+    };
+    const auto part = [](TBitmap& b) {
+        b.Canvas().Brush().SetColor(clOlive);
+        b.Canvas().FillRect(Rect(2, 1, 7, 4));
+    };
+    const auto whole = [](TBitmap& b) {
+        b.Canvas().Brush().SetColor(clSilver);
+        b.Canvas().FillRect(Rect(0, 0, 13, 5));
+    };
+    const struct {
+        const char* Name;
+        std::function<void(TBitmap&)> Draw;
+    } cases[] = {
+        {"new", [](TBitmap&) {}},
+        {"rows", rows},
+        {"drawn",
+         [&](TBitmap& b) {
+             rows(b);
+             part(b);
+         }},
+        {"rows after drawing",
+         [&](TBitmap& b) {
+             rows(b);
+             part(b);
+             b.ScanLine(2)[5] ^= 0xFF;
+         }},
+        {"filled", whole},
+        {"rows, filled",
+         [&](TBitmap& b) {
+             rows(b);
+             whole(b);
+         }},
+        {"filled, drawn",
+         [&](TBitmap& b) {
+             whole(b);
+             part(b);
+         }},
+    };
+    for (TPixelFormat format : {pf1bit, pf8bit, pf24bit, pf32bit})
+        for (const auto& c : cases) {
+            TBitmap original(13, 5, format), twin(13, 5, format);
+            c.Draw(original);
+            c.Draw(twin);
+            const std::unique_ptr<TGraphic> copy = original.Clone();
+            const std::vector<std::uint8_t> expected = twin.SaveToBytes();
+            EXPECT_EQ(copy->SaveToBytes(), expected) << c.Name << " " << int(format);
+            original.Canvas().Brush().SetColor(clRed);
+            original.Canvas().FillRect(Rect(0, 0, 3, 3));
+            EXPECT_EQ(copy->SaveToBytes(), expected) << c.Name << " " << int(format);
+            EXPECT_EQ(original.GetPixel(4, 4), twin.GetPixel(4, 4)) << c.Name << " " << int(format);
+        }
 }
 
 TEST(Bitmap, LargestSideCanBeDrawn) {
