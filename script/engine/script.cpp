@@ -1,5 +1,7 @@
 #include "script/engine/script.h"
 
+#include <algorithm>
+#include <atomic>
 #include <limits>
 
 #include "platform/rtl/exceptions.h"
@@ -26,9 +28,17 @@ TfsScript::~TfsScript() {
         FMadeObjects.pop_back();
         obj.reset();
     }
-    // Free from the last entry of the index to the first.
-    while (!FIndex.empty())
-        Erase(FIndex.size() - 1).reset();
+    // Free from the last entry of the index to the first. The slots are not kept for reuse, and
+    // the index holds only the entries not freed yet while an item goes.
+    Settle();
+    while (!FIndex.empty()) {
+        const std::uint32_t slot = FIndex.back();
+        FIndex.pop_back();
+        FSorted = FIndex.size();
+        std::unique_ptr<TObject> owned = std::move(FEntries[slot].Owned);
+        FEntries[slot].Item = nullptr;
+        owned.reset();
+    }
 }
 
 // ---- The item index --------------------------------------------------------------------------
@@ -38,32 +48,13 @@ namespace {
 // The error of SetILCode for a document that is no IL program.
 const String kInvalidILCode = u"Invalid intermediate code";
 
-// AnsiCompareText with the folding of ASCII characters done in place: names are almost always
-// ASCII, and registration compares names a few thousand times per script. From the first
-// character that is not ASCII on, the runtime's comparison decides.
-int CompareNames(StringView a, StringView b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        char16_t x = a[i], y = b[i];
-        if (x >= 0x80 || y >= 0x80)
-            return AnsiCompareText(a.substr(i), b.substr(i));
-        if (x >= u'A' && x <= u'Z')
-            x = char16_t(x + 32);
-        if (y >= u'A' && y <= u'Z')
-            y = char16_t(y + 32);
-        if (x != y)
-            return x < y ? -1 : 1;
-    }
-    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
 } // namespace
 
-size_t TfsScript::LowerBound(StringView name) const {
-    size_t lo = 0, hi = FIndex.size();
+size_t TfsScript::LowerBound(StringView name, size_t count) const {
+    size_t lo = 0, hi = count;
     while (lo < hi) {
         const size_t mid = lo + (hi - lo) / 2;
-        if (CompareNames(At(mid).Name, name) < 0)
+        if (fsCompareNames(At(mid).Name, name) < 0)
             lo = mid + 1;
         else
             hi = mid;
@@ -72,14 +63,21 @@ size_t TfsScript::LowerBound(StringView name) const {
 }
 
 void TfsScript::Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned) {
-    Realize();
+    if (!FPendingModules.empty())
+        RegisterModules();
     if (auto* v = dynamic_cast<TfsCustomVariable*>(item))
         v->AddedBy = AddedBy;
-    // In front of every entry of an equal name: the newest of a name shadows the older ones.
-    const size_t at = LowerBound(name);
-    // Room in the index first, so that nothing can fail once the slot holds the item.
+    // In front of every entry of an equal name: the newest of a name shadows the older ones. While
+    // modules register, the entry is appended and sorted in later.
+    if (!FAppending)
+        Settle();
+    const size_t at = FAppending ? FIndex.size() : LowerBound(name, FIndex.size());
+    // Room in the index (and the table of appended names) first, so that nothing can fail once
+    // the slot holds the item.
     if (FIndex.size() == FIndex.capacity())
         FIndex.reserve(std::max<size_t>(16, FIndex.capacity() * 2));
+    if (FAppending)
+        FAppended.Reserve(FAppended.Count() + 1);
     std::uint32_t slot;
     if (FFreeSlots.empty()) {
         if (FEntries.size() >= std::numeric_limits<std::uint32_t>::max())
@@ -92,11 +90,51 @@ void TfsScript::Insert(const String& name, TObject* item, std::unique_ptr<TObjec
         FFreeSlots.pop_back();
     }
     FIndex.insert(FIndex.begin() + std::ptrdiff_t(at), slot);
+    if (FAppending)
+        FAppended.Enter(name, slot, [this](std::uint32_t s) -> StringView { return FEntries[s].Name; });
+    else
+        FSorted = FIndex.size();
+}
+
+void TfsScript::SettleAppended() {
+    // The appended entries newest first, then ordered by name keeping that order among equal
+    // names; the sort keys decide most comparisons without reading the names.
+    struct Keyed {
+        std::uint64_t Key;
+        std::uint32_t Slot;
+    };
+    std::vector<Keyed> appended;
+    appended.reserve(FIndex.size() - FSorted);
+    for (size_t i = FIndex.size(); i-- > FSorted;)
+        appended.push_back(Keyed{fsNameSortKey(FEntries[FIndex[i]].Name), FIndex[i]});
+    std::stable_sort(appended.begin(), appended.end(), [this](const Keyed& a, const Keyed& b) {
+        return a.Key != b.Key ? a.Key < b.Key : fsCompareNames(FEntries[a.Slot].Name, FEntries[b.Slot].Name) < 0;
+    });
+    if (FSorted == 0) {
+        for (size_t i = 0; i < appended.size(); ++i)
+            FIndex[i] = appended[i].Slot;
+    } else {
+        // Ahead of the older entries of an equal name.
+        std::vector<std::uint32_t> merged;
+        merged.reserve(FIndex.size());
+        auto older = FIndex.begin(), olderEnd = FIndex.begin() + std::ptrdiff_t(FSorted);
+        for (const Keyed& a : appended) {
+            while (older != olderEnd && fsCompareNames(FEntries[*older].Name, FEntries[a.Slot].Name) < 0)
+                merged.push_back(*older++);
+            merged.push_back(a.Slot);
+        }
+        merged.insert(merged.end(), older, olderEnd);
+        FIndex.swap(merged);
+    }
+    FSorted = FIndex.size();
+    FAppended.Clear();
 }
 
 std::unique_ptr<TObject> TfsScript::Erase(size_t index) {
+    // Callers settle the index first: every entry is in order.
     const std::uint32_t slot = FIndex[index];
     FIndex.erase(FIndex.begin() + std::ptrdiff_t(index));
+    FSorted = FIndex.size();
     Entry& e = FEntries[slot];
     std::unique_ptr<TObject> owned = std::move(e.Owned);
     e.Item = nullptr;
@@ -143,9 +181,18 @@ const String& TfsScript::GetItemName(int index) const {
 }
 
 TfsCustomVariable* TfsScript::FindLocal(StringView name) const {
-    Realize();
-    const size_t at = LowerBound(name);
-    if (at < FIndex.size() && CompareNames(At(at).Name, name) == 0)
+    if (!FPendingModules.empty())
+        const_cast<TfsScript*>(this)->RegisterModules();
+    // The appended entries are newer than the ordered ones: the newest of a name is among them
+    // when any of them has that name.
+    if (FSorted < FIndex.size()) {
+        const std::int64_t slot =
+            FAppended.Find(name, [this](std::uint32_t s) -> StringView { return FEntries[s].Name; });
+        if (slot >= 0)
+            return dynamic_cast<TfsCustomVariable*>(FEntries[size_t(slot)].Item);
+    }
+    const size_t at = LowerBound(name, FSorted);
+    if (at < FSorted && fsCompareNames(At(at).Name, name) == 0)
         return dynamic_cast<TfsCustomVariable*>(At(at).Item);
     return nullptr;
 }
@@ -168,6 +215,7 @@ void TfsScript::ClearProgram() {
 }
 
 void TfsScript::Clear() {
+    Settle();
     for (size_t i = 0; i < FIndex.size();) {
         TObject* item = At(i).Item;
         const auto* v = dynamic_cast<const TfsCustomVariable*>(item);
@@ -191,6 +239,7 @@ void TfsScript::ClearItems(TfsOwnerTag owner) {
 void TfsScript::RemoveItems(TfsOwnerTag owner) {
     if (owner == fsRTTIOwner)
         Realize(); // every entry the modules would make is the registration's own
+    Settle();
     for (size_t i = FIndex.size(); i-- > 0;) {
         if (i >= FIndex.size())
             continue; // freeing an item may have taken later entries with it
@@ -228,13 +277,13 @@ void TfsScript::AddConst(const String& name, const String& typ, const Variant& v
 
 void TfsScript::AddEnumValues(const String& typ, const String& names, bool bitMask) {
     Add(typ, std::make_unique<TfsVariable>(typ, fvtEnum, typ));
-    TStringList list;
-    list.SetCommaText(names);
+    std::unique_ptr<TfsCommaList> holder;
+    const std::vector<String>& list = fsCommaListOf(names, holder).Trimmed;
     // Set values are 32-bit masks: a 33rd member would have no bit.
-    if (bitMask && list.Count() > 32)
+    if (bitMask && list.size() > 32)
         throw EArgumentException(u"Set %s has more than 32 members", {typ});
-    for (int i = 0; i < list.Count(); ++i) {
-        const String name = Trim(list.Get(i));
+    for (int i = 0; i < int(list.size()); ++i) {
+        const String& name = list[size_t(i)];
         auto v = std::make_unique<TfsVariable>(name, fvtEnum, typ);
         v->SetValue(Variant(bitMask ? int(std::uint32_t(1) << unsigned(i)) : i));
         v->IsReadOnly = true;
@@ -473,6 +522,7 @@ Variant TfsScript::CallFunction2(TfsProcVariable* func, const Variant& params) {
 void TfsScript::Terminate() {
     ExitCalled = true;
     Terminated = true;
+    Settle();
     for (size_t i = 0; i < FIndex.size(); ++i) {
         if (auto* proc = dynamic_cast<TfsProcVariable*>(At(i).Item))
             proc->Prog().Terminate();
@@ -577,26 +627,52 @@ void TfsScript::AddRTTI() {
         RegisterModules();
 }
 
+namespace {
+
+// The most entries one registration of modules has made in this process: a registration makes
+// room for that many at once instead of growing the lists step by step.
+std::atomic<size_t> RegisteredEntries{0};
+
+} // namespace
+
 void TfsScript::RegisterModules() {
     const std::vector<TfsRTTIModuleFactory> factories = std::move(FPendingModules);
     FPendingModules.clear();
+    const size_t before = FIndex.size();
+    const size_t expected = RegisteredEntries.load(std::memory_order_relaxed);
+    FEntries.reserve(FEntries.size() + expected);
+    FIndex.reserve(before + expected);
+    FAppended.Reserve(expected);
     const TfsOwnerTag saved = AddedBy;
     AddedBy = fsRTTIOwner;
+    // The modules enter their items in appending mode; a registration started by one of them
+    // leaves the mode to the outer one.
+    const bool outer = !FAppending;
+    FAppending = true;
     try {
         for (TfsRTTIModuleFactory factory : factories)
             Add(String(), std::unique_ptr<TObject>(factory(this)));
     } catch (...) {
         AddedBy = saved;
+        if (outer)
+            FAppending = false;
         ClearRTTI(); // removes what the modules registered before the error
         throw;
     }
     AddedBy = saved;
+    if (outer) {
+        FAppending = false;
+        Settle();
+    }
+    if (FIndex.size() > before + expected)
+        RegisteredEntries.store(FIndex.size() - before, std::memory_order_relaxed);
 }
 
 void TfsScript::ClearRTTI() {
     if (!RTTIAdded)
         return;
     FPendingModules.clear();
+    Settle();
     for (size_t i = 0; i < FIndex.size();) {
         TObject* item = At(i).Item;
         const auto* v = dynamic_cast<const TfsCustomVariable*>(item);

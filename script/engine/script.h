@@ -12,6 +12,7 @@
 #include "script/engine/script_host_classes.h"
 #include "script/engine/script_items.h"
 #include "script/engine/script_limits.h"
+#include "script/engine/script_names.h"
 #include "script/engine/script_statements.h"
 
 namespace vgl {
@@ -227,17 +228,25 @@ private:
         std::unique_ptr<TObject> Owned; // empty for references
     };
     const Entry& At(size_t index) const { return FEntries[FIndex[index]]; }
-    // Registers the modules AddRTTI deferred, before anything reads or changes the entries.
+    // Registers the modules AddRTTI deferred, before anything reads or changes the entries, and
+    // orders the entries a registration appended.
     void Realize() const {
         if (!FPendingModules.empty())
             const_cast<TfsScript*>(this)->RegisterModules();
+        Settle();
     }
     void RegisterModules();
     void Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned);
     // Takes the index-th entry out of the index and frees its slot; the item it owned.
     std::unique_ptr<TObject> Erase(size_t index);
-    // Index of the first entry whose name is not less than `name`.
-    size_t LowerBound(StringView name) const;
+    // Index of the first of the first `count` entries whose name is not less than `name`.
+    size_t LowerBound(StringView name, size_t count) const;
+    // Sorts the appended entries into the index (see FSorted).
+    void Settle() const {
+        if (FSorted < FIndex.size())
+            const_cast<TfsScript*>(this)->SettleAppended();
+    }
+    void SettleAppended();
     void AddEnumValues(const String& typ, const String& names, bool bitMask);
     void ClearProgram();
 
@@ -246,6 +255,14 @@ private:
     std::vector<Entry> FEntries;
     std::vector<std::uint32_t> FFreeSlots;
     std::vector<std::uint32_t> FIndex;
+    // While modules register, entries are appended to the index instead of being sorted in one by
+    // one: FIndex[0, FSorted) is ordered, the rest is in the order of entering, and FAppended finds
+    // the newest appended entry of a name. Every use of the index but entering and FindLocal sorts
+    // the appended entries in first (Settle), which gives the order entering them one by one gives.
+    // Outside a registration FSorted is the index's size.
+    size_t FSorted = 0;
+    bool FAppending = false;
+    TfsNameTable FAppended;
     std::vector<std::unique_ptr<TObject>> FMadeObjects;
     // The module factories AddRTTI took while the script held no entry: they run when the
     // entries are first used, so a report whose script never runs never makes its modules.

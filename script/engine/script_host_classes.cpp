@@ -6,10 +6,10 @@
 
 #include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
-#include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
 #include "report/foundation/resource_strings.h"
 #include "script/engine/script.h"
+#include "script/engine/script_prototype.h"
 #include "script/engine/script_tools.h"
 
 namespace vgl {
@@ -167,16 +167,17 @@ void TfsPropertyHelper::SetValue(const Variant& value) {
 
 TfsMethodHelper::TfsMethodHelper(const String& syntax, TfsScript* script)
     : TfsCustomHelper(String(), fvtInt, String()), Syntax(syntax) {
-    std::unique_ptr<TfsCustomVariable> proto = fsParsePrototype(syntax, script);
-    Name = proto->Name;
-    UppercaseName = AnsiUpperCase(Name);
-    TypeName = proto->TypeName;
-    Typ = proto->Typ;
-    IsMacro = proto->IsMacro;
+    // The text is read once per process; the script is asked the kinds of the types and the
+    // values of named defaults, as a reading against it would.
+    std::unique_ptr<TfsPrototype> holder;
+    const TfsPrototype& proto = fsPrototypeOf(syntax, holder);
+    Typ = fsPrototypeResultType(proto, script);
+    Name = proto.Name;
+    UppercaseName = proto.UppercaseName;
+    TypeName = proto.TypeName;
+    IsMacro = proto.IsMacro;
     IsReadOnly = true;
-    // The parameters move over from the parsed prototype.
-    while (proto->Count() > 0)
-        Add(proto->Remove(proto->Items(0)));
+    fsAddPrototypeParams(proto, script, *this);
     if (Count() > 0)
         VarArray = VarArrayCreate({0, Count() - 1}, varVariant);
 }
@@ -419,16 +420,18 @@ TfsClassVariable::TfsClassVariable(TClass aClass, const String& ancestor)
     Add(std::make_unique<TfsParamItem>(u"", fvtVariant, u"", true, false));
     if (!aClass)
         return;
-    for (const PropInfo* prop : aClass->SortedProperties()) {
+    const auto properties = aClass->SortedProperties();
+    FMembers.Reserve(int(properties.size()));
+    for (const PropInfo* prop : properties) {
         TfsVarType typ;
-        String typeName = prop->PropType->Name;
+        const String* typeName = &prop->PropType->Name;
         switch (prop->Kind()) {
         case tkChar:
         case tkWChar:
             typ = fvtChar;
             break;
         case tkEnumeration:
-            typ = (AnsiSameText(typeName, u"Boolean") || AnsiSameText(typeName, u"bool")) ? fvtBool : fvtEnum;
+            typ = (AnsiSameText(*typeName, u"Boolean") || AnsiSameText(*typeName, u"bool")) ? fvtBool : fvtEnum;
             break;
         case tkFloat:
             typ = fvtFloat;
@@ -444,7 +447,7 @@ TfsClassVariable::TfsClassVariable(TClass aClass, const String& ancestor)
             break;
         case tkClass:
             typ = fvtClass;
-            typeName = ClassNameOf(prop->PropType->ClassType);
+            typeName = &ClassNameOf(prop->PropType->ClassType);
             break;
         case tkVariant:
             typ = fvtVariant;
@@ -459,10 +462,11 @@ TfsClassVariable::TfsClassVariable(TClass aClass, const String& ancestor)
             typ = fvtInt;
             break;
         }
-        auto p = std::make_unique<TfsPropertyHelper>(prop->Name, typ, typeName);
+        auto p = std::make_unique<TfsPropertyHelper>(prop->Name, typ, *typeName);
         p->IsPublished = true;
         p->IsReadOnly = !prop->Writable();
-        AddMember(std::move(p));
+        p->ClassRef = FClassRef; // as AddMember does
+        FMembers.Add(std::move(p));
     }
 }
 
@@ -508,13 +512,13 @@ String ConstructorSyntax(const String& syntax) {
 }
 
 String IndexSyntax(const String& name, const String& params, const String& typ) {
-    TStringList types;
-    types.SetCommaText(params);
+    std::unique_ptr<TfsCommaList> holder;
+    const std::vector<String>& types = fsCommaListOf(params, holder).Items;
     String list;
-    for (int i = 0; i < types.Count(); ++i) {
+    for (size_t i = 0; i < types.size(); ++i) {
         if (i > 0)
             list += u"; ";
-        list += u"p" + IntToStr(i) + u": " + types[i];
+        list += u"p" + IntToStr(int(i)) + u": " + types[i];
     }
     return u"function " + name + u"(" + list + u"): " + typ;
 }

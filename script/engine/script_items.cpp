@@ -49,13 +49,15 @@ namespace {
 // AnsiUpperCase, with ASCII names (nearly all) upper-cased in place: every registered item and
 // member computes its upper-case name.
 String UpperName(const String& name) {
+    // Two passes without early exits, which the compiler turns into vector code.
+    bool ascii = true;
+    for (const Char c : name)
+        ascii &= c < 0x80;
+    if (!ascii)
+        return AnsiUpperCase(name);
     String upper = name;
-    for (Char& c : upper) {
-        if (c >= 0x80)
-            return AnsiUpperCase(name);
-        if (c >= u'a' && c <= u'z')
-            c = Char(c - 32);
-    }
+    for (Char& c : upper)
+        c = c >= u'a' && c <= u'z' ? Char(c - 32) : c;
     return upper;
 }
 

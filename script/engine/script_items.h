@@ -3,6 +3,7 @@
 // procedures. Every value an item stores or computes is a Variant; the engine reads and writes
 // items only through GetValue and SetValue, which the descendants override.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -64,6 +65,8 @@ public:
     TObject* Items(int index) const;
     /// Items without the range check, for loops over 0..Count-1.
     TObject* ItemAt(int index) const { return FItems[size_t(index)].get(); }
+    /// Makes room for `count` entries in all, so that adding up to them allocates nothing.
+    void Reserve(int count) { FItems.reserve(size_t(std::max(count, 0))); }
     /// Exchanges the entries of the two lists.
     void Swap(TfsItemList& other) noexcept { FItems.swap(other.FItems); }
 

@@ -1,9 +1,12 @@
 #include "script/engine/script_tools.h"
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
 #include "script/engine/script.h"
 #include "script/engine/script_parser.h"
+#include "script/engine/script_prototype.h"
+#include "script/engine/script_text_cache.h"
 #include "script/engine/script_xml.h"
 
 namespace vgl {
@@ -163,134 +166,32 @@ TfsPoint fsTextToPoint(StringView text) {
 
 // ---- Prototypes ------------------------------------------------------------------------------
 
-namespace {
-
-// A number too large for a Double ("1e999") is no value: the default stays Null.
-Variant NumberValue(StringView text) {
-    try {
-        return fsTextToValue(text);
-    } catch (const EConvertError&) {
-        return Null();
-    }
-}
-
-// The default value after '=' in a parameter group.
-Variant ReadDefaultValue(TfsParser& p, const TfsScript* script) {
-    String s = p.GetNumber();
-    if (!s.empty())
-        return NumberValue(s);
-    s = p.GetString();
-    if (!s.empty())
-        return fsTextToValue(s);
-    p.SkipSpaces();
-    const int beforeMinus = p.Position();
-    if (p.GetChar() == u"-") {
-        s = p.GetNumber();
-        if (!s.empty())
-            return NumberValue(u"-" + s);
-    }
-    p.SetPosition(beforeMinus);
-    s = p.GetIdent();
-    if (!s.empty()) {
-        if (TfsCustomVariable* item = script ? script->Find(s) : nullptr)
-            return item->GetValue();
-    }
-    return Null();
-}
-
-} // namespace
-
 std::unique_ptr<TfsCustomVariable> fsParsePrototype(StringView prototype, const TfsScript* script) {
-    TfsParser p;
-    if (script && script->ExtendedCharset) {
-        for (int c = 128; c <= 255; ++c)
-            p.IdentifierCharset.set(size_t(c));
-    }
-    p.SetText(prototype);
-
-    bool isMacro = false;
-    String kind = p.GetIdent();
-    if (kind.size() >= 5 && AnsiSameText(StringView(kind).substr(0, 5), u"macro")) {
-        isMacro = true;
-        kind.erase(0, 5);
-    }
-    const bool isFunc = AnsiSameText(kind, u"function");
-    const String name = p.GetIdent();
-
-    String typeName;
-    if (isFunc) {
-        const size_t colon = prototype.rfind(u':');
-        if (colon != StringView::npos) {
-            const int resume = p.Position();
-            p.SetPosition(int(colon) + 2);
-            typeName = p.GetIdent();
-            p.SetPosition(resume);
-        }
-    }
-    auto result = std::make_unique<TfsCustomVariable>(name, fsTypeOfName(typeName, script), typeName);
-    result->IsMacro = isMacro;
-
-    const int size = int(prototype.size());
-    p.SkipSpaces();
-    if (p.GetChar() != u"(")
-        return result;
-
-    // Groups "[var|const] a, b: Type [= default]" separated by ';' up to ')'. Every step either
-    // moves the position or ends the list, and the end of the text ends it too.
-    bool listDone = false;
-    while (!listDone && p.Position() <= size) {
-        std::vector<String> names;
-        bool isVarParam = false;
-        String groupType;
-        bool hasDefault = false;
-        Variant defValue = Null();
-        for (;;) {
-            const int before = p.Position();
-            const String word = p.GetIdent();
-            if (AnsiSameText(word, u"var"))
-                isVarParam = true;
-            else if (!word.empty() && !AnsiSameText(word, u"const"))
-                names.push_back(word);
-            p.SkipSpaces();
-            const int beforeChar = p.Position();
-            const String c = p.GetChar();
-            if (c == u":") {
-                groupType = p.GetIdent();
-                p.SkipSpaces();
-                const int beforeEq = p.Position();
-                if (p.GetChar() == u"=") {
-                    hasDefault = true;
-                    defValue = ReadDefaultValue(p, script);
-                } else {
-                    p.SetPosition(beforeEq);
-                }
-                break;
-            }
-            if (c == u")") {
-                p.SetPosition(beforeChar);
-                break;
-            }
-            if (p.Position() == before || p.Position() > size) {
-                listDone = true; // no progress, or the text ended inside the list
-                break;
-            }
-        }
-        const TfsVarType typ = fsTypeOfName(groupType, script);
-        for (size_t i = 0; i < names.size(); ++i) {
-            const bool last = i + 1 == names.size();
-            auto param = std::make_unique<TfsParamItem>(names[i], typ, groupType, last && hasDefault, isVarParam);
-            if (last && hasDefault)
-                param->DefValue = defValue;
-            result->Add(std::move(param));
-        }
-        if (listDone)
-            break;
-        p.SkipSpaces();
-        const int beforeNext = p.Position();
-        if (p.GetChar() == u")" || p.Position() == beforeNext)
-            break;
-    }
+    std::unique_ptr<TfsPrototype> holder;
+    const TfsPrototype& proto = fsPrototypeOf(prototype, holder);
+    auto result = std::make_unique<TfsCustomVariable>(proto.Name, fsPrototypeResultType(proto, script), proto.TypeName);
+    result->IsMacro = proto.IsMacro;
+    fsAddPrototypeParams(proto, script, *result);
     return result;
+}
+
+// ---- Comma lists -----------------------------------------------------------------------------
+
+const TfsCommaList& fsCommaListOf(StringView text, std::unique_ptr<TfsCommaList>& holder) {
+    // The built-in modules register about seventy lists.
+    static TfsTextCache<TfsCommaList> cache(1024, 1024);
+    return cache.Get(text, holder, [](StringView t) {
+        TStringList list;
+        list.SetCommaText(t);
+        auto result = std::make_unique<TfsCommaList>();
+        result->Items.reserve(size_t(list.Count()));
+        result->Trimmed.reserve(size_t(list.Count()));
+        for (int i = 0; i < list.Count(); ++i) {
+            result->Items.push_back(list.Get(i));
+            result->Trimmed.push_back(Trim(list.Get(i)));
+        }
+        return result;
+    });
 }
 
 // ---- Contents tree ---------------------------------------------------------------------------

@@ -58,6 +58,15 @@ Variant fsTextToValue(StringView text);
 /// malformed prototype: what cannot be read is skipped, and reading ends with the text.
 std::unique_ptr<TfsCustomVariable> fsParsePrototype(StringView prototype, const TfsScript* script);
 
+/// The items of a comma list as TStrings::SetCommaText gives them, and the same items trimmed.
+struct TfsCommaList {
+    std::vector<String> Items;
+    std::vector<String> Trimmed;
+};
+/// The comma list of `text`, read once per process and shared read-only by every thread; `holder`
+/// receives a list of its own when the process keeps no more texts.
+const TfsCommaList& fsCommaListOf(StringView text, std::unique_ptr<TfsCommaList>& holder);
+
 /// "line:column" → X = column, Y = line; both 0 for an empty text. Raises EConvertError for a
 /// part that is no integer.
 TfsPoint fsTextToPoint(StringView text);

@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <functional>
 #include <random>
+#include <string>
+#include <typeinfo>
+#include <vector>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/sysutils.h"
 #include "script/engine/script_tools.h"
 
 namespace vgl {
@@ -249,6 +253,110 @@ TEST(ScriptObjectModel, IndexAfterMixedAddsAndRemovalsMatchesASortedList) {
             const auto first =
                 std::find_if(ref.begin(), ref.end(), [&](const Ref& r) { return folded(r.Name) == folded(name); });
             EXPECT_EQ(s.FindLocal(name), first == ref.end() ? nullptr : first->Item) << "step " << step;
+        }
+    }
+}
+
+struct RegistrationScenario;
+RegistrationScenario* CurrentScenario = nullptr;
+
+// A seeded sequence of entries, look-ups, removals and reads of the count, run by a registration
+// module of the next test (while the modules register) and directly on a script (outside any
+// registration). What the look-ups found is logged.
+struct RegistrationScenario {
+    unsigned Seed = 0;
+    std::vector<std::string> Log;
+
+    void Run(TfsScript& s) {
+        static const char16_t* const names[] = {u"",         u"a",    u"A",      u"ab",           u"aB",
+                                                u"b",        u"_x",   u"\u00e4", u"\u00c4",       u"k",
+                                                u"\u212a",   u"K",    u"s",      u"\u017f",       u"IntToStr",
+                                                u"inttostr", u"True", u"Tfrx",   u"TfrxMemoView", u"tfrxMemoViewX"};
+        std::mt19937 random(Seed);
+        std::vector<TObject*> made;
+        int serial = 0;
+        const TfsOwnerTag saved = s.AddedBy;
+        for (int step = 0; step < 500; ++step) {
+            const unsigned op = random() % 100;
+            const String name = names[random() % std::size(names)];
+            if (op < 60) {
+                auto v = std::make_unique<TfsVariable>(name, fvtInt, u"Integer");
+                v->SetValue(++serial);
+                s.AddedBy = random() % 2 ? saved : fsOwnerTag(&CurrentScenario);
+                made.push_back(s.Add(name, std::move(v)));
+            } else if (op < 85) {
+                TfsCustomVariable* found = s.FindLocal(name);
+                if (!found)
+                    Log.push_back("-");
+                else if (dynamic_cast<TfsVariable*>(found))
+                    Log.push_back(StringToUtf8(VarToStr(*found->PValue())));
+                else
+                    Log.push_back(StringToUtf8(found->ClassName()));
+            } else if (op < 93 && !made.empty()) {
+                const size_t i = random() % made.size();
+                s.Remove(made[i]).reset();
+                made.erase(made.begin() + std::ptrdiff_t(i));
+            } else {
+                Log.push_back("count " + std::to_string(s.Count()));
+            }
+        }
+        s.AddedBy = saved;
+    }
+};
+
+std::unique_ptr<TfsRTTIModule> ScenarioModule(TfsScript* script) {
+    CurrentScenario->Run(*script);
+    return std::make_unique<TfsRTTIModule>(script);
+}
+
+// The entries in index order, the scenario's own module left out.
+std::vector<std::string> IndexOf(const TfsScript& s) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < s.Count(); ++i) {
+        if (typeid(*s.GetItem(i)) == typeid(TfsRTTIModule))
+            continue;
+        std::string entry = StringToUtf8(s.GetItemName(i)) + " ";
+        if (auto* v = dynamic_cast<TfsVariable*>(s.GetItem(i)))
+            entry += StringToUtf8(VarToStr(*v->PValue())) + " " + std::to_string(v->AddedBy);
+        else
+            entry += StringToUtf8(s.GetItem(i)->ClassName());
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+TEST(ScriptObjectModel, RegistrationEntersItemsAsEnteringThemOneByOneDoes) {
+    // While modules register, the index takes entries in another way; every look-up in between and
+    // the index afterwards must be what entering the same items one at a time gives. Both into a
+    // fresh script (registered on first use) and into one that holds entries (registered at once).
+    std::vector<TfsRTTIModuleFactory>* modules = fsRTTIModuleClasses();
+    ASSERT_NE(modules, nullptr);
+    for (const bool holdsEntries : {false, true}) {
+        for (const unsigned seed : {1u, 2u, 3u}) {
+            TfsScript direct(nullptr);
+            if (holdsEntries)
+                direct.AddVariable(u"B", u"Integer", -1);
+            direct.AddRTTI();
+            direct.Count();
+            RegistrationScenario one{seed, {}};
+            direct.AddedBy = fsRTTIOwner;
+            one.Run(direct);
+            direct.AddedBy = fsNoOwner;
+
+            RegistrationScenario other{seed, {}};
+            CurrentScenario = &other;
+            modules->push_back(&ScenarioModule);
+            TfsScript registered(nullptr);
+            if (holdsEntries)
+                registered.AddVariable(u"B", u"Integer", -1);
+            registered.AddRTTI();
+            const int count = registered.Count();
+            modules->pop_back();
+            CurrentScenario = nullptr;
+
+            EXPECT_EQ(other.Log, one.Log) << "seed " << seed;
+            EXPECT_EQ(count, direct.Count() + 1); // the scenario's module itself
+            EXPECT_EQ(IndexOf(registered), IndexOf(direct)) << "seed " << seed;
         }
     }
 }

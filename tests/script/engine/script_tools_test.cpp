@@ -166,6 +166,57 @@ TEST(ScriptTools, Prototypes) {
     EXPECT_EQ(fsParsePrototype(u"function Now: Extended", &s)->Typ, fvtFloat);
 }
 
+TEST(ScriptTools, APrototypeReadOnceTakesTypesAndDefaultsFromEachScript) {
+    // A text is read once per process; the kinds of its types and the value of a named default
+    // still come from the script each item is made for, at the time it is made.
+    const String text = u"function F(a: TSize; b: Integer = Limit): TSize";
+    TypedScript ints, strings;
+    ints.AddType(u"TSize", fvtInt);
+    ints.AddConst(u"Limit", u"Integer", 7);
+    strings.AddType(u"TSize", fvtString);
+    strings.AddConst(u"Limit", u"String", u"seven");
+    TfsScript none(nullptr);
+    struct Case {
+        const TfsScript* Script;
+        TfsVarType Typ;
+        Variant Default;
+    };
+    const Case cases[] = {{&ints, fvtInt, Variant(7)},
+                          {&strings, fvtString, Variant(u"seven")},
+                          {&none, fvtClass, Null()},
+                          {nullptr, fvtClass, Null()}};
+    for (const Case& c : cases) {
+        for (int round = 0; round < 2; ++round) {
+            const auto f = fsParsePrototype(text, c.Script);
+            EXPECT_EQ(f->Typ, c.Typ);
+            ASSERT_EQ(f->Count(), 2);
+            EXPECT_EQ(f->GetParam(0)->Typ, c.Typ);
+            EXPECT_EQ(f->GetParam(0)->TypeName, u"TSize");
+            EXPECT_EQ(VarType(f->GetParam(1)->DefValue), VarType(c.Default));
+            EXPECT_EQ(VarToStr(f->GetParam(1)->DefValue), VarToStr(c.Default));
+            TfsMethodHelper m(text, const_cast<TfsScript*>(c.Script));
+            EXPECT_EQ(m.Typ, c.Typ);
+            EXPECT_EQ(m.GetParam(0)->Typ, c.Typ);
+            EXPECT_EQ(VarToStr(m.GetParam(1)->DefValue), VarToStr(c.Default));
+        }
+    }
+    // A constant changed later is read again.
+    ints.Remove(ints.FindLocal(u"Limit")).reset();
+    ints.AddConst(u"Limit", u"Integer", 8);
+    EXPECT_EQ(fsParsePrototype(text, &ints)->GetParam(1)->DefValue, Variant(8));
+
+    // A text too long to be kept is read for the one use.
+    String parameters;
+    for (int i = 0; i < 300; ++i)
+        parameters += (i ? u"; p" : u"p") + IntToStr(i) + u": TSize";
+    const String longText = u"procedure Long(" + parameters + u")";
+    ASSERT_GT(longText.size(), 2000u);
+    TfsMethodHelper m(longText, &ints);
+    ASSERT_EQ(m.Count(), 300);
+    EXPECT_EQ(m.GetParam(299)->Name, u"p299");
+    EXPECT_EQ(m.GetParam(299)->Typ, fvtInt);
+}
+
 TEST(ScriptTools, ConstantTextsAndPositions) {
     struct Case {
         const char16_t* Text;
