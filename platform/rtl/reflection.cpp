@@ -384,8 +384,9 @@ const PropInfo* ClassInfo::FindProperty(StringView name) const {
         return nullptr; // a table whose filling has not finished
     const std::size_t mask = FPropIndex.size() - 1;
     for (std::size_t i = PropNameHash(name) & mask;; i = (i + 1) & mask) {
+        // Names are mostly asked for as they are declared: the plain comparison settles those.
         const PropInfo* p = FPropIndex[i];
-        if (!p || ComparePropNames(p->Name, name) == 0)
+        if (!p || p->Name == name || ComparePropNames(p->Name, name) == 0)
             return p;
     }
 }
@@ -477,25 +478,39 @@ const PropInfo& Require(const TObject& obj, StringView name) {
     return *p;
 }
 
+// The failures of the checks below live out of line, so that every property access does not
+// pay for building their messages.
+[[noreturn, gnu::noinline, gnu::cold]] void RaiseForeignProperty(const TObject& obj, const PropInfo& prop) {
+    throw EPropertyError(u"Property %s does not belong to class %s", {prop.Name, obj.ClassName()});
+}
+
+[[noreturn, gnu::noinline, gnu::cold]] void RaisePropertyAccess(const char16_t* format, const PropInfo& prop) {
+    throw EPropertyError(format, {prop.Name});
+}
+
+[[noreturn, gnu::noinline, gnu::cold]] void RaisePropertyKind(const PropInfo& prop) {
+    throw EPropertyError(u"Invalid property type: %s", {TypeKindName(prop.Kind())});
+}
+
 const PropAccessor& Reader(const TObject& obj, const PropInfo& prop) {
     if (!obj.InheritsFrom(prop.Declarer))
-        throw EPropertyError(u"Property %s does not belong to class %s", {prop.Name, obj.ClassName()});
+        RaiseForeignProperty(obj, prop);
     if (!prop.Readable())
-        throw EPropertyError(u"Property %s is write-only", {prop.Name});
+        RaisePropertyAccess(u"Property %s is write-only", prop);
     return *prop.Access;
 }
 
 const PropAccessor& Writer(const TObject& obj, const PropInfo& prop) {
     if (!obj.InheritsFrom(prop.Declarer))
-        throw EPropertyError(u"Property %s does not belong to class %s", {prop.Name, obj.ClassName()});
+        RaiseForeignProperty(obj, prop);
     if (!prop.Writable())
-        throw EPropertyError(u"Property %s is read-only", {prop.Name});
+        RaisePropertyAccess(u"Property %s is read-only", prop);
     return *prop.Access;
 }
 
 void RequireKind(const PropInfo& prop, bool ok) {
     if (!ok)
-        throw EPropertyError(u"Invalid property type: %s", {TypeKindName(prop.Kind())});
+        RaisePropertyKind(prop);
 }
 
 bool IsOrdKind(const PropInfo& prop) {

@@ -1,9 +1,15 @@
 #include "report/foundation/xml_serializer.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <shared_mutex>
 #include <string>
+#include <unordered_map>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/property_encoding.h"
@@ -83,18 +89,18 @@ String DecodeOldFormatUtf8(const String& text) {
     return IsValidUtf8(bytes) ? Utf8ToString(bytes) : text;
 }
 
-std::uint64_t ParseUInt64(const String& text) {
+std::uint64_t ParseUInt64(StringView text) {
     const String trimmed = Trim(text);
     std::string digits;
     for (Char c : trimmed) {
         if (c < u'0' || c > u'9')
-            throw EConvertError(u"'%s' is not a valid integer value", {text});
+            throw EConvertError(u"'%s' is not a valid integer value", {String(text)});
         digits += char(c);
     }
     std::uint64_t value = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size())
-        throw EConvertError(u"'%s' is not a valid integer value", {text});
+        throw EConvertError(u"'%s' is not a valid integer value", {String(text)});
     return value;
 }
 
@@ -144,6 +150,70 @@ private:
     bool FWasWriting = false;
 };
 
+// How ObjToXMLAt writes a property: the groups its value visitor tells apart.
+enum class TAttributeForm { Ordinal, Enumeration, Float, Text, Variant, Reference, SubObject };
+
+// One property ObjToXMLAt may write, with what it asks of it on every object worked out once.
+struct TWrittenProperty {
+    const PropInfo* Prop;
+    TAttributeForm Form;
+    // "Name": a component's name is written by its item, never among its attributes.
+    bool IsName;
+};
+
+using TWrittenProperties = std::vector<TWrittenProperty>;
+
+// The properties of a class that ObjToXMLAt looks at, in declaration order: readable ones,
+// writable too unless they hold an object, of a kind that has an attribute form (events,
+// interfaces, arrays and records have none). Made once per class and kept for the process, as
+// the class tables are (never destroyed, so that objects may be written until the process ends).
+const TWrittenProperties& MakeWrittenProperties(TClass cls) {
+    static std::shared_mutex& lock = *new std::shared_mutex;
+    static auto& lists = *new std::unordered_map<TClass, std::unique_ptr<const TWrittenProperties>>;
+    {
+        std::shared_lock read(lock);
+        if (auto it = lists.find(cls); it != lists.end())
+            return *it->second;
+    }
+    namespace k = valuekind;
+    using F = std::optional<TAttributeForm>;
+    auto list = std::make_unique<TWrittenProperties>();
+    for (const PropInfo* prop : cls->Properties()) {
+        if (!prop->Readable() || (prop->Kind() != tkClass && !prop->Writable()))
+            continue;
+        const F form = VisitProperty(*prop, ValueVisitor{
+                                                [](k::Ordinal) -> F { return TAttributeForm::Ordinal; }, // and sets
+                                                [](k::Enumeration) -> F { return TAttributeForm::Enumeration; },
+                                                [](k::Float) -> F { return TAttributeForm::Float; },
+                                                [](k::Text) -> F { return TAttributeForm::Text; },
+                                                [](k::VariantValue) -> F { return TAttributeForm::Variant; },
+                                                [](k::Reference) -> F { return TAttributeForm::Reference; },
+                                                [](k::SubObject) -> F { return TAttributeForm::SubObject; },
+                                                [](k::AnyValue) -> F { return std::nullopt; },
+                                            });
+        if (form)
+            list->push_back({prop, *form, SameText(prop->Name, u"Name")});
+    }
+    std::unique_lock write(lock);
+    auto& slot = lists[cls];
+    if (!slot)
+        slot = std::move(list);
+    return *slot;
+}
+
+// The same, through a small table of each thread's recent classes, which takes no lock.
+const TWrittenProperties& WrittenProperties(TClass cls) {
+    struct TRecent {
+        TClass Class = nullptr;
+        const TWrittenProperties* List = nullptr;
+    };
+    thread_local std::array<TRecent, 64> recent;
+    TRecent& entry = recent[(reinterpret_cast<std::uintptr_t>(cls) * 0x9E3779B97F4A7C15ull) >> 58];
+    if (entry.Class != cls)
+        entry = {cls, &MakeWrittenProperties(cls)};
+    return *entry.List;
+}
+
 // The define-properties output of an object, as a component writer produces it.
 void CaptureDefinedProperties(TPersistent& obj, TComponent* root, TMemoryStream& out) {
     TWriter writer(out);
@@ -190,20 +260,17 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
         serializable = AsSerializable(obj);
     }
 
-    namespace k = valuekind;
-    for (const PropInfo* prop : obj->ClassType()->Properties()) {
-        const TTypeKind kind = prop->Kind();
-        if (!prop->Readable() || (kind != tkClass && !prop->Writable()))
-            continue;
-        if (component && SameText(prop->Name, u"Name"))
+    for (const TWrittenProperty& written : WrittenProperties(obj->ClassType())) {
+        const PropInfo* prop = written.Prop;
+        if (component && written.IsName)
             continue;
         if (!IsStoredProp(*obj, *prop))
             continue;
         const PropInfo* ancestorProp = ancestor ? ancestor->ClassType()->FindProperty(prop->Name) : nullptr;
-        if (ancestorProp && (ancestorProp->Kind() != kind || !ancestorProp->Readable()))
+        if (ancestorProp && (ancestorProp->Kind() != prop->Kind() || !ancestorProp->Readable()))
             ancestorProp = nullptr;
 
-        // The visitor leaves the attribute text in `text`; false skips the property (unchanged
+        // Each form leaves the attribute text in `text`, or skips the property (unchanged
         // against the ancestor or default, or already written in another form).
         String text;
         const auto ordinalSkipped = [&](std::int64_t value) {
@@ -211,81 +278,75 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
                                            : prop->HasDefault && value == prop->Default;
             return same && !SerializeDefaultValues;
         };
-        const bool write = VisitProperty(
-            *prop,
-            ValueVisitor{
-                [&](k::Ordinal) { // integers, characters, sets
-                    const std::int64_t value = GetOrdProp(*obj, *prop);
-                    if (ordinalSkipped(value))
-                        return false;
-                    text = IsUnsigned64(*prop) ? UIntToStr(std::uint64_t(value)) : IntToStr(value);
-                    return true;
-                },
-                [&](k::Enumeration) { // Booleans too
-                    const std::int64_t value = GetOrdProp(*obj, *prop);
-                    if (ordinalSkipped(value))
-                        return false;
-                    text = GetEnumName(*prop->PropType, value);
-                    return true;
-                },
-                [&](k::Float) {
-                    const long double value = GetFloatProp(*obj, *prop);
-                    if (ancestorProp && !SerializeDefaultValues &&
-                        std::fabs(value - GetFloatProp(*ancestor, *ancestorProp)) < kFloatTolerance)
-                        return false;
-                    text = FloatToStr(value);
-                    return true;
-                },
-                [&](k::Text) {
-                    const String value = GetStrProp(*obj, *prop);
-                    const bool same = ancestorProp ? value == GetStrProp(*ancestor, *ancestorProp) : value.empty();
-                    if (same && !SerializeDefaultValues)
-                        return false;
-                    text = XMLEscapeText(value);
-                    return true;
-                },
-                [&](k::VariantValue) {
-                    const Variant value = GetPropValue(*obj, *prop);
-                    if (ancestorProp && !SerializeDefaultValues &&
-                        SameVariant(value, GetPropValue(*ancestor, *ancestorProp)))
-                        return false;
-                    text = XMLEscapeText(VariantText(value));
-                    return true;
-                },
-                [&](k::Reference) {
-                    auto* target = dynamic_cast<TComponent*>(GetObjectProp(*obj, *prop));
-                    if (ancestorProp) {
-                        auto* ancestorTarget = dynamic_cast<TComponent*>(GetObjectProp(*ancestor, *ancestorProp));
-                        if (!target && !ancestorTarget)
-                            return false;
-                        if (target && ancestorTarget && SameText(target->Name(), ancestorTarget->Name()))
-                            return false;
-                        text = target ? ComponentFullName(FOwner, target) : String(u"nil");
-                    } else if (target)
-                        text = ComponentFullName(FOwner, target);
-                    return true;
-                },
-                [&](k::SubObject) {
-                    TObject* value = GetObjectProp(*obj, *prop);
-                    TObject* ancestorValue = ancestorProp ? GetObjectProp(*ancestor, *ancestorProp) : nullptr;
-                    if (dynamic_cast<TfrxWideStrings*>(value))
-                        return false; // travels as the memo text, never as a property
-                    if (auto* list = dynamic_cast<TStrings*>(value)) {
-                        auto* ancestorList = dynamic_cast<TStrings*>(ancestorValue);
-                        if (ancestorList && !SaveAncestorOnly && list->Text() == ancestorList->Text())
-                            return false;
-                        AppendAttribute(result, add, prop->Name + u".Text",
-                                        XMLEscapeText(WithoutFinalLineEnd(list->Text())));
-                        return false;
-                    }
-                    if (auto* sub = dynamic_cast<TPersistent*>(value))
-                        ObjToXMLAt(sub, add + prop->Name + u".", dynamic_cast<TPersistent*>(ancestorValue), depth + 1,
-                                   result);
-                    return false;
-                },
-                [](k::AnyValue) { return false; }, // methods, interfaces, arrays and records are never written
-            });
-        if (write && !text.empty())
+        switch (written.Form) {
+        case TAttributeForm::Ordinal: { // integers, characters, sets
+            const std::int64_t value = GetOrdProp(*obj, *prop);
+            if (ordinalSkipped(value))
+                continue;
+            text = IsUnsigned64(*prop) ? UIntToStr(std::uint64_t(value)) : IntToStr(value);
+            break;
+        }
+        case TAttributeForm::Enumeration: { // Booleans too
+            const std::int64_t value = GetOrdProp(*obj, *prop);
+            if (ordinalSkipped(value))
+                continue;
+            text = GetEnumName(*prop->PropType, value);
+            break;
+        }
+        case TAttributeForm::Float: {
+            const long double value = GetFloatProp(*obj, *prop);
+            if (ancestorProp && !SerializeDefaultValues &&
+                std::fabs(value - GetFloatProp(*ancestor, *ancestorProp)) < kFloatTolerance)
+                continue;
+            text = FloatToStr(value);
+            break;
+        }
+        case TAttributeForm::Text: {
+            const String value = GetStrProp(*obj, *prop);
+            const bool same = ancestorProp ? value == GetStrProp(*ancestor, *ancestorProp) : value.empty();
+            if (same && !SerializeDefaultValues)
+                continue;
+            text = XMLEscapeText(value);
+            break;
+        }
+        case TAttributeForm::Variant: {
+            const Variant value = GetPropValue(*obj, *prop);
+            if (ancestorProp && !SerializeDefaultValues && SameVariant(value, GetPropValue(*ancestor, *ancestorProp)))
+                continue;
+            text = XMLEscapeText(VariantText(value));
+            break;
+        }
+        case TAttributeForm::Reference: {
+            auto* target = dynamic_cast<TComponent*>(GetObjectProp(*obj, *prop));
+            if (ancestorProp) {
+                auto* ancestorTarget = dynamic_cast<TComponent*>(GetObjectProp(*ancestor, *ancestorProp));
+                if (!target && !ancestorTarget)
+                    continue;
+                if (target && ancestorTarget && SameText(target->Name(), ancestorTarget->Name()))
+                    continue;
+                text = target ? ComponentFullName(FOwner, target) : String(u"nil");
+            } else if (target)
+                text = ComponentFullName(FOwner, target);
+            break;
+        }
+        case TAttributeForm::SubObject: { // written here in its own form, never as one attribute
+            TObject* value = GetObjectProp(*obj, *prop);
+            TObject* ancestorValue = ancestorProp ? GetObjectProp(*ancestor, *ancestorProp) : nullptr;
+            if (dynamic_cast<TfrxWideStrings*>(value))
+                continue; // travels as the memo text, never as a property
+            if (auto* list = dynamic_cast<TStrings*>(value)) {
+                auto* ancestorList = dynamic_cast<TStrings*>(ancestorValue);
+                if (ancestorList && !SaveAncestorOnly && list->Text() == ancestorList->Text())
+                    continue;
+                AppendAttribute(result, add, prop->Name + u".Text", XMLEscapeText(WithoutFinalLineEnd(list->Text())));
+                continue;
+            }
+            if (auto* sub = dynamic_cast<TPersistent*>(value))
+                ObjToXMLAt(sub, add + prop->Name + u".", dynamic_cast<TPersistent*>(ancestorValue), depth + 1, result);
+            continue;
+        }
+        }
+        if (!text.empty())
             AppendAttribute(result, add, prop->Name, text);
     }
 
@@ -323,16 +384,20 @@ void TfrxXMLSerializer::XMLToObj(const String& s, TPersistent& obj) {
         const size_t eq = s.find(u'=', pos);
         if (eq == String::npos)
             break;
-        const String name = Trim(StringView(s).substr(pos, eq - pos));
-        if (name.empty())
+        // The name is trimmed: the blanks before it were skipped above, those before '=' here.
+        size_t nameEnd = eq;
+        while (nameEnd > pos && s[nameEnd - 1] <= u' ')
+            --nameEnd;
+        if (nameEnd == pos)
             break;
+        const StringView name = StringView(s).substr(pos, nameEnd - pos);
         const size_t open = s.find(u'"', eq + 1);
         if (open == String::npos)
             break;
         const size_t close = s.find(u'"', open + 1);
         if (close == String::npos)
             break;
-        const String value = s.substr(open + 1, close - open - 1);
+        const StringView value = StringView(s).substr(open + 1, close - open - 1);
         pos = close + 1;
         try {
             AssignAttribute(&obj, name, value);
@@ -342,7 +407,7 @@ void TfrxXMLSerializer::XMLToObj(const String& s, TPersistent& obj) {
     }
 }
 
-void TfrxXMLSerializer::AssignAttribute(TObject* obj, const String& fullName, const String& value) {
+void TfrxXMLSerializer::AssignAttribute(TObject* obj, StringView fullName, StringView value) {
     // A dotted name walks the sub-objects; a part that is no property ends the walk and the rest
     // is taken as the name.
     TObject* target = obj;
@@ -354,7 +419,7 @@ void TfrxXMLSerializer::AssignAttribute(TObject* obj, const String& fullName, co
             break;
         TObject* sub = prop->Kind() == tkClass && prop->Readable() ? GetObjectProp(*target, *prop) : nullptr;
         if (!sub)
-            throw EPropertyError(u"Cannot assign %s: %s holds no object", {fullName, String(part)});
+            throw EPropertyError(u"Cannot assign %s: %s holds no object", {String(fullName), String(part)});
         target = sub;
         name.remove_prefix(dot + 1);
     }
@@ -408,7 +473,7 @@ void TfrxXMLSerializer::AssignAttribute(TObject* obj, const String& fullName, co
     AssignProperty(*target, name, value);
 }
 
-void TfrxXMLSerializer::AssignProperty(TObject& obj, StringView name, const String& value) {
+void TfrxXMLSerializer::AssignProperty(TObject& obj, StringView name, StringView value) {
     namespace k = valuekind;
     const PropInfo* prop = obj.ClassType()->FindProperty(name);
     if (!prop)
@@ -435,13 +500,13 @@ void TfrxXMLSerializer::AssignProperty(TObject& obj, StringView name, const Stri
                              [&](k::VariantValue) { SetPropValue(obj, *prop, Variant(XMLUnescapeText(value))); },
                              [&](k::Reference) {
                                  if (auto* persistent = dynamic_cast<TPersistent*>(&obj))
-                                     FFixups.push_back({persistent, prop, value});
+                                     FFixups.push_back({persistent, prop, String(value)});
                              },
                              [](k::AnyValue) {}, // sub-objects and other kinds are not read from attributes
                          });
 }
 
-void TfrxXMLSerializer::ReplayPropData(TPersistent& obj, const String& hex) {
+void TfrxXMLSerializer::ReplayPropData(TPersistent& obj, StringView hex) {
     FReaderStream.Clear();
     HexTextToStream(hex, FReaderStream);
     FReaderStream.SetPosition(0);

@@ -140,9 +140,9 @@ public:
 private:
     /// ObjToXML appending to `result`.
     void ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth, String& result);
-    void AssignAttribute(TObject* obj, const String& name, const String& value);
-    void AssignProperty(TObject& obj, StringView name, const String& value);
-    void ReplayPropData(TPersistent& obj, const String& hex);
+    void AssignAttribute(TObject* obj, StringView name, StringView value);
+    void AssignProperty(TObject& obj, StringView name, StringView value);
+    void ReplayPropData(TPersistent& obj, StringView hex);
     void WriteItem(TComponent* c, TfrxXMLItem& item, bool isRoot, bool saveChildren);
     void ReadItem(TfrxXMLItem& item, TComponent* root, TComponent* parent);
     TComponent* FindReference(const String& name) const;

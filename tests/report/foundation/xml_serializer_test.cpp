@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <thread>
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/brush.h"
@@ -178,6 +181,22 @@ class TTestMemo : public TTestView {
 };
 VGL_DEFINE_CLASS(TTestMemo) {}
 
+// A view that publishes more: a property of its own, Count redeclared with another default (it
+// keeps its ancestor's place), and a read-only property and an event, neither ever written.
+class TTestLabel : public TTestView {
+    VGL_CLASS(TTestLabel, TTestView)
+    explicit TTestLabel(TComponent* owner) : TTestView(owner) {}
+    int Serial() const { return 7; }
+    int FAngle = 0;
+    std::function<void(TObject*)> FOnClick;
+};
+VGL_DEFINE_CLASS(TTestLabel) {
+    b.Property(u"Count", &TTestLabel::FCount).Default(5);
+    b.Property(u"Angle", &TTestLabel::FAngle).Default(0);
+    b.Property(u"Serial", &TTestLabel::Serial, nullptr);
+    b.Property(u"OnClick", &TTestLabel::FOnClick);
+}
+
 class TTestReport : public TTestView {
     VGL_CLASS(TTestReport, TTestView)
     explicit TTestReport(TComponent* owner) : TTestView(owner) {}
@@ -323,6 +342,43 @@ TEST_F(Serializer, WritesEveryKindByItsRule) {
     EXPECT_EQ(all.find(u"Caption=\"\""), String::npos) << "an empty text is never written";
 }
 
+// Each class is written by its own property list, whatever was written before it and on however
+// many threads at once.
+TEST_F(Serializer, EachClassWritesItsOwnPropertiesOnEveryThread) {
+    const auto write = [](TTestView& view) { return TfrxXMLSerializer().ObjToXML(&view); };
+    TTestView view(nullptr);
+    view.FCount = 5;
+    TTestLabel label(nullptr);
+    label.FCount = 0;
+    label.FAngle = 90;
+    label.FOnClick = [](TObject*) {};
+    const String viewText = write(view);
+    const String labelText = write(label);
+    String expected = viewText;
+    const size_t count = expected.find(u" Count=\"5\"");
+    ASSERT_NE(count, String::npos) << StringToUtf8(viewText);
+    expected.replace(count, 10, u" Count=\"0\"");
+    EXPECT_EQ(labelText, expected + u" Angle=\"90\"");
+    label.FCount = 5;
+    EXPECT_EQ(write(label).find(u"Count="), String::npos) << "the redeclared default";
+
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            TTestView ownView(nullptr);
+            ownView.FCount = 5;
+            TTestLabel ownLabel(nullptr);
+            ownLabel.FAngle = 90;
+            for (int i = 0; i < 200; ++i)
+                if (write(ownView) != viewText || write(ownLabel) != labelText)
+                    ++wrong;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(Serializer, WritesOnlyWhatDiffersFromTheAncestor) {
     TTestReport report(nullptr);
     auto* target = new TTestView(&report);
@@ -419,6 +475,22 @@ TEST_F(Serializer, ReadsAttributesByKind) {
     EXPECT_EQ(memo.FHeight, 40);
     EXPECT_EQ(memo.FText, u"memo & text");
     EXPECT_EQ(VarToStr(memo.FData), u"\"v\"");
+}
+
+// Blanks and line ends around an attribute's name are not part of it; a name of blanks alone ends
+// the text.
+TEST_F(Serializer, AttributeNamesAreTrimmed) {
+    const std::pair<const char16_t*, int> cases[] = {
+        {u"Count=\"4\"", 4},     {u" \t\r\nCount \t\r\n=\"4\"", 4}, {u"Small=\"1\"Count=\"4\"", 4},
+        {u"Count \t= \"4\"", 4}, {u"  =\"4\" Count=\"3\"", 0},      {u"Co unt=\"4\"", 0},
+    };
+    for (const auto& [text, count] : cases) {
+        TTestView view(nullptr);
+        TfrxXMLSerializer serializer;
+        serializer.XMLToObj(text, view);
+        EXPECT_EQ(view.FCount, count) << StringToUtf8(text);
+        EXPECT_EQ(Lines(serializer.Errors()), std::vector<String>{}) << StringToUtf8(text);
+    }
 }
 
 TEST_F(Serializer, OldFormatMemoTextIsDecodedFromUtf8) {
