@@ -1,9 +1,13 @@
 // links: vgl_platform_rtl
 // Cost per call of the runtime routines on every request's path: Format with typical
-// specifiers, and UTF-8 <-> UTF-16 conversion of a short and a 10 KB text.
+// specifiers, number texts both ways, Round, and UTF-8 <-> UTF-16 conversion of a short and a
+// 10 KB text.
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 #include "platform/rtl/format.h"
+#include "platform/rtl/rounding.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/ustring.h"
 
@@ -41,6 +45,48 @@ void BM_FloatToStr(benchmark::State& state) {
         benchmark::DoNotOptimize(FloatToStr(1.0 / 3));
 }
 BENCHMARK(BM_FloatToStr);
+
+// Coordinates as the exports compute them: long double arithmetic, mostly not exact doubles.
+std::vector<long double> Coordinates() {
+    std::vector<long double> v;
+    for (int i = 0; i < 256; ++i)
+        v.push_back(i * 0.75L * 72 / 25.4L + 12.5L);
+    return v;
+}
+
+void BM_FloatToStrFFixed(benchmark::State& state) {
+    const auto values = Coordinates();
+    size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FloatToStrF(values[i++ & 255], ffFixed, 18, 2));
+}
+BENCHMARK(BM_FloatToStrFFixed);
+
+void BM_FloatToStrCoordinate(benchmark::State& state) {
+    const auto values = Coordinates();
+    size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FloatToStr(values[i++ & 255]));
+}
+BENCHMARK(BM_FloatToStrCoordinate);
+
+void BM_StrToFloat(benchmark::State& state) {
+    std::vector<String> texts;
+    for (long double v : Coordinates())
+        texts.push_back(FloatToStr(v));
+    size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(StrToFloat(texts[i++ & 255]));
+}
+BENCHMARK(BM_StrToFloat);
+
+void BM_Round(benchmark::State& state) {
+    const auto values = Coordinates();
+    size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(Round(values[i++ & 255]));
+}
+BENCHMARK(BM_Round);
 
 // Mixed text: ASCII with some Latin-1, Cyrillic and an emoji, repeated to the wanted length.
 std::string SampleUtf8(size_t bytes) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "platform/rtl/exceptions.h"
@@ -50,6 +51,31 @@ template <class R> long double RoundToDigit(long double v, int digit, R round) {
 } // namespace
 
 std::int64_t Round(long double v) {
+    // Below 2^62 the rounding is done on the value's bits (v = ±m·2^e, a 64-bit significand m),
+    // which needs none of the FPU rounding-mode switches that floor and the conversion make.
+    unsigned char raw[sizeof(long double)];
+    std::memcpy(raw, &v, sizeof v);
+    std::uint64_t m;
+    std::uint16_t signExponent;
+    std::memcpy(&m, raw, 8);
+    std::memcpy(&signExponent, raw + 8, 2);
+    const int biased = signExponent & 0x7FFF;
+    if (biased == 0)
+        return 0; // zero or below the smallest normal value
+    const int e = biased - 16383 - 63;
+    if (e < -1 && (m >> 63) != 0) {
+        std::uint64_t magnitude = 0;
+        if (e >= -64) {
+            const int shift = -e;
+            const std::uint64_t fraction = shift == 64 ? m : m & ((std::uint64_t(1) << shift) - 1);
+            const std::uint64_t half = std::uint64_t(1) << (shift - 1);
+            magnitude = shift == 64 ? 0 : m >> shift;
+            if (fraction > half || (fraction == half && (magnitude & 1) != 0))
+                ++magnitude;
+        } // else |v| < 1/2
+        const auto r = static_cast<std::int64_t>(magnitude);
+        return (signExponent & 0x8000) ? -r : r;
+    }
     if (std::isnan(v))
         throw EInvalidOp(u"Invalid floating point operation");
     return ToInt64(RoundHalfEven(v));

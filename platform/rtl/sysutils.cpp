@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
+#include "platform/rtl/extended_decimal.h"
 #include "platform/rtl/unicode_case_tables.h"
 
 namespace vgl {
@@ -391,44 +393,34 @@ Decimal ToDecimal(long double v, int precision, int decimals) {
     Decimal d;
     if (v == 0)
         return d;
-    char buf[64];
-    // A value a double holds exactly takes the (much faster) double conversion; both are exact.
-    const long double magnitude = std::fabs(v);
-    const double asDouble = static_cast<double>(magnitude);
-    auto res = static_cast<long double>(asDouble) == magnitude
-                   ? std::to_chars(buf, buf + sizeof buf, asDouble, std::chars_format::scientific, kMaxDigits - 1)
-                   : std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, kMaxDigits - 1);
-    std::string_view text(buf, static_cast<size_t>(res.ptr - buf));
-    const size_t ePos = text.find('e');
-    std::string all;
-    all += text[0];
-    all.append(text.substr(2, ePos - 2));
-    int sciExp = 0;
-    std::from_chars(text.data() + ePos + (text[ePos + 1] == '+' ? 2 : 1), text.data() + text.size(), sciExp);
-    int exponent = sciExp + 1;
+    const TExtendedDigits all = ExtendedToDigits(v);
+    int exponent = all.exponent;
     const long long wanted = std::min<long long>(std::min(precision, kMaxDigits), (long long)exponent + decimals);
     if (wanted < 0)
         return d;
-    const size_t n = static_cast<size_t>(wanted);
-    std::string digits = all.substr(0, n);
-    if (n < all.size() && all[n] >= '5') {
+    size_t n = static_cast<size_t>(wanted);
+    char digits[kMaxDigits];
+    std::memcpy(digits, all.digits.data(), n);
+    if (n < all.digits.size() && all.digits[n] >= '5') {
         // Round up, carrying through nines.
-        int i = static_cast<int>(digits.size()) - 1;
-        while (i >= 0 && digits[static_cast<size_t>(i)] == '9')
-            digits[static_cast<size_t>(i--)] = '0';
-        if (i >= 0) {
-            ++digits[static_cast<size_t>(i)];
+        size_t i = n;
+        while (i > 0 && digits[i - 1] == '9')
+            digits[--i] = '0';
+        if (i > 0) {
+            ++digits[i - 1];
         } else {
-            digits.insert(digits.begin(), '1');
+            // All nines (or no digit kept): one digit "1", a place higher; the zeros go below.
+            digits[0] = '1';
+            n = 1;
             ++exponent;
         }
     }
-    while (!digits.empty() && digits.back() == '0')
-        digits.pop_back();
-    if (digits.empty())
+    while (n > 0 && digits[n - 1] == '0')
+        --n;
+    if (n == 0)
         return d;
     d.negative = v < 0;
-    d.digits = std::move(digits);
+    d.digits.assign(digits, n);
     d.exponent = exponent;
     return d;
 }
@@ -479,30 +471,69 @@ void AppendGrouped(String& out, const std::string& intDigits, Char separator) {
     }
 }
 
-String GeneralText(const Decimal& d, int precision, int expDigits, const TFormatSettings& fs) {
-    if (d.IsZero())
-        return u"0";
-    String out;
+// The fixed form of a decimal into `out` (room for 40 characters): "-" for a negative value, the
+// integer digits ("0" below 1) and, for decimals > 0, "." and exactly `decimals` decimals.
+// The decimal has at most 18 integer digits and no digit beyond the decimals.
+size_t FixedChars(const Decimal& d, int decimals, char* out) {
+    char* p = out;
     if (d.negative)
-        out += u'-';
-    if (d.exponent > precision || d.exponent < -3) {
-        out += static_cast<Char>(d.digits[0]);
-        if (d.digits.size() > 1) {
-            out += fs.DecimalSeparator;
-            for (size_t i = 1; i < d.digits.size(); ++i)
-                out += static_cast<Char>(d.digits[i]);
+        *p++ = '-';
+    const int count = static_cast<int>(d.digits.size());
+    if (d.exponent <= 0)
+        *p++ = '0';
+    for (int i = 0; i < d.exponent; ++i)
+        *p++ = i < count ? d.digits[static_cast<size_t>(i)] : '0';
+    if (decimals > 0) {
+        *p++ = '.';
+        for (int j = 0; j < decimals; ++j) {
+            const int k = d.exponent + j; // the digit at the j-th decimal
+            *p++ = k >= 0 && k < count ? d.digits[static_cast<size_t>(k)] : '0';
         }
-        AppendExponent(out, u'E', d.exponent - 1, false, expDigits);
-        return out;
     }
-    const std::string intDigits = IntegerDigits(d);
-    out += intDigits.empty() ? String(u"0") : ToString(intDigits);
-    const std::string frac = FractionDigits(d);
-    if (!frac.empty()) {
-        out += fs.DecimalSeparator;
-        out += ToString(frac);
-    }
+    return static_cast<size_t>(p - out);
+}
+
+// ASCII text as a String, "." becoming the decimal separator.
+String NumberText(const char* text, size_t length, Char separator) {
+    String out(length, Char(0));
+    for (size_t i = 0; i < length; ++i)
+        out[i] = text[i] == '.' ? separator : static_cast<Char>(text[i]);
     return out;
+}
+
+// The general form into `out` (room for 48 characters), "." as decimal separator.
+size_t GeneralChars(const Decimal& d, int precision, int expDigits, char* out) {
+    if (d.IsZero()) {
+        out[0] = '0';
+        return 1;
+    }
+    if (d.exponent <= precision && d.exponent >= -3) {
+        const int decimals = std::max(0, static_cast<int>(d.digits.size()) - d.exponent);
+        return FixedChars(d, decimals, out);
+    }
+    char* p = out;
+    if (d.negative)
+        *p++ = '-';
+    *p++ = d.digits[0];
+    if (d.digits.size() > 1) {
+        *p++ = '.';
+        p = std::copy(d.digits.begin() + 1, d.digits.end(), p);
+    }
+    *p++ = 'E';
+    const int exponent = d.exponent - 1;
+    if (exponent < 0)
+        *p++ = '-';
+    char e[8];
+    const auto res = std::to_chars(e, e + sizeof e, std::abs(exponent));
+    const size_t length = static_cast<size_t>(res.ptr - e);
+    for (size_t i = length; i < static_cast<size_t>(expDigits); ++i)
+        *p++ = '0';
+    return static_cast<size_t>(std::copy(e, res.ptr, p) - out);
+}
+
+String GeneralText(const Decimal& d, int precision, int expDigits, const TFormatSettings& fs) {
+    char buf[48];
+    return NumberText(buf, GeneralChars(d, precision, expDigits, buf), fs.DecimalSeparator);
 }
 
 String CurrencyText(const String& number, bool negative, const TFormatSettings& fs) {
@@ -576,7 +607,14 @@ String FloatToText(long double v, TFloatFormat format, int precision, int digits
         AppendExponent(out, u'E', d.IsZero() ? 0 : d.exponent - 1, true, expDigits);
         return out;
     }
-    case ffFixed:
+    case ffFixed: {
+        const int decimals = std::clamp(digits, 0, kMaxDigits);
+        const Decimal d = ToDecimal(v, precision, decimals);
+        if (d.exponent > precision)
+            return GeneralText(ToDecimal(v, precision, std::numeric_limits<int>::max() / 2), precision, 0, fs);
+        char buf[48];
+        return NumberText(buf, FixedChars(d, decimals, buf), fs.DecimalSeparator);
+    }
     case ffNumber:
     case ffCurrency: {
         const int decimals = std::clamp(digits, 0, kMaxDigits);
@@ -585,8 +623,7 @@ String FloatToText(long double v, TFloatFormat format, int precision, int digits
             return GeneralText(ToDecimal(v, precision, std::numeric_limits<int>::max() / 2), precision, 0, fs);
         String number;
         const std::string intDigits = IntegerDigits(d);
-        AppendGrouped(number, intDigits.empty() ? std::string("0") : intDigits,
-                      format == ffFixed ? Char(0) : fs.ThousandSeparator);
+        AppendGrouped(number, intDigits.empty() ? std::string("0") : intDigits, fs.ThousandSeparator);
         if (decimals > 0) {
             std::string frac = FractionDigits(d);
             frac.append(static_cast<size_t>(decimals) - frac.size(), '0');
@@ -657,6 +694,10 @@ bool ParseFloat(StringView text, long double& value) {
     if (p != s.size())
         return false;
     const char* first = ascii.data() + (ascii[0] == '+' ? 1 : 0);
+    if (const auto exact = ReadShortDecimal(std::string_view(first, ascii.data() + ascii.size()))) {
+        value = *exact;
+        return true;
+    }
     long double v = 0;
     auto res = std::from_chars(first, ascii.data() + ascii.size(), v);
     if (res.ptr != ascii.data() + ascii.size())
@@ -728,6 +769,18 @@ String FloatToStrF(long double v, TFloatFormat format, int precision, int digits
 
 String FloatToStrF(long double v, TFloatFormat format, int precision, int digits, const TFormatSettings& settings) {
     return FloatToText(v, format, precision, digits, settings);
+}
+
+AnsiString FloatToFixedAscii(long double v, int decimals) {
+    char buf[48];
+    if (!std::isfinite(v))
+        return StringToAnsi(NonFiniteText(v));
+    decimals = std::clamp(decimals, 0, kMaxDigits);
+    const Decimal d = ToDecimal(v, kMaxDigits, decimals);
+    if (d.exponent > kMaxDigits)
+        return AnsiString(
+            buf, GeneralChars(ToDecimal(v, kMaxDigits, std::numeric_limits<int>::max() / 2), kMaxDigits, 0, buf));
+    return AnsiString(buf, FixedChars(d, decimals, buf));
 }
 
 // ---- Picture formats ----------------------------------------------------------------------

@@ -120,6 +120,9 @@ enum TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency };
 /// `precision` digits fall back to ffGeneral.
 String FloatToStrF(long double v, TFloatFormat format, int precision, int digits);
 String FloatToStrF(long double v, TFloatFormat format, int precision, int digits, const TFormatSettings& settings);
+/// FloatToStrF(v, ffFixed, 18, decimals) with "." as decimal separator, as 8-bit text: the number
+/// operands of exported files, written without a UTF-16 string in between.
+AnsiString FloatToFixedAscii(long double v, int decimals);
 /// The platform's picture formats: "0" digit, "#" optional digit, "." decimal point, ","
 /// thousands separators, "E+"/"E-"/"e+"/"e-" exponent, quoted literals, ";" sections
 /// (positive;negative;zero). Halves round away from zero; a value that rounds to zero never

@@ -14,7 +14,9 @@ AnsiString FloatToFixedAnsi(long double value, int decimals) {
     // any page) is written as that bound, which keeps it as far off the page.
     constexpr long double kLargest = 2147483647.0L;
     value = std::clamp(value, -kLargest, kLargest);
-    return StringToAnsi(FloatToFixedText(value, decimals, u'.'));
+    if (decimals < 0 || decimals > 18)
+        return StringToAnsi(FloatToFixedText(value, decimals, u'.')); // raises its EConvertError
+    return FloatToFixedAscii(value, decimals);
 }
 
 AnsiString FloatToTrimmedText(long double value, int decimals) {

@@ -143,7 +143,7 @@ String FloatToFixedText(long double value, int digits, Char separator) {
         throw EConvertError(u"Invalid number of decimals: %d", {digits});
     String s;
     if (std::isfinite(value) && std::fabs(value) < 1e18L) {
-        s = FloatToStrF(value, ffFixed, 18, digits);
+        s = ToString(FloatToFixedAscii(value, digits));
     } else if (std::isfinite(value)) {
         // Beyond 18 integer digits the runtime's fixed form turns into an exponent form, which
         // no consumer of these texts reads; the C library writes every digit.
