@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <typeinfo>
 #include <unordered_map>
 
 #include "platform/graphics/bitmap_surface.h"
@@ -157,7 +158,7 @@ void TBitmap::Allocate(int width, int height, TPixelFormat format) {
     FPalette = bits <= 8 ? DefaultPalette(bits) : std::vector<TColor>();
     // The rows are made when first needed, so a bitmap that is only drawn on and read through
     // its surface never has them.
-    std::vector<std::uint8_t>().swap(FPixels);
+    TUninitializedBytes().swap(FPixels);
     FSurface.reset();
 }
 
@@ -290,7 +291,7 @@ void TBitmap::SurfaceToPixels() const {
     FSurface->PixelsValid = true;
 }
 
-void TBitmap::SurfaceToRows(std::vector<std::uint8_t>& rows) const {
+void TBitmap::SurfaceToRows(TUninitializedBytes& rows) const {
     WritePending(*FSurface);
     cairo_surface_t* s = FSurface->Cairo;
     cairo_surface_flush(s);
@@ -620,13 +621,13 @@ void TBitmap::SetSize(int width, int height) {
         // Every pixel is 0 before and after: the new rows are made when first needed.
         FWidth = width;
         FHeight = height;
-        std::vector<std::uint8_t>().swap(FPixels);
+        TUninitializedBytes().swap(FPixels);
         FSurface.reset();
         Changed();
         return;
     }
     SurfaceToPixels();
-    std::vector<std::uint8_t> old = std::move(FPixels);
+    const TUninitializedBytes old = std::move(FPixels);
     int oldRow = RowBytes(), oldH = FHeight, oldW = FWidth;
     FWidth = width;
     FHeight = height;
@@ -648,7 +649,7 @@ void TBitmap::SetPixelFormat(TPixelFormat format) {
     // SetPixel would give it; the rows are converted in one pass with one palette matcher.
     const std::vector<TColor> oldPalette = FPalette;
     const int oldBits = BitsPerPixel(FPixelFormat), oldRowBytes = RowBytes();
-    std::vector<std::uint8_t> old = std::move(FPixels);
+    const TUninitializedBytes old = std::move(FPixels);
     Allocate(FWidth, FHeight, format);
     EnsureRows();
     const int bits = BitsPerPixel(format), rowBytes = RowBytes();
@@ -786,47 +787,58 @@ void TBitmap::LoadFromBytes(std::span<const std::uint8_t> bytes) {
         palette.resize(std::size_t(1) << bits, clBlack);
         FPalette = std::move(palette);
     }
-    // The rows are appended as they are read, top row first, without being cleared before.
-    FPixels.reserve(std::size_t(rowBytes) * std::size_t(rows));
+    // The rows are copied as they are read, top row first, into memory not cleared before.
+    FPixels.resize(std::size_t(rowBytes) * std::size_t(rows));
     for (int y = 0; y < rows; ++y) {
         const std::uint8_t* fileRow = h + offBits + std::uint64_t(topDown ? y : rows - 1 - y) * rowBytes;
-        FPixels.insert(FPixels.end(), fileRow, fileRow + rowBytes);
+        std::memcpy(FPixels.data() + std::size_t(y) * std::size_t(rowBytes), fileRow, std::size_t(rowBytes));
     }
     FAlphaFormat = afIgnored;
     Changed();
 }
 
-std::vector<std::uint8_t> TBitmap::SaveToBytes() const {
-    SurfaceToPixels();
-    int bits = BitsPerPixel(FPixelFormat);
-    std::uint32_t paletteBytes = bits <= 8 ? std::uint32_t(FPalette.size()) * 4 : 0;
-    std::uint32_t imageBytes = std::uint32_t(RowBytes()) * std::uint32_t(FHeight);
+namespace {
+
+// The file header, the information header and the palette of a bitmap's file form.
+std::vector<std::uint8_t> BmpHeader(int width, int height, int bits, const std::vector<TColor>& palette,
+                                    std::uint32_t imageBytes) {
+    std::uint32_t paletteBytes = bits <= 8 ? std::uint32_t(palette.size()) * 4 : 0;
     std::uint32_t offBits = 14 + 40 + paletteBytes;
     std::vector<std::uint8_t> out;
-    out.reserve(offBits + imageBytes);
+    out.reserve(offBits);
     out.push_back('B');
     out.push_back('M');
     Put32(out, offBits + imageBytes);
     Put32(out, 0);
     Put32(out, offBits);
     Put32(out, 40);
-    Put32(out, std::uint32_t(FWidth));
-    Put32(out, std::uint32_t(FHeight));
+    Put32(out, std::uint32_t(width));
+    Put32(out, std::uint32_t(height));
     Put16(out, 1);
     Put16(out, std::uint32_t(bits));
     Put32(out, 0); // BI_RGB
     Put32(out, imageBytes);
     Put32(out, 0);
     Put32(out, 0);
-    Put32(out, bits <= 8 ? std::uint32_t(FPalette.size()) : 0);
+    Put32(out, bits <= 8 ? std::uint32_t(palette.size()) : 0);
     Put32(out, 0);
     if (bits <= 8)
-        for (TColor c : FPalette) {
+        for (TColor c : palette) {
             out.push_back(std::uint8_t(GetBValue(c)));
             out.push_back(std::uint8_t(GetGValue(c)));
             out.push_back(std::uint8_t(GetRValue(c)));
             out.push_back(0);
         }
+    return out;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> TBitmap::SaveToBytes() const {
+    SurfaceToPixels();
+    const std::uint32_t imageBytes = std::uint32_t(RowBytes()) * std::uint32_t(FHeight);
+    std::vector<std::uint8_t> out = BmpHeader(FWidth, FHeight, BitsPerPixel(FPixelFormat), FPalette, imageBytes);
+    out.reserve(out.size() + imageBytes);
     for (int y = FHeight - 1; y >= 0; --y) {
         const std::uint8_t* row = FPixels.data() + std::ptrdiff_t(y) * RowBytes();
         out.insert(out.end(), row, row + RowBytes());
@@ -834,23 +846,57 @@ std::vector<std::uint8_t> TBitmap::SaveToBytes() const {
     return out;
 }
 
+bool TBitmap::SaveToMemory(const std::function<std::span<std::uint8_t>(std::size_t)>& reserve) const {
+    // A descendant may give another file form through SaveToBytes: it is saved through that.
+    if (typeid(*this) != typeid(TBitmap))
+        return false;
+    SurfaceToPixels();
+    const std::size_t rowBytes = std::size_t(RowBytes());
+    const std::uint32_t imageBytes = std::uint32_t(rowBytes * std::size_t(FHeight));
+    const std::vector<std::uint8_t> header =
+        BmpHeader(FWidth, FHeight, BitsPerPixel(FPixelFormat), FPalette, imageBytes);
+    const std::span<std::uint8_t> out = reserve(header.size() + imageBytes);
+    std::uint8_t* at = out.data();
+    std::memcpy(at, header.data(), header.size());
+    at += header.size();
+    for (int y = FHeight - 1; y >= 0; --y, at += rowBytes) // bottom-up
+        std::memcpy(at, FPixels.data() + std::ptrdiff_t(y) * std::ptrdiff_t(rowBytes), rowBytes);
+    return true;
+}
+
 void TBitmap::Assign(const TGraphic& source) {
     if (&source == this)
         return;
     if (auto* bmp = dynamic_cast<const TBitmap*>(&source)) {
-        if (bmp->FSurface && !bmp->FSurface->PixelsValid && BitsPerPixel(bmp->FPixelFormat) >= 24) {
+        const int bits = BitsPerPixel(bmp->FPixelFormat);
+        if (bmp->FSurface && !bmp->FSurface->PixelsValid && bits >= 24) {
             // The source's picture is on its surface: it is written into the copy's rows only
             // (over the source's rows, which keep what the surface does not hold), and the
             // source's own rows are left as they are. (Palette formats, whose rows are slow to
             // make, make their own once.)
-            FPixels = bmp->RowsPending()
-                          ? std::vector<std::uint8_t>(std::size_t(bmp->RowBytes()) * std::size_t(bmp->FHeight), 0)
-                          : bmp->FPixels;
+            const std::size_t rowBytes = std::size_t(bmp->RowBytes()), pixelBytes = std::size_t(bmp->FWidth) * 3;
+            if (bits == 24) {
+                // The surface gives every pixel byte: only the row padding is taken from the
+                // source's rows (0 while it has none), and nothing is cleared before.
+                TUninitializedBytes rows(rowBytes * std::size_t(bmp->FHeight));
+                if (rowBytes > pixelBytes)
+                    for (std::size_t at = pixelBytes; at < rows.size(); at += rowBytes) {
+                        if (bmp->RowsPending())
+                            std::memset(rows.data() + at, 0, rowBytes - pixelBytes);
+                        else
+                            std::memcpy(rows.data() + at, bmp->FPixels.data() + at, rowBytes - pixelBytes);
+                    }
+                FPixels = std::move(rows);
+            } else if (bmp->RowsPending()) {
+                FPixels.assign(rowBytes * std::size_t(bmp->FHeight), 0); // alpha 0, as the source's
+            } else {
+                FPixels = CopyBytes(bmp->FPixels);
+            }
             bmp->SurfaceToRows(FPixels);
         } else {
             if (bmp->FSurface && !bmp->FSurface->PixelsValid)
                 bmp->SurfaceToPixels();
-            FPixels = bmp->FPixels; // none when the source's are not made yet: all 0 as well
+            FPixels = CopyBytes(bmp->FPixels); // none when the source's are not made yet: all 0 as well
         }
         FWidth = bmp->FWidth;
         FHeight = bmp->FHeight;

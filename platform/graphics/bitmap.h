@@ -12,6 +12,7 @@
 
 #include "platform/graphics/color.h"
 #include "platform/graphics/graphic.h"
+#include "platform/rtl/default_init_allocator.h"
 
 namespace vgl {
 
@@ -79,6 +80,9 @@ class TBitmap : public TGraphic {
     struct Surface;
     Surface& GetSurface() const;
 
+protected:
+    bool SaveToMemory(const std::function<std::span<std::uint8_t>(std::size_t)>& reserve) const override;
+
 private:
     /// The pixel rows are made when first needed: until then they are all 0.
     bool RowsPending() const { return FPixels.empty() && FWidth > 0 && FHeight > 0; }
@@ -86,14 +90,15 @@ private:
     void SurfaceToPixels() const;
     /// Writes the surface's picture (what is pending first) over `rows`, laid out as this
     /// bitmap's rows; the bytes the surface does not hold (alpha, padding) stay.
-    void SurfaceToRows(std::vector<std::uint8_t>& rows) const;
+    void SurfaceToRows(TUninitializedBytes& rows) const;
     void Allocate(int width, int height, TPixelFormat format);
     int FWidth = 0, FHeight = 0;
     TPixelFormat FPixelFormat = pf24bit;
     TAlphaFormat FAlphaFormat = afIgnored;
     TTransparentMode FTransparentMode = tmAuto;
     TColor FTransparentColor = clNone;
-    mutable std::vector<std::uint8_t> FPixels;
+    // Made without being cleared where every byte is written next (TDefaultInitAllocator).
+    mutable TUninitializedBytes FPixels;
     std::vector<TColor> FPalette;
     mutable std::unique_ptr<Surface> FSurface;
     std::unique_ptr<TCanvas> FCanvas;

@@ -164,6 +164,25 @@ bool CopyInBlocks(const TCanvas& canvas, const TRect& dest, const TBitmap& sourc
     return true;
 }
 
+// The device pixels that cairo's drawing of the opaque `source` stretched into `dest` paints
+// (every one of them opaquely, whatever the filter), under a world transform that only moves by
+// whole pixels and a clip that is a rectangle at most; none when that is not known. A picture
+// with alpha or a transparent colour, or the target itself, paints nothing known.
+std::optional<TRect> OpaqueStretchArea(const TCanvas& canvas, const TRect& dest, const TBitmap& source) {
+    if (canvas.Target() == &source || source.GetTransparent() ||
+        (source.GetPixelFormat() == pf32bit && source.GetAlphaFormat() != afIgnored) ||
+        source.GetWidth() > kMaxBlockExtent || source.GetHeight() > kMaxBlockExtent)
+        return std::nullopt;
+    const TRect r{std::min(dest.Left, dest.Right), std::min(dest.Top, dest.Bottom), std::max(dest.Left, dest.Right),
+                  std::max(dest.Top, dest.Bottom)};
+    const std::optional<TPixelArea> area = PlainPixelArea(canvas, r);
+    // Within the distances from the picture's corner where cairo is known to draw.
+    if (!area || area->Visible.IsEmpty() || area->Visible.Right - area->OriginLeft > kMaxBlockExtent ||
+        area->Visible.Bottom - area->OriginTop > kMaxBlockExtent)
+        return std::nullopt;
+    return area->Visible;
+}
+
 } // namespace
 
 // One drawing operation on the canvas's bitmap: a cairo context with the canvas's clip and
@@ -171,10 +190,13 @@ bool CopyInBlocks(const TCanvas& canvas, const TRect& dest, const TBitmap& sourc
 struct CanvasDraw {
     const TCanvas& Canvas;
     cairo_t* Cr = nullptr;
-    explicit CanvasDraw(const TCanvas& canvas) : Canvas(canvas) {
+    /// `opaque`: device pixels the drawing is known to paint opaquely; when they are the whole
+    /// bitmap, nothing of the picture before is put on the surface (a pending fill is dropped).
+    explicit CanvasDraw(const TCanvas& canvas, const std::optional<TRect>& opaque = std::nullopt) : Canvas(canvas) {
         if (!canvas.FTarget)
             return;
-        Cr = cairo_create(TBitmapSurfaceAccess::ForDrawing(*canvas.FTarget));
+        Cr = cairo_create(opaque ? TBitmapSurfaceAccess::ForOverwriting(*canvas.FTarget, *opaque)
+                                 : TBitmapSurfaceAccess::ForDrawing(*canvas.FTarget));
         if (canvas.FHasClip) {
             cairo_rectangle(Cr, canvas.FClip.Left, canvas.FClip.Top, canvas.FClip.Width(), canvas.FClip.Height());
             cairo_clip(Cr);
@@ -611,7 +633,9 @@ void TCanvas::DrawBitmap(const TRect& dest, const TBitmap& source, const TRect& 
         return;
     if (CopyInBlocks(*this, dest, source, sourceRect))
         return;
-    CanvasDraw d(*this);
+    // An opaque picture stretched over the whole bitmap hides all of it: a fill still pending
+    // there is never written (the parcel label's Aztec symbol, 45 modules onto 600 pixels).
+    CanvasDraw d(*this, OpaqueStretchArea(*this, dest, source));
     if (!d.Cr)
         return;
     cairo_surface_t* src = TBitmapSurfaceAccess::AlphaSurface(source);

@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <shared_mutex>
+#include <typeinfo>
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/icon.h"
@@ -44,10 +45,21 @@ void TGraphic::Changed() {
 }
 
 void TGraphic::LoadFromStream(TStream& stream) {
+    // A stream in memory is decoded where its bytes are, without copying them first; the
+    // position is at the end either way, also when decoding fails.
+    if (const auto bytes = stream.ReadRemainingInPlace())
+        return LoadFromBytes(*bytes);
     LoadFromBytes(stream.ReadRemaining());
 }
 
 void TGraphic::SaveToStream(TStream& stream) const {
+    // Into a plain memory stream the file form is written where the stream keeps it, as one
+    // Write of it would put it there, without a copy made first.
+    if (typeid(stream) == typeid(TMemoryStream) && stream.GetPosition() >= 0) {
+        auto& memory = static_cast<TMemoryStream&>(stream);
+        if (SaveToMemory([&](std::size_t length) { return memory.WriteInPlace(std::int64_t(length)); }))
+            return;
+    }
     std::vector<std::uint8_t> bytes = SaveToBytes();
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -69,6 +81,10 @@ void TGraphic::Assign(const TGraphic& source) {
 }
 
 bool TGraphic::AssignTo(TBitmap&) const {
+    return false;
+}
+
+bool TGraphic::SaveToMemory(const std::function<std::span<std::uint8_t>(std::size_t)>&) const {
     return false;
 }
 
@@ -188,6 +204,8 @@ void TPicture::LoadFromBytes(std::span<const std::uint8_t> bytes) {
 }
 
 void TPicture::LoadFromStream(TStream& stream) {
+    if (const auto bytes = stream.ReadRemainingInPlace())
+        return LoadFromBytes(*bytes);
     LoadFromBytes(stream.ReadRemaining());
 }
 

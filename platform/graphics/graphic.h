@@ -65,6 +65,11 @@ class TGraphic : public TPersistent {
 
 protected:
     using TPersistent::AssignTo;
+    /// Writes the file form straight into memory that `reserve(length)` hands out for exactly
+    /// `length` bytes (called once, after everything that may fail), and answers true; false,
+    /// nothing reserved, for a class that has no such path (the base), which is saved through
+    /// SaveToBytes.
+    virtual bool SaveToMemory(const std::function<std::span<std::uint8_t>(std::size_t)>& reserve) const;
     void Changed();
     [[noreturn]] void AssignError(const TGraphic& source) const { TPersistent::AssignError(&source); }
     bool FTransparent = false;

@@ -107,7 +107,13 @@ std::int64_t TStream::CopyFrom(TStream& source, std::int64_t count) {
     return result;
 }
 
+std::optional<std::span<const std::uint8_t>> TStream::ReadRemainingInPlace() {
+    return std::nullopt;
+}
+
 std::vector<std::uint8_t> TStream::ReadRemaining() {
+    if (const auto bytes = ReadRemainingInPlace())
+        return {bytes->begin(), bytes->end()};
     std::vector<std::uint8_t> result;
     const std::int64_t pos = GetPosition();
     const std::int64_t size = GetSize();
@@ -143,7 +149,16 @@ void TMemoryStream::SetCapacity(std::int64_t newCapacity) {
         return;
     try {
         if (capacity == 0) {
-            std::vector<std::uint8_t>().swap(FData);
+            TUninitializedBytes().swap(FData);
+        } else if (size_t(capacity) > FData.capacity()) {
+            // A new block, twice the old at least as the vector grows, the old bytes copied in
+            // one go (the vector would move them byte by byte through its allocator).
+            TUninitializedBytes larger;
+            larger.reserve(std::max(size_t(capacity), 2 * FData.size()));
+            larger.resize(size_t(capacity));
+            if (!FData.empty())
+                std::memcpy(larger.data(), FData.data(), FData.size());
+            FData.swap(larger);
         } else {
             FData.resize(size_t(capacity));
             if (capacity * 2 < std::int64_t(FData.capacity()))
@@ -156,7 +171,7 @@ void TMemoryStream::SetCapacity(std::int64_t newCapacity) {
     }
 }
 
-void TMemoryStream::AdoptData(std::vector<std::uint8_t> data, std::int64_t size) {
+void TMemoryStream::AdoptData(TUninitializedBytes data, std::int64_t size) {
     FData = std::move(data);
     FSize = std::clamp<std::int64_t>(size, 0, std::int64_t(FData.size()));
     FPosition = 0;
@@ -171,9 +186,24 @@ std::int64_t TMemoryStream::Read(void* buffer, std::int64_t count) {
     return n;
 }
 
+std::optional<std::span<const std::uint8_t>> TMemoryStream::ReadRemainingInPlace() {
+    if (FPosition < 0 || FPosition >= FSize)
+        return std::span<const std::uint8_t>();
+    const std::span<const std::uint8_t> bytes(FData.data() + FPosition, size_t(FSize - FPosition));
+    FPosition = FSize;
+    return bytes;
+}
+
 std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
+    const std::span<std::uint8_t> bytes = WriteInPlace(count);
+    if (!bytes.empty())
+        std::memmove(bytes.data(), buffer, bytes.size());
+    return std::int64_t(bytes.size());
+}
+
+std::span<std::uint8_t> TMemoryStream::WriteInPlace(std::int64_t count) {
     if (FPosition < 0 || count <= 0)
-        return 0;
+        return {};
     if (count > kMaxInt64 - FPosition)
         RaiseOutOfMemory();
     const std::int64_t end = FPosition + count;
@@ -185,9 +215,9 @@ std::int64_t TMemoryStream::Write(const void* buffer, std::int64_t count) {
             std::memset(FData.data() + FSize, 0, size_t(FPosition - FSize));
         FSize = end;
     }
-    std::memmove(FData.data() + FPosition, buffer, size_t(count));
+    const std::span<std::uint8_t> bytes(FData.data() + FPosition, size_t(count));
     FPosition = end;
-    return count;
+    return bytes;
 }
 
 std::int64_t TMemoryStream::Seek(std::int64_t offset, TSeekOrigin origin) {
@@ -240,7 +270,7 @@ void TMemoryStream::SaveToFile(const String& fileName) {
 // ---- TBytesStream -------------------------------------------------------------------------
 
 TBytesStream::TBytesStream(std::span<const std::uint8_t> bytes) {
-    AdoptData(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), std::int64_t(bytes.size()));
+    AdoptData(TUninitializedBytes(bytes.begin(), bytes.end()), std::int64_t(bytes.size()));
 }
 
 std::vector<std::uint8_t> TBytesStream::GetBytes() const {
@@ -270,11 +300,11 @@ String DecodeText(std::string_view bytes, int codePage) {
 
 TStringStream::TStringStream(StringView text, int codePage) : FCodePage(codePage) {
     const RawByteString bytes = EncodeText(text, codePage);
-    AdoptData(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), std::int64_t(bytes.size()));
+    AdoptData(TUninitializedBytes(bytes.begin(), bytes.end()), std::int64_t(bytes.size()));
 }
 
 TStringStream::TStringStream(const RawByteString& bytes) {
-    AdoptData(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), std::int64_t(bytes.size()));
+    AdoptData(TUninitializedBytes(bytes.begin(), bytes.end()), std::int64_t(bytes.size()));
 }
 
 String TStringStream::DataString() const {

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
+#include "platform/rtl/default_init_allocator.h"
 #include "platform/rtl/object.h"
 #include "platform/rtl/ustring.h"
 
@@ -29,7 +31,6 @@ enum : unsigned {
 
 class TStream : public TObject {
     VGL_CLASS(TStream, TObject)
-
 
     /// Reads up to `count` bytes; returns how many were read (0 at the end).
     virtual std::int64_t Read(void* buffer, std::int64_t count) = 0;
@@ -55,6 +56,12 @@ class TStream : public TObject {
     std::int64_t CopyFrom(TStream& source, std::int64_t count);
     /// All bytes from the current position to the end.
     std::vector<std::uint8_t> ReadRemaining();
+    /// For a stream that holds its bytes in memory: the bytes from the position to the end,
+    /// without a copy, the position moved past them as ReadRemaining moves it (nothing, and the
+    /// position kept, at or past the end). The view is valid until the stream is next changed.
+    /// None, and nothing read, for a stream that has to be read (the base). A descendant of a
+    /// memory stream whose Read does more than copy overrides this too.
+    virtual std::optional<std::span<const std::uint8_t>> ReadRemainingInPlace();
 };
 
 /// A stream over a growable memory block. Capacity grows in steps of 8 KiB (the platform's
@@ -71,6 +78,13 @@ class TMemoryStream : public TStream {
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
     std::int64_t GetSize() override { return FSize; }
     void SetSize(std::int64_t newSize) override;
+    std::optional<std::span<const std::uint8_t>> ReadRemainingInPlace() override;
+    /// Does what this class's own Write of `count` bytes does to the size, capacity, gap and
+    /// position (raising the same errors), and returns the memory of those bytes for the
+    /// caller to fill at once, instead of copying them from a buffer; nothing for count <= 0 or
+    /// a negative position. For callers that know the stream is exactly a TMemoryStream (a
+    /// descendant's Write may do otherwise).
+    std::span<std::uint8_t> WriteInPlace(std::int64_t count);
 
     /// Frees the memory block: size, capacity and position become 0.
     void Clear();
@@ -93,10 +107,12 @@ protected:
     /// memory stream" when the block cannot be had.
     void SetCapacity(std::int64_t newCapacity);
     /// Takes `data` as the whole block (capacity = its length) holding `size` bytes.
-    void AdoptData(std::vector<std::uint8_t> data, std::int64_t size);
+    void AdoptData(TUninitializedBytes data, std::int64_t size);
 
 private:
-    std::vector<std::uint8_t> FData; // size() is the capacity
+    // size() is the capacity. Growing it leaves the new bytes unset: every byte below the size
+    // is written (or cleared, for a gap) before it can be read.
+    TUninitializedBytes FData;
     std::int64_t FSize = 0;
     std::int64_t FPosition = 0;
 };

@@ -30,6 +30,19 @@ public:
         FPosition += done;
         return done;
     }
+    // The item's bytes where a segment in memory holds them, moving both positions as Read does.
+    std::optional<std::span<const std::uint8_t>> ReadRemainingInPlace() override {
+        if (FPosition >= FLength)
+            return std::span<const std::uint8_t>();
+        FSegment.SetPosition(FStart + FPosition);
+        const auto rest = FSegment.ReadRemainingInPlace();
+        if (!rest)
+            return std::nullopt;
+        const std::int64_t n = std::min(FLength - FPosition, std::int64_t(rest->size()));
+        FSegment.SetPosition(FStart + FPosition + n);
+        FPosition += n;
+        return rest->first(size_t(n));
+    }
     std::int64_t Write(const void*, std::int64_t) override { throw EStreamError(u"Stream write error"); }
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override {
         std::int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? FPosition : FLength;

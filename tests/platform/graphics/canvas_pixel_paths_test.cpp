@@ -340,5 +340,76 @@ TEST(CanvasPixelPaths, AnEnlargementTakesItsSourceWhereverItsPictureIs) {
             }
 }
 
+TEST(CanvasPixelPaths, AStretchedPictureHidesAPendingFillOnlyWhereItPaints) {
+    // Stretches that cairo draws (factors that are not whole, or the smooth filter) over a fill
+    // left pending: where the opaque picture covers all of the bitmap the fill is never written,
+    // elsewhere it shows around the picture. A picture with a transparent colour or alpha lets
+    // the fill through.
+    const auto source = RandomBitmap(7, 5, 9);
+    auto keyed = RandomBitmap(7, 5, 9);
+    keyed->SetTransparent(true);
+    auto alpha = RandomBitmap(7, 5, 9);
+    alpha->SetPixelFormat(pf32bit);
+    alpha->SetAlphaFormat(afDefined);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            alpha->ScanLine(y)[x * 4 + 3] = std::uint8_t(x * 40);
+    const struct {
+        const char* Name;
+        std::function<void(TCanvas&)> Draw;
+    } stretches[] = {
+        {"all", [&](TCanvas& c) { c.DrawBitmap(Rect(0, 0, 14, 10), *source, Rect(0, 0, 6, 4)); }},
+        {"beyond the sides", [&](TCanvas& c) { c.DrawBitmap(Rect(-5, -4, 19, 13), *source, Rect(1, 1, 7, 5)); }},
+        {"mirrored", [&](TCanvas& c) { c.DrawBitmap(Rect(14, 10, 0, 0), *source, Rect(0, 0, 6, 4)); }},
+        {"shrunk", [&](TCanvas& c) { c.DrawBitmap(Rect(0, 0, 14, 10), *RandomBitmap(31, 23, 3), Rect(0, 0, 31, 23)); }},
+        {"smooth",
+         [&](TCanvas& c) {
+             c.SetStretchFilter(sfSmooth);
+             c.DrawBitmap(Rect(0, 0, 14, 10), *source, Rect(0, 0, 7, 5));
+         }},
+        {"shifted all",
+         [&](TCanvas& c) {
+             TXForm shift;
+             shift.eDx = -3;
+             shift.eDy = 2;
+             c.SetWorldTransform(shift);
+             c.DrawBitmap(Rect(3, -2, 17, 8), *source, Rect(0, 0, 6, 4));
+         }},
+        {"shifted part",
+         [&](TCanvas& c) {
+             TXForm shift;
+             shift.eDx = 1;
+             c.SetWorldTransform(shift);
+             c.DrawBitmap(Rect(0, 0, 14, 10), *source, Rect(0, 0, 6, 4));
+         }},
+        {"a part", [&](TCanvas& c) { c.DrawBitmap(Rect(0, 0, 14, 7), *source, Rect(0, 0, 6, 4)); }},
+        {"clipped",
+         [&](TCanvas& c) {
+             c.IntersectClipRect(Rect(1, 0, 14, 10));
+             c.DrawBitmap(Rect(0, 0, 14, 10), *source, Rect(0, 0, 6, 4));
+         }},
+        {"transparent colour", [&](TCanvas& c) { c.DrawBitmap(Rect(0, 0, 14, 10), *keyed, Rect(0, 1, 6, 5)); }},
+        {"alpha", [&](TCanvas& c) { c.DrawBitmap(Rect(0, 0, 14, 10), *alpha, Rect(0, 0, 6, 4)); }},
+    };
+    for (const TPixelFormat format : {pf8bit, pf24bit, pf32bit})
+        for (const TPictureHeld held : {phFilledNew, phRows, phSurface})
+            for (const auto& stretch : stretches)
+                EXPECT_TRUE(SameAsCairo(14, 10, format, held,
+                                        [&](TCanvas& c) {
+                                            c.Brush().SetColor(clYellow);
+                                            c.FillRect(Rect(0, 0, 14, 10));
+                                            stretch.Draw(c);
+                                        }))
+                    << stretch.Name << ", " << BitsPerPixel(format) << " bits, " << Name(held);
+    // The fill's colour shows exactly where the picture does not reach.
+    TBitmap part(14, 10, pf24bit);
+    part.Canvas().Brush().SetColor(clYellow);
+    part.Canvas().FillRect(Rect(0, 0, 14, 10));
+    part.Canvas().DrawBitmap(Rect(0, 0, 14, 7), *source, Rect(0, 0, 6, 4));
+    EXPECT_EQ(part.GetPixel(13, 6), source->GetPixel(5, 3));
+    EXPECT_EQ(part.GetPixel(0, 7), clYellow);
+    EXPECT_EQ(part.GetPixel(13, 9), clYellow);
+}
+
 } // namespace
 } // namespace vgl

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -271,7 +272,7 @@ TEST(Bitmap, ACopyHoldsThePictureWhereverTheOriginalHasIt) {
     };
     for (TPixelFormat format : {pf1bit, pf8bit, pf24bit, pf32bit})
         for (const auto& c : cases) {
-            TBitmap original(13, 5, format), twin(13, 5, format);
+            TBitmap original(13, 5, format), twin(13, 5, format); // rows with padding
             c.Draw(original);
             c.Draw(twin);
             const std::unique_ptr<TGraphic> copy = original.Clone();
@@ -282,6 +283,56 @@ TEST(Bitmap, ACopyHoldsThePictureWhereverTheOriginalHasIt) {
             EXPECT_EQ(copy->SaveToBytes(), expected) << c.Name << " " << int(format);
             EXPECT_EQ(original.GetPixel(4, 4), twin.GetPixel(4, 4)) << c.Name << " " << int(format);
         }
+    for (TPixelFormat format : {pf24bit, pf32bit})
+        for (const auto& c : cases) {
+            TBitmap original(12, 5, format), twin(12, 5, format); // rows without padding
+            c.Draw(original);
+            c.Draw(twin);
+            const std::unique_ptr<TGraphic> copy = original.Clone();
+            const std::vector<std::uint8_t> expected = twin.SaveToBytes();
+            EXPECT_EQ(copy->SaveToBytes(), expected) << c.Name << " " << int(format);
+            original.Canvas().Brush().SetColor(clRed);
+            original.Canvas().FillRect(Rect(0, 0, 3, 3));
+            EXPECT_EQ(copy->SaveToBytes(), expected) << c.Name << " " << int(format);
+            EXPECT_EQ(original.GetPixel(4, 4), twin.GetPixel(4, 4)) << c.Name << " " << int(format);
+        }
+}
+
+TEST(Bmp, SavedIntoAStreamAsOneWriteOfItsBytes) {
+    // A plain memory stream gets the file form written in place; it must end as one Write of
+    // SaveToBytes leaves it (bytes, size, position, capacity) wherever its position is. Other
+    // streams, descendants with a Write of their own too, get that Write.
+    class TRefusing : public TMemoryStream {
+    public:
+        std::int64_t Write(const void*, std::int64_t) override { return 0; }
+    };
+    const auto bitmap = Pattern(9, 7, pf24bit);
+    bitmap->Canvas().Brush().SetColor(clTeal);
+    bitmap->Canvas().FillRect(Rect(1, 1, 5, 4)); // the picture on the surface
+    const std::vector<std::uint8_t> bytes = bitmap->SaveToBytes();
+    for (const std::int64_t start : {0, 5, 40, 300, 0x2100}) {
+        TMemoryStream direct, written;
+        const std::vector<std::uint8_t> before(100, 0xAB);
+        for (TMemoryStream* s : {&direct, &written}) {
+            s->WriteBuffer(before);
+            s->SetPosition(start);
+        }
+        bitmap->SaveToStream(direct);
+        written.WriteBuffer(bytes);
+        EXPECT_TRUE(std::ranges::equal(direct.Bytes(), written.Bytes())) << start;
+        EXPECT_EQ(direct.GetPosition(), written.GetPosition()) << start;
+        EXPECT_EQ(direct.Capacity(), written.Capacity()) << start;
+    }
+    TBytesStream other;
+    bitmap->SaveToStream(other);
+    EXPECT_EQ(other.GetBytes(), bytes);
+    TRefusing refusing;
+    EXPECT_THROW(bitmap->SaveToStream(refusing), EWriteError);
+    EXPECT_EQ(refusing.GetSize(), 0);
+    TMemoryStream before;
+    before.Seek(-1, soBeginning);
+    EXPECT_THROW(bitmap->SaveToStream(before), EWriteError);
+    EXPECT_EQ(before.GetSize(), 0);
 }
 
 TEST(Bitmap, LargestSideCanBeDrawn) {

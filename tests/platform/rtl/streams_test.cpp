@@ -150,6 +150,53 @@ TEST(Stream, CopyFrom) {
     EXPECT_EQ(src.ReadRemaining(), (std::vector<std::uint8_t>{'8', '9'}));
 }
 
+TEST(Stream, ReadRemainingInPlaceLeavesThePositionAsReadingDoes) {
+    // A memory stream lends its bytes from the position on and is then at its end; at or past
+    // the end (or before the start) it lends nothing and stays. A stream that must be read
+    // lends none and moves nowhere.
+    const struct {
+        std::int64_t Position;
+        const char* Expected;
+        std::int64_t After;
+    } cases[] = {{0, "0123456789", 10}, {8, "89", 10}, {10, "", 10}, {14, "", 14}, {-2, "", -2}};
+    for (const auto& c : cases) {
+        TMemoryStream s;
+        s.WriteBuffer("0123456789", 10);
+        s.Seek(c.Position, soBeginning);
+        const auto bytes = s.ReadRemainingInPlace();
+        ASSERT_TRUE(bytes) << c.Position;
+        EXPECT_EQ(std::string(bytes->begin(), bytes->end()), c.Expected) << c.Position;
+        EXPECT_EQ(s.GetPosition(), c.After) << c.Position;
+        s.Seek(c.Position, soBeginning);
+        const std::vector<std::uint8_t> read = s.ReadRemaining();
+        EXPECT_EQ(std::string(read.begin(), read.end()), c.Expected) << c.Position;
+        EXPECT_EQ(s.GetPosition(), c.After) << c.Position;
+    }
+    TempFolder dir;
+    TFileStream f(dir.File("lend.bin"), fmCreate);
+    f.WriteBuffer("abc", 3);
+    f.SetPosition(1);
+    EXPECT_FALSE(f.ReadRemainingInPlace());
+    EXPECT_EQ(f.GetPosition(), 1);
+    EXPECT_EQ(f.ReadRemaining(), (std::vector<std::uint8_t>{'b', 'c'}));
+}
+
+TEST(MemoryStream, BytesBelowTheSizeAreWrittenOrZeroAfterAnyGrowth) {
+    // The block grows without being cleared: shrinking and growing again, writing past the end
+    // and SetSize must still give zeros in every gap, never bytes written before.
+    TMemoryStream s;
+    std::vector<std::uint8_t> ones(0x5000, 0xEE);
+    s.WriteBuffer(ones.data(), std::int64_t(ones.size()));
+    s.SetSize(10);
+    s.SetSize(0x3000); // within the old block: zeros from 10 on
+    s.SetPosition(0x4800);
+    s.WriteBuffer("x", 1); // a gap from 0x3000
+    s.SetSize(0x9000);     // a new, larger block
+    const auto bytes = s.Bytes();
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(bytes[i], i < 10 ? 0xEE : i == 0x4800 ? 'x' : 0) << i;
+}
+
 TEST(FileStream, ModesAndRoundTrip) {
     TempFolder dir;
     const String name = dir.File("data.bin");

@@ -292,6 +292,46 @@ TEST_F(PictureCacheTest, DamagedStreamLeavesOnlyThatItemUnreadable) {
     EXPECT_THROW(cache.GetGraphic(given, 1), Exception);
 }
 
+TEST_F(PictureCacheTest, AnItemIsDecodedFromItsOwnBytesOnly) {
+    // A picture cut in two items: decoding the first must not read on into the second (whose
+    // bytes would complete it), whether the segment is in memory (decoded where it lies) or a
+    // file (read out first).
+    TMemoryStream whole;
+    Bitmap(5, 4)->SaveToStream(whole);
+    const std::vector<std::uint8_t> bytes(whole.Bytes().begin(), whole.Bytes().end());
+    const std::size_t cut = bytes.size() - 7;
+    for (const bool file : {false, true}) {
+        TfrxInternalPictureCache store;
+        if (file) {
+            store.SetUseFileCache(true);
+            store.SetTempDir(String(fs::temp_directory_path().u16string()));
+        }
+        TfrxXMLItem node;
+        for (const auto& part : {std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut)),
+                                 std::vector<std::uint8_t>(bytes.begin() + std::ptrdiff_t(cut), bytes.end())}) {
+            TBytesStream stream(part);
+            node.Add(u"item")->SetProp(u"stream", StreamToHexText(stream));
+        }
+        node.Add(u"item")->SetProp(u"stream", StreamToHexText(whole));
+        store.LoadFromXML(node);
+        EXPECT_FALSE(store.GetPicture(1)) << file;
+        TBitmap given(1, 1);
+        EXPECT_THROW(store.GetPicture(given, 1), EInvalidGraphic) << file;
+        TPicture picture;
+        EXPECT_THROW(store.GetPicture(picture, 1), EInvalidGraphic) << file;
+        EXPECT_FALSE(store.GetPicture(2)) << file;
+        // The whole picture after them decodes, read twice from the same segment.
+        for (int round = 0; round < 2; ++round) {
+            std::unique_ptr<TGraphic> third = store.GetPicture(3);
+            ASSERT_TRUE(third) << file;
+            EXPECT_EQ(third->SaveToBytes(), bytes) << file;
+            EXPECT_TRUE(store.GetPicture(given, 3)) << file;
+            EXPECT_EQ(given.SaveToBytes(), bytes) << file;
+        }
+        EXPECT_EQ(store.GetBytes(1).size(), cut) << file;
+    }
+}
+
 TEST_F(PictureCacheTest, FileSegmentsLiveInTempDir) {
     fs::path dir = fs::temp_directory_path() / ("k1_pc_dir_" + std::to_string(::getpid()));
     fs::create_directories(dir);
