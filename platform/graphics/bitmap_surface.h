@@ -78,6 +78,15 @@ public:
         bool Active() const { return FSurface != nullptr; }
         /// Row y from the top; valid until the next call.
         const std::uint8_t* Row(int y);
+        /// The enlargement the rows are made from while it is still pending (no fill is pending
+        /// then), or null; outside its Visible rectangle the rows are the surface's memory.
+        const TBitmap::Surface::Blocks* Pending() const {
+            return FSurface && FSurface->PendingBlocks ? &*FSurface->PendingBlocks : nullptr;
+        }
+        /// Row y of the surface's memory, without the pending enlargement (Active readers only).
+        const std::uint32_t* MemoryRow(int y) const {
+            return reinterpret_cast<const std::uint32_t*>(FData + std::ptrdiff_t(y) * FStride);
+        }
 
     private:
         const TBitmap::Surface* FSurface = nullptr;

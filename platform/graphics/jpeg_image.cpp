@@ -12,6 +12,7 @@
 
 #include "platform/graphics/bitmap_surface.h"
 #include "platform/graphics/canvas.h"
+#include "platform/graphics/jpeg_blocks.h"
 #include "platform/rtl/reflection_builder.h"
 #include "platform/rtl/scope_guard.h"
 
@@ -139,6 +140,32 @@ struct VectorDestination {
     }
 };
 
+// A first guess of the file's size: a tenth of the picture's samples, at least 16 KiB.
+VectorDestination MakeDestination(std::vector<std::uint8_t>& out, int width, int height, bool grey) {
+    VectorDestination destination{
+        {},
+        &out,
+        std::max<std::size_t>(std::size_t(16) << 10, std::size_t(width) * std::size_t(height) * (grey ? 1 : 3) / 10)};
+    destination.Base.init_destination = &VectorDestination::Init;
+    destination.Base.empty_output_buffer = &VectorDestination::Empty;
+    destination.Base.term_destination = &VectorDestination::Term;
+    return destination;
+}
+
+// The settings of every encoding: the library's defaults for `components` samples per pixel in
+// `space`, its grey colour space when `grey`, and its tables scaled for `quality`.
+void SetUpEncoding(jpeg_compress_struct& info, int width, int height, int components, J_COLOR_SPACE space, bool grey,
+                   int quality) {
+    info.image_width = JDIMENSION(width);
+    info.image_height = JDIMENSION(height);
+    info.input_components = components;
+    info.in_color_space = space;
+    jpeg_set_defaults(&info);
+    if (grey && space != JCS_GRAYSCALE)
+        jpeg_set_colorspace(&info, JCS_GRAYSCALE);
+    jpeg_set_quality(&info, quality, TRUE);
+}
+
 // Encodes rows handed out one at a time by `row` (y from the top) with `components` samples
 // per pixel in `space`; libjpeg converts them to its own colour space itself, to grey when `grey`.
 template <class RowFn>
@@ -156,23 +183,9 @@ bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPAC
         return false;
     }
     jpeg_create_compress(&info);
-    // A first guess of the file's size: a tenth of the picture's samples, at least 16 KiB.
-    VectorDestination destination{
-        {},
-        &out,
-        std::max<std::size_t>(std::size_t(16) << 10, std::size_t(width) * std::size_t(height) * (grey ? 1 : 3) / 10)};
-    destination.Base.init_destination = &VectorDestination::Init;
-    destination.Base.empty_output_buffer = &VectorDestination::Empty;
-    destination.Base.term_destination = &VectorDestination::Term;
+    VectorDestination destination = MakeDestination(out, width, height, grey);
     info.dest = &destination.Base;
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = components;
-    info.in_color_space = space;
-    jpeg_set_defaults(&info);
-    if (grey && space != JCS_GRAYSCALE)
-        jpeg_set_colorspace(&info, JCS_GRAYSCALE);
-    jpeg_set_quality(&info, quality, TRUE);
+    SetUpEncoding(info, width, height, components, space, grey, quality);
     jpeg_start_compress(&info, TRUE);
     while (info.next_scanline < info.image_height) {
         JSAMPROW sample = const_cast<std::uint8_t*>(row(int(info.next_scanline)));
@@ -181,6 +194,242 @@ bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPAC
     jpeg_finish_compress(&info);
     jpeg_destroy_compress(&info);
     return true;
+}
+
+// The coefficients of one component as the library reads them while it writes the file: block
+// rows made when asked for, a few at a time, instead of arrays of the whole picture (which cost
+// more to allocate than to fill). Luma rows come from the block grid; chroma rows are all 0.
+class BlockRows {
+public:
+    BlockRows(const TGreyBlockGrid* grid, const std::vector<TBlockCoefficients>* coefficients, const JCOEF* flat,
+              int wide, int rows)
+        : FGrid(grid), FCoefficients(coefficients), FFlat(flat), FWide(wide),
+          FBlocks(std::size_t(wide) * std::size_t(grid ? rows : 1)), FHeld(FBlocks.size(), Unknown),
+          FRows(std::size_t(rows)) {
+        for (int r = 0; r < rows; ++r)
+            FRows[std::size_t(r)] = FBlocks.data() + (grid ? std::size_t(r) * std::size_t(wide) : 0);
+        if (!grid)
+            std::memset(FBlocks.data(), 0, FBlocks.size() * sizeof(JBLOCK));
+    }
+    jvirt_barray_ptr Handle() { return reinterpret_cast<jvirt_barray_ptr>(this); }
+
+    // Block rows `first` on, `count` of them (at most the rows given at construction).
+    JBLOCKARRAY Rows(JDIMENSION first, JDIMENSION count) {
+        if (!FGrid)
+            return FRows.data();
+        for (JDIMENSION r = 0; r < count; ++r) {
+            JBLOCKROW row = FRows[r];
+            std::uint32_t* held = FHeld.data() + std::size_t(r) * std::size_t(FWide);
+            const int by = int(first + r);
+            for (int bx = 0; bx < FWide; ++bx) {
+                // Beyond the picture's blocks (never read): a flat block of level 0.
+                const std::uint32_t c =
+                    by >= FGrid->BlocksHigh || bx >= FGrid->BlocksWide
+                        ? 0
+                        : FGrid->Cells[std::size_t(by) * std::size_t(FGrid->BlocksWide) + std::size_t(bx)];
+                if (c == held[bx])
+                    continue;
+                JCOEF* block = row[bx];
+                if (c < 256) { // a flat block where one was before only needs its DC
+                    if (held[bx] >= 256)
+                        std::fill_n(block + 1, DCTSIZE2 - 1, JCOEF(0));
+                    block[0] = FFlat[c];
+                } else {
+                    std::copy_n((*FCoefficients)[c - 256].data(), DCTSIZE2, block);
+                }
+                held[bx] = c;
+            }
+        }
+        return FRows.data();
+    }
+    std::size_t MaxRows() const { return FRows.size(); }
+
+private:
+    const TGreyBlockGrid* FGrid;
+    const std::vector<TBlockCoefficients>* FCoefficients;
+    const JCOEF* FFlat;
+    int FWide;
+    std::vector<JBLOCK> FBlocks;
+    std::vector<std::uint32_t> FHeld; // the grid's cell each block holds, Unknown at first
+    std::vector<JBLOCKROW> FRows;
+    static constexpr std::uint32_t Unknown = 0xFFFFFFFFu;
+};
+
+// What the memory manager's access to virtual block arrays is replaced with during one encoding:
+// the components' BlockRows, and the library's own access for any other array.
+struct BlockRowAccess {
+    std::vector<std::unique_ptr<BlockRows>> Components;
+    JBLOCKARRAY (*Library)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
+
+    static JBLOCKARRAY Access(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION first, JDIMENSION count,
+                              boolean writable) {
+        auto* self = static_cast<BlockRowAccess*>(info->client_data);
+        for (const auto& rows : self->Components)
+            if (rows->Handle() == array) {
+                if (writable || count > rows->MaxRows())
+                    ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+                return rows->Rows(first, count);
+            }
+        return self->Library(info, array, first, count, writable);
+    }
+};
+
+// Encodes a picture whose luma blocks are `grid` (the coefficients of its two-level blocks in
+// `coefficients`) and whose colour is grey throughout, with the settings EncodeJpeg uses for
+// blue-green-red-x rows: the same file as EncodeJpeg makes from its rows. Grey pixels convert
+// to Cb = Cr = 128 exactly, so every chroma block is 0; the library writes the file from the
+// coefficients, making the dummy blocks of the last MCUs itself as it does for rows.
+bool EncodeGreyBlocks(const TGreyBlockGrid& grid, const std::vector<TBlockCoefficients>& coefficients, int width,
+                      int height, bool grey, int quality, std::vector<std::uint8_t>& out) {
+    jpeg_compress_struct info;
+    ErrorManager err;
+    BlockRowAccess access; // before the jump point: released on an error too
+    info.err = jpeg_std_error(&err.Base);
+    err.Base.error_exit = OnError;
+    err.Base.emit_message = OnMessage;
+    if (setjmp(err.Jump)) {
+        jpeg_destroy_compress(&info);
+        out.clear();
+        return false;
+    }
+    jpeg_create_compress(&info);
+    VectorDestination destination = MakeDestination(out, width, height, grey);
+    info.dest = &destination.Base;
+    SetUpEncoding(info, width, height, 4, JCS_EXT_BGRX, grey, quality);
+    int maxH = 1, maxV = 1;
+    for (int ci = 0; ci < info.num_components; ++ci) {
+        maxH = std::max(maxH, info.comp_info[ci].h_samp_factor);
+        maxV = std::max(maxV, info.comp_info[ci].v_samp_factor);
+    }
+    const int divisor = info.quant_tbl_ptrs[info.comp_info[0].quant_tbl_no]->quantval[0];
+    JCOEF flat[256];
+    for (int level = 0; level < 256; ++level)
+        flat[level] = JCOEF(FlatBlockDc(level, divisor));
+    // Each component's blocks in whole MCUs, as the library reads them one MCU row at a time.
+    jvirt_barray_ptr arrays[MAX_COMPONENTS] = {};
+    for (int ci = 0; ci < info.num_components; ++ci) {
+        const jpeg_component_info& c = info.comp_info[ci];
+        const int wide = int((std::int64_t(width) * c.h_samp_factor + maxH * DCTSIZE - 1) / (maxH * DCTSIZE));
+        const int high = int((std::int64_t(height) * c.v_samp_factor + maxV * DCTSIZE - 1) / (maxV * DCTSIZE));
+        if (ci == 0 && (wide != grid.BlocksWide || high != grid.BlocksHigh)) {
+            jpeg_destroy_compress(&info);
+            out.clear();
+            return false;
+        }
+        const int mcuWide = (wide + c.h_samp_factor - 1) / c.h_samp_factor * c.h_samp_factor;
+        access.Components.push_back(
+            std::make_unique<BlockRows>(ci == 0 ? &grid : nullptr, &coefficients, flat, mcuWide, c.v_samp_factor));
+        arrays[ci] = access.Components.back()->Handle();
+    }
+    access.Library = info.mem->access_virt_barray;
+    info.client_data = &access;
+    info.mem->access_virt_barray = &BlockRowAccess::Access;
+    jpeg_write_coefficients(&info, arrays);
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    return true;
+}
+
+// `count` grey samples of a source row enlarged `factor` times, from source pixel `in` on, of
+// whose block the first `skip` samples are cut off (as the enlargement's rows are made).
+template <int Factor> void ExpandGreyRow(const std::uint32_t* in, int skip, std::uint8_t* out, std::size_t count) {
+    std::size_t x = 0;
+    if (skip > 0) {
+        x = std::min<std::size_t>(std::size_t(Factor - skip), count);
+        std::memset(out, std::uint8_t(*in++), x);
+    }
+    for (; x + Factor <= count; x += Factor) {
+        const std::uint8_t level = std::uint8_t(*in++);
+        for (int k = 0; k < Factor; ++k)
+            out[x + std::size_t(k)] = level;
+    }
+    if (x < count)
+        std::memset(out + x, std::uint8_t(*in), count - x);
+}
+
+void ExpandGreyRow(const std::uint32_t* in, int factor, int skip, std::uint8_t* out, std::size_t count) {
+    switch (factor) {
+    case 1:
+        return ExpandGreyRow<1>(in, skip, out, count);
+    case 2:
+        return ExpandGreyRow<2>(in, skip, out, count);
+    case 3:
+        return ExpandGreyRow<3>(in, skip, out, count);
+    case 4:
+        return ExpandGreyRow<4>(in, skip, out, count);
+    case 5:
+        return ExpandGreyRow<5>(in, skip, out, count);
+    case 6:
+        return ExpandGreyRow<6>(in, skip, out, count);
+    case 7:
+        return ExpandGreyRow<7>(in, skip, out, count);
+    case 8:
+        return ExpandGreyRow<8>(in, skip, out, count);
+    default:
+        return ExpandGreyRow<9>(in, skip, out, count);
+    }
+}
+
+// Blue, green and red alike in every word.
+inline bool AllGrey(const std::uint32_t* words, std::size_t count) {
+    std::uint32_t differ = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        differ |= words[i] ^ (words[i] >> 8);
+    return (differ & 0xFFFF) == 0;
+}
+
+// The file of a picture held as a pending enlargement, made from its blocks' coefficients when
+// all of it is grey and every 8 x 8 block holds at most two levels; false, and nothing made,
+// otherwise.
+bool EncodeEnlargedGrey(TBitmapSurfaceAccess::BgrxRowReader& reader, int width, int height, bool grey, int quality,
+                        std::vector<std::uint8_t>& out) {
+    const TBitmap::Surface::Blocks* pending = reader.Pending();
+    if (!pending || pending->FactorX < 1 || pending->FactorX > 9 || pending->FactorY < 1)
+        return false;
+    const TRect& v = pending->Visible;
+    // The source's words and the memory around the Visible rectangle are all that shows.
+    if (!AllGrey(pending->Source.get(), std::size_t(pending->SourceWidth) * std::size_t(pending->SourceHeight)))
+        return false;
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* memory = reader.MemoryRow(y);
+        if (y < v.Top || y >= v.Bottom) {
+            if (!AllGrey(memory, std::size_t(width)))
+                return false;
+        } else if (!AllGrey(memory, std::size_t(v.Left)) || !AllGrey(memory + v.Right, std::size_t(width - v.Right))) {
+            return false;
+        }
+    }
+    // Rows that the enlargement covers from side to side are alike within a block of it.
+    const bool wholeRows = v.Left == 0 && v.Right == width;
+    // Many distinct blocks (more than an eighth of a large picture's, or than the cache keeps at
+    // once) make it slower than the rows: their coefficients are copied, or made, one by one.
+    const std::size_t blocks = std::size_t((width + 7) / 8) * std::size_t((height + 7) / 8);
+    const std::optional<TGreyBlockGrid> grid = CutIntoGreyBlocks(
+        width, height, std::min(GreyBlockCacheLimit / 2, std::max<std::size_t>(blocks / 8, 4096)),
+        [&](int y) -> std::int64_t {
+            return wholeRows && y >= v.Top && y < v.Bottom ? (y - pending->Top) / pending->FactorY
+                                                           : -1 - std::int64_t(y);
+        },
+        [&](int y, std::uint8_t* samples) {
+            if (wholeRows && y >= v.Top && y < v.Bottom) { // straight from the source's words
+                const std::int64_t dx = v.Left - pending->Left;
+                ExpandGreyRow(pending->Source.get() +
+                                  std::size_t((y - pending->Top) / pending->FactorY) *
+                                      std::size_t(pending->SourceWidth) +
+                                  std::size_t(dx / pending->FactorX),
+                              pending->FactorX, int(dx % pending->FactorX), samples, std::size_t(width));
+                return;
+            }
+            const std::uint8_t* row = reader.Row(y);
+            for (int x = 0; x < width; ++x)
+                samples[x] = row[4 * x];
+        });
+    if (!grid)
+        return false;
+    const std::optional<std::vector<TBlockCoefficients>> coefficients = QuantisedGreyBlocks(quality, grid->Keys);
+    if (!coefficients)
+        return false;
+    return EncodeGreyBlocks(*grid, *coefficients, width, height, grey, quality, out);
 }
 
 // ITU-R BT.601 luma in the library's own fixed-point form, so that grey output made here equals
@@ -278,8 +527,13 @@ void TJPEGImage::Assign(const TGraphic& source) {
     const bool bgrx = fromSurface || format == pf32bit;
     std::vector<std::uint8_t> encoded;
     char message[JMSG_LENGTH_MAX] = {};
-    bool done = false;
-    if (direct) {
+    // An enlargement still pending that is grey and at most two-level in every block (a symbol
+    // drawn bigger) gives the same file from its blocks' coefficients, at a fraction of the time.
+    // Like the rows, it leaves the bitmap's transparency and alpha out.
+    bool done = fromSurface && EncodeEnlargedGrey(*surface, width, height, grey, FQuality, encoded);
+    if (done) {
+        // the file is made
+    } else if (direct) {
         // 24- and 32-bit rows are blue-green-red(-x) already: the library takes them as they are
         // and makes grey itself.
         done = EncodeJpeg(rowAt, width, height, bgrx ? 4 : 3, bgrx ? JCS_EXT_BGRX : JCS_EXT_BGR, grey, FQuality,
