@@ -308,6 +308,12 @@ bool PropInfo::IsSubObject() const {
 
 ClassInfo::ClassInfo(String name, TClass parent, TFiller filler)
     : FName(std::move(name)), FParent(parent), FFiller(filler) {
+    if (parent) {
+        FDepth = parent->FDepth + 1;
+        FAncestors = parent->FAncestors;
+    }
+    if (FDepth < IndexedDepth)
+        FAncestors[std::size_t(FDepth)] = this;
     FType.Kind = tkClass;
     FType.Name = FName;
     FType.ClassType = this;
@@ -350,6 +356,8 @@ void ClassInfo::Build() const {
 }
 
 bool ClassInfo::InheritsFrom(TClass cls) const {
+    if (cls && cls->FDepth < IndexedDepth)
+        return cls->FDepth <= FDepth && FAncestors[std::size_t(cls->FDepth)] == cls;
     for (TClass c = this; c; c = c->FParent)
         if (c == cls)
             return true;

@@ -7,6 +7,7 @@
 // tables (see docs/REFLECTION.md).
 
 #include <any>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -384,8 +385,15 @@ private:
     void Build() const;
     void IndexProperties();
 
+    /// Ancestors indexed by depth, kept for the first levels so that InheritsFrom is one
+    /// comparison.
+    static constexpr int IndexedDepth = 16;
+
     String FName;
     TClass FParent;
+    /// Number of ancestors (0 for a root class).
+    int FDepth = 0;
+    std::array<TClass, IndexedDepth> FAncestors{};
     TFiller FFiller = nullptr;
     mutable std::atomic<bool> FBuilt{false};
     mutable bool FBuilding = false;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <shared_mutex>
 #include <string>
+#include <typeinfo>
 #include <unordered_map>
 
 #include "platform/rtl/exceptions.h"
@@ -40,8 +41,36 @@ TComponent* IfrxSerializableComponent::FindObject(StringView) const {
 
 void IfrxSerializableComponent::SetMemoText(const String&) {}
 
+namespace {
+
+// dynamic_cast<T*>(obj) through a small table of each thread's recent dynamic types: the cast
+// of an object depends only on its dynamic type (and on where `obj` lies in it), so the
+// adjustment found once is reused, without walking the type's bases again.
+template <class T> T* CachedCast(TObject* obj) {
+    if (!obj)
+        return nullptr;
+    struct TEntry {
+        const std::type_info* Type = nullptr;
+        std::ptrdiff_t From = 0; // obj's place in the complete object
+        std::ptrdiff_t To = 0;   // the result's place, or -1 for none
+    };
+    thread_local std::array<TEntry, 64> recent;
+    const std::type_info& type = typeid(*obj);
+    char* top = static_cast<char*>(dynamic_cast<void*>(obj));
+    const std::ptrdiff_t from = reinterpret_cast<char*>(obj) - top;
+    TEntry& entry = recent[(reinterpret_cast<std::uintptr_t>(&type) * 0x9E3779B97F4A7C15ull) >> 58];
+    if (entry.Type != &type || entry.From != from) {
+        T* result = dynamic_cast<T*>(obj);
+        entry = {&type, from, result ? reinterpret_cast<char*>(result) - top : -1};
+        return result;
+    }
+    return entry.To < 0 ? nullptr : reinterpret_cast<T*>(top + entry.To);
+}
+
+} // namespace
+
 IfrxSerializableComponent* AsSerializable(TObject* obj) {
-    return dynamic_cast<IfrxSerializableComponent*>(obj);
+    return CachedCast<IfrxSerializableComponent>(obj);
 }
 
 namespace {
@@ -159,6 +188,9 @@ struct TWrittenProperty {
     TAttributeForm Form;
     // "Name": a component's name is written by its item, never among its attributes.
     bool IsName;
+    // Read back by its name alone: a name that AssignAttribute treats apart (one letter,
+    // "PropData", "Text") or that does not find this very property.
+    bool ByName;
 };
 
 using TWrittenProperties = std::vector<TWrittenProperty>;
@@ -191,8 +223,11 @@ const TWrittenProperties& MakeWrittenProperties(TClass cls) {
                                                 [](k::SubObject) -> F { return TAttributeForm::SubObject; },
                                                 [](k::AnyValue) -> F { return std::nullopt; },
                                             });
-        if (form)
-            list->push_back({prop, *form, SameText(prop->Name, u"Name")});
+        if (form) {
+            const bool byName = prop->Name.size() == 1 || SameText(prop->Name, u"PropData") ||
+                                SameText(prop->Name, u"Text") || cls->FindProperty(prop->Name) != prop;
+            list->push_back({prop, *form, SameText(prop->Name, u"Name"), byName});
+        }
     }
     std::unique_lock write(lock);
     auto& slot = lists[cls];
@@ -223,6 +258,51 @@ void CaptureDefinedProperties(TPersistent& obj, TComponent* root, TMemoryStream&
 
 } // namespace
 
+// ---- Attributes kept as values ----------------------------------------------------------------
+
+String TfrxWrittenAttribute::Text() const {
+    switch (Form) {
+    case afText:
+        return XMLEscapeText(Value);
+    case afOrdinal:
+        return Prop && IsUnsigned64(*Prop) ? UIntToStr(std::uint64_t(Ordinal)) : IntToStr(Ordinal);
+    case afEscaped:
+        break;
+    }
+    return Value;
+}
+
+String TfrxItemAttributes::NameOf(const TfrxWrittenAttribute& a) const {
+    if (!a.Prop)
+        return a.Name;
+    return a.Path < 0 ? a.Prop->Name : Paths[std::size_t(a.Path)].Prefix + a.Prop->Name;
+}
+
+String TfrxItemAttributes::Text() const {
+    String result;
+    for (const TfrxWrittenAttribute& a : Attributes)
+        AppendAttribute(result, {}, NameOf(a), a.Text());
+    return result;
+}
+
+const TfrxItemAttributes* TfrxAttributeStore::Find(const TfrxXMLItem* item) const {
+    auto it = FItems.find(item);
+    return it == FItems.end() ? nullptr : &it->second;
+}
+
+TfrxItemAttributes& TfrxAttributeStore::Add(const TfrxXMLItem* item) {
+    TfrxItemAttributes& entry = FItems[item];
+    entry = {};
+    return entry;
+}
+
+void TfrxAttributeStore::TransformTexts(const std::function<void(String&)>& transform) {
+    for (auto& [item, attributes] : FItems)
+        for (TfrxWrittenAttribute& a : attributes.Attributes)
+            if (a.Form != TfrxWrittenAttribute::afOrdinal)
+                transform(a.Value);
+}
+
 // ---- TfrxXMLSerializer ---------------------------------------------------------------------
 
 TfrxXMLSerializer::TfrxXMLSerializer(TStream* stream) : FStream(stream) {
@@ -243,24 +323,66 @@ String TfrxXMLSerializer::ObjToXML(TPersistent* obj, const String& add, TPersist
 }
 
 void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth,
-                                   String& result) {
+                                   String& result, TfrxItemAttributes* record, int path) {
     if (!obj)
         return;
     if (depth > MaxSubObjectDepth)
         throw EWriteError(u"Sub-objects of %s nest deeper than %d levels", {add, MaxSubObjectDepth});
     IfrxSerializableComponent* serializable = AsSerializable(obj);
     WritingGuard objWriting(serializable);
-    auto* component = dynamic_cast<TComponent*>(obj);
+    auto* component = CachedCast<TComponent>(obj);
     if (component && !ancestor && OnGetAncestor)
         OnGetAncestor(component->Name(), ancestor);
     WritingGuard ancestorWriting(ancestor && ancestor != obj ? AsSerializable(ancestor) : nullptr);
     if (SaveAncestorOnly && ancestor) {
         obj = ancestor;
-        component = dynamic_cast<TComponent*>(obj);
+        component = CachedCast<TComponent>(obj);
         serializable = AsSerializable(obj);
     }
+    const TClass cls = obj->ClassType();
 
-    for (const TWrittenProperty& written : WrittenProperties(obj->ClassType())) {
+    // An attribute read by its name alone (path -2: the sub-object itself is reached by name).
+    const auto addByName = [&](StringView name, String text) {
+        if (!record) {
+            AppendAttribute(result, add, name, text);
+            return;
+        }
+        TfrxWrittenAttribute& a = record->Attributes.emplace_back();
+        a.Name = add;
+        a.Name += name;
+        a.Value = std::move(text);
+    };
+    // An attribute of a property that ApplyAttribute may set directly.
+    const auto addProperty = [&](const TWrittenProperty& written) -> TfrxWrittenAttribute& {
+        TfrxWrittenAttribute& a = record->Attributes.emplace_back();
+        if (!written.ByName && path >= -1) {
+            a.Prop = written.Prop;
+            a.Class = cls;
+            a.Path = path;
+        } else {
+            a.Name = add;
+            a.Name += written.Prop->Name;
+        }
+        return a;
+    };
+    // A text value: kept unescaped when escaping and unescaping give it back unchanged.
+    const auto addText = [&](const TWrittenProperty& written, String value) {
+        if (value.empty())
+            return;
+        if (!record) {
+            AppendAttribute(result, add, written.Prop->Name, XMLEscapeText(value));
+            return;
+        }
+        TfrxWrittenAttribute& a = addProperty(written);
+        if (value.find_first_of(StringView(u"\0&", 2)) == String::npos) {
+            a.Form = TfrxWrittenAttribute::afText;
+            a.Value = std::move(value);
+        } else {
+            a.Value = XMLEscapeText(value);
+        }
+    };
+
+    for (const TWrittenProperty& written : WrittenProperties(cls)) {
         const PropInfo* prop = written.Prop;
         if (component && written.IsName)
             continue;
@@ -283,6 +405,12 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
             const std::int64_t value = GetOrdProp(*obj, *prop);
             if (ordinalSkipped(value))
                 continue;
+            if (record && !written.ByName && path >= -1) {
+                TfrxWrittenAttribute& a = addProperty(written);
+                a.Form = TfrxWrittenAttribute::afOrdinal;
+                a.Ordinal = value;
+                continue;
+            }
             text = IsUnsigned64(*prop) ? UIntToStr(std::uint64_t(value)) : IntToStr(value);
             break;
         }
@@ -302,24 +430,24 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
             break;
         }
         case TAttributeForm::Text: {
-            const String value = GetStrProp(*obj, *prop);
+            String value = GetStrProp(*obj, *prop);
             const bool same = ancestorProp ? value == GetStrProp(*ancestor, *ancestorProp) : value.empty();
             if (same && !SerializeDefaultValues)
                 continue;
-            text = XMLEscapeText(value);
-            break;
+            addText(written, std::move(value));
+            continue;
         }
         case TAttributeForm::Variant: {
             const Variant value = GetPropValue(*obj, *prop);
             if (ancestorProp && !SerializeDefaultValues && SameVariant(value, GetPropValue(*ancestor, *ancestorProp)))
                 continue;
-            text = XMLEscapeText(VariantText(value));
-            break;
+            addText(written, VariantText(value));
+            continue;
         }
         case TAttributeForm::Reference: {
-            auto* target = dynamic_cast<TComponent*>(GetObjectProp(*obj, *prop));
+            auto* target = CachedCast<TComponent>(GetObjectProp(*obj, *prop));
             if (ancestorProp) {
-                auto* ancestorTarget = dynamic_cast<TComponent*>(GetObjectProp(*ancestor, *ancestorProp));
+                auto* ancestorTarget = CachedCast<TComponent>(GetObjectProp(*ancestor, *ancestorProp));
                 if (!target && !ancestorTarget)
                     continue;
                 if (target && ancestorTarget && SameText(target->Name(), ancestorTarget->Name()))
@@ -332,22 +460,38 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
         case TAttributeForm::SubObject: { // written here in its own form, never as one attribute
             TObject* value = GetObjectProp(*obj, *prop);
             TObject* ancestorValue = ancestorProp ? GetObjectProp(*ancestor, *ancestorProp) : nullptr;
-            if (dynamic_cast<TfrxWideStrings*>(value))
+            if (CachedCast<TfrxWideStrings>(value))
                 continue; // travels as the memo text, never as a property
-            if (auto* list = dynamic_cast<TStrings*>(value)) {
-                auto* ancestorList = dynamic_cast<TStrings*>(ancestorValue);
+            if (auto* list = CachedCast<TStrings>(value)) {
+                auto* ancestorList = CachedCast<TStrings>(ancestorValue);
                 if (ancestorList && !SaveAncestorOnly && list->Text() == ancestorList->Text())
                     continue;
-                AppendAttribute(result, add, prop->Name + u".Text", XMLEscapeText(WithoutFinalLineEnd(list->Text())));
+                addByName(prop->Name + u".Text", XMLEscapeText(WithoutFinalLineEnd(list->Text())));
                 continue;
             }
-            if (auto* sub = dynamic_cast<TPersistent*>(value))
-                ObjToXMLAt(sub, add + prop->Name + u".", dynamic_cast<TPersistent*>(ancestorValue), depth + 1, result);
+            if (auto* sub = CachedCast<TPersistent>(value)) {
+                int subPath = -2;
+                String subAdd = add + prop->Name + u".";
+                if (record && !written.ByName && path >= -1) {
+                    TfrxAttributePath subObject;
+                    if (path >= 0)
+                        subObject.Steps = record->Paths[std::size_t(path)].Steps;
+                    subObject.Steps.push_back({cls, prop});
+                    subObject.Prefix = subAdd;
+                    subPath = int(record->Paths.size());
+                    record->Paths.push_back(std::move(subObject));
+                }
+                ObjToXMLAt(sub, subAdd, CachedCast<TPersistent>(ancestorValue), depth + 1, result, record, subPath);
+            }
             continue;
         }
         }
-        if (!text.empty())
-            AppendAttribute(result, add, prop->Name, text);
+        if (text.empty())
+            continue;
+        if (record && !written.ByName && path >= -1)
+            addProperty(written).Value = std::move(text);
+        else
+            addByName(prop->Name, std::move(text));
     }
 
     if (serializable && serializable->IsMemoView()) {
@@ -355,8 +499,15 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
         IfrxSerializableComponent* ancestorMemo = AsSerializable(ancestor);
         const bool same = ancestor && !SaveAncestorOnly && ancestorMemo && ancestorMemo->IsMemoView() &&
                           ancestorMemo->GetMemoText() == text;
-        if (!same)
-            AppendAttribute(result, {}, u"Text", XMLEscapeText(WithoutFinalLineEnd(text)));
+        if (!same) {
+            if (record) {
+                TfrxWrittenAttribute& a = record->Attributes.emplace_back();
+                a.Name = u"Text";
+                a.Value = XMLEscapeText(WithoutFinalLineEnd(text));
+            } else {
+                AppendAttribute(result, {}, u"Text", XMLEscapeText(WithoutFinalLineEnd(text)));
+            }
+        }
     }
 
     if (!(serializable && HandleNestedProperties && serializable->HandlesNestedProperties())) {
@@ -370,7 +521,7 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
                 same = StreamCRC32(data) == StreamCRC32(ancestorData);
             }
             if (!same)
-                AppendAttribute(result, add, u"PropData", StreamToHexText(data));
+                addByName(u"PropData", StreamToHexText(data));
         }
     }
 }
@@ -408,10 +559,12 @@ void TfrxXMLSerializer::XMLToObj(const String& s, TPersistent& obj) {
 }
 
 void TfrxXMLSerializer::AssignAttribute(TObject* obj, StringView fullName, StringView value) {
+    AssignAttributeFrom(obj, fullName, fullName, value);
+}
+
+void TfrxXMLSerializer::AssignAttributeFrom(TObject* target, StringView fullName, StringView name, StringView value) {
     // A dotted name walks the sub-objects; a part that is no property ends the walk and the rest
     // is taken as the name.
-    TObject* target = obj;
-    StringView name = fullName;
     for (size_t dot; (dot = name.find(u'.')) != StringView::npos;) {
         const StringView part = name.substr(0, dot);
         const PropInfo* prop = target->ClassType()->FindProperty(part);
@@ -453,12 +606,12 @@ void TfrxXMLSerializer::AssignAttribute(TObject* obj, StringView fullName, Strin
         }
     }
     if (SameText(name, u"PropData")) {
-        if (auto* persistent = dynamic_cast<TPersistent*>(target))
+        if (auto* persistent = CachedCast<TPersistent>(target))
             ReplayPropData(*persistent, value);
         return;
     }
     if (SameText(name, u"Text")) {
-        if (auto* list = dynamic_cast<TStrings*>(target)) {
+        if (auto* list = CachedCast<TStrings>(target)) {
             list->SetText(XMLUnescapeText(value));
             return;
         }
@@ -474,10 +627,15 @@ void TfrxXMLSerializer::AssignAttribute(TObject* obj, StringView fullName, Strin
 }
 
 void TfrxXMLSerializer::AssignProperty(TObject& obj, StringView name, StringView value) {
-    namespace k = valuekind;
     const PropInfo* prop = obj.ClassType()->FindProperty(name);
     if (!prop)
         return; // attributes of no published property are ignored
+    AssignPropertyValue(obj, *prop, value);
+}
+
+void TfrxXMLSerializer::AssignPropertyValue(TObject& obj, const PropInfo& property, StringView value) {
+    namespace k = valuekind;
+    const PropInfo* prop = &property;
     if (prop->Kind() != tkClass && !prop->Writable())
         return;
     VisitProperty(*prop, ValueVisitor{
@@ -499,11 +657,79 @@ void TfrxXMLSerializer::AssignProperty(TObject& obj, StringView name, StringView
                              [&](k::Text) { SetStrProp(obj, *prop, XMLUnescapeText(value)); },
                              [&](k::VariantValue) { SetPropValue(obj, *prop, Variant(XMLUnescapeText(value))); },
                              [&](k::Reference) {
-                                 if (auto* persistent = dynamic_cast<TPersistent*>(&obj))
+                                 if (auto* persistent = CachedCast<TPersistent>(&obj))
                                      FFixups.push_back({persistent, prop, String(value)});
                              },
                              [](k::AnyValue) {}, // sub-objects and other kinds are not read from attributes
                          });
+}
+
+void TfrxXMLSerializer::ApplyAttributes(const TfrxItemAttributes& attributes, TPersistent& obj) {
+    for (const TfrxWrittenAttribute& a : attributes.Attributes) {
+        try {
+            ApplyAttribute(attributes, a, obj);
+        } catch (const Exception& e) {
+            AddError(e.Message());
+        }
+    }
+}
+
+// What AssignAttribute does with the attribute's text, without finding the property by name
+// while the objects on the way are of the classes that wrote it.
+void TfrxXMLSerializer::ApplyAttribute(const TfrxItemAttributes& attributes, const TfrxWrittenAttribute& a,
+                                       TPersistent& obj) {
+    namespace k = valuekind;
+    if (!a.Prop) {
+        AssignAttribute(&obj, a.Name, a.Text());
+        return;
+    }
+    TObject* target = &obj;
+    std::size_t done = 0; // length of the name's part walked
+    const auto byName = [&] {
+        const String fullName = attributes.NameOf(a);
+        AssignAttributeFrom(target, fullName, StringView(fullName).substr(done), a.Text());
+    };
+    if (a.Path >= 0)
+        for (const TfrxAttributeStep& step : attributes.Paths[std::size_t(a.Path)].Steps) {
+            if (target->ClassType() != step.Class)
+                return byName();
+            const PropInfo* prop = step.Prop;
+            TObject* sub = prop->Kind() == tkClass && prop->Readable() ? GetObjectProp(*target, *prop) : nullptr;
+            if (!sub)
+                throw EPropertyError(u"Cannot assign %s: %s holds no object", {attributes.NameOf(a), prop->Name});
+            target = sub;
+            done += prop->Name.size() + 1;
+        }
+    if (target->ClassType() != a.Class)
+        return byName();
+    // The names AssignAttribute treats apart are written by name; of them only "Name" can be here.
+    if (SameText(a.Prop->Name, u"Name"))
+        if (IfrxSerializableComponent* s = AsSerializable(target); s && s->IsReport())
+            return;
+    const PropInfo& prop = *a.Prop;
+    switch (a.Form) {
+    case TfrxWrittenAttribute::afEscaped:
+        AssignPropertyValue(*target, prop, a.Value);
+        return;
+    case TfrxWrittenAttribute::afText:
+        if (prop.Kind() != tkClass && !prop.Writable())
+            return;
+        VisitProperty(prop, ValueVisitor{
+                                [&](k::Text) { SetStrProp(*target, prop, a.Value); },
+                                [&](k::VariantValue) { SetPropValue(*target, prop, Variant(a.Value)); },
+                                [&](k::AnyValue) { AssignPropertyValue(*target, prop, a.Text()); },
+                            });
+        return;
+    case TfrxWrittenAttribute::afOrdinal:
+        if (prop.Kind() != tkClass && !prop.Writable())
+            return;
+        VisitProperty(prop, ValueVisitor{
+                                [&](k::Ordinal) { SetOrdProp(*target, prop, a.Ordinal); }, // also sets, Int64
+                                [&](k::Enumeration) { AssignPropertyValue(*target, prop, a.Text()); },
+                                [&](k::AnyValue) { AssignPropertyValue(*target, prop, a.Text()); },
+                            });
+        return;
+    }
 }
 
 void TfrxXMLSerializer::ReplayPropData(TPersistent& obj, StringView hex) {
@@ -614,7 +840,24 @@ void TfrxXMLSerializer::WriteItem(TComponent* c, TfrxXMLItem& item, bool isRoot,
         text += c->Name();
         text += u'"';
     }
-    ObjToXMLAt(c, {}, nullptr, 0, text);
+    if (Attributes) {
+        TfrxItemAttributes& record = Attributes->Add(&item);
+        record.Attributes.reserve(64); // a view writes some dozens
+        ObjToXMLAt(c, {}, nullptr, 0, text, &record, -1);
+        // A quote inside a value (or the name) ends its attribute early in text form: such an
+        // item is read from its text, as it would be.
+        const bool quoted =
+            std::count(text.begin(), text.end(), u'"') > 2 ||
+            std::any_of(record.Attributes.begin(), record.Attributes.end(), [](const TfrxWrittenAttribute& a) {
+                return a.Form == TfrxWrittenAttribute::afEscaped && a.Value.find(u'"') != String::npos;
+            });
+        if (quoted) {
+            text += record.Text();
+            Attributes->Remove(&item);
+        }
+    } else {
+        ObjToXMLAt(c, {}, nullptr, 0, text);
+    }
     item.SetText(text);
     if (s && HandleNestedProperties && s->HandlesNestedProperties())
         s->WriteNestedProperties(item, ancestor);
@@ -695,6 +938,9 @@ void TfrxXMLSerializer::ReadItem(TfrxXMLItem& item, TComponent* root, TComponent
         if (FLoadedSet.insert(obj).second)
             FLoaded.push_back(obj);
         XMLToObj(item.Text(), *obj);
+        if (Attributes)
+            if (const TfrxItemAttributes* attributes = Attributes->Find(&item))
+                ApplyAttributes(*attributes, *obj);
     } catch (const Exception& e) {
         AddError(e.Message());
         return;

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -59,6 +60,76 @@ public:
     virtual bool IsMemoView() const { return false; }
     virtual String GetMemoText() const { return {}; }
     virtual void SetMemoText(const String& text);
+};
+
+/// One attribute as ObjToXML writes it, kept as a value instead of text: a copy whose items are
+/// read back by objects of the writing classes needs neither the text nor its parsing.
+struct TfrxWrittenAttribute {
+    enum TForm : unsigned char {
+        afEscaped, ///< Value is the attribute text
+        afText,    ///< Value is the text before escaping (it holds no NUL and no '&')
+        afOrdinal, ///< the number in Ordinal
+    };
+    /// The property written and the class whose property it is; none for an attribute that is
+    /// read by its name (PropData, Text, one-letter names, lists).
+    const PropInfo* Prop = nullptr;
+    TClass Class = nullptr;
+    /// Index in TfrxItemAttributes::Paths of the sub-objects leading to the property; -1 for a
+    /// property of the item's object itself.
+    int Path = -1;
+    TForm Form = afEscaped;
+    std::int64_t Ordinal = 0;
+    /// The full attribute name of an attribute without Prop (the others make it from the path
+    /// and the property: see TfrxItemAttributes::NameOf).
+    String Name;
+    String Value;
+
+    /// The attribute text (escaped) that ObjToXML writes for it.
+    String Text() const;
+};
+
+/// One step from an object to one of its sub-objects: the object's class and its property.
+struct TfrxAttributeStep {
+    TClass Class = nullptr;
+    const PropInfo* Prop = nullptr;
+};
+
+/// The sub-objects from an item's object to one of its sub-objects, and the attribute name
+/// prefix they make ("Frame.LeftLine.").
+struct TfrxAttributePath {
+    std::vector<TfrxAttributeStep> Steps;
+    String Prefix;
+};
+
+/// The attributes of one item, in writing order.
+struct TfrxItemAttributes {
+    std::vector<TfrxWrittenAttribute> Attributes;
+    std::vector<TfrxAttributePath> Paths;
+
+    /// The full attribute name of `a` ("Font.Name").
+    String NameOf(const TfrxWrittenAttribute& a) const;
+    /// The attribute text ObjToXML writes for them: each attribute preceded by one blank.
+    String Text() const;
+};
+
+/// The attributes of the items one WriteRootComponent made, for ReadRootComponent of the same
+/// items (a copy of a component tree). An item listed here carries in its own text only what
+/// WriteItem puts before the attributes (the name); its attributes are read from here after the
+/// text, exactly as if they followed it.
+class TfrxAttributeStore {
+public:
+    /// The attributes of `item`, or none when it has no entry.
+    const TfrxItemAttributes* Find(const TfrxXMLItem* item) const;
+    /// A new, empty entry for `item`.
+    TfrxItemAttributes& Add(const TfrxXMLItem* item);
+    /// Drops the entry of `item`.
+    void Remove(const TfrxXMLItem* item) { FItems.erase(item); }
+    /// Applies `transform` to every value kept as text (escaped or not).
+    void TransformTexts(const std::function<void(String&)>& transform);
+    int Count() const { return int(FItems.size()); }
+
+private:
+    std::unordered_map<const TfrxXMLItem*, TfrxItemAttributes> FItems;
 };
 
 /// A reference read by name, waiting for the whole tree.
@@ -134,14 +205,27 @@ public:
     TCustomDataEvent OnGetCustomDataEvent;
     TCustomDataEvent OnSaveCustomDataEvent;
 
+    /// When set, WriteRootComponent keeps the attributes of the items it writes here instead of
+    /// in their text, and ReadRootComponent reads the attributes of the items listed here from it.
+    /// An item whose attributes could not be told apart in text form gets its text as usual.
+    TfrxAttributeStore* Attributes = nullptr;
+
     /// Deepest sub-object nesting written (guards against objects that contain themselves).
     static constexpr int MaxSubObjectDepth = 32;
 
 private:
-    /// ObjToXML appending to `result`.
-    void ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth, String& result);
+    /// ObjToXML appending to `result`; with `record`, the attributes go there instead, the
+    /// sub-objects leading to `obj` being record->Paths[path].
+    void ObjToXMLAt(TPersistent* obj, const String& add, TPersistent* ancestor, int depth, String& result,
+                    TfrxItemAttributes* record = nullptr, int path = -1);
     void AssignAttribute(TObject* obj, StringView name, StringView value);
+    /// AssignAttribute from `target`, reached from the object by the part of `fullName` before
+    /// `name`.
+    void AssignAttributeFrom(TObject* target, StringView fullName, StringView name, StringView value);
     void AssignProperty(TObject& obj, StringView name, StringView value);
+    void AssignPropertyValue(TObject& obj, const PropInfo& prop, StringView value);
+    void ApplyAttributes(const TfrxItemAttributes& attributes, TPersistent& obj);
+    void ApplyAttribute(const TfrxItemAttributes& attributes, const TfrxWrittenAttribute& attribute, TPersistent& obj);
     void ReplayPropData(TPersistent& obj, StringView hex);
     void WriteItem(TComponent* c, TfrxXMLItem& item, bool isRoot, bool saveChildren);
     void ReadItem(TfrxXMLItem& item, TComponent* root, TComponent* parent);

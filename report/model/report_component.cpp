@@ -1,7 +1,10 @@
 #include "report/model/report_component.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <typeinfo>
 
 #include "platform/graphics/font.h"
 #include "platform/rtl/format.h"
@@ -293,7 +296,18 @@ TfrxComponent* TfrxComponent::GetReport() const {
 }
 
 bool TfrxComponent::IsReport() const {
-    return InheritsFromClassName(this, u"TfrxReport");
+    // Asked on every level of every GetReport: the answer depends on the dynamic type alone (its
+    // class name and class chain), so each thread keeps it for its recent types.
+    struct TEntry {
+        const std::type_info* Type = nullptr;
+        bool IsReport = false;
+    };
+    thread_local std::array<TEntry, 32> recent;
+    const std::type_info& type = typeid(*this);
+    TEntry& entry = recent[(reinterpret_cast<std::uintptr_t>(&type) * 0x9E3779B97F4A7C15ull) >> 59];
+    if (entry.Type != &type)
+        entry = {&type, InheritsFromClassName(this, u"TfrxReport")};
+    return entry.IsReport;
 }
 
 TfrxComponent* TfrxComponent::TopParent() const {
@@ -773,11 +787,12 @@ void TfrxComponent::LoadFromXMLItem(TfrxXMLItem& item, bool oldFormat) {
     LoadFrom(nullptr, &item, oldFormat);
 }
 
-void TfrxComponent::LoadFrom(TStream* stream, TfrxXMLItem* item, bool oldFormat) {
+void TfrxComponent::LoadFrom(TStream* stream, TfrxXMLItem* item, bool oldFormat, TfrxAttributeStore* attributes) {
     if (!FAncestorOnlyStream)
         Clear();
     TfrxComponent* report = GetReport();
     TfrxXMLSerializer serializer(stream);
+    serializer.Attributes = attributes;
     serializer.OldFormat = oldFormat;
     serializer.HandleNestedProperties = true;
     serializer.SetOwner(report);
@@ -800,9 +815,10 @@ void TfrxComponent::SaveToStream(TStream& stream, bool saveChildren, bool saveDe
 }
 
 void TfrxComponent::SaveTo(TStream* stream, TfrxXMLItem* item, bool saveChildren, bool saveDefaultValues,
-                           bool streaming) {
+                           bool streaming, TfrxAttributeStore* attributes) {
     TfrxComponent* report = GetReport();
     TfrxXMLSerializer serializer(stream);
+    serializer.Attributes = attributes;
     serializer.HandleNestedProperties = true;
     serializer.SaveAncestorOnly = FAncestorOnlyStream;
     serializer.SetOwner(report);
@@ -821,7 +837,12 @@ namespace {
 
 // The stored form is UTF-8, in which a lone surrogate cannot be written: it reads back as
 // U+FFFD. A copy made through an item tree gets the same, so it equals what saving and loading
-// would give.
+// would give. (Escaping leaves surrogates alone, so the values kept apart take it as well.)
+void ReplaceLoneSurrogates(String& text) {
+    if (std::any_of(text.begin(), text.end(), [](Char c) { return IsSurrogate(c); }))
+        text = Utf8ToString(StringToUtf8(text));
+}
+
 void ReplaceLoneSurrogates(TfrxXMLItem& item) {
     const String& text = item.Text();
     if (std::any_of(text.begin(), text.end(), [](Char c) { return IsSurrogate(c); }))
@@ -841,12 +862,14 @@ void TfrxComponent::CopyFrom(TfrxComponent& source, bool saveChildren, bool stre
         LoadFromStream(stream);
         return;
     }
-    // Other components go through the serializer's item tree alone: the same attribute texts
-    // as in the stored form, without writing and parsing the document text.
+    // Other components go through the serializer's item tree alone, their attributes kept as
+    // values beside it: what the stored form would give, without writing and parsing any text.
     TfrxXMLItem item;
-    source.SaveTo(nullptr, &item, saveChildren, true, streaming);
+    TfrxAttributeStore attributes;
+    source.SaveTo(nullptr, &item, saveChildren, true, streaming, &attributes);
     ReplaceLoneSurrogates(item);
-    LoadFrom(nullptr, &item);
+    attributes.TransformTexts([](String& text) { ReplaceLoneSurrogates(text); });
+    LoadFrom(nullptr, &item, false, &attributes);
 }
 
 void TfrxComponent::Assign(const TPersistent* source) {

@@ -351,10 +351,12 @@ private:
     void RemoveFromIndex(TfrxNameIndex& index, TfrxComponent* object);
     void CollectAll(std::vector<TfrxComponent*>& out) const;
     /// Writes into `item` when given, else as a document into `stream`.
-    void SaveTo(TStream* stream, TfrxXMLItem* item, bool saveChildren, bool saveDefaultValues, bool streaming);
+    /// With `attributes`, the item's attributes are kept there (see TfrxAttributeStore).
+    void SaveTo(TStream* stream, TfrxXMLItem* item, bool saveChildren, bool saveDefaultValues, bool streaming,
+                TfrxAttributeStore* attributes = nullptr);
     /// Reads from `item` when given (its attribute text ANSI with `oldFormat`), else the document
-    /// in `stream`.
-    void LoadFrom(TStream* stream, TfrxXMLItem* item, bool oldFormat = false);
+    /// in `stream`; with `attributes`, the attributes SaveTo kept there.
+    void LoadFrom(TStream* stream, TfrxXMLItem* item, bool oldFormat = false, TfrxAttributeStore* attributes = nullptr);
     /// Assign and AssignAll: the source's stored form (default values included) read into this.
     void CopyFrom(TfrxComponent& source, bool saveChildren, bool streaming);
 
