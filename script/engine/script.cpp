@@ -62,11 +62,11 @@ size_t TfsScript::LowerBound(StringView name, size_t count) const {
     return lo;
 }
 
-void TfsScript::Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned) {
+void TfsScript::Insert(const String& name, TObject* item, TfsCustomVariable* var, std::unique_ptr<TObject> owned) {
     if (!FPendingModules.empty())
         RegisterModules();
-    if (auto* v = dynamic_cast<TfsCustomVariable*>(item))
-        v->AddedBy = AddedBy;
+    if (var)
+        var->AddedBy = AddedBy;
     // In front of every entry of an equal name: the newest of a name shadows the older ones. While
     // modules register, the entry is appended and sorted in later.
     if (!FAppending)
@@ -83,10 +83,10 @@ void TfsScript::Insert(const String& name, TObject* item, std::unique_ptr<TObjec
         if (FEntries.size() >= std::numeric_limits<std::uint32_t>::max())
             throw EListError(u"Too many script items");
         slot = std::uint32_t(FEntries.size());
-        FEntries.push_back(Entry{name, item, std::move(owned)});
+        FEntries.push_back(Entry{name, item, var, std::move(owned)});
     } else {
         slot = FFreeSlots.back();
-        FEntries[slot] = Entry{name, item, std::move(owned)};
+        FEntries[slot] = Entry{name, item, var, std::move(owned)};
         FFreeSlots.pop_back();
     }
     FIndex.insert(FIndex.begin() + std::ptrdiff_t(at), slot);
@@ -138,6 +138,7 @@ std::unique_ptr<TObject> TfsScript::Erase(size_t index) {
     Entry& e = FEntries[slot];
     std::unique_ptr<TObject> owned = std::move(e.Owned);
     e.Item = nullptr;
+    e.Var = nullptr;
     e.Name.clear();
     FFreeSlots.push_back(slot);
     return owned;
@@ -147,14 +148,14 @@ TObject* TfsScript::Add(const String& name, std::unique_ptr<TObject> item) {
     if (!item)
         throw EArgumentException(u"TfsScript.Add: no item");
     TObject* raw = item.get();
-    Insert(name, raw, std::move(item));
+    Insert(name, raw, dynamic_cast<TfsCustomVariable*>(raw), std::move(item));
     return raw;
 }
 
 void TfsScript::AddReference(const String& name, TObject* item) {
     if (!item)
         throw EArgumentException(u"TfsScript.AddReference: no item");
-    Insert(name, item, nullptr);
+    Insert(name, item, dynamic_cast<TfsCustomVariable*>(item), nullptr);
 }
 
 std::unique_ptr<TObject> TfsScript::Remove(const TObject* item) {
@@ -189,11 +190,11 @@ TfsCustomVariable* TfsScript::FindLocal(StringView name) const {
         const std::int64_t slot =
             FAppended.Find(name, [this](std::uint32_t s) -> StringView { return FEntries[s].Name; });
         if (slot >= 0)
-            return dynamic_cast<TfsCustomVariable*>(FEntries[size_t(slot)].Item);
+            return FEntries[size_t(slot)].Var;
     }
     const size_t at = LowerBound(name, FSorted);
     if (at < FSorted && fsCompareNames(At(at).Name, name) == 0)
-        return dynamic_cast<TfsCustomVariable*>(At(at).Item);
+        return At(at).Var;
     return nullptr;
 }
 
@@ -217,9 +218,8 @@ void TfsScript::ClearProgram() {
 void TfsScript::Clear() {
     Settle();
     for (size_t i = 0; i < FIndex.size();) {
-        TObject* item = At(i).Item;
-        const auto* v = dynamic_cast<const TfsCustomVariable*>(item);
-        if (dynamic_cast<const TfsRTTIModule*>(item) || (v && v->AddedBy == fsRTTIOwner)) {
+        const Entry& e = At(i);
+        if ((e.Var && e.Var->AddedBy == fsRTTIOwner) || dynamic_cast<const TfsRTTIModule*>(e.Item)) {
             ++i;
             continue;
         }
@@ -243,7 +243,7 @@ void TfsScript::RemoveItems(TfsOwnerTag owner) {
     for (size_t i = FIndex.size(); i-- > 0;) {
         if (i >= FIndex.size())
             continue; // freeing an item may have taken later entries with it
-        const auto* v = dynamic_cast<const TfsCustomVariable*>(At(i).Item);
+        const TfsCustomVariable* v = At(i).Var;
         if (!v || v->AddedBy != owner)
             continue;
         Erase(i).reset();
@@ -319,15 +319,17 @@ std::unique_ptr<TfsMethodHelper> MakeMethod(TfsScript* script, const String& syn
 void TfsScript::AddMethod(const String& syntax, TfsCallMethodNewEvent callEvent, const String& category,
                           const String& description) {
     auto m = MakeMethod(this, syntax, std::move(callEvent), category, description);
-    const String name = m->Name;
-    Add(name, std::move(m));
+    // The item lives until the script frees it, which Add never does: its name serves as the key.
+    const TfsMethodHelper& item = *m;
+    Add(item.Name, std::move(m));
 }
 
 void TfsScript::AddMethod(const String& syntax, TfsCallMethodEvent callEvent, const String& category,
                           const String& description) {
     auto m = MakeMethod(this, syntax, std::move(callEvent), category, description);
-    const String name = m->Name;
-    Add(name, std::move(m));
+    // The item lives until the script frees it, which Add never does: its name serves as the key.
+    const TfsMethodHelper& item = *m;
+    Add(item.Name, std::move(m));
 }
 
 void TfsScript::AddObject(const String& name, TObject* obj) {
@@ -643,6 +645,11 @@ void TfsScript::RegisterModules() {
     FEntries.reserve(FEntries.size() + expected);
     FIndex.reserve(before + expected);
     FAppended.Reserve(expected);
+    // The modules' items are cut from an arena of this registration's own. An earlier
+    // registration's arena is left to the items it still holds, so that registering again after
+    // ClearRTTI does not keep the memory of the items ClearRTTI freed.
+    FArena.reset(TfsItemArena::Create());
+    const TfsItemArenaScope arenaScope(FArena.get());
     const TfsOwnerTag saved = AddedBy;
     AddedBy = fsRTTIOwner;
     // The modules enter their items in appending mode; a registration started by one of them
@@ -674,9 +681,8 @@ void TfsScript::ClearRTTI() {
     FPendingModules.clear();
     Settle();
     for (size_t i = 0; i < FIndex.size();) {
-        TObject* item = At(i).Item;
-        const auto* v = dynamic_cast<const TfsCustomVariable*>(item);
-        if (dynamic_cast<const TfsRTTIModule*>(item) || (v && v->AddedBy == fsRTTIOwner)) {
+        const Entry& e = At(i);
+        if ((e.Var && e.Var->AddedBy == fsRTTIOwner) || dynamic_cast<const TfsRTTIModule*>(e.Item)) {
             Erase(i).reset();
             continue;
         }

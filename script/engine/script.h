@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "platform/rtl/component.h"
@@ -58,7 +59,14 @@ class TfsScript : public TComponent {
     TObject* Add(const String& name, std::unique_ptr<TObject> item);
     template <class T> T* Add(const String& name, std::unique_ptr<T> item) {
         T* raw = item.get();
-        Add(name, std::unique_ptr<TObject>(std::move(item)));
+        if constexpr (std::is_base_of_v<TfsCustomVariable, T>) {
+            // The item's kind is known here: the index need not find it out.
+            if (!raw)
+                Add(name, std::unique_ptr<TObject>()); // raises as Add does
+            Insert(name, raw, static_cast<TfsCustomVariable*>(raw), std::unique_ptr<TObject>(std::move(item)));
+        } else {
+            Add(name, std::unique_ptr<TObject>(std::move(item)));
+        }
         return raw;
     }
     /// As Add, for an item owned elsewhere (a procedure's parameter seen as a local).
@@ -224,8 +232,9 @@ class TfsScript : public TComponent {
 private:
     struct Entry {
         String Name;
-        TObject* Item = nullptr;        // none: a free slot
-        std::unique_ptr<TObject> Owned; // empty for references
+        TObject* Item = nullptr;          // none: a free slot
+        TfsCustomVariable* Var = nullptr; // Item as a variable; none when it is none
+        std::unique_ptr<TObject> Owned;   // empty for references
     };
     const Entry& At(size_t index) const { return FEntries[FIndex[index]]; }
     // Registers the modules AddRTTI deferred, before anything reads or changes the entries, and
@@ -236,7 +245,8 @@ private:
         Settle();
     }
     void RegisterModules();
-    void Insert(const String& name, TObject* item, std::unique_ptr<TObject> owned);
+    // `var` is `item` as a TfsCustomVariable (none when it is none).
+    void Insert(const String& name, TObject* item, TfsCustomVariable* var, std::unique_ptr<TObject> owned);
     // Takes the index-th entry out of the index and frees its slot; the item it owned.
     std::unique_ptr<TObject> Erase(size_t index);
     // Index of the first of the first `count` entries whose name is not less than `name`.
@@ -264,6 +274,12 @@ private:
     bool FAppending = false;
     TfsNameTable FAppended;
     std::vector<std::unique_ptr<TObject>> FMadeObjects;
+    // The arena of the last registration's items (see RegisterModules); it goes when the script
+    // and every item cut from it have gone.
+    struct ArenaRelease {
+        void operator()(TfsItemArena* arena) const noexcept { arena->Release(); }
+    };
+    std::unique_ptr<TfsItemArena, ArenaRelease> FArena;
     // The module factories AddRTTI took while the script held no entry: they run when the
     // entries are first used, so a report whose script never runs never makes its modules.
     std::vector<TfsRTTIModuleFactory> FPendingModules;

@@ -1,7 +1,9 @@
 #include "script/engine/script_host_classes.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "platform/rtl/component.h"
@@ -165,6 +167,24 @@ void TfsPropertyHelper::SetValue(const Variant& value) {
 
 // ---- TfsMethodHelper -------------------------------------------------------------------------
 
+namespace {
+
+// A Variant array 0..count-1 of unassigned elements. An array shared by several Variants is
+// copied when one of them is first written, so the helpers of an equal parameter count can all
+// start from one array made once per process: most of them are never called.
+Variant ArgumentArray(int count) {
+    constexpr int kShared = 16;
+    static const std::array<Variant, kShared> arrays = [] {
+        std::array<Variant, kShared> made;
+        for (int i = 0; i < kShared; ++i)
+            made[size_t(i)] = VarArrayCreate({0, i}, varVariant);
+        return made;
+    }();
+    return count <= kShared ? arrays[size_t(count - 1)] : VarArrayCreate({0, count - 1}, varVariant);
+}
+
+} // namespace
+
 TfsMethodHelper::TfsMethodHelper(const String& syntax, TfsScript* script)
     : TfsCustomHelper(String(), fvtInt, String()), Syntax(syntax) {
     // The text is read once per process; the script is asked the kinds of the types and the
@@ -179,7 +199,7 @@ TfsMethodHelper::TfsMethodHelper(const String& syntax, TfsScript* script)
     IsReadOnly = true;
     fsAddPrototypeParams(proto, script, *this);
     if (Count() > 0)
-        VarArray = VarArrayCreate({0, Count() - 1}, varVariant);
+        VarArray = ArgumentArray(Count());
 }
 
 namespace {
@@ -410,7 +430,7 @@ TfsMethodHelper::TfsMethodHelper(const TfsMethodHelper& model)
         Add(std::move(copy));
     }
     if (Count() > 0)
-        VarArray = VarArrayCreate({0, Count() - 1}, varVariant);
+        VarArray = ArgumentArray(Count());
 }
 
 // ---- TfsClassVariable ------------------------------------------------------------------------
@@ -419,9 +439,27 @@ TfsClassVariable::TfsClassVariable(TClass aClass, const String& ancestor)
     : TfsCustomVariable(ClassNameOf(aClass), fvtClass, ClassNameOf(aClass)), FAncestor(ancestor), FClassRef(aClass) {
     Add(std::make_unique<TfsParamItem>(u"", fvtVariant, u"", true, false));
     if (!aClass)
+        FPublishedMade.store(true, std::memory_order_relaxed);
+}
+
+namespace {
+
+// Taken by a thread that makes a class item's published members; each item makes them once.
+std::mutex& PublishedMembersLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+} // namespace
+
+void TfsClassVariable::MakePublishedMembers() const {
+    std::lock_guard guard(PublishedMembersLock());
+    if (FPublishedMade.load(std::memory_order_relaxed))
         return;
-    const auto properties = aClass->SortedProperties();
-    FMembers.Reserve(int(properties.size()));
+    // The class's property table is complete once the class is in use and never changes after.
+    const auto properties = FClassRef->SortedProperties();
+    TfsItemList published;
+    published.Reserve(int(properties.size()) + FMembers.Count());
     for (const PropInfo* prop : properties) {
         TfsVarType typ;
         const String* typeName = &prop->PropType->Name;
@@ -466,8 +504,10 @@ TfsClassVariable::TfsClassVariable(TClass aClass, const String& ancestor)
         p->IsPublished = true;
         p->IsReadOnly = !prop->Writable();
         p->ClassRef = FClassRef; // as AddMember does
-        FMembers.Add(std::move(p));
+        published.Add(std::move(p));
     }
+    FMembers.Prepend(published);
+    FPublishedMade.store(true, std::memory_order_release);
 }
 
 Variant TfsClassVariable::GetValue() {
@@ -576,6 +616,7 @@ TfsComponentHelper* TfsClassVariable::AddComponent(TComponent* c) {
 }
 
 TfsCustomHelper* TfsClassVariable::GetMembers(int index) const {
+    MakePublished();
     return static_cast<TfsCustomHelper*>(FMembers.Items(index));
 }
 
@@ -600,6 +641,7 @@ TfsMethodHelper* TfsClassVariable::AddMethod(const String& syntax, TfsCallMethod
 }
 
 TfsCustomHelper* TfsClassVariable::FindOwn(StringView name) const {
+    MakePublished();
     for (int i = 0; i < FMembers.Count(); ++i) {
         TfsCustomHelper* m = GetMembers(i);
         if (AnsiSameText(m->Name, name))

@@ -2,6 +2,7 @@
 // Host classes as scripts see them: a class item (TfsClassVariable) per registered host class,
 // holding its members, and the member helpers that read, write or call host members.
 
+#include <atomic>
 #include <functional>
 
 #include "platform/rtl/reflection.h"
@@ -159,7 +160,9 @@ class TfsClassVariable : public TfsCustomVariable {
 public:
     /// Name and TypeName are the class's name; one optional Variant parameter takes the
     /// argument of a typecast. The class's published properties (events and unknown kinds
-    /// left out) become the first members, sorted by name.
+    /// left out) are the first members, sorted by name. They are made when the members are
+    /// first read (MembersCount, GetMembers, Find, AddComponent), in front of the members added
+    /// before: they depend on the class alone, and most scripts never read most classes' members.
     TfsClassVariable(TClass aClass, const String& ancestor);
 
     /// A method member parsed from `syntax` against Program.
@@ -204,7 +207,10 @@ public:
     TClass ClassRef() const { return FClassRef; }
     TfsCustomHelper* DefProperty() const { return FDefProperty; }
     void SetDefProperty(TfsCustomHelper* value) { FDefProperty = value; }
-    int MembersCount() const { return FMembers.Count(); }
+    int MembersCount() const {
+        MakePublished();
+        return FMembers.Count();
+    }
     TfsCustomHelper* GetMembers(int index) const;
     /// Appends a member the class item takes over; it gets the item's ClassRef where it has one.
     TfsCustomHelper* AddMember(std::unique_ptr<TfsCustomHelper> member);
@@ -214,11 +220,19 @@ public:
 
 private:
     TfsCustomHelper* FindOwn(StringView name) const;
+    void MakePublished() const {
+        if (!FPublishedMade.load(std::memory_order_acquire))
+            MakePublishedMembers();
+    }
+    // Puts the published properties' members in front of the members added so far; once. Several
+    // threads that read a class item of a script they share make them once, under a lock.
+    void MakePublishedMembers() const;
 
     String FAncestor;
     TClass FClassRef;
     TfsCustomHelper* FDefProperty = nullptr;
-    TfsItemList FMembers;
+    mutable std::atomic<bool> FPublishedMade{false};
+    mutable TfsItemList FMembers;
 };
 
 } // namespace vgl

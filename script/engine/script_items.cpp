@@ -1,5 +1,7 @@
 #include "script/engine/script_items.h"
 
+#include <iterator>
+
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
 #include "script/engine/script.h"
@@ -34,6 +36,15 @@ std::unique_ptr<TObject> TfsItemList::Remove(const TObject* item) {
         }
     }
     return nullptr;
+}
+
+void TfsItemList::Prepend(TfsItemList& front) {
+    front.FItems.reserve(front.FItems.size() + FItems.size());
+    // Moving the pointers cannot fail once the room is there.
+    front.FItems.insert(front.FItems.end(), std::make_move_iterator(FItems.begin()),
+                        std::make_move_iterator(FItems.end()));
+    FItems.swap(front.FItems);
+    front.FItems.clear();
 }
 
 TObject* TfsItemList::Items(int index) const {

@@ -11,6 +11,7 @@
 
 #include "platform/rtl/object.h"
 #include "platform/rtl/variant.h"
+#include "script/engine/script_item_arena.h"
 
 namespace vgl {
 
@@ -69,6 +70,9 @@ public:
     void Reserve(int count) { FItems.reserve(size_t(std::max(count, 0))); }
     /// Exchanges the entries of the two lists.
     void Swap(TfsItemList& other) noexcept { FItems.swap(other.FItems); }
+    /// Moves the entries of `front` in front of this list's entries, in their order; `front` is
+    /// left empty. Nothing changes when room cannot be made.
+    void Prepend(TfsItemList& front);
 
 private:
     std::vector<std::unique_ptr<TObject>> FItems;
@@ -82,6 +86,11 @@ class TfsStringVariable;
 class TfsCustomVariable : public TfsItemList {
 public:
     TfsCustomVariable(const String& name, TfsVarType typ, const String& typeName);
+
+    /// Items made while a script's modules register come from that script's item arena
+    /// (script_item_arena.h), others from the ordinary allocator.
+    static void* operator new(std::size_t size) { return fsAllocateItem(size); }
+    static void operator delete(void* p) noexcept { fsFreeItem(p); }
 
     /// The stored value or, in descendants, a computed one.
     virtual Variant GetValue();

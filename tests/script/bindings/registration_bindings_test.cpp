@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/controls/controls.h"
 #include "platform/graphics/font.h"
@@ -269,6 +270,58 @@ TEST(RegistrationBindings, RegisteringOnFirstUseGivesWhatRegisteringAtOnceGives)
         }
     }
     EXPECT_EQ(later.Contents(), ContentsOf(atOnce));
+}
+
+namespace {
+
+// Every entry of `script` with its kind and, for a class item, its members with their kinds:
+// what two registrations must agree on.
+std::vector<std::string> Signature(const TfsScript& script) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < script.Count(); ++i) {
+        const TObject* item = script.GetItem(i);
+        std::string line = StringToUtf8(script.GetItemName(i)) + " " + StringToUtf8(item->ClassName());
+        if (const auto* v = dynamic_cast<const TfsCustomVariable*>(item))
+            line += " " + std::to_string(int(v->Typ)) + " " + StringToUtf8(v->TypeName) + " " +
+                    std::to_string(v->Count()) + (v->IsReadOnly ? " ro" : "");
+        if (const auto* c = dynamic_cast<const TfsClassVariable*>(item)) {
+            for (int j = 0; j < c->MembersCount(); ++j) {
+                const TfsCustomHelper* m = c->GetMembers(j);
+                line += " | " + StringToUtf8(m->Name) + " " + std::to_string(int(m->Typ)) + " " +
+                        std::to_string(m->Count()) + (m->IsReadOnly ? " ro" : "");
+            }
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+} // namespace
+
+TEST(RegistrationBindings, EightThreadsRegisterAndFreeEveryModuleAlike) {
+    StartUp();
+    std::vector<std::string> expected;
+    {
+        TfsScript reference(nullptr);
+        reference.AddRTTI();
+        expected = Signature(reference);
+    }
+    ASSERT_GT(expected.size(), 800u);
+    std::vector<int> mismatches(8, 0);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < mismatches.size(); ++t)
+        threads.emplace_back([&expected, &mismatches, t] {
+            for (int round = 0; round < 6; ++round) {
+                TfsScript s(nullptr);
+                s.AddRTTI();
+                if (Signature(s) != expected)
+                    ++mismatches[t];
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    for (size_t t = 0; t < mismatches.size(); ++t)
+        EXPECT_EQ(mismatches[t], 0) << t;
 }
 
 TEST(RegistrationBindings, EventsNameTheirAdapterKinds) {

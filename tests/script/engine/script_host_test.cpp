@@ -97,6 +97,73 @@ TEST(ScriptHostClasses, PublishedPropertiesAreSortedMembersWithoutEvents) {
     EXPECT_NE(h.Item->Find(u"Hello"), nullptr);
 }
 
+TEST(ScriptHostClasses, PublishedMembersGoBeforeMembersAddedBeforeAnyRead) {
+    // The published members are made when the members are first read; members added before
+    // that still come after them, in the order they were added.
+    TfsScript s(nullptr);
+    s.AddRTTI();
+    s.AddClass(&TComponent::StaticClassInfo(), u"TPersistent");
+    TfsClassVariable* item = s.AddClass(&THostItem::StaticClassInfo(), u"TComponent");
+    item->AddMethod(u"procedure Go", TfsCallMethodEvent());
+    item->AddProperty(u"Extra", u"Integer", nullptr);
+    std::vector<String> names;
+    for (int i = 0; i < item->MembersCount(); ++i)
+        names.push_back(item->GetMembers(i)->Name);
+    const std::vector<String> expected = {u"Big",   u"Child", u"Count", u"Fixed", u"Flag", u"Letter", u"Name",
+                                          u"Ratio", u"Small", u"Tag",   u"Title", u"Go",   u"Extra"};
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(static_cast<TfsPropertyHelper*>(item->GetMembers(0))->ClassRef, &THostItem::StaticClassInfo());
+    EXPECT_EQ(static_cast<TfsMethodHelper*>(item->GetMembers(11))->ClassRef, &THostItem::StaticClassInfo());
+}
+
+TEST(ScriptHostClasses, MembersFirstReadOnEightThreadsAtOnce) {
+    for (int round = 0; round < 20; ++round) {
+        TfsScript s(nullptr);
+        s.AddClass(&TComponent::StaticClassInfo(), u"TPersistent");
+        TfsClassVariable* item = s.AddClass(&THostItem::StaticClassInfo(), u"TComponent");
+        item->AddMethod(u"procedure Go", TfsCallMethodEvent());
+        std::vector<std::vector<const TfsCustomHelper*>> seen(8);
+        std::vector<std::thread> threads;
+        for (size_t t = 0; t < seen.size(); ++t)
+            threads.emplace_back([item, &seen, t] {
+                const TfsCustomHelper* go = item->Find(u"Go");
+                for (int i = 0; i < item->MembersCount(); ++i)
+                    seen[t].push_back(item->GetMembers(i));
+                seen[t].push_back(go);
+            });
+        for (auto& t : threads)
+            t.join();
+        ASSERT_EQ(seen[0].size(), 13u);
+        EXPECT_EQ(seen[0][11], seen[0].back());
+        for (const auto& s2 : seen)
+            EXPECT_EQ(s2, seen[0]);
+    }
+}
+
+TEST(ScriptHostClasses, MethodsOfEqualParameterCountsKeepTheirArgumentsApart) {
+    HostScript h;
+    THostItem obj(nullptr);
+    const Variant o = Variant::FromObject(&obj);
+    TfsMethodHelper* other = h.Item->AddMethod(u"function Other(a, b: Integer): Integer", TfsCallMethodEvent());
+    Variant otherDuringCall;
+    auto* m =
+        h.Item->AddMethod(u"function Sum(a, b: Integer): Integer", [&](TObject*, TClass, const String&, Variant& args) {
+            otherDuringCall = other->VarArray;
+            VarArrayPut(args, 7, {0});
+            return Variant(VarArrayGet(args, {0}).AsInteger() + VarArrayGet(args, {1}).AsInteger());
+        });
+    const Variant before = VarArrayGet(other->VarArray, {0});
+    h.Link(m, o);
+    m->GetParam(0)->SetValue(1);
+    m->GetParam(1)->SetValue(2);
+    EXPECT_EQ(m->GetValue(), Variant(9));
+    ASSERT_EQ(VarArrayHighBound(otherDuringCall, 1), 1);
+    EXPECT_EQ(VarArrayGet(otherDuringCall, {0}).VType(), before.VType());
+    EXPECT_EQ(VarArrayGet(otherDuringCall, {1}).VType(), before.VType());
+    EXPECT_EQ(VarArrayGet(other->VarArray, {0}).VType(), before.VType());
+    EXPECT_TRUE(VarArrayGet(m->VarArray, {0}).IsNull());
+}
+
 TEST(ScriptHostClasses, PublishedReadAndWrite) {
     HostScript h;
     THostItem obj(nullptr), child(nullptr);
