@@ -239,10 +239,13 @@ std::optional<TGreyBlockGrid> CutIntoGreyBlocks(int width, int height, std::size
     grid.BlocksHigh = (height + 7) / 8;
     grid.Cells.resize(std::size_t(grid.BlocksWide) * std::size_t(grid.BlocksHigh));
     const std::size_t padded = std::size_t(grid.BlocksWide) * 8;
-    std::vector<std::uint8_t> strip(padded * 8);
+    // Two strips in turn, so that the rows of the block row before stay readable.
+    std::vector<std::uint8_t> strips[2] = {std::vector<std::uint8_t>(padded * 8), std::vector<std::uint8_t>(padded * 8)};
+    const std::uint8_t* previous[8] = {};
     KeyIndex distinct;
     std::uint32_t* cell = grid.Cells.data();
     for (int by = 0; by < grid.BlocksHigh; ++by) {
+        std::vector<std::uint8_t>& strip = strips[by & 1];
         // The block row's eight rows, each distinct one fetched once.
         const std::uint8_t* rows[8];
         std::int64_t names[8];
@@ -259,6 +262,17 @@ std::optional<TGreyBlockGrid> CutIntoGreyBlocks(int width, int height, std::size
             fetch(y, samples);
             std::fill(samples + width, samples + padded, samples[width - 1]);
             rows[r] = samples;
+        }
+        // A block row whose samples equal the one before (a symbol's module is several block
+        // rows tall) has its cells: they are copied instead of being cut again.
+        bool repeated = by > 0;
+        for (int r = 0; r < 8 && repeated; ++r)
+            if (r == 0 || rows[r] != rows[r - 1] || previous[r] != previous[r - 1])
+                repeated = std::memcmp(rows[r], previous[r], padded) == 0;
+        std::copy(rows, rows + 8, previous);
+        if (repeated) {
+            cell = std::copy(cell - grid.BlocksWide, cell, cell);
+            continue;
         }
         for (int bx = 0; bx < grid.BlocksWide; ++bx) {
             std::uint64_t words[8];

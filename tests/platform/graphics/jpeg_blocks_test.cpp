@@ -83,6 +83,8 @@ std::vector<EnlargementCase> Cases() {
         return cases.back();
     };
     add("aztec-like", 600, 600, {clBlack, clWhite}, 200, 200, 3, 3, 0, 0).Module = 5;
+    // Modules several block rows tall: block rows that repeat the one before.
+    add("tall modules", 480, 484, {DarkGrey, LightGrey}, 80, 80, 6, 6, 0, 2, LightGrey).Module = 7;
     add("two greys, odd size, fill column", 61, 45, {DarkGrey, LightGrey}, 20, 15, 3, 3, 0, 0, LightGrey);
     add("corner off the bitmap", 50, 37, {clBlack, clWhite}, 13, 11, 4, 4, -5, -7, clNone);
     add("odd corner in a clip", 70, 53, {clBlack, clWhite}, 20, 16, 3, 3, 3, 1).Clip = Rect(5, 4, 61, 47);
