@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <mutex>
+#include <typeinfo>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
@@ -39,6 +41,77 @@ TfsScript::~TfsScript() {
         FEntries[slot].Item = nullptr;
         owned.reset();
     }
+    FWaitingNames.Clear();
+    while (!FWaiting.empty()) {
+        std::unique_ptr<TObject> owned = std::move(FWaiting.back().Owned);
+        FWaiting.pop_back();
+        owned.reset();
+    }
+}
+
+// ---- Modules' names known in advance -------------------------------------------------------
+
+/// The names a registration of a list of modules entered in a parentless script, with what Find
+/// gives for each right afterwards (the newest entry of the name): whether it is a variable, and
+/// its kind. Made once per process from the first such registration and then only read.
+struct TfsModuleNames {
+    std::vector<TfsRTTIModuleFactory> Factories;
+    std::vector<String> Names;
+    std::vector<char> IsVariable;
+    std::vector<TfsVarType> Kinds;
+    TfsNameTable Table;
+
+    std::int64_t Find(StringView name) const {
+        return Table.Find(name, [this](std::uint32_t i) -> StringView { return Names[i]; });
+    }
+};
+
+namespace {
+
+std::mutex ModuleNamesLock;
+std::shared_ptr<const TfsModuleNames> ModuleNamesOfProcess;
+
+} // namespace
+
+const TfsModuleNames* TfsScript::KnownModuleNames() const {
+    if (!FModuleNamesAsked) {
+        FModuleNamesAsked = true;
+        std::lock_guard<std::mutex> lock(ModuleNamesLock);
+        if (ModuleNamesOfProcess && ModuleNamesOfProcess->Factories == FPendingModules)
+            FModuleNames = ModuleNamesOfProcess;
+    }
+    return FModuleNames && FModuleNames->Factories == FPendingModules ? FModuleNames.get() : nullptr;
+}
+
+bool TfsScript::MayWait() const {
+    return !FPendingModules.empty() && !FAppending && !Parent && typeid(*this) == typeid(TfsScript) &&
+           KnownModuleNames();
+}
+
+const TfsModuleNames* TfsScript::WaitingModuleNames() const {
+    if (FPendingModules.empty())
+        return nullptr;
+    // Entries wait only while the names are known, and the list of modules cannot change then.
+    if (!FWaiting.empty())
+        return FModuleNames.get();
+    return MayWait() ? FModuleNames.get() : nullptr;
+}
+
+void TfsScript::EnterWaiting() {
+    std::vector<Waiting> waiting = std::move(FWaiting);
+    FWaiting.clear();
+    FWaitingNames.Clear();
+    const TfsOwnerTag saved = AddedBy;
+    try {
+        for (Waiting& w : waiting) {
+            AddedBy = w.Tag;
+            Insert(w.Name, w.Item, w.Var, std::move(w.Owned));
+        }
+    } catch (...) {
+        AddedBy = saved;
+        throw;
+    }
+    AddedBy = saved;
 }
 
 // ---- The item index --------------------------------------------------------------------------
@@ -63,8 +136,20 @@ size_t TfsScript::LowerBound(StringView name, size_t count) const {
 }
 
 void TfsScript::Insert(const String& name, TObject* item, TfsCustomVariable* var, std::unique_ptr<TObject> owned) {
-    if (!FPendingModules.empty())
+    if (!FPendingModules.empty()) {
+        if (!FWaiting.empty() || MayWait()) {
+            if (var)
+                var->AddedBy = AddedBy;
+            if (FWaiting.size() >= std::numeric_limits<std::uint32_t>::max() - 1)
+                throw EListError(u"Too many script items");
+            FWaitingNames.Reserve(FWaiting.size() + 1);
+            FWaiting.push_back(Waiting{name, item, var, std::move(owned), AddedBy});
+            FWaitingNames.Enter(name, std::uint32_t(FWaiting.size() - 1),
+                                [this](std::uint32_t i) -> StringView { return FWaiting[i].Name; });
+            return;
+        }
         RegisterModules();
+    }
     if (var)
         var->AddedBy = AddedBy;
     // In front of every entry of an equal name: the newest of a name shadows the older ones. While
@@ -182,8 +267,18 @@ const String& TfsScript::GetItemName(int index) const {
 }
 
 TfsCustomVariable* TfsScript::FindLocal(StringView name) const {
-    if (!FPendingModules.empty())
+    if (!FPendingModules.empty()) {
+        // A name neither waiting nor entered by the modules is not found, made or not.
+        if (const TfsModuleNames* modules = WaitingModuleNames()) {
+            const std::int64_t w =
+                FWaitingNames.Find(name, [this](std::uint32_t i) -> StringView { return FWaiting[i].Name; });
+            if (w >= 0)
+                return FWaiting[size_t(w)].Var;
+            if (modules->Find(name) < 0)
+                return nullptr;
+        }
         const_cast<TfsScript*>(this)->RegisterModules();
+    }
     // The appended entries are newer than the ordered ones: the newest of a name is among them
     // when any of them has that name.
     if (FSorted < FIndex.size()) {
@@ -210,12 +305,36 @@ TfsClassVariable* TfsScript::FindClass(StringView name) const {
     return dynamic_cast<TfsClassVariable*>(Find(name));
 }
 
+TfsVarType TfsScript::KindOfName(StringView name) const {
+    for (const TfsScript* s = this; s; s = s->Parent) {
+        // While entries wait, the kind of a module's item is known without making the modules.
+        if (const TfsModuleNames* modules = s->WaitingModuleNames()) {
+            const std::int64_t w =
+                s->FWaitingNames.Find(name, [s](std::uint32_t i) -> StringView { return s->FWaiting[i].Name; });
+            if (w >= 0) {
+                if (const TfsCustomVariable* v = s->FWaiting[size_t(w)].Var)
+                    return v->Typ;
+                continue;
+            }
+            const std::int64_t m = modules->Find(name);
+            if (m >= 0 && modules->IsVariable[size_t(m)])
+                return modules->Kinds[size_t(m)];
+            continue;
+        }
+        if (const TfsCustomVariable* item = s->FindLocal(name))
+            return item->Typ;
+    }
+    return fvtClass;
+}
+
 void TfsScript::ClearProgram() {
     FStatement->Clear();
     UnitLines.clear();
 }
 
 void TfsScript::Clear() {
+    if (!FWaiting.empty())
+        Realize();
     Settle();
     for (size_t i = 0; i < FIndex.size();) {
         const Entry& e = At(i);
@@ -237,8 +356,10 @@ void TfsScript::ClearItems(TfsOwnerTag owner) {
 }
 
 void TfsScript::RemoveItems(TfsOwnerTag owner) {
-    if (owner == fsRTTIOwner)
-        Realize(); // every entry the modules would make is the registration's own
+    // Every entry the modules would make is the registration's own; waiting entries are freed
+    // in index order like the others.
+    if (owner == fsRTTIOwner || !FWaiting.empty())
+        Realize();
     Settle();
     for (size_t i = FIndex.size(); i-- > 0;) {
         if (i >= FIndex.size())
@@ -524,6 +645,9 @@ Variant TfsScript::CallFunction2(TfsProcVariable* func, const Variant& params) {
 void TfsScript::Terminate() {
     ExitCalled = true;
     Terminated = true;
+    for (const Waiting& w : FWaiting)
+        if (auto* proc = dynamic_cast<TfsProcVariable*>(w.Item))
+            proc->Prog().Terminate();
     Settle();
     for (size_t i = 0; i < FIndex.size(); ++i) {
         if (auto* proc = dynamic_cast<TfsProcVariable*>(At(i).Item))
@@ -640,6 +764,11 @@ std::atomic<size_t> RegisteredEntries{0};
 void TfsScript::RegisterModules() {
     const std::vector<TfsRTTIModuleFactory> factories = std::move(FPendingModules);
     FPendingModules.clear();
+    // Entries waited only in a parentless script: its modules are made as they would have been
+    // when the first of them was added, without a parent, and the entries follow them.
+    TfsScript* const parent = Parent;
+    if (!FWaiting.empty())
+        Parent = nullptr;
     const size_t before = FIndex.size();
     const size_t expected = RegisteredEntries.load(std::memory_order_relaxed);
     FEntries.reserve(FEntries.size() + expected);
@@ -664,21 +793,63 @@ void TfsScript::RegisterModules() {
         if (outer)
             FAppending = false;
         ClearRTTI(); // removes what the modules registered before the error
+        Parent = parent;
+        try {
+            EnterWaiting();
+        } catch (...) {
+            // the registration's error is the one to report; entries that could not be entered
+            // are freed
+        }
         throw;
     }
     AddedBy = saved;
     if (outer) {
         FAppending = false;
         Settle();
+        if (before == 0 && !Parent && !factories.empty() && typeid(*this) == typeid(TfsScript))
+            RememberModuleNames(factories);
     }
+    Parent = parent;
     if (FIndex.size() > before + expected)
         RegisteredEntries.store(FIndex.size() - before, std::memory_order_relaxed);
+    EnterWaiting();
+}
+
+void TfsScript::RememberModuleNames(const std::vector<TfsRTTIModuleFactory>& factories) const {
+    {
+        std::lock_guard<std::mutex> lock(ModuleNamesLock);
+        if (ModuleNamesOfProcess && ModuleNamesOfProcess->Factories == factories)
+            return;
+    }
+    auto names = std::make_shared<TfsModuleNames>();
+    names->Factories = factories;
+    names->Names.reserve(FIndex.size());
+    names->IsVariable.reserve(FIndex.size());
+    names->Kinds.reserve(FIndex.size());
+    names->Table.Reserve(FIndex.size());
+    // The index holds equal names newest first: the first of each name is what Find gives.
+    for (size_t i = 0; i < FIndex.size(); ++i) {
+        const Entry& e = At(i);
+        if (!names->Names.empty() && fsCompareNames(names->Names.back(), e.Name) == 0)
+            continue;
+        names->Names.push_back(e.Name);
+        names->IsVariable.push_back(e.Var ? 1 : 0);
+        names->Kinds.push_back(e.Var ? e.Var->Typ : fvtClass);
+    }
+    for (size_t i = 0; i < names->Names.size(); ++i)
+        names->Table.Enter(names->Names[i], std::uint32_t(i),
+                           [&names](std::uint32_t k) -> StringView { return names->Names[k]; });
+    std::lock_guard<std::mutex> lock(ModuleNamesLock);
+    if (!ModuleNamesOfProcess || ModuleNamesOfProcess->Factories != factories)
+        ModuleNamesOfProcess = std::move(names);
 }
 
 void TfsScript::ClearRTTI() {
     if (!RTTIAdded)
         return;
     FPendingModules.clear();
+    // The modules are not made: what waited for them is entered alone.
+    EnterWaiting();
     Settle();
     for (size_t i = 0; i < FIndex.size();) {
         const Entry& e = At(i);

@@ -19,6 +19,7 @@
 namespace vgl {
 
 class TfsScript;
+struct TfsModuleNames;
 
 /// Base of the registration modules: a module registers its classes, functions, types and
 /// constants into the script it is created for. TfsScript::Clear keeps modules.
@@ -90,6 +91,8 @@ class TfsScript : public TComponent {
     TfsCustomVariable* FindLocal(StringView name) const;
     /// Find, when it gives a class item.
     TfsClassVariable* FindClass(StringView name) const;
+    /// The kind (Typ) of the item Find gives; fvtClass when no script holds the name.
+    TfsVarType KindOfName(StringView name) const;
 
     /// Frees every item but registration modules and items tagged fsRTTIOwner, clears the main
     /// statement and the unit line lists, and empties the error texts.
@@ -245,6 +248,17 @@ private:
         Settle();
     }
     void RegisterModules();
+    // The names the waiting modules will enter, when a registration of the same modules in a
+    // parentless TfsScript made them known; none otherwise.
+    const TfsModuleNames* KnownModuleNames() const;
+    // Whether an entry added now may wait for the modules (see FWaiting).
+    bool MayWait() const;
+    // The module names, while entries wait or may wait; none when a use must make the modules.
+    const TfsModuleNames* WaitingModuleNames() const;
+    // Enters the waiting entries in the order they were added, each with its owner tag.
+    void EnterWaiting();
+    // Makes the names this registration of `factories` entered known to the process.
+    void RememberModuleNames(const std::vector<TfsRTTIModuleFactory>& factories) const;
     // `var` is `item` as a TfsCustomVariable (none when it is none).
     void Insert(const String& name, TObject* item, TfsCustomVariable* var, std::unique_ptr<TObject> owned);
     // Takes the index-th entry out of the index and frees its slot; the item it owned.
@@ -283,6 +297,23 @@ private:
     // The module factories AddRTTI took while the script held no entry: they run when the
     // entries are first used, so a report whose script never runs never makes its modules.
     std::vector<TfsRTTIModuleFactory> FPendingModules;
+    // Entries added while the modules wait, in the order of adding. They are entered after the
+    // modules when the modules are made, which is where immediate registration would have put
+    // them; until then look-ups answer from them and from the names the modules are known to
+    // enter, so a report that only publishes its objects never makes its modules. Only a
+    // parentless TfsScript (not a derived class, whose registrations may differ) keeps entries
+    // aside; its modules are then made without a parent, as they would have been.
+    struct Waiting {
+        String Name;
+        TObject* Item = nullptr;
+        TfsCustomVariable* Var = nullptr;
+        std::unique_ptr<TObject> Owned;
+        TfsOwnerTag Tag = fsNoOwner;
+    };
+    std::vector<Waiting> FWaiting;
+    TfsNameTable FWaitingNames;
+    mutable std::shared_ptr<const TfsModuleNames> FModuleNames;
+    mutable bool FModuleNamesAsked = false;
     TStringList FLines;
     TStringList FIncludePath;
     std::unique_ptr<TfsStatement> FStatement;

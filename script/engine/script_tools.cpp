@@ -14,8 +14,7 @@ namespace vgl {
 // ---- Types -----------------------------------------------------------------------------------
 
 TfsVarType fsTypeOfName(StringView name, const TfsScript* script) {
-    const TfsCustomVariable* item = script ? script->Find(name) : nullptr;
-    return item ? item->Typ : fvtClass;
+    return script ? script->KindOfName(name) : fvtClass;
 }
 
 bool fsClassInherits(StringView classA, StringView classB, const TfsScript* script) {

@@ -317,7 +317,9 @@ std::vector<std::string> IndexOf(const TfsScript& s) {
             continue;
         std::string entry = StringToUtf8(s.GetItemName(i)) + " ";
         if (auto* v = dynamic_cast<TfsVariable*>(s.GetItem(i)))
-            entry += StringToUtf8(VarToStr(*v->PValue())) + " " + std::to_string(v->AddedBy);
+            entry += (VarType(*v->PValue()) == varObject ? std::string("object")
+                                                          : StringToUtf8(VarToStr(*v->PValue()))) +
+                     " " + std::to_string(v->AddedBy);
         else
             entry += StringToUtf8(s.GetItem(i)->ClassName());
         entries.push_back(entry);
@@ -359,6 +361,62 @@ TEST(ScriptObjectModel, RegistrationEntersItemsAsEnteringThemOneByOneDoes) {
             EXPECT_EQ(IndexOf(registered), IndexOf(direct)) << "seed " << seed;
         }
     }
+}
+
+TEST(ScriptObjectModel, EntriesAddedBeforeTheModulesAreMadeStandWhereImmediateRegistrationPutsThem) {
+    // A parentless script adds a host's entries before anything needs its modules; the modules
+    // are made only when an entry of theirs or the whole index is asked for. Every look-up in
+    // between, and the index afterwards, must be what making the modules first gives.
+    {
+        TfsScript known(nullptr); // a first registration makes the modules' names known
+        known.AddRTTI();
+        known.Count();
+    }
+    TStringList object;
+    const TfsOwnerTag host = fsOwnerTag(&object);
+    const auto fill = [&](TfsScript& s, std::vector<std::string>& seen) {
+        s.AddedBy = host;
+        s.AddObject(u"Memo1", &object);
+        s.AddVariable(u"Value", u"Variant", Null());
+        s.AddVariable(u"Counter", u"Integer", 2.0); // typed by the modules' Integer
+        s.AddMethod(u"function IntToStr(Name: String): Variant", TfsCallMethodNewEvent()); // shadows
+        s.AddedBy = fsNoOwner;
+        s.AddVariable(u"Other", u"String", u"x");
+        for (const char16_t* name : {u"memo1", u"Value", u"Counter", u"Other", u"Missing"}) {
+            TfsCustomVariable* v = s.FindLocal(name);
+            const Variant value = v ? v->GetValue() : Null();
+            seen.push_back(StringToUtf8(name) + " " + (v ? std::to_string(int(v->Typ)) : "none") + " " +
+                           (VarType(value) == varObject ? "object" : StringToUtf8(VarToStr(value))));
+            seen.push_back("kind " + std::to_string(int(fsTypeOfName(name, &s))));
+        }
+        const TfsCustomVariable* f = s.FindLocal(u"IntToStr");
+        seen.push_back(f ? StringToUtf8(f->ClassName()) + " " + std::to_string(f->Count()) : "none");
+        s.AddVariable(u"FloatToStr", u"Variant", 7); // a module's name: not added
+        seen.push_back(StringToUtf8(s.FindLocal(u"FloatToStr")->ClassName()));
+    };
+    for (const bool clearHost : {false, true}) {
+        SCOPED_TRACE(clearHost ? "host entries cleared" : "as filled");
+        TfsScript made(nullptr);
+        made.AddRTTI();
+        made.Count();
+        TfsScript waiting(nullptr);
+        waiting.AddRTTI();
+        std::vector<std::string> seenMade, seenWaiting;
+        fill(made, seenMade);
+        fill(waiting, seenWaiting);
+        EXPECT_EQ(seenWaiting, seenMade);
+        if (clearHost) {
+            made.ClearItems(host);
+            waiting.ClearItems(host);
+        }
+        EXPECT_EQ(IndexOf(waiting), IndexOf(made));
+        EXPECT_EQ(waiting.Count(), made.Count());
+    }
+    // Freed while entries still wait: nothing is made and nothing is lost.
+    TfsScript freed(nullptr);
+    freed.AddRTTI();
+    freed.AddObject(u"Memo1", &object);
+    EXPECT_EQ(freed.FindLocal(u"Memo1")->GetValue().AsObject(), &object);
 }
 
 TEST(ScriptObjectModel, TypedWritesConvertOrRefuse) {
