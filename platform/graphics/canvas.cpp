@@ -127,6 +127,27 @@ bool FillPixels(const TCanvas& canvas, const TRect& r, TColor color) {
     return true;
 }
 
+// True when the rectangle, under the world transform, lies wholly beyond a side of the canvas's
+// bitmap by more than a pixel (so that no rounding of cairo's reaches it), within the coordinates
+// cairo keeps exactly: a fill of it paints nothing (a bar of a code measured on a small bitmap).
+bool BeyondTarget(const TCanvas& canvas, const TRect& r) {
+    const TBitmap* target = canvas.Target();
+    if (!target)
+        return false;
+    const TXForm& xf = canvas.GetWorldTransform();
+    constexpr double kCoordinateLimit = 1 << 22;
+    double minX = kCoordinateLimit, minY = kCoordinateLimit, maxX = -kCoordinateLimit, maxY = -kCoordinateLimit;
+    for (const double x : {double(r.Left), double(r.Right)})
+        for (const double y : {double(r.Top), double(r.Bottom)}) {
+            const double dx = xf.eM11 * x + xf.eM21 * y + xf.eDx, dy = xf.eM12 * x + xf.eM22 * y + xf.eDy;
+            if (!(std::abs(dx) < kCoordinateLimit && std::abs(dy) < kCoordinateLimit)) // NaN too
+                return false;
+            minX = std::min(minX, dx), maxX = std::max(maxX, dx);
+            minY = std::min(minY, dy), maxY = std::max(maxY, dy);
+        }
+    return maxX < -1 || maxY < -1 || minX > target->GetWidth() + 1 || minY > target->GetHeight() + 1;
+}
+
 // An opaque bitmap enlarged by whole factors with the nearest-pixel filter, under a world
 // transform that only moves by whole pixels and a clip that is a rectangle at most, gives every
 // source pixel a block of factor × factor pixels. Such a drawing is made by the bitmap on its
@@ -478,6 +499,8 @@ void TCanvas::FillRect(const TRect& r) {
         TBitmapSurfaceAccess::CreateFilled(*FTarget, FBrush.GetColor()))
         return;
     if (FBrush.GetStyle() == bsSolid && FillPixels(*this, r, FBrush.GetColor()))
+        return;
+    if (BeyondTarget(*this, r))
         return;
     CanvasDraw d(*this);
     if (!d.Cr || r.IsEmpty() || !d.SetBrush())

@@ -239,45 +239,66 @@ std::optional<TGreyBlockGrid> CutIntoGreyBlocks(int width, int height, std::size
     grid.BlocksHigh = (height + 7) / 8;
     grid.Cells.resize(std::size_t(grid.BlocksWide) * std::size_t(grid.BlocksHigh));
     const std::size_t padded = std::size_t(grid.BlocksWide) * 8;
-    // Two strips in turn, so that the rows of the block row before stay readable.
-    std::vector<std::uint8_t> strips[2] = {std::vector<std::uint8_t>(padded * 8), std::vector<std::uint8_t>(padded * 8)};
+    // Fetched rows are kept by name in a few slots, so that a row named again in later block rows
+    // (a symbol's module is many rows tall) is fetched once. A block row names at most 8 rows and
+    // those of the block row before stay readable, so 16 slots always leave one free.
+    constexpr int SlotCount = 16;
+    std::vector<std::uint8_t> slotRows(padded * SlotCount);
+    std::int64_t slotNames[SlotCount] = {};
+    std::uint64_t slotUsed[SlotCount] = {}; // the block row (plus 1) that last read the slot, 0 for none
     const std::uint8_t* previous[8] = {};
+    std::int64_t previousNames[8] = {};
     KeyIndex distinct;
     std::uint32_t* cell = grid.Cells.data();
     for (int by = 0; by < grid.BlocksHigh; ++by) {
-        std::vector<std::uint8_t>& strip = strips[by & 1];
+        const std::uint64_t now = std::uint64_t(by) + 1;
         // The block row's eight rows, each distinct one fetched once.
         const std::uint8_t* rows[8];
         std::int64_t names[8];
-        int fetched = 0;
         for (int r = 0; r < 8; ++r) {
             const int y = std::min(by * 8 + r, height - 1);
             names[r] = identity(y);
-            const int same = int(std::find(names, names + r, names[r]) - names);
-            if (same < r) {
-                rows[r] = rows[same];
-                continue;
+            int slot = 0;
+            while (slot < SlotCount && !(slotUsed[slot] != 0 && slotNames[slot] == names[r]))
+                ++slot;
+            if (slot == SlotCount) { // into the slot read longest ago, before the block row above
+                slot = int(std::min_element(slotUsed, slotUsed + SlotCount) - slotUsed);
+                std::uint8_t* samples = slotRows.data() + std::size_t(slot) * padded;
+                fetch(y, samples);
+                std::fill(samples + width, samples + padded, samples[width - 1]);
+                slotNames[slot] = names[r];
             }
-            std::uint8_t* samples = strip.data() + std::size_t(fetched++) * padded;
-            fetch(y, samples);
-            std::fill(samples + width, samples + padded, samples[width - 1]);
-            rows[r] = samples;
+            slotUsed[slot] = now;
+            rows[r] = slotRows.data() + std::size_t(slot) * padded;
         }
         // A block row whose samples equal the one before (a symbol's module is several block
-        // rows tall) has its cells: they are copied instead of being cut again.
+        // rows tall) has its cells: they are copied instead of being cut again. Rows of the same
+        // name hold the same samples.
         bool repeated = by > 0;
         for (int r = 0; r < 8 && repeated; ++r)
-            if (r == 0 || rows[r] != rows[r - 1] || previous[r] != previous[r - 1])
+            if (names[r] != previousNames[r] && (r == 0 || rows[r] != rows[r - 1] || previous[r] != previous[r - 1]))
                 repeated = std::memcmp(rows[r], previous[r], padded) == 0;
         std::copy(rows, rows + 8, previous);
+        std::copy(names, names + 8, previousNames);
         if (repeated) {
             cell = std::copy(cell - grid.BlocksWide, cell, cell);
             continue;
         }
+        std::uint64_t before[8] = {};
         for (int bx = 0; bx < grid.BlocksWide; ++bx) {
             std::uint64_t words[8];
-            for (int r = 0; r < 8; ++r)
+            std::uint64_t differ = 0;
+            for (int r = 0; r < 8; ++r) {
                 std::memcpy(&words[r], rows[r] + std::size_t(bx) * 8, 8);
+                differ |= words[r] ^ before[r];
+            }
+            // A block like the one on its left (along a module's edge) has its cell.
+            if (bx > 0 && differ == 0) {
+                *cell = cell[-1];
+                ++cell;
+                continue;
+            }
+            std::copy(words, words + 8, before);
             const std::uint8_t first = std::uint8_t(words[0]);
             const std::uint64_t firstAll = first * EveryByte;
             int other = 0;

@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+#include "platform/rtl/default_init_allocator.h"
+
 namespace vgl {
 
 /// An 8 x 8 block of at most two grey levels: bit 8 × row + column of Mask is set where the pixel
@@ -29,16 +31,18 @@ using TBlockCoefficients = std::array<std::int16_t, 64>;
 struct TGreyBlockGrid {
     int BlocksWide = 0, BlocksHigh = 0;
     /// For each block: its level (below 256) when it is flat, else 256 + the index of its
-    /// content in Keys.
-    std::vector<std::uint32_t> Cells;
+    /// content in Keys. Made without being cleared, since the cut writes every cell.
+    std::vector<std::uint32_t, TDefaultInitAllocator<std::uint32_t>> Cells;
     std::vector<TGreyBlockKey> Keys; // each two-level content once
 };
 
 /// Cuts a width x height picture of grey samples into 8 x 8 blocks, the last column and row
 /// repeated up to whole blocks as the encoder does before its transform. `identity(y)` names
-/// row y: two rows with the same name hold the same samples, and only one of them is fetched;
-/// `fetch(y, samples)` writes row y's `width` samples. None when a block holds more than two
-/// levels, or when more than `maxKeys` distinct two-level blocks are found.
+/// row y: two rows with the same name hold the same samples. Fetched rows are kept in 16 slots
+/// (the one read longest ago gives way), so a name met again soon, as the rows of a symbol's
+/// module are, is fetched once; `fetch(y, samples)` writes row y's `width` samples. None when
+/// a block holds more than two levels, or when more than `maxKeys` distinct two-level blocks
+/// are found.
 std::optional<TGreyBlockGrid> CutIntoGreyBlocks(int width, int height, std::size_t maxKeys,
                                                 const std::function<std::int64_t(int)>& identity,
                                                 const std::function<void(int, std::uint8_t*)>& fetch);

@@ -104,11 +104,11 @@ bool DecodeJpeg(std::span<const std::uint8_t> data, std::unique_ptr<TBitmap>& bi
     return true;
 }
 
-// The library's output written straight into a byte vector, which grows by doubling; the
-// vector holds exactly the file when the encoding ends.
+// The library's output written straight into a byte vector, which grows by doubling without
+// clearing what the library writes next; the vector holds exactly the file when the encoding ends.
 struct VectorDestination {
     jpeg_destination_mgr Base;
-    std::vector<std::uint8_t>* Out;
+    TUninitializedBytes* Out;
     std::size_t Initial;
 
     static void Init(j_compress_ptr info) {
@@ -129,7 +129,14 @@ struct VectorDestination {
         const std::size_t used = Out->size();
         bool failed = false;
         try {
-            Out->resize(size);
+            if (size > Out->capacity()) { // the written bytes moved in one block copy
+                TUninitializedBytes larger(size);
+                if (used > 0)
+                    std::memcpy(larger.data(), Out->data(), used);
+                Out->swap(larger);
+            } else {
+                Out->resize(size);
+            }
         } catch (const std::exception&) {
             failed = true;
         }
@@ -141,7 +148,7 @@ struct VectorDestination {
 };
 
 // A first guess of the file's size: a tenth of the picture's samples, at least 16 KiB.
-VectorDestination MakeDestination(std::vector<std::uint8_t>& out, int width, int height, bool grey) {
+VectorDestination MakeDestination(TUninitializedBytes& out, int width, int height, bool grey) {
     VectorDestination destination{
         {},
         &out,
@@ -170,7 +177,7 @@ void SetUpEncoding(jpeg_compress_struct& info, int width, int height, int compon
 // per pixel in `space`; libjpeg converts them to its own colour space itself, to grey when `grey`.
 template <class RowFn>
 bool EncodeJpeg(RowFn&& row, int width, int height, int components, J_COLOR_SPACE space, bool grey, int quality,
-                std::vector<std::uint8_t>& out, char* message) {
+                TUninitializedBytes& out, char* message) {
     jpeg_compress_struct info;
     ErrorManager err;
     info.err = jpeg_std_error(&err.Base);
@@ -221,6 +228,12 @@ public:
             JBLOCKROW row = FRows[r];
             std::uint32_t* held = FHeld.data() + std::size_t(r) * std::size_t(FWide);
             const int by = int(first + r);
+            // A row that holds the grid's cells already (block rows of a tall module) stays.
+            if (by < FGrid->BlocksHigh && FWide >= FGrid->BlocksWide &&
+                std::all_of(held + FGrid->BlocksWide, held + FWide, [](std::uint32_t c) { return c == 0; }) &&
+                std::memcmp(held, FGrid->Cells.data() + std::size_t(by) * std::size_t(FGrid->BlocksWide),
+                            std::size_t(FGrid->BlocksWide) * sizeof(std::uint32_t)) == 0)
+                continue;
             for (int bx = 0; bx < FWide; ++bx) {
                 // Beyond the picture's blocks (never read): a flat block of level 0.
                 const std::uint32_t c =
@@ -280,7 +293,7 @@ struct BlockRowAccess {
 // to Cb = Cr = 128 exactly, so every chroma block is 0; the library writes the file from the
 // coefficients, making the dummy blocks of the last MCUs itself as it does for rows.
 bool EncodeGreyBlocks(const TGreyBlockGrid& grid, const std::vector<TBlockCoefficients>& coefficients, int width,
-                      int height, bool grey, int quality, std::vector<std::uint8_t>& out) {
+                      int height, bool grey, int quality, TUninitializedBytes& out) {
     jpeg_compress_struct info;
     ErrorManager err;
     BlockRowAccess access; // before the jump point: released on an error too
@@ -382,7 +395,7 @@ inline bool AllGrey(const std::uint32_t* words, std::size_t count) {
 // all of it is grey and every 8 x 8 block holds at most two levels; false, and nothing made,
 // otherwise.
 bool EncodeEnlargedGrey(TBitmapSurfaceAccess::BgrxRowReader& reader, int width, int height, bool grey, int quality,
-                        std::vector<std::uint8_t>& out) {
+                        TUninitializedBytes& out) {
     const TBitmap::Surface::Blocks* pending = reader.Pending();
     if (!pending || pending->FactorX < 1 || pending->FactorX > 9 || pending->FactorY < 1)
         return false;
@@ -404,11 +417,24 @@ bool EncodeEnlargedGrey(TBitmapSurfaceAccess::BgrxRowReader& reader, int width, 
     // Many distinct blocks (more than an eighth of a large picture's, or than the cache keeps at
     // once) make it slower than the rows: their coefficients are copied, or made, one by one.
     const std::size_t blocks = std::size_t((width + 7) / 8) * std::size_t((height + 7) / 8);
+    // A source row equal to the one above it (a symbol's module is many rows tall) is named
+    // like it, so its enlarged row is made once.
+    std::vector<std::int64_t> sourceNames;
+    if (wholeRows) {
+        const std::size_t sourceWidth = std::size_t(pending->SourceWidth);
+        sourceNames.resize(std::size_t(pending->SourceHeight));
+        for (std::size_t sy = 0; sy < sourceNames.size(); ++sy) {
+            const std::uint32_t* row = pending->Source.get() + sy * sourceWidth;
+            sourceNames[sy] = sy > 0 && std::memcmp(row, row - sourceWidth, sourceWidth * 4) == 0 ? sourceNames[sy - 1]
+                                                                                                  : std::int64_t(sy);
+        }
+    }
     const std::optional<TGreyBlockGrid> grid = CutIntoGreyBlocks(
         width, height, std::min(GreyBlockCacheLimit / 2, std::max<std::size_t>(blocks / 8, 4096)),
         [&](int y) -> std::int64_t {
-            return wholeRows && y >= v.Top && y < v.Bottom ? (y - pending->Top) / pending->FactorY
-                                                           : -1 - std::int64_t(y);
+            return wholeRows && y >= v.Top && y < v.Bottom
+                       ? sourceNames[std::size_t((y - pending->Top) / pending->FactorY)]
+                       : -1 - std::int64_t(y);
         },
         [&](int y, std::uint8_t* samples) {
             if (wholeRows && y >= v.Top && y < v.Bottom) { // straight from the source's words
@@ -473,9 +499,9 @@ const TBitmap& TJPEGImage::Decoded() const {
 }
 
 void TJPEGImage::LoadFromBytes(std::span<const std::uint8_t> bytes) {
-    std::vector<std::uint8_t> old = std::move(FData);
+    TUninitializedBytes old = std::move(FData);
     std::unique_ptr<TBitmap> oldBitmap = std::move(FBitmap);
-    FData.assign(bytes.begin(), bytes.end());
+    FData = CopyBytes(bytes);
     {
         const TScopeFail restore([&] {
             FData = std::move(old);
@@ -497,7 +523,7 @@ void TJPEGImage::Assign(const TGraphic& source) {
     if (&source == this)
         return;
     if (auto* jpeg = dynamic_cast<const TJPEGImage*>(&source)) {
-        FData = jpeg->FData;
+        FData = CopyBytes(jpeg->FData);
         FPixelFormat = jpeg->FPixelFormat;
         FQuality = jpeg->FQuality;
         FBitmap.reset();
@@ -525,7 +551,7 @@ void TJPEGImage::Assign(const TGraphic& source) {
     const bool fromSurface = surface && surface->Active();
     const auto rowAt = [&](int y) -> const std::uint8_t* { return fromSurface ? surface->Row(y) : bmp->ScanLine(y); };
     const bool bgrx = fromSurface || format == pf32bit;
-    std::vector<std::uint8_t> encoded;
+    TUninitializedBytes encoded;
     char message[JMSG_LENGTH_MAX] = {};
     // An enlargement still pending that is grey and at most two-level in every block (a symbol
     // drawn bigger) gives the same file from its blocks' coefficients, at a fraction of the time.

@@ -34,7 +34,7 @@ class TJPEGImage : public TGraphic {
     void Draw(TCanvas& canvas, const TRect& rect) const override;
     /// Raises EInvalidGraphic with the library's message for data that does not decode.
     void LoadFromBytes(std::span<const std::uint8_t> bytes) override;
-    std::vector<std::uint8_t> SaveToBytes() const override { return FData; }
+    std::vector<std::uint8_t> SaveToBytes() const override { return {FData.begin(), FData.end()}; }
     /// The JPEG file's bytes, without a copy (valid until the picture changes).
     std::span<const std::uint8_t> Bytes() const { return FData; }
     /// From another JPEG (a copy) or a bitmap (encoded with the quality and pixel format).
@@ -46,7 +46,7 @@ class TJPEGImage : public TGraphic {
 
 private:
     const TBitmap& Decoded() const;
-    std::vector<std::uint8_t> FData;
+    TUninitializedBytes FData; // the file; grown by the encoder without being cleared first
     TJPEGPixelFormat FPixelFormat = jf24Bit;
     int FQuality = 90;
     mutable std::unique_ptr<TBitmap> FBitmap;

@@ -411,5 +411,48 @@ TEST(CanvasPixelPaths, AStretchedPictureHidesAPendingFillOnlyWhereItPaints) {
     EXPECT_EQ(part.GetPixel(13, 9), clYellow);
 }
 
+// A fill that lies beyond the bitmap is left out before cairo is asked. The same fills drawn on a
+// bitmap ten pixels larger on every side, shifted by ten pixels, are all cairo's: the small bitmap
+// must show what that one shows in its middle. Scales are binary fractions, so that the shift
+// changes no rounding.
+TEST(CanvasPixelPaths, FillsBeyondTheBitmapPaintWhatCairoPaints) {
+    std::mt19937 random(11);
+    const double scales[] = {0.5, 1, 1.5, 2.25, 3, -1.5};
+    for (int round = 0; round < 300; ++round) {
+        const int width = 1 + int(random() % 12), height = 1 + int(random() % 12);
+        TXForm xf;
+        const double sx = scales[random() % 6], sy = scales[random() % 6];
+        if (random() % 3 == 0) { // a quarter turn
+            xf.eM12 = sx, xf.eM21 = -sy, xf.eM11 = xf.eM22 = 0;
+        } else {
+            xf.eM11 = sx, xf.eM22 = sy;
+        }
+        xf.eDx = double(int(random() % 13) - 6) / 4;
+        xf.eDy = double(int(random() % 13) - 6) / 4;
+        TXForm shifted = xf;
+        shifted.eDx += 10;
+        shifted.eDy += 10;
+        const bool antialias = random() % 2;
+        std::vector<TRect> fills;
+        for (int k = 0; k < 6; ++k)
+            fills.push_back(TRect{int(random() % 30) - 15, int(random() % 30) - 15, int(random() % 30) - 15,
+                                  int(random() % 30) - 15});
+        TBitmap small(width, height, pf24bit), large(width + 20, height + 20, pf24bit);
+        for (auto [bitmap, transform] : {std::pair{&small, xf}, std::pair{&large, shifted}}) {
+            TCanvas& c = bitmap->Canvas();
+            c.Brush().SetColor(clWhite);
+            c.FillRect(Rect(0, 0, bitmap->GetWidth(), bitmap->GetHeight()));
+            c.SetAntialias(antialias);
+            c.SetWorldTransform(transform);
+            c.Brush().SetColor(clBlack);
+            for (const TRect& r : fills)
+                c.FillRect(r);
+        }
+        for (int y = 0; y < height; ++y)
+            ASSERT_EQ(std::memcmp(small.ScanLine(y), large.ScanLine(y + 10) + 30, std::size_t(width) * 3), 0)
+                << "round " << round << " row " << y;
+    }
+}
+
 } // namespace
 } // namespace vgl

@@ -202,6 +202,52 @@ TEST(JpegBlocks, AnEnlargedSymbolDecodesToItsModules) {
         }
 }
 
+// Rows named alike are fetched once while their name keeps coming back, and the grid is the one
+// that fetching every row gives. Few names all stay kept; many names make the cut drop some.
+TEST(JpegBlocks, ARowNamedAgainIsNotFetchedAgain) {
+    for (const int patterns : {5, 40}) {
+        SCOPED_TRACE(patterns);
+        const int width = 37, height = 203;
+        std::mt19937 random{unsigned(patterns)};
+        std::vector<std::vector<std::uint8_t>> rows(static_cast<std::size_t>(patterns),
+                                                    std::vector<std::uint8_t>(width, 0));
+        for (auto& row : rows) {
+            int x = 0;
+            while (x < width) { // runs of one level, as in an enlarged symbol
+                const std::uint8_t level = random() % 2 ? 20 : 230;
+                for (int run = 1 + int(random() % 11); run > 0 && x < width; --run)
+                    row[std::size_t(x++)] = level;
+            }
+        }
+        std::vector<int> pattern(height);
+        int runs = 0;
+        for (int y = 0; y < height; ++runs) { // runs of rows of one pattern, patterns coming back
+            const int p = int(random() % unsigned(patterns));
+            for (int run = 1 + int(random() % 13); run > 0 && y < height; --run)
+                pattern[std::size_t(y++)] = p;
+        }
+        int fetches = 0;
+        const auto fetch = [&](int y, std::uint8_t* samples) {
+            ++fetches;
+            const std::vector<std::uint8_t>& row = rows[std::size_t(pattern[std::size_t(y)])];
+            std::copy(row.begin(), row.end(), samples);
+        };
+        const auto named = CutIntoGreyBlocks(
+            width, height, 4096, [&](int y) { return std::int64_t(pattern[std::size_t(y)]); }, fetch);
+        const int namedFetches = fetches;
+        const auto each = CutIntoGreyBlocks(
+            width, height, 4096, [](int y) { return -1 - std::int64_t(y); }, fetch);
+        ASSERT_TRUE(named && each);
+        EXPECT_TRUE(named->Cells == each->Cells);
+        EXPECT_TRUE(named->Keys == each->Keys);
+        EXPECT_EQ(fetches - namedFetches, height);
+        if (patterns <= 8)
+            EXPECT_EQ(namedFetches, patterns);
+        else
+            EXPECT_LE(namedFetches, runs);
+    }
+}
+
 // The first entry of the library's luma table for `quality`.
 int LumaDcDivisor(int quality) {
     jpeg_compress_struct info;
