@@ -1,7 +1,10 @@
 #include "platform/rtl/reflection.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <memory>
@@ -827,12 +830,16 @@ void RaiseObjectClass(const TObject& obj, const TypeInfo& type) {
 namespace {
 
 struct NameLess {
-    bool operator()(const String& a, const String& b) const { return CompareText(a, b) < 0; }
+    using is_transparent = void; // names are looked up as views, without a copy
+    bool operator()(StringView a, StringView b) const { return CompareText(a, b) < 0; }
 };
 
 struct Registry {
     std::shared_mutex Lock;
     std::map<String, TClass, NameLess> Classes;
+    /// Counts the changes of Classes (from 1), so that answers kept elsewhere can tell they are
+    /// still current.
+    std::atomic<std::uint64_t> Generation{1};
 
     Registry() {
         for (TClass c : RuntimeExceptionClasses())
@@ -855,6 +862,8 @@ void RegisterClass(TClass cls) {
     auto [it, added] = r.Classes.emplace(cls->Name(), cls);
     if (!added && it->second != cls)
         throw EFilerError(u"A class named %s already exists", {cls->Name()});
+    if (added)
+        r.Generation.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void RegisterClasses(std::initializer_list<TClass> classes) {
@@ -868,15 +877,49 @@ void UnRegisterClass(TClass cls) {
     Registry& r = TheRegistry();
     std::unique_lock lock(r.Lock);
     auto it = r.Classes.find(cls->Name());
-    if (it != r.Classes.end() && it->second == cls)
+    if (it != r.Classes.end() && it->second == cls) {
         r.Classes.erase(it);
+        r.Generation.fetch_add(1, std::memory_order_acq_rel);
+    }
 }
 
 TClass GetClass(StringView name) {
     Registry& r = TheRegistry();
-    std::shared_lock lock(r.Lock);
-    auto it = r.Classes.find(String(name));
-    return it == r.Classes.end() ? nullptr : it->second;
+    // Readers ask for the same few names over and over (every object read from a document):
+    // the answers are kept in a small table of each thread's recent names, valid while the
+    // registry has not changed since.
+    constexpr std::size_t kLongest = 40;
+    struct TAnswer {
+        std::uint64_t Generation = 0; // 0: unused
+        std::size_t Length = 0;
+        std::array<Char, kLongest> Name{};
+        TClass Class = nullptr;
+    };
+    thread_local std::array<TAnswer, 128> recent;
+    TAnswer* answer = nullptr;
+    const std::uint64_t generation = r.Generation.load(std::memory_order_acquire);
+    if (!name.empty() && name.size() <= kLongest) {
+        std::uint64_t hash = 14695981039346656037ull;
+        for (Char c : name)
+            hash = (hash ^ c) * 1099511628211ull;
+        answer = &recent[(hash * 0x9E3779B97F4A7C15ull) >> 57];
+        if (answer->Generation == generation && answer->Length == name.size() &&
+            std::equal(name.begin(), name.end(), answer->Name.begin()))
+            return answer->Class;
+    }
+    TClass found;
+    {
+        std::shared_lock lock(r.Lock);
+        auto it = r.Classes.find(name);
+        found = it == r.Classes.end() ? nullptr : it->second;
+    }
+    if (answer) {
+        answer->Generation = generation;
+        answer->Length = name.size();
+        std::copy(name.begin(), name.end(), answer->Name.begin());
+        answer->Class = found;
+    }
+    return found;
 }
 
 TClass FindClass(StringView name) {

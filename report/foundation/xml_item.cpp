@@ -108,15 +108,44 @@ TfrxXMLItem* TfrxXMLItem::Items(int index) const {
     return FItems[index];
 }
 
+namespace {
+
+// No character but the blank has the blank as its upper case (checked once), so a blank before a
+// name is found without case mapping.
+bool OnlyBlankUppersToBlank() {
+    static const bool only = [] {
+        for (unsigned c = 0; c <= 0xFFFF; ++c)
+            if (c != u' ' && AnsiUpperChar(Char(c)) == u' ')
+                return false;
+        return true;
+    }();
+    return only;
+}
+
+} // namespace
+
 size_t TfrxXMLItem::FindProp(const String& name) const {
-    // The key needs a blank (or the text start) before the name, so "Left" never matches
-    // inside "TextLeft".
-    String key(1, u' ');
-    key += AnsiUpperCase(name);
+    // The first place where the text holds the name and =" without regard to case (upper case
+    // unit by unit), with a blank (or the text start) before it, so "Left" never matches inside
+    // "TextLeft". Compared in place: the text is not copied.
+    String key = AnsiUpperCase(name);
     key += u"=\"";
-    String text(1, u' ');
-    text += AnsiUpperCase(FText);
-    return text.find(key); // the blank at pos in `text` stands before FText[pos]
+    const size_t n = FText.size();
+    const size_t m = key.size();
+    const bool plainBlank = OnlyBlankUppersToBlank();
+    for (size_t pos = 0; pos + m <= n; ++pos) {
+        if (pos > 0) {
+            const Char before = FText[pos - 1];
+            if (before != u' ' && (plainBlank || AnsiUpperChar(before) != u' '))
+                continue;
+        }
+        size_t j = 0;
+        while (j < m && AnsiUpperChar(FText[pos + j]) == key[j])
+            ++j;
+        if (j == m)
+            return pos;
+    }
+    return String::npos;
 }
 
 String TfrxXMLItem::GetProp(const String& name) const {

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
@@ -14,6 +16,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/property_encoding.h"
+#include "platform/rtl/reflection_cast.h"
 #include "platform/rtl/reflection_visitor.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/sysutils.h"
@@ -40,34 +43,6 @@ TComponent* IfrxSerializableComponent::FindObject(StringView) const {
 }
 
 void IfrxSerializableComponent::SetMemoText(const String&) {}
-
-namespace {
-
-// dynamic_cast<T*>(obj) through a small table of each thread's recent dynamic types: the cast
-// of an object depends only on its dynamic type (and on where `obj` lies in it), so the
-// adjustment found once is reused, without walking the type's bases again.
-template <class T> T* CachedCast(TObject* obj) {
-    if (!obj)
-        return nullptr;
-    struct TEntry {
-        const std::type_info* Type = nullptr;
-        std::ptrdiff_t From = 0; // obj's place in the complete object
-        std::ptrdiff_t To = 0;   // the result's place, or -1 for none
-    };
-    thread_local std::array<TEntry, 64> recent;
-    const std::type_info& type = typeid(*obj);
-    char* top = static_cast<char*>(dynamic_cast<void*>(obj));
-    const std::ptrdiff_t from = reinterpret_cast<char*>(obj) - top;
-    TEntry& entry = recent[(reinterpret_cast<std::uintptr_t>(&type) * 0x9E3779B97F4A7C15ull) >> 58];
-    if (entry.Type != &type || entry.From != from) {
-        T* result = dynamic_cast<T*>(obj);
-        entry = {&type, from, result ? reinterpret_cast<char*>(result) - top : -1};
-        return result;
-    }
-    return entry.To < 0 ? nullptr : reinterpret_cast<T*>(top + entry.To);
-}
-
-} // namespace
 
 IfrxSerializableComponent* AsSerializable(TObject* obj) {
     return CachedCast<IfrxSerializableComponent>(obj);
@@ -256,6 +231,112 @@ void CaptureDefinedProperties(TPersistent& obj, TComponent* root, TMemoryStream&
     obj.DefineProperties(writer);
 }
 
+// FloatToStr and TextToFloat depend on nothing but their argument (the process's format settings
+// never change), and a template writes and reads the same few dozen numbers over and over: their
+// results are kept in small tables of each thread's recent arguments.
+
+static_assert(std::numeric_limits<long double>::digits == 64, "80-bit long double expected");
+
+// The ten bytes that hold a long double's value (the rest of its storage is padding).
+std::uint64_t ExtendedKey(const long double& value, std::uint16_t& high) {
+    std::uint64_t low;
+    std::memcpy(&low, &value, sizeof low);
+    std::memcpy(&high, reinterpret_cast<const unsigned char*>(&value) + sizeof low, sizeof high);
+    return low;
+}
+
+// A value's text as ObjToXML writes it, and that text read back as XMLToObj reads it.
+struct TFloatText {
+    bool Used = false;
+    std::uint64_t Low = 0;
+    std::uint16_t High = 0;
+    String Text;
+    bool Readable = false; // the text reads back; a text that does not is assigned as text
+    long double Read = 0;
+};
+
+// A table slot from a 64-bit key: the bits are mixed first, since the keys (a number's bits, a
+// text's hash) differ in a few bits only.
+std::size_t Slot(std::uint64_t key, int bits) {
+    key ^= key >> 33;
+    key *= 0xFF51AFD7ED558CCDull;
+    key ^= key >> 33;
+    key *= 0xC4CEB9FE1A85EC53ull;
+    key ^= key >> 33;
+    return std::size_t(key >> (64 - bits));
+}
+
+const TFloatText& FloatText(long double value) {
+    thread_local std::array<TFloatText, 512> recent;
+    std::uint16_t high;
+    const std::uint64_t low = ExtendedKey(value, high);
+    TFloatText& entry = recent[Slot(low ^ (std::uint64_t(high) << 47), 9)];
+    if (!entry.Used || entry.Low != low || entry.High != high) {
+        String text = FloatToStr(value);
+        long double read = 0;
+        bool readable = true;
+        try {
+            read = TextToFloat(text);
+        } catch (const Exception&) {
+            readable = false;
+        }
+        entry = {true, low, high, std::move(text), readable, read};
+    }
+    return entry;
+}
+
+// TextToFloat of an attribute value. Texts longer than a number's usual form are read directly;
+// a text that does not read raises as TextToFloat does and is not kept.
+long double ReadFloat(StringView text) {
+    constexpr std::size_t kLongest = 24;
+    struct TEntry {
+        std::uint8_t Length = 0; // 0: unused
+        std::array<Char, kLongest> Text{};
+        long double Value = 0;
+    };
+    if (text.empty() || text.size() > kLongest)
+        return TextToFloat(text);
+    std::uint64_t hash = 14695981039346656037ull;
+    for (Char c : text)
+        hash = (hash ^ c) * 1099511628211ull;
+    thread_local std::array<TEntry, 512> recent;
+    TEntry& entry = recent[Slot(hash, 9)];
+    if (entry.Length == text.size() && std::equal(text.begin(), text.end(), entry.Text.begin()))
+        return entry.Value;
+    const long double value = TextToFloat(text);
+    entry.Length = std::uint8_t(text.size());
+    std::copy(text.begin(), text.end(), entry.Text.begin());
+    entry.Value = value;
+    return value;
+}
+
+// Whether every name of the enumeration reads back as its own value: no name equals an earlier
+// one without regard to case, none reads as a number (AssignPropertyValue tries numbers first) and
+// none holds a surrogate (a copy replaces lone ones in texts).
+// Then a value kept as its ordinal is assigned as its name would be. Found once per type and
+// name list, in a small table of each thread's recent types.
+bool EnumNamesReadBack(const TypeInfo& type) {
+    struct TEntry {
+        const TypeInfo* Type = nullptr;
+        const String* Names = nullptr;
+        std::size_t Count = 0;
+        bool ReadBack = false;
+    };
+    thread_local std::array<TEntry, 256> recent;
+    const std::vector<String>& names = type.Enum.Names();
+    TEntry& entry = recent[(reinterpret_cast<std::uintptr_t>(&type) * 0x9E3779B97F4A7C15ull) >> 56];
+    if (entry.Type != &type || entry.Names != names.data() || entry.Count != names.size()) {
+        bool readBack = true;
+        for (std::size_t i = 0; i < names.size() && readBack; ++i) {
+            std::int64_t number;
+            readBack = GetEnumValue(type, names[i]) == int(i) && !TryStrToInt64(names[i], number) &&
+                       std::none_of(names[i].begin(), names[i].end(), [](Char c) { return IsSurrogate(c); });
+        }
+        entry = {&type, names.data(), names.size(), readBack};
+    }
+    return entry.ReadBack;
+}
+
 } // namespace
 
 // ---- Attributes kept as values ----------------------------------------------------------------
@@ -266,6 +347,10 @@ String TfrxWrittenAttribute::Text() const {
         return XMLEscapeText(Value);
     case afOrdinal:
         return Prop && IsUnsigned64(*Prop) ? UIntToStr(std::uint64_t(Ordinal)) : IntToStr(Ordinal);
+    case afEnumeration:
+        return GetEnumName(*Prop->PropType, Ordinal);
+    case afFloat:
+        return FloatText(Float).Text;
     case afEscaped:
         break;
     }
@@ -299,7 +384,7 @@ TfrxItemAttributes& TfrxAttributeStore::Add(const TfrxXMLItem* item) {
 void TfrxAttributeStore::TransformTexts(const std::function<void(String&)>& transform) {
     for (auto& [item, attributes] : FItems)
         for (TfrxWrittenAttribute& a : attributes.Attributes)
-            if (a.Form != TfrxWrittenAttribute::afOrdinal)
+            if (a.Form == TfrxWrittenAttribute::afEscaped || a.Form == TfrxWrittenAttribute::afText)
                 transform(a.Value);
 }
 
@@ -418,6 +503,16 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
             const std::int64_t value = GetOrdProp(*obj, *prop);
             if (ordinalSkipped(value))
                 continue;
+            if (record && !written.ByName && path >= -1) {
+                const std::vector<String>& names = prop->PropType->Enum.Names();
+                if (value >= 0 && value < std::int64_t(names.size()) && !names[std::size_t(value)].empty() &&
+                    EnumNamesReadBack(*prop->PropType)) {
+                    TfrxWrittenAttribute& a = addProperty(written);
+                    a.Form = TfrxWrittenAttribute::afEnumeration;
+                    a.Ordinal = value;
+                    continue;
+                }
+            }
             text = GetEnumName(*prop->PropType, value);
             break;
         }
@@ -426,7 +521,16 @@ void TfrxXMLSerializer::ObjToXMLAt(TPersistent* obj, const String& add, TPersist
             if (ancestorProp && !SerializeDefaultValues &&
                 std::fabs(value - GetFloatProp(*ancestor, *ancestorProp)) < kFloatTolerance)
                 continue;
-            text = FloatToStr(value);
+            const TFloatText& floatText = FloatText(value);
+            if (record && !written.ByName && path >= -1 && floatText.Readable && !floatText.Text.empty()) {
+                const long double read = floatText.Read;
+                TfrxWrittenAttribute& a = addProperty(written);
+                a.Form = TfrxWrittenAttribute::afFloat;
+                a.Float = value;
+                a.FloatRead = read;
+                continue;
+            }
+            text = floatText.Text;
             break;
         }
         case TAttributeForm::Text: {
@@ -653,7 +757,7 @@ void TfrxXMLSerializer::AssignPropertyValue(TObject& obj, const PropInfo& proper
                                      throw EPropertyError(u"Invalid property value");
                                  SetOrdProp(obj, *prop, ordinal);
                              },
-                             [&](k::Float) { SetFloatProp(obj, *prop, TextToFloat(value)); },
+                             [&](k::Float) { SetFloatProp(obj, *prop, ReadFloat(value)); },
                              [&](k::Text) { SetStrProp(obj, *prop, XMLUnescapeText(value)); },
                              [&](k::VariantValue) { SetPropValue(obj, *prop, Variant(XMLUnescapeText(value))); },
                              [&](k::Reference) {
@@ -726,6 +830,22 @@ void TfrxXMLSerializer::ApplyAttribute(const TfrxItemAttributes& attributes, con
         VisitProperty(prop, ValueVisitor{
                                 [&](k::Ordinal) { SetOrdProp(*target, prop, a.Ordinal); }, // also sets, Int64
                                 [&](k::Enumeration) { AssignPropertyValue(*target, prop, a.Text()); },
+                                [&](k::AnyValue) { AssignPropertyValue(*target, prop, a.Text()); },
+                            });
+        return;
+    case TfrxWrittenAttribute::afEnumeration:
+        if (prop.Kind() != tkClass && !prop.Writable())
+            return;
+        VisitProperty(prop, ValueVisitor{
+                                [&](k::Enumeration) { SetOrdProp(*target, prop, a.Ordinal); },
+                                [&](k::AnyValue) { AssignPropertyValue(*target, prop, a.Text()); },
+                            });
+        return;
+    case TfrxWrittenAttribute::afFloat:
+        if (prop.Kind() != tkClass && !prop.Writable())
+            return;
+        VisitProperty(prop, ValueVisitor{
+                                [&](k::Float) { SetFloatProp(*target, prop, a.FloatRead); },
                                 [&](k::AnyValue) { AssignPropertyValue(*target, prop, a.Text()); },
                             });
         return;

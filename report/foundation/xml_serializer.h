@@ -69,6 +69,11 @@ struct TfrxWrittenAttribute {
         afEscaped, ///< Value is the attribute text
         afText,    ///< Value is the text before escaping (it holds no NUL and no '&')
         afOrdinal, ///< the number in Ordinal
+        /// The enumeration value in Ordinal, of a type whose names read back as their values; its
+        /// text is the value's name.
+        afEnumeration,
+        /// The number in Float; FloatRead is its text read back (what the reader would assign).
+        afFloat,
     };
     /// The property written and the class whose property it is; none for an attribute that is
     /// read by its name (PropData, Text, one-letter names, lists).
@@ -79,6 +84,8 @@ struct TfrxWrittenAttribute {
     int Path = -1;
     TForm Form = afEscaped;
     std::int64_t Ordinal = 0;
+    long double Float = 0;
+    long double FloatRead = 0;
     /// The full attribute name of an attribute without Prop (the others make it from the path
     /// and the property: see TfrxItemAttributes::NameOf).
     String Name;

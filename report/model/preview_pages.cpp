@@ -6,6 +6,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/reflection_cast.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/sysutils.h"
@@ -53,7 +54,7 @@ bool IsOf(const TfrxComponent* c, StringView className) {
 
 // Runs `body` with the object's cached-view interface, when it has one.
 void WithCachedView(TfrxComponent* c, const std::function<void(IfrxCachedView&)>& body) {
-    if (auto* view = dynamic_cast<IfrxCachedView*>(c))
+    if (auto* view = CachedCast<IfrxCachedView>(c))
         body(*view);
 }
 
@@ -204,7 +205,7 @@ void TfrxPreviewPages::AddSourcePage(TfrxComponent* page) {
         TfrxComponent* copy = nullptr;
         std::unique_ptr<TfrxComponent> root;
         if (parentCopy) {
-            copy = dynamic_cast<TfrxComponent*>(&original->ClassInfo().CreateComponent(*parentCopy));
+            copy = CachedCast<TfrxComponent>(&original->ClassInfo().CreateComponent(*parentCopy));
             copy->SetParent(parentCopy);
         } else {
             std::unique_ptr<TObject> made = original->ClassInfo().Create();
@@ -214,7 +215,7 @@ void TfrxPreviewPages::AddSourcePage(TfrxComponent* page) {
             made.release();
             copy = root.get();
         }
-        auto* picture = dynamic_cast<TfrxPictureView*>(original);
+        auto* picture = CachedCast<TfrxPictureView>(original);
         const bool pictureStored = picture && picture->IsPictureStored;
         if (picture)
             picture->IsPictureStored = false;
@@ -242,7 +243,7 @@ void TfrxPreviewPages::AddSourcePage(TfrxComponent* page) {
         copy->SetOriginalComponent(original);
         const String base = IsOf(copy, u"TfrxBand") ? String(u"b") : LowerCase(copy->BaseName().substr(0, 1));
         const String alias = FDictionary->AddUnique(base, u"Page" + IntToStr(index) + u"." + copy->Name(), copy);
-        if (auto* memo = dynamic_cast<TfrxCustomMemoView*>(copy)) {
+        if (auto* memo = CachedCast<TfrxCustomMemoView>(copy)) {
             memo->SetDataSetName(String());
             memo->SetDataField(String());
         }
@@ -472,7 +473,7 @@ void TfrxPreviewPages::ReadPageObjects(TfrxXMLItem& item, TfrxComponent* parent,
             continue;
         // Prepared objects of one source share its name, so the parent tree alone owns them.
         parent->RemoveComponent(made);
-        auto* c = dynamic_cast<TfrxComponent*>(made);
+        auto* c = CachedCast<TfrxComponent>(made);
         if (!c) {
             std::unique_ptr<TComponent> stray(made);
             continue;
@@ -482,9 +483,9 @@ void TfrxPreviewPages::ReadPageObjects(TfrxXMLItem& item, TfrxComponent* parent,
             c->SetName(source->Name());
             ApplyCachedGraphic(c);
         }
-        if (auto* memo = dynamic_cast<TfrxCustomMemoView*>(c))
+        if (auto* memo = CachedCast<TfrxCustomMemoView>(c))
             memo->ApplyPreviewHighlight();
-        if (auto* linked = dynamic_cast<IfrxDataLinkObject*>(c)) {
+        if (auto* linked = CachedCast<IfrxDataLinkObject>(c)) {
             const String link = linked->GetLink(dlmOnLoading);
             if (!link.empty())
                 frxDataLinkProtocolsInstance().LoadToObject(link, linked);

@@ -9,6 +9,7 @@
 #include "platform/graphics/font.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/reflection_builder.h"
+#include "platform/rtl/reflection_cast.h"
 #include "platform/rtl/rounding.h"
 #include "platform/rtl/scope_guard.h"
 #include "platform/rtl/streams.h"
@@ -128,12 +129,38 @@ bool TfrxNameLess::operator()(const String& a, const String& b) const {
 bool InheritsFromClassName(const TObject* object, StringView className) {
     if (!object)
         return false;
-    if (object->ClassName() == className)
-        return true;
-    for (TClass cls = object->ClassType(); cls; cls = cls->Parent())
-        if (cls->Name() == className)
-            return true;
-    return false;
+    const auto answer = [&] {
+        bool inherits = object->ClassName() == className;
+        for (TClass cls = object->ClassType(); cls && !inherits; cls = cls->Parent())
+            inherits = cls->Name() == className;
+        return inherits;
+    };
+    // The answer depends only on the object's dynamic type (its class name and class table) and
+    // the name asked for: the few pairs a report asks about over and over are answered from a
+    // small table of each thread's recent questions (names of class-name length only).
+    constexpr std::size_t kLongest = 30;
+    struct TAnswer {
+        const std::type_info* Type = nullptr;
+        std::size_t Length = 0;
+        std::array<Char, kLongest> Name{};
+        bool Inherits = false;
+    };
+    if (className.empty() || className.size() > kLongest)
+        return answer();
+    thread_local std::array<TAnswer, 256> recent;
+    const std::type_info& type = typeid(*object);
+    const std::uint64_t key = (reinterpret_cast<std::uintptr_t>(&type) ^ (className.size() << 3)) * 31 +
+                              className[className.size() / 2] * 131 + className.back();
+    TAnswer& entry = recent[(key * 0x9E3779B97F4A7C15ull) >> 56];
+    if (entry.Type == &type && entry.Length == className.size() &&
+        std::equal(className.begin(), className.end(), entry.Name.begin()))
+        return entry.Inherits;
+    const bool inherits = answer();
+    entry.Type = &type;
+    entry.Length = className.size();
+    std::copy(className.begin(), className.end(), entry.Name.begin());
+    entry.Inherits = inherits;
+    return inherits;
 }
 
 long double RoundTo8Places(long double x) {
@@ -148,7 +175,7 @@ namespace {
 
 // The component-base owner of a new report object: the report of a report-object owner.
 TComponent* ComponentOwner(TComponent* owner) {
-    if (auto* c = dynamic_cast<TfrxComponent*>(owner))
+    if (auto* c = CachedCast<TfrxComponent>(owner))
         return c->GetReport();
     return owner;
 }
@@ -228,7 +255,7 @@ TfrxComponent::TfrxComponent(TComponent* owner) : TComponent(ComponentOwner(owne
     FFont->OnChange = [this](TObject*) { FontChanged(); };
     FVisible = true;
     SetParentFont(true);
-    if (auto* parent = dynamic_cast<TfrxComponent*>(owner))
+    if (auto* parent = CachedCast<TfrxComponent>(owner))
         SetParent(parent);
 }
 
@@ -264,7 +291,7 @@ void TfrxComponent::SetParent(TfrxComponent* value) {
 void TfrxComponent::SetParentComponent(TComponent* parent) {
     if (!parent) {
         SetParent(nullptr);
-    } else if (auto* p = dynamic_cast<TfrxComponent*>(parent)) {
+    } else if (auto* p = CachedCast<TfrxComponent>(parent)) {
         SetParent(p);
     }
 }
@@ -327,11 +354,13 @@ TfrxComponent* TfrxComponent::GetGlobalReport() const {
 }
 
 TfrxComponent* TfrxComponent::FindObject(const String& name) const {
-    std::vector<TfrxComponent*> all;
-    CollectAll(all);
-    for (TfrxComponent* c : all)
-        if (SameText(c->Name(), name))
-            return c;
+    // Depth first in CollectAll's order, stopping at the first match.
+    for (TfrxComponent* child : FObjects.Items()) {
+        if (SameText(child->Name(), name))
+            return child;
+        if (TfrxComponent* found = child->FindObject(name))
+            return found;
+    }
     return nullptr;
 }
 
@@ -873,7 +902,7 @@ void TfrxComponent::CopyFrom(TfrxComponent& source, bool saveChildren, bool stre
 }
 
 void TfrxComponent::Assign(const TPersistent* source) {
-    auto* from = const_cast<TfrxComponent*>(dynamic_cast<const TfrxComponent*>(source));
+    auto* from = const_cast<TfrxComponent*>(CachedCast<const TfrxComponent>(source));
     if (!from) {
         TComponent::Assign(source);
         return;

@@ -11,14 +11,14 @@ namespace {
 
 TEST(TfrxXMLItem, GetPropMatchesWholeNamesOnly) {
     TfrxXMLItem item;
-    item.SetText(u"Name=\"A\" xname=\"B\" TextLeft=\"5\" Left=\"10\" Memo.Text=\"a&#60;b\" Open=\"x");
+    item.SetText(u"Name=\"A\" xname=\"B\" TextLeft=\"5\" Left=\"10\" \u00C4rger=\"7\" Memo.Text=\"a&#60;b\" Open=\"x");
     struct Case {
         String name, value;
     };
     const Case cases[] = {
         {u"name", u"A"}, {u"xname", u"B"},       {u"Left", u"10"}, {u"LEFT", u"10"},
         {u"Top", u""},   {u"Memo.Text", u"a<b"}, {u"Open", u""}, // unterminated value
-        {u"ame", u""},
+        {u"ame", u""},   {u"\u00E4RGER", u"7"},                  // upper case beyond ASCII
     };
     for (const auto& c : cases)
         EXPECT_EQ(item.GetProp(c.name), c.value) << StringToUtf8(c.name);
