@@ -3,6 +3,9 @@
 // Not included by other folders.
 
 #include <mutex>
+#include <shared_mutex>
+#include <string_view>
+#include <unordered_map>
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -11,6 +14,7 @@
 #include <hb.h>
 
 #include "platform/graphics/font_face.h"
+#include "platform/graphics/glyph_run.h"
 
 namespace vgl {
 
@@ -26,6 +30,16 @@ struct TFontFace::Native {
     /// A cairo font face for the face, emboldened and/or slanted when asked. Each variant owns
     /// a FreeType face of its own, so cairo never shares one with the measuring code.
     cairo_font_face_t* CairoFontFace(bool synthBold, bool synthOblique) const;
+
+    /// Shaped texts by direction (0 left to right, 1 right to left), kept by ShapeTextShared.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(StringView text) const { return std::hash<StringView>{}(text); }
+    };
+    using ShapedTexts =
+        std::unordered_map<String, std::shared_ptr<const std::vector<TGlyphRun>>, TextHash, std::equal_to<>>;
+    mutable std::shared_mutex ShapeLock;
+    mutable ShapedTexts Shaped[2];
     ~Native();
 };
 

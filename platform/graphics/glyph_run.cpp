@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 
 #include <fribidi.h>
 #include <hb-ot.h>
@@ -107,6 +109,29 @@ std::vector<TGlyphRun> ShapeText(const TFontFace& face, StringView text, bool rt
                                  HB_OT_LAYOUT_GLYPH_CLASS_MARK);
         }
         runs.push_back(std::move(run));
+    }
+    return runs;
+}
+
+std::shared_ptr<const std::vector<TGlyphRun>> ShapeTextShared(const TFontFace& face, StringView text, bool rtl) {
+    if (text.size() > MaxSharedShapedText)
+        return std::make_shared<const std::vector<TGlyphRun>>(ShapeText(face, text, rtl));
+    const TFontFace::Native& native = face.GetNative();
+    TFontFace::Native::ShapedTexts& shaped = native.Shaped[rtl ? 1 : 0];
+    bool full = false;
+    {
+        std::shared_lock guard(native.ShapeLock);
+        if (const auto it = shaped.find(text); it != shaped.end())
+            return it->second;
+        full = shaped.size() >= MaxSharedShapedTexts;
+    }
+    // Shaping is a function of the face, the text and the direction alone, so a result made
+    // twice by two threads at once is the same either way; the first one kept stays.
+    auto runs = std::make_shared<const std::vector<TGlyphRun>>(ShapeText(face, text, rtl));
+    if (!full) {
+        std::unique_lock guard(native.ShapeLock);
+        if (shaped.size() < MaxSharedShapedTexts)
+            shaped.try_emplace(String(text), runs);
     }
     return runs;
 }

@@ -4,6 +4,7 @@
 // so that run widths agree with the measured advances.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/graphics/font_face.h"
@@ -24,5 +25,15 @@ struct TGlyphRun {
 /// Shapes `text` with `face`. `rtl` sets the paragraph direction (initial bidi level 1). The runs
 /// come in visual order, left to right. An empty text gives no runs.
 std::vector<TGlyphRun> ShapeText(const TFontFace& face, StringView text, bool rtl);
+
+/// Longest text (in code units) whose shaping a face keeps, and how many texts it keeps per
+/// direction: a line of a label is shorter, and a full face holds some 3 MB per direction.
+constexpr std::size_t MaxSharedShapedText = 64;
+constexpr std::size_t MaxSharedShapedTexts = 2048;
+
+/// ShapeText's result, shared: the face keeps the result of a text of at most MaxSharedShapedText
+/// units (the first MaxSharedShapedTexts texts per direction; later ones are shaped for the one
+/// call) and hands it out again instead of shaping the text anew. Safe from any thread.
+std::shared_ptr<const std::vector<TGlyphRun>> ShapeTextShared(const TFontFace& face, StringView text, bool rtl);
 
 } // namespace vgl

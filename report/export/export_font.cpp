@@ -16,14 +16,15 @@ bool IsSpaceChar(Char c) {
 }
 
 // The characters of a text, a surrogate pair as one.
-std::vector<String> Characters(StringView text) {
-    std::vector<String> chars;
+std::vector<StringView> Characters(StringView text) {
+    std::vector<StringView> chars;
+    chars.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::size_t n = 1;
         if (text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] < 0xE000)
             n = 2;
-        chars.emplace_back(text.substr(i, n));
+        chars.push_back(text.substr(i, n));
         i += n - 1;
     }
     return chars;
@@ -59,29 +60,44 @@ std::vector<TfrxExportFont::TShapedGlyph> TfrxExportFont::Shape(StringView text,
             glyphs.push_back({g, int(Round(face.GlyphAdvance(g) * 1000.0L / face.UnitsPerEm())), String()});
         return glyphs;
     }
-    for (const TGlyphRun& run : ShapeText(face, text, rtl)) {
+    // Shaped texts are shared by the face: a line or character met before is not shaped again.
+    const std::shared_ptr<const std::vector<TGlyphRun>> runs = ShapeTextShared(face, text, rtl);
+    std::size_t total = 0;
+    for (const TGlyphRun& run : *runs)
+        total += run.Glyphs.size();
+    glyphs.reserve(total);
+    std::vector<std::size_t> order;
+    std::vector<String> texts;
+    for (const TGlyphRun& run : *runs) {
         // The text of each glyph: the code units from its cluster to the next cluster of the
         // run. Glyphs of one cluster share it: as many glyphs as units take one unit each,
         // otherwise the first glyph in text order takes the whole cluster.
+        const std::size_t count = run.Glyphs.size();
         const int runEnd = run.TextStart + run.TextLength;
-        std::vector<int> starts(run.Clusters.begin(), run.Clusters.end());
-        std::sort(starts.begin(), starts.end());
-        starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-        std::vector<String> texts(run.Glyphs.size());
-        for (std::size_t s = 0; s < starts.size(); ++s) {
-            const int from = starts[s], to = s + 1 < starts.size() ? starts[s + 1] : runEnd;
-            std::vector<std::size_t> members;
-            for (std::size_t g = 0; g < run.Glyphs.size(); ++g)
-                if (run.Clusters[g] == from)
-                    members.push_back(g);
+        // The glyphs by cluster, in drawing order within a cluster.
+        order.resize(count);
+        for (std::size_t g = 0; g < count; ++g)
+            order[g] = g;
+        std::stable_sort(order.begin(), order.end(),
+                         [&run](std::size_t a, std::size_t b) { return run.Clusters[a] < run.Clusters[b]; });
+        texts.assign(count, String());
+        for (std::size_t first = 0; first < count;) {
+            const int from = run.Clusters[order[first]];
+            std::size_t last = first + 1;
+            while (last < count && run.Clusters[order[last]] == from)
+                ++last;
+            const int to = last < count ? run.Clusters[order[last]] : runEnd;
+            const auto members = order.begin() + std::ptrdiff_t(first);
+            const std::size_t size = last - first;
             if (run.BidiLevel & 1)
-                std::reverse(members.begin(), members.end()); // visual to text order
+                std::reverse(members, members + std::ptrdiff_t(size)); // visual to text order
             const StringView cluster = text.substr(std::size_t(from), std::size_t(std::max(0, to - from)));
-            if (members.size() == cluster.size())
-                for (std::size_t k = 0; k < members.size(); ++k)
-                    texts[members[k]] = String(1, cluster[k]);
+            if (size == cluster.size())
+                for (std::size_t k = 0; k < size; ++k)
+                    texts[members[std::ptrdiff_t(k)]] = String(1, cluster[k]);
             else
-                texts[members.front()] = String(cluster);
+                texts[*members] = String(cluster);
+            first = last;
         }
         const std::size_t first = glyphs.size();
         for (std::size_t g = 0; g < run.Glyphs.size(); ++g) {
@@ -93,7 +109,7 @@ std::vector<TfrxExportFont::TShapedGlyph> TfrxExportFont::Shape(StringView text,
                 before = std::max(before, run.XOffsets[g] + run.Advances[g]);
                 advance = -1;
             }
-            glyphs.push_back({run.Glyphs[g], advance, texts[g]});
+            glyphs.push_back({run.Glyphs[g], advance, std::move(texts[g])});
         }
     }
     return glyphs;
@@ -142,9 +158,10 @@ TRemapedString TfrxExportFont::SoftRemapString(StringView str, bool rtl, bool Is
     // Fonts whose glyphs must be known character by character remap each character alone first;
     // a character seen before in this font adds nothing, so each is remapped once.
     if ((name.starts_with(u"Arial") || FSameCharacterWidth) && !IsHasDevanagari(str)) {
-        for (const String& c : Characters(str)) {
-            if (!FSeenAlone.insert(c).second)
+        for (const StringView c : Characters(str)) {
+            if (FSeenAlone.contains(c))
                 continue;
+            FSeenAlone.emplace(c);
             TRemapedString dropped;
             RemapString(c, rtl, IsIndexes, dropped);
         }
@@ -153,7 +170,7 @@ TRemapedString TfrxExportFont::SoftRemapString(StringView str, bool rtl, bool Is
     RemapString(str, rtl, IsIndexes, result);
     if (FIsLigatureless && result.IsHasLigatures) {
         result = TRemapedString();
-        for (const String& c : Characters(str)) {
+        for (const StringView c : Characters(str)) {
             TRemapedString one;
             RemapString(c, rtl, IsIndexes, one);
             if (one.Data.empty())

@@ -4,11 +4,13 @@
 // widths and the text each stands for) and the font file.
 //
 // Shaping is the platform's glyph runs (bidirectional runs in visual order, advances at 1000 units
-// per em, no kerning) on the face the font registry gives for the font; the font file is that
-// face's own file, parsed with TrueTypeCollection. An export font belongs to one export on one
-// thread; faces are shared read-only.
+// per em, no kerning) on the face the font registry gives for the font, shared through the face
+// (ShapeTextShared), so that a text shaped by an earlier export is not shaped again; the font file
+// is that face's own file, parsed with TrueTypeCollection. An export font belongs to one export on
+// one thread; faces are shared among threads.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -81,7 +83,7 @@ private:
     void RemapString(StringView text, bool rtl, bool IsIndexes, TRemapedString& result);
     TFont FFont;
     TFontMatch FMatch;
-    std::set<String> FSeenAlone; ///< characters already remapped alone in this font
+    std::set<String, std::less<>> FSeenAlone; ///< characters already remapped alone in this font
     bool FFontFileLoaded = false;
 };
 

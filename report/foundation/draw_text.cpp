@@ -83,7 +83,9 @@ TfrxDrawText& frxDrawText() {
     return instance;
 }
 
-TfrxDrawText::TfrxDrawText() : FBMP(std::make_unique<TBitmap>(1, 1)), FTempArray(32768) {
+// The work array grows to each line it measures (every use sizes it first and reads only what
+// it wrote), so a layout object that never lays text out costs no large zeroed block.
+TfrxDrawText::TfrxDrawText() : FBMP(std::make_unique<TBitmap>(1, 1)) {
     FCanvas = &FBMP->Canvas();
 }
 
@@ -711,7 +713,8 @@ void TfrxDrawText::DrawTextLine(TCanvas& c, const String& line, TfrxHAlign align
         StringView part = StringView(text).substr(size_t(from), size_t(to - from));
         std::span<const int> dx =
             FWysiwyg ? std::span<const int>(adv.subspan(size_t(from), size_t(to - from))) : std::span<const int>();
-        c.ExtTextOut(px, py, FOptions, &FScaledRect, part, dx);
+        if (FDrawRecordedRuns)
+            c.ExtTextOut(px, py, FOptions, &FScaledRect, part, dx);
         if (FVC && FWysiwyg)
             FVC->ExtTextOutW(px, py, FOptions, FScaledRect, part, dx);
     };

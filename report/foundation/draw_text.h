@@ -123,8 +123,14 @@ public:
     bool UseOldLineHeight() const { return FUseOldLineHeight; }
     void SetUseOldLineHeight(bool value) { FUseOldLineHeight = value; }
     /// A recorder that receives a copy of every text run drawn while Wysiwyg is on (not owned).
+    /// With `drawRuns` false the runs go to the recorder only and not to DrawText's canvas (lines
+    /// and fills still do): for a scratch canvas whose pixels nobody reads. Setting no recorder
+    /// draws the runs again.
     TVectorCanvas* VC() const { return FVC; }
-    void SetVC(TVectorCanvas* value) { FVC = value; }
+    void SetVC(TVectorCanvas* value, bool drawRuns = true) {
+        FVC = value;
+        FDrawRecordedRuns = value == nullptr || drawRuns;
+    }
 
 private:
     struct Device;
@@ -164,6 +170,7 @@ private:
     bool FMonoFont = false;
     bool FUseDefaultCharset = false;
     TVectorCanvas* FVC = nullptr;
+    bool FDrawRecordedRuns = true;
     bool FUseOldLineHeight = true;
     std::vector<int> FLineY;
 };

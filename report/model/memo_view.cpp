@@ -782,7 +782,9 @@ void TfrxCustomMemoView::DrawMemoText() {
         canvas->Pen().SetWidth(FrameWidth());
         canvas->Pen().SetStyle(psSolid);
     }
-    dt.SetVC(VC());
+    // While GetVectorCanvas records the text, the canvas is its scratch bitmap, which is thrown
+    // away: the runs are only recorded, not rasterised there.
+    dt.SetVC(VC(), VC() == nullptr);
     TScopeExit resetVC([&dt] { dt.SetVC(nullptr); });
     dt.DrawText(*canvas, FHAlign, FVAlign, FUnderlinesTextMode, -1);
 }

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <numeric>
+#include <thread>
 
 #include "platform/graphics/font_registry.h"
 #include "platform/graphics/glyph_run.h"
 #include "platform/graphics/text_measure.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/resources.h"
+#include "platform/rtl/sysutils.h"
 
 namespace vgl {
 namespace {
@@ -263,6 +266,52 @@ TEST_F(LabelFonts, CombiningMarkIsFlagged) {
     EXPECT_FALSE(runs[0].IsMark.front());
     if (runs[0].Glyphs.size() == 2) {
         EXPECT_TRUE(runs[0].IsMark[1]);
+    }
+}
+
+TEST_F(LabelFonts, SharedShapingGivesWhatShapingGivesAndKeepsShortTexts) {
+    const TFontFace& face = *FindFont(u"Arial Narrow", false, false).Face;
+    const auto same = [](const std::vector<TGlyphRun>& a, const std::vector<TGlyphRun>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TGlyphRun& x, const TGlyphRun& y) {
+            return x.BidiLevel == y.BidiLevel && x.TextStart == y.TextStart && x.TextLength == y.TextLength &&
+                   x.Glyphs == y.Glyphs && x.Advances == y.Advances && x.XOffsets == y.XOffsets &&
+                   x.YOffsets == y.YOffsets && x.Clusters == y.Clusters && x.IsMark == y.IsMark;
+        });
+    };
+    const String longText(MaxSharedShapedText + 1, u'x');
+    const String longest(MaxSharedShapedText, u'y');
+    for (bool rtl : {false, true}) {
+        for (const String& text :
+             {String(u"A"), String(u"ab \u05D0\u05D1 12"), String(u"e\u0301"), longest, longText}) {
+            const auto first = ShapeTextShared(face, text, rtl);
+            ASSERT_NE(first, nullptr);
+            EXPECT_TRUE(same(*first, ShapeText(face, text, rtl))) << text.size() << " rtl " << rtl;
+            // A kept text is handed out again; a longer one is shaped for each call.
+            EXPECT_EQ(text.size() <= MaxSharedShapedText, ShapeTextShared(face, text, rtl) == first);
+        }
+    }
+    // The directions are kept apart.
+    EXPECT_NE(ShapeTextShared(face, u"\u05D0 ab", false), ShapeTextShared(face, u"\u05D0 ab", true));
+
+    // Threads meeting the same new texts at once each get the shaping of the text; one result
+    // per text is kept.
+    std::vector<String> texts;
+    for (int i = 0; i < 64; ++i)
+        texts.push_back(u"Paket " + IntToStr(i) + u" \u05D0\u05D1");
+    std::vector<std::vector<std::shared_ptr<const std::vector<TGlyphRun>>>> seen(4);
+    std::vector<std::thread> threads;
+    for (auto& mine : seen)
+        threads.emplace_back([&texts, &face, &mine] {
+            for (const String& text : texts)
+                mine.push_back(ShapeTextShared(face, text, false));
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::vector<TGlyphRun> expected = ShapeText(face, texts[i], false);
+        for (const auto& mine : seen)
+            EXPECT_TRUE(same(*mine[i], expected)) << i;
+        EXPECT_EQ(ShapeTextShared(face, texts[i], false), ShapeTextShared(face, texts[i], false));
     }
 }
 

@@ -101,6 +101,19 @@ TEST_F(ExportFont, RemapCases) {
         EXPECT_EQ(advance(0x5D0) + advance(0x5D1), rtl.Width);
         EXPECT_EQ(u"\u05D0", font.UsedAlphabetUnicode.back());
 
+        // Right to left, a letter with a point: one cluster of two glyphs, each standing for its
+        // own character although the glyphs come in visual order.
+        const TRemapedString pointed = font.SoftRemapString(u"\u05D2\u05B8", true);
+        ASSERT_EQ(2u, pointed.Data.size());
+        const auto textOf = [&](Char g) {
+            const auto at = std::find(font.UsedAlphabet.begin(), font.UsedAlphabet.end(), std::uint32_t(g));
+            return at == font.UsedAlphabet.end()
+                       ? String(u"none")
+                       : font.UsedAlphabetUnicode[std::size_t(at - font.UsedAlphabet.begin())];
+        };
+        EXPECT_EQ(u"\u05D2", textOf(glyph(0x5D2)));
+        EXPECT_EQ(u"\u05B8", textOf(glyph(0x5B8)));
+
         const TRemapedString spaces = font.SoftRemapString(u"a b", false);
         EXPECT_EQ(1, spaces.SpacesCount);
         EXPECT_EQ(Char(3), spaces.Data[1]);

@@ -404,6 +404,41 @@ TEST_F(DrawTextTest, WysiwygOffAndRecorder) {
     D.SetVC(nullptr);
 }
 
+TEST_F(DrawTextTest, RecorderAloneGetsTheSameRunsAndTheCanvasNone) {
+    // Styled runs, a justified line and underlines: the recorder alone must see exactly what it
+    // sees beside the canvas, and the canvas keeps its underlines but gets no text.
+    const std::vector<String> lines = {u"ab <b>cd</b> ef gh ij kl mn op qr st uv wx", u"yz"};
+    auto draw = [&](bool drawRuns, TMetafile& mf) {
+        TVectorCanvas recorder;
+        Layout(lines, 60, 100);
+        TMetafileCanvas canvas(mf);
+        D.SetVC(&recorder, drawRuns);
+        D.DrawText(canvas, haBlock, vaCenter, ulmUnderlinesAll, -1);
+        D.SetVC(nullptr);
+        std::vector<String> records;
+        for (int i = 0; i < recorder.Count(); ++i)
+            records.push_back(static_cast<const TVector_ExtTextOut&>(recorder.Items(i)).AsString());
+        return records;
+    };
+    TMetafile both, alone;
+    const std::vector<String> withCanvas = draw(true, both), withoutCanvas = draw(false, alone);
+    ASSERT_GE(withCanvas.size(), 3u);
+    EXPECT_EQ(withoutCanvas, withCanvas);
+    EXPECT_EQ(Runs(both).size(), withCanvas.size());
+    EXPECT_TRUE(Runs(alone).empty());
+    EXPECT_EQ(alone.Records().size(), both.Records().size() - withCanvas.size());
+
+    // Without a recorder the canvas gets its text again.
+    TVectorCanvas unused;
+    D.SetVC(&unused, false);
+    D.SetVC(nullptr);
+    Layout(lines, 60, 100);
+    TMetafile after;
+    TMetafileCanvas canvas(after);
+    D.DrawText(canvas, haBlock, vaCenter, ulmUnderlinesAll, -1);
+    EXPECT_EQ(Runs(after).size(), withCanvas.size());
+}
+
 TEST_F(DrawTextTest, RotatedBlockStartsAtTheTopRight) {
     Layout({u"aaa bbb"}, 100, 200, Options{.Rotation = -90});
     ASSERT_EQ(D.Text().Count(), 1);
