@@ -160,14 +160,16 @@ TEST_F(ExportFilter, RegistriesStayConsistentAcrossThreads) {
     const int transportsBefore = GetIOTransportsCollection().Count();
     std::atomic<bool> done{false};
     std::atomic<int> walks{0};
+    // The walker walks at least once even when, on a loaded machine, it starts only after the
+    // other threads are done.
     std::thread walker([&] {
-        while (!done.load()) {
+        do {
             for (TfrxCustomExportFilter* f : GetExportFilterCollection().Items())
                 EXPECT_NE(f, nullptr);
             for (TfrxCustomIOTransport* t : GetIOTransportsCollection().Items())
                 EXPECT_NE(t, nullptr);
             ++walks;
-        }
+        } while (!done.load());
     });
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
