@@ -1,6 +1,7 @@
 #include "report/export/export_font.h"
 
 #include <algorithm>
+#include <mutex>
 
 #include "platform/graphics/glyph_run.h"
 #include "platform/rtl/rounding.h"
@@ -28,6 +29,66 @@ std::vector<StringView> Characters(StringView text) {
         i += n - 1;
     }
     return chars;
+}
+
+// A font file parsed for one face, name and style: the collection after LoadFont, never changed
+// afterwards. It holds the face, so the face's address is not taken by another face while the
+// file is cached.
+struct TParsedFontFile {
+    std::shared_ptr<const TFontFace> Face;
+    String Name;
+    bool Bold = false;
+    bool Italic = false;
+    std::size_t Size = 0;
+    std::unique_ptr<TrueTypeCollection> Collection;
+    const TrueTypeFont* Font = nullptr; ///< the face LoadFont chose; nullptr when there is none
+};
+
+constexpr std::size_t kMaxParsedFiles = 16;
+constexpr std::size_t kMaxParsedBytes = std::size_t(64) << 20;
+
+// The parsed file for the face, name and style: from the cache, else parsed now (outside the
+// lock; a file parsed by two threads at once is cached once). Errors of the parser pass on and
+// nothing is cached then.
+std::shared_ptr<const TParsedFontFile> ParsedFontFile(const std::shared_ptr<const TFontFace>& face, const String& name,
+                                                      bool bold, bool italic) {
+    static std::mutex lock;
+    static std::vector<std::shared_ptr<const TParsedFontFile>> cache; // oldest first
+    const auto find = [&]() -> std::shared_ptr<const TParsedFontFile> {
+        for (const auto& f : cache)
+            if (f->Face == face && f->Bold == bold && f->Italic == italic && f->Name == name)
+                return f;
+        return nullptr;
+    };
+    {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (auto found = find())
+            return found;
+    }
+    auto parsed = std::make_shared<TParsedFontFile>();
+    parsed->Face = face;
+    parsed->Name = name;
+    parsed->Bold = bold;
+    parsed->Italic = italic;
+    const auto data = face->FontData();
+    parsed->Size = data.size();
+    parsed->Collection = std::make_unique<TrueTypeCollection>();
+    parsed->Collection->Initialize(data);
+    parsed->Font = parsed->Collection->LoadFont(name, bold, italic);
+    if (parsed->Size > kMaxParsedBytes)
+        return parsed;
+    const std::lock_guard<std::mutex> hold(lock);
+    if (auto found = find())
+        return found;
+    std::size_t bytes = parsed->Size;
+    for (const auto& f : cache)
+        bytes += f->Size;
+    std::size_t drop = 0;
+    while (drop < cache.size() && (cache.size() - drop >= kMaxParsedFiles || bytes > kMaxParsedBytes))
+        bytes -= cache[drop++]->Size;
+    cache.erase(cache.begin(), cache.begin() + std::ptrdiff_t(drop));
+    cache.push_back(parsed);
+    return parsed;
 }
 
 } // namespace
@@ -198,13 +259,23 @@ void TfrxExportFont::LoadFontFile() {
         return;
     FFontFileLoaded = true;
     const auto data = FMatch.Face->FontData();
-    FontData.assign(data.begin(), data.end());
     if (PackFont) {
-        TrueTypeTables = std::make_unique<TrueTypeCollection>();
-        TrueTypeTables->Initialize(FontData);
-        ttf = TrueTypeTables->LoadFont(FFont.GetName(), FFont.GetStyle().Contains(fsBold),
-                                       FFont.GetStyle().Contains(fsItalic));
+        std::shared_ptr<const TParsedFontFile> parsed;
+        try {
+            parsed = ParsedFontFile(FMatch.Face, FFont.GetName(), FFont.GetStyle().Contains(fsBold),
+                                    FFont.GetStyle().Contains(fsItalic));
+        } catch (...) {
+            FontData.assign(data.begin(), data.end());
+            throw;
+        }
+        if (parsed->Font) {
+            // The file is written as the subset the copy packs.
+            TrueTypeFace = parsed->Font->SharedCopy();
+            ttf = TrueTypeFace.get();
+            return;
+        }
     }
+    FontData.assign(data.begin(), data.end());
 }
 
 } // namespace vgl

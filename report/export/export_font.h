@@ -6,8 +6,11 @@
 // Shaping is the platform's glyph runs (bidirectional runs in visual order, advances at 1000 units
 // per em, no kerning) on the face the font registry gives for the font, shared through the face
 // (ShapeTextShared), so that a text shaped by an earlier export is not shaped again; the font file
-// is that face's own file, parsed with TrueTypeCollection. An export font belongs to one export on
-// one thread; faces are shared among threads.
+// is that face's own file, parsed with TrueTypeCollection. The parsed file is shared by every
+// export of the same face, name and style (a process-wide cache of at most 16 files and 64 MiB,
+// the oldest let go first); each export font packs its own copy of the chosen face
+// (TrueTypeFont::SharedCopy). An export font belongs to one export on one thread; faces and parsed
+// files are shared among threads.
 
 #include <cstdint>
 #include <functional>
@@ -56,7 +59,9 @@ public:
 
     bool FForceAnsi = false;
     bool FSameCharacterWidth = false;
-    std::unique_ptr<TrueTypeCollection> TrueTypeTables;
+    /// This export's copy of the face of the font file that matches the font (nullptr when the
+    /// file has none, e.g. an OpenType file with CFF outlines, or PackFont is off); ttf is it.
+    std::unique_ptr<TrueTypeFont> TrueTypeFace;
     TrueTypeFont* ttf = nullptr;
     bool PackFont = true;
     double FDpiFX = 1;
@@ -67,10 +72,12 @@ public:
     std::vector<std::uint32_t> UsedAlphabet; ///< glyph ids in order of first use
     /// The text each used glyph stands for: the UTF-16 units of its cluster (one or more).
     std::vector<String> UsedAlphabetUnicode;
-    std::vector<std::uint8_t> FontData; ///< the font file (the subset after packing)
+    /// The font file to embed: the whole file when no face of it is packed (ttf is nullptr),
+    /// the subset after packing (TfrxPDFFont::PackTTFFont); empty before the first remap.
+    std::vector<std::uint8_t> FontData;
 
 protected:
-    /// Parses the font file once (after the first remap).
+    /// Takes the parsed font file once (after the first remap).
     void LoadFontFile();
 
 private:

@@ -87,7 +87,9 @@ AnsiString TfrxPDFFont::GetFontName() const {
 void TfrxPDFFont::PackTTFFont() {
     if (!ttf || !PackFont)
         return;
-    std::vector<std::uint8_t> subset = TrueTypeTables->PackFont(*ttf, UsedAlphabet);
+    for (std::uint32_t glyph : UsedAlphabet)
+        ttf->AddCharacterToKeepList(glyph);
+    std::vector<std::uint8_t> subset = ttf->PackFont();
     if (!subset.empty()) {
         FontData = std::move(subset);
         // The subset tag: six capital letters from the MD5 of the kept glyph ids, so that the

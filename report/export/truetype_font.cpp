@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <typeinfo>
 
 #include "platform/graphics/font_registry.h"
 #include "platform/rtl/sysutils.h"
@@ -61,6 +62,50 @@ std::unique_ptr<TrueTypeTable> MakeTable(const TrueTypeTable& plain) {
     if (is("prep"))
         return std::make_unique<PreProgramClass>(plain);
     return std::make_unique<TrueTypeTable>(plain);
+}
+
+// A table of the same kind with the same contents.
+std::unique_ptr<TrueTypeTable> CopyTable(const TrueTypeTable& table) {
+    const std::type_info& kind = typeid(table);
+    const auto as = [&]<class T>(const T*) -> std::unique_ptr<TrueTypeTable> {
+        return std::make_unique<T>(static_cast<const T&>(table));
+    };
+    if (kind == typeid(CmapTableClass))
+        return as(static_cast<const CmapTableClass*>(nullptr));
+    if (kind == typeid(FontHeaderClass))
+        return as(static_cast<const FontHeaderClass*>(nullptr));
+    if (kind == typeid(GlyphTableClass))
+        return as(static_cast<const GlyphTableClass*>(nullptr));
+    if (kind == typeid(GlyphSubstitutionClass))
+        return as(static_cast<const GlyphSubstitutionClass*>(nullptr));
+    if (kind == typeid(HorizontalHeaderClass))
+        return as(static_cast<const HorizontalHeaderClass*>(nullptr));
+    if (kind == typeid(HorizontalMetrixClass))
+        return as(static_cast<const HorizontalMetrixClass*>(nullptr));
+    if (kind == typeid(IndexToLocationClass))
+        return as(static_cast<const IndexToLocationClass*>(nullptr));
+    if (kind == typeid(NameTableClass))
+        return as(static_cast<const NameTableClass*>(nullptr));
+    if (kind == typeid(PostScriptClass))
+        return as(static_cast<const PostScriptClass*>(nullptr));
+    if (kind == typeid(MaximumProfileClass))
+        return as(static_cast<const MaximumProfileClass*>(nullptr));
+    if (kind == typeid(OS2WindowsMetricsClass))
+        return as(static_cast<const OS2WindowsMetricsClass*>(nullptr));
+    if (kind == typeid(PreProgramClass))
+        return as(static_cast<const PreProgramClass*>(nullptr));
+    if (kind == typeid(KerningTableClass)) {
+        // The subtables are owned one by one.
+        const auto& kern = static_cast<const KerningTableClass&>(table);
+        auto copy = std::make_unique<KerningTableClass>(static_cast<const TrueTypeTable&>(kern));
+        copy->kerning_table_header = kern.kerning_table_header;
+        for (const auto& sub : kern.kerning_subtables_collection)
+            copy->kerning_subtables_collection.push_back(std::make_unique<KerningSubtableClass>(*sub));
+        return copy;
+    }
+    if (kind == typeid(TrueTypeTable))
+        return std::make_unique<TrueTypeTable>(table);
+    throw EInvalidOperation(u"Unknown table kind " + table.TagText());
 }
 
 } // namespace
@@ -153,6 +198,46 @@ void TrueTypeFont::PrepareFont(const TTableSkipList& skip_list) {
     FPrepared = true;
     if (checksum_action != ChecksumFaultAction_IgnoreChecksum && !IsChecksumExempt(FamilyName()))
         VerifyChecksums();
+}
+
+std::unique_ptr<TrueTypeFont> TrueTypeFont::SharedCopy() const {
+    if (!FPrepared)
+        throw EInvalidOperation(u"Font is not prepared");
+    if (FPacked)
+        throw EInvalidOperation(u"Font is already packed");
+    auto copy = std::make_unique<TrueTypeFont>(beginfile_ptr, selector_ptr, checksum_action);
+    copy->dir = dir;
+    copy->ListOfUsedGlyphs = ListOfUsedGlyphs;
+    copy->GlyphWidths = GlyphWidths;
+    copy->Indices = Indices;
+    copy->FSubstitutionName = FSubstitutionName;
+    copy->ListOfTables.reserve(ListOfTables.size());
+    for (const auto& t : ListOfTables)
+        copy->ListOfTables.push_back(CopyTable(*t));
+    // The copy's named tables are the copies of this face's.
+    const auto same = [&]<class T>(T* mine, T*& theirs) {
+        theirs = nullptr;
+        for (std::size_t i = 0; i < ListOfTables.size(); ++i)
+            if (ListOfTables[i].get() == mine)
+                theirs = static_cast<T*>(copy->ListOfTables[i].get());
+    };
+    same(cmap_table, copy->cmap_table);
+    same(font_header, copy->font_header);
+    same(glyph_table, copy->glyph_table);
+    same(gsub_table, copy->gsub_table);
+    same(horizontal_header, copy->horizontal_header);
+    same(horizontal_metrix_table, copy->horizontal_metrix_table);
+    same(index_to_location, copy->index_to_location);
+    same(kerning_table, copy->kerning_table);
+    same(name_table, copy->name_table);
+    same(postscript, copy->postscript);
+    same(profile, copy->profile);
+    same(windows_metrix, copy->windows_metrix);
+    same(preprogram_table, copy->preprogram_table);
+    copy->FPrepared = true;
+    copy->FSharesData = true;
+    FGaveCopies = true;
+    return copy;
 }
 
 void TrueTypeFont::VerifyChecksums() {
@@ -274,6 +359,11 @@ std::vector<std::uint8_t> TrueTypeFont::PackFont() {
     if (FPacked)
         throw EInvalidOperation(u"Font is already packed");
     FPacked = true;
+    if (FSharesData || FGaveCopies) {
+        // The subset is assembled in the bytes: in a copy of them when other faces read them.
+        beginfile_ptr = std::make_shared<TFontBuffer>(*beginfile_ptr);
+        FSharesData = false;
+    }
     TFontBuffer& data = Data();
 
     // 1. The tables in the order of their data in the source file.

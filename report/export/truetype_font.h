@@ -8,6 +8,7 @@
 // the font file (the bytes handed in are never written), moving the kept tables towards the
 // start. Errors are Exception with the texts named below and those of truetype_tables.h.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -44,6 +45,12 @@ public:
     void PrepareFont(const TTableSkipList& skip_list);
     /// Adds a glyph id (or character) to the keep list unless it is there.
     void AddCharacterToKeepList(std::uint32_t ch);
+    /// A copy of this prepared, unpacked face for one subset: its own tables and lists, the
+    /// file's bytes shared with this face until the copy first writes them (PackFont copies them
+    /// then). Made for a face that is only read afterwards, so several threads may take copies of
+    /// it at once; this face copies the bytes too should it be packed later. EInvalidOperation
+    /// "Font is not prepared" or "Font is already packed" otherwise.
+    std::unique_ptr<TrueTypeFont> SharedCopy() const;
     /// Fills Indices and GlyphWidths from `used_glyphs`: with `uniscribe` the entries are glyph
     /// ids, else characters mapped through cmap. The components of composite glyphs enter first,
     /// followed to any depth (MaxComponentDepth; deeper nesting is a format error). Widths are
@@ -103,6 +110,8 @@ private:
     void VerifyChecksums();
     bool FPrepared = false;
     bool FPacked = false;
+    bool FSharesData = false;                     ///< the bytes are another face's too
+    mutable std::atomic<bool> FGaveCopies{false}; ///< SharedCopy made a copy of this face
 };
 
 class TrueTypeCollection {

@@ -54,14 +54,15 @@ void TTF_Helpers::WriteUInt32(std::span<std::uint8_t> data, std::size_t offset, 
 
 std::uint32_t TableChecksum(std::span<const std::uint8_t> data, std::size_t offset, std::size_t length) {
     TTF_Helpers::Check(data, offset, length);
+    const std::uint8_t* p = data.data() + offset;
+    const std::size_t whole = length / 4 * 4;
     std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < length; i += 4) {
-        std::uint32_t word = 0;
-        for (std::size_t k = 0; k < 4; ++k)
-            word = (word << 8) | (i + k < length ? data[offset + i + k] : 0);
-        sum += word;
-    }
-    return sum;
+    for (std::size_t i = 0; i < whole; i += 4)
+        sum += std::uint32_t(p[i]) << 24 | std::uint32_t(p[i + 1]) << 16 | std::uint32_t(p[i + 2]) << 8 | p[i + 3];
+    std::uint32_t word = 0;
+    for (std::size_t k = 0; k < 4; ++k)
+        word = (word << 8) | (whole + k < length ? p[whole + k] : 0);
+    return length > whole ? sum + word : sum;
 }
 
 // ---- TrueTypeTable -------------------------------------------------------------------------

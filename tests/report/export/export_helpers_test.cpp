@@ -67,5 +67,28 @@ TEST(ExportNumberTexts, EqualTheFixedFormForEveryValue) {
     }
 }
 
+// Values a few units of the last place from a half of the last decimal, where rounding to 18
+// digits first and then at the decimal decides the text.
+TEST(ExportNumberTexts, NearHalvesOfTheLastDecimal) {
+    std::mt19937_64 rng(5);
+    int failures = 0;
+    for (int i = 0; i < 200'000 && failures < 10; ++i) {
+        const int decimals = static_cast<int>(rng() % 7);
+        const long double scale = std::pow(10.0L, decimals);
+        long double v = (static_cast<long double>(rng() % 2000000000) + 0.5L) / scale;
+        if (rng() % 2)
+            v = (static_cast<long double>(rng() % 1000) + 0.5L) / scale;
+        for (int step = static_cast<int>(rng() % 4); step > 0; --step)
+            v = std::nextafter(v, (i & 1) ? 0.0L : 1e10L);
+        if (i & 2)
+            v = -v;
+        if (FloatToFixedAnsi(v, decimals) != FormerFixedAnsi(v, decimals)) {
+            ADD_FAILURE() << std::setprecision(25) << v << " decimals " << decimals << ": "
+                          << FloatToFixedAnsi(v, decimals) << " " << FormerFixedAnsi(v, decimals);
+            ++failures;
+        }
+    }
+}
+
 } // namespace
 } // namespace vgl

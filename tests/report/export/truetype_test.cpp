@@ -238,6 +238,31 @@ TEST(TrueTypeSubset, LabelFaceSubsetLoadsAndKeepsTheGlyphsAskedFor) {
     }
 }
 
+// Copies of one prepared face, as the exports share a parsed font file: each packs its own subset,
+// equal to the face's own, and the face's bytes stay as they were.
+TEST(TrueTypeSubset, SharedCopiesPackAloneAndLeaveTheFaceUnchanged) {
+    for (const std::string& path : {LabelFontPath(false), LabelFontPath(true), DataPath("two_faces.ttc")}) {
+        const Bytes source = ReadFile(path);
+        TrueTypeCollection c;
+        c.Initialize(source);
+        TrueTypeFont& face = *c.LoadFont(u"Name", true, false);
+        const TFontBuffer before = face.Data();
+        const std::uint32_t E = face.cmap_table->GetGlyphIndex(u'E');
+        const std::uint32_t a = face.cmap_table->GetGlyphIndex(u'a');
+        auto first = face.SharedCopy();
+        auto second = face.SharedCopy();
+        EXPECT_EQ(face.FullName(), first->FullName()) << path;
+        EXPECT_EQ(face.SubstitutionName(), first->SubstitutionName()) << path;
+        const Bytes one = c.PackFont(*first, {E, 3});
+        const Bytes two = c.PackFont(*second, {a});
+        EXPECT_TRUE(face.Data() == before) << path;
+        EXPECT_EQ("OK\n", CheckSubset(path, &face == &c.Font(0) ? 0 : 1, two, {a})) << path;
+        EXPECT_EQ(c.PackFont(face, {E, 3}), one) << path; // the face itself packs the same subset
+        EXPECT_NE(one, two) << path;
+        EXPECT_THROW(face.SharedCopy(), EInvalidOperation); // a packed face gives no copy
+    }
+}
+
 TEST(TrueTypeSubset, KeptGlyphsZeroAndThreeGiveTheLoca) {
     const Bytes source = ReadFile(LabelFontPath());
     TrueTypeCollection c;
