@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <typeinfo>
 
 #include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
@@ -503,8 +504,30 @@ const PropInfo& Require(const TObject& obj, StringView name) {
     throw EPropertyError(u"Invalid property type: %s", {TypeKindName(prop.Kind())});
 }
 
+// Whether the object's class has the property's declaring class among its ancestors. The answer
+// depends only on the object's dynamic type (its class table follows from it) and the declaring
+// class, so each thread keeps its recent answers in a small table instead of asking the object
+// for its class on every property access.
+bool HasDeclarer(const TObject& obj, const PropInfo& prop) {
+    struct TEntry {
+        const std::type_info* Type = nullptr;
+        TClass Declarer = nullptr;
+        bool Inherits = false;
+    };
+    thread_local std::array<TEntry, 256> recent;
+    const std::type_info& type = typeid(obj);
+    const std::uint64_t key =
+        reinterpret_cast<std::uintptr_t>(&type) ^ (reinterpret_cast<std::uintptr_t>(prop.Declarer) >> 3);
+    TEntry& entry = recent[(key * 0x9E3779B97F4A7C15ull) >> 56];
+    if (entry.Type == &type && entry.Declarer == prop.Declarer)
+        return entry.Inherits;
+    const bool inherits = obj.InheritsFrom(prop.Declarer);
+    entry = {&type, prop.Declarer, inherits};
+    return inherits;
+}
+
 const PropAccessor& Reader(const TObject& obj, const PropInfo& prop) {
-    if (!obj.InheritsFrom(prop.Declarer))
+    if (!HasDeclarer(obj, prop))
         RaiseForeignProperty(obj, prop);
     if (!prop.Readable())
         RaisePropertyAccess(u"Property %s is write-only", prop);
@@ -512,7 +535,7 @@ const PropAccessor& Reader(const TObject& obj, const PropInfo& prop) {
 }
 
 const PropAccessor& Writer(const TObject& obj, const PropInfo& prop) {
-    if (!obj.InheritsFrom(prop.Declarer))
+    if (!HasDeclarer(obj, prop))
         RaiseForeignProperty(obj, prop);
     if (!prop.Writable())
         RaisePropertyAccess(u"Property %s is read-only", prop);

@@ -1100,7 +1100,53 @@ TComponent* TfrxXMLSerializer::ReadComponentStr(TComponent* root, const String& 
     if (!root)
         throw EArgumentException(u"A component read from text needs an owner");
     const size_t blank = text.find(u' ');
-    const String className = text.substr(0, blank);
+    return ReadComponentAs(root, text.substr(0, blank), dontFixup,
+                           [&](TComponent& c) { XMLToObj(blank == String::npos ? String() : text.substr(blank), c); });
+}
+
+String TfrxWrittenComponent::Str() const {
+    return ClassName + (Text ? *Text : Attributes.Text());
+}
+
+TfrxWrittenComponent TfrxXMLSerializer::WriteComponentRecord(TComponent* c) {
+    if (!c)
+        throw EArgumentException(u"No component to write");
+    TfrxWrittenComponent written;
+    written.ClassName = c->ClassName();
+    String text;
+    written.Attributes.Attributes.reserve(32); // without defaults a view writes a dozen or two
+    ObjToXMLAt(c, {}, nullptr, 0, text, &written.Attributes, -1);
+    // A quote inside a value ends its attribute early in text form: such a component keeps its
+    // text, to be read as it would be.
+    const bool quoted = std::any_of(
+        written.Attributes.Attributes.begin(), written.Attributes.Attributes.end(), [](const TfrxWrittenAttribute& a) {
+            return a.Form == TfrxWrittenAttribute::afEscaped && a.Value.find(u'"') != String::npos;
+        });
+    if (quoted || !text.empty()) {
+        written.Attributes = {};
+        written.Text = String();
+        ObjToXMLAt(c, {}, nullptr, 0, *written.Text);
+    }
+    return written;
+}
+
+TComponent* TfrxXMLSerializer::ReadComponentRecord(TComponent* root, const TfrxWrittenComponent& written,
+                                                   const String& more) {
+    // The class name holds no blank, so it is the text's first word; the attributes written as
+    // values are well formed (no quote in a value), so reading them and then `more` is reading
+    // the two texts joined.
+    if (written.Text || written.ClassName.empty() || written.ClassName.find_first_of(u" \t\r\n") != String::npos)
+        return ReadComponentStr(root, written.Str() + u" " + more);
+    if (!root)
+        throw EArgumentException(u"A component read from text needs an owner");
+    return ReadComponentAs(root, written.ClassName, false, [&](TComponent& c) {
+        ApplyAttributes(written.Attributes, c);
+        XMLToObj(more, c);
+    });
+}
+
+TComponent* TfrxXMLSerializer::ReadComponentAs(TComponent* root, const String& className, bool dontFixup,
+                                               const std::function<void(TComponent&)>& read) {
     TClass cls = FindClass(className);
     TComponent& c = cls->CreateComponent(*root);
     TComponent* savedRoot = FReaderRoot;
@@ -1118,7 +1164,7 @@ TComponent* TfrxXMLSerializer::ReadComponentStr(TComponent* root, const String& 
     };
     SetLoading(&c, true);
     const TScopeExit finishing([&] { finish(); });
-    XMLToObj(blank == String::npos ? String() : text.substr(blank), c);
+    read(c);
     return &c;
 }
 

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -119,6 +120,20 @@ struct TfrxItemAttributes {
     String Text() const;
 };
 
+/// One component as WriteComponentStr writes it, its attributes kept as values where they read
+/// back as their text would (WriteComponentRecord): an object kept to be read back many times
+/// needs neither the text nor its parsing.
+struct TfrxWrittenComponent {
+    String ClassName;
+    /// The attributes as values, in writing order; unused when Text is set.
+    TfrxItemAttributes Attributes;
+    /// The attribute text, for a component whose attributes could not be told apart as values.
+    std::optional<String> Text;
+
+    /// WriteComponentStr's text of the component.
+    String Str() const;
+};
+
 /// The attributes of the items one WriteRootComponent made, for ReadRootComponent of the same
 /// items (a copy of a component tree). An item listed here carries in its own text only what
 /// WriteItem puts before the attributes (the name); its attributes are read from here after the
@@ -182,6 +197,11 @@ public:
     /// (with `dontFixup` they are dropped). None for a blank text; EClassNotFound for a class
     /// that is not registered.
     TComponent* ReadComponentStr(TComponent* root, const String& s, bool dontFixup = false);
+    /// WriteComponentStr with the attributes kept as values (see TfrxWrittenComponent).
+    TfrxWrittenComponent WriteComponentRecord(TComponent* c);
+    /// ReadComponentStr of `written`'s text followed by a blank and the attribute text `more`,
+    /// without making or parsing that text when the attributes are kept as values.
+    TComponent* ReadComponentRecord(TComponent* root, const TfrxWrittenComponent& written, const String& more);
     /// Writes "<" + WriteComponentStr + "/>" to Stream.
     void WriteComponent(TComponent* c, TPersistent* ancestor = nullptr);
     /// Reads one element from Stream with ReadComponentStr.
@@ -235,6 +255,10 @@ private:
     void ApplyAttribute(const TfrxItemAttributes& attributes, const TfrxWrittenAttribute& attribute, TPersistent& obj);
     void ReplayPropData(TPersistent& obj, StringView hex);
     void WriteItem(TComponent* c, TfrxXMLItem& item, bool isRoot, bool saveChildren);
+    /// Makes an object of the class named `className` owned by `root`, lets `read` assign its
+    /// attributes while it is loading, then resolves (or drops) its references and tells it Loaded.
+    TComponent* ReadComponentAs(TComponent* root, const String& className, bool dontFixup,
+                                const std::function<void(TComponent&)>& read);
     void ReadItem(TfrxXMLItem& item, TComponent* root, TComponent* parent);
     TComponent* FindReference(const String& name) const;
     void ResolveFixups();

@@ -44,13 +44,17 @@ String TfrxDictionary::CreateUniqueName(const String& base) {
     if (FNames.size() >= 4) {
         // The names sorting between base + "0" and base + "A" are (mostly) base + number; their
         // count is a good first guess at the highest number in use.
-        InsertName(base + u"0", 0);
-        std::size_t last = InsertName(base + u"A", 0);
-        std::size_t first = 0;
-        Find(base + u"0", first);
+        std::size_t first = InsertName(base + u"0", 0);
+        const std::size_t before = FNames.size();
+        const std::size_t last = InsertName(base + u"A", 0);
+        if (FNames.size() > before && last <= first)
+            ++first; // the second probe went in before the first
         n = (long long)last - (long long)first - 1;
         while (n > 0 && !Find(base + IntToStr(n), index))
             --n;
+        // base + n is listed now (base + "0" is a probe): the search goes on after it.
+        if (n >= 0)
+            ++n;
     }
     while (Find(base + IntToStr(n), index))
         ++n;

@@ -178,7 +178,7 @@ int TfrxPreviewPages::Count() const {
 
 String TfrxPreviewPages::SourceText(const TfrxComponent* sourceObject) const {
     auto it = FSourceTexts.find(sourceObject);
-    return it == FSourceTexts.end() ? String() : it->second;
+    return it == FSourceTexts.end() ? String() : it->second.Str();
 }
 
 int TfrxPreviewPages::SourcePageIndexOf(const String& itemName) const {
@@ -247,7 +247,7 @@ void TfrxPreviewPages::AddSourcePage(TfrxComponent* page) {
             memo->SetDataSetName(String());
             memo->SetDataField(String());
         }
-        FSourceTexts[copy] = serializer.WriteComponentStr(copy);
+        FSourceTexts[copy] = serializer.WriteComponentRecord(copy);
         original->SetAliasName(alias);
         copy->SetAliasName(alias);
     }
@@ -266,10 +266,10 @@ void TfrxPreviewPages::AddToSourcePage(TfrxComponent* obj) {
     const String alias = FDictionary->AddUnique(LowerCase(copy->BaseName().substr(0, 1)),
                                                 u"Page" + IntToStr(SourcePageCount() - 1) + u"." + copy->Name(), copy);
     if (copy->frComponentStyle().Contains(csDefaultDiff)) {
-        FSourceTexts[copy] = copy->ClassName();
+        FSourceTexts[copy] = TfrxWrittenComponent{copy->ClassName(), {}, String()};
     } else {
         TfrxXMLSerializer serializer;
-        FSourceTexts[copy] = serializer.WriteComponentStr(copy);
+        FSourceTexts[copy] = serializer.WriteComponentRecord(copy);
     }
     obj->SetOriginalComponent(copy);
     obj->SetAliasName(alias);
@@ -467,8 +467,14 @@ void TfrxPreviewPages::ReadPageObjects(TfrxXMLItem& item, TfrxComponent* parent,
     for (int i = 0; i < item.Count(); ++i) {
         TfrxXMLItem* child = item.Items(i);
         TfrxComponent* source = FDictionary->GetObject(child->Name());
-        const String text = source ? SourceText(source) + u" " + child->Text() : child->Name() + u" " + child->Text();
-        TComponent* made = serializer.ReadComponentStr(parent, text);
+        // A source object's written attributes come first, the item's differences after them.
+        TComponent* made = nullptr;
+        if (!source)
+            made = serializer.ReadComponentStr(parent, child->Name() + u" " + child->Text());
+        else if (auto it = FSourceTexts.find(source); it != FSourceTexts.end())
+            made = serializer.ReadComponentRecord(parent, it->second, child->Text());
+        else
+            made = serializer.ReadComponentStr(parent, u" " + child->Text());
         if (!made)
             continue;
         // Prepared objects of one source share its name, so the parent tree alone owns them.

@@ -21,6 +21,7 @@
 #include "platform/rtl/ustring.h"
 #include "report/foundation/picture_cache_options.h"
 #include "report/foundation/xml_document.h"
+#include "report/foundation/xml_serializer.h"
 #include "report/model/dictionary.h"
 #include "report/model/outline.h"
 #include "report/model/picture_cache.h"
@@ -216,7 +217,7 @@ private:
     std::shared_ptr<TfrxPictureCache> FPictureCache;
     std::vector<std::unique_ptr<TfrxComponent>> FSourcePages;
     /// Source texts of the source objects.
-    std::unordered_map<const TfrxComponent*, String> FSourceTexts;
+    std::unordered_map<const TfrxComponent*, TfrxWrittenComponent> FSourceTexts;
     std::unique_ptr<TfrxXMLDocument> FXMLDoc;
     long long FXMLSize = 0;
     long double FLastY = 0;

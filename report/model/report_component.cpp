@@ -549,14 +549,33 @@ void TfrxComponent::SetBounds(long double left, long double top, long double wid
     SetHeight(height);
 }
 
+namespace {
+
+// Whether a parent is a dialog page, asked on every level of every absolute position: the answer
+// depends on the dynamic type alone, so each thread keeps it for its recent types.
+bool IsDialogPage(const TfrxComponent* c) {
+    struct TEntry {
+        const std::type_info* Type = nullptr;
+        bool IsDialogPage = false;
+    };
+    thread_local std::array<TEntry, 32> recent;
+    const std::type_info& type = typeid(*c);
+    TEntry& entry = recent[(reinterpret_cast<std::uintptr_t>(&type) * 0x9E3779B97F4A7C15ull) >> 59];
+    if (entry.Type != &type)
+        entry = {&type, InheritsFromClassName(c, u"TfrxDialogPage")};
+    return entry.IsDialogPage;
+}
+
+} // namespace
+
 long double TfrxComponent::AbsLeft() const {
-    if (!FParent || InheritsFromClassName(FParent, u"TfrxDialogPage"))
+    if (!FParent || IsDialogPage(FParent))
         return FLeft;
     return FParent->AbsLeft() + FLeft;
 }
 
 long double TfrxComponent::AbsTop() const {
-    if (!FParent || InheritsFromClassName(FParent, u"TfrxDialogPage"))
+    if (!FParent || IsDialogPage(FParent))
         return FTop;
     return FParent->AbsTop() + FTop;
 }
@@ -710,10 +729,11 @@ void TfrxComponent::MirrorPosition(TfrxMirrorControlModes mirrorModes) {
     if (!FParent)
         return;
     const bool leaf = FObjects.Count() == 0;
-    const bool band = InheritsFromClassName(this, u"TfrxBand");
-    if ((mirrorModes.Contains(mcmRTLObjects) && leaf) || (mirrorModes.Contains(mcmRTLBands) && band))
+    // The class is asked only when a mode mirrors bands (most runs mirror nothing).
+    const auto band = [this] { return InheritsFromClassName(this, u"TfrxBand"); };
+    if ((mirrorModes.Contains(mcmRTLObjects) && leaf) || (mirrorModes.Contains(mcmRTLBands) && band()))
         SetLeft(FParent->Width() - (FLeft + FWidth));
-    if ((mirrorModes.Contains(mcmBTTObjects) && leaf) || (mirrorModes.Contains(mcmBTTBands) && band))
+    if ((mirrorModes.Contains(mcmBTTObjects) && leaf) || (mirrorModes.Contains(mcmBTTBands) && band()))
         SetTop(FParent->Height() - (FTop + FHeight));
 }
 

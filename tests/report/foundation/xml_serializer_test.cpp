@@ -789,6 +789,19 @@ TEST_F(Serializer, ComponentTextForCopyAndPaste) {
     EXPECT_EQ(serializer.ReadComponentStr(sample.band, u"  "), nullptr);
     EXPECT_THROW(serializer.ReadComponentStr(sample.band, u"TNoSuchView Left=\"1\""), EClassNotFound);
 
+    // Kept as values, the same component reads back as its text followed by more attributes.
+    const TfrxWrittenComponent written = serializer.WriteComponentRecord(sample.memo2);
+    EXPECT_EQ(written.Str(), text);
+    for (const String more : {String(), String(u"Left=\"7\""), String(u"Left=\"7\" Left=\"9\" Tag=\"")}) {
+        SCOPED_TRACE(StringToUtf8(more));
+        TComponent* fromText = serializer.ReadComponentStr(sample.band, text + u" " + more);
+        TComponent* fromValues = serializer.ReadComponentRecord(sample.band, written, more);
+        ASSERT_NE(fromValues, nullptr);
+        EXPECT_EQ(serializer.WriteComponentStr(fromValues), serializer.WriteComponentStr(fromText));
+        EXPECT_EQ(dynamic_cast<TTestMemo*>(fromValues)->FLink, sample.memo1);
+        EXPECT_EQ(dynamic_cast<TTestMemo*>(fromValues)->LoadedCount, 1);
+    }
+
     TMemoryStream stream;
     TfrxXMLSerializer streamed(&stream);
     streamed.SetOwner(&sample.report);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/rtl/sysutils.h"
 
 namespace vgl {
@@ -44,6 +46,18 @@ TEST(DictionaryTest, UniqueNamesAndTheirProbes) {
     for (int i : {1, 2, 3, 7})
         gaps.Add(u"m" + IntToStr(i), u"P.Memo", nullptr);
     EXPECT_EQ(gaps.CreateUniqueName(u"m"), u"m4");
+    // Where the walk down from the count ends: on a name in use, or below every number.
+    struct Case {
+        std::vector<int> InUse;
+        const char16_t* Expected;
+    };
+    for (const Case& c : {Case{{1, 2, 3, 4, 5, 6}, u"m7"}, Case{{5, 6, 7, 8}, u"m1"}, Case{{2, 4, 6, 8, 10}, u"m5"},
+                          Case{{1, 10, 11, 12}, u"m2"}}) {
+        TfrxDictionary d;
+        for (int i : c.InUse)
+            d.Add(u"m" + IntToStr(i), u"P.Memo", nullptr);
+        EXPECT_EQ(d.CreateUniqueName(u"m"), c.Expected) << c.InUse.size();
+    }
     // Many names of one base: every name stays unique.
     TfrxDictionary many;
     for (int i = 0; i < 300; ++i) {
