@@ -94,6 +94,33 @@ void WordsToBgr(const std::uint32_t* in, std::uint8_t* out, int count) {
         std::memcpy(out, in, 3);
 }
 
+// Surface words of `height` rows of `count` blue-green-red pixels `step` bytes apart (BgrToWords
+// row by row). A row equal to the one above it (a picture enlarged in blocks repeats its rows)
+// takes that row's words.
+void BgrRowsToWords(const std::uint8_t* in, std::ptrdiff_t inStride, int step, int count, int height,
+                    std::uint32_t* out, std::ptrdiff_t outStride) {
+    const std::size_t inBytes = std::size_t(count) * std::size_t(step);
+    for (int y = 0; y < height; ++y, in += inStride, out += outStride) {
+        if (y > 0 && count > 0 && std::memcmp(in, in - inStride, inBytes) == 0)
+            std::memcpy(out, out - outStride, std::size_t(count) * 4);
+        else
+            BgrToWords(in, step, out, count);
+    }
+}
+
+// The blue-green-red bytes of `height` rows of `count` surface words (WordsToBgr row by row),
+// the rows `outStride` bytes apart (negative for a bottom-up file). A row equal to the one above
+// it takes that row's bytes.
+void WordRowsToBgr(const std::uint8_t* in, std::ptrdiff_t inStride, int count, int height, std::uint8_t* out,
+                   std::ptrdiff_t outStride) {
+    for (int y = 0; y < height; ++y, in += inStride, out += outStride) {
+        if (y > 0 && count > 0 && std::memcmp(in, in - inStride, std::size_t(count) * 4) == 0)
+            std::memcpy(out, out - outStride, std::size_t(count) * 3);
+        else
+            WordsToBgr(reinterpret_cast<const std::uint32_t*>(in), out, count);
+    }
+}
+
 // Nearest palette entry by squared RGB distance, with a cache for repeated colours.
 class PaletteMatcher {
 public:
@@ -299,6 +326,10 @@ void TBitmap::SurfaceToRows(TUninitializedBytes& rows) const {
     int stride = cairo_image_surface_get_stride(s);
     int bits = BitsPerPixel(FPixelFormat);
     int rowBytes = RowBytes();
+    if (bits == 24) { // the padding stays
+        WordRowsToBgr(data, stride, FWidth, FHeight, rows.data(), rowBytes);
+        return;
+    }
     PaletteMatcher matcher(FPalette);
     for (int y = 0; y < FHeight; ++y) {
         const std::uint8_t* src = data + std::ptrdiff_t(y) * stride;
@@ -308,10 +339,6 @@ void TBitmap::SurfaceToRows(TUninitializedBytes& rows) const {
             const auto* in = reinterpret_cast<const std::uint32_t*>(src);
             for (int x = 0; x < FWidth; ++x)
                 out[x] = (out[x] & 0xFF000000u) | (in[x] & 0x00FFFFFFu);
-            continue;
-        }
-        if (bits == 24) {
-            WordsToBgr(reinterpret_cast<const std::uint32_t*>(src), dst, FWidth);
             continue;
         }
         for (int x = 0; x < FWidth; ++x) {
@@ -344,12 +371,11 @@ cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
         std::uint8_t* data = cairo_image_surface_get_data(s.Cairo);
         int stride = cairo_image_surface_get_stride(s.Cairo);
         bitmap.SurfaceToPixels();
-        for (int y = 0; y < bitmap.FHeight; ++y) {
+        if (bits == 24 || bits == 32) // straight from the scan lines, without a call per pixel
+            BgrRowsToWords(bitmap.FPixels.data(), bitmap.RowBytes(), bits / 8, bitmap.FWidth, bitmap.FHeight,
+                           reinterpret_cast<std::uint32_t*>(data), stride / 4);
+        for (int y = 0; y < bitmap.FHeight && bits < 24; ++y) {
             auto* row = reinterpret_cast<std::uint32_t*>(data + std::ptrdiff_t(y) * stride);
-            if (bits == 24 || bits == 32) { // straight from the scan line, without a call per pixel
-                BgrToWords(bitmap.FPixels.data() + std::ptrdiff_t(y) * bitmap.RowBytes(), bits / 8, row, bitmap.FWidth);
-                continue;
-            }
             for (int x = 0; x < bitmap.FWidth; ++x) {
                 TColor c = bitmap.GetPixel(x, y);
                 row[x] = 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
@@ -362,27 +388,18 @@ cairo_surface_t* TBitmapSurfaceAccess::ForReading(const TBitmap& bitmap) {
     return s.Cairo;
 }
 
-bool TBitmapSurfaceAccess::CreateFilled(const TBitmap& bitmap, TColor color) {
-    TBitmap::Surface& s = bitmap.GetSurface();
-    if (s.Cairo || !bitmap.RowsPending() || BitsPerPixel(bitmap.FPixelFormat) < 24)
-        return false;
-    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, bitmap.FWidth);
+cairo_surface_t* TBitmapSurfaceAccess::NewUnclearedSurface(int width, int height) {
+    const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, width);
     if (stride <= 0)
         throw EOutOfMemory(u"Out of memory for a drawing surface");
-    const std::size_t words = std::size_t(stride / 4) * std::size_t(bitmap.FHeight);
+    const std::size_t words = std::size_t(stride / 4) * std::size_t(height);
     constexpr cairo_destroy_func_t release = [](void* p) { std::free(p); };
     std::unique_ptr<std::uint32_t, cairo_destroy_func_t> data(
-        static_cast<std::uint32_t*>(std::malloc(words * sizeof(std::uint32_t))), release);
+        static_cast<std::uint32_t*>(std::malloc(std::max<std::size_t>(words, 1) * sizeof(std::uint32_t))), release);
     if (!data)
         throw EOutOfMemory(u"Out of memory for a drawing surface");
-    const TColor c = ColorToRGB(color);
-    // Greys (white) fill every byte alike, the unused one too.
-    const bool grey = GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c);
-    const std::uint32_t word = grey ? std::uint32_t(GetRValue(c)) * 0x01010101u
-                                    : 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) |
-                                          (std::uint32_t(GetGValue(c)) << 8) | std::uint32_t(GetBValue(c));
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        reinterpret_cast<unsigned char*>(data.get()), CAIRO_FORMAT_RGB24, bitmap.FWidth, bitmap.FHeight, stride);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(data.get()),
+                                                                   CAIRO_FORMAT_RGB24, width, height, stride);
     static cairo_user_data_key_t ownedPixels;
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||
         cairo_surface_set_user_data(surface, &ownedPixels, data.get(), release) != CAIRO_STATUS_SUCCESS) {
@@ -390,7 +407,20 @@ bool TBitmapSurfaceAccess::CreateFilled(const TBitmap& bitmap, TColor color) {
         throw EOutOfMemory(u"Out of memory for a drawing surface");
     }
     data.release(); // the surface frees it
-    s.Cairo = surface;
+    return surface;
+}
+
+bool TBitmapSurfaceAccess::CreateFilled(const TBitmap& bitmap, TColor color) {
+    TBitmap::Surface& s = bitmap.GetSurface();
+    if (s.Cairo || !bitmap.RowsPending() || BitsPerPixel(bitmap.FPixelFormat) < 24)
+        return false;
+    const TColor c = ColorToRGB(color);
+    // Greys (white) fill every byte alike, the unused one too.
+    const bool grey = GetRValue(c) == GetGValue(c) && GetGValue(c) == GetBValue(c);
+    const std::uint32_t word = grey ? std::uint32_t(GetRValue(c)) * 0x01010101u
+                                    : 0xFF000000u | (std::uint32_t(GetRValue(c)) << 16) |
+                                          (std::uint32_t(GetGValue(c)) << 8) | std::uint32_t(GetBValue(c));
+    s.Cairo = TBitmapSurfaceAccess::NewUnclearedSurface(bitmap.FWidth, bitmap.FHeight);
     s.PendingFill = word;
     s.SurfaceValid = true;
     s.PixelsValid = false;
@@ -445,10 +475,9 @@ void TBitmapSurfaceAccess::EnlargeInBlocks(const TBitmap& target, const TBitmap&
         // The source's rows hold its picture (a bitmap just loaded, say): its words are taken
         // from them as ForReading would make them, without a surface for the source.
         const int step = BitsPerPixel(source.FPixelFormat) / 8;
-        for (int y = 0; y < b.SourceHeight; ++y)
-            BgrToWords(source.FPixels.data() + std::ptrdiff_t(sourceRect.Top + y) * source.RowBytes() +
+        BgrRowsToWords(source.FPixels.data() + std::ptrdiff_t(sourceRect.Top) * source.RowBytes() +
                            std::ptrdiff_t(sourceRect.Left) * step,
-                       step, b.Source.get() + std::size_t(y) * std::size_t(b.SourceWidth), b.SourceWidth);
+                       source.RowBytes(), step, b.SourceWidth, b.SourceHeight, b.Source.get(), b.SourceWidth);
     } else {
         cairo_surface_t* from = ForReading(source);
         cairo_surface_flush(from);
@@ -850,7 +879,11 @@ bool TBitmap::SaveToMemory(const std::function<std::span<std::uint8_t>(std::size
     // A descendant may give another file form through SaveToBytes: it is saved through that.
     if (typeid(*this) != typeid(TBitmap))
         return false;
-    SurfaceToPixels();
+    // A 24-bit picture held only by the surface (a copy of a drawn bitmap) is written from it
+    // straight into the file, without rows made for the bitmap; their padding would be 0.
+    const bool fromSurface = FSurface && !FSurface->PixelsValid && FPixelFormat == pf24bit && RowsPending();
+    if (!fromSurface)
+        SurfaceToPixels();
     const std::size_t rowBytes = std::size_t(RowBytes());
     const std::uint32_t imageBytes = std::uint32_t(rowBytes * std::size_t(FHeight));
     const std::vector<std::uint8_t> header =
@@ -859,6 +892,19 @@ bool TBitmap::SaveToMemory(const std::function<std::span<std::uint8_t>(std::size
     std::uint8_t* at = out.data();
     std::memcpy(at, header.data(), header.size());
     at += header.size();
+    if (fromSurface) {
+        WritePending(*FSurface);
+        cairo_surface_flush(FSurface->Cairo);
+        const std::ptrdiff_t stride = cairo_image_surface_get_stride(FSurface->Cairo);
+        const std::size_t pixelBytes = std::size_t(FWidth) * 3;
+        std::uint8_t* const bottom = at + (std::size_t(FHeight) - 1) * rowBytes; // row 0 is the file's last
+        WordRowsToBgr(cairo_image_surface_get_data(FSurface->Cairo), stride, FWidth, FHeight, bottom,
+                      -std::ptrdiff_t(rowBytes));
+        if (rowBytes > pixelBytes)
+            for (int y = 0; y < FHeight; ++y)
+                std::memset(at + std::size_t(y) * rowBytes + pixelBytes, 0, rowBytes - pixelBytes);
+        return true;
+    }
     for (int y = FHeight - 1; y >= 0; --y, at += rowBytes) // bottom-up
         std::memcpy(at, FPixels.data() + std::ptrdiff_t(y) * std::ptrdiff_t(rowBytes), rowBytes);
     return true;
@@ -869,30 +915,32 @@ void TBitmap::Assign(const TGraphic& source) {
         return;
     if (auto* bmp = dynamic_cast<const TBitmap*>(&source)) {
         const int bits = BitsPerPixel(bmp->FPixelFormat);
+        std::unique_ptr<Surface> surface;
         if (bmp->FSurface && !bmp->FSurface->PixelsValid && bits >= 24) {
-            // The source's picture is on its surface: it is written into the copy's rows only
-            // (over the source's rows, which keep what the surface does not hold), and the
-            // source's own rows are left as they are. (Palette formats, whose rows are slow to
-            // make, make their own once.)
-            const std::size_t rowBytes = std::size_t(bmp->RowBytes()), pixelBytes = std::size_t(bmp->FWidth) * 3;
-            if (bits == 24) {
-                // The surface gives every pixel byte: only the row padding is taken from the
-                // source's rows (0 while it has none), and nothing is cleared before.
-                TUninitializedBytes rows(rowBytes * std::size_t(bmp->FHeight));
-                if (rowBytes > pixelBytes)
-                    for (std::size_t at = pixelBytes; at < rows.size(); at += rowBytes) {
-                        if (bmp->RowsPending())
-                            std::memset(rows.data() + at, 0, rowBytes - pixelBytes);
-                        else
-                            std::memcpy(rows.data() + at, bmp->FPixels.data() + at, rowBytes - pixelBytes);
-                    }
-                FPixels = std::move(rows);
-            } else if (bmp->RowsPending()) {
-                FPixels.assign(rowBytes * std::size_t(bmp->FHeight), 0); // alpha 0, as the source's
-            } else {
+            // The source's picture is on its surface: the copy gets the surface's words (what is
+            // pending written first) and makes its rows from them when they are first asked for,
+            // so that a copy only drawn or enlarged never converts its picture. The bytes the
+            // surface does not hold (alpha, row padding) are the source's rows' (0 while it has
+            // none); a 24-bit row without padding takes none of them.
+            Surface& from = *bmp->FSurface;
+            WritePending(from);
+            cairo_surface_flush(from.Cairo);
+            surface = std::make_unique<Surface>();
+            surface->Cairo = TBitmapSurfaceAccess::NewUnclearedSurface(bmp->FWidth, bmp->FHeight);
+            const std::uint8_t* in = cairo_image_surface_get_data(from.Cairo);
+            std::uint8_t* out = cairo_image_surface_get_data(surface->Cairo);
+            const std::ptrdiff_t inStride = cairo_image_surface_get_stride(from.Cairo),
+                                 outStride = cairo_image_surface_get_stride(surface->Cairo);
+            for (int y = 0; y < bmp->FHeight; ++y, in += inStride, out += outStride)
+                std::memcpy(out, in, std::size_t(bmp->FWidth) * 4);
+            cairo_surface_mark_dirty(surface->Cairo);
+            surface->SurfaceValid = true;
+            surface->PixelsValid = false;
+            const bool rowsFromSurface = bits == 24 && std::size_t(bmp->RowBytes()) == std::size_t(bmp->FWidth) * 3;
+            if (bmp->RowsPending() || rowsFromSurface)
+                TUninitializedBytes().swap(FPixels);
+            else
                 FPixels = CopyBytes(bmp->FPixels);
-            }
-            bmp->SurfaceToRows(FPixels);
         } else {
             if (bmp->FSurface && !bmp->FSurface->PixelsValid)
                 bmp->SurfaceToPixels();
@@ -906,7 +954,7 @@ void TBitmap::Assign(const TGraphic& source) {
         FTransparentColor = bmp->FTransparentColor;
         FTransparent = bmp->FTransparent;
         FPalette = bmp->FPalette;
-        FSurface.reset();
+        FSurface = std::move(surface);
         Changed();
         return;
     }

@@ -53,6 +53,9 @@ public:
     static void FillWhole(const TBitmap& bitmap, std::uint32_t word);
     /// The surface, up to date, for reading.
     static cairo_surface_t* ForReading(const TBitmap& bitmap);
+    /// A new RGB24 image surface whose memory is not cleared (the caller writes every pixel it
+    /// reads); raises EOutOfMemory when none could be made. The caller destroys it.
+    static cairo_surface_t* NewUnclearedSurface(int width, int height);
     /// A new premultiplied ARGB32 surface of the bitmap's picture with its alpha (32-bit bitmaps
     /// with an alpha format) or its transparent colour cut out (Transparent bitmaps); none for
     /// an opaque bitmap. The caller destroys it.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <numbers>
 #include <optional>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/bitmap_surface.h"
 #include "platform/graphics/font_face_native.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/reflection_builder.h"
 
 namespace vgl {
@@ -211,6 +213,10 @@ std::optional<TRect> OpaqueStretchArea(const TCanvas& canvas, const TRect& dest,
 struct CanvasDraw {
     const TCanvas& Canvas;
     cairo_t* Cr = nullptr;
+    /// A drawing with the canvas's settings on another surface of the target's size.
+    CanvasDraw(const TCanvas& canvas, cairo_surface_t* surface) : Canvas(canvas), Cr(cairo_create(surface)) {
+        Prepare();
+    }
     /// `opaque`: device pixels the drawing is known to paint opaquely; when they are the whole
     /// bitmap, nothing of the picture before is put on the surface (a pending fill is dropped).
     explicit CanvasDraw(const TCanvas& canvas, const std::optional<TRect>& opaque = std::nullopt) : Canvas(canvas) {
@@ -218,15 +224,7 @@ struct CanvasDraw {
             return;
         Cr = cairo_create(opaque ? TBitmapSurfaceAccess::ForOverwriting(*canvas.FTarget, *opaque)
                                  : TBitmapSurfaceAccess::ForDrawing(*canvas.FTarget));
-        if (canvas.FHasClip) {
-            cairo_rectangle(Cr, canvas.FClip.Left, canvas.FClip.Top, canvas.FClip.Width(), canvas.FClip.Height());
-            cairo_clip(Cr);
-        }
-        for (const TClipFigure& f : canvas.FClipFigures)
-            ClipTo(f);
-        cairo_matrix_t m = ToMatrix(canvas.FXForm);
-        cairo_set_matrix(Cr, &m);
-        cairo_set_antialias(Cr, canvas.FAntialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+        Prepare();
     }
     ~CanvasDraw() {
         if (Cr)
@@ -234,6 +232,152 @@ struct CanvasDraw {
     }
     CanvasDraw(const CanvasDraw&) = delete;
     CanvasDraw& operator=(const CanvasDraw&) = delete;
+
+    // The canvas's clip, transform and antialiasing on the context.
+    void Prepare() {
+        if (Canvas.FHasClip) {
+            cairo_rectangle(Cr, Canvas.FClip.Left, Canvas.FClip.Top, Canvas.FClip.Width(), Canvas.FClip.Height());
+            cairo_clip(Cr);
+        }
+        for (const TClipFigure& f : Canvas.FClipFigures)
+            ClipTo(f);
+        cairo_matrix_t m = ToMatrix(Canvas.FXForm);
+        cairo_set_matrix(Cr, &m);
+        cairo_set_antialias(Cr, Canvas.FAntialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+    }
+
+    // Paints `source` (part `sourceRect`) stretched into `dest` with the canvas's filter.
+    void PaintStretched(const TRect& dest, cairo_surface_t* source, const TRect& sourceRect) {
+        cairo_rectangle(Cr, std::min(dest.Left, dest.Right), std::min(dest.Top, dest.Bottom), std::abs(dest.Width()),
+                        std::abs(dest.Height()));
+        cairo_clip(Cr);
+        cairo_translate(Cr, dest.Left, dest.Top);
+        cairo_scale(Cr, double(dest.Width()) / sourceRect.Width(), double(dest.Height()) / sourceRect.Height());
+        cairo_set_source_surface(Cr, source, -sourceRect.Left, -sourceRect.Top);
+        cairo_pattern_t* pattern = cairo_get_source(Cr);
+        cairo_pattern_set_filter(pattern, Canvas.FStretchFilter == sfSmooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+        cairo_paint(Cr);
+    }
+
+    // How cairo leaves the unused top byte of the surface words it copies.
+    enum TTopByte { tbKept, tbSet, tbCleared };
+
+    // Which source column (`rows`: row) each device column (row) of `visible` takes when cairo
+    // paints the opaque `source` stretched with the nearest-pixel filter as DrawBitmap does, and
+    // how it writes the top byte. Learnt from cairo itself: the same stretch of a picture of the
+    // source's size whose pixels hold their column (row) numbers is painted onto one row (column)
+    // of `visible`, on a surface of the target's size, so that cairo transforms the coordinates
+    // exactly as for the real drawing (a nearest-pixel sample along one axis depends only on the
+    // position along that axis). Cairo keeps the top byte of the words it copies, but sets it
+    // where it paints a single source pixel as a colour; `top` is what the first probe found, and
+    // probes that disagree (one of them met a single pixel, the drawing does not) leave the
+    // drawing to cairo. False when the painted pixels are anything else.
+    static bool ProbeSamples(const TCanvas& canvas, const TRect& dest, const TBitmap& source, const TRect& sourceRect,
+                             const TRect& visible, bool rows, std::vector<int>& index, std::optional<TTopByte>& top) {
+        constexpr std::uint32_t kProbeTop = 0x5A000000u, kUnpainted = 0x12FFFFFFu;
+        const int width = source.GetWidth(), height = source.GetHeight();
+        const auto destroy = [](cairo_surface_t* s) { cairo_surface_destroy(s); };
+        const std::unique_ptr<cairo_surface_t, decltype(destroy)> numbers(
+            TBitmapSurfaceAccess::NewUnclearedSurface(width, height), destroy);
+        std::uint8_t* data = cairo_image_surface_get_data(numbers.get());
+        std::ptrdiff_t stride = cairo_image_surface_get_stride(numbers.get());
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(data + y * stride);
+            for (int x = 0; x < width; ++x)
+                row[x] = kProbeTop | std::uint32_t(rows ? y : x);
+        }
+        cairo_surface_mark_dirty(numbers.get());
+        const TBitmap& target = *canvas.FTarget;
+        const std::unique_ptr<cairo_surface_t, decltype(destroy)> probe(
+            TBitmapSurfaceAccess::NewUnclearedSurface(target.GetWidth(), target.GetHeight()), destroy);
+        data = cairo_image_surface_get_data(probe.get());
+        stride = cairo_image_surface_get_stride(probe.get());
+        const TRect line = rows ? TRect{visible.Left, visible.Top, visible.Left + 1, visible.Bottom}
+                                : TRect{visible.Left, visible.Top, visible.Right, visible.Top + 1};
+        const auto at = [&](int i) {
+            return reinterpret_cast<std::uint32_t*>(data + (line.Top + (rows ? i : 0)) * stride) + line.Left +
+                   (rows ? 0 : i);
+        };
+        const int count = rows ? visible.Height() : visible.Width();
+        for (int i = 0; i < count; ++i)
+            *at(i) = kUnpainted;
+        cairo_surface_mark_dirty(probe.get());
+        {
+            CanvasDraw d(canvas, probe.get());
+            cairo_matrix_t m;
+            cairo_get_matrix(d.Cr, &m);
+            cairo_identity_matrix(d.Cr);
+            cairo_rectangle(d.Cr, line.Left, line.Top, line.Width(), line.Height());
+            cairo_clip(d.Cr);
+            cairo_set_matrix(d.Cr, &m);
+            d.PaintStretched(dest, numbers.get(), sourceRect);
+            if (cairo_status(d.Cr) != CAIRO_STATUS_SUCCESS)
+                return false;
+        }
+        cairo_surface_flush(probe.get());
+        const std::uint32_t limit = std::uint32_t(rows ? height : width);
+        index.resize(std::size_t(count));
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t word = *at(i);
+            if ((word & 0xFFFFFFu) >= limit)
+                return false;
+            const std::uint32_t byte = word & 0xFF000000u;
+            if (byte != kProbeTop && byte != 0xFF000000u && byte != 0)
+                return false;
+            const TTopByte kind = byte == kProbeTop ? tbKept : byte ? tbSet : tbCleared;
+            if (top && *top != kind)
+                return false;
+            top = kind;
+            index[std::size_t(i)] = int(word & 0xFFFFFFu);
+        }
+        return true;
+    }
+
+    // DrawBitmap of the opaque `source` with the nearest-pixel filter over `visible` (what
+    // OpaqueStretchArea gives), stretched by factors that need not be whole: each device pixel
+    // takes the source pixel cairo would sample for it (ProbeSamples), and every row of the
+    // picture is made once and copied where the next row takes the same source row (a symbol of
+    // 45 modules spread over 600 pixels). False, and nothing drawn, when the samples are not known
+    // or learning them would cost more than the drawing (a source larger than what it covers).
+    static bool StretchBySamples(const TCanvas& canvas, const TRect& dest, const TBitmap& source,
+                                 const TRect& sourceRect, const TRect& visible) {
+        if (canvas.FStretchFilter != sfNearest || std::int64_t(source.GetWidth()) * source.GetHeight() >
+                                                      std::int64_t(visible.Width()) * std::int64_t(visible.Height()))
+            return false;
+        std::vector<int> columns, rows;
+        std::optional<TTopByte> top;
+        try {
+            if (!ProbeSamples(canvas, dest, source, sourceRect, visible, false, columns, top) ||
+                !ProbeSamples(canvas, dest, source, sourceRect, visible, true, rows, top))
+                return false;
+        } catch (const EOutOfMemory&) {
+            return false; // no room to learn the samples: cairo draws it
+        }
+        cairo_surface_t* to = TBitmapSurfaceAccess::ForOverwriting(*canvas.FTarget, visible);
+        cairo_surface_t* from = TBitmapSurfaceAccess::ForReading(source);
+        cairo_surface_flush(from);
+        cairo_surface_flush(to);
+        const std::uint8_t* in = cairo_image_surface_get_data(from);
+        const std::ptrdiff_t inStride = cairo_image_surface_get_stride(from);
+        std::uint8_t* out = cairo_image_surface_get_data(to);
+        const std::ptrdiff_t outStride = cairo_image_surface_get_stride(to);
+        const std::uint32_t set = *top == tbSet ? 0xFF000000u : 0, keep = *top == tbCleared ? 0xFFFFFFu : ~0u;
+        const std::size_t width = std::size_t(visible.Width());
+        for (int y = visible.Top; y < visible.Bottom; ++y) {
+            auto* row = reinterpret_cast<std::uint32_t*>(out + y * outStride) + visible.Left;
+            const int sourceRow = rows[std::size_t(y - visible.Top)];
+            if (y > visible.Top && sourceRow == rows[std::size_t(y - 1 - visible.Top)]) {
+                std::memcpy(row, reinterpret_cast<const std::uint8_t*>(row) - outStride, width * 4);
+                continue;
+            }
+            const auto* words = reinterpret_cast<const std::uint32_t*>(in + sourceRow * inStride);
+            for (std::size_t x = 0; x < width; ++x)
+                row[x] = (words[columns[x]] & keep) | set;
+        }
+        cairo_surface_mark_dirty(to);
+        return true;
+    }
 
     // The brush as the source, its hatch pattern fixed to the device grid.
     bool SetBrush() {
@@ -658,7 +802,10 @@ void TCanvas::DrawBitmap(const TRect& dest, const TBitmap& source, const TRect& 
         return;
     // An opaque picture stretched over the whole bitmap hides all of it: a fill still pending
     // there is never written (the parcel label's Aztec symbol, 45 modules onto 600 pixels).
-    CanvasDraw d(*this, OpaqueStretchArea(*this, dest, source));
+    const std::optional<TRect> opaque = OpaqueStretchArea(*this, dest, source);
+    if (opaque && CanvasDraw::StretchBySamples(*this, dest, source, sourceRect, *opaque))
+        return;
+    CanvasDraw d(*this, opaque);
     if (!d.Cr)
         return;
     cairo_surface_t* src = TBitmapSurfaceAccess::AlphaSurface(source);
@@ -676,16 +823,7 @@ void TCanvas::DrawBitmap(const TRect& dest, const TBitmap& source, const TRect& 
             owned = true;
         }
     }
-    cairo_rectangle(d.Cr, std::min(dest.Left, dest.Right), std::min(dest.Top, dest.Bottom), std::abs(dest.Width()),
-                    std::abs(dest.Height()));
-    cairo_clip(d.Cr);
-    cairo_translate(d.Cr, dest.Left, dest.Top);
-    cairo_scale(d.Cr, double(dest.Width()) / sourceRect.Width(), double(dest.Height()) / sourceRect.Height());
-    cairo_set_source_surface(d.Cr, src, -sourceRect.Left, -sourceRect.Top);
-    cairo_pattern_t* pattern = cairo_get_source(d.Cr);
-    cairo_pattern_set_filter(pattern, FStretchFilter == sfSmooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
-    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-    cairo_paint(d.Cr);
+    d.PaintStretched(dest, src, sourceRect);
     if (owned)
         cairo_surface_destroy(src);
 }

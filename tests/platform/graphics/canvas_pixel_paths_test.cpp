@@ -1,4 +1,5 @@
-// Solid rectangles and pictures enlarged by whole factors are set on the surface's rows directly.
+// Solid rectangles, pictures enlarged by whole factors and opaque pictures stretched by other
+// factors are set on the surface's rows directly.
 // Each case is drawn twice: once plainly, once under a clip figure that covers the whole bitmap,
 // which leaves the drawing to cairo; both must give the same pixels.
 
@@ -10,8 +11,10 @@
 #include <random>
 
 #include "platform/graphics/bitmap.h"
+#include "platform/graphics/bitmap_surface.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/jpeg_image.h"
+#include "platform/rtl/streams.h"
 
 namespace vgl {
 namespace {
@@ -341,7 +344,7 @@ TEST(CanvasPixelPaths, AnEnlargementTakesItsSourceWhereverItsPictureIs) {
 }
 
 TEST(CanvasPixelPaths, AStretchedPictureHidesAPendingFillOnlyWhereItPaints) {
-    // Stretches that cairo draws (factors that are not whole, or the smooth filter) over a fill
+    // Stretches by factors that are not whole, or with the smooth filter, over a fill
     // left pending: where the opaque picture covers all of the bitmap the fill is never written,
     // elsewhere it shows around the picture. A picture with a transparent colour or alpha lets
     // the fill through.
@@ -409,6 +412,122 @@ TEST(CanvasPixelPaths, AStretchedPictureHidesAPendingFillOnlyWhereItPaints) {
     EXPECT_EQ(part.GetPixel(13, 6), source->GetPixel(5, 3));
     EXPECT_EQ(part.GetPixel(0, 7), clYellow);
     EXPECT_EQ(part.GetPixel(13, 9), clYellow);
+}
+
+// The words of a bitmap's surface, the byte cairo does not use included.
+std::vector<std::uint32_t> SurfaceWords(const TBitmap& bitmap) {
+    cairo_surface_t* surface = TBitmapSurfaceAccess::ForReading(bitmap);
+    cairo_surface_flush(surface);
+    const std::uint8_t* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    std::vector<std::uint32_t> words;
+    for (int y = 0; y < bitmap.GetHeight(); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+        words.insert(words.end(), row, row + bitmap.GetWidth());
+    }
+    return words;
+}
+
+TEST(CanvasPixelPaths, StretchesByOtherFactorsTakeCairosSamples) {
+    // Opaque pictures stretched by factors that are not whole, with the nearest-pixel filter,
+    // are made from the samples cairo takes: every surface word must be the one cairo writes.
+    // Sources on their surface (a grey fill leaves the unused byte set to the grey) or in their
+    // rows; enlarged and shrunk, mirrored, shifted, clipped, parts of them, beyond the sides.
+    std::mt19937 random(13);
+    const auto symbol = [](int modules, TColor space) {
+        // A picture of modules like a two-dimensional code's: rows repeat, the fill is grey.
+        auto bitmap = std::make_unique<TBitmap>(modules, modules, pf24bit);
+        bitmap->Canvas().Brush().SetColor(space);
+        bitmap->Canvas().FillRect(Rect(0, 0, modules, modules));
+        bitmap->Canvas().Brush().SetColor(clBlack);
+        for (int y = 0; y < modules; y += 2)
+            for (int x = (y / 2) % 3; x < modules; x += 3)
+                bitmap->Canvas().FillRect(Rect(x, y, x + 1, y + 2));
+        return bitmap;
+    };
+    struct Case {
+        std::shared_ptr<TBitmap> Source;
+        TRect Dest, Part, Clip; // no clip when empty
+        int ShiftX = 0, ShiftY = 0;
+        int Width = 0, Height = 0; // of the target
+    };
+    std::vector<Case> cases = {
+        {symbol(45, clWhite), Rect(0, 0, 600, 600), Rect(0, 0, 45, 45), {}, 0, 0, 600, 600}, // the label's
+        {symbol(45, RGB(128, 128, 128)), Rect(0, 0, 600, 600), Rect(0, 0, 45, 45), {}, 0, 0, 600, 600},
+        {symbol(31, RGB(200, 200, 200)), Rect(3, 5, 203, 185), Rect(0, 0, 31, 31), {}, 0, 0, 210, 190},
+        {symbol(19, RGB(9, 9, 9)), Rect(250, 190, -7, 0), Rect(1, 2, 18, 17), Rect(4, 3, 220, 170), -2, 5, 240, 200},
+    };
+    for (int round = 0; round < 120; ++round) {
+        Case c;
+        const int w = 1 + int(random() % 40), h = 1 + int(random() % 40);
+        c.Source = RandomBitmap(w, h, unsigned(round));
+        if (round % 3 == 1)
+            c.Source->SetPixelFormat(pf32bit);
+        if (round % 4 == 2) { // the picture on the surface
+            c.Source->Canvas().Brush().SetColor(TColor(random() & 0xFFFFFF));
+            c.Source->Canvas().FillRect(Rect(0, 0, w / 2 + 1, h));
+        }
+        const int left = int(random() % w), top = int(random() % h);
+        c.Part = Rect(left, top, left + 1 + int(random() % (w - left)), top + 1 + int(random() % (h - top)));
+        c.Width = 20 + int(random() % 300);
+        c.Height = 20 + int(random() % 300);
+        const int dx = int(random() % 400) - 20, dy = int(random() % 400) - 20;
+        c.Dest = Rect(int(random() % 60) - 30, int(random() % 60) - 30, 0, 0);
+        c.Dest.Right = c.Dest.Left + (round % 7 == 3 ? -dx : dx);
+        c.Dest.Bottom = c.Dest.Top + (round % 5 == 4 ? -dy : dy);
+        if (round % 3 == 0)
+            c.Clip = Rect(int(random() % 50), int(random() % 50), 40 + int(random() % 300), 40 + int(random() % 300));
+        if (round % 4 == 1)
+            c.ShiftX = int(random() % 21) - 10, c.ShiftY = int(random() % 21) - 10;
+        cases.push_back(c);
+    }
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        const auto draw = [&](TBitmap& target) {
+            TCanvas& canvas = target.Canvas();
+            canvas.Brush().SetColor(clYellow);
+            canvas.FillRect(Rect(0, 0, c.Width, c.Height));
+            if (!c.Clip.IsEmpty())
+                canvas.IntersectClipRect(c.Clip);
+            TXForm shift;
+            shift.eDx = c.ShiftX;
+            shift.eDy = c.ShiftY;
+            canvas.SetWorldTransform(shift);
+            canvas.DrawBitmap(c.Dest, *c.Source, c.Part);
+        };
+        TBitmap direct(c.Width, c.Height, pf32bit), cairo(c.Width, c.Height, pf32bit);
+        TClipFigure all;
+        all.Points = {Point(-1, -1), Point(c.Width + 1, -1), Point(c.Width + 1, c.Height + 1), Point(-1, c.Height + 1)};
+        cairo.Canvas().IntersectClipFigure(all);
+        draw(direct);
+        draw(cairo);
+        ASSERT_TRUE(SurfaceWords(direct) == SurfaceWords(cairo)) << "case " << i;
+    }
+}
+
+TEST(CanvasPixelPaths, RepeatedRowsReadBackAsEveryOtherRow) {
+    // Rows equal to the row above are converted once and copied: rows loaded from a file and
+    // enlarged, and the enlargement read back as rows, in its file form and in a stream.
+    const int width = 11, height = 9;
+    TBitmap source(width, height, pf24bit);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            source.SetPixel(x, y, RGB(x * 20, (y / 3) * 70, x == 5 && y == 7 ? 255 : 0));
+    source.LoadFromBytes(source.SaveToBytes());
+    for (const TPixelFormat format : {pf24bit, pf32bit}) {
+        TBitmap target(3 * width, 2 * height, format);
+        target.Canvas().DrawBitmap(Rect(0, 0, 3 * width, 2 * height), source, Rect(0, 0, width, height));
+        const std::unique_ptr<TGraphic> copy = target.Clone();
+        TMemoryStream stream;
+        copy->SaveToStream(stream);
+        TBitmap loaded;
+        loaded.LoadFromBytes(std::vector<std::uint8_t>(stream.Bytes().begin(), stream.Bytes().end()));
+        for (const TBitmap* read : {&target, &loaded})
+            for (int y = 0; y < 2 * height; ++y)
+                for (int x = 0; x < 3 * width; ++x)
+                    ASSERT_EQ(read->GetPixel(x, y), source.GetPixel(x / 3, y / 2))
+                        << BitsPerPixel(format) << " bits, " << x << "," << y;
+    }
 }
 
 // A fill that lies beyond the bitmap is left out before cairo is asked. The same fills drawn on a

@@ -283,6 +283,10 @@ TEST(Bitmap, ACopyHoldsThePictureWhereverTheOriginalHasIt) {
                 c.Draw(twin);
                 const std::unique_ptr<TGraphic> copy = original.Clone();
                 const std::vector<std::uint8_t> expected = twin.SaveToBytes();
+                TMemoryStream stream; // the file form written in place, from wherever the copy holds it
+                copy->SaveToStream(stream);
+                EXPECT_TRUE(std::ranges::equal(stream.Bytes(), expected))
+                    << c.Name << " " << int(format) << " " << width;
                 EXPECT_EQ(copy->SaveToBytes(), expected) << c.Name << " " << int(format) << " " << width;
                 original.Canvas().Brush().SetColor(clRed);
                 original.Canvas().FillRect(Rect(0, 0, 3, 3));
