@@ -81,6 +81,11 @@ std::vector<TGlyphRun> ShapeText(const TFontFace& face, StringView text, bool rt
         }
     }
 
+    // HarfBuzz makes its default language (which every buffer here takes) on first use, with
+    // atomics of its own; made once here first, its item is published to every later shaping
+    // thread by the once-flag, also as the thread sanitizer sees it.
+    static std::once_flag languageMade;
+    std::call_once(languageMade, [] { (void)hb_language_get_default(); });
     const TFontFace::Native& native = face.GetNative();
     const int upem = face.UnitsPerEm();
     hb_feature_t features[] = {{HB_TAG('k', 'e', 'r', 'n'), 0, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END}};
