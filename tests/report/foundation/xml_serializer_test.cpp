@@ -792,7 +792,7 @@ TEST_F(Serializer, ComponentTextForCopyAndPaste) {
     // Kept as values, the same component reads back as its text followed by more attributes.
     const TfrxWrittenComponent written = serializer.WriteComponentRecord(sample.memo2);
     EXPECT_EQ(written.Str(), text);
-    for (const String more : {String(), String(u"Left=\"7\""), String(u"Left=\"7\" Left=\"9\" Tag=\"")}) {
+    for (const String& more : {String(), String(u"Left=\"7\""), String(u"Left=\"7\" Left=\"9\" Tag=\"")}) {
         SCOPED_TRACE(StringToUtf8(more));
         TComponent* fromText = serializer.ReadComponentStr(sample.band, text + u" " + more);
         TComponent* fromValues = serializer.ReadComponentRecord(sample.band, written, more);
